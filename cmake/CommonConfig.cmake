@@ -1,0 +1,25 @@
+# Shared build settings for every Corvane target: one INTERFACE target carries them.
+add_library(corvane_settings INTERFACE)
+target_compile_features(corvane_settings INTERFACE cxx_std_20)
+target_compile_options(corvane_settings INTERFACE -Wall -Wextra -Wpedantic)
+if(CORVANE_WERROR)
+    target_compile_options(corvane_settings INTERFACE -Werror)
+endif()
+target_compile_definitions(corvane_settings INTERFACE
+    QT_NO_CAST_FROM_ASCII
+    QT_NO_CONTEXTLESS_CONNECT
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+    QT_NO_KEYWORDS)
+
+# A layer is one static library built from every source under src/<layer>.
+function(corvane_add_layer layer)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+        ${PROJECT_SOURCE_DIR}/src/${layer}/*.cpp
+        ${PROJECT_SOURCE_DIR}/src/${layer}/*.h
+        ${PROJECT_SOURCE_DIR}/src/${layer}/*.ui)
+    add_library(corvane_${layer} STATIC ${sources})
+    target_include_directories(corvane_${layer} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(corvane_${layer} PUBLIC corvane_settings ${ARG_DEPS})
+    set_target_properties(corvane_${layer} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
+endfunction()

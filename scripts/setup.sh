@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, testing and running Corvane needs.
+# Idempotent, and silent when everything is already there.
+set -euo pipefail
+
+packages=(
+    build-essential cmake g++ clang libclang-rt-14-dev
+    qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev libgl-dev
+    libssl-dev openssl
+    libgtest-dev libbenchmark-dev
+    xvfb xauth fonts-noto-cjk
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds Corvane and runs every test: a warnings-as-errors build, the same suite again under
+# AddressSanitizer + UndefinedBehaviorSanitizer, and the fuzz targets for a fixed time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+export TZ=${TZ:-UTC}
+fuzz_seconds=${CORVANE_FUZZ_SECONDS:-60}
+
+echo "== Stage 1: build with -Werror and run the tests"
+cmake --preset ci >/dev/null
+cmake --build --preset ci
+ctest --preset ci
+
+echo "== Stage 2: AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp ctest --preset asan
+
+echo "== Stage 3: fuzz the reply decoding for ${fuzz_seconds}s per target"
+cmake --preset fuzz >/dev/null
+cmake --build build/fuzz -j2
+for fuzzer in build/fuzz/fuzz/fuzz_*; do
+    [ -x "$fuzzer" ] || continue
+    corpus=$(mktemp -d)
+    name=$(basename "$fuzzer")
+    [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
+    LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
+        "$fuzzer" -max_total_time="$fuzz_seconds" -max_len=65536 -print_final_stats=1 "$corpus" 2>&1 | tail -n 12
+    rm -rf "$corpus"
+done
+echo "All stages passed."

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace corvane {
+
+// The password encoding the service expects: lowercase hex of DES-ECB with PKCS#7 padding.
+class DESEncode final
+{
+public:
+    DESEncode() = delete;
+
+    // The key shared with the service.
+    static constexpr auto kKey = "Cv8#nq2L";
+    // The cipher text must fit this many bytes, so plain texts of 1024 UTF-8 bytes or more
+    // yield nothing.
+    static constexpr int kOutputLimit = 1024;
+
+    // Nothing when the key is shorter than 8 bytes, the text is too long, or DES is not
+    // available in this OpenSSL (the reason is logged once).
+    static std::optional<QString> encryptUseDES(const QString &plainText, const QString &key);
+    static QString parseByte2HexString(const unsigned char *bytes, std::int32_t count);
+};
+
+} // namespace corvane

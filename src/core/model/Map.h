@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace corvane {
+
+class SCDateFormatterTransform;
+
+// Reads record fields from one JSON object by key. A missing key, a null or a value of another
+// kind leaves the field as it was, so decoding never fails.
+class Map final
+{
+public:
+    explicit Map(QJsonObject object) : m_object(std::move(object)) {}
+
+    const QJsonObject &object() const { return m_object; }
+    QJsonValue value(const QString &key) const { return m_object.value(key); }
+
+    void text(const QString &key, QString &field) const;
+    void integer(const QString &key, qint64 &field) const;
+    void real(const QString &key, double &field) const;
+    void real(const QString &key, float &field) const;
+    void transformed(const QString &key, const SCDateFormatterTransform &transform, QString &field) const;
+
+    // An array of objects, each decoded as a `Record` in array order; anything else leaves the
+    // list as it was.
+    template<class Record>
+    void records(const QString &key, QList<std::shared_ptr<Record>> &field) const;
+
+private:
+    QJsonObject m_object;
+};
+
+template<class Record>
+void Map::records(const QString &key, QList<std::shared_ptr<Record>> &field) const
+{
+    const QJsonValue value = m_object.value(key);
+    if (!value.isArray())
+        return;
+    const QJsonArray array = value.toArray();
+    QList<std::shared_ptr<Record>> decoded;
+    decoded.reserve(array.size());
+    for (const QJsonValue &element : array) {
+        if (!element.isObject())
+            return;
+        auto record = std::make_shared<Record>();
+        record->mapping(Map(element.toObject()));
+        decoded.append(std::move(record));
+    }
+    field = std::move(decoded);
+}
+
+} // namespace corvane

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace corvane {
+
+// What a failed service call hands to its failure callback.
+class SCNetError final
+{
+public:
+    SCNetError(std::optional<QString> message, std::optional<qint64> resultCode)
+        : message(std::move(message)), resultCode(resultCode)
+    {
+    }
+
+    // The text shown to the user; the service may send none.
+    std::optional<QString> message;
+    // The reply's HTTP status, or 1 when there was no reply or no envelope.
+    std::optional<qint64> resultCode = 1;
+};
+
+} // namespace corvane

@@ -1,0 +1,78 @@
+#include "core/network/SCNetServer.h"
+
+#include "platform/http/HttpClient.h"
+#include "platform/http/JsonReplyReader.h"
+#include "core/model/Mapper.h"
+
+namespace corvane {
+
+namespace {
+const QString kRequestFailed = QStringLiteral("请求服务器失败");
+const QString kDecodeFailed = QStringLiteral("数据解析失败");
+
+void deliver(const HttpReply &reply, const SCNetServer::Success &onSuccess,
+             const SCNetServer::Failure &onFailure)
+{
+    const auto success = [&](const std::shared_ptr<SCResponse> &envelope) {
+        if (onSuccess)
+            onSuccess(envelope);
+    };
+    const auto failure = [&](const SCNetError &error) {
+        if (onFailure)
+            onFailure(error);
+    };
+    const std::optional<qint64> status =
+        reply.statusCode ? std::optional<qint64>(*reply.statusCode) : std::optional<qint64>(1);
+    const std::optional<QJsonValue> json = JsonReplyReader::read(reply);
+    if (!json) {
+        failure(SCNetError(kRequestFailed, status));
+        return;
+    }
+    const std::shared_ptr<SCResponse> envelope = Mapper<SCResponse>().mapJSONObject(*json);
+    if (!envelope) {
+        failure(SCNetError(kDecodeFailed, 1));
+        return;
+    }
+    if (envelope->resultCode == 0) {
+        success(envelope);
+        return;
+    }
+    failure(SCNetError(envelope->resultMsg, status));
+}
+} // namespace
+
+SCNetServer::SCNetServer() = default;
+
+SCNetServer &SCNetServer::shared()
+{
+    static SCNetServer server;
+    return server;
+}
+
+QString SCNetServer::baseAddress()
+{
+    const QString overridden = qEnvironmentVariable("CORVANE_SERVICE_URL");
+    QString base = overridden.isEmpty() ? QString::fromLatin1(kDefaultBaseAddress) : overridden;
+    while (base.endsWith(u'/'))
+        base.chop(1);
+    return base;
+}
+
+HttpTask SCNetServer::request(const QString &path, HttpMethod method,
+                              const std::optional<QJsonObject> &parameters, ParameterEncoding encoding,
+                              Success success, Failure failure)
+{
+    HttpRequest request;
+    request.url = QUrl(baseAddress() + path);
+    request.method = method;
+    request.parameters = parameters;
+    request.encoding = encoding;
+    request.headers = {{"Content-Type", "application/json"}};
+    request.timeout = m_timeout;
+    return HttpClient::shared().send(request, [success = std::move(success), failure = std::move(failure)](
+                                                  const HttpReply &reply) {
+        deliver(reply, success, failure);
+    });
+}
+
+} // namespace corvane

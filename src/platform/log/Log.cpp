@@ -1,0 +1,31 @@
+#include "platform/log/Log.h"
+
+#include <cstdio>
+
+namespace corvane {
+
+namespace {
+Log::Sink &sink()
+{
+    static Log::Sink current;
+    return current;
+}
+} // namespace
+
+void Log::write(const QString &line)
+{
+    if (sink()) {
+        sink()(line);
+        return;
+    }
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+Log::Sink Log::setSink(Sink next)
+{
+    return std::exchange(sink(), std::move(next));
+}
+
+} // namespace corvane

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+namespace corvane {
+
+// Every delayed step of the application goes through one scheduler, so tests can swap in a
+// manual clock instead of waiting for real time.
+class Scheduler
+{
+public:
+    virtual ~Scheduler() = default;
+
+    // Runs `fn` on the main thread after `seconds`, never from inside this call. If `context` is
+    // given and destroyed before then, `fn` is dropped.
+    virtual void schedule(double seconds, QObject *context, std::function<void()> fn) = 0;
+
+    static Scheduler &current();
+    // Installs `scheduler` (not owned) for all later calls; nullptr restores the real one.
+    // Returns the scheduler that was in place.
+    static Scheduler *install(Scheduler *scheduler);
+};
+
+// Runs `fn` on the main queue after `seconds`.
+void delay(double seconds, std::function<void()> fn);
+// Same, but dropped when `context` is destroyed first.
+void delay(double seconds, QObject *context, std::function<void()> fn);
+
+} // namespace corvane

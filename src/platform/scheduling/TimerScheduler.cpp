@@ -1,0 +1,17 @@
+#include "platform/scheduling/TimerScheduler.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <cmath>
+
+namespace corvane {
+
+void TimerScheduler::schedule(double seconds, QObject *context, std::function<void()> fn)
+{
+    const int ms = seconds > 0 ? static_cast<int>(std::lround(seconds * 1000.0)) : 0;
+    // Without a context the step belongs to the application and lives as long as it does.
+    QObject *owner = context ? context : QCoreApplication::instance();
+    QTimer::singleShot(ms, Qt::PreciseTimer, owner, std::move(fn));
+}
+
+} // namespace corvane

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/scheduling/Scheduler.h"
+
+namespace corvane {
+
+// The real clock: Qt timers on the main thread's event loop.
+class TimerScheduler final : public Scheduler
+{
+public:
+    void schedule(double seconds, QObject *context, std::function<void()> fn) override;
+};
+
+} // namespace corvane
