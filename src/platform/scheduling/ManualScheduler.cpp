@@ -1,6 +1,7 @@
 #include "platform/scheduling/ManualScheduler.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace corvane {
 
@@ -13,28 +14,26 @@ ManualScheduler::~ManualScheduler()
 
 void ManualScheduler::schedule(double seconds, QObject *context, std::function<void()> fn)
 {
-    m_tasks.push_back(Task{m_now + std::max(seconds, 0.0), m_sequence++, context != nullptr,
-                           context, std::move(fn)});
+    const qint64 dueUs = m_nowUs + std::llround(std::max(seconds, 0.0) * 1e6);
+    m_tasks.push_back(Task{dueUs, m_sequence++, context != nullptr, context, std::move(fn)});
 }
 
 void ManualScheduler::advance(double seconds)
 {
-    const double target = m_now + std::max(seconds, 0.0);
-    // A small tolerance keeps sums of decimal fractions (0.1 + 0.2 ...) from missing a step.
-    constexpr double epsilon = 1e-9;
+    const qint64 targetUs = m_nowUs + std::llround(std::max(seconds, 0.0) * 1e6);
     for (;;) {
         auto next = std::min_element(m_tasks.begin(), m_tasks.end(), [](const Task &a, const Task &b) {
-            return a.due < b.due || (a.due == b.due && a.sequence < b.sequence);
+            return a.dueUs < b.dueUs || (a.dueUs == b.dueUs && a.sequence < b.sequence);
         });
-        if (next == m_tasks.end() || next->due > target + epsilon)
+        if (next == m_tasks.end() || next->dueUs > targetUs)
             break;
         Task task = std::move(*next);
         m_tasks.erase(next);
-        m_now = std::max(m_now, task.due);
+        m_nowUs = std::max(m_nowUs, task.dueUs);
         if (!task.hasContext || task.context)
             task.fn();
     }
-    m_now = target;
+    m_nowUs = targetUs;
 }
 
 } // namespace corvane

@@ -21,21 +21,22 @@ public:
     // Moves the clock forward, running every step that falls due on the way (including steps
     // scheduled by those steps).
     void advance(double seconds);
-    double now() const { return m_now; }
+    double now() const { return static_cast<double>(m_nowUs) / 1e6; }
     // Steps still waiting (dropped contexts included until their time comes).
     int pending() const { return static_cast<int>(m_tasks.size()); }
 
 private:
     struct Task
     {
-        double due;
+        qint64 dueUs;
         quint64 sequence;
         bool hasContext;
         QPointer<QObject> context;
         std::function<void()> fn;
     };
 
-    double m_now = 0;
+    // Whole microseconds, so that many small steps add up exactly.
+    qint64 m_nowUs = 0;
     quint64 m_sequence = 0;
     std::vector<Task> m_tasks;
     Scheduler *m_previous = nullptr;
