@@ -47,9 +47,18 @@ public:
 private:
     void fail(const QString &reason) { Log::write(QStringLiteral("DES 加密不可用：") + reason); }
 
-    struct FreeContext { void operator()(OSSL_LIB_CTX *c) const { OSSL_LIB_CTX_free(c); } };
-    struct Unload { void operator()(OSSL_PROVIDER *p) const { OSSL_PROVIDER_unload(p); } };
-    struct FreeCipher { void operator()(EVP_CIPHER *c) const { EVP_CIPHER_free(c); } };
+    struct FreeContext
+    {
+        void operator()(OSSL_LIB_CTX *c) const { OSSL_LIB_CTX_free(c); }
+    };
+    struct Unload
+    {
+        void operator()(OSSL_PROVIDER *p) const { OSSL_PROVIDER_unload(p); }
+    };
+    struct FreeCipher
+    {
+        void operator()(EVP_CIPHER *c) const { EVP_CIPHER_free(c); }
+    };
 
     // Declared first so it is freed last.
     std::unique_ptr<OSSL_LIB_CTX, FreeContext> m_context;
@@ -64,14 +73,25 @@ const DesCipher &desCipher()
     return cipher;
 }
 
-struct FreeCipherContext { void operator()(EVP_CIPHER_CTX *c) const { EVP_CIPHER_CTX_free(c); } };
+struct FreeCipherContext
+{
+    void operator()(EVP_CIPHER_CTX *c) const { EVP_CIPHER_CTX_free(c); }
+};
 
 } // namespace
 
 std::optional<QString> DESEncode::encryptUseDES(const QString &plainText, const QString &key)
 {
-    const QByteArray input = plainText.toUtf8();
-    const QByteArray keyBytes = key.toUtf8();
+    const auto cipherText = encryptBytes(plainText.toUtf8(), key.toUtf8());
+    if (!cipherText)
+        return std::nullopt;
+    return parseByte2HexString(reinterpret_cast<const unsigned char *>(cipherText->constData()),
+                               static_cast<std::int32_t>(cipherText->size()));
+}
+
+std::optional<QByteArray> DESEncode::encryptBytes(const QByteArray &input,
+                                                  const QByteArray &keyBytes)
+{
     constexpr int kBlock = 8;
     const qsizetype outputSize = kBlock * (input.size() / kBlock + 1);
     if (keyBytes.size() < kBlock || outputSize > kOutputLimit)
@@ -82,8 +102,9 @@ std::optional<QString> DESEncode::encryptUseDES(const QString &plainText, const 
         return std::nullopt;
     std::unique_ptr<EVP_CIPHER_CTX, FreeCipherContext> context(EVP_CIPHER_CTX_new());
     if (!context ||
-        EVP_EncryptInit_ex2(context.get(), cipher, reinterpret_cast<const unsigned char *>(keyBytes.constData()),
-                            nullptr, nullptr) != 1)
+        EVP_EncryptInit_ex2(context.get(), cipher,
+                            reinterpret_cast<const unsigned char *>(keyBytes.constData()), nullptr,
+                            nullptr) != 1)
         return std::nullopt;
 
     // Update may write up to one block more than it is given before Final pads.
@@ -91,11 +112,13 @@ std::optional<QString> DESEncode::encryptUseDES(const QString &plainText, const 
     auto *out = reinterpret_cast<unsigned char *>(output.data());
     int written = 0;
     int finalWritten = 0;
-    if (EVP_EncryptUpdate(context.get(), out, &written, reinterpret_cast<const unsigned char *>(input.constData()),
+    if (EVP_EncryptUpdate(context.get(), out, &written,
+                          reinterpret_cast<const unsigned char *>(input.constData()),
                           static_cast<int>(input.size())) != 1 ||
         EVP_EncryptFinal_ex(context.get(), out + written, &finalWritten) != 1)
         return std::nullopt;
-    return parseByte2HexString(out, written + finalWritten);
+    output.truncate(written + finalWritten);
+    return output;
 }
 
 QString DESEncode::parseByte2HexString(const unsigned char *bytes, std::int32_t count)

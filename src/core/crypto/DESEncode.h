@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -21,6 +22,8 @@ public:
     // Nothing when the key is shorter than 8 bytes, the text is too long, or DES is not
     // available in this OpenSSL (the reason is logged once).
     static std::optional<QString> encryptUseDES(const QString &plainText, const QString &key);
+    // The cipher text itself, for byte keys and inputs; the same limits apply.
+    static std::optional<QByteArray> encryptBytes(const QByteArray &input, const QByteArray &key);
     static QString parseByte2HexString(const unsigned char *bytes, std::int32_t count);
 };
 

@@ -13,21 +13,23 @@ void Map::text(const QString &key, QString &field) const
         field = value.toString();
 }
 
+std::optional<qint64> Map::wholeNumber(const QJsonValue &value)
+{
+    if (!value.isDouble())
+        return std::nullopt;
+    // Only whole numbers in the 64-bit range count: 0.5 must not read as a success code 0, and
+    // huge values must not wrap.
+    const double number = value.toDouble();
+    if (number != std::trunc(number) || !(std::fabs(number) < 0x1p63))
+        return std::nullopt;
+    // Integers stored as such keep all 64 bits; toDouble() above may have rounded them.
+    return value.toInteger(static_cast<qint64>(number));
+}
+
 void Map::integer(const QString &key, qint64 &field) const
 {
-    const QJsonValue value = m_object.value(key);
-    if (!value.isDouble())
-        return;
-    // Whole numbers keep all 64 bits; fractions are cut towards zero, and numbers outside the
-    // 64-bit range leave the field alone rather than wrap.
-    const qint64 whole = value.toInteger(std::numeric_limits<qint64>::min());
-    if (whole != std::numeric_limits<qint64>::min()) {
-        field = whole;
-        return;
-    }
-    const double number = value.toDouble();
-    if (std::isfinite(number) && std::fabs(number) < 9.2e18)
-        field = static_cast<qint64>(number);
+    if (const auto number = wholeNumber(m_object.value(key)))
+        field = *number;
 }
 
 void Map::real(const QString &key, double &field) const
@@ -44,7 +46,8 @@ void Map::real(const QString &key, float &field) const
         field = static_cast<float>(value.toDouble());
 }
 
-void Map::transformed(const QString &key, const SCDateFormatterTransform &transform, QString &field) const
+void Map::transformed(const QString &key, const SCDateFormatterTransform &transform,
+                      QString &field) const
 {
     if (const auto text = transform.transformFromJSON(m_object.value(key)))
         field = *text;

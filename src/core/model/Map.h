@@ -24,20 +24,23 @@ public:
 
     void text(const QString &key, QString &field) const;
     void integer(const QString &key, qint64 &field) const;
+    // A JSON number that is a whole 64-bit integer; nothing for anything else.
+    static std::optional<qint64> wholeNumber(const QJsonValue &value);
     void real(const QString &key, double &field) const;
     void real(const QString &key, float &field) const;
-    void transformed(const QString &key, const SCDateFormatterTransform &transform, QString &field) const;
+    void transformed(const QString &key, const SCDateFormatterTransform &transform,
+                     QString &field) const;
 
     // An array of objects, each decoded as a `Record` in array order; anything else leaves the
     // list as it was.
-    template<class Record>
+    template <class Record>
     void records(const QString &key, QList<std::shared_ptr<Record>> &field) const;
 
 private:
     QJsonObject m_object;
 };
 
-template<class Record>
+template <class Record>
 void Map::records(const QString &key, QList<std::shared_ptr<Record>> &field) const
 {
     const QJsonValue value = m_object.value(key);

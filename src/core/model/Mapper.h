@@ -9,8 +9,7 @@
 namespace corvane {
 
 // Decodes records of type `Record` (which offers default construction and `mapping(const Map&)`).
-template<class Record>
-class Mapper final
+template <class Record> class Mapper final
 {
 public:
     // Always yields a record; missing or ill-typed keys leave its defaults.

@@ -9,8 +9,7 @@ namespace corvane {
 
 SCDateFormatterTransform::SCDateFormatterTransform(QString pattern)
     : m_pattern(std::move(pattern)), m_locale(QLocale::Chinese, QLocale::China)
-{
-}
+{}
 
 QString SCDateFormatterTransform::shortestText(double number)
 {

@@ -15,7 +15,10 @@ public:
     explicit SCDateFormatterTransform(QString pattern);
 
     std::optional<QString> transformFromJSON(const QJsonValue &value) const;
-    std::optional<QString> transformToJSON(const std::optional<QString> &value) const { return value; }
+    std::optional<QString> transformToJSON(const std::optional<QString> &value) const
+    {
+        return value;
+    }
 
     // The shortest text that reads back as `number`, in plain decimal notation, with ".0" on
     // whole numbers (1700000000000 -> "1700000000000.0").

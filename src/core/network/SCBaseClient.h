@@ -37,8 +37,7 @@ protected:
 
 // Wraps `fn` so that it holds `owner` weakly and does nothing once the owner is gone:
 // client->successBlock = weakly(this, [](MyScreen &self, const std::any &p) { ... });
-template<class Owner, class Fn>
-auto weakly(Owner *owner, Fn fn)
+template <class Owner, class Fn> auto weakly(Owner *owner, Fn fn)
 {
     return [guard = QPointer<Owner>(owner), fn = std::move(fn)](auto &&...args) {
         if (guard)

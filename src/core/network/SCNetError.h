@@ -11,8 +11,7 @@ class SCNetError final
 public:
     SCNetError(std::optional<QString> message, std::optional<qint64> resultCode)
         : message(std::move(message)), resultCode(resultCode)
-    {
-    }
+    {}
 
     // The text shown to the user; the service may send none.
     std::optional<QString> message;

@@ -1,8 +1,8 @@
 #include "core/network/SCNetServer.h"
 
+#include "core/model/Mapper.h"
 #include "platform/http/HttpClient.h"
 #include "platform/http/JsonReplyReader.h"
-#include "core/model/Mapper.h"
 
 namespace corvane {
 
@@ -59,8 +59,8 @@ QString SCNetServer::baseAddress()
 }
 
 HttpTask SCNetServer::request(const QString &path, HttpMethod method,
-                              const std::optional<QJsonObject> &parameters, ParameterEncoding encoding,
-                              Success success, Failure failure)
+                              const std::optional<QJsonObject> &parameters,
+                              ParameterEncoding encoding, Success success, Failure failure)
 {
     HttpRequest request;
     request.url = QUrl(baseAddress() + path);
@@ -69,10 +69,9 @@ HttpTask SCNetServer::request(const QString &path, HttpMethod method,
     request.encoding = encoding;
     request.headers = {{"Content-Type", "application/json"}};
     request.timeout = m_timeout;
-    return HttpClient::shared().send(request, [success = std::move(success), failure = std::move(failure)](
-                                                  const HttpReply &reply) {
-        deliver(reply, success, failure);
-    });
+    return HttpClient::shared().send(
+        request, [success = std::move(success), failure = std::move(failure)](
+                     const HttpReply &reply) { deliver(reply, success, failure); });
 }
 
 } // namespace corvane

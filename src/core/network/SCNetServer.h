@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/http/HttpRequest.h"
-#include "platform/http/HttpTask.h"
 #include "core/network/SCNetError.h"
 #include "core/network/SCResponse.h"
+#include "platform/http/HttpRequest.h"
+#include "platform/http/HttpTask.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -33,8 +33,9 @@ public:
     // The built-in address, or CORVANE_SERVICE_URL when set (tests and the demo service).
     static QString baseAddress();
 
-    HttpTask request(const QString &path, HttpMethod method, const std::optional<QJsonObject> &parameters,
-                     ParameterEncoding encoding, Success success, Failure failure);
+    HttpTask request(const QString &path, HttpMethod method,
+                     const std::optional<QJsonObject> &parameters, ParameterEncoding encoding,
+                     Success success, Failure failure);
 
     std::chrono::milliseconds requestTimeout() const { return m_timeout; }
     void setRequestTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }

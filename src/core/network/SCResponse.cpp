@@ -9,12 +9,7 @@ void SCResponse::mapping(const Map &map)
     if (!resultValue.isUndefined() && !resultValue.isNull())
         result = resultValue;
 
-    const QJsonValue code = map.value(QStringLiteral("code"));
-    if (code.isDouble()) {
-        qint64 value = 0;
-        map.integer(QStringLiteral("code"), value);
-        resultCode = value;
-    }
+    resultCode = Map::wholeNumber(map.value(QStringLiteral("code")));
 
     const QJsonValue message = map.value(QStringLiteral("message"));
     if (message.isString())

@@ -34,7 +34,8 @@ QByteArray verb(HttpMethod method)
 bool isHttpStatusError(QNetworkReply::NetworkError e)
 {
     using E = QNetworkReply::NetworkError;
-    return (e >= E::ContentAccessDenied && e <= E::UnknownContentError && e != E::ContentReSendError) ||
+    return (e >= E::ContentAccessDenied && e <= E::UnknownContentError &&
+            e != E::ContentReSendError) ||
            (e >= E::InternalServerError && e <= E::UnknownServerError) ||
            e == E::ProtocolInvalidOperationError;
 }
@@ -43,8 +44,7 @@ bool isHttpStatusError(QNetworkReply::NetworkError e)
 
 HttpClient::HttpClient(QObject *parent)
     : QObject(parent), m_manager(new QNetworkAccessManager(this))
-{
-}
+{}
 
 HttpClient::~HttpClient() = default;
 
@@ -68,10 +68,11 @@ HttpTask HttpClient::send(const HttpRequest &request, Completion completion)
             QUrlQuery query(url);
             for (auto it = request.parameters->begin(); it != request.parameters->end(); ++it) {
                 const QJsonValue v = it.value();
-                const QString text = v.isString() ? v.toString()
+                const QString text = v.isString()   ? v.toString()
                                      : v.isDouble() ? QString::number(v.toDouble(), 'g', 17)
-                                     : v.isBool()   ? QString::fromLatin1(v.toBool() ? "true" : "false")
-                                                    : QString();
+                                     : v.isBool()
+                                         ? QString::fromLatin1(v.toBool() ? "true" : "false")
+                                         : QString();
                 query.addQueryItem(it.key(), text);
             }
             url.setQuery(query);
@@ -97,16 +98,18 @@ void HttpClient::finish(QNetworkReply *reply, const Completion &completion)
     if (status.isValid())
         result.statusCode = status.toInt();
     result.cancelled = reply->property("corvaneCancelled").toBool();
-    result.transportFailed =
-        result.cancelled || !(error == QNetworkReply::NoError || (status.isValid() && isHttpStatusError(error)));
+    result.transportFailed = result.cancelled || !(error == QNetworkReply::NoError ||
+                                                   (status.isValid() && isHttpStatusError(error)));
     result.errorString = error == QNetworkReply::NoError ? QString() : reply->errorString();
     result.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
-    result.body = reply->readAll();
+    if (reply->isOpen())
+        result.body = reply->readAll();
     reply->deleteLater();
 
     // Queued so that a cancel() never calls back into its caller.
     QMetaObject::invokeMethod(
-        this, [completion, result = std::move(result)] { completion(result); }, Qt::QueuedConnection);
+        this, [completion, result = std::move(result)] { completion(result); },
+        Qt::QueuedConnection);
 }
 
 } // namespace corvane

@@ -10,10 +10,22 @@
 
 namespace corvane {
 
-enum class HttpMethod { Get, Post, Put, Patch, Delete, Head };
+enum class HttpMethod
+{
+    Get,
+    Post,
+    Put,
+    Patch,
+    Delete,
+    Head
+};
 
 // How the parameters travel: as a URL query, or serialised as a JSON object in the body.
-enum class ParameterEncoding { UrlQuery, JsonBody };
+enum class ParameterEncoding
+{
+    UrlQuery,
+    JsonBody
+};
 
 struct HttpRequest
 {

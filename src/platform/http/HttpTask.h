@@ -3,7 +3,6 @@
 #include <QNetworkReply>
 #include <QPointer>
 
-
 namespace corvane {
 
 // Handle on a request in flight. Dropping it does not stop the request; cancel() ends it, and

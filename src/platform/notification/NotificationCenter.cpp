@@ -50,9 +50,9 @@ void NotificationCenter::post(const QString &name)
 
 int NotificationCenter::observerCount(const QString &name) const
 {
-    return static_cast<int>(std::count_if(m_observers.begin(), m_observers.end(), [&](const Observer &o) {
-        return o.name == name && !o.context.isNull();
-    }));
+    return static_cast<int>(
+        std::count_if(m_observers.begin(), m_observers.end(),
+                      [&](const Observer &o) { return o.name == name && !o.context.isNull(); }));
 }
 
 } // namespace corvane

@@ -22,9 +22,10 @@ void ManualScheduler::advance(double seconds)
 {
     const qint64 targetUs = m_nowUs + std::llround(std::max(seconds, 0.0) * 1e6);
     for (;;) {
-        auto next = std::min_element(m_tasks.begin(), m_tasks.end(), [](const Task &a, const Task &b) {
-            return a.dueUs < b.dueUs || (a.dueUs == b.dueUs && a.sequence < b.sequence);
-        });
+        auto next =
+            std::min_element(m_tasks.begin(), m_tasks.end(), [](const Task &a, const Task &b) {
+                return a.dueUs < b.dueUs || (a.dueUs == b.dueUs && a.sequence < b.sequence);
+            });
         if (next == m_tasks.end() || next->dueUs > targetUs)
             break;
         Task task = std::move(*next);

@@ -83,8 +83,9 @@ std::optional<QString> SettingsStore::string(const QString &key) const
 void SettingsStore::tightenPermissions() const
 {
     QFile file(m_filePath);
-    constexpr auto kOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-                             QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    constexpr auto kOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                             QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                             QFileDevice::WriteOther | QFileDevice::ExeOther;
     // A file made by hand or by an older build may be readable by others: close it up at start.
     if (file.exists() && (file.permissions() & kOthers))
         file.setPermissions(kOwnerOnly);

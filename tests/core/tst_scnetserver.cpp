@@ -1,0 +1,314 @@
+#include "RawHttpServer.h"
+#include "core/network/SCBaseClient.h"
+#include "core/network/SCNetServer.h"
+
+#include <QJsonDocument>
+#include <QTcpServer>
+#include <QtTest>
+
+using namespace corvane;
+
+namespace {
+
+// Everything one request handed back, so each test can check there was exactly one outcome.
+struct Outcome
+{
+    int successes = 0;
+    int failures = 0;
+    std::shared_ptr<SCResponse> envelope;
+    std::optional<SCNetError> error;
+    int total() const { return successes + failures; }
+};
+
+HttpTask send(Outcome &outcome, const QString &path = QStringLiteral("/vpnApp/personal/queryOrder"),
+              const std::optional<QJsonObject> &parameters = QJsonObject{
+                  {QStringLiteral("mobile"), QStringLiteral("1")}})
+{
+    return SCNetServer::shared().request(
+        path, HttpMethod::Post, parameters, ParameterEncoding::JsonBody,
+        [&outcome](const std::shared_ptr<SCResponse> &envelope) {
+            ++outcome.successes;
+            outcome.envelope = envelope;
+        },
+        [&outcome](const SCNetError &error) {
+            ++outcome.failures;
+            outcome.error = error;
+        });
+}
+
+// Waits for the outcome, then gives late duplicates a chance to show up.
+void settle(const Outcome &outcome)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(outcome.total() > 0, 10000);
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+    QCOMPARE(outcome.total(), 1);
+}
+
+// A client of the kind the screens own: it delivers whatever callback is installed when the
+// reply arrives.
+class ProbeClient final : public SCBaseClient
+{
+public:
+    using SCBaseClient::SCBaseClient;
+    void fetch()
+    {
+        SCNetServer::shared().request(
+            QStringLiteral("/probe"), HttpMethod::Post, std::nullopt, ParameterEncoding::JsonBody,
+            [self = QPointer<ProbeClient>(this)](const std::shared_ptr<SCResponse> &envelope) {
+                if (self)
+                    self->deliverSuccess(envelope);
+            },
+            [self = QPointer<ProbeClient>(this)](const SCNetError &error) {
+                if (self)
+                    self->deliverFailure(error);
+            });
+    }
+};
+
+} // namespace
+
+class TestSCNetServer final : public QObject
+{
+    Q_OBJECT
+
+private:
+    RawHttpServer *m_server = nullptr;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_server = new RawHttpServer(this);
+        qputenv("CORVANE_SERVICE_URL", m_server->baseUrl().toUtf8());
+        SCNetServer::shared().setRequestTimeout(SCNetServer::kDefaultTimeout);
+    }
+    void cleanup() { delete m_server; }
+
+    void replyDecides_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("success");
+        QTest::addColumn<QString>("message"); // "<none>" for an absent message
+        QTest::addColumn<qint64>("code");
+
+        const QString none = QStringLiteral("<none>");
+        QTest::newRow("code 0 succeeds")
+            << 200 << QByteArray("{\"code\":0,\"result\":{\"secret\":\"s\"}}") << true << none
+            << 0LL;
+        QTest::newRow("HTTP 500 with code 0 still succeeds")
+            << 500 << QByteArray("{\"code\":0}") << true << none << 0LL;
+        QTest::newRow("code 1 fails carrying HTTP 200")
+            << 200 << QByteArray("{\"code\":1,\"message\":\"password is error\"}") << false
+            << QStringLiteral("password is error") << 200LL;
+        QTest::newRow("no code fails with the message")
+            << 200 << QByteArray("{\"message\":\"bad\"}") << false << QStringLiteral("bad")
+            << 200LL;
+        QTest::newRow("text code \"0\" fails")
+            << 200 << QByteArray("{\"code\":\"0\"}") << false << none << 200LL;
+        QTest::newRow("code 0.5 is not 0")
+            << 200 << QByteArray("{\"code\":0.5}") << false << none << 200LL;
+        QTest::newRow("HTTP 404 with an envelope")
+            << 404 << QByteArray("{\"code\":7,\"message\":\"x\"}") << false << QStringLiteral("x")
+            << 404LL;
+        for (const char *fragment : {"0", "[]", "null", "\"x\"", "[{\"code\":0}]"})
+            QTest::newRow(qPrintable(QStringLiteral("fragment %1").arg(QLatin1String(fragment))))
+                << 200 << QByteArray(fragment) << false << QStringLiteral("数据解析失败") << 1LL;
+        QTest::newRow("empty 204 reads as null")
+            << 204 << QByteArray() << false << QStringLiteral("数据解析失败") << 1LL;
+        QTest::newRow("empty body")
+            << 200 << QByteArray() << false << QStringLiteral("请求服务器失败") << 200LL;
+        QTest::newRow("html error page") << 502 << QByteArray("<html>bad gateway</html>") << false
+                                         << QStringLiteral("请求服务器失败") << 502LL;
+        QTest::newRow("two values")
+            << 200 << QByteArray("{} {}") << false << QStringLiteral("请求服务器失败") << 200LL;
+        QTest::newRow("invalid UTF-8") << 200 << QByteArray("{\"message\":\"\xff\xfe\"}") << false
+                                       << QStringLiteral("请求服务器失败") << 200LL;
+        QTest::newRow("nested 100000 deep")
+            << 200 << (QByteArray(100000, '[') + QByteArray(100000, ']')) << false
+            << QStringLiteral("请求服务器失败") << 200LL;
+    }
+
+    void replyDecides()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, success);
+        QFETCH(QString, message);
+        QFETCH(qint64, code);
+
+        m_server->reply(status, body);
+        Outcome outcome;
+        send(outcome);
+        settle(outcome);
+        QCOMPARE(outcome.successes == 1, success);
+        if (success) {
+            QCOMPARE(outcome.envelope->resultCode, std::optional<qint64>(0));
+            return;
+        }
+        QCOMPARE(outcome.error->message.value_or(QStringLiteral("<none>")), message);
+        QCOMPARE(outcome.error->resultCode, std::optional<qint64>(code));
+    }
+
+    void successCarriesTheEnvelope()
+    {
+        m_server->reply(200, "{\"code\":0,\"result\":{\"secret\":\"abc\"}}");
+        Outcome outcome;
+        send(outcome);
+        settle(outcome);
+        QVERIFY(outcome.envelope->result.has_value());
+        QCOMPARE(outcome.envelope->result->toObject().value(QStringLiteral("secret")).toString(),
+                 QStringLiteral("abc"));
+        QVERIFY(!outcome.envelope->resultMsg.has_value());
+    }
+
+    void wireCarriesJsonBodyAndHeader_data()
+    {
+        QTest::addColumn<bool>("withParameters");
+        QTest::newRow("with parameters") << true;
+        QTest::newRow("without parameters") << false;
+    }
+
+    void wireCarriesJsonBodyAndHeader()
+    {
+        QFETCH(bool, withParameters);
+        m_server->reply(200, "{\"code\":0}");
+        Outcome outcome;
+        const QJsonObject parameters{{QStringLiteral("password"), QStringLiteral("0a1b")},
+                                     {QStringLiteral("mobile"), QStringLiteral("13800138000")}};
+        send(outcome, QStringLiteral("/vpnApp/personal/queryOrder"),
+             withParameters ? std::optional<QJsonObject>(parameters) : std::nullopt);
+        settle(outcome);
+        QCOMPARE(m_server->received.size(), 1);
+        const auto &request = m_server->received.first();
+        QCOMPARE(request.requestLine, QByteArray("POST /vpnApp/personal/queryOrder HTTP/1.1"));
+        QCOMPARE(request.header("Content-Type"), QByteArray("application/json"));
+        QCOMPARE(request.body,
+                 withParameters ? QByteArray("{\"mobile\":\"13800138000\",\"password\":\"0a1b\"}")
+                                : QByteArray());
+    }
+
+    void transportFailures_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<qint64>("code");
+        QTest::newRow("never answers") << int(RawHttpServer::Mode::NeverAnswer) << 1LL;
+        QTest::newRow("closes mid-body") << int(RawHttpServer::Mode::CloseMidBody) << 200LL;
+    }
+
+    void transportFailures()
+    {
+        QFETCH(int, mode);
+        QFETCH(qint64, code);
+        m_server->setMode(static_cast<RawHttpServer::Mode>(mode));
+        m_server->reply(200, "{\"code\":0,\"result\":{\"padding\":\"0123456789\"}}");
+        SCNetServer::shared().setRequestTimeout(std::chrono::milliseconds(300));
+        Outcome outcome;
+        send(outcome);
+        settle(outcome);
+        QCOMPARE(outcome.error->message, std::optional<QString>(QStringLiteral("请求服务器失败")));
+        QCOMPARE(outcome.error->resultCode, std::optional<qint64>(code));
+    }
+
+    void connectionRefused()
+    {
+        QTcpServer closed;
+        closed.listen(QHostAddress::LocalHost);
+        const quint16 port = closed.serverPort();
+        closed.close();
+        qputenv("CORVANE_SERVICE_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(port));
+        Outcome outcome;
+        send(outcome);
+        settle(outcome);
+        QCOMPARE(outcome.error->message, std::optional<QString>(QStringLiteral("请求服务器失败")));
+        QCOMPARE(outcome.error->resultCode, std::optional<qint64>(1));
+    }
+
+    void cancelReportsOnceAndNeverInline()
+    {
+        m_server->setMode(RawHttpServer::Mode::NeverAnswer);
+        Outcome outcome;
+        HttpTask task = send(outcome);
+        QTRY_COMPARE(m_server->received.size(), 1);
+        task.cancel();
+        QCOMPARE(outcome.total(), 0);
+        task.cancel();
+        settle(outcome);
+        QCOMPARE(outcome.error->message, std::optional<QString>(QStringLiteral("请求服务器失败")));
+    }
+
+    void largeBodyDecodes()
+    {
+        QByteArray body = "{\"code\":0,\"result\":\"";
+        body += QByteArray(10 * 1024 * 1024, 'a');
+        body += "\"}";
+        m_server->reply(200, body);
+        Outcome outcome;
+        send(outcome);
+        settle(outcome);
+        QCOMPARE(outcome.successes, 1);
+        QCOMPARE(outcome.envelope->result->toString().size(), 10 * 1024 * 1024);
+    }
+
+    void clientDropsOutcomesOnceItsOwnerIsGone()
+    {
+        m_server->reply(200, "{\"code\":0}");
+        auto owner = std::make_unique<QObject>();
+        ProbeClient client(*owner);
+        int calls = 0;
+        client.successBlock =
+            weakly(owner.get(), [&calls](QObject &, const std::any &) { ++calls; });
+        client.fetch();
+        owner.reset();
+        QTRY_COMPARE(m_server->received.size(), 1);
+        for (int i = 0; i < 50; ++i)
+            QCoreApplication::processEvents();
+        QCOMPARE(calls, 0);
+        QVERIFY(client.viewController.isNull());
+    }
+
+    void replyAfterTheClientIsGoneDoesNothing()
+    {
+        m_server->reply(200, "{\"code\":0}");
+        QObject owner;
+        int calls = 0;
+        {
+            ProbeClient client(owner);
+            client.successBlock = [&calls](const std::any &) { ++calls; };
+            client.fetch();
+        }
+        QTRY_COMPARE(m_server->received.size(), 1);
+        for (int i = 0; i < 50; ++i)
+            QCoreApplication::processEvents();
+        QCOMPARE(calls, 0);
+    }
+
+    void callbacksInstalledInFlightReceiveTheOutcome()
+    {
+        m_server->reply(200, "{\"code\":2,\"message\":\"no\"}");
+        QObject owner;
+        ProbeClient client(owner);
+        QStringList seen;
+        client.failureBlock = [&seen](const SCNetError &) { seen << QStringLiteral("old"); };
+        client.fetch();
+        client.failureBlock = [&seen](const SCNetError &e) {
+            seen << e.message.value_or(QString());
+        };
+        QTRY_COMPARE(seen.size(), 1);
+        QCOMPARE(seen, QStringList{QStringLiteral("no")});
+    }
+
+    void operationWithoutCallbacksCompletesSilently()
+    {
+        m_server->reply(200, "{\"code\":0}");
+        QObject owner;
+        ProbeClient client(owner);
+        client.fetch();
+        QTRY_COMPARE(m_server->received.size(), 1);
+        for (int i = 0; i < 50; ++i)
+            QCoreApplication::processEvents();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSCNetServer)
+#include "tst_scnetserver.moc"
