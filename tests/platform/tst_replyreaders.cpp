@@ -1,0 +1,101 @@
+#include "platform/http/JsonReplyReader.h"
+#include "platform/http/TextReplyReader.h"
+#include "platform/resources/Localization.h"
+#include "platform/resources/Resources.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace corvane;
+
+class TestReplyReaders final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void jsonFragments_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("parses");
+        QTest::newRow("zero") << QByteArray("0") << true;
+        QTest::newRow("text") << QByteArray(" \"x\" ") << true;
+        QTest::newRow("null") << QByteArray("null") << true;
+        QTest::newRow("empty array") << QByteArray("[]") << true;
+        QTest::newRow("object") << QByteArray("{\"a\":1}") << true;
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("blank") << QByteArray(" \n") << false;
+        QTest::newRow("two values") << QByteArray("1,2") << false;
+        QTest::newRow("closes the wrapper early") << QByteArray("1],[2") << false;
+        QTest::newRow("unbalanced") << QByteArray("]") << false;
+        QTest::newRow("deep nesting") << QByteArray(100000, '[') << false;
+        QTest::newRow("binary") << QByteArray("\x00\x01\xff", 3) << false;
+    }
+
+    void jsonFragments()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, parses);
+        QCOMPARE(JsonReplyReader::parse(body).has_value(), parses);
+    }
+
+    void emptyNoContentReadsAsNull()
+    {
+        HttpReply reply;
+        reply.statusCode = 205;
+        QCOMPARE(JsonReplyReader::read(reply), std::optional<QJsonValue>(QJsonValue::Null));
+        reply.statusCode = 200;
+        QVERIFY(!JsonReplyReader::read(reply));
+        reply.transportFailed = true;
+        reply.body = "{}";
+        QVERIFY(!JsonReplyReader::read(reply));
+    }
+
+    void textHonoursTheDeclaredCharset_data()
+    {
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("none is ISO-8859-1")
+            << QByteArray("text/plain") << QByteArray("caf\xe9") << QStringLiteral("café");
+        QTest::newRow("utf-8") << QByteArray("text/html; charset=utf-8")
+                               << QByteArray("\xe5\x8c\x97\xe4\xba\xac") << QStringLiteral("北京");
+        QTest::newRow("quoted") << QByteArray("text/html;charset=\"UTF-8\"")
+                                << QByteArray("\xc3\xa9") << QStringLiteral("é");
+        QTest::newRow("unknown falls back") << QByteArray("text/plain; charset=x-nonsense")
+                                            << QByteArray("\xe9") << QStringLiteral("é");
+    }
+
+    void textHonoursTheDeclaredCharset()
+    {
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, text);
+        QCOMPARE(TextReplyReader::decode(body, contentType), text);
+    }
+
+    void resourcesAndTextsByKey()
+    {
+        QTemporaryDir dir;
+        QDir(dir.path()).mkpath(QStringLiteral("l10n"));
+        QFile table(dir.filePath(QStringLiteral("l10n/Localizable.json")));
+        QVERIFY(table.open(QIODevice::WriteOnly));
+        table.write("{\"hello\":\"你好\",\"number\":3}");
+        table.close();
+
+        const QStringList saved = Resources::searchRoots();
+        Resources::setSearchRoots({dir.path()});
+        Localization::reload();
+        QCOMPARE(Resources::path(QStringLiteral("Localizable"), QStringLiteral("json")),
+                 table.fileName());
+        QVERIFY(Resources::path(QStringLiteral("missing"), QStringLiteral("json")).isEmpty());
+        QCOMPARE(Localization::string(QStringLiteral("hello")), QStringLiteral("你好"));
+        QCOMPARE(Localization::string(QStringLiteral("number")), QStringLiteral("number"));
+        QCOMPARE(Localization::string(QStringLiteral("absent")), QStringLiteral("absent"));
+        Resources::setSearchRoots(saved);
+        Localization::reload();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReplyReaders)
+#include "tst_replyreaders.moc"
