@@ -6,7 +6,7 @@
 
 namespace corvane {
 
-void Map::text(const QString &key, QString &field) const
+void Map::text(QLatin1StringView key, QString &field) const
 {
     const QJsonValue value = m_object.value(key);
     if (value.isString())
@@ -26,27 +26,27 @@ std::optional<qint64> Map::wholeNumber(const QJsonValue &value)
     return value.toInteger(static_cast<qint64>(number));
 }
 
-void Map::integer(const QString &key, qint64 &field) const
+void Map::integer(QLatin1StringView key, qint64 &field) const
 {
     if (const auto number = wholeNumber(m_object.value(key)))
         field = *number;
 }
 
-void Map::real(const QString &key, double &field) const
+void Map::real(QLatin1StringView key, double &field) const
 {
     const QJsonValue value = m_object.value(key);
     if (value.isDouble())
         field = value.toDouble();
 }
 
-void Map::real(const QString &key, float &field) const
+void Map::real(QLatin1StringView key, float &field) const
 {
     const QJsonValue value = m_object.value(key);
     if (value.isDouble())
         field = static_cast<float>(value.toDouble());
 }
 
-void Map::transformed(const QString &key, const SCDateFormatterTransform &transform,
+void Map::transformed(QLatin1StringView key, const SCDateFormatterTransform &transform,
                       QString &field) const
 {
     if (const auto text = transform.transformFromJSON(m_object.value(key)))

@@ -20,28 +20,28 @@ public:
     explicit Map(QJsonObject object) : m_object(std::move(object)) {}
 
     const QJsonObject &object() const { return m_object; }
-    QJsonValue value(const QString &key) const { return m_object.value(key); }
+    QJsonValue value(QLatin1StringView key) const { return m_object.value(key); }
 
-    void text(const QString &key, QString &field) const;
-    void integer(const QString &key, qint64 &field) const;
+    void text(QLatin1StringView key, QString &field) const;
+    void integer(QLatin1StringView key, qint64 &field) const;
     // A JSON number that is a whole 64-bit integer; nothing for anything else.
     static std::optional<qint64> wholeNumber(const QJsonValue &value);
-    void real(const QString &key, double &field) const;
-    void real(const QString &key, float &field) const;
-    void transformed(const QString &key, const SCDateFormatterTransform &transform,
+    void real(QLatin1StringView key, double &field) const;
+    void real(QLatin1StringView key, float &field) const;
+    void transformed(QLatin1StringView key, const SCDateFormatterTransform &transform,
                      QString &field) const;
 
     // An array of objects, each decoded as a `Record` in array order; anything else leaves the
     // list as it was.
     template <class Record>
-    void records(const QString &key, QList<std::shared_ptr<Record>> &field) const;
+    void records(QLatin1StringView key, QList<std::shared_ptr<Record>> &field) const;
 
 private:
     QJsonObject m_object;
 };
 
 template <class Record>
-void Map::records(const QString &key, QList<std::shared_ptr<Record>> &field) const
+void Map::records(QLatin1StringView key, QList<std::shared_ptr<Record>> &field) const
 {
     const QJsonValue value = m_object.value(key);
     if (!value.isArray())

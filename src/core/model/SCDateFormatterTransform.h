@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QString>
 #include <optional>
+#include <vector>
 
 namespace corvane {
 
@@ -24,9 +25,19 @@ public:
     // whole numbers (1700000000000 -> "1700000000000.0").
     static QString shortestText(double number);
 
+    // Pattern fields this transform formats itself; QLocale's general formatter costs several
+    // microseconds a date, which adds up over a thousand-order list.
+    struct Field
+    {
+        QChar letter; // 0 for literal text
+        int width;
+        QString literal;
+    };
+
 private:
     QString m_pattern;
     QLocale m_locale;
+    std::vector<Field> m_fields; // empty when the pattern needs QLocale
 };
 
 } // namespace corvane

@@ -5,28 +5,28 @@ namespace corvane {
 void SCOrder::mapping(const Map &map)
 {
     SCBaseModel::mapping(map);
-    map.text(QStringLiteral("secret"), secret);
-    map.text(QStringLiteral("searchValue"), searchValue);
-    map.text(QStringLiteral("createBy"), createBy);
-    map.text(QStringLiteral("updateBy"), updateBy);
-    map.text(QStringLiteral("updateTime"), updateTime);
-    map.text(QStringLiteral("remark"), remark);
-    map.text(QStringLiteral("params"), params);
-    map.text(QStringLiteral("mobile"), mobile);
-    map.text(QStringLiteral("orderId"), orderId);
-    map.integer(QStringLiteral("userId"), userId);
-    map.integer(QStringLiteral("productId"), productId);
-    map.integer(QStringLiteral("buyCount"), buyCount);
-    map.integer(QStringLiteral("usedCount"), usedCount);
-    map.integer(QStringLiteral("orderStatus"), orderStatus);
-    map.integer(QStringLiteral("orderExpiryDate"), orderExpiryDate);
-    map.text(QStringLiteral("orderFailMessage"), orderFailMessage);
-    map.text(QStringLiteral("orderCreateTime"), orderCreateTime);
-    map.text(QStringLiteral("tempOrderDate"), tempOrderDate);
-    map.text(QStringLiteral("userName"), userName);
-    map.text(QStringLiteral("userRemark"), userRemark);
-    map.integer(QStringLiteral("flowAmount"), flowAmount);
-    map.real(QStringLiteral("remainFlow"), remainFlow);
+    map.text(QLatin1StringView("secret"), secret);
+    map.text(QLatin1StringView("searchValue"), searchValue);
+    map.text(QLatin1StringView("createBy"), createBy);
+    map.text(QLatin1StringView("updateBy"), updateBy);
+    map.text(QLatin1StringView("updateTime"), updateTime);
+    map.text(QLatin1StringView("remark"), remark);
+    map.text(QLatin1StringView("params"), params);
+    map.text(QLatin1StringView("mobile"), mobile);
+    map.text(QLatin1StringView("orderId"), orderId);
+    map.integer(QLatin1StringView("userId"), userId);
+    map.integer(QLatin1StringView("productId"), productId);
+    map.integer(QLatin1StringView("buyCount"), buyCount);
+    map.integer(QLatin1StringView("usedCount"), usedCount);
+    map.integer(QLatin1StringView("orderStatus"), orderStatus);
+    map.integer(QLatin1StringView("orderExpiryDate"), orderExpiryDate);
+    map.text(QLatin1StringView("orderFailMessage"), orderFailMessage);
+    map.text(QLatin1StringView("orderCreateTime"), orderCreateTime);
+    map.text(QLatin1StringView("tempOrderDate"), tempOrderDate);
+    map.text(QLatin1StringView("userName"), userName);
+    map.text(QLatin1StringView("userRemark"), userRemark);
+    map.integer(QLatin1StringView("flowAmount"), flowAmount);
+    map.real(QLatin1StringView("remainFlow"), remainFlow);
 }
 
 } // namespace corvane

@@ -5,8 +5,8 @@ namespace corvane {
 void SCOrderContent::mapping(const Map &map)
 {
     SCBaseModel::mapping(map);
-    map.text(QStringLiteral("secret"), secret);
-    map.records(QStringLiteral("orderInfoList"), orderInfoList);
+    map.text(QLatin1StringView("secret"), secret);
+    map.records(QLatin1StringView("orderInfoList"), orderInfoList);
 }
 
 } // namespace corvane
