@@ -67,7 +67,7 @@ private Q_SLOTS:
     void corruptFileReadsEmptyUntilTheNextWrite_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("garbage") << QByteArray("\x00\xff{{{not json", 16);
+        QTest::newRow("garbage") << QByteArray::fromHex("00ff7b7b7b6e6f74206a736f6e");
         QTest::newRow("array") << QByteArray("[1,2]");
         QTest::newRow("truncated") << QByteArray("{\"phoneNum\":\"138");
     }
