@@ -17,7 +17,7 @@ namespace {
 QSizeF fittingSize(const QString &text, const QFont &font, int lines, QSizeF limit)
 {
     if (text.isEmpty() || limit.width() <= 0 || limit.height() <= 0)
-        return {};
+        return {0, 0};
     const QFontMetricsF metrics(font);
     const QRectF box =
         metrics.boundingRect(QRectF(0, 0, limit.width(), 1e6), Qt::TextWordWrap, text);
@@ -85,7 +85,7 @@ std::variant<QWidget *, ToastError> toastView(QWidget *host, const std::optional
 
     const QSizeF hostSize = host->size();
     QLabel *titleLabel = nullptr;
-    QSizeF titleSize;
+    QSizeF titleSize(0, 0);
     if (title) {
         titleLabel =
             makeLabel(wrapper, *title, style.titleFont, style.titleAlignment, style.titleColor);
@@ -95,7 +95,7 @@ std::variant<QWidget *, ToastError> toastView(QWidget *host, const std::optional
     }
 
     QLabel *messageLabel = nullptr;
-    QSizeF messageSize;
+    QSizeF messageSize(0, 0);
     if (message) {
         messageLabel = makeLabel(wrapper, *message, style.messageFont, style.messageAlignment,
                                  style.messageColor);
