@@ -33,8 +33,10 @@ void SCEmptyView::setupUI(const QString &caption)
     m_emptyLabel->setText(caption);
 
     m_contentView->resize(w, int(bottom(m_emptyLabel)));
-    setCenterX(m_emptyImage, m_contentView->width() / 2.0);
-    setCenterX(m_emptyLabel, QRectF(m_emptyImage->geometry()).center().x());
+    // The caption takes the image's centre, kept unrounded so half points do not drift.
+    const qreal centerX = m_contentView->width() / 2.0;
+    setCenterX(m_emptyImage, centerX);
+    setCenterX(m_emptyLabel, centerX);
 
     m_emptyImage->setParent(m_contentView);
     m_emptyLabel->setParent(m_contentView);

@@ -55,8 +55,9 @@ void SCErrorView::setupUI()
     connect(m_reloadBtn, &QPushButton::clicked, this, &SCErrorView::reload);
 
     m_contentView->resize(w, int(bottom(m_reloadBtn)));
-    setCenterX(m_errorImage, m_contentView->width() / 2.0);
-    const qreal centerX = QRectF(m_errorImage->geometry()).center().x();
+    // Every part takes the image's centre, kept unrounded so half points do not drift.
+    const qreal centerX = m_contentView->width() / 2.0;
+    setCenterX(m_errorImage, centerX);
     setCenterX(m_errorLabel, centerX);
     setCenterX(m_reloadBtn, centerX);
 

@@ -52,8 +52,9 @@ void SCLoadingView::setupUI()
     m_loadingLabel->setGeometry(0, int(bottom(line)) + 12, w, 14);
 
     m_contentView->resize(w, int(bottom(m_loadingLabel)));
-    setCenterX(m_loadingImage, m_contentView->width() / 2.0);
-    const qreal centerX = QRectF(m_loadingImage->geometry()).center().x();
+    // Every part takes the image's centre, kept unrounded so half points do not drift.
+    const qreal centerX = m_contentView->width() / 2.0;
+    setCenterX(m_loadingImage, centerX);
     setCenterX(line, centerX);
     setCenterX(m_loadingLabel, centerX);
 
