@@ -128,15 +128,15 @@ def toast_mark(name, cross):
 
 def net_error():
     c = Canvas(117, 108)
-    cloud = union(circle(42, 52, 20), circle(66, 42, 26), circle(88, 58, 16),
-                  rounded_rect(24, 50, 104, 74, 12))
+    cloud = union(circle(38, 52, 20), circle(62, 42, 26), circle(84, 58, 16),
+                  rounded_rect(20, 50, 100, 74, 12))
     c.paint(cloud, rgb(0xE3E7EC), (0, 10, 117, 80))
     grey = rgb(0xA9B1BB)
     for r in (8, 16, 24):
-        c.paint(arc(64, 72, r, -math.pi * 0.78, -math.pi * 0.22, 3.5), grey, (30, 40, 100, 80))
-    c.paint(circle(64, 72, 3), grey, (58, 66, 70, 78))
-    c.paint(polyline([(44, 40), (84, 80)], 3.5), rgb(0xF08A8A), (40, 36, 88, 84))
-    c.paint(rounded_rect(30, 96, 98, 99, 1.5), rgb(0xE3E7EC), (28, 94, 100, 101))
+        c.paint(arc(60, 72, r, -math.pi * 0.78, -math.pi * 0.22, 3.5), grey, (30, 40, 100, 80))
+    c.paint(circle(60, 72, 3), grey, (54, 66, 66, 78))
+    c.paint(polyline([(40, 40), (80, 80)], 3.5), rgb(0xF08A8A), (36, 36, 84, 84))
+    c.paint(rounded_rect(26, 96, 94, 99, 1.5), rgb(0xE3E7EC), (24, 94, 96, 101))
     c.save("netError")
 
 

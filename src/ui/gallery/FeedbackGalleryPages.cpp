@@ -81,7 +81,7 @@ QWidget *toastPage(QWidget *parent)
     };
     int index = 0;
     for (const Entry &entry : entries) {
-        const QRect frame(16 + (index % 3) * 117, 16 + (index / 3) * 44, 109, 36);
+        const QRect frame(16 + (index % 3) * 117, 200 + (index / 3) * 44, 109, 36);
         QPushButton *button = addButton(page, QLatin1String(entry.name), entry.text, frame);
         QObject::connect(button, &QPushButton::clicked, page,
                          [page, show = entry.show] { show(page); });

@@ -8,6 +8,12 @@
 
 namespace corvane {
 
+namespace {
+// The application's images are drawn at twice their size in points, for sharp high-density
+// screens.
+constexpr qreal imageScale = 2.0;
+} // namespace
+
 ImageView::ImageView(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -19,8 +25,8 @@ QPixmap ImageView::namedImage(const QString &name)
 {
     const auto bytes = Resources::data(name, QStringLiteral("png"));
     QPixmap pixmap;
-    if (bytes)
-        pixmap.loadFromData(*bytes, "PNG");
+    if (bytes && pixmap.loadFromData(*bytes, "PNG"))
+        pixmap.setDevicePixelRatio(imageScale);
     return pixmap;
 }
 

@@ -26,7 +26,8 @@ public:
     explicit ImageView(QWidget *parent = nullptr);
     ~ImageView() override;
 
-    // Loads the named PNG from the application's resources; a missing one leaves it empty.
+    // Loads the named PNG from the application's resources, sized in points; a missing one
+    // gives a null pixmap.
     static QPixmap namedImage(const QString &name);
 
     QPixmap image() const { return m_image; }
