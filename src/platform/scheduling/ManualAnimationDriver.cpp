@@ -16,6 +16,12 @@ ManualAnimationDriver::~ManualAnimationDriver()
     uninstall();
 }
 
+void ManualAnimationDriver::start()
+{
+    m_elapsed = 0;
+    QAnimationDriver::start();
+}
+
 void ManualAnimationDriver::advanceBy(qint64 ms)
 {
     // Animations register with the driver through posted events; let them arrive first.
@@ -24,7 +30,9 @@ void ManualAnimationDriver::advanceBy(qint64 ms)
         const qint64 step = std::min<qint64>(ms, m_frameMs);
         m_elapsed += step;
         ms -= step;
-        advance();
+        // Ticking a stopped driver would make Qt restart it with no animation to run.
+        if (isRunning())
+            advance();
         QCoreApplication::processEvents();
     }
 }

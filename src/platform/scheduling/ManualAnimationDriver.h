@@ -20,6 +20,11 @@ public:
     void advanceBy(qint64 ms);
     int frameMs() const { return m_frameMs; }
 
+protected:
+    // Qt reads elapsed() as time since the driver last started: an animation started after an
+    // idle spell must not see that spell pass in its first frame.
+    void start() override;
+
 private:
     int m_frameMs;
     qint64 m_elapsed = 0;
