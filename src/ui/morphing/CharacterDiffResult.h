@@ -18,6 +18,9 @@ public:
         Replace
     };
 
+    // A new character, the state of every position before the texts are compared.
+    CharacterDiffResult() = default;
+
     static CharacterDiffResult move(int offset) { return {Kind::Move, offset}; }
     static CharacterDiffResult moveAndAdd(int offset) { return {Kind::MoveAndAdd, offset}; }
     static CharacterDiffResult same() { return {Kind::Same, 0}; }
@@ -35,8 +38,8 @@ public:
 private:
     CharacterDiffResult(Kind kind, int offset) : m_kind(kind), m_offset(offset) {}
 
-    Kind m_kind;
-    int m_offset;
+    Kind m_kind = Kind::Add;
+    int m_offset = 0;
 };
 
 } // namespace corvane

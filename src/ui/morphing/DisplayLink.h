@@ -24,6 +24,8 @@ public:
     // 0 means the screen's own rate.
     int preferredFramesPerSecond() const { return m_preferredFramesPerSecond; }
     void setPreferredFramesPerSecond(int fps) { m_preferredFramesPerSecond = fps; }
+    // Screen frames per tick: 2 at a preferred 30 on a 60 Hz screen.
+    int frameInterval() const;
 
     bool isPaused() const { return state() != QAbstractAnimation::Running; }
     void setPaused(bool paused);

@@ -203,8 +203,9 @@ void MorphingLabel::AnvilLoad()
 
 void MorphingLabel::computeFrameBudget()
 {
-    const int frameInterval = m_displayLink->preferredFramesPerSecond() == 30 ? 2 : 1;
-    const float frameRate = static_cast<float>(m_displayLink->frameDuration()) / frameInterval;
+    // Seconds per tick: the screen's frame time times the screen frames each tick stands for.
+    const float frameRate =
+        static_cast<float>(m_displayLink->frameDuration() * m_displayLink->frameInterval());
     // A zero duration still takes one frame, so progress never divides by zero.
     m_totalFrames = std::max(1, framesFor(m_morphingDuration, frameRate));
     m_totalDelayFrames = std::max(
