@@ -13,6 +13,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QScreen>
+#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -28,6 +29,25 @@ constexpr int kExtraFrames = 5;
 int framesFor(float seconds, float frameRate)
 {
     return static_cast<int>(std::ceil(seconds / frameRate - kFrameNoise));
+}
+
+// A fallback font may be taller than the label font; every character still sits on the label
+// font's baseline, so glyph positions are kept relative to it.
+QList<QGlyphRun> shape(const QString &character, const QFont &font)
+{
+    QTextLayout layout(character, font);
+    layout.setCacheEnabled(true);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    QList<QGlyphRun> runs = layout.glyphRuns();
+    for (QGlyphRun &run : runs) {
+        QList<QPointF> positions = run.positions();
+        for (QPointF &position : positions)
+            position.ry() -= line.ascent();
+        run.setPositions(positions);
+    }
+    return runs;
 }
 
 bool drawsNewCharacter(CharacterDiffResult::Kind kind)
@@ -135,11 +155,8 @@ QList<MorphingLabel::Glyph> MorphingLabel::layoutCharacters(const QStringList &c
     qreal offset = 0;
     for (const QString &character : characters) {
         const QSizeF size = metrics.size(Qt::TextSingleLine, character);
-        QStaticText text(character);
-        text.setTextFormat(Qt::PlainText);
-        text.setPerformanceHint(QStaticText::AggressiveCaching);
-        text.prepare(QTransform(), labelFont);
-        glyphs.append({character, QRectF(offset, top, size.width(), size.height()), text});
+        glyphs.append({character, QRectF(offset, top, size.width(), size.height()),
+                       shape(character, labelFont)});
         offset += size.width();
     }
     m_totalWidth = static_cast<float>(offset);
@@ -310,7 +327,7 @@ QList<MorphingLabel::Frame> MorphingLabel::framesOfCharacters() const
         MorphingEffects::key(m_morphingEffect, MorphingPhases::progress));
     const bool hasCustom = custom != m_progressClosures.cend();
     const auto withCache = [](const CharacterLimbo &limbo, const Glyph &glyph) {
-        return Frame{limbo, limbo.character == glyph.character ? &glyph.text : nullptr};
+        return Frame{limbo, limbo.character == glyph.character ? &glyph.runs : nullptr};
     };
 
     for (int i = 0; i < m_previousGlyphs.size(); ++i) {
@@ -361,15 +378,16 @@ void MorphingLabel::drawTextInRect(QPainter &painter, const QRectF &rect) const
         m_drawingClosures.constFind(MorphingEffects::key(m_morphingEffect, MorphingPhases::draw));
     const bool hasDraw = draw != m_drawingClosures.cend();
     painter.setFont(labelFont);
+    const qreal ascent = QFontMetricsF(labelFont).ascent();
     for (const Frame &frame : frames) {
         if (hasDraw && (*draw)(painter, frame.limbo))
             continue;
-        drawCharacter(painter, frame, labelFont, color);
+        drawCharacter(painter, frame, labelFont, ascent, color);
     }
 }
 
 void MorphingLabel::drawCharacter(QPainter &painter, const Frame &frame, const QFont &font,
-                                  const QColor &color) const
+                                  qreal ascent, const QColor &color) const
 {
     const CharacterLimbo &limbo = frame.limbo;
     const qreal alpha = std::clamp<qreal>(limbo.alpha, 0.0, 1.0);
@@ -389,10 +407,13 @@ void MorphingLabel::drawCharacter(QPainter &painter, const Frame &frame, const Q
     } else {
         painter.translate(limbo.rect.topLeft());
     }
-    if (frame.text)
-        painter.drawStaticText(QPointF(0, 0), *frame.text);
-    else
-        painter.drawText(QPointF(0, QFontMetricsF(font).ascent()), limbo.character);
+    const QPointF baseline(0, ascent);
+    if (frame.runs) {
+        for (const QGlyphRun &run : *frame.runs)
+            painter.drawGlyphRun(baseline, run);
+    } else {
+        painter.drawText(baseline, limbo.character);
+    }
     painter.setTransform(base);
 }
 

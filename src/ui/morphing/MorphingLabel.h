@@ -5,9 +5,9 @@
 #include "ui/morphing/MorphingEffect.h"
 #include "ui/morphing/MorphingLabelDelegate.h"
 
+#include <QGlyphRun>
 #include <QHash>
 #include <QPointer>
-#include <QStaticText>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -121,18 +121,19 @@ private:
     {
         QString character;
         QRectF rect;
-        QStaticText text;
+        // Shaped once per layout, positioned relative to the baseline.
+        QList<QGlyphRun> runs;
     };
     // A limbo with the cached layout of its character, when the character is unchanged.
     struct Frame
     {
         CharacterLimbo limbo;
-        const QStaticText *text;
+        const QList<QGlyphRun> *runs;
     };
 
     QList<Glyph> layoutCharacters(const QStringList &characters);
     QList<Frame> framesOfCharacters() const;
-    void drawCharacter(QPainter &painter, const Frame &frame, const QFont &font,
+    void drawCharacter(QPainter &painter, const Frame &frame, const QFont &font, qreal ascent,
                        const QColor &color) const;
     void computeFrameBudget();
 

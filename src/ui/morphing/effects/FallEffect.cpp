@@ -3,6 +3,7 @@
 #include "ui/morphing/MorphingLabel.h"
 #include "ui/morphing/effects/Easing.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <cmath>
 
