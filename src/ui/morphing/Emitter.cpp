@@ -2,6 +2,7 @@
 
 #include "platform/resources/Resources.h"
 
+#include <QHash>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <cmath>
@@ -16,12 +17,19 @@ float spread(QRandomGenerator &random)
     return static_cast<float>(random.generateDouble() * 2.0 - 1.0);
 }
 
+// Effects make emitters per character and morph, so each image is decoded once per process.
 QImage particleImage(const QString &name)
 {
+    static QHash<QString, QImage> cache;
+    const auto cached = cache.constFind(name);
+    if (cached != cache.cend())
+        return *cached;
     QImage image;
     if (const auto data = Resources::data(name, QStringLiteral("png")))
         image.loadFromData(*data, "PNG");
-    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    cache.insert(name, image);
+    return image;
 }
 
 } // namespace

@@ -31,24 +31,7 @@ int framesFor(float seconds, float frameRate)
     return static_cast<int>(std::ceil(seconds / frameRate - kFrameNoise));
 }
 
-// A fallback font may be taller than the label font; every character still sits on the label
-// font's baseline, so glyph positions are kept relative to it.
-QList<QGlyphRun> shape(const QString &character, const QFont &font)
-{
-    QTextLayout layout(character, font);
-    layout.setCacheEnabled(true);
-    layout.beginLayout();
-    const QTextLine line = layout.createLine();
-    layout.endLayout();
-    QList<QGlyphRun> runs = layout.glyphRuns();
-    for (QGlyphRun &run : runs) {
-        QList<QPointF> positions = run.positions();
-        for (QPointF &position : positions)
-            position.ry() -= line.ascent();
-        run.setPositions(positions);
-    }
-    return runs;
-}
+constexpr qsizetype kMaxShapes = 512;
 
 bool drawsNewCharacter(CharacterDiffResult::Kind kind)
 {
@@ -146,18 +129,16 @@ void MorphingLabel::setNeedsLayout()
 QList<MorphingLabel::Glyph> MorphingLabel::layoutCharacters(const QStringList &characters)
 {
     const QFont labelFont = font();
-    const QFontMetricsF metrics(labelFont);
-    m_charHeight = metrics.size(Qt::TextSingleLine, QStringLiteral("Leg")).height();
+    m_charHeight = shapeOf(QStringLiteral("Leg"), labelFont).size.height();
     const qreal top = (height() - m_charHeight) / 2;
 
     QList<Glyph> glyphs;
     glyphs.reserve(characters.size());
     qreal offset = 0;
     for (const QString &character : characters) {
-        const QSizeF size = metrics.size(Qt::TextSingleLine, character);
-        glyphs.append({character, QRectF(offset, top, size.width(), size.height()),
-                       shape(character, labelFont)});
-        offset += size.width();
+        const Shape &shape = shapeOf(character, labelFont);
+        glyphs.append({character, QRectF(QPointF(offset, top), shape.size), shape.runs});
+        offset += shape.size.width();
     }
     m_totalWidth = static_cast<float>(offset);
 
@@ -169,6 +150,33 @@ QList<MorphingLabel::Glyph> MorphingLabel::layoutCharacters(const QStringList &c
     for (Glyph &glyph : glyphs)
         glyph.rect.translate(shift, 0);
     return glyphs;
+}
+
+const MorphingLabel::Shape &MorphingLabel::shapeOf(const QString &character, const QFont &font)
+{
+    if (m_shapesFont != font || m_shapes.size() >= kMaxShapes) {
+        m_shapes.clear();
+        m_shapesFont = font;
+    }
+    auto it = m_shapes.find(character);
+    if (it != m_shapes.end())
+        return *it;
+
+    QTextLayout layout(character, font);
+    layout.setCacheEnabled(true);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    Shape shape{QSizeF(line.horizontalAdvance(), line.height()), layout.glyphRuns()};
+    // A fallback font may be taller than the label font; every character still sits on the
+    // label font's baseline, so glyph positions are kept relative to it.
+    for (QGlyphRun &run : shape.runs) {
+        QList<QPointF> positions = run.positions();
+        for (QPointF &position : positions)
+            position.ry() -= line.ascent();
+        run.setPositions(positions);
+    }
+    return *m_shapes.insert(character, shape);
 }
 
 void MorphingLabel::didMoveToSuperview()

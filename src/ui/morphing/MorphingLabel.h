@@ -124,6 +124,12 @@ private:
         // Shaped once per layout, positioned relative to the baseline.
         QList<QGlyphRun> runs;
     };
+    // A character shaped with the label font: its own size and glyphs on the baseline.
+    struct Shape
+    {
+        QSizeF size;
+        QList<QGlyphRun> runs;
+    };
     // A limbo with the cached layout of its character, when the character is unchanged.
     struct Frame
     {
@@ -132,6 +138,7 @@ private:
     };
 
     QList<Glyph> layoutCharacters(const QStringList &characters);
+    const Shape &shapeOf(const QString &character, const QFont &font);
     QList<Frame> framesOfCharacters() const;
     void drawCharacter(QPainter &painter, const Frame &frame, const QFont &font, qreal ascent,
                        const QColor &color) const;
@@ -165,6 +172,9 @@ private:
     Qt::Alignment m_alignment = Qt::AlignLeft;
     QList<Glyph> m_previousGlyphs;
     QList<Glyph> m_newGlyphs;
+    // Status texts reuse few characters; shaping is the costly part of a layout.
+    QHash<QString, Shape> m_shapes;
+    QFont m_shapesFont;
 };
 
 } // namespace corvane
