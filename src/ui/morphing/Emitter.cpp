@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cmath>
 
 namespace corvane {

@@ -53,11 +53,11 @@ void MorphingLabel::setText(const QString &text)
 {
     if (text == m_text)
         return;
-    m_previousText = m_text.isNull() ? QString() : m_text;
+    m_previousText = m_text;
     const QStringList previousCharacters = characters(m_previousText);
     m_diffResults = CharacterDiff::between(
         previousCharacters, text.isNull() ? std::nullopt : std::optional(characters(text)));
-    m_text = text.isNull() ? QString() : text;
+    m_text = text;
     m_morphingProgress = 0.0f;
     m_currentFrame = 0;
     m_totalFrames = 0;

@@ -117,7 +117,7 @@ void AnvilEffect::load(MorphingLabel &label)
         // Falls from just above the label's top edge onto its place.
         const qreal drop = rect.bottom();
         rect.moveTop(rect.top() - drop + drop * easing::bounce(progress));
-        if (progress >= kImpact && l->emitterView())
+        if (progress >= kImpact)
             stirDust(l->emitterView(), progress);
         return CharacterLimbo{character, rect, 1.0, l->font().pointSizeF(), 0.0};
     };
