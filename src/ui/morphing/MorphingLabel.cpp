@@ -25,13 +25,13 @@ constexpr qreal kMinimumSize = 0.0001;
 // The frame budget rounds up, but float noise of a ratio like 0.6 / (1 / 60) must not add a frame.
 constexpr float kFrameNoise = 1e-3f;
 constexpr int kExtraFrames = 5;
+// Plenty for status texts; a label fed ever new text starts its cache over rather than grow.
+constexpr qsizetype kMaxShapes = 512;
 
 int framesFor(float seconds, float frameRate)
 {
     return static_cast<int>(std::ceil(seconds / frameRate - kFrameNoise));
 }
-
-constexpr qsizetype kMaxShapes = 512;
 
 bool drawsNewCharacter(CharacterDiffResult::Kind kind)
 {
