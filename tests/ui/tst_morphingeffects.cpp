@@ -1,0 +1,330 @@
+#include "platform/scheduling/ManualClock.h"
+#include "ui/morphing/DisplayLink.h"
+#include "ui/morphing/EmitterView.h"
+#include "ui/morphing/MorphingLabel.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+#include <memory>
+
+using namespace corvane;
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(MorphingEffect)
+
+namespace {
+
+using Phases = QList<MorphingPhases>;
+
+const Phases kAllPhases{MorphingPhases::start,     MorphingPhases::appear,
+                        MorphingPhases::disappear, MorphingPhases::draw,
+                        MorphingPhases::progress,  MorphingPhases::skipFrames};
+
+bool registered(MorphingLabel &label, MorphingEffect effect, MorphingPhases phase)
+{
+    const QString key = MorphingEffects::key(effect, phase);
+    switch (phase) {
+    case MorphingPhases::start:
+        return label.startClosures().contains(key);
+    case MorphingPhases::appear:
+    case MorphingPhases::disappear:
+        return label.effectClosures().contains(key);
+    case MorphingPhases::draw:
+        return label.drawingClosures().contains(key);
+    case MorphingPhases::progress:
+        return label.progressClosures().contains(key);
+    case MorphingPhases::skipFrames:
+        return label.skipFramesClosures().contains(key);
+    }
+    return false;
+}
+
+} // namespace
+
+class TestMorphingEffects final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void registrations_data();
+    void registrations();
+    void loadersRunWhenTheLabelGetsAParent();
+    void evaporateLimbos();
+    void evaporateWavyOrder_data();
+    void evaporateWavyOrder();
+    void switchingEffectsBetweenTexts();
+    void everyEffectPaintsAWholeMorph_data();
+    void everyEffectPaintsAWholeMorph();
+    void particleImagesAreResources_data();
+    void particleImagesAreResources();
+    void emitterPlaysStopsAndGoesIdle();
+
+private:
+    std::unique_ptr<ManualClock> m_clock;
+    std::unique_ptr<QWidget> m_window;
+    MorphingLabel *m_label = nullptr;
+};
+
+void TestMorphingEffects::initTestCase()
+{
+    m_clock = std::make_unique<ManualClock>(16);
+}
+
+void TestMorphingEffects::init()
+{
+    m_window = std::make_unique<QWidget>();
+    m_window->resize(320, 80);
+    m_label = new MorphingLabel(m_window.get());
+    m_label->setGeometry(0, 0, 320, 80);
+    m_window->show();
+}
+
+void TestMorphingEffects::cleanup()
+{
+    m_window.reset();
+    m_clock->advance(1.0);
+}
+
+void TestMorphingEffects::registrations_data()
+{
+    QTest::addColumn<MorphingEffect>("effect");
+    QTest::addColumn<Phases>("phases");
+
+    using P = MorphingPhases;
+    QTest::newRow("scale") << MorphingEffect::scale << Phases{};
+    QTest::newRow("evaporate") << MorphingEffect::evaporate
+                               << Phases{P::progress, P::disappear, P::appear};
+    QTest::newRow("fall") << MorphingEffect::fall
+                          << Phases{P::progress, P::disappear, P::appear, P::draw};
+    QTest::newRow("pixelate") << MorphingEffect::pixelate
+                              << Phases{P::disappear, P::appear, P::draw};
+    QTest::newRow("sparkle") << MorphingEffect::sparkle << kAllPhases;
+    QTest::newRow("burn") << MorphingEffect::burn << kAllPhases;
+    QTest::newRow("anvil") << MorphingEffect::anvil
+                           << Phases{P::start, P::progress, P::disappear, P::appear};
+}
+
+void TestMorphingEffects::registrations()
+{
+    QFETCH(MorphingEffect, effect);
+    QFETCH(Phases, phases);
+    for (MorphingPhases phase : kAllPhases) {
+        QVERIFY2(registered(*m_label, effect, phase) == phases.contains(phase),
+                 qPrintable(MorphingEffects::key(effect, phase)));
+    }
+}
+
+void TestMorphingEffects::loadersRunWhenTheLabelGetsAParent()
+{
+    MorphingLabel orphan(nullptr);
+    QVERIFY(orphan.effectClosures().isEmpty());
+    QWidget parent;
+    orphan.setParent(&parent);
+    QCOMPARE(orphan.effectClosures().size(), 12);
+    QVERIFY(registered(orphan, MorphingEffect::sparkle, MorphingPhases::skipFrames));
+    orphan.setParent(nullptr);
+}
+
+void TestMorphingEffects::evaporateLimbos()
+{
+    m_label->setMorphingEffect(MorphingEffect::evaporate);
+    m_label->setText(u"未连接"_s);
+    m_label->setText(u"已连接"_s);
+    m_clock->advance(0.1);
+    const float overall = m_label->morphingProgress();
+    QVERIFY(overall > 0.0f);
+    const qreal size = m_label->font().pointSizeF();
+    auto &closures = m_label->effectClosures();
+    const auto disappear =
+        closures[MorphingEffects::key(MorphingEffect::evaporate, MorphingPhases::disappear)];
+    const auto appear =
+        closures[MorphingEffects::key(MorphingEffect::evaporate, MorphingPhases::appear)];
+
+    const CharacterLimbo oldStart = disappear(u"未"_s, 0, 0.0f);
+    QCOMPARE(oldStart.rect, m_label->previousRects()[0]);
+    QCOMPARE(oldStart.alpha, 1.0);
+    QCOMPARE(oldStart.size, size);
+
+    const CharacterLimbo oldEnd = disappear(u"未"_s, 0, 1.0f);
+    QCOMPARE(oldEnd.rect, m_label->previousRects()[0].translated(0, -0.8 * size));
+    QCOMPARE(oldEnd.alpha, 0.0);
+
+    const CharacterLimbo newStart = appear(u"已"_s, 0, 0.0f);
+    QCOMPARE(newStart.rect, m_label->newRects()[0].translated(0, 1.2 * size));
+    QCOMPARE(newStart.alpha, qreal(overall));
+    QCOMPARE(newStart.size, size);
+
+    const CharacterLimbo newEnd = appear(u"已"_s, 0, 1.0f);
+    QCOMPARE(newEnd.rect, m_label->newRects()[0]);
+    QCOMPARE(newEnd.drawingProgress, 0.0);
+
+    // Only the replaced first character fades: the other two keep their place.
+    const QList<CharacterLimbo> limbos = m_label->limboOfCharacters();
+    QCOMPARE(limbos.size(), 4);
+    QCOMPARE(limbos[1].rect, m_label->previousRects()[1]);
+    QCOMPARE(limbos[1].alpha, 1.0);
+}
+
+void TestMorphingEffects::evaporateWavyOrder_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("isNew");
+    QTest::addColumn<float>("shift");
+
+    // cos(i) × 1.2 rounded: 1, 1, 0, -1 for i = 0..3, so 0 and 1 move together.
+    QTest::newRow("old 0") << 0 << false << 1.0f;
+    QTest::newRow("old 1") << 1 << false << 1.0f;
+    QTest::newRow("old 2") << 2 << false << 0.0f;
+    QTest::newRow("old 3") << 3 << false << -1.0f;
+    QTest::newRow("new 0") << 0 << true << -1.0f;
+    QTest::newRow("new 1") << 1 << true << -1.0f;
+    QTest::newRow("new 4") << 4 << true << 1.0f;
+}
+
+void TestMorphingEffects::evaporateWavyOrder()
+{
+    QFETCH(int, index);
+    QFETCH(bool, isNew);
+    QFETCH(float, shift);
+    const auto progress = m_label->progressClosures()[MorphingEffects::key(
+        MorphingEffect::evaporate, MorphingPhases::progress)];
+    const float delay = m_label->morphingCharacterDelay();
+    QCOMPARE(progress(index, 0.5f, isNew), 0.5f + shift * delay);
+    // Clamped at both ends.
+    QVERIFY(progress(index, 0.0f, isNew) >= 0.0f);
+    QVERIFY(progress(index, 1.0f, isNew) <= 1.0f);
+}
+
+void TestMorphingEffects::switchingEffectsBetweenTexts()
+{
+    m_label->setMorphingEffect(MorphingEffect::evaporate);
+    m_label->setText(u"ab"_s);
+    m_label->setText(u"cd"_s);
+    // Evaporate leaves drawingProgress at 0 and lifts the old character.
+    m_clock->advance(0.2);
+    CharacterLimbo first = m_label->limboOfCharacters().first();
+    QCOMPARE(first.drawingProgress, 0.0);
+    QVERIFY(first.rect.y() < m_label->previousRects()[0].y());
+
+    m_label->setMorphingEffect(MorphingEffect::fall);
+    m_label->setText(u"ef"_s);
+    m_clock->advance(0.2);
+    first = m_label->limboOfCharacters().first();
+    // Fall keeps the old character in place and hands its progress to the draw closure.
+    QVERIFY(first.drawingProgress > 0.0);
+    QCOMPARE(first.rect, m_label->previousRects()[0]);
+}
+
+void TestMorphingEffects::everyEffectPaintsAWholeMorph_data()
+{
+    QTest::addColumn<MorphingEffect>("effect");
+    for (int raw = 0; raw < MorphingEffects::allValues().size(); ++raw) {
+        QTest::newRow(qPrintable(MorphingEffects::allValues()[raw]))
+            << static_cast<MorphingEffect>(raw);
+    }
+}
+
+void TestMorphingEffects::everyEffectPaintsAWholeMorph()
+{
+    QFETCH(MorphingEffect, effect);
+    m_label->setMorphingEffect(effect);
+    QFont font = m_label->font();
+    font.setPointSizeF(24);
+    m_label->setFont(font);
+    m_label->setText(u"未连接"_s);
+    m_clock->advance(2.0);
+    m_label->setText(u"连接中..."_s);
+    for (int frame = 0; frame < 80; ++frame) {
+        QImage image(m_label->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        m_label->drawTextInRect(painter, QRectF(m_label->rect()));
+        painter.end();
+        m_clock->advance(0.016);
+    }
+    QVERIFY(m_label->displayLink()->isPaused());
+
+    // The last frame shows the whole new text in full.
+    QImage last(m_label->size(), QImage::Format_ARGB32_Premultiplied);
+    last.fill(Qt::transparent);
+    QPainter painter(&last);
+    m_label->drawTextInRect(painter, QRectF(m_label->rect()));
+    painter.end();
+    QImage plain(m_label->size(), QImage::Format_ARGB32_Premultiplied);
+    plain.fill(Qt::transparent);
+    QPainter plainPainter(&plain);
+    plainPainter.setFont(m_label->font());
+    plainPainter.setPen(m_label->textColor());
+    for (int i = 0; i < m_label->newRects().size(); ++i) {
+        const QRectF rect = m_label->newRects()[i];
+        plainPainter.drawText(rect.topLeft() + QPointF(0, QFontMetricsF(m_label->font()).ascent()),
+                              characters(m_label->text())[i]);
+    }
+    plainPainter.end();
+    QCOMPARE(last, plain);
+
+    // Effects with particles leave no emitter running once the morph and its particles are over.
+    m_clock->advance(2.0);
+    if (EmitterView *view = m_label->findChild<EmitterView *>())
+        QVERIFY(!view->isTicking());
+}
+
+void TestMorphingEffects::particleImagesAreResources_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"Sparkle", "Fire", "Smoke", "Fragment"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestMorphingEffects::particleImagesAreResources()
+{
+    QFETCH(QString, name);
+    const Emitter emitter(name, 1.0f);
+    QVERIFY(!emitter.cell.contents.isNull());
+    QVERIFY(emitter.cell.contents.hasAlphaChannel());
+}
+
+void TestMorphingEffects::emitterPlaysStopsAndGoesIdle()
+{
+    EmitterView *view = m_label->emitterView();
+    QCOMPARE(m_label->emitterView(), view);
+    QCOMPARE(view->geometry(), m_label->rect());
+
+    Emitter &made =
+        view->createEmitter(u"one"_s, u"Sparkle"_s, 0.5f, [](EmitterLayer &layer, EmitterCell &) {
+            layer.emitterPosition = QPointF(50, 20);
+        });
+    QCOMPARE(made.cell.birthRate, 150.0f);
+    QCOMPARE(made.layer.emitterPosition, QPointF(50, 20));
+    QVERIFY(made.layer.cells.isEmpty());
+    // The same name returns the same emitter, reconfigured.
+    view->createEmitter(u"one"_s, u"Fire"_s, 0.5f, [](EmitterLayer &layer, EmitterCell &) {
+        layer.emitterSize = {30, 1};
+    });
+    QCOMPARE(view->emitters().size(), 1);
+    const auto one = [view]() -> const Emitter & { return *view->emitters().constFind(u"one"_s); };
+    QCOMPARE(one().layer.emitterPosition, QPointF(50, 20));
+
+    QVERIFY(!view->isTicking());
+    view->play(u"one"_s);
+    QVERIFY(view->isTicking());
+    m_clock->advance(0.2);
+    QVERIFY(one().particleCount() > 0);
+
+    // Birth stops after the duration, the particles die out, and the view stops ticking.
+    m_clock->advance(0.4);
+    QCOMPARE(one().layer.birthRate, 0.0f);
+    m_clock->advance(1.0);
+    QCOMPARE(one().particleCount(), 0);
+    QVERIFY(!view->isTicking());
+
+    view->removeAllEmitters();
+    QVERIFY(view->emitters().isEmpty());
+}
+
+QTEST_MAIN(TestMorphingEffects)
+#include "tst_morphingeffects.moc"

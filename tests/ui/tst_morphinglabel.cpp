@@ -1,0 +1,375 @@
+#include "platform/scheduling/ManualAnimationDriver.h"
+#include "ui/morphing/DisplayLink.h"
+#include "ui/morphing/MorphingLabel.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+using namespace corvane;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Counts what a label tells its delegate.
+struct DelegateLog
+{
+    int started = 0;
+    int completed = 0;
+    QList<float> progress;
+};
+
+std::unique_ptr<MorphingLabelDelegate> loggingDelegate(DelegateLog &log)
+{
+    auto delegate = std::make_unique<MorphingLabelDelegate>();
+    delegate->morphingDidStart = [&log](MorphingLabel *) { ++log.started; };
+    delegate->morphingDidComplete = [&log](MorphingLabel *) { ++log.completed; };
+    delegate->morphingOnProgress = [&log](MorphingLabel *, float p) { log.progress.append(p); };
+    return delegate;
+}
+
+} // namespace
+
+class TestMorphingLabel final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void frameBudgetAt60Hz();
+    void frameBudgetAt30Hz();
+    void progressIsClamped_data();
+    void progressIsClamped();
+    void sameTextChangesNothing();
+    void disabledMorphingChangesAtOnce();
+    void startClosureSuppressesDidStart();
+    void textChangeDuringMorphRestarts();
+    void displayLinkPausesAtCompletion();
+    void layoutFollowsAlignmentAndSize();
+    void defaultFontIs15Points();
+    void finalFrameShowsTheNewTextOnly();
+
+private:
+    void tickUntilFirstFrame(MorphingLabel &label);
+    void tickUntilComplete(MorphingLabel &label, const DelegateLog &log, int limit = 200);
+
+    std::unique_ptr<ManualAnimationDriver> m_driver;
+    std::unique_ptr<QWidget> m_window;
+};
+
+void TestMorphingLabel::initTestCase()
+{
+    // One driver for all tests: Qt's animation timer keeps its last tick across drivers.
+    m_driver = std::make_unique<ManualAnimationDriver>(16);
+}
+
+void TestMorphingLabel::init()
+{
+    m_window = std::make_unique<QWidget>();
+    m_window->resize(300, 60);
+    m_window->show();
+}
+
+void TestMorphingLabel::cleanup()
+{
+    m_window.reset();
+    QCoreApplication::processEvents();
+}
+
+void TestMorphingLabel::tickUntilFirstFrame(MorphingLabel &label)
+{
+    // The animation timer may spend its first frame after a start on finding its base time.
+    for (int i = 0; i < 3 && label.currentFrame() == 0; ++i)
+        m_driver->advanceBy(16);
+    QCOMPARE(label.currentFrame(), 1);
+}
+
+void TestMorphingLabel::tickUntilComplete(MorphingLabel &label, const DelegateLog &log, int limit)
+{
+    const int before = log.completed;
+    for (int i = 0; i < limit && log.completed == before; ++i)
+        m_driver->advanceBy(16);
+    QCOMPARE(log.completed, before + 1);
+    QVERIFY(label.displayLink()->isPaused());
+}
+
+void TestMorphingLabel::frameBudgetAt60Hz()
+{
+    auto *label = new MorphingLabel(m_window.get());
+    DelegateLog log;
+    const auto delegate = loggingDelegate(log);
+    label->setDelegate(delegate.get());
+    label->setText(u"0123456789"_s);
+    QVERIFY(label->displayLink());
+    QCOMPARE(label->displayLink()->frameDuration(), 1.0 / 60.0);
+    QCOMPARE(log.started, 1);
+
+    tickUntilFirstFrame(*label);
+    QCOMPARE(label->totalFrames(), 36);
+    QCOMPARE(label->totalDelayFrames(), 16);
+    QCOMPARE(label->currentFrame(), 1);
+
+    for (int frame = 2; frame < 57; ++frame)
+        m_driver->advanceBy(16);
+    QCOMPARE(label->currentFrame(), 56);
+    QCOMPARE(log.completed, 0);
+    QCOMPARE(log.progress.size(), 56);
+    QCOMPARE(log.progress.at(35), 36.0f / 36.0f);
+
+    m_driver->advanceBy(16);
+    QCOMPARE(label->currentFrame(), 57);
+    QCOMPARE(log.completed, 1);
+    QCOMPARE(log.progress.size(), 56);
+    QVERIFY(label->displayLink()->isPaused());
+
+    // A paused link gets no further ticks.
+    m_driver->advanceBy(160);
+    QCOMPARE(label->currentFrame(), 57);
+    QCOMPARE(log.completed, 1);
+}
+
+void TestMorphingLabel::frameBudgetAt30Hz()
+{
+    auto *label = new MorphingLabel(m_window.get());
+    label->setMorphingEnabled(false);
+    label->setText(u"abc"_s);
+    label->setMorphingEnabled(true);
+    label->setText(u"xyz"_s);
+    label->displayLink()->setFrameDuration(1.0 / 60.0);
+    label->displayLink()->setPreferredFramesPerSecond(30);
+    QCOMPARE(label->displayLink()->frameInterval(), 2);
+    label->displayLink()->setPaused(true);
+    label->displayFrameTick();
+    // Ticks 1/30 s apart: 0.6 s is 18 of them, ⌈3 × 0.026 × 30⌉ = 3 more for the delay.
+    QCOMPARE(label->totalFrames(), 18);
+    QCOMPARE(label->totalDelayFrames(), 3);
+
+    // The link itself ticks on every other 60 Hz frame.
+    label->setText(u"abc"_s);
+    tickUntilFirstFrame(*label);
+    for (int i = 0; i < 10; ++i)
+        m_driver->advanceBy(16);
+    QVERIFY2(label->currentFrame() >= 5 && label->currentFrame() <= 6,
+             qPrintable(QString::number(label->currentFrame())));
+}
+
+void TestMorphingLabel::progressIsClamped_data()
+{
+    QTest::addColumn<int>("ticks");
+    QTest::addColumn<QList<qreal>>("oldAlpha");
+    QTest::addColumn<QList<bool>>("newFullSize");
+
+    // Old characters lead by 0.026 per index, new ones lag by as much; both stay in [0, 1].
+    QTest::newRow("start") << 0 << QList<qreal>{1.0, 1.0 - 0.026, 1.0 - 0.052}
+                           << QList<bool>{false, false, false};
+    QTest::newRow("past the end") << 45 << QList<qreal>{0.0, 0.0, 0.0}
+                                  << QList<bool>{true, true, true};
+}
+
+void TestMorphingLabel::progressIsClamped()
+{
+    QFETCH(int, ticks);
+    QFETCH(QList<qreal>, oldAlpha);
+    QFETCH(QList<bool>, newFullSize);
+
+    auto *label = new MorphingLabel(m_window.get());
+    label->setText(u"abc"_s);
+    label->setMorphingEnabled(false);
+    label->setText(u"abd"_s);
+    label->setMorphingEnabled(true);
+    label->setText(u"xyz"_s);
+    label->displayLink()->setPaused(true);
+    // Drive the ticks directly so the morph does not end before the progress passes 1.
+    for (int i = 0; i < ticks; ++i)
+        label->displayFrameTick();
+
+    const QList<CharacterLimbo> limbos = label->limboOfCharacters();
+    QCOMPARE(limbos.size(), 6);
+    const qreal pointSize = label->font().pointSizeF();
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY2(qAbs(limbos[i].alpha - oldAlpha[i]) < 1e-4,
+                 qPrintable(QString::number(limbos[i].alpha)));
+        QVERIFY(limbos[i].size > 0.0 && limbos[i].size <= pointSize);
+        const CharacterLimbo &added = limbos[3 + i];
+        QCOMPARE(added.character, QString(u"xyz"_s.at(i)));
+        QCOMPARE(qFuzzyCompare(added.size, pointSize), newFullSize[i]);
+        QVERIFY(added.size >= 0.0001);
+    }
+}
+
+void TestMorphingLabel::sameTextChangesNothing()
+{
+    auto *label = new MorphingLabel(m_window.get());
+    DelegateLog log;
+    const auto delegate = loggingDelegate(log);
+    label->setDelegate(delegate.get());
+    label->setText(u"ab"_s);
+    tickUntilComplete(*label, log);
+    const int frame = label->currentFrame();
+
+    label->setText(u"ab"_s);
+    QCOMPARE(log.started, 1);
+    QCOMPARE(label->currentFrame(), frame);
+    QCOMPARE(label->previousText(), QString());
+    QVERIFY(label->displayLink()->isPaused());
+}
+
+void TestMorphingLabel::disabledMorphingChangesAtOnce()
+{
+    auto *label = new MorphingLabel(m_window.get());
+    DelegateLog log;
+    const auto delegate = loggingDelegate(log);
+    label->setDelegate(delegate.get());
+    label->setMorphingEnabled(false);
+    label->setText(u"未连接"_s);
+    label->setText(u"已连接"_s);
+
+    QCOMPARE(label->text(), u"已连接"_s);
+    QCOMPARE(label->previousText(), u"未连接"_s);
+    QVERIFY(!label->displayLink());
+    m_driver->advanceBy(160);
+    QCOMPARE(log.started, 0);
+    QCOMPARE(log.completed, 0);
+    QVERIFY(log.progress.isEmpty());
+}
+
+void TestMorphingLabel::startClosureSuppressesDidStart()
+{
+    auto *label = new MorphingLabel(m_window.get());
+    DelegateLog log;
+    const auto delegate = loggingDelegate(log);
+    label->setDelegate(delegate.get());
+    int closureCalls = 0;
+    label->startClosures()[MorphingEffects::key(MorphingEffect::scale, MorphingPhases::start)] =
+        [&closureCalls] { ++closureCalls; };
+
+    label->setText(u"one"_s);
+    QCOMPARE(closureCalls, 1);
+    QCOMPARE(log.started, 0);
+
+    // A closure of another effect does not count.
+    label->setMorphingEffect(MorphingEffect::evaporate);
+    label->setText(u"two"_s);
+    QCOMPARE(closureCalls, 1);
+    QCOMPARE(log.started, 1);
+}
+
+void TestMorphingLabel::textChangeDuringMorphRestarts()
+{
+    auto *label = new MorphingLabel(m_window.get());
+    DelegateLog log;
+    const auto delegate = loggingDelegate(log);
+    label->setDelegate(delegate.get());
+    label->setText(u"abc"_s);
+    tickUntilFirstFrame(*label);
+    for (int i = 1; i < 10; ++i)
+        m_driver->advanceBy(16);
+    QCOMPARE(label->currentFrame(), 10);
+
+    label->setText(u"abd"_s);
+    QCOMPARE(log.started, 2);
+    QCOMPARE(label->currentFrame(), 0);
+    QCOMPARE(label->totalFrames(), 0);
+    QCOMPARE(label->morphingProgress(), 0.0f);
+    // The diff is against the text last set, not against what was half drawn.
+    QCOMPARE(label->previousText(), u"abc"_s);
+    QVERIFY(label->diffResults());
+    QCOMPARE(label->diffResults()->results,
+             (QList{CharacterDiffResult::same(), CharacterDiffResult::same(),
+                    CharacterDiffResult::deleted()}));
+
+    tickUntilComplete(*label, log);
+    // 36 frames, ⌈3 × 0.026 × 60⌉ = 5 delay frames and 5 more.
+    QCOMPARE(label->currentFrame(), 46);
+    QCOMPARE(log.completed, 1);
+}
+
+void TestMorphingLabel::displayLinkPausesAtCompletion()
+{
+    auto *label = new MorphingLabel(m_window.get());
+    QVERIFY(!label->displayLink());
+    DelegateLog log;
+    const auto delegate = loggingDelegate(log);
+    label->setDelegate(delegate.get());
+    label->setText(u"idle"_s);
+    QVERIFY(!label->displayLink()->isPaused());
+    m_driver->advanceBy(16);
+    QVERIFY(m_driver->isRunning());
+
+    tickUntilComplete(*label, log);
+    QCoreApplication::processEvents();
+    // Nothing else animates, so Qt's animation timer stops altogether: no wake-ups while idle.
+    QVERIFY(!m_driver->isRunning());
+
+    // The next morph reuses the same link.
+    DisplayLink *link = label->displayLink();
+    label->setText(u"busy"_s);
+    QCOMPARE(label->displayLink(), link);
+    QVERIFY(!link->isPaused());
+}
+
+void TestMorphingLabel::layoutFollowsAlignmentAndSize()
+{
+    auto *label = new MorphingLabel(m_window.get());
+    label->show();
+    label->resize(200, 40);
+    label->setText(u"ab"_s);
+    const QList<QRectF> left = label->newRects();
+    QCOMPARE(left.size(), 2);
+    QCOMPARE(left[0].x(), 0.0);
+    QCOMPARE(left[1].x(), left[0].width());
+    QCOMPARE(left[0].y(), (40 - label->charHeight()) / 2);
+    const qreal width = label->totalWidth();
+
+    label->setAlignment(Qt::AlignHCenter);
+    QCOMPARE(label->newRects()[0].x(), (200 - width) / 2);
+    label->setAlignment(Qt::AlignRight);
+    QCOMPARE(label->newRects()[0].x(), 200 - width);
+
+    label->resize(100, 80);
+    QCOMPARE(label->newRects()[0].x(), 100 - width);
+    QCOMPARE(label->newRects()[0].y(), (80 - label->charHeight()) / 2);
+
+    QFont bigger = label->font();
+    bigger.setPointSizeF(30);
+    label->setFont(bigger);
+    QVERIFY(label->totalWidth() > width);
+    QCOMPARE(label->previousRects().size(), 0);
+}
+
+void TestMorphingLabel::defaultFontIs15Points()
+{
+    MorphingLabel label(nullptr);
+    QCOMPARE(label.font().pointSizeF(), 15.0);
+    QFont font = label.font();
+    font.setPointSizeF(22);
+    label.setFont(font);
+    QCOMPARE(label.font().pointSizeF(), 22.0);
+}
+
+void TestMorphingLabel::finalFrameShowsTheNewTextOnly()
+{
+    auto *label = new MorphingLabel(m_window.get());
+    DelegateLog log;
+    const auto delegate = loggingDelegate(log);
+    label->setDelegate(delegate.get());
+    label->setText(u"abc"_s);
+    tickUntilComplete(*label, log);
+    label->setText(u"xbz"_s);
+    tickUntilComplete(*label, log);
+
+    const qreal pointSize = label->font().pointSizeF();
+    for (const CharacterLimbo &limbo : label->limboOfCharacters()) {
+        if (limbo.alpha <= 0.0)
+            continue;
+        QVERIFY(u"xbz"_s.contains(limbo.character));
+        QCOMPARE(limbo.size, pointSize);
+        const int index = static_cast<int>(u"xbz"_s.indexOf(limbo.character));
+        QCOMPARE(limbo.rect, label->newRects()[index]);
+    }
+}
+
+QTEST_MAIN(TestMorphingLabel)
+#include "tst_morphinglabel.moc"
