@@ -1,5 +1,7 @@
 #include "ui/toolkit/ActionSheet.h"
 
+#include "ui/toolkit/ViewController.h"
+
 #include <QEasingCurve>
 #include <QFrame>
 #include <QKeyEvent>
@@ -122,7 +124,7 @@ void ActionSheet::present(QWidget *host, bool animated)
 {
     if (!host || m_panel)
         return;
-    m_host = host->window();
+    m_host = ViewController::presentationHost(host);
     setParent(m_host);
     m_host->installEventFilter(this);
     m_panel = buildPanel();

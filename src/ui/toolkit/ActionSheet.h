@@ -11,7 +11,7 @@ class QVariantAnimation;
 
 namespace corvane {
 
-// A sheet of choices that slides up from the bottom of a window: an optional title and
+// A sheet of choices that slides up from the bottom of a screen: an optional title and
 // message, the default actions in the order added, and the cancel action apart below them.
 // Up and Down move between the choices, Return picks one, Escape (or a click beside the
 // sheet) picks the cancel action when there is one. It deletes itself once a choice is made.
@@ -29,7 +29,7 @@ public:
     ~ActionSheet() override;
 
     void addAction(AlertAction action);
-    // Shows the sheet over `host`'s window.
+    // Shows the sheet over the screen that holds `host`.
     void present(QWidget *host, bool animated);
     // Picks the action at `index` (in the order added): the sheet leaves, then its handler runs.
     void choose(int index);

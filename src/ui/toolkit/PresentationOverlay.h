@@ -10,9 +10,9 @@ namespace corvane {
 
 class ViewController;
 
-// Holds one presented screen over the presenting screen's window: it slides the screen up from
-// the bottom edge, dims what lies beneath for the default (sheet) style and swallows input meant
-// for the screens below. It owns the presented screen and deletes itself once dismissed.
+// Holds one presented screen over the presenting screen's outermost container: it slides the screen
+// up from the bottom edge, dims what lies beneath for the default (sheet) style and swallows input
+// meant for the screens below. It owns the presented screen and deletes itself once dismissed.
 class PresentationOverlay final : public QWidget
 {
     Q_OBJECT

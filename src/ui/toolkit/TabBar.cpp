@@ -13,6 +13,9 @@ TabBar::TabBar(QWidget *parent) : QWidget(parent)
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    setStyleSheet(QStringLiteral("QToolButton { border: none; background: transparent; "
+                                 "color: #8E8E93; font-size: 12px; } "
+                                 "QToolButton:checked { color: #007AFF; }"));
 }
 
 TabBar::~TabBar() = default;

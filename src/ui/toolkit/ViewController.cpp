@@ -118,6 +118,16 @@ ViewController *ViewController::presentingViewController() const
     return nullptr;
 }
 
+QWidget *ViewController::presentationHost(QWidget *view)
+{
+    QWidget *host = nullptr;
+    for (QWidget *widget = view; widget; widget = widget->parentWidget()) {
+        if (qobject_cast<ViewController *>(widget))
+            host = widget;
+    }
+    return host ? host : view->window();
+}
+
 ViewController *ViewController::presentationRoot()
 {
     ViewController *root = this;
@@ -139,7 +149,7 @@ void ViewController::presentViewController(ViewController *screen, bool animated
     }
     m_presented = screen;
     screen->m_presenting = this;
-    screen->m_overlay = new PresentationOverlay(this, screen, window());
+    screen->m_overlay = new PresentationOverlay(this, screen, presentationHost(this));
     screen->m_overlay->present(animated, std::move(completion));
 }
 

@@ -53,8 +53,8 @@ public:
 
     ModalPresentationStyle modalPresentationStyle() const { return m_presentationStyle; }
     void setModalPresentationStyle(ModalPresentationStyle style) { m_presentationStyle = style; }
-    // Shows `screen` over this screen's window and takes ownership of it; it is deleted once
-    // dismissed. Returns at once; the screen slides in afterwards when animated.
+    // Shows `screen` over this screen's outermost container and takes ownership of it; it is
+    // deleted once dismissed. Returns at once; the screen slides in afterwards when animated.
     void presentViewController(ViewController *screen, bool animated,
                                std::function<void()> completion = {});
     // Dismisses what this screen presents or, when it presents nothing, the presentation that
@@ -68,6 +68,10 @@ public:
     {
         return QPointer<T>(findChild<T *>(name));
     }
+
+    // Where presentations and sheets over `view` go: its outermost enclosing screen, so they
+    // stay with that screen (and its window) rather than with whatever else shares the window.
+    static QWidget *presentationHost(QWidget *view);
 
     // For containers and presentations: brackets a change of visibility.
     void beginAppearanceTransition(bool appearing, bool animated);

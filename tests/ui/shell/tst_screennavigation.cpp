@@ -171,7 +171,8 @@ private Q_SLOTS:
         QPointer<ViewController> next = screen(QStringLiteral("next"));
         sc_pushViewController(&host, next, false);
 
-        auto *navigation = qobject_cast<SCBaseNavigationController *>(host.presentedViewController());
+        auto *navigation =
+            qobject_cast<SCBaseNavigationController *>(host.presentedViewController());
         QVERIFY(navigation);
         QCOMPARE(navigation->viewControllers(), QList<ViewController *>{next.data()});
         QCOMPARE(next->presentingViewController(), &host);

@@ -22,7 +22,8 @@ private:
     {
         auto *sheet = new ActionSheet(QStringLiteral("去重设置"), QString());
         for (const QString &title : {QStringLiteral("不去重"), QStringLiteral("24小时")})
-            sheet->addAction({title, AlertAction::Style::Default, [calls, title] { calls->append(title); }});
+            sheet->addAction(
+                {title, AlertAction::Style::Default, [calls, title] { calls->append(title); }});
         if (withCancel) {
             sheet->addAction({QStringLiteral("取消"), AlertAction::Style::Cancel,
                               [calls] { calls->append(QStringLiteral("取消")); }});
@@ -39,7 +40,8 @@ private Q_SLOTS:
         QTest::newRow("click") << QStringLiteral("click 1") << QStringLiteral("24小时");
         QTest::newRow("return on first") << QStringLiteral("return") << QStringLiteral("不去重");
         QTest::newRow("down, return") << QStringLiteral("down return") << QStringLiteral("24小时");
-        QTest::newRow("up wraps to cancel") << QStringLiteral("up return") << QStringLiteral("取消");
+        QTest::newRow("up wraps to cancel")
+            << QStringLiteral("up return") << QStringLiteral("取消");
         QTest::newRow("escape") << QStringLiteral("escape") << QStringLiteral("取消");
         QTest::newRow("click beside") << QStringLiteral("beside") << QStringLiteral("取消");
     }

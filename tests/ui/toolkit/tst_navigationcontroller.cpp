@@ -28,13 +28,15 @@ private Q_SLOTS:
         navigation.resize(375, 812);
         QVERIFY(journal.isEmpty());
         navigation.show();
-        QCOMPARE(journal, (QStringList{QStringLiteral("root:load"), QStringLiteral("root:willAppear"),
-                                       QStringLiteral("root:didAppear")}));
+        QCOMPARE(journal,
+                 (QStringList{QStringLiteral("root:load"), QStringLiteral("root:willAppear"),
+                              QStringLiteral("root:didAppear")}));
 
         journal.clear();
         navigation.pushViewController(new RecordingScreen(QStringLiteral("next"), &journal), true);
-        QCOMPARE(journal, (QStringList{QStringLiteral("next:load"), QStringLiteral("next:willAppear"),
-                                       QStringLiteral("root:willDisappear")}));
+        QCOMPARE(journal,
+                 (QStringList{QStringLiteral("next:load"), QStringLiteral("next:willAppear"),
+                              QStringLiteral("root:willDisappear")}));
         journal.clear();
         clock.advance(kLongEnough);
         QCOMPARE(journal, (QStringList{QStringLiteral("next:didAppear"),

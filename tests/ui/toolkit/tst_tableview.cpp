@@ -27,7 +27,8 @@ public:
     TableViewCell *cellForRow(TableView *table, const IndexPath &indexPath) override
     {
         auto *cell = table->dequeueReusableCell(kCellId);
-        cell->textLabel()->setText(QStringLiteral("%1-%2").arg(indexPath.section).arg(indexPath.row));
+        cell->textLabel()->setText(
+            QStringLiteral("%1-%2").arg(indexPath.section).arg(indexPath.row));
         return cell;
     }
     int heightForRow(TableView *, const IndexPath &) const override { return 50; }
