@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QGraphicsOpacityEffect>
 #include <QParallelAnimationGroup>
-#include <QPauseAnimation>
 #include <QPointer>
 #include <QVariantAnimation>
 #include <QWidget>
@@ -47,8 +46,13 @@ void ViewAnimation::animate(double seconds, const std::function<void()> &changes
     if (changes)
         changes();
     collecting = outer;
-    // The pause keeps the group running for the whole duration, even with nothing to move.
-    group->addAnimation(new QPauseAnimation(durationMs, group));
+    // A ticking placeholder keeps the group running for the whole duration, even with nothing
+    // to move (a pause animation would run on its own timer, apart from the animation clock).
+    auto *span = new QVariantAnimation(group);
+    span->setDuration(durationMs);
+    span->setStartValue(0.0);
+    span->setEndValue(1.0);
+    group->addAnimation(span);
     QObject::connect(group, &QAbstractAnimation::finished, group,
                      [completion = std::move(completion)] {
                          if (completion)
