@@ -17,7 +17,14 @@ ViewController::ViewController(QWidget *parent) : QWidget(parent)
     setAutoFillBackground(true);
 }
 
-ViewController::~ViewController() = default;
+ViewController::~ViewController()
+{
+    // Hide while this is still a screen, and let go of what it presents: the hide events that
+    // QWidget's destructor would send otherwise reach screens that look at a half-destroyed one.
+    if (m_presented)
+        m_presented->m_presenting = nullptr;
+    hide();
+}
 
 void ViewController::loadViewIfNeeded()
 {
@@ -220,7 +227,7 @@ void ViewController::showEvent(QShowEvent *event)
     loadViewIfNeeded();
     // Screens inside a container or a presentation hear from it; a free-standing one (a window
     // or a widget of a plain layout) follows its own visibility.
-    if (!event->spontaneous() && !parentViewController() && !m_presenting) {
+    if (!event->spontaneous() && !parentViewController() && m_presenting.isNull()) {
         beginAppearanceTransition(true, false);
         endAppearanceTransition();
     }
@@ -229,7 +236,7 @@ void ViewController::showEvent(QShowEvent *event)
 void ViewController::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    if (!event->spontaneous() && !parentViewController() && !m_presenting) {
+    if (!event->spontaneous() && !parentViewController() && m_presenting.isNull()) {
         beginAppearanceTransition(false, false);
         endAppearanceTransition();
     }
