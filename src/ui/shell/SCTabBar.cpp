@@ -10,11 +10,11 @@ SCTabBar::~SCTabBar() = default;
 
 void SCTabBar::setFrame(const QRect &frame)
 {
+    // Printed the way a frame rectangle prints: four decimals with one fractional digit.
+    auto number = [](int value) { return QString::number(value, 'f', 1); };
     Log::write(QStringLiteral("(%1, %2, %3, %4)")
-                   .arg(frame.x())
-                   .arg(frame.y())
-                   .arg(frame.width())
-                   .arg(frame.height()));
+                   .arg(number(frame.x()), number(frame.y()), number(frame.width()),
+                        number(frame.height())));
     TabBar::setFrame(frame);
 }
 

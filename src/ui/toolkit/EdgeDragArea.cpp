@@ -2,8 +2,10 @@
 
 #include "ui/toolkit/NavigationController.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <algorithm>
+#include <cmath>
 
 namespace corvane {
 
@@ -41,7 +43,29 @@ void EdgeDragArea::mouseReleaseEvent(QMouseEvent *event)
     if (!m_dragging || event->button() != Qt::LeftButton)
         return;
     m_dragging = false;
+    const double moved = std::abs(event->globalPosition().x() - m_startX);
     m_navigation->endDrag(progressAt(event) > kCompleteThreshold);
+    if (moved < kTapSlop)
+        forwardTap(event);
+}
+
+void EdgeDragArea::forwardTap(const QMouseEvent *event)
+{
+    // A tap on the strip was meant for the screen beneath it.
+    ViewController *top = m_navigation->topViewController();
+    if (!top)
+        return;
+    const QPoint inTop = top->mapFromGlobal(event->globalPosition().toPoint());
+    QWidget *target = top->childAt(inTop);
+    if (!target)
+        target = top;
+    const QPointF local = target->mapFromGlobal(event->globalPosition());
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent forwarded(
+            type, local, event->scenePosition(), event->globalPosition(), Qt::LeftButton,
+            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, event->modifiers());
+        QCoreApplication::sendEvent(target, &forwarded);
+    }
 }
 
 } // namespace corvane

@@ -7,7 +7,8 @@ namespace corvane {
 class NavigationController;
 
 // The strip along the left edge of a navigation stack's content where a drag to the right
-// pops the top screen. It is shown only while the back gesture may pop.
+// pops the top screen. It is shown only while the back gesture may pop; taps on it go through to
+// the screen.
 class EdgeDragArea final : public QWidget
 {
     Q_OBJECT
@@ -17,6 +18,8 @@ public:
     static constexpr int kWidth = 20;
     // Past this share of the width the released drag completes the pop.
     static constexpr double kCompleteThreshold = 1.0 / 3.0;
+    // A press and release closer than this is a tap, passed on to the screen beneath.
+    static constexpr double kTapSlop = 4.0;
 
     explicit EdgeDragArea(NavigationController *navigation);
 
@@ -27,6 +30,7 @@ protected:
 
 private:
     double progressAt(const QMouseEvent *event) const;
+    void forwardTap(const QMouseEvent *event);
 
     NavigationController *m_navigation;
     bool m_dragging = false;

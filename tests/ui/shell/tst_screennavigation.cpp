@@ -88,7 +88,7 @@ private Q_SLOTS:
         tabs.resize(375, 812);
         tabs.show();
         Log::setSink({});
-        QVERIFY(lines.contains(QStringLiteral("(0, 763, 375, 49)")));
+        QVERIFY(lines.contains(QStringLiteral("(0.0, 763.0, 375.0, 49.0)")));
     }
 
     void popWithoutAnimationStillAnimates()
@@ -295,6 +295,25 @@ private Q_SLOTS:
         const QList<ViewController *> expected =
             enabled ? QList<ViewController *>{root} : QList<ViewController *>{root, second};
         QCOMPARE(navigation->viewControllers(), expected);
+    }
+
+    void tapOnTheEdgeReachesTheScreen()
+    {
+        auto *root = screen(QStringLiteral("root"));
+        auto navigation = shownStack(root);
+        auto *second = screen(QStringLiteral("second"));
+        auto *button = new QPushButton(QStringLiteral("edge"), second);
+        button->setGeometry(0, 100, 100, 44);
+        navigation->pushViewController(second, false);
+        int clicks = 0;
+        connect(button, &QPushButton::clicked, this, [&clicks] { ++clicks; });
+        QWidget *window = navigation.get();
+        const QPoint start = second->mapTo(window, QPoint(5, 120));
+        QWidget *edge = window->childAt(start);
+        QVERIFY(edge != button);
+        QTest::mouseClick(edge, Qt::LeftButton, {}, edge->mapFrom(window, start));
+        QCOMPARE(clicks, 1);
+        QCOMPARE(navigation->viewControllers(), (QList<ViewController *>{root, second}));
     }
 
     void shortEdgeDragPutsScreenBack()

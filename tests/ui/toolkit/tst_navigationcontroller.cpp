@@ -4,6 +4,8 @@
 #include "ui/toolkit/BarButtonItem.h"
 #include "ui/toolkit/NavigationBar.h"
 #include "ui/toolkit/NavigationController.h"
+#include "ui/toolkit/TabBar.h"
+#include "ui/toolkit/TabBarController.h"
 
 #include <QTest>
 
@@ -50,6 +52,29 @@ private Q_SLOTS:
         clock.advance(kLongEnough);
         QCOMPARE(journal, (QStringList{QStringLiteral("root:didAppear"),
                                        QStringLiteral("next:didDisappear")}));
+    }
+
+    void tabsForwardAppearanceToTheSelectedScreen()
+    {
+        QStringList journal;
+        auto *first = new RecordingScreen(QStringLiteral("first"), &journal);
+        auto *second = new RecordingScreen(QStringLiteral("second"), &journal);
+        TabBarController tabs;
+        tabs.setViewControllers({first, second});
+        tabs.resize(375, 812);
+        tabs.show();
+        QCOMPARE(journal,
+                 (QStringList{QStringLiteral("first:load"), QStringLiteral("first:willAppear"),
+                              QStringLiteral("first:didAppear")}));
+        journal.clear();
+        tabs.setSelectedIndex(1);
+        QCOMPARE(
+            journal,
+            (QStringList{QStringLiteral("first:willDisappear"), QStringLiteral("second:load"),
+                         QStringLiteral("second:willAppear"), QStringLiteral("first:didDisappear"),
+                         QStringLiteral("second:didAppear")}));
+        QVERIFY(second->isVisible() && !first->isVisible());
+        QCOMPARE(second->height(), 812 - TabBar::kHeight);
     }
 
     void plainStackPopsAtOnceWhenAsked()
