@@ -13,12 +13,27 @@ namespace {
 constexpr int kSideMargin = 8;
 constexpr int kTitleGap = 8;
 
+// The back chevron, drawn in the bar's tint colour.
+QIcon chevron(const QColor &color)
+{
+    QPixmap pixmap(QSize(13, 22) * 2);
+    pixmap.setDevicePixelRatio(2.0);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color, 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPolyline(QPolygonF{QPointF(11, 2), QPointF(2, 11), QPointF(11, 20)});
+    return QIcon(pixmap);
+}
+
 QToolButton *makeButton(QWidget *parent)
 {
     auto *button = new QToolButton(parent);
     button->setAutoRaise(true);
     button->setCursor(Qt::PointingHandCursor);
     button->setFocusPolicy(Qt::TabFocus);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setIconSize(QSize(13, 22));
     button->hide();
     return button;
 }
@@ -112,7 +127,7 @@ void NavigationBar::setItems(const QString &title, BarButtonItem *left, BarButto
     m_leftView = viewFor(left, m_leftButton);
     m_rightView = viewFor(right, m_rightButton);
     m_backButton->setVisible(!left && !backTitle.isEmpty());
-    m_backButton->setText(QStringLiteral("‹ ") + backTitle);
+    m_backButton->setText(backTitle);
     layoutItems();
 }
 
@@ -148,6 +163,7 @@ void NavigationBar::applyTint()
                                     .arg(m_tintColor.name());
     for (QToolButton *button : {m_leftButton, m_rightButton, m_backButton})
         button->setStyleSheet(buttonStyle);
+    m_backButton->setIcon(chevron(m_tintColor));
     QPalette palette = m_titleLabel->palette();
     palette.setColor(QPalette::WindowText, m_titleColor);
     m_titleLabel->setPalette(palette);
