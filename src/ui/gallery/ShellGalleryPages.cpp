@@ -1,0 +1,242 @@
+#include "ui/gallery/ShellGalleryPages.h"
+
+#include "platform/scheduling/Scheduler.h"
+#include "ui/gallery/GalleryControlsViewController.h"
+#include "ui/shell/SCBaseNavigationController.h"
+#include "ui/shell/SCBaseRootViewController.h"
+#include "ui/shell/SCRootTabBarController.h"
+#include "ui/shell/ScreenNavigation.h"
+#include "ui/toolkit/ActionSheet.h"
+#include "ui/toolkit/BarButtonItem.h"
+#include "ui/toolkit/TabBarItem.h"
+#include "ui/toolkit/TableView.h"
+#include "ui/toolkit/TableViewCell.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace corvane {
+
+namespace {
+
+QColor hexColor(quint32 rgb)
+{
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+// A screen with a caption and a column of buttons; it can do something once, when it first
+// comes into view, so a page can open on the state it shows off.
+class DemoScreen final : public SCBaseRootViewController
+{
+public:
+    DemoScreen(const QString &title, const QString &caption, QWidget *parent = nullptr)
+        : SCBaseRootViewController(parent), m_layout(new QVBoxLayout(this))
+    {
+        setTitle(title);
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, hexColor(0xF5F5F5));
+        setPalette(palette);
+        m_layout->setContentsMargins(24, 24, 24, 24);
+        m_layout->setSpacing(12);
+        auto *label = new QLabel(caption, this);
+        label->setWordWrap(true);
+        label->setStyleSheet(QStringLiteral("color: #666666; font-size: 15px;"));
+        m_layout->addWidget(label);
+        m_layout->addStretch();
+    }
+
+    void addButton(const QString &text, std::function<void()> action)
+    {
+        auto *button = new QPushButton(text, this);
+        button->setMinimumHeight(44);
+        button->setStyleSheet(
+            QStringLiteral("QPushButton { background: #2E458B; color: white; border-radius: 22px; "
+                           "font-size: 16px; } QPushButton:pressed { background: #233669; }"));
+        connect(button, &QPushButton::clicked, this, [action = std::move(action)] { action(); });
+        m_layout->insertWidget(m_layout->count() - 1, button);
+    }
+
+    std::function<void()> onFirstAppearance;
+
+protected:
+    void viewDidAppear(bool animated) override
+    {
+        SCBaseRootViewController::viewDidAppear(animated);
+        if (auto once = std::exchange(onFirstAppearance, {}))
+            delay(0.0, this, once);
+    }
+
+private:
+    QVBoxLayout *m_layout;
+};
+
+DemoScreen *provinceScreen()
+{
+    auto *screen = new DemoScreen(QStringLiteral("选择省份"),
+                                  QStringLiteral("推入的页面：左上角返回，或按 Alt+← 、鼠标后退键、"
+                                                 "从左边缘向右拖动返回。"));
+    screen->setRightBarButtonItem(new BarButtonItem(QStringLiteral("保存")));
+    return screen;
+}
+
+ActionSheet *duplicateSheet()
+{
+    auto *sheet = new ActionSheet(QStringLiteral("去重设置"));
+    sheet->addAction({QStringLiteral("不去重"), AlertAction::Style::Default, {}});
+    sheet->addAction({QStringLiteral("24小时去重"), AlertAction::Style::Default, {}});
+    sheet->addAction({QStringLiteral("取消"), AlertAction::Style::Cancel, {}});
+    return sheet;
+}
+
+QWidget *navigationPage(QWidget *parent, bool pushed)
+{
+    auto *root =
+        new DemoScreen(QStringLiteral("首页"),
+                       QStringLiteral("导航栏：深蓝 0x2E458B，白色粗体 19 点标题，白色按钮。"));
+    auto *navigation = new SCBaseNavigationController(root, parent);
+    root->addButton(QStringLiteral("推入省份选择"),
+                    [root] { sc_pushViewController(root, provinceScreen(), true); });
+    root->addButton(QStringLiteral("隐藏 / 显示导航栏"), [navigation] {
+        navigation->setNavigationBarHidden(!navigation->isNavigationBarHidden(), true);
+    });
+    if (pushed)
+        navigation->pushViewController(provinceScreen(), false);
+    return navigation;
+}
+
+QWidget *presentationPage(QWidget *parent, bool fullScreen)
+{
+    auto *screen =
+        new DemoScreen(QStringLiteral("弹出"),
+                       fullScreen ? QStringLiteral("全屏弹出一个导航栈。")
+                                  : QStringLiteral("不在导航栈中的页面用 sc_pushViewController "
+                                                   "弹出一个新的导航栈，左侧按钮关闭它。"),
+                       parent);
+    auto present = [screen, fullScreen] {
+        auto *next = new DemoScreen(QStringLiteral("新的导航栈"),
+                                    QStringLiteral("左上角（不可见的 44 × 44 按钮）关闭此页。"));
+        if (!fullScreen) {
+            sc_pushViewController(screen, next, true);
+            return;
+        }
+        auto *navigation = new SCBaseNavigationController(next);
+        navigation->setModalPresentationStyle(ViewController::ModalPresentationStyle::FullScreen);
+        next->addButton(QStringLiteral("关闭"), [next] { back(next); });
+        screen->presentViewController(navigation, true);
+    };
+    screen->addButton(QStringLiteral("弹出"), present);
+    screen->onFirstAppearance = present;
+    return screen;
+}
+
+QWidget *actionSheetPage(QWidget *parent)
+{
+    auto *root = new DemoScreen(QStringLiteral("去重设置"),
+                                QStringLiteral("底部弹出的操作表：↑ ↓ 选择，回车确认，Esc 取消。"));
+    auto *navigation = new SCBaseNavigationController(root, parent);
+    root->addButton(QStringLiteral("去重设置"), [root] { duplicateSheet()->present(root, true); });
+    root->onFirstAppearance = [root] { duplicateSheet()->present(root, true); };
+    return navigation;
+}
+
+// The province list's shape: a random choice, a footer gap, then the provinces.
+class ProvinceTable final : public TableViewDataSource
+{
+public:
+    int numberOfSections(TableView *) const override { return 2; }
+    int numberOfRows(TableView *, int section) const override
+    {
+        return section == 0 ? 1 : static_cast<int>(provinces().size());
+    }
+    TableViewCell *cellForRow(TableView *table, const IndexPath &indexPath) override
+    {
+        TableViewCell *cell = table->dequeueReusableCell(QStringLiteral("province"));
+        cell->textLabel()->setText(indexPath.section == 0 ? QStringLiteral("随机省份")
+                                                          : provinces().at(indexPath.row));
+        return cell;
+    }
+    int heightForRow(TableView *, const IndexPath &) const override { return 50; }
+    int heightForFooter(TableView *, int section) const override { return section == 0 ? 20 : 0; }
+
+private:
+    static const QStringList &provinces()
+    {
+        static const QStringList names{
+            QStringLiteral("北京市"), QStringLiteral("天津市"), QStringLiteral("河北省"),
+            QStringLiteral("山西省"), QStringLiteral("内蒙古"), QStringLiteral("辽宁省"),
+            QStringLiteral("吉林省"), QStringLiteral("黑龙江"), QStringLiteral("上海市"),
+            QStringLiteral("江苏省"), QStringLiteral("浙江省"), QStringLiteral("安徽省"),
+            QStringLiteral("福建省"), QStringLiteral("江西省"), QStringLiteral("山东省"),
+            QStringLiteral("河南省"), QStringLiteral("湖北省"), QStringLiteral("湖南省"),
+            QStringLiteral("广东省"), QStringLiteral("广西"),   QStringLiteral("海南省")};
+        return names;
+    }
+};
+
+class TableScreen final : public SCBaseRootViewController
+{
+public:
+    TableScreen() : m_table(new TableView(this))
+    {
+        setTitle(QStringLiteral("选择省份"));
+        setRightBarButtonItem(new BarButtonItem(QStringLiteral("保存")));
+        auto *layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(m_table);
+        m_table->registerCell(QStringLiteral("province"),
+                              [](const QString &id) { return new TableViewCell(id); });
+        m_table->setDataSource(&m_data);
+        m_table->selectRow({1, 18});
+    }
+    ~TableScreen() override { m_table->setDataSource(nullptr); }
+    Q_DISABLE_COPY_MOVE(TableScreen)
+
+private:
+    ProvinceTable m_data;
+    TableView *m_table;
+};
+
+QWidget *tabBarPage(QWidget *parent)
+{
+    auto *tabs = new SCRootTabBarController(parent);
+    auto *home = new SCBaseNavigationController(
+        new DemoScreen(QStringLiteral("首页"), QStringLiteral("标签栏：推入页面时隐藏。")));
+    auto *quick = new SCBaseNavigationController(
+        new DemoScreen(QStringLiteral("快速连接"), QStringLiteral("第二个标签。")));
+    home->tabBarItem()->setTitle(QStringLiteral("首页"));
+    quick->tabBarItem()->setTitle(QStringLiteral("快速连接"));
+    tabs->setViewControllers({home, quick});
+    auto *root = static_cast<DemoScreen *>(home->topViewController());
+    root->addButton(QStringLiteral("推入（隐藏标签栏）"),
+                    [root] { sc_pushViewController(root, provinceScreen(), true); });
+    return tabs;
+}
+
+} // namespace
+
+QList<GalleryPage> shellGalleryPages()
+{
+    return {
+        {QStringLiteral("导航栏 · Navigation bar"),
+         [](QWidget *parent) { return navigationPage(parent, false); }},
+        {QStringLiteral("推入 · Pushed screen"),
+         [](QWidget *parent) { return navigationPage(parent, true); }},
+        {QStringLiteral("弹出 · Modal (default style)"),
+         [](QWidget *parent) { return presentationPage(parent, false); }},
+        {QStringLiteral("弹出 · Modal (full screen)"),
+         [](QWidget *parent) { return presentationPage(parent, true); }},
+        {QStringLiteral("操作表 · Action sheet"), &actionSheetPage},
+        {QStringLiteral("表格 · Table"),
+         [](QWidget *parent) -> QWidget * {
+             return new SCBaseNavigationController(new TableScreen, parent);
+         }},
+        {QStringLiteral("控件 · Controls"),
+         [](QWidget *parent) -> QWidget * {
+             return new SCBaseNavigationController(new GalleryControlsViewController, parent);
+         }},
+        {QStringLiteral("标签栏 · Tab bar"), &tabBarPage},
+    };
+}
+
+} // namespace corvane
