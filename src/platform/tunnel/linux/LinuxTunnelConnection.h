@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/tunnel/TunnelConnection.h"
+#include "platform/tunnel/linux/TunnelChannel.h"
+
+#include <QDeadlineTimer>
+
+class QLocalSocket;
+class QTimer;
+
+namespace corvane {
+
+class LinuxTunnelProfileStore;
+
+// The window's side of one profile's tunnel helper. It attaches to a helper that is already
+// running (started by this or an earlier window) through the helper's socket, follows the
+// status lines the helper sends, and sees the helper's end as the socket closing, which the
+// kernel does at once even when the helper is killed.
+class LinuxTunnelConnection final : public TunnelConnection
+{
+    Q_OBJECT
+
+public:
+    LinuxTunnelConnection(QString identifier, LinuxTunnelProfileStore *store);
+    ~LinuxTunnelConnection() override;
+    Q_DISABLE_COPY_MOVE(LinuxTunnelConnection)
+
+    TunnelStatus status() const override { return m_status; }
+    std::optional<TunnelError> start() override;
+    void stop() override;
+
+    // The helper process this window started last; 0 before the first start.
+    qint64 helperPid() const { return m_helperPid; }
+
+private:
+    bool attach();
+    std::optional<TunnelError> launchHelper();
+    void checkStartingHelper();
+    void abandonStart(const QString &reason);
+    void readStatusLines();
+    void socketClosed();
+    TunnelStatus statusFromFile() const;
+    void setStatus(TunnelStatus status);
+
+    QString m_identifier;
+    LinuxTunnelProfileStore *m_store;
+    TunnelChannel m_channel;
+    QLocalSocket *m_socket;
+    QTimer *m_startTimer;
+    QDeadlineTimer m_startDeadline;
+    qint64 m_helperPid = 0;
+    bool m_stopPending = false;
+    TunnelStatus m_status = TunnelStatus::Disconnected;
+};
+
+} // namespace corvane
