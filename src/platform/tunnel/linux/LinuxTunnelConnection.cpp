@@ -51,8 +51,10 @@ LinuxTunnelConnection::LinuxTunnelConnection(QString identifier, LinuxTunnelProf
         if (m_socket->state() == QLocalSocket::UnconnectedState)
             socketClosed();
     });
-    if (attach())
-        m_status = statusFromFile();
+    if (attach()) {
+        m_current = statusFromFile();
+        m_published = m_current;
+    }
 }
 
 LinuxTunnelConnection::~LinuxTunnelConnection()
@@ -63,7 +65,7 @@ LinuxTunnelConnection::~LinuxTunnelConnection()
 
 std::optional<TunnelError> LinuxTunnelConnection::start()
 {
-    switch (m_status) {
+    switch (m_current) {
     case TunnelStatus::Connecting:
     case TunnelStatus::Connected:
     case TunnelStatus::Reasserting:
@@ -205,10 +207,16 @@ TunnelStatus LinuxTunnelConnection::statusFromFile() const
 
 void LinuxTunnelConnection::setStatus(TunnelStatus status)
 {
-    if (m_status == status)
+    if (m_current == status)
         return;
-    m_status = status;
-    QMetaObject::invokeMethod(this, &TunnelConnection::statusChanged, Qt::QueuedConnection);
+    m_current = status;
+    QMetaObject::invokeMethod(
+        this,
+        [this, status] {
+            m_published = status;
+            Q_EMIT statusChanged();
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace corvane

@@ -25,7 +25,7 @@ public:
     ~LinuxTunnelConnection() override;
     Q_DISABLE_COPY_MOVE(LinuxTunnelConnection)
 
-    TunnelStatus status() const override { return m_status; }
+    TunnelStatus status() const override { return m_published; }
     std::optional<TunnelError> start() override;
     void stop() override;
 
@@ -50,7 +50,10 @@ private:
     QDeadlineTimer m_startDeadline;
     qint64 m_helperPid = 0;
     bool m_stopPending = false;
-    TunnelStatus m_status = TunnelStatus::Disconnected;
+    // What the helper last said, and what observers have been told so far: each change is
+    // published on its own turn of the event loop, so none is skipped when two arrive at once.
+    TunnelStatus m_current = TunnelStatus::Disconnected;
+    TunnelStatus m_published = TunnelStatus::Disconnected;
 };
 
 } // namespace corvane

@@ -33,8 +33,10 @@ void MemoryTunnelConnection::stop()
 
 void MemoryTunnelConnection::setStatus(TunnelStatus status)
 {
-    m_status = status;
-    m_store->enqueue([this] { Q_EMIT statusChanged(); });
+    m_store->enqueue([this, status] {
+        m_status = status;
+        Q_EMIT statusChanged();
+    });
 }
 
 } // namespace corvane

@@ -22,7 +22,7 @@ public:
     std::optional<TunnelError> start() override;
     void stop() override;
 
-    // Sets the status and queues statusChanged, also when the status did not change.
+    // Queues the status with its statusChanged, also when the status does not change.
     void setStatus(TunnelStatus status);
     void setStartError(std::optional<TunnelError> error) { m_startError = std::move(error); }
     int startCount() const { return m_startCount; }
