@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <utility>
 
 namespace corvane {
 
@@ -21,7 +22,8 @@ namespace {
 // Why the configuration cannot carry a tunnel; empty when it can.
 QString configurationProblem(const QJsonObject &config)
 {
-    for (const char *key : {"ss_address", "ss_method", "ss_password", "ss_ip", "ss_auth", "json_conf"}) {
+    for (const char *key :
+         {"ss_address", "ss_method", "ss_password", "ss_ip", "ss_auth", "json_conf"}) {
         if (!config.value(QLatin1String(key)).isString())
             return QStringLiteral("\"%1\" is missing or not text").arg(QLatin1String(key));
     }
@@ -48,12 +50,19 @@ TunnelHelper::TunnelHelper(TunnelChannel channel, int connectDelayMs, QObject *p
 
 TunnelHelper::~TunnelHelper()
 {
+    releaseChannel();
+}
+
+void TunnelHelper::releaseChannel()
+{
+    // A window that reads "disconnected" may start the next helper at once: by then that one
+    // must find neither this socket nor the lock.
     if (m_server->isListening()) {
         m_server->close();
         QFile::remove(m_channel.statusPath());
     }
     if (m_lockFd >= 0)
-        ::close(m_lockFd);
+        ::close(std::exchange(m_lockFd, -1));
 }
 
 bool TunnelHelper::begin()
@@ -104,8 +113,9 @@ bool TunnelHelper::readConfiguration()
     file.close();
     file.remove();
     const QJsonDocument document = QJsonDocument::fromJson(data);
-    const QString problem = document.isObject() ? configurationProblem(document.object())
-                                                : QStringLiteral("the configuration is not an object");
+    const QString problem = document.isObject()
+                                ? configurationProblem(document.object())
+                                : QStringLiteral("the configuration is not an object");
     if (!problem.isEmpty()) {
         Log::write(QStringLiteral("Refusing to connect: ") + problem);
         return false;
@@ -142,7 +152,13 @@ void TunnelHelper::stopTunnel()
     setStatus(TunnelStatus::Disconnecting);
     // Let the windows read the last line before the socket goes away.
     QTimer::singleShot(0, this, [this] {
-        setStatus(TunnelStatus::Disconnected);
+        releaseChannel();
+        m_status = TunnelStatus::Disconnected;
+        broadcast(tunnelStatusName(m_status).toUtf8() + '\n');
+        // A client may leave m_clients while it disconnects: walk a copy.
+        const QList<QLocalSocket *> clients = m_clients;
+        for (QLocalSocket *client : clients)
+            client->disconnectFromServer();
         Q_EMIT finished();
     });
 }
@@ -153,8 +169,13 @@ void TunnelHelper::setStatus(TunnelStatus status)
     const QByteArray name = tunnelStatusName(status).toUtf8();
     if (std::optional<QString> error = PrivateFile::write(m_channel.statusPath(), name + '\n'))
         Log::write(QStringLiteral("Cannot write %1: %2").arg(m_channel.statusPath(), *error));
+    broadcast(name + '\n');
+}
+
+void TunnelHelper::broadcast(const QByteArray &line)
+{
     for (QLocalSocket *client : std::as_const(m_clients)) {
-        client->write(name + '\n');
+        client->write(line);
         client->flush();
     }
 }

@@ -35,7 +35,9 @@ private:
     void attachClient();
     void readCommands(QLocalSocket *client);
     void stopTunnel();
+    void releaseChannel();
     void setStatus(TunnelStatus status);
+    void broadcast(const QByteArray &line);
 
     TunnelChannel m_channel;
     int m_connectDelayMs;

@@ -5,7 +5,8 @@
 namespace corvane {
 
 // The application's own view of the tunnel.
-enum class VPNStatus {
+enum class VPNStatus
+{
     off,
     connecting,
     on,

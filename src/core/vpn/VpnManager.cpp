@@ -33,7 +33,8 @@ SharedSetup &sharedSetup()
 // text: without it no configuration can be built.
 std::optional<QString> readRulesDocument()
 {
-    const std::optional<QByteArray> data = Resources::data(QStringLiteral("rules"), QStringLiteral("json"));
+    const std::optional<QByteArray> data =
+        Resources::data(QStringLiteral("rules"), QStringLiteral("json"));
     if (!data) {
         Log::write(QStringLiteral("Cannot connect: the rules resource rules.json is missing"));
         return std::nullopt;
@@ -90,7 +91,8 @@ bool VpnManager::installSharedStore(std::unique_ptr<TunnelProfileStore> store)
     return true;
 }
 
-VpnManager::VpnManager(TunnelProfileStore &store) : m_store(store), m_context(std::make_unique<QObject>())
+VpnManager::VpnManager(TunnelProfileStore &store)
+    : m_store(store), m_context(std::make_unique<QObject>())
 {
     loadFirstProfile([this](const TunnelProfilePtr &profile) {
         if (profile)
@@ -115,19 +117,21 @@ void VpnManager::disconnectTunnel()
 void VpnManager::loadFirstProfile(ProfileCompletion completion)
 {
     QPointer<QObject> alive = m_context.get();
-    m_store.loadAll([alive, completion = std::move(completion)](
-                        std::optional<QList<TunnelProfilePtr>> profiles, std::optional<TunnelError>) {
-        if (!alive)
-            return;
-        completion(profiles && !profiles->isEmpty() ? profiles->first() : nullptr);
-    });
+    m_store.loadAll(
+        [alive, completion = std::move(completion)](std::optional<QList<TunnelProfilePtr>> profiles,
+                                                    std::optional<TunnelError>) {
+            if (!alive)
+                return;
+            completion(profiles && !profiles->isEmpty() ? profiles->first() : nullptr);
+        });
 }
 
 void VpnManager::prepareProfile(ProfileCompletion completion)
 {
     QPointer<QObject> alive = m_context.get();
     m_store.loadAll([this, alive, completion = std::move(completion)](
-                        std::optional<QList<TunnelProfilePtr>> profiles, std::optional<TunnelError>) {
+                        std::optional<QList<TunnelProfilePtr>> profiles,
+                        std::optional<TunnelError>) {
         if (!alive || !profiles)
             return;
         // Checked before any profile is touched: with no rules nothing could be saved back,
@@ -151,17 +155,18 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
                 completion(nullptr);
                 return;
             }
-            m_store.reload(profile, [this, alive, profile, completion](std::optional<TunnelError> error) {
-                if (!alive)
-                    return;
-                if (error) {
-                    Log::write(error->description);
-                    completion(nullptr);
-                    return;
-                }
-                watchStatus();
-                completion(profile);
-            });
+            m_store.reload(profile,
+                           [this, alive, profile, completion](std::optional<TunnelError> error) {
+                               if (!alive)
+                                   return;
+                               if (error) {
+                                   Log::write(error->description);
+                                   completion(nullptr);
+                                   return;
+                               }
+                               watchStatus();
+                               completion(profile);
+                           });
         });
     });
 }

@@ -6,8 +6,7 @@ namespace corvane {
 
 TunnelProfile::TunnelProfile(QString identifier, TunnelConnection *connection)
     : m_identifier(std::move(identifier)), m_connection(connection)
-{
-}
+{}
 
 void TunnelProfile::setProtocolConfiguration(std::optional<TunnelProtocol> protocol)
 {

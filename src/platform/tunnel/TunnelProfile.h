@@ -10,7 +10,6 @@
 
 namespace corvane {
 
-
 struct TunnelProtocol
 {
     QString serverAddress;

@@ -6,7 +6,8 @@
 namespace corvane {
 
 // The six states a tunnel connection publishes, in the platform's order.
-enum class TunnelStatus {
+enum class TunnelStatus
+{
     Invalid,
     Disconnected,
     Connecting,

@@ -28,7 +28,8 @@ QByteArray readAll(const QString &path)
 
 int modeOf(const QString &path)
 {
-    struct stat info{};
+    struct stat info
+    {};
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
 }
 
@@ -54,7 +55,9 @@ private Q_SLOTS:
 
     void connectsWithoutSecretsOnTheCommandLine();
     void secondStartStartsNoSecondHelper();
+    void reconnectAsSoonAsOff();
     void killedHelperIsSeenOff();
+    void firstLaunchCreatesNothing();
     void laterWindowProcessSeesTheTunnelAndStopsIt();
     void stopWhileConnecting();
     void helperRefusesBadConfiguration_data();
@@ -67,7 +70,14 @@ private:
     void settle();
     QList<qint64> liveHelpers() const;
     QString runtimeDir() const { return m_home.filePath(QStringLiteral("run/corvane")); }
-    QString storeFile() const { return m_home.filePath(QStringLiteral("data/corvane/profiles.json")); }
+    QString appPath() const
+    {
+        return qEnvironmentVariable("CORVANE_BINARY_DIR") + QStringLiteral("/bin/corvane");
+    }
+    QString storeFile() const
+    {
+        return m_home.filePath(QStringLiteral("data/corvane/profiles.json"));
+    }
 
     QTemporaryDir m_home;
     std::unique_ptr<LinuxTunnelProfileStore> m_store;
@@ -221,6 +231,28 @@ void tst_TunnelIntegration::secondStartStartsNoSecondHelper()
         QVERIFY(!readAll(QDir(runtimeDir()).filePath(log)).contains("already running"));
 }
 
+// Changing the exit address stops the tunnel and connects again the moment it reports off.
+void tst_TunnelIntegration::reconnectAsSoonAsOff()
+{
+    connectUntilOn();
+    const QList<qint64> first = liveHelpers();
+    QObject reconnect;
+    bool reconnected = false;
+    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, &reconnect, [&] {
+        if (m_manager->vpnStatus == VPNStatus::off && !reconnected) {
+            reconnected = true;
+            m_manager->address = QStringLiteral("relay.example");
+            m_manager->port = 14223;
+            m_manager->connectTunnel();
+        }
+    });
+    m_manager->disconnectTunnel();
+    QTRY_VERIFY_WITH_TIMEOUT(reconnected, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::on, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(liveHelpers().size(), 1, 5000);
+    QVERIFY(liveHelpers() != first);
+}
+
 void tst_TunnelIntegration::killedHelperIsSeenOff()
 {
     connectUntilOn();
@@ -235,23 +267,38 @@ void tst_TunnelIntegration::killedHelperIsSeenOff()
     QVERIFY(liveHelpers() != helpers);
 }
 
+void tst_TunnelIntegration::firstLaunchCreatesNothing()
+{
+    if (!QFileInfo(appPath()).isExecutable())
+        QSKIP("the corvane application is not built");
+    QProcess window;
+    window.start(appPath(), {QStringLiteral("--disconnect-and-exit")});
+    QVERIFY(window.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(window.state(), QProcess::NotRunning, 10000);
+    QCOMPARE(window.exitCode(), 0);
+    QCOMPARE(window.readAllStandardOutput(), QByteArray());
+    QVERIFY(!QFile::exists(storeFile()));
+    QVERIFY(liveHelpers().isEmpty());
+}
+
 void tst_TunnelIntegration::laterWindowProcessSeesTheTunnelAndStopsIt()
 {
-    const QString app = qEnvironmentVariable("CORVANE_BINARY_DIR") + QStringLiteral("/bin/corvane");
-    if (!QFileInfo(app).isExecutable())
+    if (!QFileInfo(appPath()).isExecutable())
         QSKIP("the corvane application is not built");
     connectUntilOn();
 
     QProcess window;
-    window.start(app, {QStringLiteral("--disconnect-and-exit")});
+    window.start(appPath(), {QStringLiteral("--disconnect-and-exit")});
     QVERIFY(window.waitForStarted());
     QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(window.state(), QProcess::NotRunning, 10000);
     QCOMPARE(window.exitStatus(), QProcess::NormalExit);
     QCOMPARE(window.exitCode(), 0);
-    const QList<QByteArray> lines = window.readAllStandardOutput().trimmed().split('\n');
+    const QByteArray output = window.readAllStandardOutput();
+    const QList<QByteArray> lines = output.trimmed().split('\n');
     QCOMPARE(lines.first(), QByteArray("status: on"));
     QCOMPARE(lines.last(), QByteArray("status: off"));
+    QCOMPARE(lines.count("status: off"), 1);
     QTRY_VERIFY_WITH_TIMEOUT(liveHelpers().isEmpty(), 5000);
 }
 
@@ -275,10 +322,13 @@ void tst_TunnelIntegration::helperRefusesBadConfiguration_data()
     QTest::addColumn<qint64>("port");
     QTest::addColumn<QByteArray>("rules");
     QTest::addColumn<QByteArray>("reason");
-    QTest::newRow("empty address") << QString() << qint64(14223) << QByteArray() << QByteArray("\"ss_address\" is empty");
-    QTest::newRow("port 0") << QStringLiteral("relay.example") << qint64(0) << QByteArray() << QByteArray("\"ss_port\"");
-    QTest::newRow("rules not JSON") << QStringLiteral("relay.example") << qint64(14223)
-                                    << QByteArray("rules: [") << QByteArray("\"json_conf\" is not valid JSON");
+    QTest::newRow("empty address")
+        << QString() << qint64(14223) << QByteArray() << QByteArray("\"ss_address\" is empty");
+    QTest::newRow("port 0") << QStringLiteral("relay.example") << qint64(0) << QByteArray()
+                            << QByteArray("\"ss_port\"");
+    QTest::newRow("rules not JSON")
+        << QStringLiteral("relay.example") << qint64(14223) << QByteArray("rules: [")
+        << QByteArray("\"json_conf\" is not valid JSON");
 }
 
 void tst_TunnelIntegration::helperRefusesBadConfiguration()

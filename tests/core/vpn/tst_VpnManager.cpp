@@ -121,9 +121,10 @@ void tst_VpnManager::connectCreatesProfileInEmptyStore()
     QCOMPARE(profile.protocolConfiguration()->serverAddress, QStringLiteral("Corvane"));
     QVERIFY(profile.isEnabled());
     const QString id = profile.identifier();
-    QCOMPARE(m_store->requests(), (QStringList{QStringLiteral("load"), QStringLiteral("load"),
-                                               QStringLiteral("load"), QStringLiteral("save ") + id,
-                                               QStringLiteral("reload ") + id, QStringLiteral("load")}));
+    QCOMPARE(m_store->requests(),
+             (QStringList{QStringLiteral("load"), QStringLiteral("load"), QStringLiteral("load"),
+                          QStringLiteral("save ") + id, QStringLiteral("reload ") + id,
+                          QStringLiteral("load")}));
 
     const QVariantMap expected{
         {QStringLiteral("ss_address"), QStringLiteral("relay.example")},
@@ -243,7 +244,8 @@ void tst_VpnManager::missingOrBrokenRulesStopTheConnect_data()
     QTest::addColumn<QByteArray>("rules");
     QTest::addColumn<QString>("logged");
     QTest::newRow("missing") << QByteArray() << QStringLiteral("missing");
-    QTest::newRow("not UTF-8") << QByteArray("{\"a\": \"\xff\xfe\"}") << QStringLiteral("not UTF-8");
+    QTest::newRow("not UTF-8") << QByteArray("{\"a\": \"\xff\xfe\"}")
+                               << QStringLiteral("not UTF-8");
 }
 
 void tst_VpnManager::missingOrBrokenRulesStopTheConnect()
@@ -370,8 +372,8 @@ void tst_VpnManager::storeFailures_data()
     QTest::newRow("save") << QStringLiteral("save") << QStringList{kConf} << 0 << 1 << none;
     QTest::newRow("reload") << QStringLiteral("reload") << QStringList{kConf, boom} << 0 << 1
                             << none;
-    QTest::newRow("start refused") << QStringLiteral("start") << QStringList{kConf, boom} << 0 << 1
-                                   << none;
+    QTest::newRow("start refused")
+        << QStringLiteral("start") << QStringList{kConf, boom} << 0 << 1 << none;
     QTest::newRow("removals") << QStringLiteral("remove")
                               << QStringList{kDup, kDup, kConf, boom, boom} << 1 << 2
                               << QList<VPNStatus>{VPNStatus::connecting, VPNStatus::connecting};

@@ -76,11 +76,9 @@ std::optional<TunnelError> LinuxTunnelConnection::start()
     case TunnelStatus::Disconnected:
         break;
     }
-    // Another window may have started the helper since this one last looked.
-    if (attach()) {
-        setStatus(statusFromFile());
+    reattach();
+    if (m_current != TunnelStatus::Disconnected)
         return std::nullopt;
-    }
     if (std::optional<TunnelError> error = launchHelper())
         return error;
     setStatus(TunnelStatus::Connecting);
@@ -95,6 +93,12 @@ void LinuxTunnelConnection::stop()
     } else if (m_startTimer->isActive()) {
         m_stopPending = true;
     }
+}
+
+void LinuxTunnelConnection::reattach()
+{
+    if (m_current == TunnelStatus::Disconnected && !m_startTimer->isActive() && attach())
+        setStatus(statusFromFile());
 }
 
 bool LinuxTunnelConnection::attach()
@@ -127,7 +131,8 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
         QJsonDocument(QJsonObject::fromVariantMap(profile.protocol->providerConfiguration))
             .toJson(QJsonDocument::Compact);
     if (std::optional<QString> error = PrivateFile::write(m_channel.configPath(), config))
-        return TunnelError{QStringLiteral("Cannot hand over the tunnel configuration: %1").arg(*error)};
+        return TunnelError{
+            QStringLiteral("Cannot hand over the tunnel configuration: %1").arg(*error)};
 
     const QString program = m_store->locations().helperProgram;
     QProcess helper;
@@ -181,8 +186,15 @@ void LinuxTunnelConnection::readStatusLines()
 {
     while (m_socket->canReadLine()) {
         const QString line = QString::fromUtf8(m_socket->readLine()).trimmed();
-        if (std::optional<TunnelStatus> status = tunnelStatusFromName(line))
-            setStatus(*status);
+        const std::optional<TunnelStatus> status = tunnelStatusFromName(line);
+        if (!status)
+            continue;
+        setStatus(*status);
+        // That helper is done; its socket must not count as a running tunnel any more.
+        if (*status == TunnelStatus::Disconnected) {
+            m_socket->abort();
+            return;
+        }
     }
 }
 

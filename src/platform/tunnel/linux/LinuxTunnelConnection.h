@@ -29,8 +29,9 @@ public:
     std::optional<TunnelError> start() override;
     void stop() override;
 
-    // The helper process this window started last; 0 before the first start.
-    qint64 helperPid() const { return m_helperPid; }
+    // Looks again for a running helper (another window may have started one) while this
+    // window believes the tunnel is down.
+    void reattach();
 
 private:
     bool attach();

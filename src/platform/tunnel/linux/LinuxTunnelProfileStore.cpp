@@ -37,18 +37,16 @@ LinuxTunnelProfileStore::Locations LinuxTunnelProfileStore::defaultLocations()
     QString helper = qEnvironmentVariable("CORVANE_TUNNEL_HELPER");
     if (helper.isEmpty())
         helper = QCoreApplication::applicationDirPath() + QStringLiteral("/corvane-tunnel-helper");
-    return Locations{
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-            QStringLiteral("/corvane/profiles.json"),
-        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
-            QStringLiteral("/corvane"),
-        helper};
+    return Locations{QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                         QStringLiteral("/corvane/profiles.json"),
+                     QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+                         QStringLiteral("/corvane"),
+                     helper};
 }
 
 LinuxTunnelProfileStore::LinuxTunnelProfileStore(Locations locations, QObject *parent)
     : TunnelProfileStore(parent), m_locations(std::move(locations)), m_file(m_locations.storeFile)
-{
-}
+{}
 
 LinuxTunnelProfileStore::~LinuxTunnelProfileStore() = default;
 
@@ -144,7 +142,8 @@ LinuxTunnelProfileStore::storedProfile(const QString &identifier) const
 
 TunnelProfilePtr LinuxTunnelProfileStore::toProfile(const StoredProfile &stored)
 {
-    auto profile = std::make_shared<TunnelProfile>(stored.identifier, connection(stored.identifier));
+    auto profile =
+        std::make_shared<TunnelProfile>(stored.identifier, connection(stored.identifier));
     profile->setEnabled(stored.enabled);
     profile->setLocalizedDescription(stored.localizedDescription);
     profile->setProtocolConfiguration(stored.protocol);
@@ -156,6 +155,8 @@ LinuxTunnelConnection *LinuxTunnelProfileStore::connection(const QString &identi
     QPointer<LinuxTunnelConnection> &connection = m_connections[identifier];
     if (!connection)
         connection = new LinuxTunnelConnection(identifier, this);
+    else
+        connection->reattach();
     return connection;
 }
 

@@ -28,10 +28,11 @@ QJsonObject encode(const StoredProfile &profile)
                        {kEnabled, profile.enabled},
                        {kDescription, profile.localizedDescription}};
     if (profile.protocol) {
-        object.insert(kProtocol,
-                      QJsonObject{{kServerAddress, profile.protocol->serverAddress},
-                                  {kProviderConfiguration, QJsonObject::fromVariantMap(
-                                                               profile.protocol->providerConfiguration)}});
+        object.insert(
+            kProtocol,
+            QJsonObject{{kServerAddress, profile.protocol->serverAddress},
+                        {kProviderConfiguration,
+                         QJsonObject::fromVariantMap(profile.protocol->providerConfiguration)}});
     }
     return object;
 }
@@ -46,9 +47,9 @@ std::optional<StoredProfile> decode(const QJsonValue &value)
                           object.value(kDescription).toString(), std::nullopt};
     if (object.value(kProtocol).isObject()) {
         const QJsonObject protocol = object.value(kProtocol).toObject();
-        profile.protocol = TunnelProtocol{
-            protocol.value(kServerAddress).toString(),
-            protocol.value(kProviderConfiguration).toObject().toVariantMap()};
+        profile.protocol =
+            TunnelProtocol{protocol.value(kServerAddress).toString(),
+                           protocol.value(kProviderConfiguration).toObject().toVariantMap()};
     }
     return profile;
 }
@@ -61,8 +62,8 @@ std::variant<QList<StoredProfile>, TunnelError> ProfileFile::read() const
     if (!file.exists())
         return QList<StoredProfile>{};
     if (!file.open(QIODevice::ReadOnly)) {
-        return TunnelError{
-            QStringLiteral("Cannot read the tunnel profile store %1: %2").arg(m_path, file.errorString())};
+        return TunnelError{QStringLiteral("Cannot read the tunnel profile store %1: %2")
+                               .arg(m_path, file.errorString())};
     }
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
@@ -108,7 +109,8 @@ std::optional<TunnelError> ProfileFile::write(const QList<StoredProfile> &profil
 
 std::optional<TunnelError> ProfileFile::moveAside(const QString &reason) const
 {
-    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    const QString stamp =
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     QString copy = m_path + QStringLiteral(".corrupt-") + stamp;
     for (int n = 1; QFile::exists(copy); ++n)
         copy = m_path + QStringLiteral(".corrupt-%1-%2").arg(stamp).arg(n);

@@ -6,8 +6,7 @@ namespace corvane {
 
 MemoryTunnelConnection::MemoryTunnelConnection(QString identifier, MemoryTunnelProfileStore *store)
     : TunnelConnection(store), m_identifier(std::move(identifier)), m_store(store)
-{
-}
+{}
 
 std::optional<TunnelError> MemoryTunnelConnection::start()
 {

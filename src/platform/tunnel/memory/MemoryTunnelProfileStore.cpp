@@ -77,7 +77,8 @@ QString MemoryTunnelProfileStore::addStoredProfile(const QString &description, b
     return profile->identifier();
 }
 
-std::optional<TunnelProfile> MemoryTunnelProfileStore::storedProfile(const QString &identifier) const
+std::optional<TunnelProfile>
+MemoryTunnelProfileStore::storedProfile(const QString &identifier) const
 {
     const qsizetype index = indexOf(identifier);
     if (index < 0)
