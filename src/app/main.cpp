@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/ConnectOnLaunch.h"
 #include "app/HeadlessLaunch.h"
 #include "app/TunnelStatusLine.h"
 
@@ -16,6 +17,10 @@ int main(int argc, char *argv[])
         QStringLiteral("disconnect-and-exit"),
         QStringLiteral("Run start-up without a window, stop any running tunnel and quit."));
     parser.addOption(disconnectAndExit);
+    const QCommandLineOption connect(
+        QStringLiteral("connect"),
+        QStringLiteral("Connect at launch through CORVANE_TUNNEL_HOST (127.0.0.1 by default)."));
+    parser.addOption(connect);
     parser.process(app);
 
     corvane::AppDelegate delegate(app);
@@ -27,6 +32,8 @@ int main(int argc, char *argv[])
     corvane::TunnelStatusLine statusLine;
     delegate.window = &statusLine;
     delegate.didFinishLaunching();
+    if (parser.isSet(connect))
+        corvane::ConnectOnLaunch::connect();
     statusLine.show();
     QApplication::exec();
     return 0;
