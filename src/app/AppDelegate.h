@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+class QApplication;
+
+namespace corvane {
+
+// Start-up and termination: a tunnel left running by an earlier run is stopped at every launch
+// and again when the application quits. Moving between active and inactive touches nothing.
+class AppDelegate final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AppDelegate(QApplication &application);
+    Q_DISABLE_COPY_MOVE(AppDelegate)
+
+    // Returns at once; the disconnect completes later.
+    bool didFinishLaunching();
+
+    QPointer<QWidget> window;
+
+private:
+    void willTerminate();
+};
+
+} // namespace corvane

@@ -1,0 +1,42 @@
+#include "app/HeadlessLaunch.h"
+
+#include "core/vpn/VpnManager.h"
+#include "platform/notification/NotificationCenter.h"
+#include "platform/scheduling/Scheduler.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace corvane {
+
+namespace {
+// With no stored profile nothing is ever posted; by then the store has long answered.
+constexpr double kQuietSeconds = 0.5;
+// A helper that never answers the stop must not keep the process forever.
+constexpr double kGiveUpSeconds = 10.0;
+} // namespace
+
+HeadlessLaunch::HeadlessLaunch(QObject *parent) : QObject(parent)
+{
+    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this,
+                                             [this] { statusChanged(); });
+    delay(kQuietSeconds, this, [this] { quitIfOff(); });
+    delay(kGiveUpSeconds, this, [] { QCoreApplication::exit(1); });
+}
+
+void HeadlessLaunch::statusChanged()
+{
+    const QByteArray line =
+        "status: " + vpnStatusName(VpnManager::shared().vpnStatus).toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+    std::fflush(stdout);
+    quitIfOff();
+}
+
+void HeadlessLaunch::quitIfOff()
+{
+    if (VpnManager::shared().vpnStatus == VPNStatus::off)
+        QCoreApplication::quit();
+}
+
+} // namespace corvane

@@ -1,0 +1,40 @@
+#include "app/AppDelegate.h"
+#include "app/ConnectOnLaunch.h"
+#include "app/HeadlessLaunch.h"
+#include "app/TunnelStatusLine.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("corvane"));
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption disconnectAndExit(
+        QStringLiteral("disconnect-and-exit"),
+        QStringLiteral("Run start-up without a window, stop any running tunnel and quit."));
+    parser.addOption(disconnectAndExit);
+    const QCommandLineOption connect(
+        QStringLiteral("connect"),
+        QStringLiteral("Connect at launch through CORVANE_TUNNEL_HOST (127.0.0.1 by default)."));
+    parser.addOption(connect);
+    parser.process(app);
+
+    corvane::AppDelegate delegate(app);
+    if (parser.isSet(disconnectAndExit)) {
+        corvane::HeadlessLaunch launch;
+        delegate.didFinishLaunching();
+        return QApplication::exec();
+    }
+    corvane::TunnelStatusLine statusLine;
+    delegate.window = &statusLine;
+    delegate.didFinishLaunching();
+    if (parser.isSet(connect))
+        corvane::ConnectOnLaunch::connect();
+    statusLine.show();
+    QApplication::exec();
+    return 0;
+}

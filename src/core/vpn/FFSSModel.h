@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace corvane {
+
+// One relay server of the quick-connect screen.
+class FFSSModel final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit FFSSModel(QObject *parent = nullptr) : QObject(parent) {}
+    Q_DISABLE_COPY_MOVE(FFSSModel)
+
+    QString ip;
+    QString pwd;
+    qint64 port = 0;
+};
+
+} // namespace corvane

@@ -1,0 +1,246 @@
+#include "core/vpn/VpnManager.h"
+
+#include "platform/log/Log.h"
+#include "platform/notification/NotificationCenter.h"
+#include "platform/resources/Resources.h"
+#include "platform/tunnel/TunnelConnection.h"
+#include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
+
+#include <QPointer>
+#include <QStringDecoder>
+#include <mutex>
+
+namespace corvane {
+
+namespace {
+
+const auto kProfileName = QStringLiteral("Corvane");
+
+struct SharedSetup
+{
+    std::mutex mutex;
+    std::unique_ptr<TunnelProfileStore> store;
+    bool made = false;
+};
+
+SharedSetup &sharedSetup()
+{
+    static SharedSetup setup;
+    return setup;
+}
+
+// The rules document is handed to the tunnel unchanged, but it must be there and be UTF-8
+// text: without it no configuration can be built.
+std::optional<QString> readRulesDocument()
+{
+    const std::optional<QByteArray> data =
+        Resources::data(QStringLiteral("rules"), QStringLiteral("json"));
+    if (!data) {
+        Log::write(QStringLiteral("Cannot connect: the rules resource rules.json is missing"));
+        return std::nullopt;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder.decode(*data);
+    if (decoder.hasError()) {
+        Log::write(QStringLiteral("Cannot connect: the rules resource rules.json is not UTF-8"));
+        return std::nullopt;
+    }
+    return text;
+}
+
+VPNStatus toVPNStatus(TunnelStatus status)
+{
+    switch (status) {
+    case TunnelStatus::Connecting:
+    case TunnelStatus::Reasserting:
+        return VPNStatus::connecting;
+    case TunnelStatus::Connected:
+        return VPNStatus::on;
+    case TunnelStatus::Disconnecting:
+        return VPNStatus::disconnecting;
+    case TunnelStatus::Invalid:
+    case TunnelStatus::Disconnected:
+        break;
+    }
+    return VPNStatus::off;
+}
+
+} // namespace
+
+VpnManager &VpnManager::shared()
+{
+    static VpnManager *instance = [] {
+        SharedSetup &setup = sharedSetup();
+        std::lock_guard lock(setup.mutex);
+        setup.made = true;
+        if (!setup.store)
+            setup.store = std::make_unique<LinuxTunnelProfileStore>();
+        // Never destroyed, like the instance that stands on it.
+        return new VpnManager(*setup.store.release());
+    }();
+    return *instance;
+}
+
+bool VpnManager::installSharedStore(std::unique_ptr<TunnelProfileStore> store)
+{
+    SharedSetup &setup = sharedSetup();
+    std::lock_guard lock(setup.mutex);
+    if (setup.made)
+        return false;
+    setup.store = std::move(store);
+    return true;
+}
+
+VpnManager::VpnManager(TunnelProfileStore &store)
+    : m_store(store), m_context(std::make_unique<QObject>())
+{
+    loadFirstProfile([this](const TunnelProfilePtr &profile) {
+        if (profile)
+            refreshStatus(*profile);
+    });
+    watchStatus();
+}
+
+// Destroying the context drops the status observers and any completion still pending.
+VpnManager::~VpnManager() = default;
+
+void VpnManager::connectTunnel()
+{
+    prepareProfile([this](const TunnelProfilePtr &profile) { startTunnel(profile); });
+}
+
+void VpnManager::disconnectTunnel()
+{
+    loadFirstProfile([this](const TunnelProfilePtr &profile) { stopTunnel(profile); });
+}
+
+void VpnManager::loadFirstProfile(ProfileCompletion completion)
+{
+    QPointer<QObject> alive = m_context.get();
+    m_store.loadAll(
+        [alive, completion = std::move(completion)](std::optional<QList<TunnelProfilePtr>> profiles,
+                                                    std::optional<TunnelError>) {
+            if (!alive)
+                return;
+            completion(profiles && !profiles->isEmpty() ? profiles->first() : nullptr);
+        });
+}
+
+void VpnManager::prepareProfile(ProfileCompletion completion)
+{
+    QPointer<QObject> alive = m_context.get();
+    m_store.loadAll([this, alive, completion = std::move(completion)](
+                        std::optional<QList<TunnelProfilePtr>> profiles,
+                        std::optional<TunnelError>) {
+        if (!alive || !profiles)
+            return;
+        // Checked before any profile is touched: with no rules nothing could be saved back,
+        // and the removals below would leave the store empty.
+        const std::optional<QString> rules = readRulesDocument();
+        if (!rules)
+            return;
+        TunnelProfilePtr profile;
+        if (profiles->isEmpty()) {
+            profile = makeProfile();
+        } else {
+            profile = profiles->first();
+            removeDuplicateProfiles(*profiles);
+        }
+        profile->setEnabled(true);
+        applyProviderConfiguration(*profile, *rules);
+        m_store.save(profile, [this, alive, profile, completion](std::optional<TunnelError> error) {
+            if (!alive)
+                return;
+            if (error) {
+                completion(nullptr);
+                return;
+            }
+            m_store.reload(profile,
+                           [this, alive, profile, completion](std::optional<TunnelError> error) {
+                               if (!alive)
+                                   return;
+                               if (error) {
+                                   Log::write(error->description);
+                                   completion(nullptr);
+                                   return;
+                               }
+                               watchStatus();
+                               completion(profile);
+                           });
+        });
+    });
+}
+
+TunnelProfilePtr VpnManager::makeProfile()
+{
+    TunnelProfilePtr profile = m_store.makeProfile();
+    profile->setProtocolConfiguration(TunnelProtocol{kProfileName, {}});
+    profile->setLocalizedDescription(kProfileName);
+    return profile;
+}
+
+void VpnManager::removeDuplicateProfiles(const QList<TunnelProfilePtr> &profiles)
+{
+    if (profiles.size() < 2)
+        return;
+    for (const TunnelProfilePtr &profile : profiles) {
+        Log::write(QStringLiteral("删除 DUP 配置文件"));
+        m_store.remove(profile, [](std::optional<TunnelError> error) {
+            if (error)
+                Log::write(error->description);
+        });
+    }
+}
+
+void VpnManager::applyProviderConfiguration(TunnelProfile &profile, const QString &rules)
+{
+    Log::write(QStringLiteral("配置 conf"));
+    const QVariantMap configuration{
+        {QStringLiteral("ss_address"), address},
+        {QStringLiteral("ss_port"), port},
+        {QStringLiteral("ss_method"), QStringLiteral("CHACHA20")},
+        {QStringLiteral("ss_password"), pwd},
+        {QStringLiteral("ss_ip"), ip},
+        {QStringLiteral("ss_auth"), auth},
+        {QStringLiteral("json_conf"), rules},
+    };
+    TunnelProtocol protocol = profile.protocolConfiguration().value_or(TunnelProtocol{});
+    protocol.providerConfiguration = configuration;
+    profile.setProtocolConfiguration(protocol);
+    address.clear();
+    pwd.clear();
+    port = 0;
+}
+
+void VpnManager::startTunnel(const TunnelProfilePtr &profile)
+{
+    if (!profile || !profile->connection())
+        return;
+    if (std::optional<TunnelError> error = profile->connection()->start())
+        Log::write(error->description);
+}
+
+void VpnManager::stopTunnel(const TunnelProfilePtr &profile)
+{
+    if (profile && profile->connection())
+        profile->connection()->stop();
+}
+
+void VpnManager::watchStatus()
+{
+    loadFirstProfile([this](const TunnelProfilePtr &profile) {
+        if (!profile || !profile->connection())
+            return;
+        observerAdded = true;
+        QObject::connect(profile->connection(), &TunnelConnection::statusChanged, m_context.get(),
+                         [this, profile] { refreshStatus(*profile); });
+    });
+}
+
+void VpnManager::refreshStatus(const TunnelProfile &profile)
+{
+    vpnStatus = toVPNStatus(profile.connection()->status());
+    NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
+}
+
+} // namespace corvane

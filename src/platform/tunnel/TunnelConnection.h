@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/tunnel/TunnelError.h"
+#include "platform/tunnel/TunnelStatus.h"
+
+#include <QObject>
+#include <optional>
+
+namespace corvane {
+
+// The tunnel of one profile. Lives on the main thread; statusChanged is emitted there.
+class TunnelConnection : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+    Q_DISABLE_COPY_MOVE(TunnelConnection)
+
+    virtual TunnelStatus status() const = 0;
+    // Starts the tunnel with the configuration last saved for the profile; an error means the
+    // start was refused and the status stays as it was.
+    virtual std::optional<TunnelError> start() = 0;
+    virtual void stop() = 0;
+
+Q_SIGNALS:
+    // Always delivered later from the event loop, as the platform's own notification is:
+    // an observer attached right after a start still hears the status that start set.
+    void statusChanged();
+};
+
+} // namespace corvane

@@ -1,0 +1,234 @@
+#include "platform/tunnel/linux/LinuxTunnelConnection.h"
+
+#include "platform/log/Log.h"
+#include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
+#include "platform/tunnel/linux/PrivateFile.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTimer>
+
+#include <csignal>
+
+namespace corvane {
+
+namespace {
+
+// While a started helper has not opened its socket yet, look for it this often; the helper
+// opens it before anything else, so this only spans the helper's own start-up.
+constexpr int kStartPollMs = 2;
+constexpr int kStartTimeoutMs = 5000;
+
+// A process that ended but was not reaped yet is a zombie: it counts as gone.
+bool processAlive(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const qsizetype end = line.lastIndexOf(')');
+    if (end < 0 || end + 2 >= line.size())
+        return false;
+    const char state = line.at(end + 2);
+    return state != 'Z' && state != 'X';
+}
+
+} // namespace
+
+LinuxTunnelConnection::LinuxTunnelConnection(QString identifier, LinuxTunnelProfileStore *store)
+    : TunnelConnection(store), m_identifier(std::move(identifier)), m_store(store),
+      m_channel(store->channel(m_identifier)), m_socket(new QLocalSocket(this)),
+      m_startTimer(new QTimer(this))
+{
+    m_startTimer->setInterval(kStartPollMs);
+    connect(m_startTimer, &QTimer::timeout, this, &LinuxTunnelConnection::checkStartingHelper);
+    connect(m_socket, &QLocalSocket::readyRead, this, &LinuxTunnelConnection::readStatusLines);
+    connect(m_socket, &QLocalSocket::disconnected, this, &LinuxTunnelConnection::socketClosed);
+    connect(m_socket, &QLocalSocket::errorOccurred, this, [this] {
+        if (m_socket->state() == QLocalSocket::UnconnectedState)
+            socketClosed();
+    });
+    if (attach()) {
+        m_current = statusFromFile();
+        m_published = m_current;
+    }
+}
+
+LinuxTunnelConnection::~LinuxTunnelConnection()
+{
+    // Leaving the helper running is the point; only stop listening to it.
+    m_socket->disconnect(this);
+}
+
+std::optional<TunnelError> LinuxTunnelConnection::start()
+{
+    switch (m_current) {
+    case TunnelStatus::Connecting:
+    case TunnelStatus::Connected:
+    case TunnelStatus::Reasserting:
+        return std::nullopt;
+    case TunnelStatus::Disconnecting:
+        return TunnelError{QStringLiteral("The tunnel is still stopping.")};
+    case TunnelStatus::Invalid:
+    case TunnelStatus::Disconnected:
+        break;
+    }
+    reattach();
+    if (m_current != TunnelStatus::Disconnected)
+        return std::nullopt;
+    if (std::optional<TunnelError> error = launchHelper())
+        return error;
+    setStatus(TunnelStatus::Connecting);
+    return std::nullopt;
+}
+
+void LinuxTunnelConnection::stop()
+{
+    if (m_socket->state() == QLocalSocket::ConnectedState) {
+        m_socket->write(TunnelChannel::stopCommand());
+        m_socket->flush();
+    } else if (m_startTimer->isActive()) {
+        m_stopPending = true;
+    }
+}
+
+void LinuxTunnelConnection::reattach()
+{
+    if (m_current == TunnelStatus::Disconnected && !m_startTimer->isActive() && attach())
+        setStatus(statusFromFile());
+}
+
+bool LinuxTunnelConnection::attach()
+{
+    if (m_socket->state() == QLocalSocket::ConnectedState)
+        return true;
+    if (m_socket->state() != QLocalSocket::UnconnectedState)
+        m_socket->abort();
+    m_socket->connectToServer(m_channel.socketPath());
+    return m_socket->state() == QLocalSocket::ConnectedState;
+}
+
+std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
+{
+    const auto stored = m_store->storedProfile(m_identifier);
+    if (const auto *error = std::get_if<TunnelError>(&stored))
+        return *error;
+    const auto &profile = std::get<StoredProfile>(stored);
+    if (!profile.protocol)
+        return TunnelError{QStringLiteral("The tunnel profile has no protocol configuration.")};
+    if (!profile.enabled)
+        return TunnelError{QStringLiteral("The tunnel profile is disabled.")};
+
+    const QString runtimeDir = m_store->locations().runtimeDir;
+    if (!PrivateFile::makeFolder(runtimeDir))
+        return TunnelError{QStringLiteral("Cannot create the folder %1").arg(runtimeDir)};
+    // The configuration holds the authentication string: it goes through a 0600 file that the
+    // helper deletes once read, never through the helper's command line.
+    const QByteArray config =
+        QJsonDocument(QJsonObject::fromVariantMap(profile.protocol->providerConfiguration))
+            .toJson(QJsonDocument::Compact);
+    if (std::optional<QString> error = PrivateFile::write(m_channel.configPath(), config))
+        return TunnelError{
+            QStringLiteral("Cannot hand over the tunnel configuration: %1").arg(*error)};
+
+    const QString program = m_store->locations().helperProgram;
+    QProcess helper;
+    helper.setProgram(program);
+    helper.setArguments({QStringLiteral("--channel"), m_channel.basePath()});
+    helper.setStandardInputFile(QProcess::nullDevice());
+    helper.setStandardOutputFile(m_channel.logPath(), QIODevice::Append);
+    helper.setStandardErrorFile(m_channel.logPath(), QIODevice::Append);
+    qint64 pid = 0;
+    // Detached: the helper runs in its own session, outlives this process and is never our
+    // child, so it leaves no zombie behind here.
+    if (!helper.startDetached(&pid)) {
+        QFile::remove(m_channel.configPath());
+        return TunnelError{QStringLiteral("Cannot start the tunnel helper %1").arg(program)};
+    }
+    m_helperPid = pid;
+    m_stopPending = false;
+    m_startDeadline.setRemainingTime(kStartTimeoutMs);
+    m_startTimer->start();
+    return std::nullopt;
+}
+
+void LinuxTunnelConnection::checkStartingHelper()
+{
+    if (attach()) {
+        m_startTimer->stop();
+        if (std::exchange(m_stopPending, false))
+            stop();
+        return;
+    }
+    if (!processAlive(m_helperPid)) {
+        abandonStart(QStringLiteral("The tunnel helper ended before it reported a status; see %1")
+                         .arg(m_channel.logPath()));
+    } else if (m_startDeadline.hasExpired()) {
+        ::kill(static_cast<pid_t>(m_helperPid), SIGTERM);
+        abandonStart(QStringLiteral("The tunnel helper did not answer in time; see %1")
+                         .arg(m_channel.logPath()));
+    }
+}
+
+void LinuxTunnelConnection::abandonStart(const QString &reason)
+{
+    m_startTimer->stop();
+    m_stopPending = false;
+    QFile::remove(m_channel.configPath());
+    Log::write(reason);
+    setStatus(TunnelStatus::Disconnected);
+}
+
+void LinuxTunnelConnection::readStatusLines()
+{
+    while (m_socket->canReadLine()) {
+        const QString line = QString::fromUtf8(m_socket->readLine()).trimmed();
+        const std::optional<TunnelStatus> status = tunnelStatusFromName(line);
+        if (!status)
+            continue;
+        setStatus(*status);
+        // That helper is done; its socket must not count as a running tunnel any more.
+        if (*status == TunnelStatus::Disconnected) {
+            m_socket->abort();
+            return;
+        }
+    }
+}
+
+void LinuxTunnelConnection::socketClosed()
+{
+    // While a started helper is still opening its socket, failed attempts are expected.
+    if (m_startTimer->isActive())
+        return;
+    readStatusLines();
+    setStatus(TunnelStatus::Disconnected);
+}
+
+TunnelStatus LinuxTunnelConnection::statusFromFile() const
+{
+    QFile file(m_channel.statusPath());
+    if (file.open(QIODevice::ReadOnly)) {
+        if (auto status = tunnelStatusFromName(QString::fromUtf8(file.readAll()).trimmed()))
+            return *status;
+    }
+    return TunnelStatus::Connecting;
+}
+
+void LinuxTunnelConnection::setStatus(TunnelStatus status)
+{
+    if (m_current == status)
+        return;
+    m_current = status;
+    QMetaObject::invokeMethod(
+        this,
+        [this, status] {
+            m_published = status;
+            Q_EMIT statusChanged();
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace corvane

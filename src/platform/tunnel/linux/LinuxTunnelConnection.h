@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/tunnel/TunnelConnection.h"
+#include "platform/tunnel/linux/TunnelChannel.h"
+
+#include <QDeadlineTimer>
+
+class QLocalSocket;
+class QTimer;
+
+namespace corvane {
+
+class LinuxTunnelProfileStore;
+
+// The window's side of one profile's tunnel helper. It attaches to a helper that is already
+// running (started by this or an earlier window) through the helper's socket, follows the
+// status lines the helper sends, and sees the helper's end as the socket closing, which the
+// kernel does at once even when the helper is killed.
+class LinuxTunnelConnection final : public TunnelConnection
+{
+    Q_OBJECT
+
+public:
+    LinuxTunnelConnection(QString identifier, LinuxTunnelProfileStore *store);
+    ~LinuxTunnelConnection() override;
+    Q_DISABLE_COPY_MOVE(LinuxTunnelConnection)
+
+    TunnelStatus status() const override { return m_published; }
+    std::optional<TunnelError> start() override;
+    void stop() override;
+
+    // Looks again for a running helper (another window may have started one) while this
+    // window believes the tunnel is down.
+    void reattach();
+
+private:
+    bool attach();
+    std::optional<TunnelError> launchHelper();
+    void checkStartingHelper();
+    void abandonStart(const QString &reason);
+    void readStatusLines();
+    void socketClosed();
+    TunnelStatus statusFromFile() const;
+    void setStatus(TunnelStatus status);
+
+    QString m_identifier;
+    LinuxTunnelProfileStore *m_store;
+    TunnelChannel m_channel;
+    QLocalSocket *m_socket;
+    QTimer *m_startTimer;
+    QDeadlineTimer m_startDeadline;
+    qint64 m_helperPid = 0;
+    bool m_stopPending = false;
+    // What the helper last said, and what observers have been told so far: each change is
+    // published on its own turn of the event loop, so none is skipped when two arrive at once.
+    TunnelStatus m_current = TunnelStatus::Disconnected;
+    TunnelStatus m_published = TunnelStatus::Disconnected;
+};
+
+} // namespace corvane

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/tunnel/TunnelProfileStore.h"
+#include "platform/tunnel/linux/ProfileFile.h"
+#include "platform/tunnel/linux/TunnelChannel.h"
+
+#include <QHash>
+#include <QPointer>
+
+namespace corvane {
+
+class LinuxTunnelConnection;
+
+// The profile store of a Linux desktop: a 0600 JSON file in the per-user data folder, and per
+// profile a tunnel run by a helper process that outlives the window. Every request reads or
+// writes the file at once, so requests take effect in issue order and another window process
+// sees them.
+class LinuxTunnelProfileStore final : public TunnelProfileStore
+{
+    Q_OBJECT
+
+public:
+    struct Locations
+    {
+        QString storeFile;
+        QString runtimeDir;
+        QString helperProgram;
+    };
+
+    // $XDG_DATA_HOME/corvane/profiles.json, $XDG_RUNTIME_DIR/corvane, and the helper named by
+    // CORVANE_TUNNEL_HELPER or else the one next to the application.
+    static Locations defaultLocations();
+
+    explicit LinuxTunnelProfileStore(Locations locations = defaultLocations(),
+                                     QObject *parent = nullptr);
+    ~LinuxTunnelProfileStore() override;
+    Q_DISABLE_COPY_MOVE(LinuxTunnelProfileStore)
+
+    void loadAll(LoadCompletion completion) override;
+    void save(const TunnelProfilePtr &profile, Completion completion) override;
+    void reload(const TunnelProfilePtr &profile, Completion completion) override;
+    void remove(const TunnelProfilePtr &profile, Completion completion) override;
+    TunnelProfilePtr makeProfile() override;
+
+    Locations locations() const { return m_locations; }
+    TunnelChannel channel(const QString &identifier) const;
+    // The profile as last saved, for a tunnel start.
+    std::variant<StoredProfile, TunnelError> storedProfile(const QString &identifier) const;
+
+private:
+    TunnelProfilePtr toProfile(const StoredProfile &stored);
+    LinuxTunnelConnection *connection(const QString &identifier);
+
+    Locations m_locations;
+    ProfileFile m_file;
+    QHash<QString, QPointer<LinuxTunnelConnection>> m_connections;
+};
+
+} // namespace corvane

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+namespace corvane {
+
+// The files through which a window and the tunnel helper of one profile meet, all in the
+// per-user runtime folder: the configuration handed to the helper (read and deleted by it),
+// the helper's socket, its current status, its lock and its log.
+class TunnelChannel final
+{
+public:
+    explicit TunnelChannel(QString basePath) : m_base(std::move(basePath)) {}
+    // File names come from a hash of the identifier, so a stored identifier never picks a path.
+    static TunnelChannel forProfile(const QString &runtimeDir, const QString &identifier);
+
+    QString basePath() const { return m_base; }
+    QString configPath() const { return m_base + QStringLiteral(".conf"); }
+    QString socketPath() const { return m_base + QStringLiteral(".sock"); }
+    QString statusPath() const { return m_base + QStringLiteral(".status"); }
+    QString lockPath() const { return m_base + QStringLiteral(".lock"); }
+    QString logPath() const { return m_base + QStringLiteral(".log"); }
+
+    // Wire format: one status name per line from the helper, "stop" from a window.
+    static QByteArray stopCommand() { return QByteArrayLiteral("stop\n"); }
+
+private:
+    QString m_base;
+};
+
+} // namespace corvane

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/tunnel/TunnelConnection.h"
+
+#include <QVariantMap>
+
+namespace corvane {
+
+class MemoryTunnelProfileStore;
+
+// A tunnel that only moves when told to: start goes to connecting, stop to disconnecting, and
+// the test reports every further step with setStatus.
+class MemoryTunnelConnection final : public TunnelConnection
+{
+    Q_OBJECT
+
+public:
+    MemoryTunnelConnection(QString identifier, MemoryTunnelProfileStore *store);
+    Q_DISABLE_COPY_MOVE(MemoryTunnelConnection)
+
+    TunnelStatus status() const override { return m_status; }
+    std::optional<TunnelError> start() override;
+    void stop() override;
+
+    // Queues the status with its statusChanged, also when the status does not change.
+    void setStatus(TunnelStatus status);
+    void setStartError(std::optional<TunnelError> error) { m_startError = std::move(error); }
+    int startCount() const { return m_startCount; }
+    int stopCount() const { return m_stopCount; }
+    // The stored provider configuration the last accepted start ran with.
+    QVariantMap startedConfiguration() const { return m_startedConfiguration; }
+
+private:
+    QString m_identifier;
+    MemoryTunnelProfileStore *m_store;
+    TunnelStatus m_status = TunnelStatus::Disconnected;
+    std::optional<TunnelError> m_startError;
+    int m_startCount = 0;
+    int m_stopCount = 0;
+    QVariantMap m_startedConfiguration;
+};
+
+} // namespace corvane

@@ -1,0 +1,391 @@
+#include "core/vpn/VpnManager.h"
+#include "platform/log/Log.h"
+#include "platform/notification/NotificationCenter.h"
+#include "platform/resources/Resources.h"
+#include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace corvane;
+
+namespace {
+
+const auto kAuth = QStringLiteral("orderId=42&time=1700000000&sign=0123456789abcdef");
+const auto kPassword = QStringLiteral("relay-password-9876");
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int modeOf(const QString &path)
+{
+    struct stat info
+    {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+}
+
+// Field 4 of /proc/PID/stat is the parent; field 3 the state (Z once ended).
+QList<QByteArray> statFields(qint64 pid)
+{
+    const QByteArray line = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+    const qsizetype end = line.lastIndexOf(')');
+    return end < 0 ? QList<QByteArray>{} : line.mid(end + 2).split(' ');
+}
+
+} // namespace
+
+// The real store and the real helper process, with the user's folders in a temporary place.
+class tst_TunnelIntegration : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void connectsWithoutSecretsOnTheCommandLine();
+    void secondStartStartsNoSecondHelper();
+    void reconnectAsSoonAsOff();
+    void killedHelperIsSeenOff();
+    void firstLaunchCreatesNothing();
+    void laterWindowProcessSeesTheTunnelAndStopsIt();
+    void stopWhileConnecting();
+    void helperRefusesBadConfiguration_data();
+    void helperRefusesBadConfiguration();
+    void corruptStoreIsKeptAside();
+
+private:
+    void makeManager();
+    void connectUntilOn();
+    void settle();
+    QList<qint64> liveHelpers() const;
+    QString runtimeDir() const { return m_home.filePath(QStringLiteral("run/corvane")); }
+    QString appPath() const
+    {
+        return qEnvironmentVariable("CORVANE_BINARY_DIR") + QStringLiteral("/bin/corvane");
+    }
+    QString storeFile() const
+    {
+        return m_home.filePath(QStringLiteral("data/corvane/profiles.json"));
+    }
+
+    QTemporaryDir m_home;
+    std::unique_ptr<LinuxTunnelProfileStore> m_store;
+    std::unique_ptr<VpnManager> m_manager;
+    std::unique_ptr<QObject> m_observer;
+    QList<VPNStatus> m_posted;
+    QStringList m_log;
+    QStringList m_roots;
+};
+
+void tst_TunnelIntegration::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("CORVANE_TUNNEL_HELPER"))
+        QSKIP("CORVANE_TUNNEL_HELPER is not set");
+    QVERIFY(m_home.isValid());
+    QVERIFY(QDir().mkpath(m_home.filePath(QStringLiteral("run"))));
+    QVERIFY(QFile::setPermissions(m_home.filePath(QStringLiteral("run")),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_home.filePath(QStringLiteral("run"))));
+    qputenv("CORVANE_TUNNEL_CONNECT_DELAY_MS", "0");
+    Log::setSink([this](const QString &line) { m_log << line; });
+    m_roots = Resources::searchRoots();
+}
+
+void tst_TunnelIntegration::init()
+{
+    m_log.clear();
+    makeManager();
+}
+
+void tst_TunnelIntegration::cleanup()
+{
+    for (qint64 pid : liveHelpers())
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    QTRY_VERIFY_WITH_TIMEOUT(liveHelpers().isEmpty(), 5000);
+    m_manager.reset();
+    m_store.reset();
+    m_observer.reset();
+    Resources::setSearchRoots(m_roots);
+    QDir(m_home.filePath(QStringLiteral("data"))).removeRecursively();
+    QDir(runtimeDir()).removeRecursively();
+}
+
+void tst_TunnelIntegration::makeManager()
+{
+    m_posted.clear();
+    m_store = std::make_unique<LinuxTunnelProfileStore>();
+    QCOMPARE(m_store->locations().storeFile, storeFile());
+    QCOMPARE(m_store->locations().runtimeDir, runtimeDir());
+    m_manager = std::make_unique<VpnManager>(*m_store);
+    m_observer = std::make_unique<QObject>();
+    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, m_observer.get(),
+                                             [this] { m_posted << m_manager->vpnStatus; });
+}
+
+void tst_TunnelIntegration::connectUntilOn()
+{
+    m_manager->address = QStringLiteral("relay.example");
+    m_manager->port = 14223;
+    m_manager->pwd = kPassword;
+    m_manager->auth = kAuth;
+    m_manager->connectTunnel();
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::on, 5000);
+}
+
+// Store requests complete through posted events only: a few rounds deliver a whole chain.
+void tst_TunnelIntegration::settle()
+{
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+}
+
+QList<qint64> tst_TunnelIntegration::liveHelpers() const
+{
+    QList<qint64> pids;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        bool ok = false;
+        const qint64 pid = entry.toLongLong(&ok);
+        if (!ok)
+            continue;
+        const QByteArray cmdline = readAll(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        const QList<QByteArray> fields = statFields(pid);
+        if (cmdline.contains(QFile::encodeName(runtimeDir())) && !fields.isEmpty() &&
+            fields.first() != "Z")
+            pids << pid;
+    }
+    return pids;
+}
+
+void tst_TunnelIntegration::connectsWithoutSecretsOnTheCommandLine()
+{
+    // An earlier version of the store may have been world-readable.
+    QVERIFY(QDir().mkpath(QFileInfo(storeFile()).path()));
+    QFile old(storeFile());
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("{\"profiles\": []}");
+    old.close();
+    QVERIFY(old.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+
+    connectUntilOn();
+    QCOMPARE(m_posted.first(), VPNStatus::connecting);
+    const QList<qint64> helpers = liveHelpers();
+    QCOMPARE(helpers.size(), 1);
+    const QByteArray cmdline = readAll(QStringLiteral("/proc/%1/cmdline").arg(helpers.first()));
+    QVERIFY(!cmdline.isEmpty());
+    QVERIFY(!cmdline.contains(kAuth.toUtf8()));
+    QVERIFY(!cmdline.contains(kPassword.toUtf8()));
+    QVERIFY(!cmdline.contains("relay.example"));
+    // Detached: never a child of this process, so never a zombie of it.
+    QVERIFY(statFields(helpers.first()).value(1).toLongLong() != ::getpid());
+
+    QCOMPARE(modeOf(storeFile()), 0600);
+    QVERIFY(readAll(storeFile()).contains(kAuth.toUtf8()));
+    QCOMPARE(modeOf(runtimeDir()), 0700);
+    const QStringList handedOver = QDir(runtimeDir()).entryList({QStringLiteral("*.conf")});
+    QVERIFY2(handedOver.isEmpty(), qPrintable(handedOver.join(u' ')));
+    QVERIFY(!m_log.join(u'\n').contains(kAuth));
+
+    m_posted.clear();
+    m_manager->disconnectTunnel();
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 5000);
+    QVERIFY(m_posted.contains(VPNStatus::disconnecting));
+    QTRY_VERIFY_WITH_TIMEOUT(liveHelpers().isEmpty(), 5000);
+}
+
+void tst_TunnelIntegration::secondStartStartsNoSecondHelper()
+{
+    connectUntilOn();
+    const QList<qint64> before = liveHelpers();
+    QCOMPARE(before.size(), 1);
+
+    // Once from this window, once from a second window in the same state.
+    m_manager->address = QStringLiteral("relay.example");
+    m_manager->port = 14223;
+    m_manager->connectTunnel();
+    LinuxTunnelProfileStore otherStore;
+    VpnManager other(otherStore);
+    other.address = QStringLiteral("relay.example");
+    other.port = 14223;
+    other.connectTunnel();
+    settle();
+    QTRY_COMPARE_WITH_TIMEOUT(other.vpnStatus, VPNStatus::on, 5000);
+
+    QCOMPARE(liveHelpers(), before);
+    QCOMPARE(m_manager->vpnStatus, VPNStatus::on);
+    const QStringList logs = QDir(runtimeDir()).entryList({QStringLiteral("*.log")});
+    for (const QString &log : logs)
+        QVERIFY(!readAll(QDir(runtimeDir()).filePath(log)).contains("already running"));
+}
+
+// Changing the exit address stops the tunnel and connects again the moment it reports off.
+void tst_TunnelIntegration::reconnectAsSoonAsOff()
+{
+    connectUntilOn();
+    const QList<qint64> first = liveHelpers();
+    QObject reconnect;
+    bool reconnected = false;
+    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, &reconnect, [&] {
+        if (m_manager->vpnStatus == VPNStatus::off && !reconnected) {
+            reconnected = true;
+            m_manager->address = QStringLiteral("relay.example");
+            m_manager->port = 14223;
+            m_manager->connectTunnel();
+        }
+    });
+    m_manager->disconnectTunnel();
+    QTRY_VERIFY_WITH_TIMEOUT(reconnected, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::on, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(liveHelpers().size(), 1, 5000);
+    QVERIFY(liveHelpers() != first);
+}
+
+void tst_TunnelIntegration::killedHelperIsSeenOff()
+{
+    connectUntilOn();
+    const QList<qint64> helpers = liveHelpers();
+    QCOMPARE(helpers.size(), 1);
+    QCOMPARE(::kill(static_cast<pid_t>(helpers.first()), SIGKILL), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 1000);
+
+    // The dead helper's socket and lock do not stand in the way of the next one.
+    connectUntilOn();
+    QCOMPARE(liveHelpers().size(), 1);
+    QVERIFY(liveHelpers() != helpers);
+}
+
+void tst_TunnelIntegration::firstLaunchCreatesNothing()
+{
+    if (!QFileInfo(appPath()).isExecutable())
+        QSKIP("the corvane application is not built");
+    QProcess window;
+    window.start(appPath(), {QStringLiteral("--disconnect-and-exit")});
+    QVERIFY(window.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(window.state(), QProcess::NotRunning, 10000);
+    QCOMPARE(window.exitCode(), 0);
+    QCOMPARE(window.readAllStandardOutput(), QByteArray());
+    QVERIFY(!QFile::exists(storeFile()));
+    QVERIFY(liveHelpers().isEmpty());
+}
+
+void tst_TunnelIntegration::laterWindowProcessSeesTheTunnelAndStopsIt()
+{
+    if (!QFileInfo(appPath()).isExecutable())
+        QSKIP("the corvane application is not built");
+    connectUntilOn();
+
+    QProcess window;
+    window.start(appPath(), {QStringLiteral("--disconnect-and-exit")});
+    QVERIFY(window.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window.state(), QProcess::NotRunning, 10000);
+    QCOMPARE(window.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(window.exitCode(), 0);
+    const QByteArray output = window.readAllStandardOutput();
+    const QList<QByteArray> lines = output.trimmed().split('\n');
+    QCOMPARE(lines.first(), QByteArray("status: on"));
+    QCOMPARE(lines.last(), QByteArray("status: off"));
+    QCOMPARE(lines.count("status: off"), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(liveHelpers().isEmpty(), 5000);
+}
+
+void tst_TunnelIntegration::stopWhileConnecting()
+{
+    qputenv("CORVANE_TUNNEL_CONNECT_DELAY_MS", "600000");
+    m_manager->address = QStringLiteral("relay.example");
+    m_manager->port = 14223;
+    m_manager->connectTunnel();
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::connecting, 5000);
+    qputenv("CORVANE_TUNNEL_CONNECT_DELAY_MS", "0");
+    m_manager->disconnectTunnel();
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 5000);
+    QVERIFY(!m_posted.contains(VPNStatus::on));
+    QTRY_VERIFY_WITH_TIMEOUT(liveHelpers().isEmpty(), 5000);
+}
+
+void tst_TunnelIntegration::helperRefusesBadConfiguration_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<qint64>("port");
+    QTest::addColumn<QByteArray>("rules");
+    QTest::addColumn<QByteArray>("reason");
+    QTest::newRow("empty address")
+        << QString() << qint64(14223) << QByteArray() << QByteArray("\"ss_address\" is empty");
+    QTest::newRow("port 0") << QStringLiteral("relay.example") << qint64(0) << QByteArray()
+                            << QByteArray("\"ss_port\"");
+    QTest::newRow("rules not JSON")
+        << QStringLiteral("relay.example") << qint64(14223) << QByteArray("rules: [")
+        << QByteArray("\"json_conf\" is not valid JSON");
+}
+
+void tst_TunnelIntegration::helperRefusesBadConfiguration()
+{
+    QFETCH(QString, address);
+    QFETCH(qint64, port);
+    QFETCH(QByteArray, rules);
+    QFETCH(QByteArray, reason);
+    QTemporaryDir rulesDir;
+    if (!rules.isEmpty()) {
+        QFile file(rulesDir.filePath(QStringLiteral("rules.json")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(rules);
+        file.close();
+        Resources::setSearchRoots({rulesDir.path()});
+    }
+    m_manager->address = address;
+    m_manager->port = port;
+    m_manager->connectTunnel();
+    QTRY_VERIFY_WITH_TIMEOUT(m_posted.contains(VPNStatus::connecting), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 5000);
+    QVERIFY(!m_posted.contains(VPNStatus::on));
+    QTRY_VERIFY(m_log.join(u'\n').contains(QStringLiteral("ended before it reported")));
+    const QStringList logs = QDir(runtimeDir()).entryList({QStringLiteral("*.log")});
+    QCOMPARE(logs.size(), 1);
+    const QByteArray helperLog = readAll(QDir(runtimeDir()).filePath(logs.first()));
+    QVERIFY2(helperLog.contains(reason), helperLog.constData());
+    QVERIFY(QDir(runtimeDir()).entryList({QStringLiteral("*.conf")}).isEmpty());
+}
+
+void tst_TunnelIntegration::corruptStoreIsKeptAside()
+{
+    m_manager.reset();
+    m_store.reset();
+    QVERIFY(QDir().mkpath(QFileInfo(storeFile()).path()));
+    const QByteArray garbage("{\"profiles\": [{\"identifier\": \"a\", \"protoc");
+    QFile file(storeFile());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(garbage);
+    file.close();
+
+    makeManager();
+    settle();
+    QCOMPARE(m_manager->vpnStatus, VPNStatus::off);
+    QVERIFY2(m_log.join(u'\n').contains(QStringLiteral("corrupt")), qPrintable(m_log.join(u'\n')));
+    const QDir folder(QFileInfo(storeFile()).path());
+    const QStringList copies = folder.entryList({QStringLiteral("profiles.json.corrupt-*")});
+    QCOMPARE(copies.size(), 1);
+    QCOMPARE(readAll(folder.filePath(copies.first())), garbage);
+    QCOMPARE(modeOf(folder.filePath(copies.first())), 0600);
+
+    connectUntilOn();
+    QVERIFY(readAll(storeFile()).contains("\"identifier\""));
+    QCOMPARE(readAll(folder.filePath(copies.first())), garbage);
+    m_manager->disconnectTunnel();
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 5000);
+}
+
+QTEST_GUILESS_MAIN(tst_TunnelIntegration)
+#include "tst_TunnelIntegration.moc"

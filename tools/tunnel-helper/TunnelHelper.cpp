@@ -1,0 +1,183 @@
+#include "TunnelHelper.h"
+
+#include "platform/log/Log.h"
+#include "platform/tunnel/linux/PrivateFile.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <utility>
+
+namespace corvane {
+
+namespace {
+
+// Why the configuration cannot carry a tunnel; empty when it can.
+QString configurationProblem(const QJsonObject &config)
+{
+    for (const char *key :
+         {"ss_address", "ss_method", "ss_password", "ss_ip", "ss_auth", "json_conf"}) {
+        if (!config.value(QLatin1String(key)).isString())
+            return QStringLiteral("\"%1\" is missing or not text").arg(QLatin1String(key));
+    }
+    if (config.value(QLatin1String("ss_address")).toString().isEmpty())
+        return QStringLiteral("\"ss_address\" is empty");
+    if (!config.value(QLatin1String("ss_port")).isDouble() ||
+        config.value(QLatin1String("ss_port")).toInteger() == 0)
+        return QStringLiteral("\"ss_port\" is 0 or not a number");
+    QJsonParseError error;
+    QJsonDocument::fromJson(config.value(QLatin1String("json_conf")).toString().toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError)
+        return QStringLiteral("\"json_conf\" is not valid JSON: %1").arg(error.errorString());
+    return {};
+}
+
+} // namespace
+
+TunnelHelper::TunnelHelper(TunnelChannel channel, int connectDelayMs, QObject *parent)
+    : QObject(parent), m_channel(std::move(channel)), m_connectDelayMs(connectDelayMs),
+      m_server(new QLocalServer(this))
+{
+    connect(m_server, &QLocalServer::newConnection, this, &TunnelHelper::attachClient);
+}
+
+TunnelHelper::~TunnelHelper()
+{
+    releaseChannel();
+}
+
+void TunnelHelper::releaseChannel()
+{
+    // A window that reads "disconnected" may start the next helper at once: by then that one
+    // must find neither this socket nor the lock.
+    if (m_server->isListening()) {
+        m_server->close();
+        QFile::remove(m_channel.statusPath());
+    }
+    if (m_lockFd >= 0)
+        ::close(std::exchange(m_lockFd, -1));
+}
+
+bool TunnelHelper::begin()
+{
+    if (!takeLock()) {
+        // The running helper already read its own configuration; this copy must not linger.
+        QFile::remove(m_channel.configPath());
+        Log::write(QStringLiteral("A tunnel helper is already running for this profile"));
+        return false;
+    }
+    if (!readConfiguration()) {
+        setStatus(TunnelStatus::Disconnected);
+        return false;
+    }
+    setStatus(TunnelStatus::Connecting);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    QLocalServer::removeServer(m_channel.socketPath());
+    if (!m_server->listen(m_channel.socketPath())) {
+        Log::write(QStringLiteral("Cannot open %1: %2")
+                       .arg(m_channel.socketPath(), m_server->errorString()));
+        setStatus(TunnelStatus::Disconnected);
+        return false;
+    }
+    QTimer::singleShot(m_connectDelayMs, this, [this] {
+        if (m_status == TunnelStatus::Connecting)
+            setStatus(TunnelStatus::Connected);
+    });
+    return true;
+}
+
+bool TunnelHelper::takeLock()
+{
+    // flock, unlike a pid in a lock file, is released by the kernel however the helper ends.
+    m_lockFd = ::open(QFile::encodeName(m_channel.lockPath()).constData(),
+                      O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    return m_lockFd >= 0 && ::flock(m_lockFd, LOCK_EX | LOCK_NB) == 0;
+}
+
+bool TunnelHelper::readConfiguration()
+{
+    QFile file(m_channel.configPath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        Log::write(QStringLiteral("Refusing to connect: cannot read %1: %2")
+                       .arg(file.fileName(), file.errorString()));
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    file.close();
+    file.remove();
+    const QJsonDocument document = QJsonDocument::fromJson(data);
+    const QString problem = document.isObject()
+                                ? configurationProblem(document.object())
+                                : QStringLiteral("the configuration is not an object");
+    if (!problem.isEmpty()) {
+        Log::write(QStringLiteral("Refusing to connect: ") + problem);
+        return false;
+    }
+    return true;
+}
+
+void TunnelHelper::attachClient()
+{
+    while (QLocalSocket *client = m_server->nextPendingConnection()) {
+        m_clients << client;
+        connect(client, &QLocalSocket::readyRead, this, [this, client] { readCommands(client); });
+        connect(client, &QLocalSocket::disconnected, this, [this, client] {
+            m_clients.removeOne(client);
+            client->deleteLater();
+        });
+        client->write(tunnelStatusName(m_status).toUtf8() + '\n');
+        client->flush();
+    }
+}
+
+void TunnelHelper::readCommands(QLocalSocket *client)
+{
+    while (client->canReadLine()) {
+        if (client->readLine() == TunnelChannel::stopCommand())
+            stopTunnel();
+    }
+}
+
+void TunnelHelper::stopTunnel()
+{
+    if (m_status == TunnelStatus::Disconnecting)
+        return;
+    setStatus(TunnelStatus::Disconnecting);
+    // Let the windows read the last line before the socket goes away.
+    QTimer::singleShot(0, this, [this] {
+        releaseChannel();
+        m_status = TunnelStatus::Disconnected;
+        broadcast(tunnelStatusName(m_status).toUtf8() + '\n');
+        // A client may leave m_clients while it disconnects: walk a copy.
+        const QList<QLocalSocket *> clients = m_clients;
+        for (QLocalSocket *client : clients)
+            client->disconnectFromServer();
+        Q_EMIT finished();
+    });
+}
+
+void TunnelHelper::setStatus(TunnelStatus status)
+{
+    m_status = status;
+    const QByteArray name = tunnelStatusName(status).toUtf8();
+    if (std::optional<QString> error = PrivateFile::write(m_channel.statusPath(), name + '\n'))
+        Log::write(QStringLiteral("Cannot write %1: %2").arg(m_channel.statusPath(), *error));
+    broadcast(name + '\n');
+}
+
+void TunnelHelper::broadcast(const QByteArray &line)
+{
+    for (QLocalSocket *client : std::as_const(m_clients)) {
+        client->write(line);
+        client->flush();
+    }
+}
+
+} // namespace corvane

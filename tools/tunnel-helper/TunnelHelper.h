@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/tunnel/TunnelStatus.h"
+#include "platform/tunnel/linux/TunnelChannel.h"
+
+#include <QList>
+#include <QObject>
+
+class QLocalServer;
+class QLocalSocket;
+
+namespace corvane {
+
+// One profile's tunnel: owns the channel's lock and socket for as long as it runs and tells
+// every attached window each status change.
+class TunnelHelper final : public QObject
+{
+    Q_OBJECT
+
+public:
+    TunnelHelper(TunnelChannel channel, int connectDelayMs, QObject *parent = nullptr);
+    ~TunnelHelper() override;
+    Q_DISABLE_COPY_MOVE(TunnelHelper)
+
+    // Takes the lock, reads the configuration and opens the socket; false (with the reason
+    // logged) when the tunnel cannot run.
+    bool begin();
+
+Q_SIGNALS:
+    void finished();
+
+private:
+    bool takeLock();
+    bool readConfiguration();
+    void attachClient();
+    void readCommands(QLocalSocket *client);
+    void stopTunnel();
+    void releaseChannel();
+    void setStatus(TunnelStatus status);
+    void broadcast(const QByteArray &line);
+
+    TunnelChannel m_channel;
+    int m_connectDelayMs;
+    int m_lockFd = -1;
+    QLocalServer *m_server;
+    QList<QLocalSocket *> m_clients;
+    TunnelStatus m_status = TunnelStatus::Disconnected;
+};
+
+} // namespace corvane
