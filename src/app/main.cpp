@@ -2,6 +2,10 @@
 #include "app/ConnectOnLaunch.h"
 #include "app/HeadlessLaunch.h"
 #include "app/TunnelStatusLine.h"
+#include "ui/gallery/FeedbackGalleryPages.h"
+#include "ui/gallery/GalleryWidget.h"
+#include "ui/gallery/MorphingGalleryPages.h"
+#include "ui/gallery/ShellGalleryPages.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -21,7 +25,19 @@ int main(int argc, char *argv[])
         QStringLiteral("connect"),
         QStringLiteral("Connect at launch through CORVANE_TUNNEL_HOST (127.0.0.1 by default)."));
     parser.addOption(connect);
+    const QCommandLineOption gallery(
+        QStringLiteral("gallery"),
+        QStringLiteral("Show the screen components on a phone-sized window."));
+    parser.addOption(gallery);
     parser.process(app);
+
+    if (parser.isSet(gallery)) {
+        corvane::GalleryWidget window(corvane::shellGalleryPages() +
+                                      corvane::feedbackGalleryPages() +
+                                      corvane::morphingGalleryPages());
+        window.show();
+        return QApplication::exec();
+    }
 
     corvane::AppDelegate delegate(app);
     if (parser.isSet(disconnectAndExit)) {
