@@ -21,11 +21,13 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 
 echo "== Stage 3: fuzz the reply decoding for ${fuzz_seconds}s per target"
 cmake --preset fuzz >/dev/null
-cmake --build build/fuzz -j2
-for fuzzer in build/fuzz/fuzz/fuzz_*; do
-    [ -x "$fuzzer" ] || continue
+fuzzers=$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
+for name in $fuzzers; do
+    cmake --build build/fuzz -j2 --target "$name"
+done
+for name in $fuzzers; do
+    fuzzer=build/fuzz/fuzz/$name
     corpus=$(mktemp -d)
-    name=$(basename "$fuzzer")
     [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
     LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
         "$fuzzer" -max_total_time="$fuzz_seconds" -max_len=65536 -print_final_stats=1 "$corpus" 2>&1 | tail -n 12
