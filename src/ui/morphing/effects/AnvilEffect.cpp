@@ -3,6 +3,7 @@
 #include "ui/morphing/EmitterView.h"
 #include "ui/morphing/MorphingLabel.h"
 #include "ui/morphing/effects/Easing.h"
+#include "ui/morphing/effects/SharedPhases.h"
 
 #include <cmath>
 #include <numbers>
@@ -97,19 +98,11 @@ void AnvilEffect::load(MorphingLabel &label)
 
     label.startClosures()[key(effect, MorphingPhases::start)] = [l] { prepareEmitters(l); };
 
-    label.progressClosures()[key(effect, MorphingPhases::progress)] = [l](int index, float progress,
-                                                                          bool isNewChar) {
-        if (!isNewChar)
-            return easing::clamp(progress, 0.0f, 1.0f);
-        const auto wave = static_cast<float>(std::sin(index));
-        return easing::clamp(progress + wave * 1.7f * l->morphingCharacterDelay(), 0.0001f, 1.0f);
-    };
+    label.progressClosures()[key(effect, MorphingPhases::progress)] =
+        sharedphases::sineWaveProgress(l, 1.7f);
 
     label.effectClosures()[key(effect, MorphingPhases::disappear)] =
-        [l](const QString &character, int index, float progress) {
-            return CharacterLimbo{character, l->previousRects().value(index), 1.0 - progress,
-                                  l->font().pointSizeF(), 0.0};
-        };
+        sharedphases::fadeInPlace(l, false);
 
     label.effectClosures()[key(effect, MorphingPhases::appear)] = [l](const QString &character,
                                                                       int index, float progress) {

@@ -2,6 +2,7 @@
 
 #include "ui/morphing/MorphingLabel.h"
 #include "ui/morphing/effects/Easing.h"
+#include "ui/morphing/effects/SharedPhases.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -25,10 +26,7 @@ void FallEffect::load(MorphingLabel &label)
     };
 
     label.effectClosures()[key(effect, MorphingPhases::disappear)] =
-        [l](const QString &character, int index, float progress) {
-            return CharacterLimbo{character, l->previousRects().value(index), 1.0 - progress,
-                                  l->font().pointSizeF(), progress};
-        };
+        sharedphases::fadeInPlace(l, true);
 
     label.effectClosures()[key(effect, MorphingPhases::appear)] = [l](const QString &character,
                                                                       int index, float progress) {

@@ -1,6 +1,7 @@
 #include "ui/morphing/effects/PixelateEffect.h"
 
 #include "ui/morphing/MorphingLabel.h"
+#include "ui/morphing/effects/SharedPhases.h"
 
 #include <QFontMetricsF>
 #include <QImage>
@@ -17,10 +18,7 @@ void PixelateEffect::load(MorphingLabel &label)
     const MorphingEffect effect = MorphingEffect::pixelate;
 
     label.effectClosures()[key(effect, MorphingPhases::disappear)] =
-        [l](const QString &character, int index, float progress) {
-            return CharacterLimbo{character, l->previousRects().value(index), 1.0 - progress,
-                                  l->font().pointSizeF(), progress};
-        };
+        sharedphases::fadeInPlace(l, true);
 
     label.effectClosures()[key(effect, MorphingPhases::appear)] = [l](const QString &character,
                                                                       int index, float progress) {
