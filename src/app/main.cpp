@@ -15,6 +15,31 @@
 #include <QCommandLineParser>
 #include <memory>
 
+namespace {
+
+// The quick connect screen in a phone-sized window, opened after the launch's own work; with
+// `scripted` a demo run taps through it and decides the exit code.
+int runQuickConnect(corvane::AppDelegate &delegate, bool scripted)
+{
+    corvane::registerMainScreens();
+    const std::unique_ptr<corvane::ViewController> screen(
+        corvane::ScreenFactory::named(QStringLiteral("Main")).instantiate(QStringLiteral("quick")));
+    screen->setWindowTitle(QStringLiteral("Corvane"));
+    screen->resize(375, 812);
+    delegate.window = screen.get();
+    delegate.didFinishLaunching();
+    screen->show();
+    std::unique_ptr<corvane::QuickConnectDemo> script;
+    if (scripted) {
+        script = std::make_unique<corvane::QuickConnectDemo>(
+            qobject_cast<corvane::MainViewController *>(screen.get()));
+        script->start();
+    }
+    return QApplication::exec();
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -60,24 +85,8 @@ int main(int argc, char *argv[])
         delegate.didFinishLaunching();
         return QApplication::exec();
     }
-    if (parser.isSet(quickConnect) || parser.isSet(demo)) {
-        corvane::registerMainScreens();
-        const std::unique_ptr<corvane::ViewController> screen(
-            corvane::ScreenFactory::named(QStringLiteral("Main"))
-                .instantiate(QStringLiteral("quick")));
-        screen->setWindowTitle(QStringLiteral("Corvane"));
-        screen->resize(375, 812);
-        delegate.window = screen.get();
-        delegate.didFinishLaunching();
-        screen->show();
-        std::unique_ptr<corvane::QuickConnectDemo> script;
-        if (parser.isSet(demo)) {
-            script = std::make_unique<corvane::QuickConnectDemo>(
-                qobject_cast<corvane::MainViewController *>(screen.get()));
-            script->start();
-        }
-        return QApplication::exec();
-    }
+    if (parser.isSet(quickConnect) || parser.isSet(demo))
+        return runQuickConnect(delegate, parser.isSet(demo));
     corvane::TunnelStatusLine statusLine;
     delegate.window = &statusLine;
     delegate.didFinishLaunching();
