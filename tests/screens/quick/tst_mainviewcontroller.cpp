@@ -60,6 +60,7 @@ private Q_SLOTS:
     void pulseCheckOneSecondAfterAppearing();
     void repeatedOnRestartsThePulse();
     void destroyedScreenHearsNothing();
+    void titleShrinksToFitTheButton();
     void builtInRelayRecord_data();
     void builtInRelayRecord();
 
@@ -287,6 +288,18 @@ void TestMainViewController::destroyedScreenHearsNothing()
     m_clock->advance(1.0);
     drain();
     QCOMPARE(connection()->startCount(), starts);
+}
+
+void TestMainViewController::titleShrinksToFitTheButton()
+{
+    QPushButton *button = m_screen->connect;
+    const qreal natural = button->font().pointSizeF();
+    button->setFixedSize(40, 40);
+    setTunnel(TunnelStatus::Connected);
+    QVERIFY(button->font().pointSizeF() < natural);
+    QVERIFY(button->font().pointSizeF() >= natural / 2);
+    button->setFixedSize(160, 160);
+    QCOMPARE(button->font().pointSizeF(), natural);
 }
 
 void TestMainViewController::builtInRelayRecord_data()
