@@ -1,14 +1,44 @@
 #include "app/AppDelegate.h"
 #include "app/ConnectOnLaunch.h"
 #include "app/HeadlessLaunch.h"
+#include "app/QuickConnectDemo.h"
 #include "app/TunnelStatusLine.h"
+#include "screens/MainScreens.h"
+#include "screens/quick/MainViewController.h"
 #include "ui/gallery/FeedbackGalleryPages.h"
 #include "ui/gallery/GalleryWidget.h"
 #include "ui/gallery/MorphingGalleryPages.h"
 #include "ui/gallery/ShellGalleryPages.h"
+#include "ui/toolkit/ScreenFactory.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <memory>
+
+namespace {
+
+// The quick connect screen in a phone-sized window, opened after the launch's own work; with
+// `scripted` a demo run taps through it and decides the exit code.
+int runQuickConnect(corvane::AppDelegate &delegate, bool scripted)
+{
+    corvane::registerMainScreens();
+    const std::unique_ptr<corvane::ViewController> screen(
+        corvane::ScreenFactory::named(QStringLiteral("Main")).instantiate(QStringLiteral("quick")));
+    screen->setWindowTitle(QStringLiteral("Corvane"));
+    screen->resize(375, 812);
+    delegate.window = screen.get();
+    delegate.didFinishLaunching();
+    screen->show();
+    std::unique_ptr<corvane::QuickConnectDemo> script;
+    if (scripted) {
+        script = std::make_unique<corvane::QuickConnectDemo>(
+            qobject_cast<corvane::MainViewController *>(screen.get()));
+        script->start();
+    }
+    return QApplication::exec();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -29,6 +59,16 @@ int main(int argc, char *argv[])
         QStringLiteral("gallery"),
         QStringLiteral("Show the screen components on a phone-sized window."));
     parser.addOption(gallery);
+    const QCommandLineOption quickConnect(
+        QStringLiteral("quick-connect"),
+        QStringLiteral("Open the quick connect screen, which connects through the built-in relay "
+                       "(CORVANE_RELAY_HOST overrides its address)."));
+    parser.addOption(quickConnect);
+    const QCommandLineOption demo(
+        QStringLiteral("demo"),
+        QStringLiteral("Open the quick connect screen, connect, disconnect a few seconds later and "
+                       "quit, printing each status on the way."));
+    parser.addOption(demo);
     parser.process(app);
 
     if (parser.isSet(gallery)) {
@@ -45,6 +85,8 @@ int main(int argc, char *argv[])
         delegate.didFinishLaunching();
         return QApplication::exec();
     }
+    if (parser.isSet(quickConnect) || parser.isSet(demo))
+        return runQuickConnect(delegate, parser.isSet(demo));
     corvane::TunnelStatusLine statusLine;
     delegate.window = &statusLine;
     delegate.didFinishLaunching();

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace corvane {
+
+// Registers the screens of the "Main" layout in ScreenFactory::named("Main") under their
+// identifiers ("quick": the quick connect screen). Safe to call more than once.
+void registerMainScreens();
+
+} // namespace corvane

@@ -1,0 +1,194 @@
+#include "screens/quick/MainViewController.h"
+
+#include "core/vpn/VpnManager.h"
+#include "platform/notification/NotificationCenter.h"
+#include "platform/resources/Localization.h"
+#include "platform/scheduling/Scheduler.h"
+#include "ui/feedback/decoration/ViewDecoration.h"
+#include "ui/feedback/pulse/PulseView.h"
+#include "ui/morphing/MorphingLabel.h"
+#include "ui/toolkit/UserInteraction.h"
+#include "ui/tools/Helpers.h"
+
+#include "ui_MainViewController.h"
+
+#include <QEvent>
+#include <QFontMetricsF>
+#include <QPushButton>
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+// The service's relay (a documentation address until the service's own is known).
+const QString kRelayAddress = QStringLiteral("203.0.113.35");
+constexpr double kToggleDelay = 1.0;
+constexpr double kPulseCheckDelay = 1.0;
+// The title shrinks to fit the button down to this share of its layout size.
+constexpr qreal kMinimumTitleScale = 0.5;
+constexpr qreal kTitlePadding = 16;
+
+void startConnectPulse(QWidget *button)
+{
+    PulseView::startPulse(button, Qt::white, PulseView::radar);
+}
+} // namespace
+
+MainViewController::MainViewController(QWidget *parent) : ViewController(parent)
+{
+    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this,
+                                             [this] { onVPNStatusChanged(); });
+}
+
+MainViewController::~MainViewController()
+{
+    // A status announced while the widgets below are torn down must not reach this screen.
+    NotificationCenter::shared().removeObservers(this);
+}
+
+QString MainViewController::relayAddress()
+{
+    const QString host = qEnvironmentVariable("CORVANE_RELAY_HOST");
+    return host.isEmpty() ? kRelayAddress : host;
+}
+
+void MainViewController::viewDidLoad()
+{
+    ViewController::viewDidLoad();
+    m_ui = std::make_unique<Ui::MainViewController>();
+    m_ui->setupUi(this);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, hexColor(0x0F1B2D));
+    colours.setColor(QPalette::WindowText, Qt::white);
+    setPalette(colours);
+
+    connect = outlet<QPushButton>(QStringLiteral("connect"));
+    content = outlet<MorphingLabel>(QStringLiteral("content"));
+    if (connect) {
+        // The halo takes the button's round shape from its layer.
+        ViewDecoration::of(connect)->setCornerRadius(connect->minimumWidth() / 2.0);
+        m_connectFont = connect->font();
+        connect->installEventFilter(this);
+        QObject::connect(connect, &QAbstractButton::clicked, this,
+                         [this] { clickConnect(connect); });
+        fitConnectTitle();
+    }
+    // The light status bar style has nothing to restyle on the desktop: the window frame is
+    // the system's.
+    if (content)
+        content->setMorphingEffect(MorphingEffect::evaporate);
+
+    auto *model = new FFSSModel(this);
+    model->ip = relayAddress();
+    model->pwd = QString();
+    model->port = kRelayPort;
+    m_models.append(model);
+}
+
+void MainViewController::viewWillAppear(bool animated)
+{
+    ViewController::viewWillAppear(animated);
+    delay(kPulseCheckDelay, this, [this] {
+        if (!connect)
+            return;
+        if (VpnManager::shared().vpnStatus == VPNStatus::on)
+            startConnectPulse(connect);
+        else
+            PulseView::stopPulse(connect);
+    });
+}
+
+void MainViewController::onVPNStatusChanged()
+{
+    m_status = VpnManager::shared().vpnStatus;
+    switch (m_status) {
+    case VPNStatus::off:
+        setConnectTitle(Localization::string(QStringLiteral("connect")));
+        if (content)
+            content->setText(Localization::string(QStringLiteral("connect.off")));
+        break;
+    case VPNStatus::on:
+        setConnectTitle(Localization::string(QStringLiteral("disconnect")));
+        if (content)
+            content->setText(Localization::string(QStringLiteral("connect.on")));
+        if (connect)
+            startConnectPulse(connect);
+        break;
+    case VPNStatus::connecting:
+        if (content)
+            content->setText(Localization::string(QStringLiteral("connect.ing")));
+        break;
+    case VPNStatus::disconnecting:
+        if (content)
+            content->setText(Localization::string(QStringLiteral("connect.dis")));
+        break;
+    }
+}
+
+void MainViewController::clickConnect(QAbstractButton *sender)
+{
+    if (connect)
+        setUserInteractionEnabled(connect, false);
+    const bool connecting =
+        sender && sender->text() == Localization::string(QStringLiteral("connect"));
+    if (content) {
+        content->setText(Localization::string(connecting ? QStringLiteral("connect.ing")
+                                                         : QStringLiteral("connect.dis")));
+    }
+    delay(kToggleDelay, this, [this] { toggle(); });
+}
+
+void MainViewController::toggle()
+{
+    VpnManager &manager = VpnManager::shared();
+    // The tunnel's own status decides, not the title, which may not have caught up yet.
+    if (manager.vpnStatus != VPNStatus::off) {
+        if (connect) {
+            PulseView::stopPulse(connect);
+            setUserInteractionEnabled(connect, true);
+        }
+        manager.disconnectTunnel();
+        return;
+    }
+    if (!m_models.isEmpty()) {
+        const FFSSModel *relay = m_models.first();
+        manager.address = relay->ip;
+        manager.pwd = relay->pwd;
+        manager.port = relay->port;
+    }
+    manager.connectTunnel();
+    if (connect)
+        setUserInteractionEnabled(connect, true);
+}
+
+void MainViewController::setConnectTitle(const QString &title)
+{
+    if (!connect)
+        return;
+    connect->setText(title);
+    fitConnectTitle();
+}
+
+void MainViewController::fitConnectTitle()
+{
+    const qreal available = connect->width() - 2 * kTitlePadding;
+    QFont font = m_connectFont;
+    const qreal natural = QFontMetricsF(font).horizontalAdvance(connect->text());
+    if (available > 0 && natural > available) {
+        const qreal scale = std::max(kMinimumTitleScale, available / natural);
+        if (m_connectFont.pixelSize() > 0)
+            font.setPixelSize(std::max(1, qRound(m_connectFont.pixelSize() * scale)));
+        else
+            font.setPointSizeF(m_connectFont.pointSizeF() * scale);
+    }
+    connect->setFont(font);
+}
+
+bool MainViewController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == connect && event->type() == QEvent::Resize)
+        fitConnectTitle();
+    return ViewController::eventFilter(watched, event);
+}
+
+} // namespace corvane

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "core/vpn/FFSSModel.h"
+#include "core/vpn/VPNStatus.h"
+#include "ui/toolkit/ViewController.h"
+
+#include <QFont>
+#include <QList>
+#include <QPointer>
+#include <memory>
+
+class QAbstractButton;
+class QPushButton;
+
+namespace Ui {
+class MainViewController;
+}
+
+namespace corvane {
+
+class MorphingLabel;
+
+// The quick connect screen: one button that starts and stops the tunnel through the built-in
+// relay, pulsing while the tunnel is up, and a status line that evaporates from one status to
+// the next. Its only state is the tunnel's, as last announced by VpnManager.
+class MainViewController final : public ViewController
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MainViewController)
+
+public:
+    explicit MainViewController(QWidget *parent = nullptr);
+    ~MainViewController() override;
+
+    // The relay the screen connects through: CORVANE_RELAY_HOST when set, else the built-in one.
+    static QString relayAddress();
+    static constexpr qint64 kRelayPort = 3005;
+
+    // The tap on `connect`: announces the change at once, toggles the tunnel a second later.
+    void clickConnect(QAbstractButton *sender);
+    // Redraws from VpnManager's status; every announcement redraws, repeated ones included.
+    void onVPNStatusChanged();
+
+    QPointer<QPushButton> connect;
+    QPointer<MorphingLabel> content;
+    const QList<FFSSModel *> &models() const { return m_models; }
+    VPNStatus status() const { return m_status; }
+
+protected:
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+
+private:
+    void toggle();
+    void setConnectTitle(const QString &title);
+    void fitConnectTitle();
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    std::unique_ptr<Ui::MainViewController> m_ui;
+    QList<FFSSModel *> m_models;
+    VPNStatus m_status = VPNStatus::off;
+    QFont m_connectFont;
+};
+
+} // namespace corvane

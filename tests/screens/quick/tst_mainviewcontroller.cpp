@@ -1,0 +1,338 @@
+#include "core/vpn/VpnManager.h"
+#include "platform/notification/NotificationCenter.h"
+#include "platform/scheduling/ManualClock.h"
+#include "platform/tunnel/memory/MemoryTunnelConnection.h"
+#include "platform/tunnel/memory/MemoryTunnelProfileStore.h"
+#include "screens/MainScreens.h"
+#include "screens/quick/MainViewController.h"
+#include "ui/feedback/pulse/PulseHalo.h"
+#include "ui/feedback/pulse/PulseView.h"
+#include "ui/morphing/MorphingLabel.h"
+#include "ui/toolkit/ScreenFactory.h"
+#include "ui/toolkit/UserInteraction.h"
+
+#include <QPushButton>
+#include <QTest>
+#include <QWindow>
+#include <memory>
+
+using namespace corvane;
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(corvane::TunnelStatus)
+
+namespace {
+// Announces the status from its destructor, as a widget torn down with the screen might.
+class AnnouncesWhenDestroyed final : public QObject
+{
+public:
+    using QObject::QObject;
+    Q_DISABLE_COPY_MOVE(AnnouncesWhenDestroyed)
+    ~AnnouncesWhenDestroyed() override
+    {
+        NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
+    }
+};
+
+const QString kConnect = u"连接"_s;
+const QString kDisconnect = u"断开"_s;
+const QString kOff = u"未连接"_s;
+const QString kOn = u"已连接"_s;
+const QString kConnecting = u"连接中..."_s;
+const QString kDisconnecting = u"断开中..."_s;
+} // namespace
+
+class TestMainViewController final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void tapWhileOffConnectsThroughTheRelay();
+    void tapWhileOnStopsThePulseAndDisconnects();
+    void staleTitleWithTunnelOffStillConnects();
+    void everyStatusRedraws_data();
+    void everyStatusRedraws();
+    void pulseCheckOneSecondAfterAppearing_data();
+    void pulseCheckOneSecondAfterAppearing();
+    void repeatedOnRestartsThePulse();
+    void destroyedScreenHearsNothing();
+    void titleShrinksToFitTheButton();
+    void builtInRelayRecord_data();
+    void builtInRelayRecord();
+
+private:
+    void drain();
+    void setTunnel(TunnelStatus status);
+    MemoryTunnelConnection *connection() { return m_store->connection(m_profile); }
+    std::unique_ptr<MainViewController> showScreen();
+
+    std::unique_ptr<ManualClock> m_clock;
+    MemoryTunnelProfileStore *m_store = nullptr;
+    QString m_profile;
+    std::unique_ptr<MainViewController> m_screen;
+};
+
+void TestMainViewController::initTestCase()
+{
+    // One clock for all tests: Qt's animation timer keeps its last tick across drivers.
+    m_clock = std::make_unique<ManualClock>();
+    auto store = std::make_unique<MemoryTunnelProfileStore>();
+    m_store = store.get();
+    m_profile = m_store->addStoredProfile(u"Corvane"_s);
+    QVERIFY(VpnManager::installSharedStore(std::move(store)));
+    VpnManager::shared();
+    drain();
+}
+
+void TestMainViewController::init()
+{
+    setTunnel(TunnelStatus::Disconnected);
+    m_screen = showScreen();
+    QVERIFY(m_screen->connect && m_screen->content);
+    // Past the pulse check of the appearance.
+    m_clock->advance(1.0);
+}
+
+void TestMainViewController::cleanup()
+{
+    m_screen.reset();
+    m_clock->advance(2.0);
+    drain();
+}
+
+void TestMainViewController::drain()
+{
+    while (m_store->hasPendingCompletions())
+        QCoreApplication::processEvents();
+}
+
+void TestMainViewController::setTunnel(TunnelStatus status)
+{
+    connection()->setStatus(status);
+    drain();
+}
+
+std::unique_ptr<MainViewController> TestMainViewController::showScreen()
+{
+    auto screen = std::make_unique<MainViewController>();
+    screen->resize(375, 812);
+    screen->show();
+    return screen;
+}
+
+void TestMainViewController::tapWhileOffConnectsThroughTheRelay()
+{
+    setTunnel(TunnelStatus::Disconnected);
+    QPushButton *button = m_screen->connect;
+    QCOMPARE(button->text(), kConnect);
+    const int starts = connection()->startCount();
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(m_screen->content->text(), kConnecting);
+    QVERIFY(!isUserInteractionEnabled(button));
+    // A second tap through the window meets a button that ignores touches.
+    QTest::mouseClick(m_screen->windowHandle(), Qt::LeftButton, {},
+                      button->mapTo(m_screen.get(), button->rect().center()));
+    m_clock->advance(0.9);
+    drain();
+    QCOMPARE(connection()->startCount(), starts);
+    QVERIFY(!isUserInteractionEnabled(button));
+
+    m_clock->advance(0.1);
+    QVERIFY(isUserInteractionEnabled(button));
+    drain();
+    QCOMPARE(connection()->startCount(), starts + 1);
+    const QVariantMap started = connection()->startedConfiguration();
+    QCOMPARE(started.value(u"ss_address"_s).toString(), MainViewController::relayAddress());
+    QCOMPARE(started.value(u"ss_port"_s).toLongLong(), 3005);
+    QCOMPARE(started.value(u"ss_password"_s).toString(), QString());
+    QCOMPARE(m_screen->status(), VPNStatus::connecting);
+}
+
+void TestMainViewController::tapWhileOnStopsThePulseAndDisconnects()
+{
+    setTunnel(TunnelStatus::Connected);
+    QPushButton *button = m_screen->connect;
+    QCOMPARE(button->text(), kDisconnect);
+    QVERIFY(PulseView::externalBorderLayer(button));
+    const int stops = connection()->stopCount();
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(m_screen->content->text(), kDisconnecting);
+    QVERIFY(!isUserInteractionEnabled(button));
+    m_clock->advance(0.9);
+    QVERIFY(PulseView::externalBorderLayer(button));
+    m_clock->advance(0.1);
+    QVERIFY(!PulseView::externalBorderLayer(button));
+    QVERIFY(isUserInteractionEnabled(button));
+    drain();
+    QCOMPARE(connection()->stopCount(), stops + 1);
+    QCOMPARE(m_screen->content->text(), kDisconnecting);
+}
+
+void TestMainViewController::staleTitleWithTunnelOffStillConnects()
+{
+    QPushButton *button = m_screen->connect;
+    button->setText(kDisconnect);
+    const int starts = connection()->startCount();
+    const int stops = connection()->stopCount();
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(m_screen->content->text(), kDisconnecting);
+    m_clock->advance(1.0);
+    drain();
+    QCOMPARE(connection()->startCount(), starts + 1);
+    QCOMPARE(connection()->stopCount(), stops);
+}
+
+void TestMainViewController::everyStatusRedraws_data()
+{
+    QTest::addColumn<TunnelStatus>("tunnel");
+    QTest::addColumn<VPNStatus>("status");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("pulse");
+    // The title starts as "stale" and a halo is running: what a status leaves alone stays.
+    QTest::newRow("off") << TunnelStatus::Disconnected << VPNStatus::off << kConnect << kOff
+                         << true;
+    QTest::newRow("invalid") << TunnelStatus::Invalid << VPNStatus::off << kConnect << kOff << true;
+    QTest::newRow("on") << TunnelStatus::Connected << VPNStatus::on << kDisconnect << kOn << true;
+    QTest::newRow("connecting") << TunnelStatus::Connecting << VPNStatus::connecting << u"stale"_s
+                                << kConnecting << true;
+    QTest::newRow("reasserting") << TunnelStatus::Reasserting << VPNStatus::connecting << u"stale"_s
+                                 << kConnecting << true;
+    QTest::newRow("disconnecting") << TunnelStatus::Disconnecting << VPNStatus::disconnecting
+                                   << u"stale"_s << kDisconnecting << true;
+}
+
+void TestMainViewController::everyStatusRedraws()
+{
+    QFETCH(TunnelStatus, tunnel);
+    QFETCH(VPNStatus, status);
+    QFETCH(QString, title);
+    QFETCH(QString, line);
+    QFETCH(bool, pulse);
+    QPushButton *button = m_screen->connect;
+    button->setText(u"stale"_s);
+    PulseView::startPulse(button, Qt::white, PulseView::radar);
+    setTunnel(tunnel);
+    QCOMPARE(m_screen->status(), status);
+    QCOMPARE(button->text(), title);
+    QCOMPARE(m_screen->content->text(), line);
+    QCOMPARE(PulseView::externalBorderLayer(button) != nullptr, pulse);
+}
+
+void TestMainViewController::pulseCheckOneSecondAfterAppearing_data()
+{
+    QTest::addColumn<TunnelStatus>("tunnel");
+    QTest::addColumn<bool>("pulse");
+    QTest::newRow("on") << TunnelStatus::Connected << true;
+    QTest::newRow("off") << TunnelStatus::Disconnected << false;
+    QTest::newRow("connecting") << TunnelStatus::Connecting << false;
+    QTest::newRow("disconnecting") << TunnelStatus::Disconnecting << false;
+}
+
+void TestMainViewController::pulseCheckOneSecondAfterAppearing()
+{
+    QFETCH(TunnelStatus, tunnel);
+    QFETCH(bool, pulse);
+    m_screen.reset();
+    setTunnel(tunnel);
+    // No announcement reaches the new screen: only its own check can change the halo.
+    m_screen = showScreen();
+    QPushButton *button = m_screen->connect;
+    if (!pulse)
+        PulseView::startPulse(button, Qt::white, PulseView::radar);
+    const bool before = PulseView::externalBorderLayer(button) != nullptr;
+    m_clock->advance(0.9);
+    QCOMPARE(PulseView::externalBorderLayer(button) != nullptr, before);
+    m_clock->advance(0.1);
+    PulseHalo *halo = PulseView::externalBorderLayer(button);
+    QCOMPARE(halo != nullptr, pulse);
+    if (halo)
+        QCOMPARE(halo->color(), QColor(Qt::white));
+}
+
+void TestMainViewController::repeatedOnRestartsThePulse()
+{
+    setTunnel(TunnelStatus::Connected);
+    const QPointer<PulseHalo> first = PulseView::externalBorderLayer(m_screen->connect);
+    QVERIFY(first);
+    setTunnel(TunnelStatus::Connected);
+    const QPointer<PulseHalo> second = PulseView::externalBorderLayer(m_screen->connect);
+    QVERIFY(!first);
+    QVERIFY(second);
+    QCOMPARE(m_screen->connect->parentWidget()->findChildren<PulseHalo *>().size(), 1);
+    // The radar halo grows and fades again from its start.
+    QCOMPARE(second->scale(), 1.0);
+    QCOMPARE(second->opacity(), double(0.7f));
+}
+
+void TestMainViewController::destroyedScreenHearsNothing()
+{
+    const int observers =
+        NotificationCenter::shared().observerCount(kProxyServiceVPNStatusNotification);
+    QTest::mouseClick(m_screen->connect, Qt::LeftButton);
+    const int starts = connection()->startCount();
+    // Children go after the screen's own members: its observer must already be gone by then.
+    new AnnouncesWhenDestroyed(m_screen.get());
+    m_screen.reset();
+    QCOMPARE(NotificationCenter::shared().observerCount(kProxyServiceVPNStatusNotification),
+             observers - 1);
+    setTunnel(TunnelStatus::Connected);
+    NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
+    // The toggle that was due goes with the screen.
+    m_clock->advance(1.0);
+    drain();
+    QCOMPARE(connection()->startCount(), starts);
+}
+
+void TestMainViewController::titleShrinksToFitTheButton()
+{
+    QPushButton *button = m_screen->connect;
+    const qreal natural = button->font().pointSizeF();
+    button->setFixedSize(40, 40);
+    setTunnel(TunnelStatus::Connected);
+    QVERIFY(button->font().pointSizeF() < natural);
+    QVERIFY(button->font().pointSizeF() >= natural / 2);
+    button->setFixedSize(160, 160);
+    QCOMPARE(button->font().pointSizeF(), natural);
+}
+
+void TestMainViewController::builtInRelayRecord_data()
+{
+    QTest::addColumn<QByteArray>("override");
+    QTest::addColumn<QString>("address");
+    QTest::newRow("built in") << QByteArray() << u"203.0.113.35"_s;
+    QTest::newRow("CORVANE_RELAY_HOST") << QByteArray("127.0.0.1") << u"127.0.0.1"_s;
+}
+
+void TestMainViewController::builtInRelayRecord()
+{
+    QFETCH(QByteArray, override);
+    QFETCH(QString, address);
+    if (override.isEmpty())
+        qunsetenv("CORVANE_RELAY_HOST");
+    else
+        qputenv("CORVANE_RELAY_HOST", override);
+    registerMainScreens();
+    std::unique_ptr<ViewController> screen(ScreenFactory::named(u"Main"_s).instantiate(u"quick"_s));
+    auto *quick = qobject_cast<MainViewController *>(screen.get());
+    QVERIFY(quick);
+    // The record exists once the view has loaded.
+    QVERIFY(quick->models().isEmpty());
+    quick->loadViewIfNeeded();
+    qunsetenv("CORVANE_RELAY_HOST");
+    QCOMPARE(quick->models().size(), 1);
+    const FFSSModel *relay = quick->models().first();
+    QCOMPARE(relay->ip, address);
+    QCOMPARE(relay->pwd, QString());
+    QCOMPARE(relay->port, 3005);
+    QCOMPARE(quick->content->morphingEffect(), MorphingEffect::evaporate);
+}
+
+QTEST_MAIN(TestMainViewController)
+#include "tst_mainviewcontroller.moc"
