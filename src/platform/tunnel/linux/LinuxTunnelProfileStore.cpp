@@ -67,19 +67,14 @@ void LinuxTunnelProfileStore::loadAll(LoadCompletion completion)
 
 void LinuxTunnelProfileStore::save(const TunnelProfilePtr &profile, Completion completion)
 {
-    auto result = m_file.read();
-    std::optional<TunnelError> error;
-    if (auto *readError = std::get_if<TunnelError>(&result)) {
-        error = *readError;
-    } else {
-        auto &profiles = std::get<QList<StoredProfile>>(result);
-        const qsizetype index = indexOf(profiles, profile->identifier());
-        if (index < 0)
-            profiles << toStored(*profile);
-        else
-            profiles[index] = toStored(*profile);
-        error = m_file.write(profiles);
-    }
+    const auto error =
+        modifyStored(profile->identifier(), [&](QList<StoredProfile> &profiles, qsizetype index) {
+            if (index < 0)
+                profiles << toStored(*profile);
+            else
+                profiles[index] = toStored(*profile);
+            return std::optional<TunnelError>();
+        });
     deliver([completion = std::move(completion), error] { completion(error); });
 }
 
@@ -99,21 +94,27 @@ void LinuxTunnelProfileStore::reload(const TunnelProfilePtr &profile, Completion
 
 void LinuxTunnelProfileStore::remove(const TunnelProfilePtr &profile, Completion completion)
 {
-    auto result = m_file.read();
-    std::optional<TunnelError> error;
-    if (auto *readError = std::get_if<TunnelError>(&result)) {
-        error = *readError;
-    } else {
-        auto &profiles = std::get<QList<StoredProfile>>(result);
-        const qsizetype index = indexOf(profiles, profile->identifier());
-        if (index < 0) {
-            error = notStored();
-        } else {
+    const auto error =
+        modifyStored(profile->identifier(), [](QList<StoredProfile> &profiles, qsizetype index) {
+            if (index < 0)
+                return std::optional<TunnelError>(notStored());
             profiles.removeAt(index);
-            error = m_file.write(profiles);
-        }
-    }
+            return std::optional<TunnelError>();
+        });
     deliver([completion = std::move(completion), error] { completion(error); });
+}
+
+std::optional<TunnelError> LinuxTunnelProfileStore::modifyStored(
+    const QString &identifier,
+    const std::function<std::optional<TunnelError>(QList<StoredProfile> &, qsizetype)> &change)
+{
+    auto result = m_file.read();
+    if (auto *readError = std::get_if<TunnelError>(&result))
+        return *readError;
+    auto &profiles = std::get<QList<StoredProfile>>(result);
+    if (auto refused = change(profiles, indexOf(profiles, identifier)))
+        return refused;
+    return m_file.write(profiles);
 }
 
 TunnelProfilePtr LinuxTunnelProfileStore::makeProfile()

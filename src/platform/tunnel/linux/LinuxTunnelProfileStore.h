@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QPointer>
+#include <functional>
 
 namespace corvane {
 
@@ -49,6 +50,11 @@ public:
 
 private:
     TunnelProfilePtr toProfile(const StoredProfile &stored);
+    // Reads the store, lets `change` edit the list (given the profile's index, or -1), and
+    // writes it back unless reading failed or `change` refused with an error.
+    std::optional<TunnelError> modifyStored(
+        const QString &identifier,
+        const std::function<std::optional<TunnelError>(QList<StoredProfile> &, qsizetype)> &change);
     LinuxTunnelConnection *connection(const QString &identifier);
 
     Locations m_locations;
