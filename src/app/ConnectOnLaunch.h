@@ -2,8 +2,8 @@
 
 namespace corvane {
 
-// Connects at launch through the relay named by CORVANE_TUNNEL_HOST (127.0.0.1 when unset), so
-// a tunnel can be brought up without the screens, for trying the tunnel's lifetime by hand.
+// Connects at launch through the service's tunnel host (as installed at start-up), so a tunnel
+// can be brought up without the screens, for trying the tunnel's lifetime by hand.
 class ConnectOnLaunch final
 {
 public:

@@ -1,4 +1,5 @@
 #include "RawHttpServer.h"
+#include "core/config/ServiceEndpoints.h"
 #include "core/network/SCBaseClient.h"
 #include "core/network/SCNetServer.h"
 
@@ -7,8 +8,16 @@
 #include <QtTest>
 
 using namespace corvane;
+using namespace Qt::StringLiterals;
 
 namespace {
+
+void useService(const QString &baseAddress)
+{
+    ServiceEndpoints endpoints;
+    endpoints.serviceBaseAddress = baseAddress;
+    ServiceEndpoints::install(endpoints);
+}
 
 // Everything one request handed back, so each test can check there was exactly one outcome.
 struct Outcome
@@ -79,7 +88,7 @@ private Q_SLOTS:
     void init()
     {
         m_server = new RawHttpServer(this);
-        qputenv("CORVANE_SERVICE_URL", m_server->baseUrl().toUtf8());
+        useService(m_server->baseUrl());
         SCNetServer::shared().setRequestTimeout(SCNetServer::kDefaultTimeout);
     }
     void cleanup() { delete m_server; }
@@ -216,7 +225,7 @@ private Q_SLOTS:
         closed.listen(QHostAddress::LocalHost);
         const quint16 port = closed.serverPort();
         closed.close();
-        qputenv("CORVANE_SERVICE_URL", QByteArray("http://127.0.0.1:") + QByteArray::number(port));
+        useService(u"http://127.0.0.1:"_s + QString::number(port));
         Outcome outcome;
         send(outcome);
         settle(outcome);

@@ -1,5 +1,6 @@
 #include "core/network/SCNetServer.h"
 
+#include "core/config/ServiceEndpoints.h"
 #include "core/model/Mapper.h"
 #include "platform/http/HttpClient.h"
 #include "platform/http/JsonReplyReader.h"
@@ -51,11 +52,7 @@ SCNetServer &SCNetServer::shared()
 
 QString SCNetServer::baseAddress()
 {
-    const QString overridden = qEnvironmentVariable("CORVANE_SERVICE_URL");
-    QString base = overridden.isEmpty() ? QString::fromLatin1(kDefaultBaseAddress) : overridden;
-    while (base.endsWith(u'/'))
-        base.chop(1);
-    return base;
+    return ServiceEndpoints::current().serviceBaseAddress;
 }
 
 HttpTask SCNetServer::request(const QString &path, HttpMethod method,

@@ -22,7 +22,6 @@ public:
     using Success = std::function<void(const std::shared_ptr<SCResponse> &)>;
     using Failure = std::function<void(const SCNetError &)>;
 
-    static constexpr auto kDefaultBaseAddress = "http://api.corvane.example:8700";
     static constexpr std::chrono::milliseconds kDefaultTimeout{20000};
 
     static SCNetServer &shared();
@@ -30,7 +29,7 @@ public:
     SCNetServer();
     Q_DISABLE_COPY_MOVE(SCNetServer)
 
-    // The built-in address, or CORVANE_SERVICE_URL when set (tests and the demo service).
+    // The service's base address as installed in ServiceEndpoints.
     static QString baseAddress();
 
     HttpTask request(const QString &path, HttpMethod method,

@@ -1,5 +1,6 @@
 #include "screens/quick/MainViewController.h"
 
+#include "core/config/ServiceEndpoints.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/notification/NotificationCenter.h"
 #include "platform/resources/Localization.h"
@@ -20,8 +21,6 @@
 namespace corvane {
 
 namespace {
-// The service's relay (a documentation address until the service's own is known).
-const QString kRelayAddress = QStringLiteral("203.0.113.35");
 constexpr double kToggleDelay = 1.0;
 constexpr double kPulseCheckDelay = 1.0;
 // The title shrinks to fit the button down to this share of its layout size.
@@ -48,8 +47,7 @@ MainViewController::~MainViewController()
 
 QString MainViewController::relayAddress()
 {
-    const QString host = qEnvironmentVariable("CORVANE_RELAY_HOST");
-    return host.isEmpty() ? kRelayAddress : host;
+    return ServiceEndpoints::current().relayHost;
 }
 
 void MainViewController::viewDidLoad()

@@ -32,7 +32,7 @@ public:
     explicit MainViewController(QWidget *parent = nullptr);
     ~MainViewController() override;
 
-    // The relay the screen connects through: CORVANE_RELAY_HOST when set, else the built-in one.
+    // The relay the screen connects through, as installed in ServiceEndpoints.
     static QString relayAddress();
     static constexpr qint64 kRelayPort = 3005;
 

@@ -126,7 +126,8 @@ void tst_TunnelIntegration::cleanup()
 void tst_TunnelIntegration::makeManager()
 {
     m_posted.clear();
-    m_store = std::make_unique<LinuxTunnelProfileStore>();
+    m_store = std::make_unique<LinuxTunnelProfileStore>(
+        LinuxTunnelProfileStore::defaultLocations(qEnvironmentVariable("CORVANE_TUNNEL_HELPER")));
     QCOMPARE(m_store->locations().storeFile, storeFile());
     QCOMPARE(m_store->locations().runtimeDir, runtimeDir());
     m_manager = std::make_unique<VpnManager>(*m_store);

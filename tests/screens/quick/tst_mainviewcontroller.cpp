@@ -1,3 +1,4 @@
+#include "core/config/ServiceEndpoints.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/notification/NotificationCenter.h"
 #include "platform/scheduling/ManualClock.h"
@@ -304,20 +305,20 @@ void TestMainViewController::titleShrinksToFitTheButton()
 
 void TestMainViewController::builtInRelayRecord_data()
 {
-    QTest::addColumn<QByteArray>("override");
+    QTest::addColumn<QString>("installed");
     QTest::addColumn<QString>("address");
-    QTest::newRow("built in") << QByteArray() << u"203.0.113.35"_s;
-    QTest::newRow("CORVANE_RELAY_HOST") << QByteArray("127.0.0.1") << u"127.0.0.1"_s;
+    QTest::newRow("built in") << QString() << u"203.0.113.35"_s;
+    QTest::newRow("installed") << u"127.0.0.1"_s << u"127.0.0.1"_s;
 }
 
 void TestMainViewController::builtInRelayRecord()
 {
-    QFETCH(QByteArray, override);
+    QFETCH(QString, installed);
     QFETCH(QString, address);
-    if (override.isEmpty())
-        qunsetenv("CORVANE_RELAY_HOST");
-    else
-        qputenv("CORVANE_RELAY_HOST", override);
+    ServiceEndpoints endpoints;
+    if (!installed.isEmpty())
+        endpoints.relayHost = installed;
+    ServiceEndpoints::install(endpoints);
     registerMainScreens();
     std::unique_ptr<ViewController> screen(ScreenFactory::named(u"Main"_s).instantiate(u"quick"_s));
     auto *quick = qobject_cast<MainViewController *>(screen.get());
@@ -325,7 +326,7 @@ void TestMainViewController::builtInRelayRecord()
     // The record exists once the view has loaded.
     QVERIFY(quick->models().isEmpty());
     quick->loadViewIfNeeded();
-    qunsetenv("CORVANE_RELAY_HOST");
+    ServiceEndpoints::install(ServiceEndpoints());
     QCOMPARE(quick->models().size(), 1);
     const FFSSModel *relay = quick->models().first();
     QCOMPARE(relay->ip, address);

@@ -32,11 +32,12 @@ TunnelError notStored()
 
 } // namespace
 
-LinuxTunnelProfileStore::Locations LinuxTunnelProfileStore::defaultLocations()
+LinuxTunnelProfileStore::Locations
+LinuxTunnelProfileStore::defaultLocations(const QString &helperProgram)
 {
-    QString helper = qEnvironmentVariable("CORVANE_TUNNEL_HELPER");
-    if (helper.isEmpty())
-        helper = QCoreApplication::applicationDirPath() + QStringLiteral("/corvane-tunnel-helper");
+    const QString helper = helperProgram.isEmpty() ? QCoreApplication::applicationDirPath() +
+                                                         QStringLiteral("/corvane-tunnel-helper")
+                                                   : helperProgram;
     return Locations{QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                          QStringLiteral("/corvane/profiles.json"),
                      QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +

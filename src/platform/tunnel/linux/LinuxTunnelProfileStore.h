@@ -28,9 +28,9 @@ public:
         QString helperProgram;
     };
 
-    // $XDG_DATA_HOME/corvane/profiles.json, $XDG_RUNTIME_DIR/corvane, and the helper named by
-    // CORVANE_TUNNEL_HELPER or else the one next to the application.
-    static Locations defaultLocations();
+    // $XDG_DATA_HOME/corvane/profiles.json, $XDG_RUNTIME_DIR/corvane, and `helperProgram`, or
+    // the helper next to the application when that is empty.
+    static Locations defaultLocations(const QString &helperProgram = {});
 
     explicit LinuxTunnelProfileStore(Locations locations = defaultLocations(),
                                      QObject *parent = nullptr);

@@ -1,0 +1,39 @@
+#include "app/LaunchEnvironment.h"
+
+#include "core/vpn/VpnManager.h"
+#include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
+
+namespace corvane {
+
+namespace {
+void override(const QProcessEnvironment &environment, const QString &name, QString &value)
+{
+    const QString set = environment.value(name);
+    if (!set.isEmpty())
+        value = set;
+}
+} // namespace
+
+ServiceEndpoints LaunchEnvironment::endpoints(const QProcessEnvironment &environment)
+{
+    ServiceEndpoints endpoints;
+    override(environment, QStringLiteral("CORVANE_SERVICE_URL"), endpoints.serviceBaseAddress);
+    override(environment, QStringLiteral("CORVANE_LOOKUP_URL"), endpoints.lookupBaseAddress);
+    override(environment, QStringLiteral("CORVANE_TUNNEL_HOST"), endpoints.tunnelHost);
+    override(environment, QStringLiteral("CORVANE_RELAY_HOST"), endpoints.relayHost);
+    return endpoints;
+}
+
+QString LaunchEnvironment::tunnelHelper(const QProcessEnvironment &environment)
+{
+    return environment.value(QStringLiteral("CORVANE_TUNNEL_HELPER"));
+}
+
+void LaunchEnvironment::install(const QProcessEnvironment &environment)
+{
+    ServiceEndpoints::install(endpoints(environment));
+    VpnManager::installSharedStore(std::make_unique<LinuxTunnelProfileStore>(
+        LinuxTunnelProfileStore::defaultLocations(tunnelHelper(environment))));
+}
+
+} // namespace corvane

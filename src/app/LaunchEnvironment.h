@@ -1,0 +1,28 @@
+#pragma once
+
+#include "core/config/ServiceEndpoints.h"
+
+#include <QProcessEnvironment>
+#include <QString>
+
+namespace corvane {
+
+// The run-time overrides, read here and nowhere else: CORVANE_SERVICE_URL,
+// CORVANE_LOOKUP_URL, CORVANE_TUNNEL_HOST, CORVANE_RELAY_HOST and CORVANE_TUNNEL_HELPER.
+// Unset or empty variables keep the built-in values.
+class LaunchEnvironment final
+{
+public:
+    LaunchEnvironment() = delete;
+
+    static ServiceEndpoints endpoints(const QProcessEnvironment &environment);
+    // Empty when the helper next to the application is meant.
+    static QString tunnelHelper(const QProcessEnvironment &environment);
+
+    // Hands the overrides down before anything below the application uses them: the
+    // endpoints, and the tunnel store with its helper program.
+    static void
+    install(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+};
+
+} // namespace corvane
