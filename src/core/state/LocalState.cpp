@@ -14,7 +14,10 @@ LocalState &LocalState::shared()
 
 QString LocalState::trimmed(const QString &typed)
 {
-    const auto isBlank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    // A Chinese input method types the full-width space, and pasted text brings no-break spaces.
+    const auto isBlank = [](QChar c) {
+        return c == u' ' || c == u'\t' || c == u'\u3000' || c == u'\u00A0';
+    };
     qsizetype begin = 0;
     qsizetype end = typed.size();
     while (begin < end && isBlank(typed.at(begin)))

@@ -22,7 +22,8 @@ public:
     explicit LocalState(SettingsStore &store);
     static LocalState &shared();
 
-    // Text as typed, trimmed of spaces and tabs at both ends (line breaks are kept).
+    // Text as typed, trimmed at both ends of spaces (also full-width and no-break ones) and
+    // tabs; line breaks are kept.
     static QString trimmed(const QString &typed);
 
     std::optional<QString> phoneNum() const;

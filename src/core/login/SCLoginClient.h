@@ -1,0 +1,25 @@
+#pragma once
+
+#include "core/network/SCBaseClient.h"
+
+namespace corvane {
+
+// The sign-in: asks the service for the customer's orders. On success the order list becomes
+// currentOrderContent and goes to successBlock (as std::shared_ptr<SCOrderContent>); a
+// refusal or a failed request goes to failureBlock as it came.
+class SCLoginClient final : public SCBaseClient
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SCLoginClient)
+
+public:
+    static constexpr auto kPath = "/vpnApp/personal/queryOrder";
+
+    using SCBaseClient::SCBaseClient;
+    ~SCLoginClient() override;
+
+    // `password` is already encoded for the wire. Returns at once.
+    void login(const QString &mobile, const QString &password);
+};
+
+} // namespace corvane
