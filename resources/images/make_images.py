@@ -183,6 +183,16 @@ def loading_frames():
         c.save(f"loading_{frame}")
 
 
+def check_marks():
+    on = Canvas(22, 22)
+    on.paint(circle(11, 11, 10), rgb(0x2E458B), (0, 0, 22, 22))
+    on.paint(polyline([(6.5, 11.5), (9.7, 14.6), (15.5, 8)], 2), (1, 1, 1, 1), (4, 5, 18, 17))
+    on.save("check_on")
+    off = Canvas(22, 22)
+    off.paint(ring(11, 11, 9.5, 1.5), rgb(0xC7C7CC), (0, 0, 22, 22))
+    off.save("check_off")
+
+
 if __name__ == "__main__":
     toast_mark("toastSuccess", cross=False)
     toast_mark("toastFail", cross=True)
@@ -190,3 +200,4 @@ if __name__ == "__main__":
     empty_icon()
     loading_line()
     loading_frames()
+    check_marks()
