@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/ConnectOnLaunch.h"
 #include "app/HeadlessLaunch.h"
+#include "app/LaunchEnvironment.h"
 #include "app/QuickConnectDemo.h"
 #include "app/TunnelStatusLine.h"
 #include "screens/MainScreens.h"
@@ -17,18 +18,29 @@
 
 namespace {
 
-// The quick connect screen in a phone-sized window, opened after the launch's own work; with
-// `scripted` a demo run taps through it and decides the exit code.
-int runQuickConnect(corvane::AppDelegate &delegate, bool scripted)
+constexpr QSize kPhoneWindow{375, 812};
+
+// A screen of the "Main" layout in a phone-sized window, opened after the launch's own work.
+std::unique_ptr<corvane::ViewController> openScreen(corvane::AppDelegate &delegate,
+                                                    const QString &identifier)
 {
     corvane::registerMainScreens();
-    const std::unique_ptr<corvane::ViewController> screen(
-        corvane::ScreenFactory::named(QStringLiteral("Main")).instantiate(QStringLiteral("quick")));
+    std::unique_ptr<corvane::ViewController> screen(
+        corvane::ScreenFactory::named(QStringLiteral("Main")).instantiate(identifier));
     screen->setWindowTitle(QStringLiteral("Corvane"));
-    screen->resize(375, 812);
+    screen->resize(kPhoneWindow);
     delegate.window = screen.get();
     delegate.didFinishLaunching();
     screen->show();
+    return screen;
+}
+
+// The quick connect screen; with `scripted` a demo run taps through it and decides the exit
+// code.
+int runQuickConnect(corvane::AppDelegate &delegate, bool scripted)
+{
+    const std::unique_ptr<corvane::ViewController> screen =
+        openScreen(delegate, QStringLiteral("quick"));
     std::unique_ptr<corvane::QuickConnectDemo> script;
     if (scripted) {
         script = std::make_unique<corvane::QuickConnectDemo>(
@@ -46,6 +58,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("corvane"));
 
     QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Without an option, opens the sign-in screen of the Corvane client."));
     parser.addHelpOption();
     const QCommandLineOption disconnectAndExit(
         QStringLiteral("disconnect-and-exit"),
@@ -53,7 +67,8 @@ int main(int argc, char *argv[])
     parser.addOption(disconnectAndExit);
     const QCommandLineOption connect(
         QStringLiteral("connect"),
-        QStringLiteral("Connect at launch through CORVANE_TUNNEL_HOST (127.0.0.1 by default)."));
+        QStringLiteral("Connect at launch through the service's tunnel host (CORVANE_TUNNEL_HOST "
+                       "overrides it), with a one-line status window."));
     parser.addOption(connect);
     const QCommandLineOption gallery(
         QStringLiteral("gallery"),
@@ -79,6 +94,7 @@ int main(int argc, char *argv[])
         return QApplication::exec();
     }
 
+    corvane::LaunchEnvironment::install();
     corvane::AppDelegate delegate(app);
     if (parser.isSet(disconnectAndExit)) {
         corvane::HeadlessLaunch launch;
@@ -87,12 +103,17 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(quickConnect) || parser.isSet(demo))
         return runQuickConnect(delegate, parser.isSet(demo));
-    corvane::TunnelStatusLine statusLine;
-    delegate.window = &statusLine;
-    delegate.didFinishLaunching();
-    if (parser.isSet(connect))
+    if (parser.isSet(connect)) {
+        corvane::TunnelStatusLine statusLine;
+        delegate.window = &statusLine;
+        delegate.didFinishLaunching();
         corvane::ConnectOnLaunch::connect();
-    statusLine.show();
+        statusLine.show();
+        QApplication::exec();
+        return 0;
+    }
+    const std::unique_ptr<corvane::ViewController> signIn =
+        openScreen(delegate, QStringLiteral("login"));
     QApplication::exec();
     return 0;
 }

@@ -1,5 +1,8 @@
 #include "screens/MainScreens.h"
 
+#include "screens/home/SCHomeViewController.h"
+#include "screens/login/SCLoginViewController.h"
+#include "screens/province/SCListViewController.h"
 #include "screens/quick/MainViewController.h"
 #include "ui/toolkit/ScreenFactory.h"
 
@@ -8,6 +11,9 @@ namespace corvane {
 void registerMainScreens()
 {
     ScreenFactory &main = ScreenFactory::named(QStringLiteral("Main"));
+    main.registerScreen(QStringLiteral("login"), [] { return new SCLoginViewController(); });
+    main.registerScreen(QStringLiteral("home"), [] { return new SCHomeViewController(); });
+    main.registerScreen(QStringLiteral("list"), [] { return new SCListViewController(); });
     main.registerScreen(QStringLiteral("quick"), [] { return new MainViewController(); });
 }
 

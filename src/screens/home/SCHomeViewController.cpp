@@ -1,0 +1,339 @@
+#include "screens/home/SCHomeViewController.h"
+
+#include "core/home/OrderTexts.h"
+#include "core/home/ServiceTunnel.h"
+#include "core/state/LocalState.h"
+#include "core/vpn/VpnManager.h"
+#include "platform/log/Log.h"
+#include "platform/notification/NotificationCenter.h"
+#include "platform/resources/Localization.h"
+#include "platform/scheduling/Scheduler.h"
+#include "screens/home/SCHomeClient.h"
+#include "screens/province/SCListClient.h"
+#include "screens/province/SCListViewController.h"
+#include "ui/feedback/toast/ShowToast.h"
+#include "ui/shell/ScreenNavigation.h"
+#include "ui/toolkit/ActionSheet.h"
+#include "ui/toolkit/LayoutConstraint.h"
+#include "ui/toolkit/NavigationController.h"
+#include "ui/toolkit/RowButton.h"
+#include "ui/toolkit/ScreenFactory.h"
+#include "ui/toolkit/Switch.h"
+#include "ui/toolkit/UserInteraction.h"
+#include "ui/toolkit/ViewAnimation.h"
+#include "ui/tools/Helpers.h"
+
+#include "ui_SCHomeViewController.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace corvane {
+
+namespace {
+constexpr int kTallBarHeight = 88;
+constexpr int kBarHeight = 64;
+constexpr int kAreaOffset = 50;
+
+const QString kConnecting = QStringLiteral("连接中...");
+const QString kDisconnecting = QStringLiteral("断开中...");
+const QString kSwitching = QStringLiteral("切换中...");
+} // namespace
+
+SCHomeViewController::SCHomeViewController(QWidget *parent) : SCBaseViewController(parent)
+{
+    setTitle(QStringLiteral("首页"));
+    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this,
+                                             [this] { onVPNStatusChanged(); });
+}
+
+SCHomeViewController::~SCHomeViewController()
+{
+    // A status announced while the widgets below are torn down must not reach this screen.
+    NotificationCenter::shared().removeObservers(this);
+}
+
+SCHomeClient &SCHomeViewController::client()
+{
+    if (!m_client)
+        m_client = std::make_unique<SCHomeClient>(*this);
+    return *m_client;
+}
+
+void SCHomeViewController::viewDidLoad()
+{
+    SCBaseViewController::viewDidLoad();
+    m_ui = std::make_unique<Ui::SCHomeViewController>();
+    m_ui->setupUi(this);
+    IPLbl = outlet<QLabel>(QStringLiteral("IPLbl"));
+    addressLbl = outlet<QLabel>(QStringLiteral("addressLbl"));
+    changeIPBtn = outlet<QPushButton>(QStringLiteral("changeIPBtn"));
+    orderLbl = outlet<QLabel>(QStringLiteral("orderLbl"));
+    provinceLbl = outlet<QLabel>(QStringLiteral("provinceLbl"));
+    duplicateLbl = outlet<QLabel>(QStringLiteral("duplicateLbl"));
+    abnormalSwitch = outlet<Switch>(QStringLiteral("abnormalSwitch"));
+    connectBtn = outlet<QPushButton>(QStringLiteral("connectBtn"));
+    residueLbl = outlet<QLabel>(QStringLiteral("residueLbl"));
+    navHeight = new LayoutConstraint(m_ui->navArea, LayoutConstraint::Attribute::Height, this);
+    ipTop = new LayoutConstraint(m_ui->ipArea, LayoutConstraint::Attribute::TopMargin, this);
+
+    navHeight->setConstant(kIsTallScreen() ? kTallBarHeight : kBarHeight);
+    ipTop->setConstant(0);
+    for (QWidget *view : {static_cast<QWidget *>(IPLbl), static_cast<QWidget *>(addressLbl),
+                          static_cast<QWidget *>(changeIPBtn)}) {
+        if (view)
+            setAlpha(view, 0.0);
+    }
+    if (changeIPBtn) {
+        // Invisible, it must take neither clicks nor focus.
+        changeIPBtn->setEnabled(false);
+        connect(changeIPBtn, &QPushButton::clicked, this, &SCHomeViewController::changeIP);
+    }
+    if (connectBtn) {
+        setConnectTitle(Localization::string(QStringLiteral("connect")));
+        connect(connectBtn, &QPushButton::clicked, this, [this] { connectVPN(connectBtn); });
+    }
+    connect(m_ui->orderRow, &RowButton::clicked, this, &SCHomeViewController::selectedOrder);
+    connect(m_ui->provinceRow, &RowButton::clicked, this, &SCHomeViewController::selectedProvince);
+    connect(m_ui->duplicateRow, &RowButton::clicked, this, &SCHomeViewController::settingDuplicate);
+    if (abnormalSwitch) {
+        connect(abnormalSwitch, &Switch::toggled, this,
+                &SCHomeViewController::abnormalSwitchAction);
+    }
+    describeRows();
+}
+
+void SCHomeViewController::viewWillAppear(bool animated)
+{
+    SCBaseViewController::viewWillAppear(animated);
+    if (NavigationController *navigation = navigationController())
+        navigation->setNavigationBarHidden(true, animated);
+}
+
+void SCHomeViewController::viewWillDisappear(bool animated)
+{
+    SCBaseViewController::viewWillDisappear(animated);
+    if (NavigationController *navigation = navigationController())
+        navigation->setNavigationBarHidden(false, animated);
+}
+
+void SCHomeViewController::selectedOrder()
+{
+    const std::shared_ptr<SCOrderContent> content = currentOrderContent();
+    if (!content)
+        return;
+    if (content->orderInfoList.isEmpty()) {
+        sc_showToast(this, QStringLiteral("暂无订单信息"));
+        return;
+    }
+    auto *sheet = new ActionSheet();
+    for (const OrderChoice &choice : orderChoices(*content)) {
+        sheet->addAction(AlertAction{choice.title, AlertAction::Style::Default,
+                                     weakly(this, [choice](SCHomeViewController &self) {
+                                         self.chooseOrder(choice.title, choice.order);
+                                     })});
+    }
+    sheet->addAction(AlertAction{QStringLiteral("取消"), AlertAction::Style::Cancel, {}});
+    sheet->present(this, true);
+}
+
+void SCHomeViewController::chooseOrder(const QString &title, const std::shared_ptr<SCOrder> &order)
+{
+    if (orderLbl)
+        orderLbl->setText(title);
+    currentOrder = order;
+    refreshResidue();
+    describeRows();
+}
+
+void SCHomeViewController::refreshResidue()
+{
+    if (!currentOrder)
+        return;
+    if (const std::optional<QString> residue = residueText(*currentOrder); residue && residueLbl)
+        residueLbl->setText(*residue);
+}
+
+void SCHomeViewController::selectedProvince()
+{
+    std::unique_ptr<ViewController> screen(
+        ScreenFactory::named(QStringLiteral("Main")).instantiate(QStringLiteral("list")));
+    auto *list = qobject_cast<SCListViewController *>(screen.get());
+    if (!list)
+        return;
+    list->setChooseClick(this);
+    list->client().selectedIndex = pid;
+    sc_pushViewController(this, screen.release(), true);
+}
+
+void SCHomeViewController::didChooseProvince(const QString &name, qint64 index)
+{
+    if (provinceLbl)
+        provinceLbl->setText(name);
+    pid = index;
+    describeRows();
+}
+
+void SCHomeViewController::settingDuplicate()
+{
+    auto *sheet = new ActionSheet(QStringLiteral("去重设置"));
+    sheet->addAction(AlertAction{QStringLiteral("不去重"), AlertAction::Style::Default,
+                                 weakly(this, [](SCHomeViewController &self) {
+                                     self.chooseDuplicate(QStringLiteral("不去重"), 0);
+                                 })});
+    sheet->addAction(AlertAction{QStringLiteral("24小时去重"), AlertAction::Style::Default,
+                                 weakly(this, [](SCHomeViewController &self) {
+                                     self.chooseDuplicate(QStringLiteral("24小时去重"), 1);
+                                 })});
+    sheet->addAction(AlertAction{QStringLiteral("取消"), AlertAction::Style::Cancel, {}});
+    sheet->present(this, true);
+}
+
+void SCHomeViewController::chooseDuplicate(const QString &title, qint64 nd)
+{
+    if (duplicateLbl)
+        duplicateLbl->setText(title);
+    VpnManager::shared().nd = nd;
+    describeRows();
+}
+
+void SCHomeViewController::abnormalSwitchAction()
+{
+    if (abnormalSwitch)
+        VpnManager::shared().sip = abnormalSwitch->isOn() ? 0 : 1;
+}
+
+void SCHomeViewController::connectVPN(QAbstractButton *sender)
+{
+    if (!currentOrder) {
+        sc_showToast(this, QStringLiteral("请选择订单"));
+        return;
+    }
+    setConnectTitle(VpnManager::shared().vpnStatus == VPNStatus::off ? kConnecting
+                                                                     : kDisconnecting);
+    const QPointer<QAbstractButton> button(sender);
+    if (button)
+        setUserInteractionEnabled(button, false);
+    // The tunnel's status when the step runs decides, not the one at the tap.
+    delay(kStepDelay, this, [this, button] {
+        VpnManager &manager = VpnManager::shared();
+        if (manager.vpnStatus != VPNStatus::off) {
+            setConnectTitle(kDisconnecting);
+            if (button)
+                setUserInteractionEnabled(button, true);
+            manager.disconnectTunnel();
+            return;
+        }
+        ServiceTunnel::fillManager(manager, ServiceTunnel::drawUid());
+        manager.auth = client().makeAuthString();
+        manager.connectTunnel();
+        if (button)
+            setUserInteractionEnabled(button, true);
+    });
+}
+
+void SCHomeViewController::changeIP()
+{
+    isChange = true;
+    showIPArea(false);
+    setConnectTitle(kSwitching);
+    delay(kStepDelay, this, [] { VpnManager::shared().disconnectTunnel(); });
+}
+
+void SCHomeViewController::onVPNStatusChanged()
+{
+    const VPNStatus now = VpnManager::shared().vpnStatus;
+    if (now == status)
+        return;
+    status = now;
+    Log::write(QStringLiteral("设置状态：") + vpnStatusName(status));
+    applyStatus();
+}
+
+void SCHomeViewController::applyStatus()
+{
+    switch (status) {
+    case VPNStatus::off:
+        if (isChange) {
+            connectVPN(connectBtn);
+            return;
+        }
+        showIPArea(false);
+        setConnectTitle(Localization::string(QStringLiteral("connect")));
+        return;
+    case VPNStatus::connecting:
+        setConnectTitle(kConnecting);
+        return;
+    case VPNStatus::on:
+        isChange = false;
+        showIPArea(true);
+        setConnectTitle(Localization::string(QStringLiteral("disconnect")));
+        return;
+    case VPNStatus::disconnecting:
+        setConnectTitle(isChange ? kConnecting : kDisconnecting);
+        return;
+    }
+}
+
+void SCHomeViewController::showIPArea(bool show)
+{
+    const double alpha = show ? 1.0 : 0.0;
+    const auto apply = [this, show, alpha] {
+        if (ipTop)
+            ipTop->setConstant(show ? kAreaOffset : 0);
+        for (QWidget *view : {static_cast<QWidget *>(IPLbl), static_cast<QWidget *>(addressLbl),
+                              static_cast<QWidget *>(changeIPBtn)}) {
+            if (view)
+                setAlpha(view, alpha);
+        }
+    };
+    if (changeIPBtn)
+        changeIPBtn->setEnabled(show);
+    if (isChange)
+        apply();
+    else
+        ViewAnimation::animate(kAreaAnimation, apply);
+    if (show) {
+        if (IPLbl)
+            IPLbl->setText(QStringLiteral("IP解析中"));
+        if (addressLbl)
+            addressLbl->clear();
+        delay(kStepDelay, this, [this] { startLookup(); });
+    } else {
+        if (IPLbl)
+            IPLbl->clear();
+        if (addressLbl)
+            addressLbl->clear();
+    }
+    refreshResidue();
+}
+
+void SCHomeViewController::startLookup()
+{
+    const QPair<QString, QString> placeholders = client().lookupPublicAddress();
+    if (IPLbl)
+        IPLbl->setText(placeholders.first);
+    if (addressLbl)
+        addressLbl->setText(placeholders.second);
+    VpnManager::shared().ip = placeholders.first;
+}
+
+void SCHomeViewController::setConnectTitle(const QString &title)
+{
+    if (connectBtn)
+        connectBtn->setText(title);
+}
+
+void SCHomeViewController::describeRows()
+{
+    // Each row speaks as its caption and current choice, as a sighted customer reads it.
+    const auto describe = [](QWidget *row, const QString &caption, const QLabel *value) {
+        if (row && value)
+            row->setAccessibleName(caption + QStringLiteral("：") + value->text());
+    };
+    describe(m_ui->orderRow, QStringLiteral("订单"), orderLbl);
+    describe(m_ui->provinceRow, QStringLiteral("省份"), provinceLbl);
+    describe(m_ui->duplicateRow, QStringLiteral("去重设置"), duplicateLbl);
+}
+
+} // namespace corvane

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "core/vpn/VPNStatus.h"
+#include "screens/province/ProvinceProtocol.h"
+#include "ui/shell/SCBaseViewController.h"
+
+#include <QPointer>
+#include <memory>
+
+class QAbstractButton;
+class QLabel;
+class QPushButton;
+
+namespace Ui {
+class SCHomeViewController;
+}
+
+namespace corvane {
+
+class LayoutConstraint;
+class RowButton;
+class SCHomeClient;
+class SCOrder;
+class Switch;
+
+// The signed-in customer's screen: pick an order, a province, a de-duplication rule and the
+// abnormal-IP switch, connect and disconnect, and change the exit address while connected.
+// It follows the tunnel only through the status notification.
+class SCHomeViewController final : public SCBaseViewController, public ProvinceProtocol
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SCHomeViewController)
+
+public:
+    static constexpr double kStepDelay = 1.0;
+    static constexpr double kAreaAnimation = 0.5;
+
+    explicit SCHomeViewController(QWidget *parent = nullptr);
+    ~SCHomeViewController() override;
+
+    // The actions of the layout.
+    void selectedOrder();
+    void selectedProvince();
+    void settingDuplicate();
+    void abnormalSwitchAction();
+    void connectVPN(QAbstractButton *sender);
+    void changeIP();
+    void onVPNStatusChanged();
+
+    void didChooseProvince(const QString &name, qint64 index) override;
+
+    // Made on first use, with this screen as its owner.
+    SCHomeClient &client();
+
+    QPointer<LayoutConstraint> navHeight;
+    QPointer<LayoutConstraint> ipTop;
+    QPointer<QLabel> IPLbl;
+    QPointer<QLabel> addressLbl;
+    QPointer<QPushButton> changeIPBtn;
+    QPointer<QLabel> orderLbl;
+    QPointer<QLabel> provinceLbl;
+    QPointer<QLabel> duplicateLbl;
+    QPointer<Switch> abnormalSwitch;
+    QPointer<QPushButton> connectBtn;
+    QPointer<QLabel> residueLbl;
+
+    bool isChange = false;
+    std::shared_ptr<SCOrder> currentOrder;
+    qint64 pid = -1;
+    VPNStatus status = VPNStatus::off;
+
+protected:
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+    void viewWillDisappear(bool animated) override;
+
+private:
+    void chooseOrder(const QString &title, const std::shared_ptr<SCOrder> &order);
+    void chooseDuplicate(const QString &title, qint64 nd);
+    void applyStatus();
+    void showIPArea(bool show);
+    void startLookup();
+    void refreshResidue();
+    void setConnectTitle(const QString &title);
+    void describeRows();
+
+    std::unique_ptr<Ui::SCHomeViewController> m_ui;
+    std::unique_ptr<SCHomeClient> m_client;
+};
+
+} // namespace corvane

@@ -1,0 +1,113 @@
+#include "screens/login/SCLoginViewController.h"
+
+#include "core/login/LoginForm.h"
+#include "core/login/SCLoginClient.h"
+#include "core/state/LocalState.h"
+#include "ui/feedback/toast/ShowToast.h"
+#include "ui/shell/SCBaseNavigationController.h"
+#include "ui/toolkit/ScreenFactory.h"
+
+#include "ui_SCLoginViewController.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace corvane {
+
+SCLoginViewController::SCLoginViewController(QWidget *parent) : SCBaseViewController(parent) {}
+
+SCLoginViewController::~SCLoginViewController() = default;
+
+void SCLoginViewController::viewDidLoad()
+{
+    SCBaseViewController::viewDidLoad();
+    m_ui = std::make_unique<Ui::SCLoginViewController>();
+    m_ui->setupUi(this);
+    phoneTF = outlet<QLineEdit>(QStringLiteral("phoneTF"));
+    pwdTF = outlet<QLineEdit>(QStringLiteral("pwdTF"));
+    loginBtn = outlet<QPushButton>(QStringLiteral("loginBtn"));
+
+    LocalState &state = LocalState::shared();
+    if (phoneTF)
+        phoneTF->setText(state.phoneNum().value_or(QString()));
+    if (pwdTF)
+        pwdTF->setText(state.pwdNum().value_or(QString()));
+
+    if (loginBtn)
+        connect(loginBtn, &QPushButton::clicked, this, &SCLoginViewController::doLogin);
+    if (phoneTF && pwdTF) {
+        connect(phoneTF, &QLineEdit::returnPressed, pwdTF,
+                [field = pwdTF] { field->setFocus(Qt::TabFocusReason); });
+    }
+    if (pwdTF)
+        connect(pwdTF, &QLineEdit::returnPressed, this, &SCLoginViewController::doLogin);
+}
+
+void SCLoginViewController::viewWillAppear(bool animated)
+{
+    SCBaseViewController::viewWillAppear(animated);
+    // The form comes back into the focus chain once nothing covers it.
+    if (m_ui)
+        m_ui->form->show();
+}
+
+void SCLoginViewController::viewDidDisappear(bool animated)
+{
+    SCBaseViewController::viewDidDisappear(animated);
+    // The home screen is presented over this one; Tab must not wander into fields hidden
+    // beneath it.
+    if (m_ui && presentedViewController())
+        m_ui->form->hide();
+}
+
+SCLoginClient &SCLoginViewController::client()
+{
+    if (!m_client)
+        m_client = std::make_unique<SCLoginClient>(*this);
+    return *m_client;
+}
+
+void SCLoginViewController::doLogin()
+{
+    const QString typedMobile = phoneTF ? phoneTF->text() : QString();
+    const QString typedPassword = pwdTF ? pwdTF->text() : QString();
+    auto checked = LoginForm::check(typedMobile, typedPassword);
+    if (const auto *message = std::get_if<QString>(&checked)) {
+        sc_showToast(this, *message);
+        return;
+    }
+    const LoginRequest request = std::get<LoginRequest>(std::move(checked));
+    SCLoginClient &login = client();
+    // The credentials stored after a success are the ones that succeeded, whatever the fields
+    // hold by the time the answer arrives.
+    login.successBlock = weakly(this, [request](SCLoginViewController &self, const std::any &) {
+        self.didSignIn(request);
+    });
+    login.failureBlock = weakly(
+        this, [](SCLoginViewController &self, const SCNetError &error) { self.didFail(error); });
+    login.login(request.mobile, request.encodedPassword);
+}
+
+void SCLoginViewController::didSignIn(const LoginRequest &request)
+{
+    LocalState &state = LocalState::shared();
+    state.setPhoneNum(request.mobile);
+    state.setPwdNum(request.password);
+    ViewController *home =
+        ScreenFactory::named(QStringLiteral("Main")).instantiate(QStringLiteral("home"));
+    if (!home)
+        return;
+    auto *navigation = new SCBaseNavigationController(home);
+    navigation->setModalPresentationStyle(ModalPresentationStyle::FullScreen);
+    presentViewController(navigation, true);
+}
+
+void SCLoginViewController::didFail(const SCNetError &error)
+{
+    SCNetError mapped = error;
+    if (mapped.message)
+        mapped.message = LoginForm::userMessage(*mapped.message);
+    sc_showToast(this, mapped.message);
+}
+
+} // namespace corvane

@@ -1,0 +1,523 @@
+#include "StandInService.h"
+#include "core/config/ServiceEndpoints.h"
+#include "core/home/ServiceTunnel.h"
+#include "core/state/LocalState.h"
+#include "core/vpn/VpnManager.h"
+#include "platform/log/Log.h"
+#include "platform/notification/NotificationCenter.h"
+#include "platform/scheduling/ManualClock.h"
+#include "platform/tunnel/memory/MemoryTunnelConnection.h"
+#include "platform/tunnel/memory/MemoryTunnelProfileStore.h"
+#include "screens/MainScreens.h"
+#include "screens/home/SCHomeClient.h"
+#include "screens/home/SCHomeViewController.h"
+#include "support/ScreenSupport.h"
+#include "ui/toolkit/ActionSheet.h"
+#include "ui/toolkit/LayoutConstraint.h"
+#include "ui/toolkit/RowButton.h"
+#include "ui/toolkit/ScreenFactory.h"
+#include "ui/toolkit/Switch.h"
+#include "ui/toolkit/UserInteraction.h"
+#include "ui/toolkit/ViewAnimation.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+using namespace corvane;
+using namespace corvane::test;
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(corvane::TunnelStatus)
+
+namespace {
+
+const QString kConnect = u"连接"_s;
+const QString kDisconnect = u"断开"_s;
+const QString kConnecting = u"连接中..."_s;
+const QString kDisconnecting = u"断开中..."_s;
+const QString kSwitching = u"切换中..."_s;
+const QByteArray kLookup = R"(var returnCitySN = {"cip": "198.51.100.20", "cname": "CHINA"};)";
+
+std::shared_ptr<SCOrder> makeOrder(const QString &id, qint64 productId, qint64 buyCount)
+{
+    auto order = std::make_shared<SCOrder>();
+    order->orderId = id;
+    order->secret = id + u"-secret"_s;
+    order->productId = productId;
+    order->buyCount = buyCount;
+    order->orderCreateTime = u"2023-01-05 10:00:00"_s;
+    order->tempOrderDate = u"2023-04-05 10:00:00"_s;
+    order->remainFlow = 10;
+    return order;
+}
+
+// A lookup service that holds every answer until released, so a test sees what shows in
+// between.
+class HeldLookup final : public QObject
+{
+public:
+    HeldLookup()
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                socket->setParent(this);
+                m_sockets << socket;
+            }
+        });
+    }
+    QString baseUrl() const { return u"http://127.0.0.1:%1"_s.arg(m_server.serverPort()); }
+    qsizetype connections() const { return m_sockets.size(); }
+    void releaseLast(const QByteArray &body)
+    {
+        QTcpSocket *socket = m_sockets.last();
+        socket->write(
+            "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+            QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        socket->disconnectFromHost();
+    }
+
+private:
+    QTcpServer m_server;
+    QList<QTcpSocket *> m_sockets;
+};
+
+} // namespace
+
+class TestHomeViewController final : public QObject
+{
+    Q_OBJECT
+
+private:
+    MemoryTunnelConnection *connection() { return m_store->connection(m_profile); }
+
+    void drain()
+    {
+        while (m_store->hasPendingCompletions())
+            QCoreApplication::processEvents();
+    }
+
+    void setTunnel(TunnelStatus status)
+    {
+        connection()->setStatus(status);
+        drain();
+    }
+
+    QString title() const { return m_screen->connectBtn->text(); }
+
+    ActionSheet *sheet() const { return m_screen->findChild<ActionSheet *>(); }
+
+    QStringList sheetTitles() const
+    {
+        QStringList titles;
+        for (int i = 0; ActionSheet *shown = sheet(); ++i) {
+            QPushButton *button = shown->buttonForAction(i);
+            if (!button)
+                break;
+            titles << button->text();
+        }
+        return titles;
+    }
+
+    void chooseInSheet(int index)
+    {
+        sheet()->choose(index);
+        m_clock->advance(0.5);
+        flushDeletes();
+    }
+
+    static void flushDeletes()
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void pickFirstOrder()
+    {
+        m_screen->selectedOrder();
+        m_clock->advance(0.5);
+        chooseInSheet(0);
+        QVERIFY(m_screen->currentOrder);
+    }
+
+    // Taps connect and runs the delayed step; returns the configuration the tunnel started with.
+    QVariantMap tapConnectAndStart()
+    {
+        const int starts = connection()->startCount();
+        QTest::mouseClick(m_screen->connectBtn, Qt::LeftButton);
+        m_clock->advance(1.0);
+        drain();
+        if (connection()->startCount() != starts + 1)
+            return {};
+        return connection()->startedConfiguration();
+    }
+
+    void bringUp()
+    {
+        pickFirstOrder();
+        tapConnectAndStart();
+        setTunnel(TunnelStatus::Connecting);
+        setTunnel(TunnelStatus::Connected);
+        m_clock->advance(0.5);
+    }
+
+    static double alphaOf(QWidget *view) { return alpha(view); }
+
+    std::unique_ptr<ManualClock> m_clock;
+    MemoryTunnelProfileStore *m_store = nullptr;
+    QString m_profile;
+    std::unique_ptr<StandInService> m_service;
+    std::unique_ptr<SCHomeViewController> m_screen;
+    QStringList m_log;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_clock = std::make_unique<ManualClock>();
+        auto store = std::make_unique<MemoryTunnelProfileStore>();
+        m_store = store.get();
+        m_profile = m_store->addStoredProfile(u"Corvane"_s);
+        QVERIFY(VpnManager::installSharedStore(std::move(store)));
+        VpnManager::shared();
+        drain();
+        registerMainScreens();
+        Log::setSink([this](const QString &line) { m_log << line; });
+    }
+
+    void init()
+    {
+        setTunnel(TunnelStatus::Disconnected);
+        VpnManager::shared().nd = 0;
+        VpnManager::shared().sip = 0;
+        m_service = std::make_unique<StandInService>();
+        m_service->lookupReply = kLookup;
+        m_service->install();
+        auto content = std::make_shared<SCOrderContent>();
+        content->orderInfoList = {makeOrder(u"T1"_s, 3, 10), makeOrder(u"X5"_s, 5, 1),
+                                  makeOrder(u"B2"_s, 2, 20), makeOrder(u"F1"_s, 1, 0)};
+        currentOrderContent() = content;
+        m_screen.reset(qobject_cast<SCHomeViewController *>(
+            ScreenFactory::named(u"Main"_s).instantiate(u"home"_s)));
+        QVERIFY(m_screen);
+        m_screen->resize(375, 812);
+        m_screen->show();
+        m_log.clear();
+    }
+
+    void cleanup()
+    {
+        m_screen.reset();
+        m_clock->advance(3.0);
+        drain();
+        flushDeletes();
+        m_service.reset();
+    }
+
+    void ordersOfferedByTitle()
+    {
+        m_screen->selectedOrder();
+        QVERIFY(sheet());
+        QCOMPARE(sheetTitles(),
+                 QStringList({u"流量订单-10G"_s, u"带宽订单-20M/季"_s, u"试用订单"_s, u"取消"_s}));
+        m_clock->advance(0.5);
+        // The second title stands for the third order: the unknown product is not offered.
+        chooseInSheet(1);
+        QCOMPARE(m_screen->orderLbl->text(), u"带宽订单-20M/季"_s);
+        QCOMPARE(m_screen->currentOrder, currentOrderContent()->orderInfoList.at(2));
+        QCOMPARE(m_screen->residueLbl->text(), u"到期时间:2023-04-05 10:00:00"_s);
+
+        m_screen->selectedOrder();
+        m_clock->advance(0.5);
+        chooseInSheet(0);
+        QCOMPARE(m_screen->residueLbl->text(), u"剩余:10.0G"_s);
+        // A trial order leaves the residue as it was.
+        m_screen->selectedOrder();
+        m_clock->advance(0.5);
+        chooseInSheet(2);
+        QCOMPARE(m_screen->orderLbl->text(), u"试用订单"_s);
+        QCOMPARE(m_screen->residueLbl->text(), u"剩余:10.0G"_s);
+        // Cancelling keeps the choice.
+        m_screen->selectedOrder();
+        m_clock->advance(0.5);
+        chooseInSheet(3);
+        QCOMPARE(m_screen->currentOrder, currentOrderContent()->orderInfoList.at(3));
+    }
+
+    void withoutOrders()
+    {
+        currentOrderContent().reset();
+        m_screen->selectedOrder();
+        QVERIFY(!sheet());
+        QVERIFY(toastTexts(m_screen.get()).isEmpty());
+        currentOrderContent() = std::make_shared<SCOrderContent>();
+        m_screen->selectedOrder();
+        QVERIFY(!sheet());
+        QCOMPARE(toastTexts(m_screen.get()), QStringList{u"暂无订单信息"_s});
+    }
+
+    void connectNeedsAnOrder()
+    {
+        const int starts = connection()->startCount();
+        QTest::mouseClick(m_screen->connectBtn, Qt::LeftButton);
+        QCOMPARE(toastTexts(m_screen.get()), QStringList{u"请选择订单"_s});
+        QCOMPARE(title(), kConnect);
+        QVERIFY(isUserInteractionEnabled(m_screen->connectBtn));
+        m_clock->advance(1.0);
+        drain();
+        QCOMPARE(connection()->startCount(), starts);
+    }
+
+    void connectWritesTheSignedConfigurationAfterOneSecond()
+    {
+        pickFirstOrder();
+        const int starts = connection()->startCount();
+        QTest::mouseClick(m_screen->connectBtn, Qt::LeftButton);
+        QCOMPARE(title(), kConnecting);
+        QVERIFY(!isUserInteractionEnabled(m_screen->connectBtn));
+        // A second tap meets a button that takes no clicks until the step has run.
+        QTest::mouseClick(
+            m_screen->window()->windowHandle(), Qt::LeftButton, {},
+            m_screen->connectBtn->mapTo(m_screen.get(), m_screen->connectBtn->rect().center()));
+        m_clock->advance(0.9);
+        drain();
+        QCOMPARE(connection()->startCount(), starts);
+        m_clock->advance(0.1);
+        drain();
+        QCOMPARE(connection()->startCount(), starts + 1);
+        QVERIFY(isUserInteractionEnabled(m_screen->connectBtn));
+
+        const QVariantMap started = connection()->startedConfiguration();
+        QCOMPARE(started.value(u"ss_address"_s).toString(), u"tunnel.test"_s);
+        QCOMPARE(started.value(u"ss_port"_s).toLongLong(), 14223);
+        QCOMPARE(started.value(u"ss_password"_s).toString(), QString());
+        const quint32 uid = VpnManager::shared().uid;
+        QVERIFY(uid >= ServiceTunnel::kLowestUid && uid <= ServiceTunnel::kHighestUid);
+        const QString auth = started.value(u"ss_auth"_s).toString();
+        QVERIFY2(QRegularExpression(
+                     u"^orderId=T1&time=\\d+&sign=[0-9a-f]{32}&nd=0&sip=0&uid=%1$"_s.arg(uid))
+                     .match(auth)
+                     .hasMatch(),
+                 qPrintable(auth));
+        QVERIFY(!auth.contains(u"secret"_s));
+    }
+
+    void titlesFollowTheTunnel_data()
+    {
+        QTest::addColumn<TunnelStatus>("tunnel");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("connecting") << TunnelStatus::Connecting << kConnecting;
+        QTest::newRow("reasserting") << TunnelStatus::Reasserting << kConnecting;
+        QTest::newRow("on") << TunnelStatus::Connected << kDisconnect;
+        QTest::newRow("disconnecting") << TunnelStatus::Disconnecting << kDisconnecting;
+    }
+
+    void titlesFollowTheTunnel()
+    {
+        QFETCH(TunnelStatus, tunnel);
+        QFETCH(QString, expected);
+        setTunnel(tunnel);
+        QCOMPARE(title(), expected);
+        QCOMPARE(m_log.filter(u"设置状态："_s).size(), 1);
+        setTunnel(TunnelStatus::Disconnected);
+        QCOMPARE(title(), kConnect);
+        QCOMPARE(m_log.last(), u"设置状态：off"_s);
+    }
+
+    void aRepeatedStatusIsIgnored()
+    {
+        setTunnel(TunnelStatus::Connected);
+        QCOMPARE(m_log, QStringList{u"设置状态：on"_s});
+        m_screen->connectBtn->setText(u"stale"_s);
+        NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
+        setTunnel(TunnelStatus::Connected);
+        QCOMPARE(title(), u"stale"_s);
+        QCOMPARE(m_log, QStringList{u"设置状态：on"_s});
+    }
+
+    void addressAreaShowsOnlyWhileOn()
+    {
+        pickFirstOrder();
+        tapConnectAndStart();
+        setTunnel(TunnelStatus::Connecting);
+        QCOMPARE(alphaOf(m_screen->IPLbl), 0.0);
+        QVERIFY(!m_screen->changeIPBtn->isEnabled());
+
+        setTunnel(TunnelStatus::Connected);
+        QCOMPARE(title(), kDisconnect);
+        QCOMPARE(m_screen->IPLbl->text(), u"IP解析中"_s);
+        QCOMPARE(m_screen->addressLbl->text(), QString());
+        QVERIFY(m_screen->changeIPBtn->isEnabled());
+        // It fades in over half a second.
+        m_clock->advance(0.25);
+        QVERIFY(alphaOf(m_screen->IPLbl) > 0.0 && alphaOf(m_screen->IPLbl) < 1.0);
+        m_clock->advance(0.3);
+        for (QWidget *view :
+             {static_cast<QWidget *>(m_screen->IPLbl), static_cast<QWidget *>(m_screen->addressLbl),
+              static_cast<QWidget *>(m_screen->changeIPBtn)})
+            QCOMPARE(alphaOf(view), 1.0);
+        QCOMPARE(m_screen->ipTop->constant(), 50);
+
+        // The lookup starts a second after the area shows.
+        QCOMPARE(m_service->lookups, 0);
+        m_clock->advance(0.45);
+        QTRY_COMPARE(m_service->lookups, 1);
+        QCOMPARE(VpnManager::shared().ip, u"IP解析中"_s);
+        QTRY_COMPARE(m_screen->IPLbl->text(), u"当前IP：198.51.100.20"_s);
+        QCOMPARE(m_screen->addressLbl->text(), u"中国"_s);
+
+        QTest::mouseClick(m_screen->connectBtn, Qt::LeftButton);
+        QCOMPARE(title(), kDisconnecting);
+        m_clock->advance(1.0);
+        drain();
+        QCOMPARE(title(), kDisconnecting);
+        setTunnel(TunnelStatus::Disconnected);
+        QCOMPARE(title(), kConnect);
+        QCOMPARE(m_screen->IPLbl->text(), QString());
+        QCOMPARE(m_screen->addressLbl->text(), QString());
+        QVERIFY(!m_screen->changeIPBtn->isEnabled());
+        m_clock->advance(0.5);
+        QCOMPARE(alphaOf(m_screen->IPLbl), 0.0);
+        QCOMPARE(m_screen->ipTop->constant(), 0);
+    }
+
+    void changeOfAddressReconnectsWithAFreshString()
+    {
+        bringUp();
+        const QString firstAuth =
+            connection()->startedConfiguration().value(u"ss_auth"_s).toString();
+        const quint32 firstUid = VpnManager::shared().uid;
+        const int starts = connection()->startCount();
+        const int stops = connection()->stopCount();
+        QStringList titles;
+
+        QTest::mouseClick(m_screen->changeIPBtn, Qt::LeftButton);
+        titles << title();
+        // Hidden at once, not faded.
+        QCOMPARE(alphaOf(m_screen->IPLbl), 0.0);
+        QCOMPARE(m_screen->ipTop->constant(), 0);
+        QVERIFY(!m_screen->changeIPBtn->isEnabled());
+        m_clock->advance(1.0);
+        drain();
+        QCOMPARE(connection()->stopCount(), stops + 1);
+        setTunnel(TunnelStatus::Disconnecting);
+        titles << title();
+        setTunnel(TunnelStatus::Disconnected);
+        titles << title();
+        QVERIFY(!isUserInteractionEnabled(m_screen->connectBtn));
+        m_clock->advance(1.0);
+        drain();
+        QCOMPARE(connection()->startCount(), starts + 1);
+        setTunnel(TunnelStatus::Connecting);
+        titles << title();
+        setTunnel(TunnelStatus::Connected);
+        titles << title();
+        QCOMPARE(titles,
+                 QStringList({kSwitching, kConnecting, kConnecting, kConnecting, kDisconnect}));
+        QVERIFY(!m_screen->isChange);
+
+        const QString secondAuth =
+            connection()->startedConfiguration().value(u"ss_auth"_s).toString();
+        QVERIFY(secondAuth != firstAuth);
+        QVERIFY(VpnManager::shared().uid != firstUid);
+        QVERIFY(secondAuth.endsWith(u"&uid="_s + QString::number(VpnManager::shared().uid)));
+        // Back at on the area fades in again.
+        m_clock->advance(0.25);
+        QVERIFY(alphaOf(m_screen->IPLbl) > 0.0 && alphaOf(m_screen->IPLbl) < 1.0);
+    }
+
+    void choicesGoIntoTheSignedString()
+    {
+        pickFirstOrder();
+        m_screen->settingDuplicate();
+        QCOMPARE(sheetTitles(), QStringList({u"不去重"_s, u"24小时去重"_s, u"取消"_s}));
+        m_clock->advance(0.5);
+        chooseInSheet(1);
+        QCOMPARE(m_screen->duplicateLbl->text(), u"24小时去重"_s);
+        QCOMPARE(VpnManager::shared().nd, 1);
+
+        QVERIFY(m_screen->abnormalSwitch->isOn());
+        QTest::mouseClick(m_screen->abnormalSwitch, Qt::LeftButton);
+        QCOMPARE(VpnManager::shared().sip, 1);
+
+        m_screen->didChooseProvince(u"北京"_s, 0);
+        QCOMPARE(m_screen->provinceLbl->text(), u"北京"_s);
+        QCOMPARE(m_screen->pid, 0);
+        QString auth = tapConnectAndStart().value(u"ss_auth"_s).toString();
+        QVERIFY2(auth.contains(QRegularExpression(u"&pid=0&nd=1&sip=1&uid=\\d{9}$"_s)),
+                 qPrintable(auth));
+
+        setTunnel(TunnelStatus::Disconnected);
+        m_screen->settingDuplicate();
+        m_clock->advance(0.5);
+        chooseInSheet(2);
+        QCOMPARE(VpnManager::shared().nd, 1);
+        QTest::mouseClick(m_screen->abnormalSwitch, Qt::LeftButton);
+        QCOMPARE(VpnManager::shared().sip, 0);
+        m_screen->didChooseProvince(u"随机省份"_s, -1);
+        auth = tapConnectAndStart().value(u"ss_auth"_s).toString();
+        QVERIFY2(auth.contains(QRegularExpression(u"&sign=[0-9a-f]{32}&nd=1&sip=0&uid="_s)),
+                 qPrintable(auth));
+    }
+
+    void aNewLookupReplacesTheCancelledOne()
+    {
+        HeldLookup lookup;
+        ServiceEndpoints endpoints = ServiceEndpoints::current();
+        endpoints.lookupBaseAddress = lookup.baseUrl();
+        ServiceEndpoints::install(endpoints);
+        const QPair<QString, QString> shown = m_screen->client().lookupPublicAddress();
+        QCOMPARE(shown, qMakePair(u"IP解析中"_s, QString()));
+        m_screen->client().lookupPublicAddress();
+        QTRY_COMPARE(m_screen->IPLbl->text(), u"IP连接异常"_s);
+        QCOMPARE(m_screen->addressLbl->text(), QString());
+        QTRY_VERIFY(lookup.connections() >= 1);
+        lookup.releaseLast(R"(var returnCitySN = {"cip": "203.0.113.9", "cname": "上海市"};)");
+        QTRY_COMPARE(m_screen->IPLbl->text(), u"当前IP：203.0.113.9"_s);
+        QCOMPARE(m_screen->addressLbl->text(), u"上海市"_s);
+    }
+
+    void anAnswerOfAnotherShapeChangesNothing()
+    {
+        m_service->lookupReply = "<html>captive portal</html>";
+        m_screen->IPLbl->setText(u"IP解析中"_s);
+        m_screen->client().lookupPublicAddress();
+        QTRY_COMPARE(m_service->lookups, 1);
+        QTRY_VERIFY(!m_screen->client().request.isRunning());
+        settle();
+        QCOMPARE(m_screen->IPLbl->text(), u"IP解析中"_s);
+    }
+
+    void keyboardAndScreenReaders()
+    {
+        bringUp();
+        QCOMPARE(unnamedControls(m_screen.get()), QStringList());
+        const auto *orderRow = m_screen->findChild<RowButton *>(u"orderRow"_s);
+        QCOMPARE(orderRow->accessibleName(), u"订单：流量订单-10G"_s);
+        QApplication::setActiveWindow(m_screen.get());
+        m_screen->changeIPBtn->setFocus();
+        QStringList order;
+        for (int i = 0; i < 6; ++i) {
+            order << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(order, QStringList({u"changeIPBtn"_s, u"orderRow"_s, u"provinceRow"_s,
+                                     u"duplicateRow"_s, u"abnormalSwitch"_s, u"connectBtn"_s}));
+        // Return on a row opens its sheet; Escape closes it without a choice.
+        m_screen->findChild<RowButton *>(u"duplicateRow"_s)->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(sheet());
+        m_clock->advance(0.5);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        m_clock->advance(0.5);
+        flushDeletes();
+        QVERIFY(!sheet());
+        QCOMPARE(m_screen->duplicateLbl->text(), u"不去重"_s);
+    }
+};
+
+QTEST_MAIN(TestHomeViewController)
+#include "tst_homeviewcontroller.moc"

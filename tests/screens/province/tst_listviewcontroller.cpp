@@ -1,0 +1,273 @@
+#include "platform/log/Log.h"
+#include "platform/resources/Resources.h"
+#include "platform/scheduling/ManualClock.h"
+#include "screens/MainScreens.h"
+#include "screens/province/ProvinceProtocol.h"
+#include "screens/province/SCCityCell.h"
+#include "screens/province/SCListClient.h"
+#include "screens/province/SCListViewController.h"
+#include "support/ScreenSupport.h"
+#include "ui/shell/SCBaseNavigationController.h"
+#include "ui/shell/ScreenNavigation.h"
+#include "ui/toolkit/BarButtonItem.h"
+#include "ui/toolkit/NavigationBar.h"
+#include "ui/toolkit/ScreenFactory.h"
+#include "ui/toolkit/TableView.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvane;
+using namespace corvane::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The home screen's part in the exchange: it keeps what the list hands back.
+class Opener final : public ViewController, public ProvinceProtocol
+{
+public:
+    void didChooseProvince(const QString &name, qint64 index) override
+    {
+        chosen.append({name, index});
+    }
+    QList<QPair<QString, qint64>> chosen;
+};
+
+} // namespace
+
+class TestListViewController final : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Opens the list over the opener as the home screen does.
+    void open(qint64 pid)
+    {
+        std::unique_ptr<ViewController> screen(
+            ScreenFactory::named(u"Main"_s).instantiate(u"list"_s));
+        m_list = qobject_cast<SCListViewController *>(screen.get());
+        QVERIFY(m_list);
+        m_list->setChooseClick(m_opener);
+        m_list->client().selectedIndex = pid;
+        sc_pushViewController(m_opener, screen.release(), true);
+        m_clock->advance(0.5);
+        QVERIFY(m_list->tableView);
+    }
+
+    SCCityCell *cell(int section, int row) const
+    {
+        m_list->tableView->scrollToRow({section, row});
+        return qobject_cast<SCCityCell *>(m_list->tableView->cellForRow({section, row}));
+    }
+
+    bool marked(int section, int row) const
+    {
+        SCCityCell *shown = cell(section, row);
+        return shown && !shown->checkBtn->isEnabled();
+    }
+
+    int markedRows() const
+    {
+        int count = marked(0, 0) ? 1 : 0;
+        for (int row = 0; row < m_list->client().data.size(); ++row)
+            count += marked(1, row) ? 1 : 0;
+        return count;
+    }
+
+    void tap(int section, int row)
+    {
+        SCCityCell *shown = cell(section, row);
+        QVERIFY(shown);
+        QTest::mouseClick(shown, Qt::LeftButton);
+    }
+
+    void leave()
+    {
+        m_clock->advance(0.5);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    std::unique_ptr<ManualClock> m_clock;
+    std::unique_ptr<SCBaseNavigationController> m_navigation;
+    QPointer<Opener> m_opener;
+    QPointer<SCListViewController> m_list;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_clock = std::make_unique<ManualClock>();
+        registerMainScreens();
+    }
+
+    void init()
+    {
+        m_opener = new Opener;
+        m_navigation = std::make_unique<SCBaseNavigationController>(m_opener);
+        m_navigation->resize(375, 812);
+        m_navigation->show();
+        m_clock->advance(0.5);
+    }
+
+    void cleanup()
+    {
+        m_navigation.reset();
+        leave();
+    }
+
+    void marksTheOpenersChoice_data()
+    {
+        QTest::addColumn<qint64>("pid");
+        QTest::newRow("random") << qint64(-1);
+        QTest::newRow("first") << qint64(0);
+        QTest::newRow("middle") << qint64(18);
+        QTest::newRow("last") << qint64(33);
+    }
+
+    void marksTheOpenersChoice()
+    {
+        QFETCH(qint64, pid);
+        open(pid);
+        QCOMPARE(m_list->title(), u"省份选择"_s);
+        QCOMPARE(m_list->client().data.size(), 34);
+        QCOMPARE(cell(0, 0)->textLbl->text(), u"随机省份"_s);
+        QCOMPARE(cell(1, 18)->textLbl->text(), u"广东"_s);
+        QCOMPARE(markedRows(), 1);
+        QVERIFY(pid < 0 ? marked(0, 0) : marked(1, static_cast<int>(pid)));
+        QCOMPARE(cell(0, 0)->accessibleName(),
+                 pid < 0 ? u"随机省份，已选中"_s : u"随机省份，未选中"_s);
+    }
+
+    void rowsAndGaps()
+    {
+        open(-1);
+        TableView *table = m_list->tableView;
+        QCOMPARE(table->numberOfRows(0), 1);
+        QCOMPARE(table->numberOfRows(1), 34);
+        QCOMPARE(table->rectForRow({0, 0}), QRect(0, 0, table->viewport()->width(), 50));
+        // 20 points after the random row; none between provinces.
+        QCOMPARE(table->rectForRow({1, 0}).top(), 70);
+        QCOMPARE(table->rectForRow({1, 1}).top(), 120);
+    }
+
+    void saveHandsTheChoiceBack_data()
+    {
+        QTest::addColumn<qint64>("pid");
+        QTest::addColumn<int>("section");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("index");
+        QTest::newRow("random chosen") << qint64(4) << 0 << 0 << u"随机省份"_s << qint64(-1);
+        QTest::newRow("province chosen") << qint64(-1) << 1 << 8 << u"上海"_s << qint64(8);
+        QTest::newRow("the last") << qint64(-1) << 1 << 33 << u"澳门"_s << qint64(33);
+    }
+
+    void saveHandsTheChoiceBack()
+    {
+        QFETCH(qint64, pid);
+        QFETCH(int, section);
+        QFETCH(int, row);
+        QFETCH(QString, name);
+        QFETCH(qint64, index);
+        open(pid);
+        tap(section, row);
+        QVERIFY(marked(section, row));
+        QCOMPARE(markedRows(), 1);
+        QVERIFY(m_opener->chosen.isEmpty());
+        m_navigation->topViewController()->rightBarButtonItem()->trigger();
+        QCOMPARE(m_opener->chosen, (QList<QPair<QString, qint64>>{{name, index}}));
+        leave();
+        QVERIFY(!m_list);
+        QCOMPARE(m_navigation->viewControllers().size(), 1);
+    }
+
+    void backWithoutSaveKeepsTheEarlierChoice()
+    {
+        open(3);
+        tap(1, 5);
+        tap(0, 0);
+        back(m_list);
+        leave();
+        QVERIFY(!m_list);
+        QVERIFY(m_opener->chosen.isEmpty());
+    }
+
+    void anOpenerGoneBeforeSaveGetsNothing()
+    {
+        open(-1);
+        tap(1, 2);
+        m_list->setChooseClick(nullptr);
+        m_list->saveCity();
+        leave();
+        QVERIFY(!m_list);
+        QVERIFY(m_opener->chosen.isEmpty());
+    }
+
+    void keyboardAlone()
+    {
+        open(-1);
+        QCOMPARE(unnamedControls(m_navigation.get()), QStringList());
+        QApplication::setActiveWindow(m_navigation.get());
+        QTRY_VERIFY(m_list->tableView->hasFocus());
+        QTest::keyClick(m_list->tableView, Qt::Key_Down);
+        QTest::keyClick(m_list->tableView, Qt::Key_Down);
+        QTest::keyClick(m_list->tableView, Qt::Key_Return);
+        QVERIFY(marked(1, 1));
+        // The keyboard carries on from the row it picked.
+        QTest::keyClick(m_list->tableView, Qt::Key_Down);
+        QTest::keyClick(m_list->tableView, Qt::Key_Return);
+        QVERIFY(marked(1, 2));
+        QTest::keyClick(m_list->tableView, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(m_opener->chosen, (QList<QPair<QString, qint64>>{{u"河北"_s, 2}}));
+        leave();
+
+        open(2);
+        QTRY_VERIFY(m_list->tableView->hasFocus());
+        QTest::keyClick(m_list->tableView, Qt::Key_Down);
+        QTest::keyClick(m_list->tableView, Qt::Key_Return);
+        QTest::keyClick(m_list->tableView, Qt::Key_Escape);
+        leave();
+        QVERIFY(!m_list);
+        QCOMPARE(m_opener->chosen.size(), 1);
+    }
+
+    void unusableProvinceFileLeavesOnlyRandom_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("missing") << QByteArray();
+        QTest::newRow("not a list") << QByteArray(R"({"city": "北京"})");
+        QTest::newRow("empty") << QByteArray(R"({"city": []})");
+        QTest::newRow("not JSON") << QByteArray("北京,天津");
+    }
+
+    void unusableProvinceFileLeavesOnlyRandom()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir folder;
+        const QStringList roots = Resources::searchRoots();
+        if (!bytes.isEmpty()) {
+            QFile file(folder.filePath(u"city.json"_s));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        // Only the test's folder: a missing file stays missing.
+        Resources::setSearchRoots({folder.path()});
+        QStringList lines;
+        const Log::Sink previous = Log::setSink([&lines](const QString &line) { lines << line; });
+        open(5);
+        Log::setSink(previous);
+        Resources::setSearchRoots(roots);
+        QCOMPARE(m_list->tableView->numberOfRows(0), 1);
+        QCOMPARE(m_list->tableView->numberOfRows(1), 0);
+        QVERIFY(marked(0, 0));
+        QCOMPARE(lines.filter(u"No provinces to offer"_s).size(), 1);
+        m_navigation->topViewController()->rightBarButtonItem()->trigger();
+        QCOMPARE(m_opener->chosen, (QList<QPair<QString, qint64>>{{u"随机省份"_s, -1}}));
+    }
+};
+
+QTEST_MAIN(TestListViewController)
+#include "tst_listviewcontroller.moc"
