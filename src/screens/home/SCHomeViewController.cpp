@@ -65,6 +65,9 @@ void SCHomeViewController::viewDidLoad()
     SCBaseViewController::viewDidLoad();
     m_ui = std::make_unique<Ui::SCHomeViewController>();
     m_ui->setupUi(this);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, hexColor(0xF4F5F9));
+    setPalette(colours);
     IPLbl = outlet<QLabel>(QStringLiteral("IPLbl"));
     addressLbl = outlet<QLabel>(QStringLiteral("addressLbl"));
     changeIPBtn = outlet<QPushButton>(QStringLiteral("changeIPBtn"));
@@ -100,6 +103,8 @@ void SCHomeViewController::viewDidLoad()
         connect(abnormalSwitch, &Switch::toggled, this,
                 &SCHomeViewController::abnormalSwitchAction);
     }
+    if (residueLbl)
+        residueLbl->hide();
     describeRows();
 }
 
@@ -150,8 +155,11 @@ void SCHomeViewController::refreshResidue()
 {
     if (!currentOrder)
         return;
-    if (const std::optional<QString> residue = residueText(*currentOrder); residue && residueLbl)
+    if (const std::optional<QString> residue = residueText(*currentOrder); residue && residueLbl) {
         residueLbl->setText(*residue);
+        // An order with nothing to tell leaves no empty line in the form.
+        residueLbl->setVisible(!residue->isEmpty());
+    }
 }
 
 void SCHomeViewController::selectedProvince()

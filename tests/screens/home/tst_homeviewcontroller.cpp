@@ -498,14 +498,14 @@ private Q_SLOTS:
         const auto *orderRow = m_screen->findChild<RowButton *>(u"orderRow"_s);
         QCOMPARE(orderRow->accessibleName(), u"订单：流量订单-10G"_s);
         QApplication::setActiveWindow(m_screen.get());
-        m_screen->changeIPBtn->setFocus();
+        m_screen->findChild<RowButton *>(u"orderRow"_s)->setFocus();
         QStringList order;
         for (int i = 0; i < 6; ++i) {
             order << QApplication::focusWidget()->objectName();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
-        QCOMPARE(order, QStringList({u"changeIPBtn"_s, u"orderRow"_s, u"provinceRow"_s,
-                                     u"duplicateRow"_s, u"abnormalSwitch"_s, u"connectBtn"_s}));
+        QCOMPARE(order, QStringList({u"orderRow"_s, u"provinceRow"_s, u"duplicateRow"_s,
+                                     u"abnormalSwitch"_s, u"changeIPBtn"_s, u"connectBtn"_s}));
         // Return on a row opens its sheet; Escape closes it without a choice.
         m_screen->findChild<RowButton *>(u"duplicateRow"_s)->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
