@@ -88,6 +88,50 @@ private Q_SLOTS:
         QCOMPARE(DESEncode::parseByte2HexString(bytes, -3), QString());
         QCOMPARE(DESEncode::parseByte2HexString(nullptr, 4), QString());
     }
+
+    void decryptionReadsWhatEncryptionWrote_data()
+    {
+        QTest::addColumn<QString>("plain");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("one block less a byte") << QStringLiteral("corvane");
+        QTest::newRow("whole block") << QStringLiteral("corvane1");
+        QTest::newRow("Chinese") << QStringLiteral("密码 123");
+        QTest::newRow("longest") << QString(1023, u'p');
+    }
+
+    void decryptionReadsWhatEncryptionWrote()
+    {
+        QFETCH(QString, plain);
+        const QString key = QString::fromLatin1(DESEncode::kKey);
+        const std::optional<QString> hex = DESEncode::encryptUseDES(plain, key);
+        QVERIFY(hex);
+        QCOMPARE(DESEncode::decryptUseDES(*hex, key), plain);
+        QCOMPARE(DESEncode::decryptUseDES(hex->toUpper(), key), plain);
+    }
+
+    void decryptionRefusesWhatEncryptionCannotHaveWritten_data()
+    {
+        QTest::addColumn<QString>("hex");
+        QTest::addColumn<QString>("key");
+        const QString key = QString::fromLatin1(DESEncode::kKey);
+        // DES ignores the lowest bit of each key byte, so the key differs in a higher one.
+        QTest::newRow("wrong key")
+            << QStringLiteral("0961ddcae647360e") << QStringLiteral("Xv8#nq2L");
+        QTest::newRow("not hex") << QStringLiteral("0961ddcae64736zz") << key;
+        QTest::newRow("odd length") << QStringLiteral("0961ddcae647360") << key;
+        QTest::newRow("half a block") << QStringLiteral("0961ddca") << key;
+        QTest::newRow("nothing") << QString() << key;
+        QTest::newRow("spaces") << QStringLiteral("0961ddca e647360e") << key;
+        QTest::newRow("short key")
+            << QStringLiteral("0961ddcae647360e") << QStringLiteral("Cv8#nq2");
+    }
+
+    void decryptionRefusesWhatEncryptionCannotHaveWritten()
+    {
+        QFETCH(QString, hex);
+        QFETCH(QString, key);
+        QVERIFY(!DESEncode::decryptUseDES(hex, key));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDESEncode)

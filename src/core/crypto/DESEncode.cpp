@@ -3,6 +3,8 @@
 #include "platform/log/Log.h"
 
 #include <QByteArray>
+#include <QStringDecoder>
+#include <algorithm>
 #include <memory>
 #include <openssl/err.h>
 #include <openssl/evp.h>
@@ -119,6 +121,46 @@ std::optional<QByteArray> DESEncode::encryptBytes(const QByteArray &input,
         return std::nullopt;
     output.truncate(written + finalWritten);
     return output;
+}
+
+std::optional<QString> DESEncode::decryptUseDES(const QString &hexText, const QString &key)
+{
+    constexpr int kBlock = 8;
+    const QByteArray latin = hexText.toLatin1();
+    const bool isHex = std::all_of(latin.cbegin(), latin.cend(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    });
+    const QByteArray input = QByteArray::fromHex(latin);
+    const QByteArray keyBytes = key.toUtf8();
+    if (!isHex || latin.size() != 2 * input.size() || input.isEmpty() ||
+        input.size() % kBlock != 0 || input.size() > kOutputLimit || keyBytes.size() < kBlock)
+        return std::nullopt;
+
+    const EVP_CIPHER *cipher = desCipher().cipher();
+    if (!cipher)
+        return std::nullopt;
+    std::unique_ptr<EVP_CIPHER_CTX, FreeCipherContext> context(EVP_CIPHER_CTX_new());
+    if (!context ||
+        EVP_DecryptInit_ex2(context.get(), cipher,
+                            reinterpret_cast<const unsigned char *>(keyBytes.constData()), nullptr,
+                            nullptr) != 1)
+        return std::nullopt;
+    QByteArray output(input.size() + kBlock, Qt::Uninitialized);
+    auto *out = reinterpret_cast<unsigned char *>(output.data());
+    int written = 0;
+    int finalWritten = 0;
+    // Final fails on a padding that is not PKCS#7, which is what a wrong key usually gives.
+    if (EVP_DecryptUpdate(context.get(), out, &written,
+                          reinterpret_cast<const unsigned char *>(input.constData()),
+                          static_cast<int>(input.size())) != 1 ||
+        EVP_DecryptFinal_ex(context.get(), out + written, &finalWritten) != 1)
+        return std::nullopt;
+    output.truncate(written + finalWritten);
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder.decode(output);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
 }
 
 QString DESEncode::parseByte2HexString(const unsigned char *bytes, std::int32_t count)

@@ -24,6 +24,10 @@ public:
     static std::optional<QString> encryptUseDES(const QString &plainText, const QString &key);
     // The cipher text itself, for byte keys and inputs; the same limits apply.
     static std::optional<QByteArray> encryptBytes(const QByteArray &input, const QByteArray &key);
+    // The service's side: the text behind a hex cipher text of encryptUseDES, or nothing when
+    // it is not hex, not whole blocks, not padded as encryptUseDES pads (a wrong key) or not
+    // UTF-8. The demo service reads passwords with it.
+    static std::optional<QString> decryptUseDES(const QString &hexText, const QString &key);
     static QString parseByte2HexString(const unsigned char *bytes, std::int32_t count);
 };
 
