@@ -1,0 +1,33 @@
+#pragma once
+
+#include "DemoService.h"
+
+#include <QHttpServer>
+#include <QObject>
+
+namespace corvane {
+
+// The demo service on HTTP, on 127.0.0.1 only:
+//   POST /vpnApp/personal/queryOrder   the sign-in
+//   POST /vpnApp/tunnel/open           a tunnel's signed string (body as text), before it is up
+//   POST /vpnApp/tunnel/close          the same string once the tunnel is down
+//   GET  /cityjson?ie=utf-8            the public-address lookup
+class DemoHttpServer final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DemoHttpServer)
+
+public:
+    explicit DemoHttpServer(DemoService::Clock clock = {}, QObject *parent = nullptr);
+    ~DemoHttpServer() override;
+
+    // 0 picks a free port. Returns the port, or 0 when it cannot listen.
+    quint16 listen(quint16 port);
+    DemoService &service() { return m_service; }
+
+private:
+    DemoService m_service;
+    QHttpServer m_server;
+};
+
+} // namespace corvane

@@ -1,0 +1,176 @@
+#include "DemoService.h"
+
+#include "core/crypto/DESEncode.h"
+#include "core/province/ProvinceFile.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace corvane {
+
+namespace {
+
+QJsonObject success(const QJsonValue &result)
+{
+    return QJsonObject{{QStringLiteral("code"), 0},
+                       {QStringLiteral("message"), QStringLiteral("success")},
+                       {QStringLiteral("result"), result}};
+}
+
+QJsonObject failure(int code, const QString &message)
+{
+    return QJsonObject{{QStringLiteral("code"), code},
+                       {QStringLiteral("message"), message},
+                       {QStringLiteral("result"), QJsonValue::Null}};
+}
+
+std::optional<qint64> wholeNumber(const QString &text)
+{
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    return ok ? std::optional<qint64>(value) : std::nullopt;
+}
+
+} // namespace
+
+DemoService::DemoService(Clock clock, quint32 seed)
+    : m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentSecsSinceEpoch(); })),
+      m_accounts(demoAccounts(QDateTime::fromSecsSinceEpoch(m_clock()))),
+      m_addresses(ProvinceFile::load().value_or(QStringList()), seed)
+{}
+
+QJsonObject DemoService::signIn(const QByteArray &body) const
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    const QJsonObject request = document.object();
+    if (error.error != QJsonParseError::NoError || !document.isObject() ||
+        !request.value(QLatin1StringView("mobile")).isString() ||
+        !request.value(QLatin1StringView("password")).isString()) {
+        return failure(400, QStringLiteral("request body must be a JSON object with the text "
+                                           "members mobile and password"));
+    }
+    const QString mobile = request.value(QLatin1StringView("mobile")).toString();
+    const auto account = std::find_if(m_accounts.cbegin(), m_accounts.cend(),
+                                      [&](const DemoAccount &a) { return a.mobile == mobile; });
+    if (account == m_accounts.cend())
+        return failure(500, QStringLiteral("mobile not exist"));
+    const std::optional<QString> password =
+        DESEncode::decryptUseDES(request.value(QLatin1StringView("password")).toString(),
+                                 QString::fromLatin1(DESEncode::kKey));
+    if (!password || *password != account->password)
+        return failure(500, QStringLiteral("password is error"));
+    return success(account->orders);
+}
+
+std::optional<DemoService::Auth> DemoService::parseAuth(const QByteArray &authString)
+{
+    QHash<QString, QString> fields;
+    for (const QByteArray &pair : authString.trimmed().split('&')) {
+        const qsizetype equals = pair.indexOf('=');
+        if (equals <= 0)
+            return std::nullopt;
+        fields.insert(QString::fromUtf8(pair.left(equals)),
+                      QString::fromUtf8(pair.mid(equals + 1)));
+    }
+    Auth auth;
+    auth.orderId = fields.value(QStringLiteral("orderId"));
+    auth.time = fields.value(QStringLiteral("time"));
+    auth.sign = fields.value(QStringLiteral("sign"));
+    auth.uid = fields.value(QStringLiteral("uid"));
+    const std::optional<qint64> nd = wholeNumber(fields.value(QStringLiteral("nd")));
+    const std::optional<qint64> sip = wholeNumber(fields.value(QStringLiteral("sip")));
+    if (auth.orderId.isEmpty() || !wholeNumber(auth.time) || auth.sign.isEmpty() || !nd || !sip ||
+        !wholeNumber(auth.uid))
+        return std::nullopt;
+    auth.nd = *nd;
+    auth.sip = *sip;
+    if (fields.contains(QStringLiteral("pid"))) {
+        auth.pid = wholeNumber(fields.value(QStringLiteral("pid")));
+        if (!auth.pid)
+            return std::nullopt;
+    }
+    return auth;
+}
+
+std::optional<QString> DemoService::secretOf(const QString &orderId) const
+{
+    for (const DemoAccount &account : m_accounts) {
+        for (const QJsonValue &order :
+             account.orders.value(QLatin1StringView("orderInfoList")).toArray()) {
+            if (order[QLatin1StringView("orderId")].toString() == orderId)
+                return order[QLatin1StringView("secret")].toString();
+        }
+    }
+    return std::nullopt;
+}
+
+void DemoService::forgetOldUids(qint64 now)
+{
+    // A string older than the time tolerance is refused anyway, so its uid need not be kept.
+    for (auto order = m_uids.begin(); order != m_uids.end(); ++order)
+        order->removeIf(
+            [now](const auto &seen) { return now - seen.value() > 2 * kTimeTolerance; });
+}
+
+QJsonObject DemoService::openTunnel(const QByteArray &authString)
+{
+    const qint64 now = m_clock();
+    const std::optional<Auth> auth = parseAuth(authString);
+    if (!auth)
+        return failure(400, QStringLiteral("auth is malformed"));
+    const std::optional<QString> secret = secretOf(auth->orderId);
+    if (!secret)
+        return failure(500, QStringLiteral("order not exist"));
+    const QString signing = QStringLiteral("orderId=") + auth->orderId +
+                            QStringLiteral("&secret=") + *secret + QStringLiteral("&time=") +
+                            auth->time;
+    const QByteArray expected =
+        QCryptographicHash::hash(signing.toUtf8(), QCryptographicHash::Md5).toHex();
+    if (auth->sign.toLatin1() != expected)
+        return failure(500, QStringLiteral("sign is error"));
+    if (qAbs(now - auth->time.toLongLong()) > kTimeTolerance)
+        return failure(500, QStringLiteral("time is expired"));
+    forgetOldUids(now);
+    QHash<QString, qint64> &uids = m_uids[auth->orderId];
+    if (uids.contains(auth->uid))
+        return failure(500, QStringLiteral("uid is reused"));
+    auto granted = m_addresses.grant(auth->orderId, auth->pid.value_or(-1), auth->nd == 1, now);
+    if (const auto *reason = std::get_if<QString>(&granted))
+        return failure(500, *reason);
+    uids.insert(auth->uid, now);
+    const ExitAddressBook::ExitAddress exit = std::get<ExitAddressBook::ExitAddress>(granted);
+    m_open.append(OpenTunnel{auth->orderId, auth->uid, exit});
+    return success(QJsonObject{{QStringLiteral("ip"), exit.ip},
+                               {QStringLiteral("cname"), exit.place},
+                               {QStringLiteral("pid"), exit.province}});
+}
+
+QJsonObject DemoService::closeTunnel(const QByteArray &authString)
+{
+    const std::optional<Auth> auth = parseAuth(authString);
+    if (!auth)
+        return failure(400, QStringLiteral("auth is malformed"));
+    const qsizetype closed = m_open.removeIf([&](const OpenTunnel &tunnel) {
+        return tunnel.orderId == auth->orderId && tunnel.uid == auth->uid;
+    });
+    return closed > 0 ? success(QJsonValue::Null) : failure(500, QStringLiteral("tunnel not open"));
+}
+
+QByteArray DemoService::lookupAnswer() const
+{
+    QJsonObject answer{{QStringLiteral("cip"), QString::fromLatin1(kHomeAddress)},
+                       {QStringLiteral("cid"), QStringLiteral("CN")},
+                       {QStringLiteral("cname"), QStringLiteral("CHINA")}};
+    if (!m_open.isEmpty()) {
+        const ExitAddressBook::ExitAddress &exit = m_open.last().exit;
+        answer = QJsonObject{{QStringLiteral("cip"), exit.ip},
+                             {QStringLiteral("cid"), QString::number(exit.province)},
+                             {QStringLiteral("cname"), exit.place}};
+    }
+    return "var returnCitySN = " + QJsonDocument(answer).toJson(QJsonDocument::Compact) + ';';
+}
+
+} // namespace corvane

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "DemoAccounts.h"
+#include "ExitAddressBook.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QJsonObject>
+#include <functional>
+#include <optional>
+
+namespace corvane {
+
+// What the demo service answers, without the HTTP around it: the sign-in (the order query),
+// the tunnel's check of its signed authentication string, and the public-address lookup,
+// which tells the exit address of the tunnel opened last. Replies use the service's envelope
+// {"code", "message", "result"}; code 0 is success.
+class DemoService final
+{
+public:
+    // Seconds since 1970, the clock signed strings are checked against.
+    using Clock = std::function<qint64()>;
+
+    static constexpr qint64 kTimeTolerance = 5 * 60;
+    // The address the lookup reports while no tunnel is open.
+    static constexpr auto kHomeAddress = "192.0.2.10";
+
+    explicit DemoService(Clock clock = {}, quint32 seed = QRandomGenerator::global()->generate());
+
+    const QList<DemoAccount> &accounts() const { return m_accounts; }
+
+    // The body {"mobile": …, "password": <DES hex>} of "/vpnApp/personal/queryOrder".
+    QJsonObject signIn(const QByteArray &body) const;
+    // The authentication string a tunnel carries: accepted with the exit address it gets, or
+    // refused with the reason.
+    QJsonObject openTunnel(const QByteArray &authString);
+    // The tunnel of that string is down; the lookup no longer reports its address.
+    QJsonObject closeTunnel(const QByteArray &authString);
+    // `var returnCitySN = {"cip": …, "cid": …, "cname": …};`
+    QByteArray lookupAnswer() const;
+
+private:
+    struct Auth
+    {
+        QString orderId;
+        QString time;
+        QString sign;
+        std::optional<qint64> pid;
+        qint64 nd = 0;
+        qint64 sip = 0;
+        QString uid;
+    };
+    struct OpenTunnel
+    {
+        QString orderId;
+        QString uid;
+        ExitAddressBook::ExitAddress exit;
+    };
+
+    static std::optional<Auth> parseAuth(const QByteArray &authString);
+    std::optional<QString> secretOf(const QString &orderId) const;
+    void forgetOldUids(qint64 now);
+
+    Clock m_clock;
+    QList<DemoAccount> m_accounts;
+    ExitAddressBook m_addresses;
+    // Per order: uid -> when it was first used.
+    QHash<QString, QHash<QString, qint64>> m_uids;
+    QList<OpenTunnel> m_open;
+};
+
+} // namespace corvane
