@@ -8,6 +8,8 @@
 #include <QJsonObject>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QTimer>
 
 #include <fcntl.h>
@@ -39,11 +41,23 @@ QString configurationProblem(const QJsonObject &config)
     return {};
 }
 
+constexpr int kServiceTimeoutMs = 5000;
+constexpr int kCloseTimeoutMs = 1000;
+
+QNetworkRequest serviceRequest(const QUrl &service, const QString &path, int timeoutMs)
+{
+    QNetworkRequest request(QUrl(service.toString(QUrl::StripTrailingSlash) + path));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("text/plain"));
+    request.setTransferTimeout(timeoutMs);
+    return request;
+}
+
 } // namespace
 
-TunnelHelper::TunnelHelper(TunnelChannel channel, int connectDelayMs, QObject *parent)
+TunnelHelper::TunnelHelper(TunnelChannel channel, int connectDelayMs, QUrl checkService,
+                           QObject *parent)
     : QObject(parent), m_channel(std::move(channel)), m_connectDelayMs(connectDelayMs),
-      m_server(new QLocalServer(this))
+      m_checkService(std::move(checkService)), m_server(new QLocalServer(this))
 {
     connect(m_server, &QLocalServer::newConnection, this, &TunnelHelper::attachClient);
 }
@@ -86,11 +100,48 @@ bool TunnelHelper::begin()
         setStatus(TunnelStatus::Disconnected);
         return false;
     }
+    if (!m_checkService.isEmpty() && m_checkService.isValid())
+        checkWithService();
+    else
+        comeUp();
+    return true;
+}
+
+void TunnelHelper::comeUp()
+{
     QTimer::singleShot(m_connectDelayMs, this, [this] {
         if (m_status == TunnelStatus::Connecting)
             setStatus(TunnelStatus::Connected);
     });
-    return true;
+}
+
+void TunnelHelper::checkWithService()
+{
+    m_network = new QNetworkAccessManager(this);
+    QNetworkReply *reply = m_network->post(
+        serviceRequest(m_checkService, QStringLiteral("/vpnApp/tunnel/open"), kServiceTimeoutMs),
+        m_auth);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        reply->deleteLater();
+        if (m_status != TunnelStatus::Connecting)
+            return;
+        const QJsonObject envelope = QJsonDocument::fromJson(reply->readAll()).object();
+        if (reply->error() == QNetworkReply::NoError &&
+            envelope.value(QLatin1String("code")).toInteger(-1) == 0) {
+            const QJsonObject exit = envelope.value(QLatin1String("result")).toObject();
+            Log::write(QStringLiteral("The service accepted the tunnel; exit address %1")
+                           .arg(exit.value(QLatin1String("ip")).toString()));
+            m_accepted = true;
+            comeUp();
+            return;
+        }
+        const QString reason = envelope.value(QLatin1String("message")).isString()
+                                   ? envelope.value(QLatin1String("message")).toString()
+                                   : reply->errorString();
+        Log::write(QStringLiteral("Refusing to connect: the service refused the tunnel: ") +
+                   reason);
+        finish();
+    });
 }
 
 bool TunnelHelper::takeLock()
@@ -120,6 +171,7 @@ bool TunnelHelper::readConfiguration()
         Log::write(QStringLiteral("Refusing to connect: ") + problem);
         return false;
     }
+    m_auth = document.object().value(QLatin1String("ss_auth")).toString().toUtf8();
     return true;
 }
 
@@ -150,17 +202,34 @@ void TunnelHelper::stopTunnel()
     if (m_status == TunnelStatus::Disconnecting)
         return;
     setStatus(TunnelStatus::Disconnecting);
-    // Let the windows read the last line before the socket goes away.
-    QTimer::singleShot(0, this, [this] {
-        releaseChannel();
-        m_status = TunnelStatus::Disconnected;
-        broadcast(tunnelStatusName(m_status).toUtf8() + '\n');
-        // A client may leave m_clients while it disconnects: walk a copy.
-        const QList<QLocalSocket *> clients = m_clients;
-        for (QLocalSocket *client : clients)
-            client->disconnectFromServer();
-        Q_EMIT finished();
+    if (!m_accepted) {
+        // Let the windows read the last line before the socket goes away.
+        QTimer::singleShot(0, this, &TunnelHelper::finish);
+        return;
+    }
+    // The service stops reporting this tunnel's exit address; a service that does not answer
+    // in time does not keep the tunnel from going down.
+    QNetworkReply *reply = m_network->post(
+        serviceRequest(m_checkService, QStringLiteral("/vpnApp/tunnel/close"), kCloseTimeoutMs),
+        m_auth);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        reply->deleteLater();
+        finish();
     });
+}
+
+void TunnelHelper::finish()
+{
+    if (m_status == TunnelStatus::Disconnected)
+        return;
+    releaseChannel();
+    m_status = TunnelStatus::Disconnected;
+    broadcast(tunnelStatusName(m_status).toUtf8() + '\n');
+    // A client may leave m_clients while it disconnects: walk a copy.
+    const QList<QLocalSocket *> clients = m_clients;
+    for (QLocalSocket *client : clients)
+        client->disconnectFromServer();
+    Q_EMIT finished();
 }
 
 void TunnelHelper::setStatus(TunnelStatus status)
