@@ -3,6 +3,8 @@
 #include "core/vpn/VpnManager.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 
+#include <QCoreApplication>
+
 namespace corvane {
 
 namespace {
@@ -27,6 +29,14 @@ ServiceEndpoints LaunchEnvironment::endpoints(const QProcessEnvironment &environ
 QString LaunchEnvironment::tunnelHelper(const QProcessEnvironment &environment)
 {
     return environment.value(QStringLiteral("CORVANE_TUNNEL_HELPER"));
+}
+
+QString LaunchEnvironment::demoService(const QProcessEnvironment &environment)
+{
+    const QString set = environment.value(QStringLiteral("CORVANE_DEMO_SERVICE"));
+    return set.isEmpty()
+               ? QCoreApplication::applicationDirPath() + QStringLiteral("/corvane-demo-service")
+               : set;
 }
 
 void LaunchEnvironment::install(const QProcessEnvironment &environment)

@@ -7,9 +7,9 @@
 
 namespace corvane {
 
-// The run-time overrides, read here and nowhere else: CORVANE_SERVICE_URL,
-// CORVANE_LOOKUP_URL, CORVANE_TUNNEL_HOST, CORVANE_RELAY_HOST and CORVANE_TUNNEL_HELPER.
-// Unset or empty variables keep the built-in values.
+// The run-time overrides, read here and nowhere else in the application: CORVANE_SERVICE_URL,
+// CORVANE_LOOKUP_URL, CORVANE_TUNNEL_HOST, CORVANE_RELAY_HOST, CORVANE_TUNNEL_HELPER and
+// CORVANE_DEMO_SERVICE. Unset or empty variables keep the built-in values.
 class LaunchEnvironment final
 {
 public:
@@ -18,6 +18,9 @@ public:
     static ServiceEndpoints endpoints(const QProcessEnvironment &environment);
     // Empty when the helper next to the application is meant.
     static QString tunnelHelper(const QProcessEnvironment &environment);
+    // The demo service program: CORVANE_DEMO_SERVICE, else the one next to the application.
+    static QString
+    demoService(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 
     // Hands the overrides down before anything below the application uses them: the
     // endpoints, and the tunnel store with its helper program.

@@ -1,10 +1,13 @@
 #include "app/AppDelegate.h"
 #include "app/ConnectOnLaunch.h"
+#include "app/DemoServiceProcess.h"
 #include "app/HeadlessLaunch.h"
 #include "app/LaunchEnvironment.h"
 #include "app/QuickConnectDemo.h"
+#include "app/RoadDemo.h"
 #include "app/TunnelStatusLine.h"
 #include "screens/MainScreens.h"
+#include "screens/login/SCLoginViewController.h"
 #include "screens/quick/MainViewController.h"
 #include "ui/gallery/FeedbackGalleryPages.h"
 #include "ui/gallery/GalleryWidget.h"
@@ -14,6 +17,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -50,6 +54,27 @@ int runQuickConnect(corvane::AppDelegate &delegate, bool scripted)
     return QApplication::exec();
 }
 
+// The whole road against the demo service, started here; the exit code says whether every
+// step got there.
+int runRoadDemo(corvane::AppDelegate &delegate)
+{
+    corvane::DemoServiceProcess service;
+    if (const std::optional<QString> problem =
+            service.start(corvane::LaunchEnvironment::demoService())) {
+        std::fprintf(stderr, "demo: %s\n", qPrintable(*problem));
+        return 1;
+    }
+    service.pointClientAtIt();
+    std::printf("demo service: %s\n", qPrintable(service.baseUrl()));
+    std::fflush(stdout);
+    const std::unique_ptr<corvane::ViewController> signIn =
+        openScreen(delegate, QStringLiteral("login"));
+    corvane::RoadDemo script(qobject_cast<corvane::SCLoginViewController *>(signIn.get()),
+                             QStringLiteral("13800000001"), QStringLiteral("corvane1"));
+    script.start();
+    return QApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -81,9 +106,15 @@ int main(int argc, char *argv[])
     parser.addOption(quickConnect);
     const QCommandLineOption demo(
         QStringLiteral("demo"),
+        QStringLiteral("Walk the whole road against the demo service, which it starts: sign in, "
+                       "pick an order and a province, connect, change IP, disconnect and quit, "
+                       "printing each step. Exits with 1 and the reason if a step fails."));
+    parser.addOption(demo);
+    const QCommandLineOption demoQuick(
+        QStringLiteral("demo-quick"),
         QStringLiteral("Open the quick connect screen, connect, disconnect a few seconds later and "
                        "quit, printing each status on the way."));
-    parser.addOption(demo);
+    parser.addOption(demoQuick);
     parser.process(app);
 
     if (parser.isSet(gallery)) {
@@ -101,8 +132,10 @@ int main(int argc, char *argv[])
         delegate.didFinishLaunching();
         return QApplication::exec();
     }
-    if (parser.isSet(quickConnect) || parser.isSet(demo))
-        return runQuickConnect(delegate, parser.isSet(demo));
+    if (parser.isSet(demo))
+        return runRoadDemo(delegate);
+    if (parser.isSet(quickConnect) || parser.isSet(demoQuick))
+        return runQuickConnect(delegate, parser.isSet(demoQuick));
     if (parser.isSet(connect)) {
         corvane::TunnelStatusLine statusLine;
         delegate.window = &statusLine;

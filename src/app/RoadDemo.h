@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+
+class QTimer;
+
+namespace corvane {
+
+class SCHomeViewController;
+class SCLoginViewController;
+
+// The whole road, scripted through the screens as a customer walks it: a wrong password, the
+// right one, a bandwidth order, 24-hour de-duplication, a province, connect, the public address,
+// change IP and a new address, disconnect. Prints every step and tunnel status; exits with 0
+// at the end, or with 1 and the reason when a step does not get there in time.
+class RoadDemo final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(RoadDemo)
+
+public:
+    RoadDemo(SCLoginViewController *login, QString mobile, QString password,
+             QObject *parent = nullptr);
+    ~RoadDemo() override;
+
+    void start();
+
+private:
+    struct Step
+    {
+        QString title;
+        std::function<void()> act;
+        // Called until it returns true; it may carry on the step (pick from a sheet) itself.
+        std::function<bool()> reached;
+        // What the step waits for, for the message when it never comes.
+        QString waitingFor;
+    };
+
+    QList<Step> steps();
+    void begin(qsizetype index);
+    void poll();
+    void statusChanged();
+    void fail(const QString &reason);
+    void finish(int code);
+
+    SCHomeViewController *home() const;
+    bool pickFromSheet(const std::function<bool(const QString &)> &matches);
+    QString shownAddress() const;
+
+    QPointer<SCLoginViewController> m_login;
+    QString m_mobile;
+    QString m_password;
+    QList<Step> m_steps;
+    qsizetype m_current = -1;
+    qint64 m_deadline = 0;
+    QTimer *m_poll;
+    QString m_lastStatus;
+    QString m_firstAddress;
+    bool m_picked = false;
+};
+
+} // namespace corvane
