@@ -1,5 +1,7 @@
 #include "ui/toolkit/TableViewCell.h"
 
+#include "ui/toolkit/TableViewCellAccessible.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -10,6 +12,7 @@ namespace corvane {
 TableViewCell::TableViewCell(const QString &reuseIdentifier, QWidget *parent)
     : QWidget(parent), m_reuseIdentifier(reuseIdentifier), m_textLabel(new QLabel(this))
 {
+    TableViewCellAccessible::install();
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(16, 0, 16, 0);
     layout->addWidget(m_textLabel);

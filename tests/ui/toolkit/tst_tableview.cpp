@@ -1,6 +1,7 @@
 #include "ui/toolkit/TableView.h"
 #include "ui/toolkit/TableViewCell.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QScrollBar>
 #include <QTest>
@@ -144,6 +145,24 @@ private Q_SLOTS:
         QCOMPARE(f.table.indexPathForSelectedRow(), (IndexPath{1, 11}));
         QVERIFY(f.table.cellForRow({1, 11}));
         QVERIFY(f.table.cellForRow({1, 11})->isSelected());
+    }
+
+    void aScreenReaderPressesARow()
+    {
+        Fixture f;
+        TableViewCell *cell = f.table.cellForRow({0, 2});
+        QAccessibleInterface *row = QAccessible::queryAccessibleInterface(cell);
+        QVERIFY(row);
+        QCOMPARE(row->role(), QAccessible::ListItem);
+        QCOMPARE(row->text(QAccessible::Name), QStringLiteral("0-2"));
+        cell->setAccessibleName(QStringLiteral("河北，未选中"));
+        QCOMPARE(row->text(QAccessible::Name), QStringLiteral("河北，未选中"));
+        QAccessibleActionInterface *actions = row->actionInterface();
+        QVERIFY(actions);
+        QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        actions->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(f.provinces.selected, QList<IndexPath>{IndexPath({0, 2})});
+        QVERIFY(row->state().selected);
     }
 };
 
