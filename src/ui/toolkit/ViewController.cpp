@@ -7,6 +7,7 @@
 #include "ui/toolkit/TabBarController.h"
 #include "ui/toolkit/TabBarItem.h"
 
+#include <QApplication>
 #include <QHideEvent>
 #include <QShowEvent>
 
@@ -198,6 +199,10 @@ void ViewController::beginAppearanceTransition(bool appearing, bool animated)
     } else {
         if (m_appearance == Appearance::Disappeared || m_appearance == Appearance::Disappearing)
             return;
+        // Where the keyboard was, so coming back (a pop, a dismissed sheet) puts it there again.
+        QWidget *focused = QApplication::focusWidget();
+        if (focused && isAncestorOf(focused))
+            m_lastFocus = focused;
         m_appearance = Appearance::Disappearing;
         m_transitionAnimated = animated;
         viewWillDisappear(animated);
@@ -210,6 +215,7 @@ void ViewController::endAppearanceTransition()
 {
     if (m_appearance == Appearance::Appearing) {
         m_appearance = Appearance::Appeared;
+        restoreFocus();
         viewDidAppear(m_transitionAnimated);
     } else if (m_appearance == Appearance::Disappearing) {
         m_appearance = Appearance::Disappeared;
@@ -219,6 +225,13 @@ void ViewController::endAppearanceTransition()
     }
     for (ViewController *child : childrenForAppearance())
         child->endAppearanceTransition();
+}
+
+void ViewController::restoreFocus()
+{
+    const QPointer<QWidget> last = std::exchange(m_lastFocus, nullptr);
+    if (last && last->isVisible() && last->isEnabled() && last->focusPolicy() != Qt::NoFocus)
+        last->setFocus(Qt::OtherFocusReason);
 }
 
 void ViewController::showEvent(QShowEvent *event)

@@ -105,6 +105,7 @@ private:
     };
 
     void dismissPresented(bool animated, std::function<void()> completion);
+    void restoreFocus();
     ViewController *presentationRoot();
 
     bool m_loaded = false;
@@ -119,6 +120,7 @@ private:
     QPointer<ViewController> m_presented;
     QPointer<ViewController> m_presenting;
     QPointer<PresentationOverlay> m_overlay;
+    QPointer<QWidget> m_lastFocus;
 };
 
 } // namespace corvane

@@ -7,6 +7,8 @@
 #include "ui/toolkit/TabBar.h"
 #include "ui/toolkit/TabBarController.h"
 
+#include <QApplication>
+#include <QPushButton>
 #include <QTest>
 
 using namespace corvane;
@@ -52,6 +54,31 @@ private Q_SLOTS:
         clock.advance(kLongEnough);
         QCOMPARE(journal, (QStringList{QStringLiteral("root:didAppear"),
                                        QStringLiteral("next:didDisappear")}));
+    }
+
+    void theKeyboardComesBackWhereItWasAfterAPop()
+    {
+        ManualClock clock;
+        QStringList journal;
+        auto *root = new RecordingScreen(QStringLiteral("root"), &journal);
+        auto *first = new QPushButton(QStringLiteral("first"), root);
+        auto *second = new QPushButton(QStringLiteral("second"), root);
+        second->move(0, 60);
+        Q_UNUSED(first)
+        NavigationController navigation(root);
+        navigation.resize(375, 812);
+        navigation.show();
+        QApplication::setActiveWindow(&navigation);
+        second->setFocus();
+        auto *next = new RecordingScreen(QStringLiteral("next"), &journal);
+        auto *field = new QPushButton(QStringLiteral("field"), next);
+        navigation.pushViewController(next, true);
+        clock.advance(kLongEnough);
+        field->setFocus();
+        navigation.popViewController(true);
+        clock.advance(kLongEnough);
+        test::flushDeletes();
+        QCOMPARE(QApplication::focusWidget(), second);
     }
 
     void tabsForwardAppearanceToTheSelectedScreen()
