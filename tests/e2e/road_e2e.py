@@ -1,0 +1,312 @@
+#!/usr/bin/env python3
+"""The whole road through the real corvane window, the real demo service and the real tunnel
+helper, driven through the accessibility tree as a screen-reader user would drive it.
+
+Runs itself under Xvfb with a private D-Bus session (xvfb-run, dbus-run-session). Exits 77 (a
+skip for ctest) when pyatspi or those tools are missing.
+"""
+
+import argparse
+import os
+import re
+import select
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+SKIP = 77
+STEP_SECONDS = 25
+ADDRESS = re.compile(r"^当前IP：(\d+\.\d+\.\d+\.\d+)$")
+
+
+class Failure(Exception):
+    pass
+
+
+def say(line):
+    print(line, flush=True)
+
+
+def wait_for(what, probe, seconds=STEP_SECONDS):
+    """Polls `probe` until it returns something true; fails naming `what` at the deadline."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        try:
+            found = probe()
+        except Exception:  # the tree changes under our feet; try again
+            found = None
+        if found:
+            return found
+        time.sleep(0.1)
+    raise Failure(f"gave up after {seconds} s waiting for {what}")
+
+
+class Window:
+    """The accessible tree of one corvane process."""
+
+    def __init__(self, pyatspi, pid):
+        self.pyatspi = pyatspi
+        self.pid = pid
+        self.app = wait_for("corvane on the accessibility bus", self._find_app)
+
+    def _find_app(self):
+        desktop = self.pyatspi.Registry.getDesktop(0)
+        for i in range(desktop.childCount):
+            app = desktop.getChildAtIndex(i)
+            if app is not None and app.name == "corvane" and app.get_process_id() == self.pid:
+                return app
+        return None
+
+    def all(self):
+        found = []
+
+        def walk(node):
+            if node is None:
+                return
+            found.append(node)
+            for i in range(node.childCount):
+                walk(node.getChildAtIndex(i))
+
+        walk(self.app)
+        return found
+
+    def find(self, role, name=None, match=None):
+        for node in self.all():
+            if node.getRoleName() != role:
+                continue
+            if name is not None and node.name != name:
+                continue
+            if match is not None and not match(node.name):
+                continue
+            if not node.getState().contains(self.pyatspi.STATE_SHOWING):
+                continue
+            return node
+        return None
+
+    def wait(self, what, role, name=None, match=None):
+        return wait_for(what, lambda: self.find(role, name, match))
+
+    def press(self, node):
+        actions = node.queryAction()
+        for i in range(actions.nActions):
+            if actions.getName(i) == "Press":
+                actions.doAction(i)
+                return
+        raise Failure(f"{node.getRoleName()} {node.name!r} cannot be pressed")
+
+    def press_button(self, name=None, match=None):
+        button = self.wait(f"the button {name or 'matching'}", "push button", name, match)
+        self.press(button)
+        return button
+
+    def type_into(self, name, text):
+        field = wait_for(f"the field {name}",
+                         lambda: self.find("text", name) or self.find("password text", name))
+        field.queryEditableText().setTextContents(text)
+
+    def field_text(self, role, name):
+        field = self.wait(f"the field {name}", role, name)
+        text = field.queryText()
+        return text.getText(0, -1)
+
+    def address(self):
+        label = self.find("label", match=lambda n: ADDRESS.match(n or ""))
+        return ADDRESS.match(label.name).group(1) if label else None
+
+
+def start_service(program):
+    service = subprocess.Popen([program, "--port", "0"], stdout=subprocess.PIPE, text=True)
+    line = service.stdout.readline().strip()
+    if not line.startswith("listening on "):
+        service.kill()
+        raise Failure(f"the demo service said {line!r}")
+    accounts = []
+    for _ in range(3):
+        parts = service.stdout.readline().split()
+        accounts.append((parts[1], parts[3]))
+    return service, line[len("listening on "):], accounts
+
+
+def start_app(binary, env):
+    return subprocess.Popen([binary], env=env, stdout=subprocess.DEVNULL)
+
+
+def stop(process):
+    if process.poll() is None:
+        process.send_signal(signal.SIGTERM)
+        try:
+            process.wait(10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
+def walk_the_road(pyatspi, args):
+    home = tempfile.mkdtemp(prefix="corvane-e2e-")
+    for folder in ("data", "config", "runtime"):
+        os.mkdir(os.path.join(home, folder), 0o700)
+    service, url, accounts = start_service(os.path.join(args.bin_dir, "corvane-demo-service"))
+    mobile, password = accounts[0]
+    env = dict(os.environ,
+               XDG_DATA_HOME=os.path.join(home, "data"),
+               XDG_CONFIG_HOME=os.path.join(home, "config"),
+               XDG_RUNTIME_DIR=os.path.join(home, "runtime"),
+               CORVANE_SERVICE_URL=url, CORVANE_LOOKUP_URL=url, CORVANE_TUNNEL_HOST="127.0.0.1",
+               CORVANE_TUNNEL_CHECK_URL=url,
+               CORVANE_TUNNEL_HELPER=os.path.join(args.bin_dir, "corvane-tunnel-helper"),
+               CORVANE_TUNNEL_CONNECT_DELAY_MS="100",
+               QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
+    app = start_app(os.path.join(args.bin_dir, "corvane"), env)
+    try:
+        window = Window(pyatspi, app.pid)
+        say("sign in with a wrong password")
+        window.type_into("手机号码", mobile)
+        window.type_into("密码", password + "x")
+        window.press_button("登录")
+        window.wait("the toast 密码错误，请重新输入", "label", "密码错误，请重新输入")
+
+        say("sign in")
+        window.type_into("密码", password)
+        window.press_button("登录")
+        window.press_button(match=lambda n: n == "订单：请选择订单")
+
+        say("pick a bandwidth order")
+        order = window.press_button(match=lambda n: (n or "").startswith("带宽订单-"))
+        title = order.name
+        window.wait("the chosen order", "push button", "订单：" + title)
+
+        say("pick a province")
+        window.press_button(match=lambda n: (n or "").startswith("省份："))
+        province = window.wait("the province 上海", "list item", "上海，未选中")
+        window.press(province)
+        window.wait("the mark on 上海", "list item", "上海，已选中")
+        window.press_button("保存")
+        window.wait("the chosen province", "push button", "省份：上海")
+
+        say("connect")
+        window.press_button("连接")
+        first = wait_for("the public address", window.address)
+        window.wait("the place", "label", "上海")
+        say(f"  当前IP：{first} 上海")
+
+        say("change IP")
+        window.press_button("切换IP")
+        second = wait_for("a new public address",
+                          lambda: (lambda a: a if a and a != first else None)(window.address()))
+        say(f"  当前IP：{second}")
+
+        say("disconnect")
+        window.press_button("断开")
+        window.wait("the connect button", "push button", "连接")
+    finally:
+        stop(app)
+
+    say("start again: both inputs are filled in")
+    app = start_app(os.path.join(args.bin_dir, "corvane"), env)
+    try:
+        window = Window(pyatspi, app.pid)
+        filled = window.field_text("text", "手机号码")
+        if filled != mobile:
+            raise Failure(f"the mobile field holds {filled!r}, not {mobile!r}")
+        # A screen reader is not told a password; signing in without typing proves it is there.
+        window.press_button("登录")
+        window.wait("the home screen, signed in with the stored password", "push button",
+                    "订单：请选择订单")
+    finally:
+        stop(app)
+        stop(service)
+        shutil.rmtree(home, ignore_errors=True)
+
+
+def accepts(path):
+    """Whether an X server answers on this socket (a file left by another one does not)."""
+    probe = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    try:
+        probe.connect(path)
+        return True
+    except OSError:
+        return False
+    finally:
+        probe.close()
+
+
+def start_display():
+    """An Xvfb of our own on a free display. Another server starting at the same moment can
+    take the display this one reported; then this one gives up and the next try picks again."""
+    for _ in range(3):
+        read_end, write_end = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                 "800x1000x24", "-nolisten", "tcp"], pass_fds=(write_end,),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                start_new_session=True)
+        os.close(write_end)
+        display = b""
+        deadline = time.monotonic() + 30
+        while not display.endswith(b"\n") and time.monotonic() < deadline:
+            ready, _, _ = select.select([read_end], [], [], max(0, deadline - time.monotonic()))
+            chunk = os.read(read_end, 32) if ready else b""
+            if not chunk:
+                break
+            display += chunk
+        os.close(read_end)
+        display = display.decode().strip()
+        path = "/tmp/.X11-unix/X" + display
+        deadline = time.monotonic() + 10
+        while display and xvfb.poll() is None and not accepts(path) \
+                and time.monotonic() < deadline:
+            time.sleep(0.05)
+        if display and xvfb.poll() is None and accepts(path):
+            return xvfb, ":" + display
+        if xvfb.poll() is None:
+            xvfb.kill()
+        xvfb.wait()
+    return None, None
+
+
+def run_inside_private_session(args):
+    """Runs this script again on a display and a D-Bus session of its own."""
+    xvfb, display = start_display()
+    if xvfb is None:
+        say("FAILED: Xvfb did not bring up a display in three tries")
+        return 1
+    try:
+        env = dict(os.environ, DISPLAY=display)
+        env.pop("XAUTHORITY", None)
+        return subprocess.call(["dbus-run-session", "--", sys.executable, __file__,
+                                "--bin-dir", args.bin_dir, "--inner"], env=env)
+    finally:
+        xvfb.terminate()
+        xvfb.wait()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--bin-dir", required=True)
+    parser.add_argument("--inner", action="store_true", help=argparse.SUPPRESS)
+    args = parser.parse_args()
+    if not args.inner:
+        missing = [tool for tool in ("Xvfb", "dbus-run-session") if not shutil.which(tool)]
+        if missing:
+            say("skipped: " + ", ".join(missing) + " not installed")
+            return SKIP
+        return run_inside_private_session(args)
+    try:
+        import pyatspi
+    except ImportError:
+        say("skipped: pyatspi (python3-pyatspi) is not installed")
+        return SKIP
+    try:
+        walk_the_road(pyatspi, args)
+    except Failure as failure:
+        say(f"FAILED: {failure}")
+        return 1
+    say("passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
