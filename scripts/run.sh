@@ -1,24 +1,48 @@
 #!/usr/bin/env bash
-# Builds Corvane and runs its demo: the quick connect screen connects through the stand-in tunnel
-# helper, shows the tunnel up, disconnects and quits. Without a display it runs under Xvfb.
+# Builds Corvane and lets a person walk the whole road against the demo service: sign in, pick
+# an order and a province, connect, see the public address, change IP, disconnect. With a
+# display it opens the application for you and prints a demo account to sign in with; without
+# one it plays the scripted road (corvane --demo) under Xvfb. Everything it keeps lives in
+# temporary folders, so nothing of yours is touched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 cmake --preset release >/dev/null
-cmake --build --preset release --target corvane corvane-tunnel-helper
+cmake --build --preset release --target corvane corvane-tunnel-helper corvane-demo-service
 
 bin=$PWD/build/release/bin
 export CORVANE_TUNNEL_HELPER=$bin/corvane-tunnel-helper
+export CORVANE_DEMO_SERVICE=$bin/corvane-demo-service
 export CORVANE_RELAY_HOST=127.0.0.1
-# The demo keeps its VPN profile and tunnel status in folders of its own, away from the user's.
 demo_home=$(mktemp -d)
-trap 'rm -rf "$demo_home"' EXIT
+service_pid=
+cleanup() {
+    if [ -n "$service_pid" ]; then kill "$service_pid" 2>/dev/null || true; fi
+    rm -rf "$demo_home"
+}
+trap cleanup EXIT
 mkdir -m 700 "$demo_home/data" "$demo_home/runtime" "$demo_home/config"
 export XDG_DATA_HOME=$demo_home/data XDG_RUNTIME_DIR=$demo_home/runtime XDG_CONFIG_HOME=$demo_home/config
 
-if [ -n "${DISPLAY:-}" ]; then
-    "$bin/corvane" --demo
-else
-    xvfb-run -a -s "-screen 0 1024x900x24" "$bin/corvane" --demo
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1024x900x24" "$bin/corvane" --demo
 fi
+
+"$bin/corvane-demo-service" --port 0 >"$demo_home/service.out" &
+service_pid=$!
+for _ in $(seq 100); do
+    grep -q '^listening on ' "$demo_home/service.out" 2>/dev/null && break
+    sleep 0.1
+done
+url=$(sed -n 's/^listening on //p' "$demo_home/service.out")
+if [ -z "$url" ]; then
+    echo "run.sh: the demo service did not start" >&2
+    exit 1
+fi
+export CORVANE_SERVICE_URL=$url CORVANE_LOOKUP_URL=$url CORVANE_TUNNEL_HOST=127.0.0.1
+# The stand-in tunnel helper checks each signed string with the demo service.
+export CORVANE_TUNNEL_CHECK_URL=$url
+echo "Demo service on $url. Sign in with one of these demo accounts:"
+sed -n 's/^account \([0-9]*\) password \(.*\)$/    mobile \1    password \2/p' "$demo_home/service.out"
+"$bin/corvane"
