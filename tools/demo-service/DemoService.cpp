@@ -1,6 +1,7 @@
 #include "DemoService.h"
 
 #include "core/crypto/DESEncode.h"
+#include "core/home/AuthString.h"
 #include "core/province/ProvinceFile.h"
 
 #include <QCryptographicHash>
@@ -24,13 +25,6 @@ QJsonObject failure(int code, const QString &message)
     return QJsonObject{{QStringLiteral("code"), code},
                        {QStringLiteral("message"), message},
                        {QStringLiteral("result"), QJsonValue::Null}};
-}
-
-std::optional<qint64> wholeNumber(const QString &text)
-{
-    bool ok = false;
-    const qint64 value = text.toLongLong(&ok);
-    return ok ? std::optional<qint64>(value) : std::nullopt;
 }
 
 } // namespace
@@ -65,36 +59,6 @@ QJsonObject DemoService::signIn(const QByteArray &body) const
     return success(account->orders);
 }
 
-std::optional<DemoService::Auth> DemoService::parseAuth(const QByteArray &authString)
-{
-    QHash<QString, QString> fields;
-    for (const QByteArray &pair : authString.trimmed().split('&')) {
-        const qsizetype equals = pair.indexOf('=');
-        if (equals <= 0)
-            return std::nullopt;
-        fields.insert(QString::fromUtf8(pair.left(equals)),
-                      QString::fromUtf8(pair.mid(equals + 1)));
-    }
-    Auth auth;
-    auth.orderId = fields.value(QStringLiteral("orderId"));
-    auth.time = fields.value(QStringLiteral("time"));
-    auth.sign = fields.value(QStringLiteral("sign"));
-    auth.uid = fields.value(QStringLiteral("uid"));
-    const std::optional<qint64> nd = wholeNumber(fields.value(QStringLiteral("nd")));
-    const std::optional<qint64> sip = wholeNumber(fields.value(QStringLiteral("sip")));
-    if (auth.orderId.isEmpty() || !wholeNumber(auth.time) || auth.sign.isEmpty() || !nd || !sip ||
-        !wholeNumber(auth.uid))
-        return std::nullopt;
-    auth.nd = *nd;
-    auth.sip = *sip;
-    if (fields.contains(QStringLiteral("pid"))) {
-        auth.pid = wholeNumber(fields.value(QStringLiteral("pid")));
-        if (!auth.pid)
-            return std::nullopt;
-    }
-    return auth;
-}
-
 std::optional<QString> DemoService::secretOf(const QString &orderId) const
 {
     for (const DemoAccount &account : m_accounts) {
@@ -118,7 +82,7 @@ void DemoService::forgetOldUids(qint64 now)
 QJsonObject DemoService::openTunnel(const QByteArray &authString)
 {
     const qint64 now = m_clock();
-    const std::optional<Auth> auth = parseAuth(authString);
+    const std::optional<AuthStringFields> auth = parseAuthString(QString::fromUtf8(authString));
     if (!auth)
         return failure(400, QStringLiteral("auth is malformed"));
     const std::optional<QString> secret = secretOf(auth->orderId);
@@ -150,7 +114,7 @@ QJsonObject DemoService::openTunnel(const QByteArray &authString)
 
 QJsonObject DemoService::closeTunnel(const QByteArray &authString)
 {
-    const std::optional<Auth> auth = parseAuth(authString);
+    const std::optional<AuthStringFields> auth = parseAuthString(QString::fromUtf8(authString));
     if (!auth)
         return failure(400, QStringLiteral("auth is malformed"));
     const qsizetype closed = m_open.removeIf([&](const OpenTunnel &tunnel) {

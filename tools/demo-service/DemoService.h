@@ -40,16 +40,6 @@ public:
     QByteArray lookupAnswer() const;
 
 private:
-    struct Auth
-    {
-        QString orderId;
-        QString time;
-        QString sign;
-        std::optional<qint64> pid;
-        qint64 nd = 0;
-        qint64 sip = 0;
-        QString uid;
-    };
     struct OpenTunnel
     {
         QString orderId;
@@ -57,7 +47,6 @@ private:
         ExitAddressBook::ExitAddress exit;
     };
 
-    static std::optional<Auth> parseAuth(const QByteArray &authString);
     std::optional<QString> secretOf(const QString &orderId) const;
     void forgetOldUids(qint64 now);
 

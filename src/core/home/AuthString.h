@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace corvane {
 
@@ -24,5 +25,24 @@ QString makeAuthString(const AuthFields &fields);
 
 // Whole seconds since 1970-01-01 00:00 UTC, the clock the service checks the string against.
 qint64 authTimeNow();
+
+// What a signed string says, read back from it: the service checks it this way, and a tunnel's
+// stored configuration tells which order and choices it runs with. Texts stay as they were
+// written, so the signature can be checked over them.
+struct AuthStringFields
+{
+    QString orderId;
+    QString time;
+    QString sign;
+    // None when the string names no province.
+    std::optional<qint64> pid;
+    qint64 nd = 0;
+    qint64 sip = 0;
+    QString uid;
+};
+
+// None unless orderId, time, sign, nd, sip and uid are all there (time, nd, sip, uid and pid as
+// whole numbers).
+std::optional<AuthStringFields> parseAuthString(const QString &text);
 
 } // namespace corvane

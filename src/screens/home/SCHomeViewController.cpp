@@ -1,7 +1,6 @@
 #include "screens/home/SCHomeViewController.h"
 
 #include "core/home/OrderTexts.h"
-#include "core/home/ServiceTunnel.h"
 #include "core/state/LocalState.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/log/Log.h"
@@ -40,7 +39,9 @@ const QString kDisconnecting = QStringLiteral("断开中...");
 const QString kSwitching = QStringLiteral("切换中...");
 } // namespace
 
-SCHomeViewController::SCHomeViewController(QWidget *parent) : SCBaseViewController(parent)
+SCHomeViewController::SCHomeViewController(QWidget *parent)
+    : SCBaseViewController(parent), m_road(VpnManager::shared(), this),
+      isChange(m_road.isChanging())
 {
     setTitle(QStringLiteral("首页"));
     NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this,
@@ -222,19 +223,9 @@ void SCHomeViewController::connectVPN(QAbstractButton *sender)
     const QPointer<QAbstractButton> button(sender);
     if (button)
         setUserInteractionEnabled(button, false);
-    // The tunnel's status when the step runs decides, not the one at the tap.
-    delay(kStepDelay, this, [this, button] {
-        VpnManager &manager = VpnManager::shared();
-        if (manager.vpnStatus != VPNStatus::off) {
+    m_road.toggleLater(currentOrder, pid, [this, button](TunnelRoad::Toggle toggle) {
+        if (toggle == TunnelRoad::Toggle::disconnecting)
             setConnectTitle(kDisconnecting);
-            if (button)
-                setUserInteractionEnabled(button, true);
-            manager.disconnectTunnel();
-            return;
-        }
-        ServiceTunnel::fillManager(manager, ServiceTunnel::drawUid());
-        manager.auth = client().makeAuthString();
-        manager.connectTunnel();
         if (button)
             setUserInteractionEnabled(button, true);
     });
@@ -242,10 +233,9 @@ void SCHomeViewController::connectVPN(QAbstractButton *sender)
 
 void SCHomeViewController::changeIP()
 {
-    isChange = true;
+    m_road.beginChange();
     showIPArea(false);
     setConnectTitle(kSwitching);
-    delay(kStepDelay, this, [] { VpnManager::shared().disconnectTunnel(); });
 }
 
 void SCHomeViewController::onVPNStatusChanged()
@@ -260,12 +250,13 @@ void SCHomeViewController::onVPNStatusChanged()
 
 void SCHomeViewController::applyStatus()
 {
+    // Off during a change is the second half of it: connect again, leaving the title to that.
+    const bool reconnecting = isChange && status == VPNStatus::off;
+    m_road.statusChanged(status, [this] { connectVPN(connectBtn); });
+    if (reconnecting)
+        return;
     switch (status) {
     case VPNStatus::off:
-        if (isChange) {
-            connectVPN(connectBtn);
-            return;
-        }
         showIPArea(false);
         setConnectTitle(Localization::string(QStringLiteral("connect")));
         return;
@@ -273,7 +264,6 @@ void SCHomeViewController::applyStatus()
         setConnectTitle(kConnecting);
         return;
     case VPNStatus::on:
-        isChange = false;
         showIPArea(true);
         setConnectTitle(Localization::string(QStringLiteral("disconnect")));
         return;

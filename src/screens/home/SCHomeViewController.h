@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/home/TunnelRoad.h"
 #include "core/vpn/VPNStatus.h"
 #include "screens/province/ProvinceProtocol.h"
 #include "ui/shell/SCBaseViewController.h"
@@ -32,7 +33,7 @@ class SCHomeViewController final : public SCBaseViewController, public ProvinceP
     Q_DISABLE_COPY_MOVE(SCHomeViewController)
 
 public:
-    static constexpr double kStepDelay = 1.0;
+    static constexpr double kStepDelay = TunnelRoad::kStepDelay;
     static constexpr double kAreaAnimation = 0.5;
 
     explicit SCHomeViewController(QWidget *parent = nullptr);
@@ -64,7 +65,13 @@ public:
     QPointer<QPushButton> connectBtn;
     QPointer<QLabel> residueLbl;
 
-    bool isChange = false;
+private:
+    // Declared before the state that reads it.
+    TunnelRoad m_road;
+
+public:
+    // A change of exit address is under way; the road keeps it.
+    const bool &isChange;
     std::shared_ptr<SCOrder> currentOrder;
     qint64 pid = -1;
     VPNStatus status = VPNStatus::off;

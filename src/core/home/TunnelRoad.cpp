@@ -1,0 +1,56 @@
+#include "core/home/TunnelRoad.h"
+
+#include "core/home/AuthString.h"
+#include "core/home/ServiceTunnel.h"
+#include "core/vpn/VpnManager.h"
+#include "platform/scheduling/Scheduler.h"
+
+namespace corvane {
+
+TunnelRoad::TunnelRoad(VpnManager &manager, QObject *parent) : QObject(parent), m_manager(manager)
+{}
+
+TunnelRoad::~TunnelRoad() = default;
+
+void TunnelRoad::connectNow(const SCOrder &order, qint64 pid)
+{
+    ServiceTunnel::fillManager(m_manager, ServiceTunnel::drawUid());
+    m_manager.auth = makeAuthString(ServiceTunnel::authFields(order, pid, m_manager));
+    m_manager.connectTunnel();
+}
+
+void TunnelRoad::toggleLater(std::shared_ptr<const SCOrder> order, qint64 pid,
+                             std::function<void(Toggle)> done)
+{
+    // The tunnel's status when the step runs decides, not the one at the tap.
+    delay(kStepDelay, this, [this, order = std::move(order), pid, done = std::move(done)] {
+        if (m_manager.vpnStatus != VPNStatus::off) {
+            m_manager.disconnectTunnel();
+            if (done)
+                done(Toggle::disconnecting);
+            return;
+        }
+        if (order)
+            connectNow(*order, pid);
+        if (done)
+            done(Toggle::connecting);
+    });
+}
+
+void TunnelRoad::beginChange()
+{
+    m_changing = true;
+    delay(kStepDelay, this, [this] { m_manager.disconnectTunnel(); });
+}
+
+void TunnelRoad::statusChanged(VPNStatus status, const std::function<void()> &reconnect)
+{
+    if (status == VPNStatus::on) {
+        m_changing = false;
+        return;
+    }
+    if (status == VPNStatus::off && m_changing && reconnect)
+        reconnect();
+}
+
+} // namespace corvane
