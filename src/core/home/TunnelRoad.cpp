@@ -47,9 +47,20 @@ void TunnelRoad::statusChanged(VPNStatus status, const std::function<void()> &re
 {
     if (status == VPNStatus::on) {
         m_changing = false;
+        m_reconnecting = false;
         return;
     }
-    if (status == VPNStatus::off && m_changing && reconnect)
+    if (status != VPNStatus::off || !m_changing)
+        return;
+    // Off again after the reconnect: the service or the tunnel refused it. Trying again would
+    // only repeat that every second, so the change ends here, with the tunnel off.
+    if (m_reconnecting) {
+        m_changing = false;
+        m_reconnecting = false;
+        return;
+    }
+    m_reconnecting = true;
+    if (reconnect)
         reconnect();
 }
 

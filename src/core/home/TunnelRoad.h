@@ -44,13 +44,15 @@ public:
     const bool &isChanging() const { return m_changing; }
     // Starts a change: a second from now the tunnel stops.
     void beginChange();
-    // Each new status of the tunnel: during a change `off` runs `reconnect` (which connects
-    // again, a step later), and `on` ends the change.
+    // Each new status of the tunnel: during a change the first `off` runs `reconnect` (which
+    // connects again, a step later), and `on` ends the change; an `off` after the reconnect
+    // ends it too, failed.
     void statusChanged(VPNStatus status, const std::function<void()> &reconnect);
 
 private:
     VpnManager &m_manager;
     bool m_changing = false;
+    bool m_reconnecting = false;
 };
 
 } // namespace corvane

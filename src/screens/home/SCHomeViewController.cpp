@@ -251,8 +251,11 @@ void SCHomeViewController::onVPNStatusChanged()
 void SCHomeViewController::applyStatus()
 {
     // Off during a change is the second half of it: connect again, leaving the title to that.
-    const bool reconnecting = isChange && status == VPNStatus::off;
-    m_road.statusChanged(status, [this] { connectVPN(connectBtn); });
+    bool reconnecting = false;
+    m_road.statusChanged(status, [this, &reconnecting] {
+        reconnecting = true;
+        connectVPN(connectBtn);
+    });
     if (reconnecting)
         return;
     switch (status) {

@@ -120,6 +120,23 @@ private Q_SLOTS:
         QCOMPARE(reconnects, 1);
     }
 
+    void aRefusedReconnectEndsTheChange()
+    {
+        TunnelRoad road(*m_manager);
+        int reconnects = 0;
+        const auto reconnect = [&reconnects] { ++reconnects; };
+        road.beginChange();
+        road.statusChanged(VPNStatus::off, reconnect);
+        road.statusChanged(VPNStatus::connecting, reconnect);
+        road.statusChanged(VPNStatus::off, reconnect);
+        QCOMPARE(reconnects, 1);
+        QVERIFY(!road.isChanging());
+        // The next change starts afresh.
+        road.beginChange();
+        road.statusChanged(VPNStatus::off, reconnect);
+        QCOMPARE(reconnects, 2);
+    }
+
     void aRoadGoneDropsItsPendingSteps()
     {
         setTunnel(TunnelStatus::Connected);

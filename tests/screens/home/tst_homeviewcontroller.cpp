@@ -429,6 +429,28 @@ private Q_SLOTS:
         QVERIFY(alphaOf(m_screen->IPLbl) > 0.0 && alphaOf(m_screen->IPLbl) < 1.0);
     }
 
+    void aRefusedReconnectEndsTheChange()
+    {
+        bringUp();
+        QTest::mouseClick(m_screen->changeIPBtn, Qt::LeftButton);
+        m_clock->advance(1.0);
+        drain();
+        setTunnel(TunnelStatus::Disconnecting);
+        setTunnel(TunnelStatus::Disconnected);
+        m_clock->advance(1.0);
+        drain();
+        const int starts = connection()->startCount();
+        setTunnel(TunnelStatus::Connecting);
+        // The service turns the new string down: the tunnel falls back to off.
+        setTunnel(TunnelStatus::Disconnected);
+        QVERIFY(!m_screen->isChange);
+        QCOMPARE(title(), kConnect);
+        m_clock->advance(2.0);
+        drain();
+        QCOMPARE(connection()->startCount(), starts);
+        QVERIFY(isUserInteractionEnabled(m_screen->connectBtn));
+    }
+
     void choicesGoIntoTheSignedString()
     {
         pickFirstOrder();
