@@ -2,7 +2,7 @@
 #include "app/ConnectOnLaunch.h"
 #include "app/DemoServiceProcess.h"
 #include "app/HeadlessLaunch.h"
-#include "app/LaunchEnvironment.h"
+#include "app/launch/LaunchEnvironment.h"
 #include "app/QuickConnectDemo.h"
 #include "app/RoadDemo.h"
 #include "app/TunnelStatusLine.h"

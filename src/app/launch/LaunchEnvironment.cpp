@@ -1,4 +1,4 @@
-#include "app/LaunchEnvironment.h"
+#include "app/launch/LaunchEnvironment.h"
 
 #include "core/vpn/VpnManager.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
@@ -39,11 +39,14 @@ QString LaunchEnvironment::demoService(const QProcessEnvironment &environment)
                : set;
 }
 
-void LaunchEnvironment::install(const QProcessEnvironment &environment)
+TunnelProfileStore *LaunchEnvironment::install(const QProcessEnvironment &environment)
 {
     ServiceEndpoints::install(endpoints(environment));
-    VpnManager::installSharedStore(std::make_unique<LinuxTunnelProfileStore>(
-        LinuxTunnelProfileStore::defaultLocations(tunnelHelper(environment))));
+    auto store = std::make_unique<LinuxTunnelProfileStore>(
+        LinuxTunnelProfileStore::defaultLocations(tunnelHelper(environment)));
+    // The manager takes the store over and never lets it go, so the pointer stays good.
+    TunnelProfileStore *installed = store.get();
+    return VpnManager::installSharedStore(std::move(store)) ? installed : nullptr;
 }
 
 } // namespace corvane

@@ -7,6 +7,8 @@
 
 namespace corvane {
 
+class TunnelProfileStore;
+
 // The run-time overrides, read here and nowhere else in the application: CORVANE_SERVICE_URL,
 // CORVANE_LOOKUP_URL, CORVANE_TUNNEL_HOST, CORVANE_RELAY_HOST, CORVANE_TUNNEL_HELPER and
 // CORVANE_DEMO_SERVICE. Unset or empty variables keep the built-in values.
@@ -23,8 +25,9 @@ public:
     demoService(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 
     // Hands the overrides down before anything below the application uses them: the
-    // endpoints, and the tunnel store with its helper program.
-    static void
+    // endpoints, and the tunnel store with its helper program, which it returns (null when the
+    // tunnel manager was already made on another store).
+    static TunnelProfileStore *
     install(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 };
 
