@@ -1,0 +1,40 @@
+#pragma once
+
+#include "core/model/SCOrderContent.h"
+#include "ctl/TunnelCommand.h"
+
+namespace corvane {
+
+class StoredSignIn;
+
+// corvanectl change-ip: the home screen's change of exit address for the running tunnel: a
+// stop, and once it is off a connect with a fresh uid and string for the same order and
+// choices.
+class ChangeIpCommand final : public TunnelCommand
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ChangeIpCommand)
+
+public:
+    explicit ChangeIpCommand(TunnelProfileStore &store, QObject *parent = nullptr);
+    ~ChangeIpCommand() override;
+
+    QString summary() const override;
+
+protected:
+    void declare(QCommandLineParser &parser) override;
+    void run(const QCommandLineParser &parser) override;
+
+private:
+    void change(const std::shared_ptr<SCOrderContent> &orders);
+    void follow(VPNStatus status);
+
+    StoredSignIn *m_signIn;
+    AuthStringFields m_running;
+    std::shared_ptr<SCOrder> m_order;
+    bool m_wait = false;
+    bool m_json = false;
+    bool m_reconnected = false;
+};
+
+} // namespace corvane

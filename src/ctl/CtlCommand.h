@@ -1,0 +1,57 @@
+#pragma once
+
+#include "ctl/CtlExit.h"
+
+#include <QCommandLineParser>
+#include <QJsonObject>
+#include <QObject>
+#include <QStringList>
+
+namespace corvane {
+
+// One subcommand of corvanectl: it reads its own options, does its work on the event loop and
+// reports the exit code once, through finished().
+class CtlCommand : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CtlCommand)
+
+public:
+    // How long a command waits for the tunnel or the service unless told otherwise.
+    static constexpr int kDefaultTimeoutSeconds = 60;
+
+    explicit CtlCommand(QString name, QObject *parent = nullptr);
+    ~CtlCommand() override;
+
+    QString name() const { return m_name; }
+    // What `corvanectl --help` says of the command, in one line.
+    virtual QString summary() const = 0;
+    // Reads `arguments` (those after the command's name) and starts.
+    void start(const QStringList &arguments);
+
+Q_SIGNALS:
+    void finished(int code);
+
+protected:
+    // Adds the command's options to `parser`.
+    virtual void declare(QCommandLineParser &parser) = 0;
+    // Starts the work with the options read; a usage error ends it through finish().
+    virtual void run(const QCommandLineParser &parser) = 0;
+
+    // Ends the command: `message` goes to standard error unless the command succeeded.
+    void finish(CtlExit code, const QString &message = {});
+    bool isFinished() const { return m_finished; }
+    // The --timeout option every waiting command offers.
+    void declareTimeout(QCommandLineParser &parser);
+    int timeoutSeconds(const QCommandLineParser &parser) const;
+
+    static void printLine(const QString &line);
+    static void printJson(const QJsonObject &object);
+
+private:
+    QString m_name;
+    bool m_finished = false;
+    bool m_hasTimeout = false;
+};
+
+} // namespace corvane

@@ -1,0 +1,16 @@
+#pragma once
+
+namespace corvane {
+
+// corvanectl's exit codes, the contract scripts test against.
+enum class CtlExit
+{
+    done = 0,
+    usage = 2,
+    notSignedIn = 3,
+    refused = 4,
+    tunnelFailed = 5,
+    timedOut = 6,
+};
+
+} // namespace corvane

@@ -1,0 +1,81 @@
+#include "ctl/LoginCommand.h"
+
+#include "core/login/LoginForm.h"
+#include "core/login/SCLoginClient.h"
+#include "core/state/LocalState.h"
+#include "ctl/PasswordInput.h"
+
+#include <QTimer>
+
+namespace corvane {
+
+namespace {
+const QCommandLineOption kMobile(QStringLiteral("mobile"),
+                                 QStringLiteral("The mobile number the orders were bought with."),
+                                 QStringLiteral("number"));
+const QCommandLineOption kPasswordStdin(
+    QStringLiteral("password-stdin"),
+    QStringLiteral("Read the password from the first line of standard input instead of asking "
+                   "on the terminal."));
+} // namespace
+
+LoginCommand::LoginCommand(QObject *parent) : CtlCommand(QStringLiteral("login"), parent) {}
+
+LoginCommand::~LoginCommand() = default;
+
+QString LoginCommand::summary() const
+{
+    return QStringLiteral("Sign in and keep the credentials for the other commands.");
+}
+
+void LoginCommand::declare(QCommandLineParser &parser)
+{
+    parser.addOption(kMobile);
+    parser.addOption(kPasswordStdin);
+    declareTimeout(parser);
+}
+
+void LoginCommand::run(const QCommandLineParser &parser)
+{
+    if (!parser.isSet(kMobile)) {
+        finish(CtlExit::usage, QStringLiteral("--mobile is required"));
+        return;
+    }
+    QString password;
+    if (parser.isSet(kPasswordStdin)) {
+        password = PasswordInput::fromStandardInput();
+    } else if (const std::optional<QString> typed =
+                   PasswordInput::prompt(QStringLiteral("密码："))) {
+        password = *typed;
+    } else {
+        finish(CtlExit::usage,
+               QStringLiteral("no terminal to ask for the password on: use --password-stdin"));
+        return;
+    }
+    auto checked = LoginForm::check(parser.value(kMobile), password);
+    if (const auto *message = std::get_if<QString>(&checked)) {
+        finish(CtlExit::usage, *message);
+        return;
+    }
+    const LoginRequest request = std::get<LoginRequest>(std::move(checked));
+    m_client = std::make_unique<SCLoginClient>(*this);
+    m_client->successBlock = [this, request](const std::any &payload) {
+        LocalState &state = LocalState::shared();
+        state.setPhoneNum(request.mobile);
+        state.setPwdNum(request.password);
+        const auto orders = std::any_cast<std::shared_ptr<SCOrderContent>>(payload);
+        finish(CtlExit::done, QStringLiteral("已登录 %1：%2 个订单")
+                                  .arg(request.mobile)
+                                  .arg(orders->orderInfoList.size()));
+    };
+    m_client->failureBlock = [this](const SCNetError &error) {
+        finish(CtlExit::refused,
+               LoginForm::userMessage(error.message.value_or(QStringLiteral("请求服务器失败"))));
+    };
+    m_client->login(request.mobile, request.encodedPassword);
+    QTimer::singleShot(timeoutSeconds(parser) * 1000, this, [this] {
+        finish(CtlExit::timedOut, QStringLiteral("the service did not answer in time"));
+    });
+}
+
+} // namespace corvane

@@ -1,0 +1,82 @@
+#include "ctl/StatusCommand.h"
+
+#include <QDateTime>
+
+namespace corvane {
+
+namespace {
+const QCommandLineOption kJson(QStringLiteral("json"),
+                               QStringLiteral("Print the status as one JSON object (one per line "
+                                              "with --watch)."));
+const QCommandLineOption kWatch(QStringLiteral("watch"),
+                                QStringLiteral("Print a line for every change until interrupted."));
+} // namespace
+
+StatusCommand::StatusCommand(TunnelProfileStore &store, QObject *parent)
+    : TunnelCommand(QStringLiteral("status"), store, parent)
+{}
+
+StatusCommand::~StatusCommand() = default;
+
+QString StatusCommand::summary() const
+{
+    return QStringLiteral("Tell the tunnel's status, order, province and public address.");
+}
+
+void StatusCommand::declare(QCommandLineParser &parser)
+{
+    parser.addOptions({kJson, kWatch});
+}
+
+void StatusCommand::run(const QCommandLineParser &parser)
+{
+    m_json = parser.isSet(kJson);
+    m_watch = parser.isSet(kWatch);
+    if (m_watch)
+        session().onStatusChanged([this](VPNStatus) { report(); });
+    report();
+}
+
+void StatusCommand::report()
+{
+    // One report at a time, in order; changes meanwhile make one more afterwards.
+    if (m_reporting) {
+        m_again = true;
+        return;
+    }
+    m_reporting = true;
+    session().snapshot([this](const TunnelSession::Snapshot &snapshot) {
+        if (snapshot.status != VPNStatus::on) {
+            print(snapshot, std::nullopt);
+            return;
+        }
+        session().lookUp([this, snapshot](const std::optional<PublicAddressAnswer> &address) {
+            print(snapshot, address);
+        });
+    });
+}
+
+void StatusCommand::print(const TunnelSession::Snapshot &snapshot,
+                          const std::optional<PublicAddressAnswer> &address)
+{
+    if (m_json) {
+        printJson(TunnelSession::toJson(snapshot, address));
+    } else if (m_watch) {
+        const QStringList lines = TunnelSession::toText(snapshot, address);
+        printLine(QDateTime::currentDateTime().toString(Qt::ISODate) + u' ' +
+                  lines.first().mid(lines.first().indexOf(u' ') + 1) + u' ' +
+                  lines.last().mid(lines.last().indexOf(u':') + 2));
+    } else {
+        for (const QString &line : TunnelSession::toText(snapshot, address))
+            printLine(line);
+    }
+    m_reporting = false;
+    if (!m_watch) {
+        finish(CtlExit::done);
+        return;
+    }
+    if (std::exchange(m_again, false))
+        report();
+}
+
+} // namespace corvane

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "ctl/TunnelCommand.h"
+
+namespace corvane {
+
+// corvanectl status: the tunnel's status, order, province, choices and public address, once or,
+// with --watch, a line for every change until interrupted.
+class StatusCommand final : public TunnelCommand
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(StatusCommand)
+
+public:
+    explicit StatusCommand(TunnelProfileStore &store, QObject *parent = nullptr);
+    ~StatusCommand() override;
+
+    QString summary() const override;
+
+protected:
+    void declare(QCommandLineParser &parser) override;
+    void run(const QCommandLineParser &parser) override;
+
+private:
+    void report();
+    void print(const TunnelSession::Snapshot &snapshot,
+               const std::optional<PublicAddressAnswer> &address);
+
+    bool m_json = false;
+    bool m_watch = false;
+    bool m_reporting = false;
+    bool m_again = false;
+};
+
+} // namespace corvane

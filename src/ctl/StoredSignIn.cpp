@@ -1,0 +1,41 @@
+#include "ctl/StoredSignIn.h"
+
+#include "core/login/LoginForm.h"
+#include "core/login/SCLoginClient.h"
+#include "core/state/LocalState.h"
+
+#include <QTimer>
+
+namespace corvane {
+
+StoredSignIn::StoredSignIn(QObject *parent)
+    : QObject(parent), m_client(std::make_unique<SCLoginClient>(*this))
+{}
+
+StoredSignIn::~StoredSignIn() = default;
+
+void StoredSignIn::fetch(Orders orders, Failure failure)
+{
+    LocalState &state = LocalState::shared();
+    const std::optional<QString> mobile = state.phoneNum();
+    const std::optional<QString> password = state.pwdNum();
+    auto checked = LoginForm::check(mobile.value_or(QString()), password.value_or(QString()));
+    if (!mobile || !password || std::holds_alternative<QString>(checked)) {
+        QTimer::singleShot(0, this, [failure] {
+            failure(CtlExit::notSignedIn,
+                    QStringLiteral("未登录：先运行 corvanectl login --mobile <手机号码>"));
+        });
+        return;
+    }
+    const LoginRequest request = std::get<LoginRequest>(std::move(checked));
+    m_client->successBlock = [orders](const std::any &payload) {
+        orders(std::any_cast<std::shared_ptr<SCOrderContent>>(payload));
+    };
+    m_client->failureBlock = [failure](const SCNetError &error) {
+        failure(CtlExit::refused,
+                LoginForm::userMessage(error.message.value_or(QStringLiteral("请求服务器失败"))));
+    };
+    m_client->login(request.mobile, request.encodedPassword);
+}
+
+} // namespace corvane

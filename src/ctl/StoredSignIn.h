@@ -1,0 +1,37 @@
+#pragma once
+
+#include "core/model/SCOrderContent.h"
+#include "ctl/CtlExit.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace corvane {
+
+class SCLoginClient;
+
+// Signs in again with the credentials the last successful sign-in stored, as the sign-in
+// screen would with its pre-filled fields, to get the orders and their secrets: corvanectl
+// keeps neither on disk.
+class StoredSignIn final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(StoredSignIn)
+
+public:
+    using Orders = std::function<void(const std::shared_ptr<SCOrderContent> &orders)>;
+    using Failure = std::function<void(CtlExit code, const QString &message)>;
+
+    explicit StoredSignIn(QObject *parent = nullptr);
+    ~StoredSignIn() override;
+
+    // Exactly one of the two runs, later: not signed in (3), refused (4), or the orders.
+    void fetch(Orders orders, Failure failure);
+
+private:
+    std::unique_ptr<SCLoginClient> m_client;
+};
+
+} // namespace corvane

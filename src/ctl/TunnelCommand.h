@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ctl/CtlCommand.h"
+#include "ctl/TunnelSession.h"
+
+#include <QElapsedTimer>
+#include <memory>
+
+namespace corvane {
+
+class TunnelProfileStore;
+
+// A command that works on the tunnel: it has the session, a deadline, and the way every such
+// command ends once the tunnel is up, by telling the public address.
+class TunnelCommand : public CtlCommand
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TunnelCommand)
+
+public:
+    TunnelCommand(QString name, TunnelProfileStore &store, QObject *parent = nullptr);
+    ~TunnelCommand() override;
+
+protected:
+    TunnelSession &session();
+    // Ends the command with 6 unless it has ended `seconds` from now.
+    void giveUpAfter(int seconds, const QString &waitingFor);
+    // A step after the tunnel came up, tells its public address (as JSON with `json`) and ends.
+    void reportAddress(bool json);
+
+private:
+    TunnelProfileStore &m_store;
+    std::unique_ptr<TunnelSession> m_session;
+};
+
+} // namespace corvane

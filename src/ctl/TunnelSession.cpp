@@ -1,0 +1,124 @@
+#include "ctl/TunnelSession.h"
+
+#include "core/province/ProvinceFile.h"
+#include "core/vpn/VpnManager.h"
+#include "platform/notification/NotificationCenter.h"
+#include "platform/tunnel/TunnelProfileStore.h"
+
+namespace corvane {
+
+namespace {
+
+QJsonValue provinceJson(const std::optional<qint64> &pid)
+{
+    if (!pid)
+        return QJsonValue();
+    const QStringList names = ProvinceFile::load().value_or(QStringList());
+    return QJsonObject{{QStringLiteral("index"), *pid},
+                       {QStringLiteral("name"), *pid >= 0 && *pid < names.size()
+                                                    ? QJsonValue(names.at(*pid))
+                                                    : QJsonValue()}};
+}
+
+} // namespace
+
+TunnelSession::TunnelSession(VpnManager &manager, TunnelProfileStore &store, QObject *parent)
+    : QObject(parent), m_manager(manager), m_store(store), m_road(manager)
+{
+    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this, [this] {
+        if (m_changed)
+            m_changed(m_manager.vpnStatus);
+    });
+}
+
+TunnelSession::~TunnelSession()
+{
+    NotificationCenter::shared().removeObservers(this);
+}
+
+void TunnelSession::snapshot(std::function<void(const Snapshot &)> done)
+{
+    // Requests are answered in order: by the time this load is, the manager's own first load
+    // (made when it was created) has set its status.
+    m_store.loadAll([this, done = std::move(done)](std::optional<QList<TunnelProfilePtr>> profiles,
+                                                   std::optional<TunnelError>) {
+        Snapshot snapshot;
+        snapshot.status = m_manager.vpnStatus;
+        if (profiles && !profiles->isEmpty()) {
+            if (const std::optional<TunnelProtocol> protocol =
+                    profiles->first()->protocolConfiguration()) {
+                snapshot.auth = parseAuthString(
+                    protocol->providerConfiguration.value(QStringLiteral("ss_auth")).toString());
+            }
+        }
+        done(snapshot);
+    });
+}
+
+void TunnelSession::onStatusChanged(std::function<void(VPNStatus)> changed)
+{
+    m_changed = std::move(changed);
+}
+
+void TunnelSession::lookUp(std::function<void(const std::optional<PublicAddressAnswer> &)> done)
+{
+    m_lookup.start([done = std::move(done)](const PublicAddressLookup::Outcome &outcome) {
+        done(outcome.failed ? std::nullopt : outcome.answer);
+    });
+}
+
+QJsonObject TunnelSession::toJson(const Snapshot &snapshot,
+                                  const std::optional<PublicAddressAnswer> &address)
+{
+    QJsonObject json{{QStringLiteral("status"), vpnStatusName(snapshot.status)}};
+    const bool configured = snapshot.auth.has_value();
+    json.insert(QStringLiteral("orderId"),
+                configured ? QJsonValue(snapshot.auth->orderId) : QJsonValue());
+    json.insert(QStringLiteral("province"),
+                configured ? provinceJson(snapshot.auth->pid) : QJsonValue());
+    json.insert(QStringLiteral("dedup"),
+                configured ? QJsonValue(snapshot.auth->nd == 1 ? QStringLiteral("24h")
+                                                               : QStringLiteral("none"))
+                           : QJsonValue());
+    json.insert(QStringLiteral("abnormalIp"),
+                configured ? QJsonValue(snapshot.auth->sip == 0 ? QStringLiteral("on")
+                                                                : QStringLiteral("off"))
+                           : QJsonValue());
+    QJsonValue publicAddress;
+    if (address) {
+        publicAddress = QJsonObject{
+            {QStringLiteral("ip"), address->cip ? QJsonValue(*address->cip) : QJsonValue()},
+            {QStringLiteral("place"), address->placeText()}};
+    }
+    json.insert(QStringLiteral("publicAddress"), publicAddress);
+    return json;
+}
+
+QStringList TunnelSession::toText(const Snapshot &snapshot,
+                                  const std::optional<PublicAddressAnswer> &address)
+{
+    const QJsonObject json = toJson(snapshot, address);
+    const auto text = [](const QJsonValue &value) {
+        return value.isNull() ? QStringLiteral("-") : value.toVariant().toString();
+    };
+    const QJsonObject province = json.value(QStringLiteral("province")).toObject();
+    const QJsonObject exit = json.value(QStringLiteral("publicAddress")).toObject();
+    return {
+        QStringLiteral("status: ") + text(json.value(QStringLiteral("status"))),
+        QStringLiteral("order: ") + text(json.value(QStringLiteral("orderId"))),
+        QStringLiteral("province: ") +
+            (!snapshot.auth ? QStringLiteral("-")
+             : province.isEmpty()
+                 ? QStringLiteral("随机省份")
+                 : text(province.value(QStringLiteral("name"))) + QStringLiteral(" (") +
+                       text(province.value(QStringLiteral("index"))) + u')'),
+        QStringLiteral("dedup: ") + text(json.value(QStringLiteral("dedup"))),
+        QStringLiteral("abnormal-ip: ") + text(json.value(QStringLiteral("abnormalIp"))),
+        QStringLiteral("public address: ") + (exit.isEmpty()
+                                                  ? QStringLiteral("-")
+                                                  : text(exit.value(QStringLiteral("ip"))) + u' ' +
+                                                        text(exit.value(QStringLiteral("place")))),
+    };
+}
+
+} // namespace corvane

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "core/home/AuthString.h"
+#include "core/home/PublicAddressLookup.h"
+#include "core/home/TunnelRoad.h"
+#include "core/vpn/VPNStatus.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <functional>
+#include <optional>
+
+namespace corvane {
+
+class TunnelProfileStore;
+class VpnManager;
+
+// The tunnel as corvanectl sees it: the one profile's status (the same helper channel a window
+// follows), the order and choices its stored configuration was signed for, and the public
+// address while it is up.
+class TunnelSession final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TunnelSession)
+
+public:
+    struct Snapshot
+    {
+        VPNStatus status = VPNStatus::off;
+        // What the stored configuration's signed string says; none without a configuration.
+        std::optional<AuthStringFields> auth;
+    };
+
+    TunnelSession(VpnManager &manager, TunnelProfileStore &store, QObject *parent = nullptr);
+    ~TunnelSession() override;
+
+    VpnManager &manager() { return m_manager; }
+    TunnelRoad &road() { return m_road; }
+
+    // Once the store has answered: the status and the stored configuration.
+    void snapshot(std::function<void(const Snapshot &)> done);
+    // Every status change of the tunnel, in order.
+    void onStatusChanged(std::function<void(VPNStatus)> changed);
+    // The public address now; none when the lookup fails or answers in another shape.
+    void lookUp(std::function<void(const std::optional<PublicAddressAnswer> &)> done);
+
+    // What `status --json` prints, and its one-line text form.
+    static QJsonObject toJson(const Snapshot &snapshot,
+                              const std::optional<PublicAddressAnswer> &address);
+    static QStringList toText(const Snapshot &snapshot,
+                              const std::optional<PublicAddressAnswer> &address);
+
+private:
+    VpnManager &m_manager;
+    TunnelProfileStore &m_store;
+    TunnelRoad m_road;
+    PublicAddressLookup m_lookup;
+    std::function<void(VPNStatus)> m_changed;
+};
+
+} // namespace corvane

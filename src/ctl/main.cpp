@@ -1,0 +1,76 @@
+#include "app/launch/LaunchEnvironment.h"
+#include "ctl/ChangeIpCommand.h"
+#include "ctl/ConnectCommand.h"
+#include "ctl/DisconnectCommand.h"
+#include "ctl/LoginCommand.h"
+#include "ctl/OrdersCommand.h"
+#include "ctl/StatusCommand.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using namespace corvane;
+
+std::vector<std::unique_ptr<CtlCommand>> commands(TunnelProfileStore &store)
+{
+    std::vector<std::unique_ptr<CtlCommand>> list;
+    list.push_back(std::make_unique<LoginCommand>());
+    list.push_back(std::make_unique<OrdersCommand>());
+    list.push_back(std::make_unique<ConnectCommand>(store));
+    list.push_back(std::make_unique<ChangeIpCommand>(store));
+    list.push_back(std::make_unique<StatusCommand>(store));
+    list.push_back(std::make_unique<DisconnectCommand>(store));
+    return list;
+}
+
+QString usage(const std::vector<std::unique_ptr<CtlCommand>> &list)
+{
+    QString text = QStringLiteral(
+        "Usage: corvanectl <command> [options]\n\n"
+        "The exit address under a script's control: Corvane's home screen without a window.\n\n"
+        "Commands:\n");
+    for (const auto &command : list)
+        text += QStringLiteral("  %1%2\n").arg(command->name(), -12).arg(command->summary());
+    text +=
+        QStringLiteral("\nRun corvanectl <command> --help for a command's options.\n\n"
+                       "Exit codes: 0 done, 2 usage, 3 not signed in, 4 refused by the service,\n"
+                       "5 the tunnel failed, 6 timed out.\n");
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("corvanectl"));
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+
+    TunnelProfileStore *store = LaunchEnvironment::install();
+    std::vector<std::unique_ptr<CtlCommand>> list = commands(*store);
+    const QString asked = arguments.value(0);
+    if (asked == QLatin1StringView("--help") || asked == QLatin1StringView("-h") ||
+        asked == QLatin1StringView("help")) {
+        std::fputs(usage(list).toUtf8().constData(), stdout);
+        return 0;
+    }
+    const auto found = std::find_if(list.begin(), list.end(), [&asked](const auto &command) {
+        return command->name() == asked;
+    });
+    if (found == list.end()) {
+        const QString problem = asked.isEmpty() ? QStringLiteral("no command given\n\n")
+                                                : QStringLiteral("no command %1\n\n").arg(asked);
+        std::fputs((problem + usage(list)).toUtf8().constData(), stderr);
+        return static_cast<int>(CtlExit::usage);
+    }
+    CtlCommand *command = found->get();
+    QObject::connect(command, &CtlCommand::finished, &app,
+                     [](int code) { QCoreApplication::exit(code); });
+    QTimer::singleShot(0, command, [command, rest = arguments.mid(1)] { command->start(rest); });
+    return QCoreApplication::exec();
+}
