@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Checks what the bash completion of corvanectl offers.
+set -u
+source "$1"
+failures=0
+expect() {
+    local want=$1
+    shift
+    COMP_WORDS=("$@")
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMPREPLY=()
+    _corvanectl
+    if [ "${COMPREPLY[*]}" != "$want" ]; then
+        echo "after '$*': offered '${COMPREPLY[*]}', expected '$want'"
+        failures=$((failures + 1))
+    fi
+}
+expect "connect change-ip" corvanectl c
+expect "disconnect" corvanectl di
+expect "--json" corvanectl change-ip --wait --j
+expect "--wait" corvanectl connect --w
+expect "none 24h" corvanectl connect --dedup ""
+expect "on off" corvanectl connect --abnormal-ip ""
+expect "--watch" corvanectl status --wa
+expect "" corvanectl login --mobile ""
+exit $((failures > 0))
