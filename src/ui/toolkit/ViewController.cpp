@@ -6,8 +6,10 @@
 #include "ui/toolkit/PresentationOverlay.h"
 #include "ui/toolkit/TabBarController.h"
 #include "ui/toolkit/TabBarItem.h"
+#include "ui/toolkit/UserInteraction.h"
 
 #include <QHideEvent>
+#include <QKeyEvent>
 #include <QShowEvent>
 
 namespace corvane {
@@ -219,6 +221,12 @@ void ViewController::endAppearanceTransition()
     }
     for (ViewController *child : childrenForAppearance())
         child->endAppearanceTransition();
+}
+
+void ViewController::keyPressEvent(QKeyEvent *event)
+{
+    if (!activateFocusedButton(event))
+        QWidget::keyPressEvent(event);
 }
 
 void ViewController::showEvent(QShowEvent *event)
