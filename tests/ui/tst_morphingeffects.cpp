@@ -17,6 +17,13 @@ namespace {
 
 using Phases = QList<MorphingPhases>;
 
+QImage blank(QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
 const Phases kAllPhases{MorphingPhases::start,     MorphingPhases::appear,
                         MorphingPhases::disappear, MorphingPhases::draw,
                         MorphingPhases::progress,  MorphingPhases::skipFrames};
@@ -137,7 +144,7 @@ void TestMorphingEffects::evaporateLimbos()
     m_clock->advance(0.1);
     const float overall = m_label->morphingProgress();
     QVERIFY(overall > 0.0f);
-    const qreal size = m_label->font().pointSizeF();
+    const qreal size = m_label->fontSize();
     auto &closures = m_label->effectClosures();
     const auto disappear =
         closures[MorphingEffects::key(MorphingEffect::evaporate, MorphingPhases::disappear)];
@@ -222,30 +229,43 @@ void TestMorphingEffects::switchingEffectsBetweenTexts()
 void TestMorphingEffects::everyEffectPaintsAWholeMorph_data()
 {
     QTest::addColumn<MorphingEffect>("effect");
+    QTest::addColumn<bool>("pixelSized");
+    // The project's own fonts are sized in pixels; Designer's in points. Both must morph.
     for (int raw = 0; raw < MorphingEffects::allValues().size(); ++raw) {
-        QTest::newRow(qPrintable(MorphingEffects::allValues()[raw]))
-            << static_cast<MorphingEffect>(raw);
+        const QString name = MorphingEffects::allValues()[raw];
+        const auto effect = static_cast<MorphingEffect>(raw);
+        QTest::newRow(qPrintable(name + u", points"_s)) << effect << false;
+        QTest::newRow(qPrintable(name + u", pixels"_s)) << effect << true;
     }
 }
 
 void TestMorphingEffects::everyEffectPaintsAWholeMorph()
 {
     QFETCH(MorphingEffect, effect);
+    QFETCH(bool, pixelSized);
     m_label->setMorphingEffect(effect);
     QFont font = m_label->font();
-    font.setPointSizeF(24);
+    if (pixelSized)
+        font.setPixelSize(32);
+    else
+        font.setPointSizeF(24);
     m_label->setFont(font);
     m_label->setText(u"未连接"_s);
     m_clock->advance(2.0);
     m_label->setText(u"连接中..."_s);
+    int blankFrames = 0;
     for (int frame = 0; frame < 80; ++frame) {
         QImage image(m_label->size(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
         m_label->drawTextInRect(painter, QRectF(m_label->rect()));
         painter.end();
+        if (image == blank(image.size()))
+            ++blankFrames;
         m_clock->advance(0.016);
     }
+    // Characters come and go, but some are on screen in every frame.
+    QCOMPARE(blankFrames, 0);
     QVERIFY(m_label->displayLink()->isPaused());
 
     // The last frame shows the whole new text in full.

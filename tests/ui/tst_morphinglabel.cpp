@@ -52,7 +52,7 @@ private Q_SLOTS:
     void textChangeDuringMorphRestarts();
     void displayLinkPausesAtCompletion();
     void layoutFollowsAlignmentAndSize();
-    void defaultFontIs15Points();
+    void defaultFontIs15Pixels();
     void finalFrameShowsTheNewTextOnly();
 
 private:
@@ -253,7 +253,7 @@ void TestMorphingLabel::progressIsClamped()
 
     const QList<CharacterLimbo> limbos = label->limboOfCharacters();
     QCOMPARE(limbos.size(), 6);
-    const qreal pointSize = label->font().pointSizeF();
+    const qreal pointSize = label->fontSize();
     for (int i = 0; i < 3; ++i) {
         QVERIFY2(qAbs(limbos[i].alpha - oldAlpha[i]) < 1e-4,
                  qPrintable(QString::number(limbos[i].alpha)));
@@ -405,14 +405,19 @@ void TestMorphingLabel::layoutFollowsAlignmentAndSize()
     QCOMPARE(label->previousRects().size(), 0);
 }
 
-void TestMorphingLabel::defaultFontIs15Points()
+void TestMorphingLabel::defaultFontIs15Pixels()
 {
+    // One point is one pixel across the project, so the default is 15 pixels, not points.
     MorphingLabel label(nullptr);
-    QCOMPARE(label.font().pointSizeF(), 15.0);
+    QCOMPARE(label.font().pixelSize(), 15);
+    QCOMPARE(label.fontSize(), 15.0);
     QFont font = label.font();
     font.setPointSizeF(22);
     label.setFont(font);
-    QCOMPARE(label.font().pointSizeF(), 22.0);
+    QCOMPARE(label.fontSize(), 22.0);
+    font.setPixelSize(18);
+    label.setFont(font);
+    QCOMPARE(label.fontSize(), 18.0);
 }
 
 void TestMorphingLabel::finalFrameShowsTheNewTextOnly()
@@ -426,7 +431,7 @@ void TestMorphingLabel::finalFrameShowsTheNewTextOnly()
     label->setText(u"xbz"_s);
     tickUntilComplete(*label, log);
 
-    const qreal pointSize = label->font().pointSizeF();
+    const qreal pointSize = label->fontSize();
     for (const CharacterLimbo &limbo : label->limboOfCharacters()) {
         if (limbo.alpha <= 0.0)
             continue;

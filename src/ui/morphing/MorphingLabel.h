@@ -43,8 +43,12 @@ public:
     QString text() const { return m_text; }
     void setText(const QString &text);
 
-    // The label's font, or the application font at 15 points when none was set on it.
+    // The label's font, or the system font at 15 (pixels, which are points here) when none was
+    // set on it.
     QFont font() const;
+    // The size of font() in the unit it was set in: pixels for a pixel-sized font, else points.
+    // Character sizes of the limbos are in this unit.
+    qreal fontSize() const;
     Qt::Alignment alignment() const { return m_alignment; }
     void setAlignment(Qt::Alignment alignment);
     QColor textColor() const;
@@ -140,7 +144,7 @@ private:
     QList<Glyph> layoutCharacters(const QStringList &characters);
     const Shape &shapeOf(const QString &character, const QFont &font);
     QList<Frame> framesOfCharacters() const;
-    void drawCharacter(QPainter &painter, const Frame &frame, const QFont &font, qreal ascent,
+    void drawCharacter(QPainter &painter, const Frame &frame, qreal fontSize, qreal ascent,
                        const QColor &color) const;
     void computeFrameBudget();
 

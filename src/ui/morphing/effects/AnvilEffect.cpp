@@ -112,7 +112,7 @@ void AnvilEffect::load(MorphingLabel &label)
         rect.moveTop(rect.top() - drop + drop * easing::bounce(progress));
         if (progress >= kImpact)
             stirDust(l->emitterView(), progress);
-        return CharacterLimbo{character, rect, 1.0, l->font().pointSizeF(), 0.0};
+        return CharacterLimbo{character, rect, 1.0, l->fontSize(), 0.0};
     };
 }
 

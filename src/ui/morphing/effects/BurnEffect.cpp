@@ -76,7 +76,7 @@ void BurnEffect::load(MorphingLabel &label)
         const QRectF rect = l->newRects().value(index);
         if (progress < 1.0f)
             playFlames(l->emitterView(), index, rect, progress, l->morphingDuration());
-        return CharacterLimbo{character, rect, 1.0, l->font().pointSizeF(), progress};
+        return CharacterLimbo{character, rect, 1.0, l->fontSize(), progress};
     };
 
     label.drawingClosures()[key(effect, MorphingPhases::draw)] = [l](QPainter &painter,
