@@ -9,6 +9,7 @@ packages=(
     libssl-dev openssl
     libgtest-dev libbenchmark-dev
     xvfb xauth fonts-noto-cjk
+    python3 dbus-x11 at-spi2-core python3-pyatspi
 )
 
 missing=()

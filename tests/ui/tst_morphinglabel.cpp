@@ -2,6 +2,7 @@
 #include "ui/morphing/DisplayLink.h"
 #include "ui/morphing/MorphingLabel.h"
 
+#include <QAccessible>
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void displayLinkPausesAtCompletion();
     void layoutFollowsAlignmentAndSize();
     void defaultFontIs15Pixels();
+    void statusIsReadAloud();
     void finalFrameShowsTheNewTextOnly();
 
 private:
@@ -418,6 +420,31 @@ void TestMorphingLabel::defaultFontIs15Pixels()
     font.setPixelSize(18);
     label.setFont(font);
     QCOMPARE(label.fontSize(), 18.0);
+}
+
+void TestMorphingLabel::statusIsReadAloud()
+{
+    auto *label = new MorphingLabel(m_window.get());
+    label->setText(u"未连接"_s);
+    QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(label);
+    QVERIFY(reader);
+    QCOMPARE(reader->role(), QAccessible::StaticText);
+    QCOMPARE(reader->text(QAccessible::Name), u"未连接"_s);
+    QAccessibleTextInterface *text = reader->textInterface();
+    QVERIFY(text);
+    QCOMPARE(text->characterCount(), 3);
+    QCOMPARE(text->text(0, text->characterCount()), u"未连接"_s);
+    QVERIFY(text->characterRect(1).width() > 0);
+
+    // The new text is told at once, before the characters have morphed into it. (Qt hands
+    // the change events only to a live platform bridge; the AT-SPI test listens to them.)
+    label->setText(u"已连接"_s);
+    QCOMPARE(reader->text(QAccessible::Name), u"已连接"_s);
+    QCOMPARE(text->text(0, text->characterCount()), u"已连接"_s);
+
+    // A name given on purpose is kept.
+    label->setAccessibleName(u"状态"_s);
+    QCOMPARE(reader->text(QAccessible::Name), u"状态"_s);
 }
 
 void TestMorphingLabel::finalFrameShowsTheNewTextOnly()

@@ -2,6 +2,7 @@
 
 #include "ui/morphing/DisplayLink.h"
 #include "ui/morphing/EmitterView.h"
+#include "ui/morphing/MorphingLabelAccessible.h"
 #include "ui/morphing/effects/AnvilEffect.h"
 #include "ui/morphing/effects/BurnEffect.h"
 #include "ui/morphing/effects/EvaporateEffect.h"
@@ -9,6 +10,7 @@
 #include "ui/morphing/effects/PixelateEffect.h"
 #include "ui/morphing/effects/SparkleEffect.h"
 
+#include <QAccessible>
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -44,6 +46,7 @@ bool drawsNewCharacter(CharacterDiffResult::Kind kind)
 
 MorphingLabel::MorphingLabel(QWidget *parent) : QWidget(parent)
 {
+    MorphingLabelAccessible::install();
     // A parent given here never reaches event() as a parent change.
     if (parent)
         didMoveToSuperview();
@@ -66,6 +69,7 @@ void MorphingLabel::setText(const QString &text)
     setNeedsLayout();
     updateGeometry();
     update();
+    announceText();
 
     if (!m_morphingEnabled || m_previousText == m_text)
         return;
@@ -83,6 +87,17 @@ void MorphingLabel::setText(const QString &text)
     } else if (m_delegate && m_delegate->morphingDidStart) {
         m_delegate->morphingDidStart(this);
     }
+}
+
+void MorphingLabel::announceText()
+{
+    // A screen reader hears the new text at once, not the characters passing through a morph.
+    if (accessibleName().isEmpty()) {
+        QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&nameChanged);
+    }
+    QAccessibleTextUpdateEvent textChanged(this, 0, m_previousText, m_text);
+    QAccessible::updateAccessibility(&textChanged);
 }
 
 QFont MorphingLabel::font() const

@@ -21,7 +21,8 @@ class EmitterView;
 // A label that morphs each new text in character by character. Effects plug in through the
 // registries, keyed by effect name + phase name; without an entry the built-in scale behaviour
 // applies. Ticks come from a display link that exists only once a morph has run and is paused
-// whenever the label is not morphing.
+// whenever the label is not morphing. Assistive technology reads it as a static text holding
+// the text it morphs towards, and hears each change at once.
 class MorphingLabel final : public QWidget
 {
     Q_OBJECT
@@ -147,6 +148,7 @@ private:
     void drawCharacter(QPainter &painter, const Frame &frame, qreal fontSize, qreal ascent,
                        const QColor &color) const;
     void computeFrameBudget();
+    void announceText();
 
     float m_morphingProgress = 0.0f;
     float m_morphingDuration = 0.6f;
