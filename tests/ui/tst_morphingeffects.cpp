@@ -2,10 +2,12 @@
 #include "ui/morphing/DisplayLink.h"
 #include "ui/morphing/EmitterView.h"
 #include "ui/morphing/MorphingLabel.h"
+#include "ui/tools/Helpers.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 
 using namespace corvane;
@@ -69,6 +71,9 @@ private Q_SLOTS:
     void particleImagesAreResources_data();
     void particleImagesAreResources();
     void emitterPlaysStopsAndGoesIdle();
+    void particlesShowOnALightBackground_data();
+    void particlesShowOnALightBackground();
+    void anvilDropsWithinTheLabel();
 
 private:
     std::unique_ptr<ManualClock> m_clock;
@@ -344,6 +349,62 @@ void TestMorphingEffects::emitterPlaysStopsAndGoesIdle()
 
     view->removeAllEmitters();
     QVERIFY(view->emitters().isEmpty());
+}
+
+void TestMorphingEffects::particlesShowOnALightBackground_data()
+{
+    QTest::addColumn<MorphingEffect>("effect");
+    QTest::newRow("Sparkle") << MorphingEffect::sparkle;
+    QTest::newRow("Burn") << MorphingEffect::burn;
+}
+
+void TestMorphingEffects::particlesShowOnALightBackground()
+{
+    QFETCH(MorphingEffect, effect);
+    m_label->setMorphingEffect(effect);
+    m_label->setFont(systemFont(28));
+    m_label->setText(u"未连接"_s);
+    m_clock->advance(2.0);
+    m_label->setText(u"已连接"_s);
+    m_clock->advance(0.2);
+    EmitterView *view = m_label->findChild<EmitterView *>();
+    QVERIFY(view);
+
+    // The particles alone, over white: the gold and orange ones must stand out from it.
+    QImage image(view->size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    view->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    int coloured = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            const int spread = std::max({pixel.red(), pixel.green(), pixel.blue()}) -
+                               std::min({pixel.red(), pixel.green(), pixel.blue()});
+            coloured += spread > 80 ? 1 : 0;
+        }
+    }
+    QVERIFY2(coloured >= 20, qPrintable(u"%1 coloured pixels"_s.arg(coloured)));
+}
+
+void TestMorphingEffects::anvilDropsWithinTheLabel()
+{
+    m_label->setMorphingEffect(MorphingEffect::anvil);
+    m_label->setFont(systemFont(28));
+    m_label->setText(u"未连接"_s);
+    m_clock->advance(2.0);
+    m_label->setText(u"已连接"_s);
+    const auto appear = m_label->effectClosures().value(
+        MorphingEffects::key(MorphingEffect::anvil, MorphingPhases::appear));
+    QVERIFY(appear);
+    const QRectF place = m_label->newRects().first();
+    QVERIFY(place.top() > 0);
+    // A label draws nothing outside itself, so a glyph dropping from above would show cut off.
+    for (int step = 0; step <= 20; ++step) {
+        const CharacterLimbo limbo = appear(u"已"_s, 0, static_cast<float>(step) / 20.0f);
+        QVERIFY2(limbo.rect.top() >= 0.0, qPrintable(QString::number(limbo.rect.top())));
+    }
+    QCOMPARE(appear(u"已"_s, 0, 0.0f).rect.top(), 0.0);
+    QCOMPARE(appear(u"已"_s, 0, 1.0f).rect, place);
 }
 
 QTEST_MAIN(TestMorphingEffects)

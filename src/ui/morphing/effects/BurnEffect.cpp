@@ -25,7 +25,9 @@ void playFlames(EmitterView *view, int index, const QRectF &rect, float progress
                         [&](EmitterLayer &layer, EmitterCell &cell) {
                             layer.emitterPosition = edge;
                             layer.emitterSize = QSizeF(rect.width(), 1);
-                            layer.renderMode = EmitterLayer::RenderMode::Additive;
+                            // Painted over the background, not added to it: added light
+                            // leaves a light background white and the flames unseen.
+                            layer.renderMode = EmitterLayer::RenderMode::Outline;
                             cell.birthRate = 160;
                             cell.velocity = 30;
                             cell.velocityRange = 15;
