@@ -1,5 +1,8 @@
 #include "ui/gallery/GalleryWidget.h"
 
+#include "ui/toolkit/UserInteraction.h"
+
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QShortcut>
 #include <QStackedWidget>
@@ -55,6 +58,13 @@ void GalleryWidget::setPages(const QList<GalleryPage> &pages)
 QString GalleryWidget::pageTitle(qsizetype index) const
 {
     return index >= 0 && index < m_pages.size() ? m_pages.at(index).title : QString();
+}
+
+void GalleryWidget::keyPressEvent(QKeyEvent *event)
+{
+    // Pages that are not screens get Return on their buttons here.
+    if (!activateFocusedButton(event))
+        QWidget::keyPressEvent(event);
 }
 
 void GalleryWidget::showPage(qsizetype index)

@@ -1,6 +1,7 @@
 #include "ui/gallery/ShellGalleryPages.h"
 
 #include "platform/scheduling/Scheduler.h"
+#include "ui/gallery/GalleryButtonStyle.h"
 #include "ui/gallery/GalleryControlsViewController.h"
 #include "ui/shell/SCBaseNavigationController.h"
 #include "ui/shell/SCBaseRootViewController.h"
@@ -49,10 +50,7 @@ public:
     void addButton(const QString &text, std::function<void()> action)
     {
         auto *button = new QPushButton(text, this);
-        button->setMinimumHeight(44);
-        button->setStyleSheet(
-            QStringLiteral("QPushButton { background: #2E458B; color: white; border-radius: 22px; "
-                           "font-size: 16px; } QPushButton:pressed { background: #233669; }"));
+        applyGalleryButtonStyle(button, 44);
         connect(button, &QPushButton::clicked, this, [action = std::move(action)] { action(); });
         m_layout->insertWidget(m_layout->count() - 1, button);
     }
