@@ -162,6 +162,20 @@ private Q_SLOTS:
         clock.advance(1.0);
     }
 
+    void switchShowsKeyboardFocus()
+    {
+        QWidget window;
+        auto *control = new Switch(&window);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        control->clearFocus();
+        const QImage unfocused = window.grab(control->geometry()).toImage();
+        control->setFocus(Qt::TabFocusReason);
+        QVERIFY(control->hasFocus());
+        QVERIFY(window.grab(control->geometry()).toImage() != unfocused);
+    }
+
     void returnLeavesSwitchesToSpace()
     {
         ViewController screen;
