@@ -23,6 +23,7 @@ GalleryWidget::GalleryWidget(const QList<GalleryPage> &pages, QWidget *parent)
     m_index->setStyleSheet(QStringLiteral("QListWidget { font-size: 17px; border: none; } "
                                           "QListWidget::item { padding: 12px 16px; "
                                           "border-bottom: 1px solid #C8C7CC; }"));
+    m_index->setAccessibleName(QStringLiteral("组件页面"));
     m_stack->addWidget(m_index);
     connect(m_index, &QListWidget::itemActivated, this,
             [this](QListWidgetItem *item) { showPage(m_index->row(item)); });

@@ -184,6 +184,7 @@ public:
         layout->addWidget(m_table);
         m_table->registerCell(QStringLiteral("province"),
                               [](const QString &id) { return new TableViewCell(id); });
+        m_table->setAccessibleName(title());
         m_table->setDataSource(&m_data);
         m_table->selectRow({1, 18});
     }
