@@ -1,15 +1,12 @@
 #pragma once
 
-#include <QString>
-
 class QPushButton;
 
 namespace corvane {
 
-// The look of every button in the gallery: a filled pill in the navigation bar's blue with
-// white text, and a ring in a contrasting colour while it has keyboard focus.
-QString galleryButtonStyleSheet(int height);
-// Applies that look to `button`, `height` points tall.
+// Gives `button`, `height` points tall, the look of every button in the gallery: a filled pill
+// in the navigation bar's blue with white text, ringed in a contrasting colour while it has
+// keyboard focus.
 void applyGalleryButtonStyle(QPushButton *button, int height);
 
 } // namespace corvane

@@ -21,12 +21,6 @@ RoundButton::RoundButton(QWidget *parent) : QPushButton(parent) {}
 
 RoundButton::~RoundButton() = default;
 
-void RoundButton::setFocusRingColor(const QColor &color)
-{
-    m_focusRingColor = color;
-    update();
-}
-
 bool RoundButton::hitButton(const QPoint &pos) const
 {
     const QRectF bounds(rect());
@@ -44,7 +38,7 @@ void RoundButton::paintEvent(QPaintEvent *)
     if (!hasFocus())
         return;
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(m_focusRingColor, kFocusRingWidth));
+    painter.setPen(QPen(Qt::white, kFocusRingWidth));
     painter.setBrush(Qt::NoBrush);
     const QRectF bounds(rect());
     const qreal radius = radiusOf(bounds) - kFocusRingWidth / 2.0;

@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QColor>
 #include <QPushButton>
 
 namespace corvane {
 
 // A push button drawn as the circle inscribed in its rectangle (its style sheet paints the
 // face): only a press inside that circle counts, and keyboard focus shows as a ring along the
-// circle's edge instead of the style's square focus frame.
+// circle's edge (white, for the coloured faces it is made for) instead of the style's square
+// focus frame.
 class RoundButton final : public QPushButton
 {
     Q_OBJECT
@@ -19,15 +19,9 @@ public:
     explicit RoundButton(QWidget *parent = nullptr);
     ~RoundButton() override;
 
-    QColor focusRingColor() const { return m_focusRingColor; }
-    void setFocusRingColor(const QColor &color);
-
 protected:
     bool hitButton(const QPoint &pos) const override;
     void paintEvent(QPaintEvent *event) override;
-
-private:
-    QColor m_focusRingColor{Qt::white};
 };
 
 } // namespace corvane
