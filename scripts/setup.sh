@@ -9,7 +9,7 @@ packages=(
     libssl-dev openssl
     libgtest-dev libbenchmark-dev
     xvfb xauth fonts-noto-cjk
-    dbus dbus-x11 at-spi2-core python3-pyatspi
+    python3 dbus dbus-x11 at-spi2-core python3-pyatspi
 )
 
 missing=()

@@ -41,13 +41,14 @@ def image(shade):
 
 
 def sparkle(x, y):
-    # A four-pointed star with a soft core.
+    # A four-pointed star with a soft core, gold at the core and orange along the rays: pale
+    # colours vanish on a light background, saturated ones show on light and dark alike.
     d = math.hypot(x, y)
     core = max(0.0, 1 - d / 0.35)
     rays = max(0.0, 1 - abs(x) / 0.08) * max(0.0, 1 - abs(y)) + \
         max(0.0, 1 - abs(y) / 0.08) * max(0.0, 1 - abs(x))
     a = min(1.0, core + rays)
-    return 255, 250, 220, 255 * a
+    return 255, 150 + 70 * core, 20 * core, 255 * a
 
 
 def fire(x, y):

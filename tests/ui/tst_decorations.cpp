@@ -8,12 +8,14 @@
 #include "ui/feedback/views/ImageView.h"
 #include "ui/tools/Helpers.h"
 
+#include <QHBoxLayout>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
 #include <QPropertyAnimation>
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 
 using namespace corvane;
 
@@ -129,6 +131,7 @@ private Q_SLOTS:
         QWidget parent;
         auto *view = new QWidget(&parent);
         view->setGeometry(0, 0, 100, 100);
+        parent.show();
         if (type == 0)
             PulseView::startPulse(view, Qt::white);
         else
@@ -143,6 +146,47 @@ private Q_SLOTS:
         clock.advance(period / 2 + 0.02); // just into the next loop
         QVERIFY(qAbs(halo->scale() - scaleAtEnd) < 0.02);
         QVERIFY(halo->width() < 100 * 1.42);
+    }
+
+    void haloFollowsItsViewAndRestsWhileHidden()
+    {
+        ManualClock clock(10);
+        QWidget window;
+        auto *layout = new QHBoxLayout(&window);
+        auto *view = new QWidget(&window);
+        view->setFixedSize(100, 100);
+        layout->addStretch();
+        layout->addWidget(view);
+        layout->addStretch();
+        window.resize(300, 200);
+        window.show();
+        PulseView::startPulse(view, Qt::white, PulseView::radar);
+        PulseHalo *halo = PulseView::externalBorderLayer(view);
+        QVERIFY(halo);
+        clock.advance(0.5);
+
+        // The layout moves the view when the window grows; then the view itself grows.
+        for (const auto &change :
+             QList<std::function<void()>>{[&window] { window.resize(500, 320); },
+                                          [view] { view->setFixedSize(140, 140); }}) {
+            change();
+            layout->activate();
+            QCOMPARE(halo->baseFrame(), view->geometry());
+            const QPointF offset =
+                QRectF(halo->geometry()).center() - QRectF(view->geometry()).center();
+            QVERIFY(offset.manhattanLength() <= 1.0);
+        }
+
+        // A hidden window's halo does not tick; it picks up where it was once shown again.
+        window.hide();
+        const qreal scale = halo->scale();
+        clock.advance(0.5);
+        QCOMPARE(halo->scale(), scale);
+        for (const QAbstractAnimation *animation : halo->findChildren<QAbstractAnimation *>())
+            QCOMPARE(animation->state(), QAbstractAnimation::Paused);
+        window.show();
+        clock.advance(0.3);
+        QVERIFY(halo->scale() > scale);
     }
 
     void hexColorIgnoresHighBits()

@@ -2,10 +2,12 @@
 #include "ui/morphing/DisplayLink.h"
 #include "ui/morphing/EmitterView.h"
 #include "ui/morphing/MorphingLabel.h"
+#include "ui/tools/Helpers.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 
 using namespace corvane;
@@ -16,6 +18,13 @@ Q_DECLARE_METATYPE(MorphingEffect)
 namespace {
 
 using Phases = QList<MorphingPhases>;
+
+QImage blank(QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
 
 const Phases kAllPhases{MorphingPhases::start,     MorphingPhases::appear,
                         MorphingPhases::disappear, MorphingPhases::draw,
@@ -62,6 +71,9 @@ private Q_SLOTS:
     void particleImagesAreResources_data();
     void particleImagesAreResources();
     void emitterPlaysStopsAndGoesIdle();
+    void particlesShowOnALightBackground_data();
+    void particlesShowOnALightBackground();
+    void anvilDropsWithinTheLabel();
 
 private:
     std::unique_ptr<ManualClock> m_clock;
@@ -137,7 +149,7 @@ void TestMorphingEffects::evaporateLimbos()
     m_clock->advance(0.1);
     const float overall = m_label->morphingProgress();
     QVERIFY(overall > 0.0f);
-    const qreal size = m_label->font().pointSizeF();
+    const qreal size = m_label->fontSize();
     auto &closures = m_label->effectClosures();
     const auto disappear =
         closures[MorphingEffects::key(MorphingEffect::evaporate, MorphingPhases::disappear)];
@@ -222,30 +234,43 @@ void TestMorphingEffects::switchingEffectsBetweenTexts()
 void TestMorphingEffects::everyEffectPaintsAWholeMorph_data()
 {
     QTest::addColumn<MorphingEffect>("effect");
+    QTest::addColumn<bool>("pixelSized");
+    // The project's own fonts are sized in pixels; Designer's in points. Both must morph.
     for (int raw = 0; raw < MorphingEffects::allValues().size(); ++raw) {
-        QTest::newRow(qPrintable(MorphingEffects::allValues()[raw]))
-            << static_cast<MorphingEffect>(raw);
+        const QString name = MorphingEffects::allValues()[raw];
+        const auto effect = static_cast<MorphingEffect>(raw);
+        QTest::newRow(qPrintable(name + u", points"_s)) << effect << false;
+        QTest::newRow(qPrintable(name + u", pixels"_s)) << effect << true;
     }
 }
 
 void TestMorphingEffects::everyEffectPaintsAWholeMorph()
 {
     QFETCH(MorphingEffect, effect);
+    QFETCH(bool, pixelSized);
     m_label->setMorphingEffect(effect);
     QFont font = m_label->font();
-    font.setPointSizeF(24);
+    if (pixelSized)
+        font.setPixelSize(32);
+    else
+        font.setPointSizeF(24);
     m_label->setFont(font);
     m_label->setText(u"未连接"_s);
     m_clock->advance(2.0);
     m_label->setText(u"连接中..."_s);
+    int blankFrames = 0;
     for (int frame = 0; frame < 80; ++frame) {
         QImage image(m_label->size(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
         m_label->drawTextInRect(painter, QRectF(m_label->rect()));
         painter.end();
+        if (image == blank(image.size()))
+            ++blankFrames;
         m_clock->advance(0.016);
     }
+    // Characters come and go, but some are on screen in every frame.
+    QCOMPARE(blankFrames, 0);
     QVERIFY(m_label->displayLink()->isPaused());
 
     // The last frame shows the whole new text in full.
@@ -324,6 +349,62 @@ void TestMorphingEffects::emitterPlaysStopsAndGoesIdle()
 
     view->removeAllEmitters();
     QVERIFY(view->emitters().isEmpty());
+}
+
+void TestMorphingEffects::particlesShowOnALightBackground_data()
+{
+    QTest::addColumn<MorphingEffect>("effect");
+    QTest::newRow("Sparkle") << MorphingEffect::sparkle;
+    QTest::newRow("Burn") << MorphingEffect::burn;
+}
+
+void TestMorphingEffects::particlesShowOnALightBackground()
+{
+    QFETCH(MorphingEffect, effect);
+    m_label->setMorphingEffect(effect);
+    m_label->setFont(systemFont(28));
+    m_label->setText(u"未连接"_s);
+    m_clock->advance(2.0);
+    m_label->setText(u"已连接"_s);
+    m_clock->advance(0.2);
+    EmitterView *view = m_label->findChild<EmitterView *>();
+    QVERIFY(view);
+
+    // The particles alone, over white: the gold and orange ones must stand out from it.
+    QImage image(view->size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    view->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    int coloured = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            const int spread = std::max({pixel.red(), pixel.green(), pixel.blue()}) -
+                               std::min({pixel.red(), pixel.green(), pixel.blue()});
+            coloured += spread > 80 ? 1 : 0;
+        }
+    }
+    QVERIFY2(coloured >= 20, qPrintable(u"%1 coloured pixels"_s.arg(coloured)));
+}
+
+void TestMorphingEffects::anvilDropsWithinTheLabel()
+{
+    m_label->setMorphingEffect(MorphingEffect::anvil);
+    m_label->setFont(systemFont(28));
+    m_label->setText(u"未连接"_s);
+    m_clock->advance(2.0);
+    m_label->setText(u"已连接"_s);
+    const auto appear = m_label->effectClosures().value(
+        MorphingEffects::key(MorphingEffect::anvil, MorphingPhases::appear));
+    QVERIFY(appear);
+    const QRectF place = m_label->newRects().first();
+    QVERIFY(place.top() > 0);
+    // A label draws nothing outside itself, so a glyph dropping from above would show cut off.
+    for (int step = 0; step <= 20; ++step) {
+        const CharacterLimbo limbo = appear(u"已"_s, 0, static_cast<float>(step) / 20.0f);
+        QVERIFY2(limbo.rect.top() >= 0.0, qPrintable(QString::number(limbo.rect.top())));
+    }
+    QCOMPARE(appear(u"已"_s, 0, 0.0f).rect.top(), 0.0);
+    QCOMPARE(appear(u"已"_s, 0, 1.0f).rect, place);
 }
 
 QTEST_MAIN(TestMorphingEffects)

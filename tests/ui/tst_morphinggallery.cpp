@@ -3,8 +3,10 @@
 #include "ui/morphing/DisplayLink.h"
 #include "ui/morphing/MorphingLabel.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 
 using namespace corvane;
@@ -15,6 +17,7 @@ class TestMorphingGallery final : public QObject
 
 private Q_SLOTS:
     void buttonMorphsEveryEffect();
+    void effectNamesSitLevelWithTheirText();
 };
 
 void TestMorphingGallery::buttonMorphsEveryEffect()
@@ -51,6 +54,29 @@ void TestMorphingGallery::buttonMorphsEveryEffect()
     }
     for (MorphingLabel *label : labels)
         QVERIFY(label->displayLink()->isPaused());
+}
+
+void TestMorphingGallery::effectNamesSitLevelWithTheirText()
+{
+    QWidget host;
+    host.resize(375, 812);
+    QWidget *page = morphingGalleryPages().first().make(&host);
+    page->resize(host.size());
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    const QList<QLabel *> names = page->findChildren<QLabel *>();
+    for (MorphingLabel *label : page->findChildren<MorphingLabel *>()) {
+        const QString name = MorphingEffects::name(label->morphingEffect());
+        const auto found = std::find_if(names.cbegin(), names.cend(), [&name](QLabel *candidate) {
+            return candidate->text() == name;
+        });
+        QVERIFY2(found != names.cend(), qPrintable(name));
+        const qreal nameMiddle = QRectF((*found)->geometry()).center().y();
+        const qreal textMiddle = QRectF(label->geometry()).center().y();
+        QVERIFY2(
+            qAbs(nameMiddle - textMiddle) <= 2.0,
+            qPrintable(name + QStringLiteral(": %1 against %2").arg(nameMiddle).arg(textMiddle)));
+    }
 }
 
 QTEST_MAIN(TestMorphingGallery)

@@ -8,6 +8,9 @@
 #include "ui/feedback/toast/ToastManager.h"
 #include "ui/toolkit/ViewTag.h"
 
+#include <QAccessible>
+#include <QFontMetricsF>
+#include <QLabel>
 #include <QTest>
 #include <memory>
 
@@ -191,6 +194,54 @@ private Q_SLOTS:
             QCOMPARE(toast->height(), 40);
         if (withImage)
             QCOMPARE(toast->height(), 20 + 48 + 12 + 20);
+    }
+
+    void longTextWrapsAnywhereAndElides_data()
+    {
+        QTest::addColumn<QSize>("hostSize");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("elided");
+        QTest::newRow("one long word")
+            << QSize(375, 812) << QString(120, QLatin1Char('W')) << false;
+        QTest::newRow("a long address among words")
+            << QSize(375, 812)
+            << QStringLiteral("无法打开 https://corvane.example/orders/20240101/"
+                              "0123456789abcdefghijklmnopqrstuvwxyz 请稍后再试")
+            << false;
+        QTest::newRow("more than the bubble holds")
+            << QSize(375, 120) << QString(600, QLatin1Char('W')) << true;
+    }
+
+    void longTextWrapsAnywhereAndElides()
+    {
+        QFETCH(QSize, hostSize);
+        QFETCH(QString, message);
+        QFETCH(bool, elided);
+        m_host->resize(hostSize);
+        const ToastStyle &style = ToastManager::shared().style;
+        const auto built =
+            ToastBuilder::toastView(m_host.get(), message, std::nullopt, QPixmap(), style);
+        QVERIFY(std::holds_alternative<QWidget *>(built));
+        auto *label = std::get<QWidget *>(built)->findChild<QLabel *>();
+        QVERIFY(label);
+
+        // Every line the label shows fits its width whole: no glyph is cut at the edge.
+        const QFontMetricsF metrics(label->font());
+        const QStringList lines = label->text().split(QLatin1Char('\n'));
+        QVERIFY(lines.size() > 1);
+        for (const QString &line : lines) {
+            QVERIFY2(metrics.horizontalAdvance(line) <= label->width(), qPrintable(line));
+            QVERIFY(!line.isEmpty());
+        }
+        QVERIFY(label->height() <= hostSize.height() * style.maxHeightPercentage);
+        QVERIFY(label->height() >= metrics.lineSpacing() * lines.size() - 1);
+        QCOMPARE(lines.last().endsWith(QChar(0x2026)), elided);
+        if (!elided) {
+            QString joined = lines.join(QString());
+            QCOMPARE(joined.remove(QLatin1Char(' ')), QString(message).remove(QLatin1Char(' ')));
+        }
+        // Assistive technology reads the whole message, not the broken lines.
+        QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), message);
     }
 
     void loadingViewGoesOneSecondAfterTheRequest()

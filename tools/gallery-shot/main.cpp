@@ -1,6 +1,8 @@
-// corvane-gallery-shot <folder>: shows each page of the shell gallery, lets its animations
-// settle in real time, and saves the window as <folder>/<nn>.png (00 is the index).
+// corvane-gallery-shot <folder>: shows each page of the gallery, lets its animations settle in
+// real time, and saves the window as <folder>/<nn>.png (00 is the index).
+#include "ui/gallery/FeedbackGalleryPages.h"
 #include "ui/gallery/GalleryWidget.h"
+#include "ui/gallery/MorphingGalleryPages.h"
 #include "ui/gallery/ShellGalleryPages.h"
 
 #include <QApplication>
@@ -31,7 +33,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "cannot create %s\n", qPrintable(args.at(1)));
         return 1;
     }
-    corvane::GalleryWidget gallery(corvane::shellGalleryPages());
+    corvane::GalleryWidget gallery(corvane::shellGalleryPages() + corvane::feedbackGalleryPages() +
+                                   corvane::morphingGalleryPages());
     gallery.show();
     for (qsizetype page = -1; page < gallery.pageCount(); ++page) {
         gallery.showPage(page);

@@ -11,6 +11,7 @@
 #include "ui/feedback/toast/ToastHost.h"
 #include "ui/feedback/toast/ToastManager.h"
 #include "ui/feedback/views/ImageView.h"
+#include "ui/gallery/GalleryButtonStyle.h"
 #include "ui/tools/Helpers.h"
 
 #include <QLabel>
@@ -35,7 +36,7 @@ QPushButton *addButton(QWidget *page, const QString &name, const QString &text, 
 {
     auto *button = new QPushButton(text, page);
     button->setObjectName(name);
-    button->setFont(systemFont(14));
+    applyGalleryButtonStyle(button, frame.height());
     button->setGeometry(frame);
     return button;
 }

@@ -1,6 +1,7 @@
 #include "ui/gallery/GalleryControlsViewController.h"
 
 #include "platform/scheduling/Scheduler.h"
+#include "ui/gallery/GalleryButtonStyle.h"
 #include "ui/toolkit/LayoutConstraint.h"
 #include "ui/toolkit/UserInteraction.h"
 #include "ui/toolkit/ViewAnimation.h"
@@ -27,9 +28,12 @@ void GalleryControlsViewController::viewDidLoad()
     m_connectBtn = outlet<QPushButton>(QStringLiteral("connectBtn"));
     if (auto area = outlet<QWidget>(QStringLiteral("ipArea")))
         m_ipTop = new LayoutConstraint(area, LayoutConstraint::Attribute::TopMargin, this);
-    if (auto change = outlet<QPushButton>(QStringLiteral("changeIPBtn")))
+    if (auto change = outlet<QPushButton>(QStringLiteral("changeIPBtn"))) {
+        applyGalleryButtonStyle(change, 44);
         connect(change, &QPushButton::clicked, this, &GalleryControlsViewController::toggleAddress);
+    }
     if (m_connectBtn) {
+        applyGalleryButtonStyle(m_connectBtn, 44);
         connect(m_connectBtn, &QPushButton::clicked, this,
                 &GalleryControlsViewController::connectTapped);
     }

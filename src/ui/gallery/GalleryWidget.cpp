@@ -1,5 +1,8 @@
 #include "ui/gallery/GalleryWidget.h"
 
+#include "ui/toolkit/UserInteraction.h"
+
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QShortcut>
 #include <QStackedWidget>
@@ -20,6 +23,7 @@ GalleryWidget::GalleryWidget(const QList<GalleryPage> &pages, QWidget *parent)
     m_index->setStyleSheet(QStringLiteral("QListWidget { font-size: 17px; border: none; } "
                                           "QListWidget::item { padding: 12px 16px; "
                                           "border-bottom: 1px solid #C8C7CC; }"));
+    m_index->setAccessibleName(QStringLiteral("组件页面"));
     m_stack->addWidget(m_index);
     connect(m_index, &QListWidget::itemActivated, this,
             [this](QListWidgetItem *item) { showPage(m_index->row(item)); });
@@ -55,6 +59,13 @@ void GalleryWidget::setPages(const QList<GalleryPage> &pages)
 QString GalleryWidget::pageTitle(qsizetype index) const
 {
     return index >= 0 && index < m_pages.size() ? m_pages.at(index).title : QString();
+}
+
+void GalleryWidget::keyPressEvent(QKeyEvent *event)
+{
+    // Pages that are not screens get Return on their buttons here.
+    if (!activateFocusedButton(event))
+        QWidget::keyPressEvent(event);
 }
 
 void GalleryWidget::showPage(qsizetype index)

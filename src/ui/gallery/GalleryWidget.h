@@ -31,6 +31,9 @@ public:
     void showPage(qsizetype index);
     qsizetype currentPage() const { return m_current; }
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     QList<GalleryPage> m_pages;
     QList<QWidget *> m_built;

@@ -1,8 +1,11 @@
 #include "ui/gallery/MorphingGalleryPages.h"
 
+#include "ui/gallery/GalleryButtonStyle.h"
 #include "ui/morphing/MorphingLabel.h"
+#include "ui/tools/Helpers.h"
 
-#include <QFormLayout>
+#include <QGridLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <memory>
@@ -10,6 +13,9 @@
 namespace corvane {
 
 namespace {
+
+constexpr int kTextSize = 28;
+constexpr int kRowHeight = 76;
 
 QWidget *makeMorphingPage(QWidget *parent)
 {
@@ -20,23 +26,29 @@ QWidget *makeMorphingPage(QWidget *parent)
     };
     auto *page = new QWidget(parent);
     auto *layout = new QVBoxLayout(page);
-    auto *form = new QFormLayout;
-    layout->addLayout(form);
+    auto *rows = new QGridLayout;
+    rows->setHorizontalSpacing(12);
+    rows->setColumnStretch(1, 1);
+    layout->addLayout(rows);
 
     QList<MorphingLabel *> labels;
     for (int raw = 0; raw < MorphingEffects::allValues().size(); ++raw) {
+        // Each name sits level with its text, and the label leaves room above the text for
+        // the anvil's drop.
+        auto *name = new QLabel(MorphingEffects::allValues().at(raw), page);
+        name->setFont(systemFont(15));
+        rows->addWidget(name, raw, 0, Qt::AlignLeft | Qt::AlignVCenter);
         auto *label = new MorphingLabel(page);
         label->setMorphingEffect(static_cast<MorphingEffect>(raw));
-        QFont font = label->font();
-        font.setPointSizeF(22);
-        label->setFont(font);
-        label->setMinimumSize(260, 44);
+        label->setFont(systemFont(kTextSize));
+        label->setMinimumSize(240, kRowHeight);
         label->setText(texts.first());
-        form->addRow(MorphingEffects::allValues().at(raw), label);
+        rows->addWidget(label, raw, 1);
         labels.append(label);
     }
 
     auto *next = new QPushButton(QStringLiteral("Next text"), page);
+    applyGalleryButtonStyle(next, 44);
     layout->addWidget(next);
     layout->addStretch();
     auto index = std::make_shared<qsizetype>(0);

@@ -1,6 +1,7 @@
 #include "ui/gallery/ShellGalleryPages.h"
 
 #include "platform/scheduling/Scheduler.h"
+#include "ui/gallery/GalleryButtonStyle.h"
 #include "ui/gallery/GalleryControlsViewController.h"
 #include "ui/shell/SCBaseNavigationController.h"
 #include "ui/shell/SCBaseRootViewController.h"
@@ -49,10 +50,7 @@ public:
     void addButton(const QString &text, std::function<void()> action)
     {
         auto *button = new QPushButton(text, this);
-        button->setMinimumHeight(44);
-        button->setStyleSheet(
-            QStringLiteral("QPushButton { background: #2E458B; color: white; border-radius: 22px; "
-                           "font-size: 16px; } QPushButton:pressed { background: #233669; }"));
+        applyGalleryButtonStyle(button, 44);
         connect(button, &QPushButton::clicked, this, [action = std::move(action)] { action(); });
         m_layout->insertWidget(m_layout->count() - 1, button);
     }
@@ -186,6 +184,7 @@ public:
         layout->addWidget(m_table);
         m_table->registerCell(QStringLiteral("province"),
                               [](const QString &id) { return new TableViewCell(id); });
+        m_table->setAccessibleName(title());
         m_table->setDataSource(&m_data);
         m_table->selectRow({1, 18});
     }

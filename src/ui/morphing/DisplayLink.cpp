@@ -32,6 +32,7 @@ void DisplayLink::setPaused(bool paused)
         resume();
     } else if (state() == QAbstractAnimation::Stopped) {
         m_lastTime = 0;
+        m_lastTickMs = 0.0;
         start();
     }
 }
@@ -41,12 +42,14 @@ void DisplayLink::updateCurrentTime(int currentTime)
     // Starting sets the time to zero synchronously; only a moved clock is a frame.
     if (currentTime == m_lastTime)
         return;
-    // A lower preferred rate leaves out frames, so each tick stands for a whole number of them.
-    const double interval = frameInterval() * m_frameDuration * 1000.0;
-    if (currentTime - m_lastTime < interval - m_frameDuration * 500.0)
-        return;
     m_lastTime = currentTime;
-    m_tick();
+    // A lower preferred rate leaves out frames, so each tick stands for a whole number of them.
+    const double period = frameInterval() * m_frameDuration * 1000.0;
+    // Each tick goes to the update nearest to the moment it falls due.
+    while (!isPaused() && currentTime >= m_lastTickMs + period / 2) {
+        m_lastTickMs += period;
+        m_tick();
+    }
 }
 
 } // namespace corvane

@@ -5,9 +5,12 @@
 
 namespace corvane {
 
-// A callback once per frame of Qt's animation timer, which follows the screen refresh. While
-// paused it is off the animation timer entirely, so an idle owner costs no wake-ups; tests drive
-// it with a manual animation driver.
+// A callback once per frame of the screen it serves, driven by Qt's animation timer. That timer
+// keeps its own pace (about 16 ms) whatever the screen's rate, so each of its updates delivers
+// the screen frames that have passed since the last one: on a 120 Hz screen two ticks per update,
+// on a 30 Hz screen one every other update. A frame counter thus lasts the same time on every
+// screen. While paused it is off the animation timer entirely, so an idle owner costs no
+// wake-ups; tests drive it with a manual animation driver.
 class DisplayLink final : public QAbstractAnimation
 {
     Q_OBJECT
@@ -38,6 +41,8 @@ private:
     double m_frameDuration = 1.0 / 60.0;
     int m_preferredFramesPerSecond = 0;
     int m_lastTime = 0;
+    // Animation time, in milliseconds, at which the last tick fell due; the start counts as one.
+    double m_lastTickMs = 0.0;
 };
 
 } // namespace corvane

@@ -2,6 +2,7 @@
 
 #include "ui/morphing/DisplayLink.h"
 #include "ui/morphing/EmitterView.h"
+#include "ui/morphing/MorphingLabelAccessible.h"
 #include "ui/morphing/effects/AnvilEffect.h"
 #include "ui/morphing/effects/BurnEffect.h"
 #include "ui/morphing/effects/EvaporateEffect.h"
@@ -9,6 +10,7 @@
 #include "ui/morphing/effects/PixelateEffect.h"
 #include "ui/morphing/effects/SparkleEffect.h"
 
+#include <QAccessible>
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -27,6 +29,8 @@ constexpr float kFrameNoise = 1e-3f;
 constexpr int kExtraFrames = 5;
 // Plenty for status texts; a label fed ever new text starts its cache over rather than grow.
 constexpr qsizetype kMaxShapes = 512;
+// One point is one logical pixel here, so the default size is given in pixels.
+constexpr int kDefaultFontPixels = 15;
 
 int framesFor(float seconds, float frameRate)
 {
@@ -42,6 +46,7 @@ bool drawsNewCharacter(CharacterDiffResult::Kind kind)
 
 MorphingLabel::MorphingLabel(QWidget *parent) : QWidget(parent)
 {
+    MorphingLabelAccessible::install();
     // A parent given here never reaches event() as a parent change.
     if (parent)
         didMoveToSuperview();
@@ -64,6 +69,7 @@ void MorphingLabel::setText(const QString &text)
     setNeedsLayout();
     updateGeometry();
     update();
+    announceText();
 
     if (!m_morphingEnabled || m_previousText == m_text)
         return;
@@ -83,13 +89,30 @@ void MorphingLabel::setText(const QString &text)
     }
 }
 
+void MorphingLabel::announceText()
+{
+    // A screen reader hears the new text at once, not the characters passing through a morph.
+    if (accessibleName().isEmpty()) {
+        QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&nameChanged);
+    }
+    QAccessibleTextUpdateEvent textChanged(this, 0, m_previousText, m_text);
+    QAccessible::updateAccessibility(&textChanged);
+}
+
 QFont MorphingLabel::font() const
 {
     if (testAttribute(Qt::WA_SetFont))
         return QWidget::font();
     QFont systemFont = QWidget::font();
-    systemFont.setPointSizeF(15);
+    systemFont.setPixelSize(kDefaultFontPixels);
     return systemFont;
+}
+
+qreal MorphingLabel::fontSize() const
+{
+    const QFont labelFont = font();
+    return labelFont.pixelSize() > 0 ? labelFont.pixelSize() : labelFont.pointSizeF();
 }
 
 void MorphingLabel::setAlignment(Qt::Alignment alignment)
@@ -278,7 +301,7 @@ float MorphingLabel::easeOutQuint(float t, float start, float change)
 CharacterLimbo MorphingLabel::limboOfOriginalCharacter(const QString &character, int index,
                                                        float progress) const
 {
-    const qreal pointSize = font().pointSizeF();
+    const qreal pointSize = fontSize();
     CharacterLimbo limbo{character, m_previousRects.value(index), 1.0, pointSize, 0.0};
     const CharacterDiffResult result =
         m_diffResults ? m_diffResults->results.value(index, CharacterDiffResult::deleted())
@@ -319,7 +342,7 @@ CharacterLimbo MorphingLabel::limboOfNewCharacter(const QString &character, int 
         m_effectClosures.constFind(MorphingEffects::key(m_morphingEffect, MorphingPhases::appear));
     if (appear != m_effectClosures.cend())
         return (*appear)(character, index, progress);
-    const qreal pointSize = font().pointSizeF();
+    const qreal pointSize = fontSize();
     CharacterLimbo limbo{character, m_newRects.value(index), m_morphingProgress, pointSize, 0.0};
     limbo.size =
         std::max<qreal>(easeOutQuint(progress, 0.0f, static_cast<float>(pointSize)), kMinimumSize);
@@ -387,14 +410,15 @@ void MorphingLabel::drawTextInRect(QPainter &painter, const QRectF &rect) const
     const bool hasDraw = draw != m_drawingClosures.cend();
     painter.setFont(labelFont);
     const qreal ascent = QFontMetricsF(labelFont).ascent();
+    const qreal size = fontSize();
     for (const Frame &frame : frames) {
         if (hasDraw && (*draw)(painter, frame.limbo))
             continue;
-        drawCharacter(painter, frame, labelFont, ascent, color);
+        drawCharacter(painter, frame, size, ascent, color);
     }
 }
 
-void MorphingLabel::drawCharacter(QPainter &painter, const Frame &frame, const QFont &font,
+void MorphingLabel::drawCharacter(QPainter &painter, const Frame &frame, qreal fontSize,
                                   qreal ascent, const QColor &color) const
 {
     const CharacterLimbo &limbo = frame.limbo;
@@ -408,7 +432,7 @@ void MorphingLabel::drawCharacter(QPainter &painter, const Frame &frame, const Q
 
     // Another size is the label font scaled about the character's top left corner, so the
     // cached layout serves every size.
-    const qreal scale = limbo.size / font.pointSizeF();
+    const qreal scale = limbo.size / fontSize;
     const QTransform base = painter.transform();
     if (!qFuzzyCompare(scale, 1.0)) {
         painter.setTransform(QTransform(scale, 0, 0, scale, limbo.rect.x(), limbo.rect.y()) * base);

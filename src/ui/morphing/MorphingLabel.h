@@ -21,7 +21,8 @@ class EmitterView;
 // A label that morphs each new text in character by character. Effects plug in through the
 // registries, keyed by effect name + phase name; without an entry the built-in scale behaviour
 // applies. Ticks come from a display link that exists only once a morph has run and is paused
-// whenever the label is not morphing.
+// whenever the label is not morphing. Assistive technology reads it as a static text holding
+// the text it morphs towards, and hears each change at once.
 class MorphingLabel final : public QWidget
 {
     Q_OBJECT
@@ -43,8 +44,12 @@ public:
     QString text() const { return m_text; }
     void setText(const QString &text);
 
-    // The label's font, or the application font at 15 points when none was set on it.
+    // The label's font, or the system font at 15 (pixels, which are points here) when none was
+    // set on it.
     QFont font() const;
+    // The size of font() in the unit it was set in: pixels for a pixel-sized font, else points.
+    // Character sizes of the limbos are in this unit.
+    qreal fontSize() const;
     Qt::Alignment alignment() const { return m_alignment; }
     void setAlignment(Qt::Alignment alignment);
     QColor textColor() const;
@@ -140,9 +145,10 @@ private:
     QList<Glyph> layoutCharacters(const QStringList &characters);
     const Shape &shapeOf(const QString &character, const QFont &font);
     QList<Frame> framesOfCharacters() const;
-    void drawCharacter(QPainter &painter, const Frame &frame, const QFont &font, qreal ascent,
+    void drawCharacter(QPainter &painter, const Frame &frame, qreal fontSize, qreal ascent,
                        const QColor &color) const;
     void computeFrameBudget();
+    void announceText();
 
     float m_morphingProgress = 0.0f;
     float m_morphingDuration = 0.6f;

@@ -50,8 +50,11 @@ BarButtonItem *sc_barButtonItem(QObject *target, std::function<void()> action)
     auto *button = new QPushButton;
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
+    // It shows nothing, so assistive technology needs its name and the keyboard its focus ring.
+    button->setAccessibleName(QStringLiteral("返回"));
     button->setStyleSheet(
-        QStringLiteral("QPushButton { color: white; text-align: left; border: none; }"));
+        QStringLiteral("QPushButton { color: white; text-align: left; border: none; } "
+                       "QPushButton:focus { border: 2px solid white; border-radius: 8px; }"));
     button->setGeometry(20, 0, 44, 44);
     QObject::connect(button, &QPushButton::clicked, target,
                      [action = std::move(action)] { action(); });

@@ -158,9 +158,12 @@ void NavigationBar::releaseCustomViews()
 
 void NavigationBar::applyTint()
 {
-    const QString buttonStyle = QStringLiteral("QToolButton { color: %1; border: none; "
-                                               "font-size: 17px; padding: 0 4px; }")
-                                    .arg(m_tintColor.name());
+    // Bar buttons have no frame of their own; keyboard focus shows as one in the tint colour.
+    const QString buttonStyle =
+        QStringLiteral("QToolButton { color: %1; border: 2px solid transparent; "
+                       "border-radius: 8px; font-size: 17px; padding: 0 4px; } "
+                       "QToolButton:focus { border-color: %1; }")
+            .arg(m_tintColor.name());
     for (QToolButton *button : {m_leftButton, m_rightButton, m_backButton})
         button->setStyleSheet(buttonStyle);
     m_backButton->setIcon(chevron(m_tintColor));

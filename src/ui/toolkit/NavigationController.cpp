@@ -285,6 +285,9 @@ void NavigationController::updateBar()
     }
     m_bar->setItems(top ? top->title() : QString(), top ? top->leftBarButtonItem() : nullptr,
                     top ? top->rightBarButtonItem() : nullptr, backTitle);
+    // A click gives the stack itself keyboard focus; assistive technology then names it after
+    // the screen on top.
+    setAccessibleName(top ? top->title() : QString());
     updateEdge();
 }
 

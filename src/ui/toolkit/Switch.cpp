@@ -70,6 +70,13 @@ void Switch::paintEvent(QPaintEvent *)
     painter.drawEllipse(QRectF(x, track.top() + 3.0, diameter, diameter));
     painter.setBrush(Qt::white);
     painter.drawEllipse(QRectF(x, track.top() + 2.0, diameter, diameter));
+    if (hasFocus()) {
+        // Keyboard focus rings the track in the palette's highlight colour.
+        const QRectF ring = track.adjusted(1.0, 1.0, -1.0, -1.0);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), kFocusRingWidth));
+        painter.drawRoundedRect(ring, ring.height() / 2.0, ring.height() / 2.0);
+    }
 }
 
 } // namespace corvane

@@ -6,7 +6,9 @@ class QVariantAnimation;
 
 namespace corvane {
 
-// An on/off switch drawn as a rounded track with a sliding knob; a click or Space flips it.
+// An on/off switch drawn as a rounded track with a sliding knob; a click or Space flips it, and
+// keyboard focus shows as a ring around the track. It shows no text, so give it an accessible
+// name.
 class Switch final : public QAbstractButton
 {
     Q_OBJECT
@@ -14,6 +16,7 @@ class Switch final : public QAbstractButton
 
 public:
     static constexpr int kAnimationMs = 200;
+    static constexpr qreal kFocusRingWidth = 2.0;
 
     explicit Switch(QWidget *parent = nullptr);
     ~Switch() override;

@@ -6,9 +6,11 @@
 #include "ui/toolkit/PresentationOverlay.h"
 #include "ui/toolkit/TabBarController.h"
 #include "ui/toolkit/TabBarItem.h"
+#include "ui/toolkit/UserInteraction.h"
 
 #include <QApplication>
 #include <QHideEvent>
+#include <QKeyEvent>
 #include <QShowEvent>
 
 namespace corvane {
@@ -232,6 +234,12 @@ void ViewController::restoreFocus()
     const QPointer<QWidget> last = std::exchange(m_lastFocus, nullptr);
     if (last && last->isVisible() && last->isEnabled() && last->focusPolicy() != Qt::NoFocus)
         last->setFocus(Qt::OtherFocusReason);
+}
+
+void ViewController::keyPressEvent(QKeyEvent *event)
+{
+    if (!activateFocusedButton(event))
+        QWidget::keyPressEvent(event);
 }
 
 void ViewController::showEvent(QShowEvent *event)

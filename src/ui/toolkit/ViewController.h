@@ -91,6 +91,8 @@ protected:
     // The children that appear and disappear with this screen (a container's visible screen).
     virtual QList<ViewController *> childrenForAppearance() const { return {}; }
 
+    // Return and Enter that the focused button left alone click it.
+    void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 

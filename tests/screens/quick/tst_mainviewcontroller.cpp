@@ -12,6 +12,7 @@
 #include "ui/toolkit/ScreenFactory.h"
 #include "ui/toolkit/UserInteraction.h"
 
+#include <QApplication>
 #include <QPushButton>
 #include <QTest>
 #include <QWindow>
@@ -62,6 +63,9 @@ private Q_SLOTS:
     void repeatedOnRestartsThePulse();
     void destroyedScreenHearsNothing();
     void titleShrinksToFitTheButton();
+    void onlyTheDrawnCircleTaps_data();
+    void onlyTheDrawnCircleTaps();
+    void focusRingFollowsTheCircle();
     void builtInRelayRecord_data();
     void builtInRelayRecord();
 
@@ -301,6 +305,55 @@ void TestMainViewController::titleShrinksToFitTheButton()
     QVERIFY(button->font().pointSizeF() >= natural / 2);
     button->setFixedSize(160, 160);
     QCOMPARE(button->font().pointSizeF(), natural);
+}
+
+void TestMainViewController::onlyTheDrawnCircleTaps_data()
+{
+    QTest::addColumn<QPointF>("at");
+    QTest::addColumn<bool>("taps");
+    // Where on the 160 x 160 button, as shares of its size.
+    QTest::newRow("centre") << QPointF(0.5, 0.5) << true;
+    QTest::newRow("inside the top of the circle") << QPointF(0.5, 0.02) << true;
+    QTest::newRow("inside the left of the circle") << QPointF(0.02, 0.5) << true;
+    QTest::newRow("corner") << QPointF(0.02, 0.02) << false;
+    QTest::newRow("just outside the circle") << QPointF(0.13, 0.13) << false;
+}
+
+void TestMainViewController::onlyTheDrawnCircleTaps()
+{
+    QFETCH(QPointF, at);
+    QFETCH(bool, taps);
+    QPushButton *button = m_screen->connect;
+    QCOMPARE(m_screen->content->text(), kOff);
+    const QPoint local(qRound(at.x() * button->width()), qRound(at.y() * button->height()));
+    QTest::mouseClick(m_screen->windowHandle(), Qt::LeftButton, {},
+                      button->mapTo(m_screen.get(), local));
+    QCOMPARE(m_screen->content->text(), taps ? kConnecting : kOff);
+    QCOMPARE(isUserInteractionEnabled(button), !taps);
+}
+
+void TestMainViewController::focusRingFollowsTheCircle()
+{
+    QPushButton *button = m_screen->connect;
+    QApplication::setActiveWindow(m_screen.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_screen.get()));
+    const QRect area(button->mapTo(m_screen.get(), QPoint(0, 0)), button->size());
+    button->clearFocus();
+    const QImage unfocused = m_screen->grab(area).toImage();
+    button->setFocus(Qt::TabFocusReason);
+    QVERIFY(button->hasFocus());
+    const QImage focused = m_screen->grab(area).toImage();
+
+    // A white ring along the rim of the circle, and nothing in the corners outside it.
+    const int middle = button->width() / 2;
+    for (const QPoint rim :
+         {QPoint(middle, 1), QPoint(1, middle), QPoint(middle, button->height() - 2)}) {
+        QVERIFY2(qGray(focused.pixel(rim)) > 230,
+                 qPrintable(u"rim at %1,%2"_s.arg(rim.x()).arg(rim.y())));
+        QVERIFY(qGray(unfocused.pixel(rim)) < 200);
+    }
+    for (const QPoint corner : {QPoint(2, 2), QPoint(button->width() - 3, button->height() - 3)})
+        QCOMPARE(focused.pixel(corner), unfocused.pixel(corner));
 }
 
 void TestMainViewController::builtInRelayRecord_data()

@@ -1,12 +1,36 @@
 #include "platform/scheduling/ManualClock.h"
+#include "ui/feedback/toast/ToastHost.h"
+#include "ui/gallery/FeedbackGalleryPages.h"
 #include "ui/gallery/GalleryWidget.h"
+#include "ui/gallery/MorphingGalleryPages.h"
 #include "ui/gallery/ShellGalleryPages.h"
 #include "ui/toolkit/ViewController.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 
 using namespace corvane;
+
+namespace {
+
+// The pages of corvane --gallery.
+QList<GalleryPage> allPages()
+{
+    return shellGalleryPages() + feedbackGalleryPages() + morphingGalleryPages();
+}
+
+qsizetype indexOf(const GalleryWidget &gallery, const QString &title)
+{
+    for (qsizetype page = 0; page < gallery.pageCount(); ++page) {
+        if (gallery.pageTitle(page) == title)
+            return page;
+    }
+    return -1;
+}
+
+} // namespace
 
 class TestGallery final : public QObject
 {
@@ -30,6 +54,56 @@ private Q_SLOTS:
         QCOMPARE(gallery.currentPage(), 0);
         QTest::keyClick(&gallery, Qt::Key_Escape);
         QCOMPARE(gallery.currentPage(), -1);
+    }
+
+    void buttonsWearTheGalleryLook_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("toasts") << QStringLiteral("提示 Toasts");
+        QTest::newRow("controls") << QStringLiteral("控件 · Controls");
+        QTest::newRow("morphing") << QStringLiteral("Morphing label");
+    }
+
+    void buttonsWearTheGalleryLook()
+    {
+        QFETCH(QString, title);
+        ManualClock clock;
+        GalleryWidget gallery(allPages());
+        gallery.show();
+        gallery.showPage(indexOf(gallery, title));
+        clock.advance(1.0);
+        int checked = 0;
+        for (QPushButton *button : gallery.findChildren<QPushButton *>()) {
+            if (!button->isVisible())
+                continue;
+            // Inside the rounded end, clear of the title: the fill of the navigation bar's blue.
+            const int middle = button->height() / 2;
+            const QPoint inside = button->mapTo(&gallery, QPoint(middle, middle));
+            const QColor fill = gallery.grab(QRect(inside, QSize(1, 1))).toImage().pixelColor(0, 0);
+            QVERIFY2(
+                qAbs(fill.red() - 0x2E) + qAbs(fill.green() - 0x45) + qAbs(fill.blue() - 0x8B) < 24,
+                qPrintable(button->text() + QLatin1Char(' ') + fill.name()));
+            ++checked;
+        }
+        QVERIFY(checked > 0);
+    }
+
+    void returnClicksTheFocusedButtonOfAPage()
+    {
+        ManualClock clock;
+        GalleryWidget gallery(feedbackGalleryPages());
+        gallery.show();
+        QApplication::setActiveWindow(&gallery);
+        QVERIFY(QTest::qWaitForWindowActive(&gallery));
+        gallery.showPage(indexOf(gallery, QStringLiteral("提示 Toasts")));
+        auto *center = gallery.findChild<QPushButton *>(QStringLiteral("toast-center"));
+        QVERIFY(center);
+        center->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(gallery.windowHandle(), Qt::Key_Return);
+        ToastHost *toasts = ToastHost::find(center->parentWidget());
+        QVERIFY(toasts);
+        QCOMPARE(toasts->activeToasts().size(), 1);
+        clock.advance(3.0);
     }
 
     void presentationStaysWithItsPage()

@@ -10,6 +10,8 @@
 #include "ui/toolkit/NavigationBar.h"
 #include "ui/toolkit/TabBar.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QPushButton>
 #include <QTest>
 
@@ -218,6 +220,32 @@ private Q_SLOTS:
         QCOMPARE(button->geometry(), QRect(20, 0, 44, 44));
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(calls, 1);
+    }
+
+    void backItemIsNamedAndShowsFocus()
+    {
+        QObject target;
+        std::unique_ptr<BarButtonItem> item(sc_barButtonItem(&target, [] {}));
+        QWidget *button = item->customView();
+        QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(button);
+        QVERIFY(reader);
+        QCOMPARE(reader->role(), QAccessible::Button);
+        QCOMPARE(reader->text(QAccessible::Name), QStringLiteral("返回"));
+
+        // It shows nothing of its own, so keyboard focus must draw something.
+        QWidget bar;
+        bar.resize(375, 44);
+        button->setParent(&bar);
+        button->show();
+        bar.show();
+        QApplication::setActiveWindow(&bar);
+        QVERIFY(QTest::qWaitForWindowActive(&bar));
+        button->clearFocus();
+        const QImage unfocused = bar.grab().toImage();
+        button->setFocus(Qt::TabFocusReason);
+        QVERIFY(button->hasFocus());
+        QVERIFY(bar.grab().toImage() != unfocused);
+        button->setParent(nullptr);
     }
 
     void backGestureOnAfterEveryPush_data()

@@ -8,6 +8,7 @@
 #include "ui/toolkit/ViewAnimation.h"
 #include "ui/toolkit/ViewTag.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -111,6 +112,82 @@ private Q_SLOTS:
         QCOMPARE(button->focusPolicy(), Qt::StrongFocus);
         click();
         QCOMPARE(clicked.count(), 1);
+    }
+
+    void keysActivateAndFocusStays_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Space") << int(Qt::Key_Space);
+        QTest::newRow("Return") << int(Qt::Key_Return);
+        QTest::newRow("Enter") << int(Qt::Key_Enter);
+    }
+
+    void keysActivateAndFocusStays()
+    {
+        QFETCH(int, key);
+        ManualClock clock;
+        ViewController screen;
+        auto *layout = new QVBoxLayout(&screen);
+        auto *button = new QPushButton(QStringLiteral("连接"), &screen);
+        auto *next = new QPushButton(QStringLiteral("下一个"), &screen);
+        layout->addWidget(button);
+        layout->addWidget(next);
+        // What a screen does with a long operation: ignore the user for a second.
+        connect(button, &QPushButton::clicked, &screen, [button] {
+            setUserInteractionEnabled(button, false);
+            delay(1.0, button, [button] { setUserInteractionEnabled(button, true); });
+        });
+        QSignalSpy clicked(button, &QPushButton::clicked);
+        screen.show();
+        QApplication::setActiveWindow(&screen);
+        QVERIFY(QTest::qWaitForWindowActive(&screen));
+        button->setFocus(Qt::TabFocusReason);
+
+        QTest::keyClick(screen.windowHandle(), Qt::Key(key));
+        QCOMPARE(clicked.count(), 1);
+        // Ignoring the user keeps the focus where the user left it, and keys do nothing.
+        QCOMPARE(QApplication::focusWidget(), button);
+        QTest::keyClick(screen.windowHandle(), Qt::Key(key));
+        QCOMPARE(clicked.count(), 1);
+
+        clock.advance(1.0);
+        QVERIFY(isUserInteractionEnabled(button));
+        QCOMPARE(QApplication::focusWidget(), button);
+        QTest::keyClick(screen.windowHandle(), Qt::Key(key));
+        QCOMPARE(clicked.count(), 2);
+
+        // While the button ignores the user, Tab still moves on from it.
+        QTest::keyClick(screen.windowHandle(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+        clock.advance(1.0);
+    }
+
+    void switchShowsKeyboardFocus()
+    {
+        QWidget window;
+        auto *control = new Switch(&window);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        control->clearFocus();
+        const QImage unfocused = window.grab(control->geometry()).toImage();
+        control->setFocus(Qt::TabFocusReason);
+        QVERIFY(control->hasFocus());
+        QVERIFY(window.grab(control->geometry()).toImage() != unfocused);
+    }
+
+    void returnLeavesSwitchesToSpace()
+    {
+        ViewController screen;
+        auto *control = new Switch(&screen);
+        screen.show();
+        QApplication::setActiveWindow(&screen);
+        QVERIFY(QTest::qWaitForWindowActive(&screen));
+        control->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(screen.windowHandle(), Qt::Key_Return);
+        QVERIFY(!control->isOn());
+        QTest::keyClick(screen.windowHandle(), Qt::Key_Space);
+        QVERIFY(control->isOn());
     }
 
     void switchFlipsByClickAndKey()

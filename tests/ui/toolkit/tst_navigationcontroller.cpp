@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTest>
+#include <memory>
 
 using namespace corvane;
 using corvane::test::RecordingScreen;
@@ -145,6 +146,27 @@ private Q_SLOTS:
         QCOMPARE(navigation.viewControllers(), QList<ViewController *>{root});
         QCOMPARE(bar->title(), QStringLiteral("root"));
         QCOMPARE(bar->rightView(), nullptr);
+    }
+
+    void barButtonsShowKeyboardFocus()
+    {
+        QWidget window;
+        auto *bar = new NavigationBar(&window);
+        bar->resize(375, NavigationBar::kHeight);
+        std::unique_ptr<BarButtonItem> save(new BarButtonItem(QStringLiteral("保存")));
+        bar->setItems(QStringLiteral("选择省份"), nullptr, save.get(), QStringLiteral("首页"));
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QWidget *back = bar->childAt(20, NavigationBar::kHeight / 2);
+        QVERIFY(back);
+        for (QWidget *button : {back, bar->rightView()}) {
+            button->clearFocus();
+            const QImage unfocused = bar->grab().toImage();
+            button->setFocus(Qt::TabFocusReason);
+            QVERIFY(button->hasFocus());
+            QVERIFY(bar->grab().toImage() != unfocused);
+        }
     }
 
     void navigationBarHidesAnimated()

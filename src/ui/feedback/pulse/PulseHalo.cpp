@@ -2,6 +2,8 @@
 
 #include "ui/feedback/decoration/ViewDecoration.h"
 
+#include <QAbstractAnimation>
+#include <QEvent>
 #include <QPainter>
 #include <cmath>
 
@@ -16,6 +18,45 @@ PulseHalo::PulseHalo(QWidget *target, const QColor &color, qreal opacity)
     if (const ViewDecoration *layer = ViewDecoration::find(target))
         m_cornerRadius = layer->cornerRadius();
     setGeometry(m_baseFrame);
+    target->installEventFilter(this);
+}
+
+bool PulseHalo::eventFilter(QObject *watched, QEvent *event)
+{
+    // A layout moves and resizes the view when its window changes size; the halo goes along.
+    if (watched == m_target && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        m_baseFrame = m_target->geometry();
+        if (const ViewDecoration *layer = ViewDecoration::find(m_target))
+            m_cornerRadius = layer->cornerRadius();
+        setScale(m_scale);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void PulseHalo::run(QAbstractAnimation *animation)
+{
+    animation->start();
+    if (!isVisible())
+        animation->pause();
+}
+
+void PulseHalo::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    for (QAbstractAnimation *animation : findChildren<QAbstractAnimation *>()) {
+        if (animation->state() == QAbstractAnimation::Paused)
+            animation->resume();
+    }
+}
+
+void PulseHalo::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // Nothing of a hidden halo is on screen, so its animations wait until it shows again.
+    for (QAbstractAnimation *animation : findChildren<QAbstractAnimation *>()) {
+        if (animation->state() == QAbstractAnimation::Running)
+            animation->pause();
+    }
 }
 
 void PulseHalo::setScale(qreal scale)

@@ -5,10 +5,13 @@
 #include <QRect>
 #include <QWidget>
 
+class QAbstractAnimation;
+
 namespace corvane {
 
 // The coloured halo a pulsing view shows behind itself. It sits in the view's parent just below
-// the view, over the view's frame, and grows by `scale` about the frame's centre.
+// the view, over the view's frame (following it when it moves or resizes), and grows by `scale`
+// about the frame's centre. Its animations pause while it is hidden.
 class PulseHalo final : public QWidget
 {
     Q_OBJECT
@@ -24,12 +27,18 @@ public:
     qreal cornerRadius() const { return m_cornerRadius; }
     QRect baseFrame() const { return m_baseFrame; }
 
+    // Starts one of the halo's animations (a child of it), held paused while the halo is hidden.
+    void run(QAbstractAnimation *animation);
+
     qreal scale() const { return m_scale; }
     void setScale(qreal scale);
     qreal opacity() const { return m_opacity; }
     void setOpacity(qreal opacity);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:

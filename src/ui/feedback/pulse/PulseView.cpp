@@ -48,7 +48,7 @@ void startPulse(QWidget *view, const QColor &color, double scaleFrom, double sca
         scale->setEndValue(scaleTo);
     }
     scale->setLoopCount(-1);
-    scale->start();
+    halo->run(scale);
 
     if (animation == radar) {
         auto *fade = new QPropertyAnimation(halo, "opacity", halo);
@@ -57,7 +57,7 @@ void startPulse(QWidget *view, const QColor &color, double scaleFrom, double sca
         fade->setEndValue(0.0);
         fade->setDuration(periodMs);
         fade->setLoopCount(-1);
-        fade->start();
+        halo->run(fade);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QTextLayout>
 #include <QWidget>
 #include <cmath>
 
@@ -13,27 +14,71 @@ namespace corvane::ToastBuilder {
 
 namespace {
 
-// The size a wrapped label needs for `text` within `limit`, each side capped at the limit.
-QSizeF fittingSize(const QString &text, const QFont &font, int lines, QSizeF limit)
+// A text broken into the lines a label shows, and the size they take.
+struct WrappedText
+{
+    QString text;
+    QSizeF size;
+};
+
+// Breaks `text` into lines no wider than the limit: between words where it can, inside a word
+// that is wider than a line by itself. When the lines run past `lines` (0: no limit) or past
+// the limit's height, the last line that fits ends with an ellipsis. Each side of the size is
+// capped at the limit.
+WrappedText wrapText(const QString &text, const QFont &font, int lines, QSizeF limit)
 {
     if (text.isEmpty() || limit.width() <= 0 || limit.height() <= 0)
-        return {0, 0};
+        return {text, {0, 0}};
     const QFontMetricsF metrics(font);
-    const QRectF box =
-        metrics.boundingRect(QRectF(0, 0, limit.width(), 1e6), Qt::TextWordWrap, text);
-    qreal height = std::ceil(box.height());
-    if (lines > 0)
-        height = std::min(height, std::ceil(metrics.lineSpacing() * lines));
-    return {std::min(std::ceil(box.width()), limit.width()), std::min(height, limit.height())};
+    const auto fitting = static_cast<int>(std::max(1.0, limit.height() / metrics.lineSpacing()));
+    const int maxLines = lines > 0 ? std::min(lines, fitting) : fitting;
+
+    QString flowing = text;
+    flowing.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(flowing, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QStringList shown;
+    qreal width = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(limit.width());
+        const int end = line.textStart() + line.textLength();
+        QString part;
+        if (shown.size() + 1 == maxLines && end < flowing.size()) {
+            QString rest = flowing.mid(line.textStart());
+            rest.replace(QChar::LineSeparator, QLatin1Char(' '));
+            part = metrics.elidedText(rest, Qt::ElideRight, limit.width());
+        } else {
+            part = flowing.mid(line.textStart(), line.textLength());
+            // The space or line break that ends a line is not drawn.
+            while (!part.isEmpty() && part.back().isSpace())
+                part.chop(1);
+        }
+        shown.append(part);
+        width = std::max(width, metrics.horizontalAdvance(part));
+        if (shown.size() == maxLines)
+            break;
+    }
+    layout.endLayout();
+    const qreal height = std::ceil(metrics.lineSpacing() * static_cast<qreal>(shown.size()));
+    return {shown.join(QLatin1Char('\n')),
+            {std::min(std::ceil(width), limit.width()), std::min(height, limit.height())}};
 }
 
-QLabel *makeLabel(QWidget *parent, const QString &text, const QFont &font, Qt::Alignment alignment,
-                  const QColor &color)
+// A label showing the wrapped lines of `text`; assistive technology reads all of `text`.
+QLabel *makeLabel(QWidget *parent, const QString &text, const WrappedText &lines, const QFont &font,
+                  Qt::Alignment alignment, const QColor &color)
 {
-    auto *label = new QLabel(text, parent);
+    auto *label = new QLabel(lines.text, parent);
+    if (lines.text != text)
+        label->setAccessibleName(text);
     label->setFont(font);
     label->setAlignment(alignment | Qt::AlignTop);
-    label->setWordWrap(true);
+    // The lines are broken beforehand; the label must not break them again.
+    label->setWordWrap(false);
+    label->setTextFormat(Qt::PlainText);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
@@ -87,21 +132,25 @@ std::variant<QWidget *, ToastError> toastView(QWidget *host, const std::optional
     QLabel *titleLabel = nullptr;
     QSizeF titleSize(0, 0);
     if (title) {
-        titleLabel =
-            makeLabel(wrapper, *title, style.titleFont, style.titleAlignment, style.titleColor);
         const QSizeF limit(hostSize.width() * style.maxWidthPercentage - imageRect.width(),
                            hostSize.height() * style.maxHeightPercentage);
-        titleSize = fittingSize(*title, style.titleFont, style.titleNumberOfLines, limit);
+        const WrappedText lines =
+            wrapText(*title, style.titleFont, style.titleNumberOfLines, limit);
+        titleLabel = makeLabel(wrapper, *title, lines, style.titleFont, style.titleAlignment,
+                               style.titleColor);
+        titleSize = lines.size;
     }
 
     QLabel *messageLabel = nullptr;
     QSizeF messageSize(0, 0);
     if (message) {
-        messageLabel = makeLabel(wrapper, *message, style.messageFont, style.messageAlignment,
-                                 style.messageColor);
         const QSizeF limit(hostSize.width() * style.maxWidthPercentage,
                            hostSize.height() * style.maxHeightPercentage);
-        messageSize = fittingSize(*message, style.messageFont, style.messageNumberOfLines, limit);
+        const WrappedText lines =
+            wrapText(*message, style.messageFont, style.messageNumberOfLines, limit);
+        messageLabel = makeLabel(wrapper, *message, lines, style.messageFont,
+                                 style.messageAlignment, style.messageColor);
+        messageSize = lines.size;
     }
 
     const bool hasImage = imageView != nullptr;
@@ -146,20 +195,18 @@ QWidget *activityView(QWidget *host, const std::optional<QString> &message, cons
     indicator->startAnimating();
 
     if (message) {
-        auto *label =
-            makeLabel(box, *message, style.messageFont, Qt::AlignHCenter, style.messageColor);
-        label->setWordWrap(false);
         const QSizeF limit(host->width() * style.maxWidthPercentage - 20,
                            QFontMetricsF(style.messageFont).height());
-        const QSizeF labelSize = fittingSize(*message, style.messageFont, 1, limit);
+        const WrappedText line = wrapText(*message, style.messageFont, 1, limit);
+        auto *label =
+            makeLabel(box, *message, line, style.messageFont, Qt::AlignHCenter, style.messageColor);
+        const QSizeF labelSize = line.size;
         boxSize = QSizeF(std::max(boxSize.width(), labelSize.width() + 20),
                          boxSize.height() + labelSize.height());
         const qreal indicatorTop =
             (style.activitySize.height() + 60 - style.activitySize.height()) / 2;
         indicator->move(int(std::lround((boxSize.width() - style.activitySize.width()) / 2)),
                         int(std::lround(indicatorTop)));
-        label->setText(
-            QFontMetricsF(style.messageFont).elidedText(*message, Qt::ElideRight, limit.width()));
         label->setGeometry(frame((boxSize.width() - labelSize.width()) / 2,
                                  indicatorTop + style.activitySize.height() + 12, labelSize.width(),
                                  labelSize.height()));

@@ -5,6 +5,7 @@
 #include "ui/morphing/effects/Easing.h"
 #include "ui/morphing/effects/SharedPhases.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -107,12 +108,13 @@ void AnvilEffect::load(MorphingLabel &label)
     label.effectClosures()[key(effect, MorphingPhases::appear)] = [l](const QString &character,
                                                                       int index, float progress) {
         QRectF rect = l->newRects().value(index);
-        // Falls from just above the label's top edge onto its place.
-        const qreal drop = rect.bottom();
+        // Falls from the label's top edge onto its place: a label draws nothing outside its
+        // bounds, so a drop from higher up would show a glyph cut off at that edge.
+        const qreal drop = std::max(0.0, rect.top());
         rect.moveTop(rect.top() - drop + drop * easing::bounce(progress));
         if (progress >= kImpact)
             stirDust(l->emitterView(), progress);
-        return CharacterLimbo{character, rect, 1.0, l->font().pointSizeF(), 0.0};
+        return CharacterLimbo{character, rect, 1.0, l->fontSize(), 0.0};
     };
 }
 

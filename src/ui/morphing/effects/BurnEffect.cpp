@@ -25,7 +25,9 @@ void playFlames(EmitterView *view, int index, const QRectF &rect, float progress
                         [&](EmitterLayer &layer, EmitterCell &cell) {
                             layer.emitterPosition = edge;
                             layer.emitterSize = QSizeF(rect.width(), 1);
-                            layer.renderMode = EmitterLayer::RenderMode::Additive;
+                            // Painted over the background, not added to it: added light
+                            // leaves a light background white and the flames unseen.
+                            layer.renderMode = EmitterLayer::RenderMode::Outline;
                             cell.birthRate = 160;
                             cell.velocity = 30;
                             cell.velocityRange = 15;
@@ -76,7 +78,7 @@ void BurnEffect::load(MorphingLabel &label)
         const QRectF rect = l->newRects().value(index);
         if (progress < 1.0f)
             playFlames(l->emitterView(), index, rect, progress, l->morphingDuration());
-        return CharacterLimbo{character, rect, 1.0, l->font().pointSizeF(), progress};
+        return CharacterLimbo{character, rect, 1.0, l->fontSize(), progress};
     };
 
     label.drawingClosures()[key(effect, MorphingPhases::draw)] = [l](QPainter &painter,

@@ -23,7 +23,7 @@ void EvaporateEffect::load(MorphingLabel &label)
 
     label.effectClosures()[key(effect, MorphingPhases::disappear)] =
         [l](const QString &character, int index, float progress) {
-            const qreal pointSize = l->font().pointSizeF();
+            const qreal pointSize = l->fontSize();
             const float eased = easing::quint(progress);
             return CharacterLimbo{
                 character, l->previousRects().value(index).translated(0, -0.8 * pointSize * eased),
@@ -32,7 +32,7 @@ void EvaporateEffect::load(MorphingLabel &label)
 
     label.effectClosures()[key(effect, MorphingPhases::appear)] = [l](const QString &character,
                                                                       int index, float progress) {
-        const qreal pointSize = l->font().pointSizeF();
+        const qreal pointSize = l->fontSize();
         const float eased = easing::quint(progress);
         return CharacterLimbo{
             character, l->newRects().value(index).translated(0, pointSize * (1.0 - eased) * 1.2),

@@ -30,7 +30,7 @@ void FallEffect::load(MorphingLabel &label)
 
     label.effectClosures()[key(effect, MorphingPhases::appear)] = [l](const QString &character,
                                                                       int index, float progress) {
-        const qreal pointSize = l->font().pointSizeF();
+        const qreal pointSize = l->fontSize();
         const qreal size = pointSize * easing::quint(progress);
         return CharacterLimbo{character, l->newRects().value(index).translated(0, pointSize - size),
                               l->morphingProgress(), size, 0.0};
@@ -42,8 +42,7 @@ void FallEffect::load(MorphingLabel &label)
         if (q <= 0.0)
             return false;
         const QRectF rect = limbo.rect;
-        QFont font = l->font();
-        const qreal pointSize = font.pointSizeF();
+        const qreal pointSize = l->fontSize();
         QPointF pivot(rect.x() + rect.width() / 2, rect.bottom() - pointSize / 6);
         QColor color = l->textColor();
         if (q > 0.5) {
@@ -54,9 +53,10 @@ void FallEffect::load(MorphingLabel &label)
         painter.save();
         painter.translate(pivot);
         painter.rotate(tip * (std::sin(rect.x()) > 0.5 ? 168.0 : -168.0));
-        if (limbo.size > 0)
-            font.setPointSizeF(limbo.size);
-        painter.setFont(font);
+        // The label font scaled to the limbo's size, whether it was set in points or pixels.
+        if (limbo.size > 0 && pointSize > 0)
+            painter.scale(limbo.size / pointSize, limbo.size / pointSize);
+        painter.setFont(l->font());
         painter.setPen(color);
         painter.drawText(
             QRectF(-rect.width() / 2, pointSize / 6 - rect.height(), rect.width(), rect.height()),

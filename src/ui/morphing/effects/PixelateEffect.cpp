@@ -22,8 +22,8 @@ void PixelateEffect::load(MorphingLabel &label)
 
     label.effectClosures()[key(effect, MorphingPhases::appear)] = [l](const QString &character,
                                                                       int index, float progress) {
-        return CharacterLimbo{character, l->newRects().value(index), progress,
-                              l->font().pointSizeF(), 1.0 - progress};
+        return CharacterLimbo{character, l->newRects().value(index), progress, l->fontSize(),
+                              1.0 - progress};
     };
 
     label.drawingClosures()[key(effect, MorphingPhases::draw)] = [l](QPainter &painter,
@@ -43,9 +43,10 @@ void PixelateEffect::load(MorphingLabel &label)
         {
             QPainter pixelPainter(&image);
             pixelPainter.setRenderHint(QPainter::Antialiasing);
-            pixelPainter.scale(resolution, resolution);
-            QFont font = l->font();
-            font.setPointSizeF(limbo.size);
+            // The label font scaled to the limbo's size, whether it was set in points or pixels.
+            const qreal scale = l->fontSize() > 0 ? limbo.size / l->fontSize() : 1.0;
+            pixelPainter.scale(resolution * scale, resolution * scale);
+            const QFont font = l->font();
             QColor color = l->textColor();
             color.setAlphaF(static_cast<float>(color.alphaF() * std::clamp(limbo.alpha, 0.0, 1.0)));
             pixelPainter.setFont(font);

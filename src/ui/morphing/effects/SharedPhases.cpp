@@ -22,7 +22,7 @@ MorphingLabel::EffectClosure fadeInPlace(MorphingLabel *label, bool blurWithProg
 {
     return [label, blurWithProgress](const QString &character, int index, float progress) {
         return CharacterLimbo{character, label->previousRects().value(index), 1.0 - progress,
-                              label->font().pointSizeF(), blurWithProgress ? progress : 0.0};
+                              label->fontSize(), blurWithProgress ? progress : 0.0};
     };
 }
 

@@ -48,7 +48,7 @@ void SparkleEffect::load(MorphingLabel &label)
                                 });
             view->play(name);
         }
-        return CharacterLimbo{character, rect, 1.0, l->font().pointSizeF(), progress};
+        return CharacterLimbo{character, rect, 1.0, l->fontSize(), progress};
     };
 
     label.drawingClosures()[key(effect, MorphingPhases::draw)] = [l](QPainter &painter,
