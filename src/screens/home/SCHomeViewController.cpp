@@ -107,6 +107,9 @@ void SCHomeViewController::viewDidLoad()
     if (residueLbl)
         residueLbl->hide();
     describeRows();
+    // The tunnel may already be up (another window or corvanectl started it): show it as it is,
+    // not as off until its next change.
+    onVPNStatusChanged();
 }
 
 void SCHomeViewController::viewWillAppear(bool animated)

@@ -451,6 +451,20 @@ private Q_SLOTS:
         QVERIFY(isUserInteractionEnabled(m_screen->connectBtn));
     }
 
+    void aTunnelAlreadyUpShowsAtOnce()
+    {
+        m_screen.reset();
+        setTunnel(TunnelStatus::Connected);
+        m_screen.reset(qobject_cast<SCHomeViewController *>(
+            ScreenFactory::named(u"Main"_s).instantiate(u"home"_s)));
+        m_screen->resize(375, 812);
+        m_screen->show();
+        QCOMPARE(m_screen->status, VPNStatus::on);
+        QCOMPARE(title(), kDisconnect);
+        QVERIFY(m_screen->changeIPBtn->isEnabled());
+        QCOMPARE(m_screen->IPLbl->text(), u"IP解析中"_s);
+    }
+
     void choicesGoIntoTheSignedString()
     {
         pickFirstOrder();
