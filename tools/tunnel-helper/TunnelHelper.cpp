@@ -1,7 +1,7 @@
 #include "TunnelHelper.h"
 
 #include "platform/log/Log.h"
-#include "platform/tunnel/linux/PrivateFile.h"
+#include "platform/files/PrivateFile.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -2,7 +2,7 @@
 
 #include "platform/log/Log.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
-#include "platform/tunnel/linux/PrivateFile.h"
+#include "platform/files/PrivateFile.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
 #include "platform/tunnel/linux/ProfileFile.h"
 
 #include "platform/log/Log.h"
-#include "platform/tunnel/linux/PrivateFile.h"
+#include "platform/files/PrivateFile.h"
 
 #include <QDateTime>
 #include <QFile>
