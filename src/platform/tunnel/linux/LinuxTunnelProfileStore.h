@@ -28,10 +28,13 @@ public:
         QString helperProgram;
     };
 
-    // $XDG_DATA_HOME/corvane/profiles.json, $XDG_RUNTIME_DIR/corvane, and the helper named by
-    // CORVANE_TUNNEL_HELPER or else the one next to the application.
+    // $XDG_DATA_HOME/corvane/profiles.json, $XDG_RUNTIME_DIR/corvane (none when there is no
+    // usable runtime folder), and the helper named by CORVANE_TUNNEL_HELPER or else the one
+    // next to the application.
     static Locations defaultLocations();
 
+    // A store is made once per process, at launch: it stops the helpers that no profile in use
+    // owns and removes configurations that no running helper will read.
     explicit LinuxTunnelProfileStore(Locations locations = defaultLocations(),
                                      QObject *parent = nullptr);
     ~LinuxTunnelProfileStore() override;
@@ -44,14 +47,17 @@ public:
     TunnelProfilePtr makeProfile() override;
 
     Locations locations() const { return m_locations; }
+    // How long a save or remove waits for another process's change of the store.
+    void setLockWait(std::chrono::milliseconds wait) { m_file.setLockWait(wait); }
     TunnelChannel channel(const QString &identifier) const;
     // The profile as last saved, for a tunnel start.
     std::variant<StoredProfile, TunnelError> storedProfile(const QString &identifier) const;
 
 private:
+    void tidyRuntimeFolder();
     TunnelProfilePtr toProfile(const StoredProfile &stored);
-    // Reads the store, lets `change` edit the list (given the profile's index, or -1), and
-    // writes it back unless reading failed or `change` refused with an error.
+    // Under the store's lock: reads the store, lets `change` edit the list (given the profile's
+    // index, or -1), and writes it back unless reading failed or `change` refused with an error.
     std::optional<TunnelError> modifyStored(
         const QString &identifier,
         const std::function<std::optional<TunnelError>(QList<StoredProfile> &, qsizetype)> &change);
