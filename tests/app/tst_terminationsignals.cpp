@@ -42,7 +42,7 @@ private Q_SLOTS:
             QCoreApplication::processEvents();
             QCOMPARE(spy.size(), 0);
         }
-        QCOMPARE(::signal(SIGHUP, previous), SIG_IGN);
+        QVERIFY(::signal(SIGHUP, previous) == SIG_IGN);
     }
 };
 
