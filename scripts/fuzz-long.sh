@@ -22,7 +22,7 @@ run_one() {
     mkdir -p "$corpus"
     [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
     local started=$SECONDS status=0
-    LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
+    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
         "build/fuzz/fuzz/$name" -runs="$runs" -max_len=65536 -print_final_stats=1 \
         -artifact_prefix="$out/$name-" "$corpus" >"$out/$name.log" 2>&1 || status=$?
     echo "$status $((SECONDS - started))" >"$out/$name.result"

@@ -30,7 +30,7 @@ for name in $fuzzers; do
     fuzzer=build/fuzz/fuzz/$name
     corpus=$(mktemp -d)
     [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
-    LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
+    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
         "$fuzzer" -max_total_time="$fuzz_seconds" -max_len=65536 -print_final_stats=1 "$corpus" 2>&1 | tail -n 12
     rm -rf "$corpus"
 done
