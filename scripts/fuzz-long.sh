@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer target for at least 10 million executions (CORVANE_FUZZ_RUNS changes the
 # count), CORVANE_FUZZ_JOBS targets at a time (2 by default), and prints each target's figures.
+# fuzz/<target>.options holds flags of that target's own.
 # The grown corpora, logs and any crashing inputs are kept under build/fuzz/long-run/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,9 +22,11 @@ run_one() {
     local name=$1 corpus=$out/corpus-$1
     mkdir -p "$corpus"
     [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
-    local started=$SECONDS status=0
+    local started=$SECONDS status=0 options
+    options=$(cat "fuzz/$name.options" 2>/dev/null || true)
+    # shellcheck disable=SC2086
     UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
-        "build/fuzz/fuzz/$name" -runs="$runs" -max_len=65536 -print_final_stats=1 \
+        "build/fuzz/fuzz/$name" -runs="$runs" -max_len=65536 $options -print_final_stats=1 \
         -artifact_prefix="$out/$name-" "$corpus" >"$out/$name.log" 2>&1 || status=$?
     echo "$status $((SECONDS - started))" >"$out/$name.result"
 }

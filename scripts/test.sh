@@ -30,8 +30,12 @@ for name in $fuzzers; do
     fuzzer=build/fuzz/fuzz/$name
     corpus=$(mktemp -d)
     [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
+    # fuzz/<target>.options holds flags of that target's own, which override the ones before.
+    options=$(cat "fuzz/$name.options" 2>/dev/null || true)
+    # shellcheck disable=SC2086
     UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
-        "$fuzzer" -max_total_time="$fuzz_seconds" -max_len=65536 -print_final_stats=1 "$corpus" 2>&1 | tail -n 12
+        "$fuzzer" -max_total_time="$fuzz_seconds" -max_len=65536 $options -print_final_stats=1 \
+        "$corpus" 2>&1 | tail -n 12
     rm -rf "$corpus"
 done
 echo "All stages passed."
