@@ -211,6 +211,9 @@ void LinuxTunnelConnection::abandonStart(const QString &reason)
 
 void LinuxTunnelConnection::readStatusLines()
 {
+    // Reading a socket whose connection is gone would only warn: what it held is buffered.
+    if (m_socket->bytesAvailable() <= 0)
+        return;
     const QList<QByteArray> lines = m_lines.append(m_socket->readAll());
     for (const QByteArray &line : lines) {
         const std::optional<TunnelStatus> status = TunnelChannel::parseStatus(line);
