@@ -1,17 +1,11 @@
 #include "platform/files/CorruptCopies.h"
 #include "platform/files/FileLock.h"
-#include "platform/files/PrivateFile.h"
-#include "platform/files/RegularFile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace corvane;
 
@@ -39,7 +33,8 @@ int modeOf(const QString &path)
 
 } // namespace
 
-// The files the application keeps for itself: what is refused, and that nothing blocks.
+// The locks and corrupt copies beside the application's own files. Reading and writing those
+// files is tested through the settings and profile stores.
 class TestFiles final : public QObject
 {
     Q_OBJECT
@@ -48,113 +43,11 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
-    // Puts a file of the kind `kind` at `at`: "regular", "symlink", "dangling", "folder", "fifo".
-    void place(const QString &kind, const QString &at)
-    {
-        const QString target = path(QStringLiteral("target"));
-        writeRaw(target, "{\"kept\":true}");
-        if (kind == QLatin1String("regular"))
-            writeRaw(at, "{\"kept\":true}");
-        else if (kind == QLatin1String("symlink"))
-            QVERIFY(QFile::link(target, at));
-        else if (kind == QLatin1String("dangling"))
-            QVERIFY(QFile::link(path(QStringLiteral("nowhere")), at));
-        else if (kind == QLatin1String("folder"))
-            QVERIFY(QDir().mkpath(at));
-        else if (kind == QLatin1String("fifo"))
-            QCOMPARE(::mkfifo(QFile::encodeName(at).constData(), 0600), 0);
-    }
-
 private Q_SLOTS:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
-    }
-
-    void onlyRegularFilesAreRead_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<int>("outcome");
-        QTest::addColumn<QString>("reason");
-        using O = RegularFile::Content::Outcome;
-        QTest::newRow("regular") << QStringLiteral("regular") << int(O::Read) << QString();
-        QTest::newRow("missing") << QStringLiteral("missing") << int(O::Missing) << QString();
-        QTest::newRow("symlink") << QStringLiteral("symlink") << int(O::Refused)
-                                 << QStringLiteral("it is a symbolic link");
-        QTest::newRow("dangling symlink") << QStringLiteral("dangling") << int(O::Refused)
-                                          << QStringLiteral("it is a symbolic link");
-        QTest::newRow("folder") << QStringLiteral("folder") << int(O::Refused)
-                                << QStringLiteral("it is a folder");
-        // Opening a FIFO for reading waits for a writer: this row hangs without O_NONBLOCK.
-        QTest::newRow("fifo") << QStringLiteral("fifo") << int(O::Refused)
-                              << QStringLiteral("it is a FIFO");
-    }
-
-    void onlyRegularFilesAreRead()
-    {
-        QFETCH(QString, kind);
-        QFETCH(int, outcome);
-        QFETCH(QString, reason);
-        const QString at = path(QStringLiteral("settings.json"));
-        place(kind, at);
-        const RegularFile::Content content = RegularFile::read(at, 1024);
-        QCOMPARE(int(content.outcome), outcome);
-        QCOMPARE(content.reason, reason);
-        QCOMPARE(content.data, outcome == int(RegularFile::Content::Outcome::Read)
-                                   ? QByteArray("{\"kept\":true}")
-                                   : QByteArray());
-    }
-
-    void largerThanAllowedIsTooLarge()
-    {
-        const QString at = path(QStringLiteral("big"));
-        writeRaw(at, QByteArray(1025, 'x'));
-        QCOMPARE(RegularFile::read(at, 1024).outcome, RegularFile::Content::Outcome::TooLarge);
-        QCOMPARE(RegularFile::read(at, 1025).data.size(), 1025);
-    }
-
-    void writesNeverGoThroughALinkOrIntoASpecialFile_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<bool>("written");
-        QTest::newRow("missing") << QStringLiteral("missing") << true;
-        QTest::newRow("regular") << QStringLiteral("regular") << true;
-        QTest::newRow("symlink") << QStringLiteral("symlink") << false;
-        QTest::newRow("dangling symlink") << QStringLiteral("dangling") << false;
-        QTest::newRow("folder") << QStringLiteral("folder") << false;
-        QTest::newRow("fifo") << QStringLiteral("fifo") << false;
-    }
-
-    void writesNeverGoThroughALinkOrIntoASpecialFile()
-    {
-        QFETCH(QString, kind);
-        QFETCH(bool, written);
-        const QString at = path(QStringLiteral("profiles.json"));
-        place(kind, at);
-        const QString target = path(QStringLiteral("target"));
-        QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner |
-                                                  QFile::ReadGroup | QFile::ReadOther));
-        const std::optional<QString> error = PrivateFile::write(at, "new");
-        QCOMPARE(!error.has_value(), written);
-        // The link's target keeps its content and its mode; nothing was created behind a
-        // dangling link.
-        QCOMPARE(readRaw(target), QByteArray("{\"kept\":true}"));
-        QCOMPARE(modeOf(target), 0644);
-        QVERIFY(!QFile::exists(path(QStringLiteral("nowhere"))));
-        if (written) {
-            QCOMPARE(readRaw(at), QByteArray("new"));
-            QCOMPARE(modeOf(at), 0600);
-        }
-    }
-
-    void privateFolderIsOwnerOnly()
-    {
-        const mode_t old = ::umask(0);
-        const QString folder = path(QStringLiteral("a/b"));
-        QVERIFY(PrivateFile::makeFolder(folder));
-        ::umask(old);
-        QCOMPARE(modeOf(folder), 0700);
     }
 
     void lockIsExclusiveAcrossOpenFiles()
@@ -177,7 +70,7 @@ private Q_SLOTS:
     void lockFileMustBeRegular()
     {
         const QString lockPath = path(QStringLiteral("store.lock"));
-        place(QStringLiteral("symlink"), lockPath);
+        QVERIFY(QFile::link(path(QStringLiteral("elsewhere")), lockPath));
         FileLock lock(lockPath, std::chrono::milliseconds(0));
         QVERIFY(!lock.isLocked());
         QVERIFY2(lock.error().contains(QStringLiteral("symbolic link")), qPrintable(lock.error()));

@@ -182,13 +182,6 @@ private Q_SLOTS:
         QCOMPARE(readRaw(legacy), QByteArray("{\"phoneNum\":\"old\"}"));
     }
 
-    void oneFolderNameEverywhere()
-    {
-        QVERIFY(
-            SettingsStore::defaultFilePath().endsWith(QStringLiteral("/corvane/settings.json")));
-        QVERIFY(SettingsStore::legacyFilePath().endsWith(QStringLiteral("/Corvane/settings.json")));
-    }
-
     void folderInPlaceOfTheFileFailsCleanly()
     {
         const QString blocked = m_dir.filePath(QStringLiteral("blocked.json"));
