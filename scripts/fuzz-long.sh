@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs every libFuzzer target for at least 10 million executions (CORVANE_FUZZ_RUNS changes the
-# count), CORVANE_FUZZ_JOBS targets at a time (2 by default), and prints each target's figures.
-# fuzz/<target>.options holds flags of that target's own.
+# Runs every libFuzzer target (or the ones named as arguments) for at least 10 million executions
+# (CORVANE_FUZZ_RUNS changes the count), CORVANE_FUZZ_JOBS targets at a time (2 by default), and
+# prints each target's figures. fuzz/<target>.options holds flags of that target's own.
 # The grown corpora, logs and any crashing inputs are kept under build/fuzz/long-run/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +12,7 @@ jobs=${CORVANE_FUZZ_JOBS:-2}
 out=$PWD/build/fuzz/long-run
 
 cmake --preset fuzz >/dev/null
-fuzzers=$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
+fuzzers=${*:-$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')}
 for name in $fuzzers; do
     cmake --build build/fuzz -j2 --target "$name"
 done
