@@ -132,6 +132,8 @@ HttpTask HttpClient::send(const HttpRequest &request, Completion completion)
 
 void HttpClient::watchHeaders(const std::shared_ptr<Transfer> &transfer)
 {
+    // Qt hands the headers over only once the whole block has arrived; while it is still coming
+    // in, the inactivity time-out and the total deadline are what bound it.
     QNetworkReply *reply = transfer->reply;
     qint64 size = kStatusLineBytes +
                   reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray().size();
