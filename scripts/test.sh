@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds Corvane and runs every test: a warnings-as-errors build, the same suite again under
-# AddressSanitizer + UndefinedBehaviorSanitizer, and the fuzz targets for a fixed time.
+# AddressSanitizer + UndefinedBehaviorSanitizer, and the fuzz targets for a fixed time each
+# (scripts/fuzz-long.sh runs them for 10 million executions instead).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 export TZ=${TZ:-UTC}
-fuzz_seconds=${CORVANE_FUZZ_SECONDS:-60}
+fuzz_seconds=${CORVANE_FUZZ_SECONDS:-25}
 
 echo "== Stage 1: build with -Werror and run the tests"
 cmake --preset ci >/dev/null
@@ -19,7 +20,7 @@ cmake --build --preset asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp ctest --preset asan
 
-echo "== Stage 3: fuzz the reply decoding for ${fuzz_seconds}s per target"
+echo "== Stage 3: fuzz every decoder of outside input for ${fuzz_seconds}s per target"
 cmake --preset fuzz >/dev/null
 fuzzers=$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')
 for name in $fuzzers; do
@@ -29,8 +30,12 @@ for name in $fuzzers; do
     fuzzer=build/fuzz/fuzz/$name
     corpus=$(mktemp -d)
     [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
-    LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
-        "$fuzzer" -max_total_time="$fuzz_seconds" -max_len=65536 -print_final_stats=1 "$corpus" 2>&1 | tail -n 12
+    # fuzz/<target>.options holds flags of that target's own, which override the ones before.
+    options=$(cat "fuzz/$name.options" 2>/dev/null || true)
+    # shellcheck disable=SC2086
+    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
+        "$fuzzer" -max_total_time="$fuzz_seconds" -max_len=65536 $options -print_final_stats=1 \
+        "$corpus" 2>&1 | tail -n 12
     rm -rf "$corpus"
 done
 echo "All stages passed."

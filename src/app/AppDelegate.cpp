@@ -1,30 +1,55 @@
 #include "app/AppDelegate.h"
 
 #include "app/KeyboardManager.h"
+#include "app/TerminationSignals.h"
 #include "core/vpn/VpnManager.h"
+#include "platform/settings/SettingsStore.h"
 
 #include <QApplication>
 
 namespace corvane {
 
+namespace {
+
+// Store requests complete on posted events only, and a connect is three of them in a row
+// (load, save, reload) before its start; a disconnect is one.
+constexpr int kStoreRequestRounds = 4;
+
+void deliverStoreRequests()
+{
+    for (int round = 0; round < kStoreRequestRounds; ++round)
+        QCoreApplication::sendPostedEvents();
+}
+
+} // namespace
+
 AppDelegate::AppDelegate(QApplication &application)
 {
     connect(&application, &QCoreApplication::aboutToQuit, this, &AppDelegate::willTerminate);
+    // A logout, `systemctl stop` or Ctrl-C quits the way closing the window does, so the
+    // termination step below still runs.
+    auto *terminationSignals = new TerminationSignals(this);
+    connect(terminationSignals, &TerminationSignals::received, &application,
+            &QCoreApplication::quit);
 }
 
 bool AppDelegate::didFinishLaunching()
 {
     KeyboardManager::shared().setEnable(true);
+    // Opened now so that a settings file or folder open to others is closed up at launch.
+    SettingsStore::shared();
     VpnManager::shared().disconnectTunnel();
     return true;
 }
 
 void AppDelegate::willTerminate()
 {
+    // The event loop has ended, so nothing queued would run any more. A connect still on its
+    // way through the store is let through to its start first, or it would start the tunnel
+    // after the stop; then the stop is delivered before the process exits.
+    deliverStoreRequests();
     VpnManager::shared().disconnectTunnel();
-    // The event loop has ended: deliver the store's answer now so the stop reaches the tunnel
-    // before the process exits.
-    QCoreApplication::sendPostedEvents();
+    deliverStoreRequests();
 }
 
 } // namespace corvane

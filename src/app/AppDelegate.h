@@ -9,7 +9,8 @@ class QApplication;
 namespace corvane {
 
 // Start-up and termination: a tunnel left running by an earlier run is stopped at every launch
-// and again when the application quits. Moving between active and inactive touches nothing.
+// and again when the application quits, also when the quit comes as SIGTERM, SIGINT or SIGHUP.
+// Moving between active and inactive touches nothing.
 class AppDelegate final : public QObject
 {
     Q_OBJECT
@@ -20,11 +21,10 @@ public:
 
     // Returns at once; the disconnect completes later.
     bool didFinishLaunching();
+    // Runs as the application quits, after its event loop has ended.
+    void willTerminate();
 
     QPointer<QWidget> window;
-
-private:
-    void willTerminate();
 };
 
 } // namespace corvane

@@ -10,6 +10,18 @@
 using namespace corvane;
 
 namespace {
+// The order's own keys, in the service's order; the last one is a float.
+const char *const kOrderKeys[] = {
+    "secret",           "searchValue",     "createBy",      "updateBy",    "updateTime",
+    "remark",           "params",          "mobile",        "orderId",     "userId",
+    "productId",        "buyCount",        "usedCount",     "orderStatus", "orderExpiryDate",
+    "orderFailMessage", "orderCreateTime", "tempOrderDate", "userName",    "userRemark",
+    "flowAmount",       "remainFlow"};
+const QSet<QString> kOrderIntegers{QStringLiteral("userId"),      QStringLiteral("productId"),
+                                   QStringLiteral("buyCount"),    QStringLiteral("usedCount"),
+                                   QStringLiteral("orderStatus"), QStringLiteral("orderExpiryDate"),
+                                   QStringLiteral("flowAmount")};
+
 QJsonObject json(const char *text)
 {
     return QJsonDocument::fromJson(QByteArray(text)).object();
@@ -102,6 +114,58 @@ private Q_SLOTS:
         QCOMPARE(order->flowAmount, Q_INT64_C(9007199254740993));
         QCOMPARE(order->productId, 0);
         QCOMPARE(order->mobile, QStringLiteral("138"));
+    }
+
+    // Every key gets a value no other key has, so a field read from the wrong key, or as the
+    // wrong kind, shows up in its own row.
+    void everyOrderKeyFillsItsOwnField_data()
+    {
+        QTest::addColumn<QString>("key");
+        for (const char *key : kOrderKeys)
+            QTest::newRow(key) << QString::fromLatin1(key);
+    }
+
+    void everyOrderKeyFillsItsOwnField()
+    {
+        QFETCH(QString, key);
+        QJsonObject object;
+        qint64 number = 101;
+        for (const char *name : kOrderKeys) {
+            const QString text = QString::fromLatin1(name);
+            if (kOrderIntegers.contains(text))
+                object.insert(text, number++);
+            else
+                object.insert(text, text + QStringLiteral(" text"));
+        }
+        object.insert(QStringLiteral("remainFlow"), 2.5);
+        const auto order = Mapper<SCOrder>().map(object);
+        const QHash<QString, QVariant> fields{
+            {QStringLiteral("secret"), order->secret},
+            {QStringLiteral("searchValue"), order->searchValue},
+            {QStringLiteral("createBy"), order->createBy},
+            {QStringLiteral("updateBy"), order->updateBy},
+            {QStringLiteral("updateTime"), order->updateTime},
+            {QStringLiteral("remark"), order->remark},
+            {QStringLiteral("params"), order->params},
+            {QStringLiteral("mobile"), order->mobile},
+            {QStringLiteral("orderId"), order->orderId},
+            {QStringLiteral("userId"), order->userId},
+            {QStringLiteral("productId"), order->productId},
+            {QStringLiteral("buyCount"), order->buyCount},
+            {QStringLiteral("usedCount"), order->usedCount},
+            {QStringLiteral("orderStatus"), order->orderStatus},
+            {QStringLiteral("orderExpiryDate"), order->orderExpiryDate},
+            {QStringLiteral("orderFailMessage"), order->orderFailMessage},
+            {QStringLiteral("orderCreateTime"), order->orderCreateTime},
+            {QStringLiteral("tempOrderDate"), order->tempOrderDate},
+            {QStringLiteral("userName"), order->userName},
+            {QStringLiteral("userRemark"), order->userRemark},
+            {QStringLiteral("flowAmount"), order->flowAmount},
+            {QStringLiteral("remainFlow"), double(order->remainFlow)},
+        };
+        QCOMPARE(fields.size(), 22);
+        QVERIFY(fields.contains(key));
+        QCOMPARE(fields.value(key), object.value(key).toVariant());
     }
 
     void orderList_data()

@@ -2,6 +2,8 @@
 #include "core/config/ServiceEndpoints.h"
 #include "core/network/SCBaseClient.h"
 #include "core/network/SCNetServer.h"
+#include "platform/http/HttpClient.h"
+#include "platform/http/TextReplyReader.h"
 
 #include <QJsonDocument>
 #include <QTcpServer>
@@ -9,8 +11,11 @@
 
 using namespace corvane;
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace {
+
+const QByteArray kLoginPath = "/vpnApp/personal/queryOrder";
 
 void useService(const QString &baseAddress)
 {
@@ -82,14 +87,30 @@ class TestSCNetServer final : public QObject
     Q_OBJECT
 
 private:
+    static constexpr qint64 kBodyCap = 32 * 1024;
+    static constexpr qint64 kHeaderCap = 8 * 1024;
+
     RawHttpServer *m_server = nullptr;
 
 private Q_SLOTS:
+    // Before any test changes them: the contract's 20 s inactivity time-out, 60 s in all, 16 MB
+    // of body and 64 KB of headers.
+    void initTestCase()
+    {
+        QCOMPARE(SCNetServer::shared().requestTimeout(), 20s);
+        QCOMPARE(HttpRequest().timeout, 20s);
+        const HttpClient::Limits limits = HttpClient::shared().limits();
+        QCOMPARE(limits.totalDeadline, 60s);
+        QCOMPARE(limits.maxBodyBytes, 16 * 1024 * 1024);
+        QCOMPARE(limits.maxHeaderBytes, 64 * 1024);
+    }
+
     void init()
     {
         m_server = new RawHttpServer(this);
         useService(m_server->baseUrl());
         SCNetServer::shared().setRequestTimeout(SCNetServer::kDefaultTimeout);
+        HttpClient::shared().setLimits({});
     }
     void cleanup() { delete m_server; }
 
@@ -133,6 +154,8 @@ private Q_SLOTS:
             << 200 << QByteArray("{} {}") << false << QStringLiteral("请求服务器失败") << 200LL;
         QTest::newRow("invalid UTF-8") << 200 << QByteArray("{\"message\":\"\xff\xfe\"}") << false
                                        << QStringLiteral("请求服务器失败") << 200LL;
+        QTest::newRow("after a UTF-8 byte-order mark")
+            << 200 << QByteArray("\xef\xbb\xbf{\"code\":0}") << true << none << 0LL;
         QTest::newRow("nested 100000 deep")
             << 200 << (QByteArray(100000, '[') + QByteArray(100000, ']')) << false
             << QStringLiteral("请求服务器失败") << 200LL;
@@ -244,6 +267,111 @@ private Q_SLOTS:
         task.cancel();
         settle(outcome);
         QCOMPARE(outcome.error->message, std::optional<QString>(QStringLiteral("请求服务器失败")));
+    }
+
+    // The sign-in's password must never travel to a host that a redirect names, and an answer
+    // from there is not the service's.
+    void redirectsStayWithinTheOrigin_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("sameOrigin");
+        for (int status : {301, 302, 303, 307, 308})
+            QTest::newRow(qPrintable(QStringLiteral("%1 to another origin").arg(status)))
+                << status << false;
+        QTest::newRow("307 within the origin") << 307 << true;
+        QTest::newRow("308 within the origin") << 308 << true;
+    }
+
+    void redirectsStayWithinTheOrigin()
+    {
+        QFETCH(int, status);
+        QFETCH(bool, sameOrigin);
+        RawHttpServer elsewhere;
+        elsewhere.reply(200, "{\"code\":0}");
+        const QByteArray target =
+            sameOrigin ? QByteArray("/moved") : elsewhere.baseUrl().toUtf8() + kLoginPath;
+        m_server->route(kLoginPath, status, "{}", "Location: " + target + "\r\n");
+        m_server->route("/moved", 200, "{\"code\":0}");
+        Outcome outcome;
+        send(outcome);
+        settle(outcome);
+        QVERIFY(elsewhere.received.isEmpty());
+        if (sameOrigin) {
+            QCOMPARE(outcome.successes, 1);
+            QCOMPARE(m_server->received.size(), 2);
+            QCOMPARE(m_server->received.last().requestLine, QByteArray("POST /moved HTTP/1.1"));
+            QCOMPARE(m_server->received.last().body, m_server->received.first().body);
+            return;
+        }
+        QCOMPARE(m_server->received.size(), 1);
+        QCOMPARE(outcome.error->message, std::optional<QString>(QStringLiteral("请求服务器失败")));
+        QCOMPARE(outcome.error->resultCode, std::optional<qint64>(status));
+    }
+
+    // The public-address lookup is a plain GET read as text, and goes by the same rule.
+    void lookupRedirectElsewhereFails()
+    {
+        RawHttpServer elsewhere;
+        elsewhere.reply(200, "var returnCitySN = {\"cip\": \"1.2.3.4\"};", "text/html");
+        m_server->route("/cityjson?ie=utf-8", 302, {},
+                        "Location: " + elsewhere.baseUrl().toUtf8() + "/cityjson\r\n");
+        HttpRequest request;
+        request.url = QUrl(m_server->baseUrl() + QStringLiteral("/cityjson?ie=utf-8"));
+        std::optional<HttpReply> reply;
+        HttpClient::shared().send(request, [&reply](const HttpReply &r) { reply = r; });
+        QTRY_VERIFY(reply);
+        QVERIFY(!TextReplyReader::read(*reply));
+        QCOMPARE(reply->statusCode, std::optional<int>(302));
+        QVERIFY(elsewhere.received.isEmpty());
+    }
+
+    // Small limits stand in for 60 s, 16 MB and 64 KB; the inactivity time-out stays at 20 s so
+    // that only the limit under test can end the request.
+    void limitsEndTheRequest_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("extraHeaders");
+        QTest::addColumn<bool>("success");
+        const QByteArray envelope = "{\"code\":0}";
+        const auto padded = [](qsizetype size) {
+            const QByteArray head = "{\"code\":0,\"result\":\"";
+            return head + QByteArray(size - head.size() - 2, 'a') + "\"}";
+        };
+        const int answer = int(RawHttpServer::Mode::Answer);
+        QTest::newRow("trickling past the total deadline")
+            << int(RawHttpServer::Mode::Trickle) << envelope << QByteArray() << false;
+        QTest::newRow("endless body")
+            << int(RawHttpServer::Mode::Endless) << envelope << QByteArray() << false;
+        QTest::newRow("body one byte over the cap")
+            << answer << padded(kBodyCap + 1) << QByteArray() << false;
+        QTest::newRow("body at the cap") << answer << padded(kBodyCap) << QByteArray() << true;
+        QTest::newRow("headers over the cap")
+            << answer << envelope << "X-Padding: " + QByteArray(kHeaderCap, 'h') + "\r\n"
+            << false;
+        QTest::newRow("headers under the cap")
+            << answer << envelope << "X-Padding: " + QByteArray(kHeaderCap / 2, 'h') + "\r\n"
+            << true;
+    }
+
+    void limitsEndTheRequest()
+    {
+        QFETCH(int, mode);
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, extraHeaders);
+        QFETCH(bool, success);
+        HttpClient::shared().setLimits({400ms, kBodyCap, kHeaderCap});
+        m_server->setMode(static_cast<RawHttpServer::Mode>(mode));
+        m_server->reply(200, body);
+        m_server->setExtraHeaders(extraHeaders);
+        Outcome outcome;
+        send(outcome);
+        settle(outcome);
+        QCOMPARE(outcome.successes, success ? 1 : 0);
+        if (success)
+            return;
+        QCOMPARE(outcome.error->message, std::optional<QString>(QStringLiteral("请求服务器失败")));
+        QCOMPARE(outcome.error->resultCode, std::optional<qint64>(200));
     }
 
     void largeBodyDecodes()

@@ -30,6 +30,11 @@ private Q_SLOTS:
         QTest::newRow("unbalanced") << QByteArray("]") << false;
         QTest::newRow("deep nesting") << QByteArray(100000, '[') << false;
         QTest::newRow("binary") << QByteArray("\x00\x01\xff", 3) << false;
+        QTest::newRow("after a byte-order mark") << QByteArray("\xef\xbb\xbf{\"a\":1}") << true;
+        QTest::newRow("byte-order mark alone") << QByteArray("\xef\xbb\xbf") << false;
+        QTest::newRow("two byte-order marks") << QByteArray("\xef\xbb\xbf\xef\xbb\xbf"
+                                                            "0")
+                                              << false;
     }
 
     void jsonFragments()

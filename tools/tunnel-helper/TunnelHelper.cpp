@@ -1,7 +1,9 @@
 #include "TunnelHelper.h"
 
+#include "HelperConfiguration.h"
+#include "platform/files/PrivateFile.h"
+#include "platform/files/RegularFile.h"
 #include "platform/log/Log.h"
-#include "platform/tunnel/linux/PrivateFile.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -20,26 +22,8 @@
 namespace corvane {
 
 namespace {
-
-// Why the configuration cannot carry a tunnel; empty when it can.
-QString configurationProblem(const QJsonObject &config)
-{
-    for (const char *key :
-         {"ss_address", "ss_method", "ss_password", "ss_ip", "ss_auth", "json_conf"}) {
-        if (!config.value(QLatin1String(key)).isString())
-            return QStringLiteral("\"%1\" is missing or not text").arg(QLatin1String(key));
-    }
-    if (config.value(QLatin1String("ss_address")).toString().isEmpty())
-        return QStringLiteral("\"ss_address\" is empty");
-    if (!config.value(QLatin1String("ss_port")).isDouble() ||
-        config.value(QLatin1String("ss_port")).toInteger() == 0)
-        return QStringLiteral("\"ss_port\" is 0 or not a number");
-    QJsonParseError error;
-    QJsonDocument::fromJson(config.value(QLatin1String("json_conf")).toString().toUtf8(), &error);
-    if (error.error != QJsonParseError::NoError)
-        return QStringLiteral("\"json_conf\" is not valid JSON: %1").arg(error.errorString());
-    return {};
-}
+// The configuration is seven short values and the rules document.
+constexpr qint64 kMaxConfigurationSize = 1024 * 1024;
 
 constexpr int kServiceTimeoutMs = 5000;
 constexpr int kCloseTimeoutMs = 1000;
@@ -154,24 +138,26 @@ bool TunnelHelper::takeLock()
 
 bool TunnelHelper::readConfiguration()
 {
-    QFile file(m_channel.configPath());
-    if (!file.open(QIODevice::ReadOnly)) {
-        Log::write(QStringLiteral("Refusing to connect: cannot read %1: %2")
-                       .arg(file.fileName(), file.errorString()));
+    const QString path = m_channel.configPath();
+    const RegularFile::Content content = RegularFile::read(path, kMaxConfigurationSize);
+    using Outcome = RegularFile::Content::Outcome;
+    if (content.outcome != Outcome::Read) {
+        const QString why = content.outcome == Outcome::Missing ? QStringLiteral("it is missing")
+                            : content.outcome == Outcome::TooLarge
+                                ? QStringLiteral("it is too large")
+                                : content.reason;
+        Log::write(QStringLiteral("Refusing to connect: cannot read %1: %2").arg(path, why));
+        if (content.outcome == Outcome::TooLarge)
+            QFile::remove(path);
         return false;
     }
-    const QByteArray data = file.readAll();
-    file.close();
-    file.remove();
-    const QJsonDocument document = QJsonDocument::fromJson(data);
-    const QString problem = document.isObject()
-                                ? configurationProblem(document.object())
-                                : QStringLiteral("the configuration is not an object");
+    QFile::remove(path);
+    const QString problem = HelperConfiguration::problem(content.data);
     if (!problem.isEmpty()) {
         Log::write(QStringLiteral("Refusing to connect: ") + problem);
         return false;
     }
-    m_auth = document.object().value(QLatin1String("ss_auth")).toString().toUtf8();
+    m_auth = QJsonDocument::fromJson(content.data).object().value(QLatin1String("ss_auth")).toString().toUtf8();
     return true;
 }
 
@@ -179,9 +165,11 @@ void TunnelHelper::attachClient()
 {
     while (QLocalSocket *client = m_server->nextPendingConnection()) {
         m_clients << client;
+        m_commandLines.insert(client, ChannelLines());
         connect(client, &QLocalSocket::readyRead, this, [this, client] { readCommands(client); });
         connect(client, &QLocalSocket::disconnected, this, [this, client] {
             m_clients.removeOne(client);
+            m_commandLines.remove(client);
             client->deleteLater();
         });
         client->write(tunnelStatusName(m_status).toUtf8() + '\n');
@@ -191,8 +179,9 @@ void TunnelHelper::attachClient()
 
 void TunnelHelper::readCommands(QLocalSocket *client)
 {
-    while (client->canReadLine()) {
-        if (client->readLine() == TunnelChannel::stopCommand())
+    const QList<QByteArray> lines = m_commandLines[client].append(client->readAll());
+    for (const QByteArray &line : lines) {
+        if (TunnelChannel::isStopCommand(line))
             stopTunnel();
     }
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/tunnel/TunnelStatus.h"
+#include "platform/tunnel/linux/ChannelLines.h"
 #include "platform/tunnel/linux/TunnelChannel.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QUrl>
@@ -56,6 +58,7 @@ private:
     int m_lockFd = -1;
     QLocalServer *m_server;
     QList<QLocalSocket *> m_clients;
+    QHash<QLocalSocket *, ChannelLines> m_commandLines;
     TunnelStatus m_status = TunnelStatus::Disconnected;
 };
 

@@ -48,6 +48,14 @@ std::optional<QString> readRulesDocument()
     return text;
 }
 
+// A connect or disconnect that cannot reach the store would otherwise do nothing in silence;
+// the store's description names the file and the reason.
+void logStoreFailure(const std::optional<TunnelError> &error)
+{
+    Log::write(error ? error->description
+                     : QStringLiteral("The tunnel profile store handed back no profiles"));
+}
+
 VPNStatus toVPNStatus(TunnelStatus status)
 {
     switch (status) {
@@ -111,17 +119,20 @@ void VpnManager::connectTunnel()
 
 void VpnManager::disconnectTunnel()
 {
-    loadFirstProfile([this](const TunnelProfilePtr &profile) { stopTunnel(profile); });
+    loadFirstProfile([this](const TunnelProfilePtr &profile) { stopTunnel(profile); },
+                     LoadErrors::log);
 }
 
-void VpnManager::loadFirstProfile(ProfileCompletion completion)
+void VpnManager::loadFirstProfile(ProfileCompletion completion, LoadErrors errors)
 {
     QPointer<QObject> alive = m_context.get();
     m_store.loadAll(
-        [alive, completion = std::move(completion)](std::optional<QList<TunnelProfilePtr>> profiles,
-                                                    std::optional<TunnelError>) {
+        [alive, errors, completion = std::move(completion)](
+            std::optional<QList<TunnelProfilePtr>> profiles, std::optional<TunnelError> error) {
             if (!alive)
                 return;
+            if (!profiles && errors == LoadErrors::log)
+                logStoreFailure(error);
             completion(profiles && !profiles->isEmpty() ? profiles->first() : nullptr);
         });
 }
@@ -131,9 +142,13 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
     QPointer<QObject> alive = m_context.get();
     m_store.loadAll([this, alive, completion = std::move(completion)](
                         std::optional<QList<TunnelProfilePtr>> profiles,
-                        std::optional<TunnelError>) {
-        if (!alive || !profiles)
+                        std::optional<TunnelError> error) {
+        if (!alive)
             return;
+        if (!profiles) {
+            logStoreFailure(error);
+            return;
+        }
         // Checked before any profile is touched: with no rules nothing could be saved back,
         // and the removals below would leave the store empty.
         const std::optional<QString> rules = readRulesDocument();
@@ -152,6 +167,7 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
             if (!alive)
                 return;
             if (error) {
+                Log::write(error->description);
                 completion(nullptr);
                 return;
             }

@@ -47,8 +47,15 @@ public:
 
 private:
     using ProfileCompletion = std::function<void(TunnelProfilePtr profile)>;
+    // Whether a store that hands back no list is worth a log line: it is when a disconnect
+    // asked for it, not for the status reads of creation and watching.
+    enum class LoadErrors
+    {
+        ignore,
+        log
+    };
 
-    void loadFirstProfile(ProfileCompletion completion);
+    void loadFirstProfile(ProfileCompletion completion, LoadErrors errors = LoadErrors::ignore);
     void prepareProfile(ProfileCompletion completion);
     TunnelProfilePtr makeProfile();
     void removeDuplicateProfiles(const QList<TunnelProfilePtr> &profiles);

@@ -5,6 +5,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QTimer>
 #include <QUrlQuery>
 
 namespace corvane {
@@ -40,7 +41,31 @@ bool isHttpStatusError(QNetworkReply::NetworkError e)
            e == E::ProtocolInvalidOperationError;
 }
 
+// "HTTP/1.1 200 OK" and its line break, as counted against the header limit.
+constexpr qint64 kStatusLineBytes = 15;
+
 } // namespace
+
+// One request in flight: what the limits have let through so far.
+struct HttpClient::Transfer
+{
+    QNetworkReply *reply = nullptr;
+    QTimer *deadline = nullptr;
+    Completion completion;
+    Limits limits;
+    QByteArray body;
+    // Which limit ended the request, when one did.
+    QString exceeded;
+
+    void stopFor(const QString &reason)
+    {
+        if (!exceeded.isEmpty())
+            return;
+        exceeded = reason;
+        if (reply->isRunning())
+            reply->abort();
+    }
+};
 
 HttpClient::HttpClient(QObject *parent)
     : QObject(parent), m_manager(new QNetworkAccessManager(this))
@@ -83,32 +108,94 @@ HttpTask HttpClient::send(const HttpRequest &request, Completion completion)
     for (const auto &[name, value] : request.headers)
         networkRequest.setRawHeader(name, value);
     networkRequest.setTransferTimeout(static_cast<int>(request.timeout.count()));
+    networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                QNetworkRequest::SameOriginRedirectPolicy);
 
+    auto transfer = std::make_shared<Transfer>();
+    transfer->completion = std::move(completion);
+    transfer->limits = m_limits;
     QNetworkReply *reply = m_manager->sendCustomRequest(networkRequest, verb(request.method), body);
-    connect(reply, &QNetworkReply::finished, this,
-            [this, reply, completion = std::move(completion)] { finish(reply, completion); });
+    transfer->reply = reply;
+    transfer->deadline = new QTimer(reply);
+    transfer->deadline->setSingleShot(true);
+    connect(transfer->deadline, &QTimer::timeout, this, [transfer] {
+        transfer->stopFor(QStringLiteral("no complete reply within %1 ms")
+                              .arg(transfer->limits.totalDeadline.count()));
+    });
+    transfer->deadline->start(m_limits.totalDeadline);
+    connect(reply, &QNetworkReply::metaDataChanged, this,
+            [this, transfer] { watchHeaders(transfer); });
+    connect(reply, &QNetworkReply::readyRead, this, [this, transfer] { readBody(transfer); });
+    connect(reply, &QNetworkReply::finished, this, [this, transfer] { finish(transfer); });
     return HttpTask(reply);
 }
 
-void HttpClient::finish(QNetworkReply *reply, const Completion &completion)
+void HttpClient::watchHeaders(const std::shared_ptr<Transfer> &transfer)
 {
+    // Qt hands the headers over only once the whole block has arrived; while it is still coming
+    // in, the inactivity time-out and the total deadline are what bound it.
+    QNetworkReply *reply = transfer->reply;
+    qint64 size = kStatusLineBytes +
+                  reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray().size();
+    for (const auto &[name, value] : reply->rawHeaderPairs())
+        size += name.size() + value.size() + 4;
+    if (size > transfer->limits.maxHeaderBytes) {
+        transfer->stopFor(QStringLiteral("the reply's headers take more than %1 bytes")
+                              .arg(transfer->limits.maxHeaderBytes));
+        return;
+    }
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid() && length.toLongLong() > transfer->limits.maxBodyBytes) {
+        transfer->stopFor(QStringLiteral("the reply announces %1 bytes, more than %2")
+                              .arg(length.toLongLong())
+                              .arg(transfer->limits.maxBodyBytes));
+    }
+}
+
+void HttpClient::readBody(const std::shared_ptr<Transfer> &transfer)
+{
+    QNetworkReply *reply = transfer->reply;
+    if (!transfer->exceeded.isEmpty() || !reply->isOpen())
+        return;
+    if (reply->bytesAvailable() > transfer->limits.maxBodyBytes - transfer->body.size()) {
+        transfer->stopFor(QStringLiteral("the reply body takes more than %1 bytes")
+                              .arg(transfer->limits.maxBodyBytes));
+        return;
+    }
+    transfer->body += reply->readAll();
+}
+
+void HttpClient::finish(const std::shared_ptr<Transfer> &transfer)
+{
+    QNetworkReply *reply = transfer->reply;
+    transfer->deadline->stop();
+    readBody(transfer);
+
     HttpReply result;
     const auto error = reply->error();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid())
         result.statusCode = status.toInt();
-    result.cancelled = reply->property("corvaneCancelled").toBool();
-    result.transportFailed = result.cancelled || !(error == QNetworkReply::NoError ||
-                                                   (status.isValid() && isHttpStatusError(error)));
-    result.errorString = error == QNetworkReply::NoError ? QString() : reply->errorString();
+    if (!transfer->exceeded.isEmpty()) {
+        result.transportFailed = true;
+        result.errorString = transfer->exceeded;
+    } else {
+        result.cancelled = reply->property("corvaneCancelled").toBool();
+        result.transportFailed =
+            result.cancelled ||
+            !(error == QNetworkReply::NoError || (status.isValid() && isHttpStatusError(error)));
+        result.errorString = error == QNetworkReply::NoError ? QString() : reply->errorString();
+        result.body = std::move(transfer->body);
+    }
     result.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
-    if (reply->isOpen())
-        result.body = reply->readAll();
     reply->deleteLater();
 
     // Queued so that a cancel() never calls back into its caller.
     QMetaObject::invokeMethod(
-        this, [completion, result = std::move(result)] { completion(result); },
+        this,
+        [completion = std::move(transfer->completion), result = std::move(result)] {
+            completion(result);
+        },
         Qt::QueuedConnection);
 }
 

@@ -5,6 +5,7 @@
 #include "platform/http/HttpTask.h"
 
 #include <QObject>
+#include <chrono>
 #include <functional>
 
 class QNetworkAccessManager;
@@ -14,6 +15,11 @@ namespace corvane {
 
 // The application's one HTTP session. Every request ends in exactly one call of its
 // completion, on the main thread and never from inside send() or cancel().
+//
+// Every request follows redirects only within its own origin (scheme, host and port): a
+// redirect elsewhere would carry a POST body such as the password to a host the service merely
+// named, so it ends the request as a failure that keeps the redirect's status. Besides the
+// request's own inactivity time-out, every request is bounded in total time and in size.
 class HttpClient final : public QObject
 {
     Q_OBJECT
@@ -22,6 +28,16 @@ class HttpClient final : public QObject
 public:
     using Completion = std::function<void(const HttpReply &)>;
 
+    struct Limits
+    {
+        // From send() to the last byte, however steadily the bytes trickle in.
+        std::chrono::milliseconds totalDeadline{60000};
+        // The reply body as delivered (after any content decoding).
+        qint64 maxBodyBytes = 16 * 1024 * 1024;
+        // The status line and the header fields together.
+        qint64 maxHeaderBytes = 64 * 1024;
+    };
+
     explicit HttpClient(QObject *parent = nullptr);
     ~HttpClient() override;
 
@@ -29,10 +45,19 @@ public:
 
     HttpTask send(const HttpRequest &request, Completion completion);
 
+    Limits limits() const { return m_limits; }
+    // For requests sent from now on.
+    void setLimits(const Limits &limits) { m_limits = limits; }
+
 private:
-    void finish(QNetworkReply *reply, const Completion &completion);
+    struct Transfer;
+
+    void watchHeaders(const std::shared_ptr<Transfer> &transfer);
+    void readBody(const std::shared_ptr<Transfer> &transfer);
+    void finish(const std::shared_ptr<Transfer> &transfer);
 
     QNetworkAccessManager *m_manager;
+    Limits m_limits;
 };
 
 } // namespace corvane

@@ -16,12 +16,15 @@ std::optional<QJsonValue> JsonReplyReader::read(const HttpReply &reply)
 
 std::optional<QJsonValue> JsonReplyReader::parse(const QByteArray &body)
 {
+    // JSON text carries no byte-order mark, but parsers may skip one, and some servers send it.
+    const QByteArrayView text =
+        body.startsWith("\xEF\xBB\xBF") ? QByteArrayView(body).sliced(3) : QByteArrayView(body);
     // QJsonDocument takes only objects and arrays. Wrapped in brackets, a body that is exactly
     // one JSON value becomes a one-element array; anything else fails to parse or has another
     // count.
     QByteArray wrapped;
-    wrapped.reserve(body.size() + 2);
-    wrapped.append('[').append(body).append(']');
+    wrapped.reserve(text.size() + 2);
+    wrapped.append('[').append(text).append(']');
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(wrapped, &error);
     if (error.error != QJsonParseError::NoError || !document.isArray())

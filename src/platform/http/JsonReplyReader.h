@@ -7,7 +7,8 @@
 
 namespace corvane {
 
-// Reads a reply body as JSON, top-level fragments included (0, "x", null, [] are JSON too).
+// Reads a reply body as JSON, top-level fragments included (0, "x", null, [] are JSON too),
+// after a UTF-8 byte-order mark if the body starts with one.
 class JsonReplyReader final
 {
 public:

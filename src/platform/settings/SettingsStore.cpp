@@ -1,29 +1,45 @@
 #include "platform/settings/SettingsStore.h"
 
+#include "platform/files/CorruptCopies.h"
+#include "platform/files/PrivateFile.h"
+#include "platform/files/RegularFile.h"
 #include "platform/log/Log.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QJsonObject>
-#include <QSaveFile>
 #include <QStandardPaths>
+
+#include <sys/stat.h>
 
 namespace corvane {
 
 namespace {
-constexpr auto kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-// Larger files are not ours: reading them would only waste memory.
-constexpr qint64 kMaxFileSize = 1 << 20;
 
-QJsonObject readObject(const QString &path)
+QString configFolder()
 {
-    QFile file(path);
-    if (file.size() > kMaxFileSize || !file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
 }
+
+// Takes group and other permissions away from `path` if it is of the file type `type` and has
+// any; a symbolic link is never followed.
+void closeUp(const QString &path, mode_t type, mode_t wanted)
+{
+    struct stat info
+    {};
+    const QByteArray name = QFile::encodeName(path);
+    if (::lstat(name.constData(), &info) != 0 || (info.st_mode & S_IFMT) != type ||
+        (info.st_mode & 077) == 0)
+        return;
+    if (::chmod(name.constData(), wanted) == 0) {
+        Log::write(QStringLiteral("%1 was open to other users (mode %2); closed it up to %3")
+                       .arg(path)
+                       .arg(info.st_mode & 0777, 4, 8, QLatin1Char('0'))
+                       .arg(wanted, 4, 8, QLatin1Char('0')));
+    }
+}
+
 } // namespace
 
 SettingsStore::SettingsStore(QString filePath) : m_filePath(std::move(filePath))
@@ -33,35 +49,57 @@ SettingsStore::SettingsStore(QString filePath) : m_filePath(std::move(filePath))
 
 QString SettingsStore::defaultFilePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Corvane/settings.json");
+    return configFolder() + QStringLiteral("/corvane/settings.json");
+}
+
+QString SettingsStore::legacyFilePath()
+{
+    return configFolder() + QStringLiteral("/Corvane/settings.json");
 }
 
 SettingsStore &SettingsStore::shared()
 {
-    static SettingsStore store(defaultFilePath());
+    static SettingsStore store = [] {
+        moveLegacyFile(legacyFilePath(), defaultFilePath());
+        // That folder is the application's own, so its mode is ours to close up as well.
+        closeUp(QFileInfo(defaultFilePath()).absolutePath(), S_IFDIR, S_IRWXU);
+        return SettingsStore(defaultFilePath());
+    }();
     return store;
+}
+
+bool SettingsStore::moveLegacyFile(const QString &from, const QString &to)
+{
+    const QFileInfo source(from);
+    if (!source.exists() || source.isSymLink() || !source.isFile() || QFileInfo(to).exists() ||
+        QFileInfo(to).isSymLink())
+        return false;
+    const QString folder = QFileInfo(to).absolutePath();
+    if (!PrivateFile::makeFolder(folder) || !QFile::rename(from, to)) {
+        Log::write(QStringLiteral("Cannot move the settings file %1 to %2").arg(from, to));
+        return false;
+    }
+    QDir().rmdir(source.absolutePath());
+    Log::write(QStringLiteral("Moved the settings file %1 to %2").arg(from, to));
+    return true;
 }
 
 bool SettingsStore::setObject(const QJsonValue &value, const QString &key)
 {
-    QJsonObject object = readObject(m_filePath);
-    object.insert(key, value);
+    std::optional<QJsonObject> object = load();
+    if (!object)
+        return false;
+    object->insert(key, value);
 
-    const QString dir = QFileInfo(m_filePath).absolutePath();
-    if (!QDir().mkpath(dir)) {
-        Log::write(QStringLiteral("设置保存失败：无法创建目录 %1").arg(dir));
+    const QString folder = QFileInfo(m_filePath).absolutePath();
+    if (!PrivateFile::makeFolder(folder)) {
+        Log::write(QStringLiteral("Cannot save the settings file %1: cannot create the folder %2")
+                       .arg(m_filePath, folder));
         return false;
     }
-    QSaveFile file(m_filePath);
-    // The temporary file gets the mode before any byte is written, whatever the umask says.
-    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(kOwnerOnly)) {
-        Log::write(QStringLiteral("设置保存失败：%1").arg(file.errorString()));
-        return false;
-    }
-    file.write(QJsonDocument(object).toJson(QJsonDocument::Compact));
-    if (!file.commit()) {
-        Log::write(QStringLiteral("设置保存失败：%1").arg(file.errorString()));
+    if (std::optional<QString> error =
+            PrivateFile::write(m_filePath, QJsonDocument(*object).toJson(QJsonDocument::Compact))) {
+        Log::write(QStringLiteral("Cannot save the settings file %1: %2").arg(m_filePath, *error));
         return false;
     }
     return true;
@@ -69,7 +107,7 @@ bool SettingsStore::setObject(const QJsonValue &value, const QString &key)
 
 QJsonValue SettingsStore::object(const QString &key) const
 {
-    return readObject(m_filePath).value(key);
+    return load().value_or(QJsonObject()).value(key);
 }
 
 std::optional<QString> SettingsStore::string(const QString &key) const
@@ -80,15 +118,51 @@ std::optional<QString> SettingsStore::string(const QString &key) const
     return value.toString();
 }
 
+std::optional<QJsonObject> SettingsStore::decode(const QByteArray &data)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    return document.object();
+}
+
+std::optional<QJsonObject> SettingsStore::load() const
+{
+    const RegularFile::Content content = RegularFile::read(m_filePath, kMaxFileSize);
+    QString reason;
+    switch (content.outcome) {
+    case RegularFile::Content::Outcome::Missing:
+        return QJsonObject();
+    case RegularFile::Content::Outcome::Refused:
+        Log::write(
+            QStringLiteral("Cannot read the settings file %1: %2").arg(m_filePath, content.reason));
+        return std::nullopt;
+    case RegularFile::Content::Outcome::TooLarge:
+        reason = QStringLiteral("larger than %1 bytes").arg(kMaxFileSize);
+        break;
+    case RegularFile::Content::Outcome::Read:
+        if (std::optional<QJsonObject> object = decode(content.data))
+            return object;
+        reason = QStringLiteral("not a JSON object");
+        break;
+    }
+    const std::optional<QString> copy = CorruptCopies::moveAside(m_filePath);
+    if (!copy) {
+        Log::write(QStringLiteral("The settings file %1 is corrupt (%2) and could not be moved "
+                                  "aside")
+                       .arg(m_filePath, reason));
+        return std::nullopt;
+    }
+    Log::write(QStringLiteral("The settings file %1 is corrupt (%2); moved it to %3")
+                   .arg(m_filePath, reason, *copy));
+    return QJsonObject();
+}
+
 void SettingsStore::tightenPermissions() const
 {
-    QFile file(m_filePath);
-    constexpr auto kOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
-                             QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                             QFileDevice::WriteOther | QFileDevice::ExeOther;
-    // A file made by hand or by an older build may be readable by others: close it up at start.
-    if (file.exists() && (file.permissions() & kOthers))
-        file.setPermissions(kOwnerOnly);
+    // A file made by hand or by an older build may be open to others.
+    closeUp(m_filePath, S_IFREG, S_IRUSR | S_IWUSR);
 }
 
 } // namespace corvane

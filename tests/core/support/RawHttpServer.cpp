@@ -1,6 +1,7 @@
 #include "RawHttpServer.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 QByteArray RawHttpServer::Received::header(const QByteArray &name) const
 {
@@ -27,9 +28,15 @@ QString RawHttpServer::baseUrl() const
 
 void RawHttpServer::reply(int status, const QByteArray &body, const QByteArray &contentType)
 {
-    m_status = status;
-    m_body = body;
+    m_default.status = status;
+    m_default.body = body;
     m_contentType = contentType;
+}
+
+void RawHttpServer::route(const QByteArray &path, int status, const QByteArray &body,
+                          const QByteArray &extraHeaders)
+{
+    m_routes.insert(path, Scripted{status, body, extraHeaders});
 }
 
 void RawHttpServer::serve(QTcpSocket *socket)
@@ -60,17 +67,53 @@ void RawHttpServer::serve(QTcpSocket *socket)
         request.body = buffer->mid(headerEnd + 4, length);
         buffer->clear();
         received.append(request);
-
-        if (m_mode == Mode::NeverAnswer)
-            return;
-        const QByteArray reason = m_status == 200 ? "OK" : "Status";
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(m_status) + ' ' + reason + "\r\n";
-        if (!m_contentType.isEmpty())
-            head += "Content-Type: " + m_contentType + "\r\n";
-        head += "Content-Length: " + QByteArray::number(m_body.size()) +
-                "\r\nConnection: close\r\n\r\n";
-        socket->write(head);
-        socket->write(m_mode == Mode::CloseMidBody ? m_body.left(m_body.size() / 2) : m_body);
-        socket->disconnectFromHost();
+        answer(socket, request);
     });
+}
+
+QByteArray RawHttpServer::head(const Scripted &reply, bool withLength) const
+{
+    const QByteArray reason = reply.status == 200 ? "OK" : "Status";
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason + "\r\n";
+    if (!m_contentType.isEmpty())
+        head += "Content-Type: " + m_contentType + "\r\n";
+    if (withLength)
+        head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+    return head + m_extraHeaders + reply.extraHeaders + "Connection: close\r\n\r\n";
+}
+
+void RawHttpServer::answer(QTcpSocket *socket, const Received &request)
+{
+    const QByteArray path = request.requestLine.split(' ').value(1);
+    const Scripted reply = m_routes.value(path, m_default);
+    switch (m_mode) {
+    case Mode::NeverAnswer:
+        return;
+    case Mode::Answer:
+        socket->write(head(reply, true) + reply.body);
+        socket->disconnectFromHost();
+        return;
+    case Mode::CloseMidBody:
+        socket->write(head(reply, true) + reply.body.left(reply.body.size() / 2));
+        socket->disconnectFromHost();
+        return;
+    case Mode::Trickle: {
+        socket->write(head(reply, false));
+        auto *timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket, [socket] { socket->write(" "); });
+        timer->start(m_trickleMs);
+        return;
+    }
+    case Mode::Endless: {
+        socket->write(head(reply, false));
+        const QByteArray chunk(64 * 1024, ' ');
+        auto refill = [socket, chunk] {
+            if (socket->bytesToWrite() < chunk.size())
+                socket->write(chunk);
+        };
+        connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+        refill();
+        return;
+    }
+    }
 }

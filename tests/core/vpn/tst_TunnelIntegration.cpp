@@ -1,3 +1,4 @@
+#include "ProcessProbe.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/log/Log.h"
 #include "platform/notification/NotificationCenter.h"
@@ -10,36 +11,17 @@
 #include <QTest>
 
 #include <csignal>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace corvane;
+using probe::modeOf;
+using probe::readAll;
+using probe::statFields;
 
 namespace {
 
 const auto kAuth = QStringLiteral("orderId=42&time=1700000000&sign=0123456789abcdef");
 const auto kPassword = QStringLiteral("relay-password-9876");
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-int modeOf(const QString &path)
-{
-    struct stat info
-    {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
-}
-
-// Field 4 of /proc/PID/stat is the parent; field 3 the state (Z once ended).
-QList<QByteArray> statFields(qint64 pid)
-{
-    const QByteArray line = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
-    const qsizetype end = line.lastIndexOf(')');
-    return end < 0 ? QList<QByteArray>{} : line.mid(end + 2).split(' ');
-}
 
 } // namespace
 
@@ -155,20 +137,7 @@ void tst_TunnelIntegration::settle()
 
 QList<qint64> tst_TunnelIntegration::liveHelpers() const
 {
-    QList<qint64> pids;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &entry : entries) {
-        bool ok = false;
-        const qint64 pid = entry.toLongLong(&ok);
-        if (!ok)
-            continue;
-        const QByteArray cmdline = readAll(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        const QList<QByteArray> fields = statFields(pid);
-        if (cmdline.contains(QFile::encodeName(runtimeDir())) && !fields.isEmpty() &&
-            fields.first() != "Z")
-            pids << pid;
-    }
-    return pids;
+    return probe::liveHelpers(runtimeDir());
 }
 
 void tst_TunnelIntegration::connectsWithoutSecretsOnTheCommandLine()
@@ -196,6 +165,9 @@ void tst_TunnelIntegration::connectsWithoutSecretsOnTheCommandLine()
     QCOMPARE(modeOf(storeFile()), 0600);
     QVERIFY(readAll(storeFile()).contains(kAuth.toUtf8()));
     QCOMPARE(modeOf(runtimeDir()), 0700);
+    const QStringList logs = QDir(runtimeDir()).entryList({QStringLiteral("*.log")});
+    QCOMPARE(logs.size(), 1);
+    QCOMPARE(modeOf(QDir(runtimeDir()).filePath(logs.first())), 0600);
     const QStringList handedOver = QDir(runtimeDir()).entryList({QStringLiteral("*.conf")});
     QVERIFY2(handedOver.isEmpty(), qPrintable(handedOver.join(u' ')));
     QVERIFY(!m_log.join(u'\n').contains(kAuth));

@@ -331,15 +331,18 @@ void tst_VpnManager::creationWithTunnelUpReportsOnFirst()
 void tst_VpnManager::disconnect_data()
 {
     QTest::addColumn<bool>("stored");
+    QTest::addColumn<bool>("unreadable");
     QTest::addColumn<int>("stops");
     QTest::addColumn<QList<VPNStatus>>("posted");
-    QTest::newRow("empty store") << false << 0 << QList<VPNStatus>{};
-    QTest::newRow("tunnel up") << true << 1 << QList<VPNStatus>{VPNStatus::disconnecting};
+    QTest::newRow("empty store") << false << false << 0 << QList<VPNStatus>{};
+    QTest::newRow("tunnel up") << true << false << 1 << QList<VPNStatus>{VPNStatus::disconnecting};
+    QTest::newRow("store unreadable") << true << true << 0 << QList<VPNStatus>{};
 }
 
 void tst_VpnManager::disconnect()
 {
     QFETCH(bool, stored);
+    QFETCH(bool, unreadable);
     QFETCH(int, stops);
     QFETCH(QList<VPNStatus>, posted);
     if (stored) {
@@ -350,12 +353,15 @@ void tst_VpnManager::disconnect()
     VpnManager &manager = makeManager();
     drain();
     m_posted.clear();
+    if (unreadable)
+        m_store->setLoadError(TunnelError{QStringLiteral("boom")});
     manager.disconnectTunnel();
     drain();
     QCOMPARE(m_posted, posted);
     if (stored)
         QCOMPARE(connectionOfFirst()->stopCount(), stops);
-    QVERIFY(m_log.isEmpty());
+    // A stop that cannot happen says why, once.
+    QCOMPARE(m_log, unreadable ? QStringList{QStringLiteral("boom")} : QStringList{});
 }
 
 void tst_VpnManager::storeFailures_data()
@@ -368,8 +374,9 @@ void tst_VpnManager::storeFailures_data()
     QTest::addColumn<QList<VPNStatus>>("posted");
     const QList<VPNStatus> none;
     const auto boom = QStringLiteral("boom");
-    QTest::newRow("no list") << QStringLiteral("load") << QStringList{} << 0 << 1 << none;
-    QTest::newRow("save") << QStringLiteral("save") << QStringList{kConf} << 0 << 1 << none;
+    // Every connect that does not happen says why, once.
+    QTest::newRow("no list") << QStringLiteral("load") << QStringList{boom} << 0 << 1 << none;
+    QTest::newRow("save") << QStringLiteral("save") << QStringList{kConf, boom} << 0 << 1 << none;
     QTest::newRow("reload") << QStringLiteral("reload") << QStringList{kConf, boom} << 0 << 1
                             << none;
     QTest::newRow("start refused")

@@ -1,8 +1,10 @@
 #include "platform/tunnel/linux/LinuxTunnelConnection.h"
 
+#include "platform/files/PrivateFile.h"
+#include "platform/files/RegularFile.h"
 #include "platform/log/Log.h"
+#include "platform/tunnel/linux/HelperProcesses.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
-#include "platform/tunnel/linux/PrivateFile.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -21,20 +23,8 @@ namespace {
 // opens it before anything else, so this only spans the helper's own start-up.
 constexpr int kStartPollMs = 2;
 constexpr int kStartTimeoutMs = 5000;
-
-// A process that ended but was not reaped yet is a zombie: it counts as gone.
-bool processAlive(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray line = stat.readAll();
-    const qsizetype end = line.lastIndexOf(')');
-    if (end < 0 || end + 2 >= line.size())
-        return false;
-    const char state = line.at(end + 2);
-    return state != 'Z' && state != 'X';
-}
+// A status file holds one status name.
+constexpr qint64 kMaxStatusFileSize = 64;
 
 } // namespace
 
@@ -90,8 +80,13 @@ void LinuxTunnelConnection::stop()
     if (m_socket->state() == QLocalSocket::ConnectedState) {
         m_socket->write(TunnelChannel::stopCommand());
         m_socket->flush();
-    } else if (m_startTimer->isActive()) {
-        m_stopPending = true;
+    } else if (m_startTimer->isActive() && !m_terminating) {
+        // No command reaches a helper before it opens its socket, and a stop kept until then
+        // would be lost if this process ended first: end the helper by its process id now.
+        m_terminating = true;
+        QFile::remove(m_channel.configPath());
+        m_terminateSent = HelperProcesses::signal(m_helperPid, m_channel.basePath(), SIGTERM);
+        setStatus(TunnelStatus::Disconnecting);
     }
 }
 
@@ -103,10 +98,13 @@ void LinuxTunnelConnection::reattach()
 
 bool LinuxTunnelConnection::attach()
 {
+    if (m_store->locations().runtimeDir.isEmpty())
+        return false;
     if (m_socket->state() == QLocalSocket::ConnectedState)
         return true;
     if (m_socket->state() != QLocalSocket::UnconnectedState)
         m_socket->abort();
+    m_lines = ChannelLines();
     m_socket->connectToServer(m_channel.socketPath());
     return m_socket->state() == QLocalSocket::ConnectedState;
 }
@@ -123,6 +121,11 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
         return TunnelError{QStringLiteral("The tunnel profile is disabled.")};
 
     const QString runtimeDir = m_store->locations().runtimeDir;
+    if (runtimeDir.isEmpty()) {
+        return TunnelError{QStringLiteral("There is no private runtime folder for the tunnel's "
+                                          "channel: XDG_RUNTIME_DIR is not a usable folder of this "
+                                          "user, and neither is Qt's fallback")};
+    }
     if (!PrivateFile::makeFolder(runtimeDir))
         return TunnelError{QStringLiteral("Cannot create the folder %1").arg(runtimeDir)};
     // The configuration holds the authentication string: it goes through a 0600 file that the
@@ -134,6 +137,12 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
         return TunnelError{
             QStringLiteral("Cannot hand over the tunnel configuration: %1").arg(*error)};
 
+    // QProcess would create the log with the umask's mode; the helper writes its reasons there.
+    if (std::optional<QString> error = PrivateFile::prepare(m_channel.logPath())) {
+        QFile::remove(m_channel.configPath());
+        return TunnelError{QStringLiteral("Cannot prepare the tunnel helper's log %1: %2")
+                               .arg(m_channel.logPath(), *error)};
+    }
     const QString program = m_store->locations().helperProgram;
     QProcess helper;
     helper.setProgram(program);
@@ -149,7 +158,8 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
         return TunnelError{QStringLiteral("Cannot start the tunnel helper %1").arg(program)};
     }
     m_helperPid = pid;
-    m_stopPending = false;
+    m_terminating = false;
+    m_terminateSent = false;
     m_startDeadline.setRemainingTime(kStartTimeoutMs);
     m_startTimer->start();
     return std::nullopt;
@@ -157,26 +167,43 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
 
 void LinuxTunnelConnection::checkStartingHelper()
 {
-    if (attach()) {
-        m_startTimer->stop();
-        if (std::exchange(m_stopPending, false))
-            stop();
+    if (m_terminating) {
+        finishTermination();
         return;
     }
-    if (!processAlive(m_helperPid)) {
+    if (attach()) {
+        m_startTimer->stop();
+        return;
+    }
+    if (!HelperProcesses::isAlive(m_helperPid)) {
         abandonStart(QStringLiteral("The tunnel helper ended before it reported a status; see %1")
                          .arg(m_channel.logPath()));
     } else if (m_startDeadline.hasExpired()) {
-        ::kill(static_cast<pid_t>(m_helperPid), SIGTERM);
+        HelperProcesses::signal(m_helperPid, m_channel.basePath(), SIGTERM);
         abandonStart(QStringLiteral("The tunnel helper did not answer in time; see %1")
                          .arg(m_channel.logPath()));
     }
 }
 
+void LinuxTunnelConnection::finishTermination()
+{
+    // Reported off only once the helper is gone, so that a connect right after the stop never
+    // finds it still holding the channel's lock.
+    if (!HelperProcesses::isAlive(m_helperPid)) {
+        m_startTimer->stop();
+        m_terminating = false;
+        setStatus(TunnelStatus::Disconnected);
+        return;
+    }
+    if (!m_terminateSent)
+        m_terminateSent = HelperProcesses::signal(m_helperPid, m_channel.basePath(), SIGTERM);
+    if (m_startDeadline.hasExpired())
+        HelperProcesses::signal(m_helperPid, m_channel.basePath(), SIGKILL);
+}
+
 void LinuxTunnelConnection::abandonStart(const QString &reason)
 {
     m_startTimer->stop();
-    m_stopPending = false;
     QFile::remove(m_channel.configPath());
     Log::write(reason);
     setStatus(TunnelStatus::Disconnected);
@@ -184,9 +211,12 @@ void LinuxTunnelConnection::abandonStart(const QString &reason)
 
 void LinuxTunnelConnection::readStatusLines()
 {
-    while (m_socket->canReadLine()) {
-        const QString line = QString::fromUtf8(m_socket->readLine()).trimmed();
-        const std::optional<TunnelStatus> status = tunnelStatusFromName(line);
+    // Reading a socket whose connection is gone would only warn: what it held is buffered.
+    if (m_socket->bytesAvailable() <= 0)
+        return;
+    const QList<QByteArray> lines = m_lines.append(m_socket->readAll());
+    for (const QByteArray &line : lines) {
+        const std::optional<TunnelStatus> status = TunnelChannel::parseStatus(line);
         if (!status)
             continue;
         setStatus(*status);
@@ -209,9 +239,10 @@ void LinuxTunnelConnection::socketClosed()
 
 TunnelStatus LinuxTunnelConnection::statusFromFile() const
 {
-    QFile file(m_channel.statusPath());
-    if (file.open(QIODevice::ReadOnly)) {
-        if (auto status = tunnelStatusFromName(QString::fromUtf8(file.readAll()).trimmed()))
+    const RegularFile::Content content =
+        RegularFile::read(m_channel.statusPath(), kMaxStatusFileSize);
+    if (content.outcome == RegularFile::Content::Outcome::Read) {
+        if (auto status = TunnelChannel::parseStatus(content.data))
             return *status;
     }
     return TunnelStatus::Connecting;

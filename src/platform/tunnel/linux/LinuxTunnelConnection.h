@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/tunnel/TunnelConnection.h"
+#include "platform/tunnel/linux/ChannelLines.h"
 #include "platform/tunnel/linux/TunnelChannel.h"
 
 #include <QDeadlineTimer>
@@ -37,6 +38,7 @@ private:
     bool attach();
     std::optional<TunnelError> launchHelper();
     void checkStartingHelper();
+    void finishTermination();
     void abandonStart(const QString &reason);
     void readStatusLines();
     void socketClosed();
@@ -49,8 +51,11 @@ private:
     QLocalSocket *m_socket;
     QTimer *m_startTimer;
     QDeadlineTimer m_startDeadline;
+    ChannelLines m_lines;
     qint64 m_helperPid = 0;
-    bool m_stopPending = false;
+    // A stop came while the started helper had not opened its socket: it is being ended.
+    bool m_terminating = false;
+    bool m_terminateSent = false;
     // What the helper last said, and what observers have been told so far: each change is
     // published on its own turn of the event loop, so none is skipped when two arrive at once.
     TunnelStatus m_current = TunnelStatus::Disconnected;

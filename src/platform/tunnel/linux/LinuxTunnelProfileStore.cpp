@@ -1,10 +1,16 @@
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 
+#include "platform/log/Log.h"
+#include "platform/tunnel/linux/HelperProcesses.h"
 #include "platform/tunnel/linux/LinuxTunnelConnection.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 #include <QUuid>
+
+#include <csignal>
 
 namespace corvane {
 
@@ -30,6 +36,17 @@ TunnelError notStored()
     return TunnelError{QStringLiteral("The tunnel profile is not stored.")};
 }
 
+// The channel's folder inside the per-user runtime folder. Qt falls back to a private folder of
+// its own when XDG_RUNTIME_DIR is unusable, and answers nothing (or the variable's relative
+// text) when that fails too: then there is no folder to put sockets and secrets in.
+QString channelFolder()
+{
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty() || QDir::isRelativePath(runtime))
+        return {};
+    return runtime + QStringLiteral("/corvane");
+}
+
 } // namespace
 
 LinuxTunnelProfileStore::Locations
@@ -40,14 +57,52 @@ LinuxTunnelProfileStore::defaultLocations(const QString &helperProgram)
                                                    : helperProgram;
     return Locations{QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                          QStringLiteral("/corvane/profiles.json"),
-                     QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
-                         QStringLiteral("/corvane"),
-                     helper};
+                     channelFolder(), helper};
 }
 
 LinuxTunnelProfileStore::LinuxTunnelProfileStore(Locations locations, QObject *parent)
     : TunnelProfileStore(parent), m_locations(std::move(locations)), m_file(m_locations.storeFile)
-{}
+{
+    tidyRuntimeFolder();
+}
+
+void LinuxTunnelProfileStore::tidyRuntimeFolder()
+{
+    if (m_locations.runtimeDir.isEmpty())
+        return;
+    // The application starts only the first stored profile and drops the others at its next
+    // connect, so a helper of any other channel is left over (two windows saved at once, or a
+    // profile removed under a running tunnel) and nothing else would ever stop it. Without a
+    // readable store nothing is known to be left over.
+    auto stored = m_file.read();
+    const auto *profiles = std::get_if<QList<StoredProfile>>(&stored);
+    const QString kept = profiles && !profiles->isEmpty()
+                             ? QDir::cleanPath(channel(profiles->first().identifier).basePath())
+                             : QString();
+    QStringList live;
+    for (const HelperProcesses::Helper &helper : HelperProcesses::running(m_locations.runtimeDir)) {
+        if (!profiles || helper.channelBase == kept) {
+            live << helper.channelBase;
+        } else if (HelperProcesses::signal(helper.pid, helper.channelBase, SIGTERM)) {
+            Log::write(QStringLiteral("Stopped the tunnel helper %1 (%2): it belongs to no "
+                                      "profile in use")
+                           .arg(helper.pid)
+                           .arg(helper.channelBase));
+        }
+    }
+    // A helper deletes its configuration once read; one that was killed before may have left
+    // it, with the authentication string in it.
+    const QDir folder(m_locations.runtimeDir);
+    for (const QString &name : folder.entryList({QStringLiteral("*.conf")}, QDir::Files)) {
+        const QString path = folder.filePath(name);
+        if (live.contains(QDir::cleanPath(path.chopped(5))))
+            continue;
+        if (QFile::remove(path))
+            Log::write(
+                QStringLiteral("Removed %1, left behind by a tunnel helper that never read it")
+                    .arg(path));
+    }
+}
 
 LinuxTunnelProfileStore::~LinuxTunnelProfileStore() = default;
 
@@ -109,13 +164,9 @@ std::optional<TunnelError> LinuxTunnelProfileStore::modifyStored(
     const QString &identifier,
     const std::function<std::optional<TunnelError>(QList<StoredProfile> &, qsizetype)> &change)
 {
-    auto result = m_file.read();
-    if (auto *readError = std::get_if<TunnelError>(&result))
-        return *readError;
-    auto &profiles = std::get<QList<StoredProfile>>(result);
-    if (auto refused = change(profiles, indexOf(profiles, identifier)))
-        return refused;
-    return m_file.write(profiles);
+    return m_file.modify([&](QList<StoredProfile> &profiles) {
+        return change(profiles, indexOf(profiles, identifier));
+    });
 }
 
 TunnelProfilePtr LinuxTunnelProfileStore::makeProfile()

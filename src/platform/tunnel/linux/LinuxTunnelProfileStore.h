@@ -32,6 +32,8 @@ public:
     // the helper next to the application when that is empty.
     static Locations defaultLocations(const QString &helperProgram = {});
 
+    // A store is made once per process, at launch: it stops the helpers that no profile in use
+    // owns and removes configurations that no running helper will read.
     explicit LinuxTunnelProfileStore(Locations locations = defaultLocations(),
                                      QObject *parent = nullptr);
     ~LinuxTunnelProfileStore() override;
@@ -44,14 +46,17 @@ public:
     TunnelProfilePtr makeProfile() override;
 
     Locations locations() const { return m_locations; }
+    // How long a save or remove waits for another process's change of the store.
+    void setLockWait(std::chrono::milliseconds wait) { m_file.setLockWait(wait); }
     TunnelChannel channel(const QString &identifier) const;
     // The profile as last saved, for a tunnel start.
     std::variant<StoredProfile, TunnelError> storedProfile(const QString &identifier) const;
 
 private:
+    void tidyRuntimeFolder();
     TunnelProfilePtr toProfile(const StoredProfile &stored);
-    // Reads the store, lets `change` edit the list (given the profile's index, or -1), and
-    // writes it back unless reading failed or `change` refused with an error.
+    // Under the store's lock: reads the store, lets `change` edit the list (given the profile's
+    // index, or -1), and writes it back unless reading failed or `change` refused with an error.
     std::optional<TunnelError> modifyStored(
         const QString &identifier,
         const std::function<std::optional<TunnelError>(QList<StoredProfile> &, qsizetype)> &change);

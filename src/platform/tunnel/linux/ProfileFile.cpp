@@ -1,10 +1,11 @@
 #include "platform/tunnel/linux/ProfileFile.h"
 
+#include "platform/files/CorruptCopies.h"
+#include "platform/files/FileLock.h"
+#include "platform/files/PrivateFile.h"
+#include "platform/files/RegularFile.h"
 #include "platform/log/Log.h"
-#include "platform/tunnel/linux/PrivateFile.h"
 
-#include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,7 +23,7 @@ const auto kProtocol = QStringLiteral("protocol");
 const auto kServerAddress = QStringLiteral("serverAddress");
 const auto kProviderConfiguration = QStringLiteral("providerConfiguration");
 
-QJsonObject encode(const StoredProfile &profile)
+QJsonObject encodeProfile(const StoredProfile &profile)
 {
     QJsonObject object{{kIdentifier, profile.identifier},
                        {kEnabled, profile.enabled},
@@ -37,7 +38,7 @@ QJsonObject encode(const StoredProfile &profile)
     return object;
 }
 
-std::optional<StoredProfile> decode(const QJsonValue &value)
+std::optional<StoredProfile> decodeProfile(const QJsonValue &value)
 {
     const QJsonObject object = value.toObject();
     const QString identifier = object.value(kIdentifier).toString();
@@ -56,72 +57,89 @@ std::optional<StoredProfile> decode(const QJsonValue &value)
 
 } // namespace
 
-std::variant<QList<StoredProfile>, TunnelError> ProfileFile::read() const
-{
-    QFile file(m_path);
-    if (!file.exists())
-        return QList<StoredProfile>{};
-    if (!file.open(QIODevice::ReadOnly)) {
-        return TunnelError{QStringLiteral("Cannot read the tunnel profile store %1: %2")
-                               .arg(m_path, file.errorString())};
-    }
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
-    file.close();
-    QString reason;
-    QList<StoredProfile> profiles;
-    if (parseError.error != QJsonParseError::NoError) {
-        reason = parseError.errorString();
-    } else if (!document.isObject() || !document.object().value(kProfiles).isArray()) {
-        reason = QStringLiteral("no list of profiles");
-    } else {
-        for (const QJsonValue &entry : document.object().value(kProfiles).toArray()) {
-            const std::optional<StoredProfile> profile = decode(entry);
-            if (!profile) {
-                reason = QStringLiteral("a profile without identifier");
-                break;
-            }
-            profiles << *profile;
-        }
-    }
-    if (reason.isEmpty())
-        return profiles;
-    if (std::optional<TunnelError> error = moveAside(reason))
-        return *error;
-    return QList<StoredProfile>{};
-}
-
-std::optional<TunnelError> ProfileFile::write(const QList<StoredProfile> &profiles) const
+QByteArray ProfileFile::encode(const QList<StoredProfile> &profiles)
 {
     QJsonArray list;
     for (const StoredProfile &profile : profiles)
-        list.append(encode(profile));
-    const QByteArray data = QJsonDocument(QJsonObject{{kProfiles, list}}).toJson();
-    const QString folder = QFileInfo(m_path).absolutePath();
-    if (!PrivateFile::makeFolder(folder))
-        return TunnelError{QStringLiteral("Cannot create the folder %1").arg(folder)};
-    if (std::optional<QString> error = PrivateFile::write(m_path, data)) {
-        return TunnelError{
-            QStringLiteral("Cannot save the tunnel profile store %1: %2").arg(m_path, *error)};
-    }
-    return std::nullopt;
+        list.append(encodeProfile(profile));
+    return QJsonDocument(QJsonObject{{kProfiles, list}}).toJson();
 }
 
-std::optional<TunnelError> ProfileFile::moveAside(const QString &reason) const
+std::variant<QList<StoredProfile>, QString> ProfileFile::decode(const QByteArray &data)
 {
-    const QString stamp =
-        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-    QString copy = m_path + QStringLiteral(".corrupt-") + stamp;
-    for (int n = 1; QFile::exists(copy); ++n)
-        copy = m_path + QStringLiteral(".corrupt-%1-%2").arg(stamp).arg(n);
-    if (!QFile::rename(m_path, copy)) {
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return parseError.errorString();
+    if (!document.isObject() || !document.object().value(kProfiles).isArray())
+        return QStringLiteral("no list of profiles");
+    QList<StoredProfile> profiles;
+    for (const QJsonValue &entry : document.object().value(kProfiles).toArray()) {
+        const std::optional<StoredProfile> profile = decodeProfile(entry);
+        if (!profile)
+            return QStringLiteral("a profile without identifier");
+        profiles << *profile;
+    }
+    return profiles;
+}
+
+std::variant<QList<StoredProfile>, TunnelError> ProfileFile::read() const
+{
+    const RegularFile::Content content = RegularFile::read(m_path, kMaxSize);
+    QString reason;
+    switch (content.outcome) {
+    case RegularFile::Content::Outcome::Missing:
+        return QList<StoredProfile>{};
+    case RegularFile::Content::Outcome::Refused:
+        return TunnelError{QStringLiteral("Cannot read the tunnel profile store %1: %2")
+                               .arg(m_path, content.reason)};
+    case RegularFile::Content::Outcome::TooLarge:
+        reason = QStringLiteral("larger than %1 bytes").arg(kMaxSize);
+        break;
+    case RegularFile::Content::Outcome::Read: {
+        auto decoded = decode(content.data);
+        if (auto *profiles = std::get_if<QList<StoredProfile>>(&decoded))
+            return std::move(*profiles);
+        reason = std::get<QString>(decoded);
+        break;
+    }
+    }
+    const std::optional<QString> copy = CorruptCopies::moveAside(m_path);
+    if (!copy) {
         return TunnelError{QStringLiteral("The tunnel profile store %1 is corrupt (%2) and could "
                                           "not be moved aside")
                                .arg(m_path, reason)};
     }
-    QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
     Log::write(QStringLiteral("The tunnel profile store %1 is corrupt (%2); moved it to %3")
-                   .arg(m_path, reason, copy));
+                   .arg(m_path, reason, *copy));
+    return QList<StoredProfile>{};
+}
+
+std::optional<TunnelError> ProfileFile::modify(const Change &change) const
+{
+    const QString folder = QFileInfo(m_path).absolutePath();
+    if (!PrivateFile::makeFolder(folder))
+        return TunnelError{QStringLiteral("Cannot create the folder %1").arg(folder)};
+    const FileLock lock(lockPath(), m_lockWait);
+    if (!lock.isLocked()) {
+        return TunnelError{QStringLiteral("Cannot change the tunnel profile store %1: %2")
+                               .arg(m_path, lock.error())};
+    }
+    auto result = read();
+    if (auto *readError = std::get_if<TunnelError>(&result))
+        return *readError;
+    auto &profiles = std::get<QList<StoredProfile>>(result);
+    if (std::optional<TunnelError> refused = change(profiles))
+        return refused;
+    return write(profiles);
+}
+
+std::optional<TunnelError> ProfileFile::write(const QList<StoredProfile> &profiles) const
+{
+    if (std::optional<QString> error = PrivateFile::write(m_path, encode(profiles))) {
+        return TunnelError{
+            QStringLiteral("Cannot save the tunnel profile store %1: %2").arg(m_path, *error)};
+    }
     return std::nullopt;
 }
 

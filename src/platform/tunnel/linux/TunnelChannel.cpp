@@ -11,4 +11,9 @@ TunnelChannel TunnelChannel::forProfile(const QString &runtimeDir, const QString
     return TunnelChannel(runtimeDir + u'/' + QString::fromLatin1(hash));
 }
 
+std::optional<TunnelStatus> TunnelChannel::parseStatus(QByteArrayView text)
+{
+    return tunnelStatusFromName(QString::fromUtf8(text.trimmed()));
+}
+
 } // namespace corvane

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "platform/tunnel/TunnelStatus.h"
+
+#include <QByteArrayView>
 #include <QString>
+#include <optional>
 
 namespace corvane {
 
@@ -23,6 +27,11 @@ public:
 
     // Wire format: one status name per line from the helper, "stop" from a window.
     static QByteArray stopCommand() { return QByteArrayLiteral("stop\n"); }
+    // A line without its line break.
+    static bool isStopCommand(QByteArrayView line) { return line == "stop"; }
+    // The status that a line from the helper, or the status file's content, names; none for
+    // anything else. Surrounding white space does not count.
+    static std::optional<TunnelStatus> parseStatus(QByteArrayView text);
 
 private:
     QString m_base;

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace corvane {
+
+// Turns SIGTERM, SIGINT and SIGHUP (a logout, `systemctl stop`, Ctrl-C) into a signal on the
+// event loop, so that the application can quit the ordinary way and run its termination step.
+// The handler only writes the signal's number into a pipe that the event loop watches. Each
+// handler is installed for one delivery: a second signal while quitting ends the process at
+// once, as it would have without this class. A signal ignored at start-up (SIGHUP under nohup)
+// stays ignored. One instance at a time.
+class TerminationSignals final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TerminationSignals(QObject *parent = nullptr);
+    // Puts the earlier handlers back.
+    ~TerminationSignals() override;
+    Q_DISABLE_COPY_MOVE(TerminationSignals)
+
+Q_SIGNALS:
+    void received(int signalNumber);
+
+private:
+    void drain();
+
+    QSocketNotifier *m_notifier = nullptr;
+};
+
+} // namespace corvane

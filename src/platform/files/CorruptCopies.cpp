@@ -1,0 +1,45 @@
+#include "platform/files/CorruptCopies.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace corvane {
+
+namespace {
+const auto kMarker = QStringLiteral(".corrupt-");
+} // namespace
+
+std::optional<QString> CorruptCopies::moveAside(const QString &path)
+{
+    // The time stamp sorts as text, and so does the zero-padded counter that tells apart two
+    // copies made within one millisecond.
+    const QString stamp =
+        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    QString copy = path + kMarker + stamp;
+    for (int n = 1; QFileInfo::exists(copy) || QFileInfo(copy).isSymLink(); ++n)
+        copy = path + kMarker + stamp + QStringLiteral("-%1").arg(n, 3, 10, QLatin1Char('0'));
+    if (!QFile::rename(path, copy))
+        return std::nullopt;
+    QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+
+    QStringList all = copies(path);
+    while (all.size() > kKept)
+        QFile::remove(all.takeFirst());
+    return copy;
+}
+
+QStringList CorruptCopies::copies(const QString &path)
+{
+    const QFileInfo file(path);
+    QDir folder = file.absoluteDir();
+    QStringList names = folder.entryList({file.fileName() + kMarker + u'*'},
+                                         QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    QStringList paths;
+    for (const QString &name : std::as_const(names))
+        paths << folder.filePath(name);
+    return paths;
+}
+
+} // namespace corvane

@@ -1,0 +1,50 @@
+#include "app/TerminationSignals.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <csignal>
+
+using namespace corvane;
+
+class TestTerminationSignals final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void signalArrivesOnTheEventLoop_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGHUP") << SIGHUP;
+    }
+
+    // Without the handler the raise would end this test process.
+    void signalArrivesOnTheEventLoop()
+    {
+        QFETCH(int, signalNumber);
+        TerminationSignals notifier;
+        QSignalSpy spy(&notifier, &TerminationSignals::received);
+        QCOMPARE(::raise(signalNumber), 0);
+        QCOMPARE(spy.size(), 0);
+        QTRY_COMPARE(spy.size(), 1);
+        QCOMPARE(spy.first().first().toInt(), signalNumber);
+    }
+
+    void ignoredSignalStaysIgnored()
+    {
+        const auto previous = ::signal(SIGHUP, SIG_IGN);
+        {
+            TerminationSignals notifier;
+            QSignalSpy spy(&notifier, &TerminationSignals::received);
+            QCOMPARE(::raise(SIGHUP), 0);
+            QCoreApplication::processEvents();
+            QCOMPARE(spy.size(), 0);
+        }
+        QVERIFY(::signal(SIGHUP, previous) == SIG_IGN);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTerminationSignals)
+#include "tst_terminationsignals.moc"
