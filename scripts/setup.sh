@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake g++ clang libclang-rt-14-dev
     qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev libgl-dev
-    libssl-dev openssl
+    libssl-dev openssl qtkeychain-qt6-dev
     libgtest-dev libbenchmark-dev
     xvfb xauth fonts-noto-cjk
     dbus dbus-x11 at-spi2-core python3-pyatspi

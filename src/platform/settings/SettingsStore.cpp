@@ -47,7 +47,20 @@ bool SettingsStore::setObject(const QJsonValue &value, const QString &key)
 {
     QJsonObject object = readObject(m_filePath);
     object.insert(key, value);
+    return write(object);
+}
 
+bool SettingsStore::remove(const QString &key)
+{
+    QJsonObject object = readObject(m_filePath);
+    if (!object.contains(key))
+        return true;
+    object.remove(key);
+    return write(object);
+}
+
+bool SettingsStore::write(const QJsonObject &object)
+{
     const QString dir = QFileInfo(m_filePath).absolutePath();
     if (!QDir().mkpath(dir)) {
         Log::write(QStringLiteral("设置保存失败：无法创建目录 %1").arg(dir));
