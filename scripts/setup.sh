@@ -9,7 +9,7 @@ packages=(
     libssl-dev openssl qtkeychain-qt6-dev
     libgtest-dev libbenchmark-dev
     xvfb xauth fonts-noto-cjk
-    dbus dbus-x11 at-spi2-core python3-pyatspi
+    dbus dbus-x11 at-spi2-core python3-pyatspi trayer python3-xlib
 )
 
 missing=()
