@@ -2,8 +2,9 @@
 """The desktop side of the real corvane, under Xvfb with a private D-Bus session: the tray icon
 in a tray host (trayer) and its menu, driven with the mouse and the keyboard as a person would
 (Qt keeps popup menus out of the accessibility tree), closing into the tray while the tunnel is
-up, a second corvane handing over to the first, quitting from the tray, and closing quitting
-where no tray host runs.
+up, a second corvane handing over to the first, quitting from the tray, closing quitting where no
+tray host runs, and, once signed in, connecting with the home screen's order and changing the
+IP from the tray.
 
 Exits 77 (a skip for ctest) when pyatspi, python3-xlib, trayer or Xvfb is missing. With
 --shots DIR it also saves screenshots of the tray menu there (needs ImageMagick's import).
@@ -19,7 +20,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from road_e2e import (SKIP, Failure, Window, say, start_display, start_keyring,  # noqa: E402
-                      stop, wait_for)
+                      start_service, stop, wait_for)
 
 
 class Desktop:
@@ -222,6 +223,45 @@ def walk(pyatspi, args, home, env):
         stop(app)
 
 
+def signed_in(pyatspi, args, env):
+    """Signed in against the demo service, the tray connects with the home screen's order and
+    changes the IP."""
+    runtime = env["XDG_RUNTIME_DIR"]
+    service, url, accounts = start_service(os.path.join(args.bin_dir, "corvane-demo-service"))
+    env = dict(env, CORVANE_SERVICE_URL=url, CORVANE_LOOKUP_URL=url,
+               CORVANE_TUNNEL_HOST="127.0.0.1", CORVANE_TUNNEL_CHECK_URL=url)
+    desktop = Desktop()
+    trayer = subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype",
+                               "request", "--height", "32", "--SetDockType", "false"],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    app = subprocess.Popen([os.path.join(args.bin_dir, "corvane")], env=env,
+                           stdout=subprocess.DEVNULL)
+    try:
+        window = Window(pyatspi, app.pid)
+        mobile, password = accounts[0]
+        window.type_into("手机号码", mobile)
+        window.type_into("密码", password)
+        window.press_button("登录")
+        window.press_button("订单：请选择订单")
+        window.press_button(match=lambda n: (n or "").startswith("带宽订单-"))
+        window.wait("the chosen order", "push button",
+                    match=lambda n: (n or "").startswith("订单：带宽订单-"))
+        # 显示窗口, 连接, 切换IP (off: skipped), 登录时启动, 退出
+        choose_from_tray(args, desktop, app.pid, ["Down", "Down"], "the order's tunnel up",
+                         lambda: tunnel_status(runtime) == "connected", "tray_menu_signed_off")
+        first = wait_for("the public address", window.address)
+        say(f"  当前IP：{first}")
+        # 显示窗口, 断开, 切换IP, ...
+        choose_from_tray(args, desktop, app.pid, ["Down"] * 3, "a new public address",
+                         lambda: (lambda a: a and a != first)(window.address()),
+                         "tray_menu_signed_on")
+        say(f"  当前IP：{window.address()}")
+    finally:
+        stop(app)
+        stop(trayer)
+        stop(service)
+
+
 def run(pyatspi, args, home):
     env = dict(os.environ,
                XDG_DATA_HOME=os.path.join(home, "data"),
@@ -235,6 +275,8 @@ def run(pyatspi, args, home):
     keyring = start_keyring(env)
     try:
         walk(pyatspi, args, home, env)
+        say("signed in: the tray connects with the home screen's order and changes the IP")
+        signed_in(pyatspi, args, env)
     finally:
         if keyring is not None:
             stop(keyring)
