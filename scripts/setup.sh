@@ -4,12 +4,13 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake g++ clang libclang-rt-14-dev
+    build-essential cmake g++ clang libclang-rt-14-dev dpkg-dev
     qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev libgl-dev
-    libssl-dev openssl
+    libssl-dev openssl qtkeychain-qt6-dev
     libgtest-dev libbenchmark-dev
     xvfb xauth fonts-noto-cjk
-    python3 dbus dbus-x11 at-spi2-core python3-pyatspi
+    python3 dbus dbus-x11 at-spi2-core python3-pyatspi trayer python3-xlib
+    appstream lintian desktop-file-utils
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds Corvane and runs every test: a warnings-as-errors build, the same suite again under
-# AddressSanitizer + UndefinedBehaviorSanitizer, and the fuzz targets for a fixed time each
-# (scripts/fuzz-long.sh runs them for 10 million executions instead).
+# Builds Corvane and runs every test: a warnings-as-errors build, its Debian package checked
+# and run from an unpacked root, the same suite again under AddressSanitizer +
+# UndefinedBehaviorSanitizer, and the fuzz targets for a fixed time each (scripts/fuzz-long.sh
+# runs them for 10 million executions instead).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +14,8 @@ echo "== Stage 1: build with -Werror and run the tests"
 cmake --preset ci >/dev/null
 cmake --build --preset ci
 ctest --preset ci
+echo "== Package: build the .deb, check it and run it from its unpacked root"
+scripts/check-package.sh build/ci
 
 echo "== Stage 2: AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null

@@ -1,11 +1,14 @@
 #include "app/AppDelegate.h"
 #include "app/ConnectOnLaunch.h"
 #include "app/DemoServiceProcess.h"
+#include "app/DesktopSession.h"
 #include "app/HeadlessLaunch.h"
-#include "app/launch/LaunchEnvironment.h"
 #include "app/QuickConnectDemo.h"
 #include "app/RoadDemo.h"
 #include "app/TunnelStatusLine.h"
+#include "app/instance/SingleInstance.h"
+#include "app/launch/DesktopIdentity.h"
+#include "app/launch/LaunchEnvironment.h"
 #include "screens/MainScreens.h"
 #include "screens/login/SCLoginViewController.h"
 #include "screens/quick/MainViewController.h"
@@ -19,6 +22,7 @@
 #include <QCommandLineParser>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -39,14 +43,33 @@ std::unique_ptr<corvane::ViewController> openScreen(corvane::AppDelegate &delega
     return screen;
 }
 
-// The quick connect screen; with `scripted` a demo run taps through it and decides the exit
-// code.
-int runQuickConnect(corvane::AppDelegate &delegate, bool scripted)
+// The launches that drive the user's tunnel from a window go one at a time: a later one shows
+// the running one's window and ends, before its start-up could stop that one's tunnel.
+std::optional<int> handOff(corvane::SingleInstance &instance)
+{
+    switch (instance.claim()) {
+    case corvane::SingleInstance::Claim::first:
+        return std::nullopt;
+    case corvane::SingleInstance::Claim::handedOff:
+        return 0;
+    case corvane::SingleInstance::Claim::noAnswer:
+        std::fprintf(stderr, "corvane: another corvane is running but does not answer\n");
+        return 1;
+    }
+    return 1;
+}
+
+// The quick connect screen. Without an `instance` a demo run taps through it and decides the
+// exit code; with one it is the running instance, with a tray icon.
+int runQuickConnect(corvane::AppDelegate &delegate, corvane::SingleInstance *instance)
 {
     const std::unique_ptr<corvane::ViewController> screen =
         openScreen(delegate, QStringLiteral("quick"));
+    std::unique_ptr<corvane::DesktopSession> session;
+    if (instance)
+        session = std::make_unique<corvane::DesktopSession>(screen.get(), *instance);
     std::unique_ptr<corvane::QuickConnectDemo> script;
-    if (scripted) {
+    if (!instance) {
         script = std::make_unique<corvane::QuickConnectDemo>(
             qobject_cast<corvane::MainViewController *>(screen.get()));
         script->start();
@@ -81,10 +104,12 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("corvane"));
+    QApplication::setDesktopFileName(corvane::kDesktopId);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Without an option, opens the sign-in screen of the Corvane client."));
+        QStringLiteral("Without an option, opens the sign-in screen of the Corvane client, or "
+                       "shows the window of the one already running."));
     parser.addHelpOption();
     const QCommandLineOption disconnectAndExit(
         QStringLiteral("disconnect-and-exit"),
@@ -134,8 +159,8 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(demo))
         return runRoadDemo(delegate);
-    if (parser.isSet(quickConnect) || parser.isSet(demoQuick))
-        return runQuickConnect(delegate, parser.isSet(demoQuick));
+    if (parser.isSet(demoQuick))
+        return runQuickConnect(delegate, nullptr);
     if (parser.isSet(connect)) {
         corvane::TunnelStatusLine statusLine;
         delegate.window = &statusLine;
@@ -145,8 +170,15 @@ int main(int argc, char *argv[])
         QApplication::exec();
         return 0;
     }
+    corvane::SingleInstance instance(corvane::SingleInstance::defaultFolder());
+    if (const std::optional<int> exitCode = handOff(instance))
+        return *exitCode;
+    if (parser.isSet(quickConnect))
+        return runQuickConnect(delegate, &instance);
+    corvane::LaunchEnvironment::useDesktopKeyring();
     const std::unique_ptr<corvane::ViewController> signIn =
         openScreen(delegate, QStringLiteral("login"));
+    const corvane::DesktopSession session(signIn.get(), instance);
     QApplication::exec();
     return 0;
 }

@@ -18,24 +18,27 @@ void StoredSignIn::fetch(Orders orders, Failure failure)
 {
     LocalState &state = LocalState::shared();
     const std::optional<QString> mobile = state.phoneNum();
-    const std::optional<QString> password = state.pwdNum();
-    auto checked = LoginForm::check(mobile.value_or(QString()), password.value_or(QString()));
-    if (!mobile || !password || std::holds_alternative<QString>(checked)) {
-        QTimer::singleShot(0, this, [failure] {
-            failure(CtlExit::notSignedIn,
-                    QStringLiteral("未登录：先运行 corvanectl login --mobile <手机号码>"));
-        });
-        return;
-    }
-    const LoginRequest request = std::get<LoginRequest>(std::move(checked));
-    m_client->successBlock = [orders](const std::any &payload) {
-        orders(std::any_cast<std::shared_ptr<SCOrderContent>>(payload));
-    };
-    m_client->failureBlock = [failure](const SCNetError &error) {
-        failure(CtlExit::refused,
-                LoginForm::userMessage(error.message.value_or(QStringLiteral("请求服务器失败"))));
-    };
-    m_client->login(request.mobile, request.encodedPassword);
+    state.pwdNum(this, [this, mobile, orders = std::move(orders),
+                        failure = std::move(failure)](const std::optional<QString> &password) {
+        auto checked = LoginForm::check(mobile.value_or(QString()), password.value_or(QString()));
+        if (!mobile || !password || std::holds_alternative<QString>(checked)) {
+            // The keyring may answer at once: the caller hears of it on a later turn either way.
+            QTimer::singleShot(0, this, [failure] {
+                failure(CtlExit::notSignedIn,
+                        QStringLiteral("未登录：先运行 corvanectl login --mobile <手机号码>"));
+            });
+            return;
+        }
+        const LoginRequest request = std::get<LoginRequest>(std::move(checked));
+        m_client->successBlock = [orders](const std::any &payload) {
+            orders(std::any_cast<std::shared_ptr<SCOrderContent>>(payload));
+        };
+        m_client->failureBlock = [failure](const SCNetError &error) {
+            failure(CtlExit::refused, LoginForm::userMessage(error.message.value_or(
+                                          QStringLiteral("请求服务器失败"))));
+        };
+        m_client->login(request.mobile, request.encodedPassword);
+    });
 }
 
 } // namespace corvane

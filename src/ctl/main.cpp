@@ -52,6 +52,7 @@ int main(int argc, char *argv[])
     const QStringList arguments = QCoreApplication::arguments().mid(1);
 
     TunnelProfileStore *store = LaunchEnvironment::install();
+    LaunchEnvironment::useDesktopKeyring();
     std::vector<std::unique_ptr<CtlCommand>> list = commands(*store);
     const QString asked = arguments.value(0);
     if (asked == QLatin1StringView("--help") || asked == QLatin1StringView("-h") ||

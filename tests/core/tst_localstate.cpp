@@ -1,4 +1,5 @@
 #include "core/state/LocalState.h"
+#include "platform/keyring/memory/MemoryKeyring.h"
 #include "platform/settings/SettingsStore.h"
 
 #include <QFile>
@@ -6,6 +7,28 @@
 #include <QtTest>
 
 using namespace corvane;
+using namespace Qt::StringLiterals;
+
+namespace {
+// What the state handed back: unset while it has not answered, an empty password inside when
+// it answered "none".
+using Answer = std::optional<std::optional<QString>>;
+
+Answer readPassword(LocalState &state, const QObject &context)
+{
+    Answer answer;
+    state.pwdNum(&context,
+                 [&answer](const std::optional<QString> &password) { answer.emplace(password); });
+    return answer;
+}
+
+Answer answered(const QString &password)
+{
+    return Answer(std::in_place, password);
+}
+
+const Answer kAnsweredNone(std::in_place);
+} // namespace
 
 class TestLocalState final : public QObject
 {
@@ -14,6 +37,11 @@ class TestLocalState final : public QObject
 private:
     QTemporaryDir m_dir;
     QString path() const { return m_dir.filePath(QStringLiteral("settings.json")); }
+    QByteArray fileText() const
+    {
+        QFile file(path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
 private Q_SLOTS:
     void cleanup() { QFile::remove(path()); }
@@ -23,7 +51,7 @@ private Q_SLOTS:
         SettingsStore store(path());
         LocalState state(store);
         QVERIFY(!state.phoneNum());
-        QVERIFY(!state.pwdNum());
+        QCOMPARE(readPassword(state, *this), kAnsweredNone);
         QVERIFY(!currentOrderContent());
     }
 
@@ -38,7 +66,7 @@ private Q_SLOTS:
         SettingsStore reopened(path());
         LocalState state(reopened);
         QCOMPARE(state.phoneNum(), std::optional<QString>(QStringLiteral("13800138000")));
-        QCOMPARE(state.pwdNum(), std::optional<QString>(QStringLiteral("pa ss\n")));
+        QCOMPARE(readPassword(state, *this), answered(u"pa ss\n"_s));
     }
 
     void nonTextValueCountsAsAbsent()
@@ -48,7 +76,109 @@ private Q_SLOTS:
         store.setObject(QJsonValue(true), LocalState::kPwdNumKey);
         LocalState state(store);
         QVERIFY(!state.phoneNum());
-        QVERIFY(!state.pwdNum());
+        QCOMPARE(readPassword(state, *this), kAnsweredNone);
+    }
+
+    void withAKeyringThePasswordNeverReachesTheFile()
+    {
+        SettingsStore store(path());
+        MemoryKeyring keyring;
+        LocalState state(store, &keyring);
+        state.setPhoneNum(QStringLiteral("13800138000"));
+        state.setPwdNum(QStringLiteral(" secret1 "));
+        QCOMPARE(keyring.entries.value(LocalState::kPwdNumKey), u"secret1"_s);
+        QVERIFY(!store.string(LocalState::kPwdNumKey));
+        QVERIFY(!fileText().contains("secret1"));
+        QCOMPARE(store.string(LocalState::kPhoneNumKey), u"13800138000"_s);
+        QCOMPARE(readPassword(state, *this), answered(u"secret1"_s));
+    }
+
+    void aRefusedKeyringKeepsThePasswordOutOfTheFile()
+    {
+        SettingsStore store(path());
+        MemoryKeyring keyring;
+        keyring.setRefuseWrites(true);
+        LocalState state(store, &keyring);
+        state.setPwdNum(QStringLiteral("secret1"));
+        QVERIFY(!fileText().contains("secret1"));
+    }
+
+    void migration_data()
+    {
+        QTest::addColumn<bool>("refuse");
+        QTest::addColumn<bool>("keptInFile");
+        QTest::addColumn<QString>("inKeyring");
+        QTest::newRow("confirmed write removes the plain copy") << false << false << u"plain"_s;
+        QTest::newRow("refused write keeps the plain copy") << true << true << QString();
+    }
+
+    // A password stored in plain form by an earlier run moves into the keyring at the first
+    // read; the file keeps it until the keyring confirms the write.
+    void migration()
+    {
+        QFETCH(bool, refuse);
+        QFETCH(bool, keptInFile);
+        QFETCH(QString, inKeyring);
+        SettingsStore store(path());
+        store.setObject(u"plain"_s, LocalState::kPwdNumKey);
+        MemoryKeyring keyring;
+        keyring.entries.insert(LocalState::kPwdNumKey, u"older"_s);
+        keyring.setHoldAnswers(true);
+        keyring.setRefuseWrites(refuse);
+        LocalState state(store, &keyring);
+
+        QCOMPARE(readPassword(state, *this), answered(u"plain"_s));
+        QCOMPARE(store.string(LocalState::kPwdNumKey), u"plain"_s);
+        // A second read while the write is pending starts no second move.
+        readPassword(state, *this);
+        QCOMPARE(keyring.writeCount, 1);
+
+        keyring.releaseAnswers();
+        QCOMPARE(store.string(LocalState::kPwdNumKey).has_value(), keptInFile);
+        QCOMPARE(keyring.entries.value(LocalState::kPwdNumKey),
+                 inKeyring.isEmpty() ? u"older"_s : inKeyring);
+
+        // Moved once: later reads come from the keyring and write nothing.
+        keyring.setHoldAnswers(false);
+        keyring.setRefuseWrites(false);
+        if (!keptInFile) {
+            QCOMPARE(readPassword(state, *this), answered(u"plain"_s));
+            QCOMPARE(keyring.writeCount, 1);
+        }
+    }
+
+    void aNewerPlainPasswordIsNotRemovedByAnOlderMove()
+    {
+        SettingsStore store(path());
+        store.setObject(u"first"_s, LocalState::kPwdNumKey);
+        MemoryKeyring keyring;
+        keyring.setHoldAnswers(true);
+        LocalState state(store, &keyring);
+        readPassword(state, *this);
+        // Another process without a keyring stores a newer password meanwhile.
+        store.setObject(u"second"_s, LocalState::kPwdNumKey);
+        keyring.releaseAnswers();
+        QCOMPARE(store.string(LocalState::kPwdNumKey), u"second"_s);
+    }
+
+    void keyringAnswersReachOnlyLiveReceivers()
+    {
+        SettingsStore store(path());
+        MemoryKeyring keyring;
+        keyring.entries.insert(LocalState::kPwdNumKey, u"kept"_s);
+        keyring.setHoldAnswers(true);
+        LocalState state(store, &keyring);
+        bool reached = false;
+        {
+            QObject screen;
+            state.pwdNum(&screen, [&reached](const std::optional<QString> &) { reached = true; });
+        }
+        keyring.releaseAnswers();
+        QVERIFY(!reached);
+
+        keyring.setRefuseReads(true);
+        keyring.setHoldAnswers(false);
+        QCOMPARE(readPassword(state, *this), kAnsweredNone);
     }
 };
 

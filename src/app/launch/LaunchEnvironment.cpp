@@ -1,9 +1,15 @@
 #include "app/launch/LaunchEnvironment.h"
 
+#include "app/launch/DesktopIdentity.h"
+#include "core/state/LocalState.h"
 #include "core/vpn/VpnManager.h"
+#include "platform/keyring/secret/SecretServiceKeyring.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDir>
+#include <QFileInfo>
 
 namespace corvane {
 
@@ -26,17 +32,30 @@ ServiceEndpoints LaunchEnvironment::endpoints(const QProcessEnvironment &environ
     return endpoints;
 }
 
+QString LaunchEnvironment::companionProgram(const QString &name, const QString &appDir)
+{
+    // CORVANE_LIBEXEC_FROM_BIN is where the install puts these programs, seen from the folder
+    // of corvane, so an unpacked or relocated package finds its own.
+    const QString installed = appDir + QStringLiteral("/" CORVANE_LIBEXEC_FROM_BIN "/") + name;
+    if (QFileInfo(installed).isExecutable())
+        return QDir::cleanPath(installed);
+    return appDir + u'/' + name;
+}
+
 QString LaunchEnvironment::tunnelHelper(const QProcessEnvironment &environment)
 {
-    return environment.value(QStringLiteral("CORVANE_TUNNEL_HELPER"));
+    QString program = companionProgram(QStringLiteral("corvane-tunnel-helper"),
+                                       QCoreApplication::applicationDirPath());
+    override(environment, QStringLiteral("CORVANE_TUNNEL_HELPER"), program);
+    return program;
 }
 
 QString LaunchEnvironment::demoService(const QProcessEnvironment &environment)
 {
-    const QString set = environment.value(QStringLiteral("CORVANE_DEMO_SERVICE"));
-    return set.isEmpty()
-               ? QCoreApplication::applicationDirPath() + QStringLiteral("/corvane-demo-service")
-               : set;
+    QString program = companionProgram(QStringLiteral("corvane-demo-service"),
+                                       QCoreApplication::applicationDirPath());
+    override(environment, QStringLiteral("CORVANE_DEMO_SERVICE"), program);
+    return program;
 }
 
 TunnelProfileStore *LaunchEnvironment::install(const QProcessEnvironment &environment)
@@ -47,6 +66,12 @@ TunnelProfileStore *LaunchEnvironment::install(const QProcessEnvironment &enviro
     // The manager takes the store over and never lets it go, so the pointer stays good.
     TunnelProfileStore *installed = store.get();
     return VpnManager::installSharedStore(std::move(store)) ? installed : nullptr;
+}
+
+void LaunchEnvironment::useDesktopKeyring()
+{
+    if (SecretServiceKeyring::available(QDBusConnection::sessionBus()))
+        LocalState::installSharedKeyring(std::make_unique<SecretServiceKeyring>(kDesktopId));
 }
 
 } // namespace corvane

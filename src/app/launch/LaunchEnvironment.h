@@ -18,17 +18,25 @@ public:
     LaunchEnvironment() = delete;
 
     static ServiceEndpoints endpoints(const QProcessEnvironment &environment);
-    // Empty when the helper next to the application is meant.
+    // The tunnel helper program: CORVANE_TUNNEL_HELPER, else the one shipped with the
+    // application.
     static QString tunnelHelper(const QProcessEnvironment &environment);
-    // The demo service program: CORVANE_DEMO_SERVICE, else the one next to the application.
+    // The demo service program: CORVANE_DEMO_SERVICE, else the one shipped with the application.
     static QString
     demoService(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+    // A program shipped with the application, looked up from `appDir`, the folder of the
+    // running corvane: installed, it is in the package's libexec folder; in a build tree, next
+    // to corvane.
+    static QString companionProgram(const QString &name, const QString &appDir);
 
     // Hands the overrides down before anything below the application uses them: the
     // endpoints, and the tunnel store with its helper program, which it returns (null when the
     // tunnel manager was already made on another store).
     static TunnelProfileStore *
     install(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+    // With a Secret Service on the session bus the password is kept there from now on; only
+    // before the first use of LocalState.
+    static void useDesktopKeyring();
 };
 
 } // namespace corvane

@@ -1,15 +1,46 @@
 #include "core/state/LocalState.h"
 
+#include "platform/keyring/Keyring.h"
+#include "platform/log/Log.h"
 #include "platform/settings/SettingsStore.h"
+
+#include <QObject>
+#include <QPointer>
 
 namespace corvane {
 
-LocalState::LocalState(SettingsStore &store) : m_store(store) {}
+namespace {
+std::unique_ptr<Keyring> &sharedKeyring()
+{
+    static std::unique_ptr<Keyring> keyring;
+    return keyring;
+}
+
+bool &sharedMade()
+{
+    static bool made = false;
+    return made;
+}
+} // namespace
+
+LocalState::LocalState(SettingsStore &store, Keyring *keyring) : m_store(store), m_keyring(keyring)
+{}
 
 LocalState &LocalState::shared()
 {
-    static LocalState state(SettingsStore::shared());
+    static LocalState state = [] {
+        sharedMade() = true;
+        return LocalState(SettingsStore::shared(), sharedKeyring().get());
+    }();
     return state;
+}
+
+bool LocalState::installSharedKeyring(std::unique_ptr<Keyring> keyring)
+{
+    if (sharedMade())
+        return false;
+    sharedKeyring() = std::move(keyring);
+    return true;
 }
 
 QString LocalState::trimmed(const QString &typed)
@@ -32,19 +63,67 @@ std::optional<QString> LocalState::phoneNum() const
     return m_store.string(kPhoneNumKey);
 }
 
-std::optional<QString> LocalState::pwdNum() const
-{
-    return m_store.string(kPwdNumKey);
-}
-
 void LocalState::setPhoneNum(const QString &typed)
 {
     m_store.setObject(trimmed(typed), kPhoneNumKey);
 }
 
+void LocalState::pwdNum(const QObject *context, PasswordCompletion completion)
+{
+    const std::optional<QString> plain = m_store.string(kPwdNumKey);
+    // A password still in the file is the newest: with a keyring it would have left the file
+    // when it was stored.
+    if (!m_keyring || plain) {
+        completion(plain);
+        if (m_keyring)
+            moveIntoKeyring(*plain);
+        return;
+    }
+    m_keyring->read(kPwdNumKey, [guard = QPointer<const QObject>(context),
+                                 completion = std::move(completion)](const Keyring::Read &read) {
+        if (read.status == Keyring::Read::Status::failed)
+            Log::write(QStringLiteral("无法从钥匙环读取密码：") + read.error);
+        if (!guard)
+            return;
+        completion(read.status == Keyring::Read::Status::found ? std::optional(read.value)
+                                                               : std::nullopt);
+    });
+}
+
 void LocalState::setPwdNum(const QString &typed)
 {
-    m_store.setObject(trimmed(typed), kPwdNumKey);
+    const QString password = trimmed(typed);
+    if (!m_keyring) {
+        m_store.setObject(password, kPwdNumKey);
+        return;
+    }
+    // With a keyring present the password never touches the file: a refused write keeps it
+    // nowhere rather than in plain form.
+    m_keyring->write(kPwdNumKey, password, [this](const QString &error) {
+        if (!error.isEmpty()) {
+            Log::write(QStringLiteral("密码未保存：钥匙环拒绝写入：") + error);
+            return;
+        }
+        m_store.remove(kPwdNumKey);
+    });
+}
+
+void LocalState::moveIntoKeyring(const QString &plain)
+{
+    if (m_moving)
+        return;
+    m_moving = true;
+    m_keyring->write(kPwdNumKey, plain, [this, plain](const QString &error) {
+        m_moving = false;
+        if (!error.isEmpty()) {
+            Log::write(QStringLiteral("密码仍留在设置文件中：钥匙环拒绝写入：") + error);
+            return;
+        }
+        // Only the copy the keyring now holds leaves the file; a newer one stored meanwhile
+        // moves at the next read.
+        if (m_store.string(kPwdNumKey) == plain)
+            m_store.remove(kPwdNumKey);
+    });
 }
 
 std::shared_ptr<SCOrderContent> &currentOrderContent()

@@ -90,7 +90,22 @@ bool SettingsStore::setObject(const QJsonValue &value, const QString &key)
     if (!object)
         return false;
     object->insert(key, value);
+    return write(*object);
+}
 
+bool SettingsStore::remove(const QString &key)
+{
+    std::optional<QJsonObject> object = load();
+    if (!object)
+        return false;
+    if (!object->contains(key))
+        return true;
+    object->remove(key);
+    return write(*object);
+}
+
+bool SettingsStore::write(const QJsonObject &object)
+{
     const QString folder = QFileInfo(m_filePath).absolutePath();
     if (!PrivateFile::makeFolder(folder)) {
         Log::write(QStringLiteral("Cannot save the settings file %1: cannot create the folder %2")
@@ -98,7 +113,7 @@ bool SettingsStore::setObject(const QJsonValue &value, const QString &key)
         return false;
     }
     if (std::optional<QString> error =
-            PrivateFile::write(m_filePath, QJsonDocument(*object).toJson(QJsonDocument::Compact))) {
+            PrivateFile::write(m_filePath, QJsonDocument(object).toJson(QJsonDocument::Compact))) {
         Log::write(QStringLiteral("Cannot save the settings file %1: %2").arg(m_filePath, *error));
         return false;
     }

@@ -7,8 +7,8 @@
 
 namespace corvane {
 
-// The per-user key-value store (a JSON object in one file under the config location). The file
-// holds the password in plain form, so it is kept at mode 0600 in a 0700 folder. Every read
+// The per-user key-value store (a JSON object in one file under the config location). Without a
+// keyring the file holds the password in plain form, so it is kept at mode 0600 in a 0700 folder. Every read
 // goes to the file, so a second store object, or another process, sees what the last one wrote.
 // A file that does not decode is logged and moved aside before anything is written over it;
 // anything but a regular file (a symbolic link, a FIFO, a folder) is refused, never followed.
@@ -38,6 +38,8 @@ public:
     // Writes `value` under `key`, replacing any earlier value. Returns false if the file could
     // not be read or written; the old file is then left as it was.
     bool setObject(const QJsonValue &value, const QString &key);
+    // Drops `key`; true when it is gone (also when it was never there).
+    bool remove(const QString &key);
     // The stored value, or undefined when absent or when the file is missing or unreadable.
     QJsonValue object(const QString &key) const;
     // The stored value if it is text; anything else counts as absent.
@@ -50,6 +52,7 @@ private:
     // Everything stored; an empty object for a missing or corrupt file (moved aside), none for
     // a file that must not be written over because it could not be read.
     std::optional<QJsonObject> load() const;
+    bool write(const QJsonObject &object);
     void tightenPermissions() const;
 
     QString m_filePath;

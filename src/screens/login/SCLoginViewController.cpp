@@ -30,8 +30,11 @@ void SCLoginViewController::viewDidLoad()
     LocalState &state = LocalState::shared();
     if (phoneTF)
         phoneTF->setText(state.phoneNum().value_or(QString()));
-    if (pwdTF)
-        pwdTF->setText(state.pwdNum().value_or(QString()));
+    // A keyring may answer after the window is up: what the user typed by then stays.
+    state.pwdNum(this, [field = pwdTF](const std::optional<QString> &password) {
+        if (field && field->text().isEmpty())
+            field->setText(password.value_or(QString()));
+    });
 
     if (loginBtn)
         connect(loginBtn, &QPushButton::clicked, this, &SCLoginViewController::doLogin);

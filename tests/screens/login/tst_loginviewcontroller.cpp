@@ -125,7 +125,7 @@ private Q_SLOTS:
             QJsonDocument::fromJson(m_service->loginBodies.first()).object(),
             QJsonObject({{u"mobile"_s, u"13800000000"_s}, {u"password"_s, u"0961ddcae647360e"_s}}));
         QCOMPARE(LocalState::shared().phoneNum(), u"13800000000"_s);
-        QCOMPARE(LocalState::shared().pwdNum(), u"pa ss"_s);
+        QCOMPARE(SettingsStore::shared().string(LocalState::kPwdNumKey), u"pa ss"_s);
         QVERIFY(currentOrderContent());
         QCOMPARE(currentOrderContent()->orderInfoList.size(), 1);
 
@@ -180,7 +180,7 @@ private Q_SLOTS:
         QCOMPARE(toastTexts(m_screen.get()), toasts);
         QVERIFY(!m_screen->presentedViewController());
         QCOMPARE(LocalState::shared().phoneNum(), u"13900000000"_s);
-        QCOMPARE(LocalState::shared().pwdNum(), u"earlier"_s);
+        QCOMPARE(SettingsStore::shared().string(LocalState::kPwdNumKey), u"earlier"_s);
         QVERIFY(!currentOrderContent());
     }
 

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a configured and built tree (build/ci by default), checks it
+# with lintian, appstreamcli and desktop-file-validate, unpacks it into a temporary root and
+# runs the installed programs from there: corvane --help, the helper's --help, and a connect and
+# disconnect through the installed helper that corvane finds by itself.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/ci}
+
+out=$(mktemp -d)
+root=$(mktemp -d)
+home=$(mktemp -d)
+connect_pid=
+cleanup() {
+    if [ -n "$connect_pid" ]; then kill "$connect_pid" 2>/dev/null || true; fi
+    rm -rf "$out" "$root" "$home"
+}
+trap cleanup EXIT
+
+cpack --config "$build/CPackConfig.cmake" -B "$out" >/dev/null
+deb=$(ls "$out"/corvane_*.deb)
+echo "package: $(basename "$deb")"
+dpkg-deb --field "$deb" Depends
+lintian --fail-on error "$deb"
+
+dpkg -x "$deb" "$root"
+missing=0
+for f in usr/bin/corvane \
+         usr/libexec/corvane/corvane-tunnel-helper \
+         usr/libexec/corvane/corvane-demo-service \
+         usr/share/applications/com.corvane.Corvane.desktop \
+         usr/share/metainfo/com.corvane.Corvane.metainfo.xml \
+         usr/share/icons/hicolor/scalable/apps/com.corvane.Corvane.svg \
+         usr/share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/com.corvane.Corvane.png \
+         usr/share/doc/corvane/copyright usr/share/doc/corvane/changelog.gz; do
+    if [ ! -e "$root/$f" ]; then echo "missing from the package: /$f" >&2; missing=1; fi
+done
+[ "$missing" -eq 0 ]
+appstreamcli validate --no-net "$root/usr/share/metainfo/com.corvane.Corvane.metainfo.xml"
+desktop-file-validate "$root/usr/share/applications/com.corvane.Corvane.desktop"
+
+# From here on only the unpacked package runs: no override points anywhere else.
+unset CORVANE_TUNNEL_HELPER CORVANE_DEMO_SERVICE CORVANE_TUNNEL_CHECK_URL
+export QT_QPA_PLATFORM=offscreen CORVANE_TUNNEL_CONNECT_DELAY_MS=50
+mkdir -m 700 "$home/config" "$home/data" "$home/runtime"
+export XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_RUNTIME_DIR=$home/runtime
+"$root/usr/bin/corvane" --help >/dev/null
+"$root/usr/libexec/corvane/corvane-tunnel-helper" --help >/dev/null
+
+CORVANE_TUNNEL_HOST=127.0.0.1 "$root/usr/bin/corvane" --connect >/dev/null 2>&1 &
+connect_pid=$!
+for _ in $(seq 100); do
+    grep -qx connected "$home/runtime/corvane/"*.status 2>/dev/null && break
+    sleep 0.1
+done
+grep -qx connected "$home/runtime/corvane/"*.status
+pgrep -f "^$root/usr/libexec/corvane/corvane-tunnel-helper" >/dev/null
+kill -9 "$connect_pid"
+wait "$connect_pid" 2>/dev/null || true
+connect_pid=
+# The helper outlived its window; the installed corvane stops it again.
+"$root/usr/bin/corvane" --disconnect-and-exit | tail -n 1 | grep -qx "status: off"
+echo "package: installed corvane connected through the installed helper and disconnected"

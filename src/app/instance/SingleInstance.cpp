@@ -1,0 +1,106 @@
+#include "app/instance/SingleInstance.h"
+
+#include "platform/files/PrivateFile.h"
+#include "platform/log/Log.h"
+
+#include <QDeadlineTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QThread>
+
+namespace corvane {
+
+namespace {
+const QByteArray kActivate = QByteArrayLiteral("activate\n");
+const QByteArray kDone = QByteArrayLiteral("ok\n");
+// Between the lock and the socket the first process needs only a moment.
+constexpr int kRetryMs = 20;
+} // namespace
+
+SingleInstance::SingleInstance(QString folder, int handOffMs, QObject *parent)
+    : QObject(parent), m_folder(std::move(folder)), m_handOffMs(handOffMs),
+      m_server(new QLocalServer(this))
+{
+    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::answer);
+}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::defaultFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+           QStringLiteral("/corvane");
+}
+
+SingleInstance::Claim SingleInstance::claim()
+{
+    PrivateFile::makeFolder(m_folder);
+    m_lock = std::make_unique<QLockFile>(m_folder + QStringLiteral("/instance.lock"));
+    // Only a lock whose process is gone is stale, however long the first one has been running.
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0)) {
+        if (!listen())
+            Log::write(QStringLiteral("无法监听 %1：%2")
+                           .arg(m_server->fullServerName(), m_server->errorString()));
+        return Claim::first;
+    }
+    if (m_lock->error() != QLockFile::LockFailedError) {
+        // Nobody holds the lock; the folder is unusable. One window is still better than none.
+        Log::write(QStringLiteral("无法创建 %1，不检查是否已有 corvane 在运行")
+                       .arg(m_folder + QStringLiteral("/instance.lock")));
+        m_lock.reset();
+        return Claim::first;
+    }
+    m_lock.reset();
+    return handOff() ? Claim::handedOff : Claim::noAnswer;
+}
+
+bool SingleInstance::listen()
+{
+    const QString name = m_folder + QStringLiteral("/instance.sock");
+    // The lock is ours, so a socket file left there belongs to a process that is gone.
+    QLocalServer::removeServer(name);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    return m_server->listen(name);
+}
+
+bool SingleInstance::handOff()
+{
+    const QDeadlineTimer deadline(m_handOffMs);
+    QLocalSocket socket;
+    while (!deadline.hasExpired()) {
+        socket.connectToServer(m_folder + QStringLiteral("/instance.sock"));
+        if (socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
+            socket.write(kActivate);
+            socket.flush();
+            while (!socket.canReadLine() &&
+                   socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            }
+            return socket.canReadLine() && socket.readLine() == kDone;
+        }
+        socket.abort();
+        QThread::msleep(kRetryMs);
+    }
+    return false;
+}
+
+void SingleInstance::answer()
+{
+    while (QLocalSocket *client = m_server->nextPendingConnection()) {
+        connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+        connect(client, &QLocalSocket::readyRead, this, [this, client] {
+            if (!client->canReadLine())
+                return;
+            if (client->readLine() == kActivate) {
+                client->write(kDone);
+                client->flush();
+                Q_EMIT activationRequested();
+            }
+            client->disconnectFromServer();
+        });
+    }
+}
+
+} // namespace corvane

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QLocalServer;
+class QLockFile;
+
+namespace corvane {
+
+// One windowed corvane per user: the first holds a lock in the runtime folder and listens on a
+// socket beside it; a later one asks it to show its window and steps back.
+class SingleInstance final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SingleInstance)
+
+public:
+    enum class Claim
+    {
+        // This process is the one: it listens for later launches.
+        first,
+        // The running one was asked to show its window; this process should end.
+        handedOff,
+        // Another process holds the lock but never answered.
+        noAnswer,
+    };
+
+    // `folder` is private to the user ($XDG_RUNTIME_DIR/corvane); `handOffMs` bounds how long a
+    // later launch waits for the running one to answer.
+    explicit SingleInstance(QString folder, int handOffMs = 3000, QObject *parent = nullptr);
+    ~SingleInstance() override;
+
+    static QString defaultFolder();
+
+    // Blocks for at most handOffMs, before the event loop runs.
+    Claim claim();
+
+Q_SIGNALS:
+    // A later launch asked for the window.
+    void activationRequested();
+
+private:
+    bool listen();
+    bool handOff();
+    void answer();
+
+    QString m_folder;
+    int m_handOffMs;
+    std::unique_ptr<QLockFile> m_lock;
+    QLocalServer *m_server;
+};
+
+} // namespace corvane

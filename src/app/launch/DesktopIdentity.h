@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+namespace corvane {
+
+// How the desktop knows the application: the desktop entry, icon and AppStream id it is
+// installed under, and the name shown with its notices.
+inline const QString kDesktopId = QStringLiteral("com.corvane.Corvane");
+inline const QString kDesktopName = QStringLiteral("Corvane");
+
+} // namespace corvane

@@ -1,0 +1,143 @@
+#include "app/tray/TrayController.h"
+
+#include "app/launch/DesktopIdentity.h"
+#include "core/vpn/VpnManager.h"
+#include "platform/notification/NotificationCenter.h"
+#include "platform/notify/DesktopNotifier.h"
+#include "platform/resources/Resources.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+namespace corvane {
+
+namespace {
+QIcon trayIcon(TrayMenuState::Icon icon)
+{
+    switch (icon) {
+    case TrayMenuState::Icon::off:
+        return QIcon(Resources::path(QStringLiteral("tray_off"), QStringLiteral("png")));
+    case TrayMenuState::Icon::connecting:
+        return QIcon(Resources::path(QStringLiteral("tray_connecting"), QStringLiteral("png")));
+    case TrayMenuState::Icon::on:
+        return QIcon(Resources::path(QStringLiteral("tray_on"), QStringLiteral("png")));
+    }
+    return {};
+}
+} // namespace
+
+TrayController::TrayController(QWidget *window, DesktopNotifier &notifier, AutostartEntry autostart,
+                               std::function<bool()> trayAvailable, QObject *parent)
+    : QObject(parent), m_window(window), m_notifier(notifier), m_commands(window),
+      m_autostart(std::move(autostart)), m_trayAvailable(std::move(trayAvailable)),
+      m_menu(std::make_unique<QMenu>()), m_icon(new QSystemTrayIcon(this))
+{
+    m_menu->setAccessibleName(QStringLiteral("Corvane"));
+    QAction *show = m_menu->addAction(QStringLiteral("显示窗口"));
+    connect(show, &QAction::triggered, this, &TrayController::showWindow);
+    m_connect = m_menu->addAction(QString());
+    connect(m_connect, &QAction::triggered, this, &TrayController::connectOrDisconnect);
+    m_changeIP = m_menu->addAction(QStringLiteral("切换IP"));
+    connect(m_changeIP, &QAction::triggered, this, [this] { m_commands.changeIP(); });
+    m_menu->addSeparator();
+    m_startAtLogin = m_menu->addAction(QStringLiteral("登录时启动"));
+    m_startAtLogin->setCheckable(true);
+    connect(m_startAtLogin, &QAction::toggled, this, &TrayController::setStartAtLogin);
+    m_menu->addSeparator();
+    QAction *quit = m_menu->addAction(QStringLiteral("退出"));
+    // Quitting goes the usual way, so the tunnel is stopped as at every quit.
+    connect(quit, &QAction::triggered, this, [] { QCoreApplication::quit(); });
+    // The screens change what the items do without telling anyone: look again each time.
+    connect(m_menu.get(), &QMenu::aboutToShow, this, &TrayController::refresh);
+
+    m_icon->setContextMenu(m_menu.get());
+    connect(m_icon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                    showWindow();
+            });
+    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this,
+                                             [this] { refresh(); });
+    if (m_window)
+        m_window->installEventFilter(this);
+    refresh();
+    m_icon->show();
+}
+
+TrayController::~TrayController()
+{
+    NotificationCenter::shared().removeObservers(this);
+}
+
+TrayMenuState TrayController::state() const
+{
+    return TrayMenuState::of(VpnManager::shared().vpnStatus, m_commands.signedIn(),
+                             m_commands.busy(), m_commands.changingAddress());
+}
+
+void TrayController::refresh()
+{
+    const TrayMenuState now = state();
+    m_icon->setIcon(trayIcon(now.icon));
+    m_icon->setToolTip(now.toolTip);
+    m_connect->setText(now.connectText);
+    m_connect->setEnabled(now.connectEnabled);
+    m_changeIP->setEnabled(now.changeIPEnabled);
+    const QSignalBlocker quiet(m_startAtLogin);
+    m_startAtLogin->setChecked(m_autostart.isEnabled());
+}
+
+bool TrayController::keepsRunningOnClose() const
+{
+    const VPNStatus status = VpnManager::shared().vpnStatus;
+    return (status == VPNStatus::on || status == VPNStatus::connecting) && m_trayAvailable();
+}
+
+void TrayController::showWindow()
+{
+    if (!m_window)
+        return;
+    m_window->show();
+    m_window->setWindowState((m_window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void TrayController::connectOrDisconnect()
+{
+    // Without an order the home screen answers with a hint: the window has to be there to see it.
+    if (m_commands.signedIn() && !m_commands.hasOrder())
+        showWindow();
+    m_commands.toggle();
+    refresh();
+}
+
+void TrayController::setStartAtLogin(bool on)
+{
+    m_autostart.setEnabled(on, kDesktopName, kDesktopId);
+    refresh();
+}
+
+bool TrayController::eventFilter(QObject *watched, QEvent *event)
+{
+    // Logging out closes every window: one that refused would hold up the whole session.
+    if (watched == m_window && event->type() == QEvent::Close && keepsRunningOnClose() &&
+        !qApp->isSavingSession()) {
+        event->ignore();
+        m_window->hide();
+        if (!std::exchange(m_toldInTray, true)) {
+            m_notifier.show({kTag, QStringLiteral("Corvane 仍在运行"),
+                             QStringLiteral("隧道保持连接。从托盘图标可以打开窗口或退出。")});
+        }
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace corvane

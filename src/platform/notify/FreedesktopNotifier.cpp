@@ -1,0 +1,50 @@
+#include "platform/notify/FreedesktopNotifier.h"
+
+#include "platform/log/Log.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QVariantMap>
+
+namespace corvane {
+
+namespace {
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+// Let the notification server choose how long a notice stays.
+constexpr int kServerDefaultTimeout = -1;
+} // namespace
+
+FreedesktopNotifier::FreedesktopNotifier(QString appName, QString icon, QString desktopEntry,
+                                         QDBusConnection bus)
+    : m_appName(std::move(appName)), m_icon(std::move(icon)),
+      m_desktopEntry(std::move(desktopEntry)), m_bus(std::move(bus)),
+      m_calls(std::make_unique<QObject>())
+{}
+
+FreedesktopNotifier::~FreedesktopNotifier() = default;
+
+void FreedesktopNotifier::show(const Notice &notice)
+{
+    if (!m_bus.isConnected())
+        return;
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), m_desktopEntry}};
+    call << m_appName << m_shown.value(notice.tag) << m_icon << notice.title << notice.body
+         << QStringList() << hints << kServerDefaultTimeout;
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), m_calls.get());
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, m_calls.get(),
+                     [this, watcher, tag = notice.tag] {
+                         watcher->deleteLater();
+                         const QDBusPendingReply<uint> reply = *watcher;
+                         if (reply.isError()) {
+                             Log::write(QStringLiteral("通知未能显示：") + reply.error().message());
+                             return;
+                         }
+                         m_shown.insert(tag, reply.value());
+                     });
+}
+
+} // namespace corvane

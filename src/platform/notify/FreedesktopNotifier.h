@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/notify/DesktopNotifier.h"
+
+#include <QDBusConnection>
+#include <QHash>
+#include <QObject>
+#include <memory>
+
+namespace corvane {
+
+// Notices through the freedesktop notification service (org.freedesktop.Notifications) on the
+// session bus. Without the service nothing is shown and nothing fails.
+class FreedesktopNotifier final : public DesktopNotifier
+{
+public:
+    // `appName` and `icon` name the application to the notification service; `desktopEntry`
+    // lets it find the application's settings and icon.
+    FreedesktopNotifier(QString appName, QString icon, QString desktopEntry,
+                        QDBusConnection bus = QDBusConnection::sessionBus());
+    ~FreedesktopNotifier() override;
+    Q_DISABLE_COPY_MOVE(FreedesktopNotifier)
+
+    void show(const Notice &notice) override;
+
+private:
+    QString m_appName;
+    QString m_icon;
+    QString m_desktopEntry;
+    QDBusConnection m_bus;
+    // The service's number for the last notice of each tag, so the next one replaces it.
+    QHash<QString, uint> m_shown;
+    std::unique_ptr<QObject> m_calls;
+};
+
+} // namespace corvane

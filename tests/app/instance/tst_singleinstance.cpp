@@ -1,0 +1,108 @@
+#include "app/instance/SingleInstance.h"
+
+#include <QLockFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstdio>
+
+using namespace corvane;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Run as `tst_singleinstance --probe <folder> <hand-off ms>`: claims, prints the outcome and,
+// as the first instance, waits for one hand-off before it ends.
+int probe(const QString &folder, int handOffMs)
+{
+    SingleInstance instance(folder, handOffMs);
+    const SingleInstance::Claim claim = instance.claim();
+    const char *names[] = {"first", "handedOff", "noAnswer"};
+    std::printf("%s\n", names[static_cast<int>(claim)]);
+    std::fflush(stdout);
+    if (claim != SingleInstance::Claim::first)
+        return 0;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &instance, [] {
+        std::printf("activated\n");
+        std::fflush(stdout);
+        QCoreApplication::quit();
+    });
+    return QCoreApplication::exec();
+}
+
+} // namespace
+
+class TestSingleInstance final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void laterLaunchHandsOffToTheFirst()
+    {
+        QTemporaryDir dir;
+        QProcess first;
+        first.start(QCoreApplication::applicationFilePath(), {u"--probe"_s, dir.path(), u"5000"_s});
+        QVERIFY(first.waitForReadyRead(10000));
+        QCOMPARE(first.readLine(), "first\n");
+
+        QProcess second;
+        second.start(QCoreApplication::applicationFilePath(),
+                     {u"--probe"_s, dir.path(), u"5000"_s});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(second.readAll(), "handedOff\n");
+
+        QVERIFY(first.waitForFinished(10000));
+        QCOMPARE(first.readAll(), "activated\n");
+    }
+
+    void firstInstanceInThisProcessIsRaised()
+    {
+        QTemporaryDir dir;
+        SingleInstance instance(dir.path());
+        QCOMPARE(instance.claim(), SingleInstance::Claim::first);
+        QSignalSpy raised(&instance, &SingleInstance::activationRequested);
+        QProcess later;
+        later.start(QCoreApplication::applicationFilePath(), {u"--probe"_s, dir.path(), u"5000"_s});
+        QTRY_COMPARE_WITH_TIMEOUT(later.state(), QProcess::NotRunning, 10000);
+        QCOMPARE(later.readAll(), "handedOff\n");
+        QCOMPARE(raised.size(), 1);
+    }
+
+    void lockOfAProcessThatIsGoneIsTakenOver()
+    {
+        QTemporaryDir dir;
+        QProcess crashed;
+        crashed.start(QCoreApplication::applicationFilePath(),
+                      {u"--probe"_s, dir.path(), u"5000"_s});
+        QVERIFY(crashed.waitForReadyRead(10000));
+        crashed.kill();
+        QVERIFY(crashed.waitForFinished(10000));
+
+        SingleInstance instance(dir.path());
+        QCOMPARE(instance.claim(), SingleInstance::Claim::first);
+    }
+
+    void lockHolderThatNeverAnswers()
+    {
+        QTemporaryDir dir;
+        // A live process (this one) holds the lock but listens on nothing.
+        QLockFile held(dir.filePath(u"instance.lock"_s));
+        QVERIFY(held.tryLock(0));
+        QProcess later;
+        later.start(QCoreApplication::applicationFilePath(), {u"--probe"_s, dir.path(), u"100"_s});
+        QVERIFY(later.waitForFinished(10000));
+        QCOMPARE(later.readAll(), "noAnswer\n");
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--probe") == 0)
+        return probe(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
+    TestSingleInstance test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_singleinstance.moc"

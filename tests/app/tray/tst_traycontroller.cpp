@@ -1,0 +1,156 @@
+#include "app/tray/TrayController.h"
+#include "core/vpn/VpnManager.h"
+#include "platform/notify/memory/RecordingNotifier.h"
+#include "platform/scheduling/ManualClock.h"
+#include "platform/tunnel/memory/MemoryTunnelConnection.h"
+#include "platform/tunnel/memory/MemoryTunnelProfileStore.h"
+#include "screens/quick/MainViewController.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace corvane;
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(corvane::TunnelStatus)
+
+class TestTrayController final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        auto store = std::make_unique<MemoryTunnelProfileStore>();
+        m_store = store.get();
+        m_profile = m_store->addStoredProfile(u"Corvane"_s);
+        QVERIFY(VpnManager::installSharedStore(std::move(store)));
+        VpnManager::shared();
+        drain();
+    }
+
+    void init()
+    {
+        setTunnel(TunnelStatus::Disconnected);
+        m_window = std::make_unique<QWidget>();
+        m_window->show();
+        m_trayAvailable = true;
+        m_tray = std::make_unique<TrayController>(
+            m_window.get(), m_notifier,
+            AutostartEntry(m_dir.filePath(u"autostart/corvane.desktop"_s), u"/usr/bin/corvane"_s),
+            [this] { return m_trayAvailable; });
+    }
+
+    void cleanup()
+    {
+        m_tray.reset();
+        m_window.reset();
+        m_notifier.notices.clear();
+    }
+
+    void connectsThroughTheRelayWhenNobodySignedIn()
+    {
+        QAction *connect = action(u"连接"_s);
+        QVERIFY(connect && connect->isEnabled());
+        QVERIFY(!action(u"切换IP"_s)->isEnabled());
+        const int starts = connection()->startCount();
+        connect->trigger();
+        drain();
+        QCOMPARE(connection()->startCount(), starts + 1);
+        const TunnelProfile stored = *m_store->storedProfile(m_profile);
+        const QVariantMap config = stored.protocolConfiguration()->providerConfiguration;
+        QCOMPARE(config.value(u"ss_address"_s).toString(), MainViewController::relayAddress());
+        QCOMPARE(config.value(u"ss_port"_s).toLongLong(), MainViewController::kRelayPort);
+
+        setTunnel(TunnelStatus::Connected);
+        QCOMPARE(m_tray->state().icon, TrayMenuState::Icon::on);
+        QVERIFY(action(u"断开"_s));
+        const int stops = connection()->stopCount();
+        action(u"断开"_s)->trigger();
+        drain();
+        QCOMPARE(connection()->stopCount(), stops + 1);
+    }
+
+    void closingTheWindow_data()
+    {
+        QTest::addColumn<TunnelStatus>("tunnel");
+        QTest::addColumn<bool>("trayShown");
+        QTest::addColumn<bool>("keepsRunning");
+        QTest::newRow("tunnel up, tray shown") << TunnelStatus::Connected << true << true;
+        QTest::newRow("tunnel coming up, tray shown") << TunnelStatus::Connecting << true << true;
+        QTest::newRow("tunnel off: quits") << TunnelStatus::Disconnected << true << false;
+        QTest::newRow("no tray host: quits") << TunnelStatus::Connected << false << false;
+    }
+
+    void closingTheWindow()
+    {
+        QFETCH(TunnelStatus, tunnel);
+        QFETCH(bool, trayShown);
+        QFETCH(bool, keepsRunning);
+        setTunnel(tunnel);
+        m_trayAvailable = trayShown;
+
+        // QWidget::close() is false when the close was refused.
+        QCOMPARE(m_window->close(), !keepsRunning);
+        QVERIFY(!m_window->isVisible());
+        QCOMPARE(m_notifier.notices.size(), keepsRunning ? 1 : 0);
+
+        // Said once: the next close into the tray is quiet.
+        m_tray->showWindow();
+        QCOMPARE(m_window->close(), !keepsRunning);
+        QCOMPARE(m_notifier.notices.size(), keepsRunning ? 1 : 0);
+        setTunnel(TunnelStatus::Disconnected);
+    }
+
+    void startAtLoginWritesTheAutostartEntry()
+    {
+        const QString entry = m_dir.filePath(u"autostart/corvane.desktop"_s);
+        QAction *startAtLogin = action(u"登录时启动"_s);
+        QVERIFY(startAtLogin->isCheckable());
+        QVERIFY(!startAtLogin->isChecked());
+        QVERIFY(!QFile::exists(entry));
+
+        startAtLogin->trigger();
+        QVERIFY(QFile::exists(entry));
+        QVERIFY(startAtLogin->isChecked());
+
+        startAtLogin->trigger();
+        QVERIFY(!QFile::exists(entry));
+        QVERIFY(!startAtLogin->isChecked());
+    }
+
+private:
+    QAction *action(const QString &text) const
+    {
+        m_tray->refresh();
+        for (QAction *candidate : m_tray->menu()->actions()) {
+            if (candidate->text() == text)
+                return candidate;
+        }
+        return nullptr;
+    }
+    MemoryTunnelConnection *connection() { return m_store->connection(m_profile); }
+    void drain()
+    {
+        while (m_store->hasPendingCompletions())
+            QCoreApplication::processEvents();
+    }
+    void setTunnel(TunnelStatus status)
+    {
+        connection()->setStatus(status);
+        drain();
+    }
+
+    QTemporaryDir m_dir;
+    MemoryTunnelProfileStore *m_store = nullptr;
+    QString m_profile;
+    RecordingNotifier m_notifier;
+    bool m_trayAvailable = true;
+    std::unique_ptr<QWidget> m_window;
+    std::unique_ptr<TrayController> m_tray;
+};
+
+QTEST_MAIN(TestTrayController)
+#include "tst_traycontroller.moc"
