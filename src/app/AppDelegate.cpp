@@ -1,7 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/KeyboardManager.h"
-#include "app/TerminationSignals.h"
+#include "app/launch/TerminationSignals.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/settings/SettingsStore.h"
 
@@ -38,7 +38,7 @@ bool AppDelegate::didFinishLaunching()
     KeyboardManager::shared().setEnable(true);
     // Opened now so that a settings file or folder open to others is closed up at launch.
     SettingsStore::shared();
-    VpnManager::shared().disconnectTunnel();
+    stopTunnel();
     return true;
 }
 
@@ -48,8 +48,16 @@ void AppDelegate::willTerminate()
     // way through the store is let through to its start first, or it would start the tunnel
     // after the stop; then the stop is delivered before the process exits.
     deliverStoreRequests();
-    VpnManager::shared().disconnectTunnel();
+    stopTunnel();
     deliverStoreRequests();
+}
+
+void AppDelegate::stopTunnel()
+{
+    if (sparesScriptedTunnel)
+        VpnManager::shared().disconnectTunnelUnlessStartedBy(QStringLiteral("corvanectl"));
+    else
+        VpnManager::shared().disconnectTunnel();
 }
 
 } // namespace corvane

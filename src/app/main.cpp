@@ -154,6 +154,7 @@ int main(int argc, char *argv[])
     corvane::AppDelegate delegate(app);
     if (parser.isSet(disconnectAndExit)) {
         corvane::HeadlessLaunch launch;
+        delegate.sparesScriptedTunnel = false;
         delegate.didFinishLaunching();
         return QApplication::exec();
     }

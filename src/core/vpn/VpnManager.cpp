@@ -107,6 +107,8 @@ VpnManager::VpnManager(TunnelProfileStore &store)
             refreshStatus(*profile);
     });
     watchStatus();
+    QObject::connect(&m_store, &TunnelProfileStore::changedElsewhere, m_context.get(),
+                     [this] { watchStatus(); });
 }
 
 // Destroying the context drops the status observers and any completion still pending.
@@ -121,6 +123,22 @@ void VpnManager::disconnectTunnel()
 {
     loadFirstProfile([this](const TunnelProfilePtr &profile) { stopTunnel(profile); },
                      LoadErrors::log);
+}
+
+void VpnManager::disconnectTunnelUnlessStartedBy(const QString &program)
+{
+    loadFirstProfile(
+        [this, program](const TunnelProfilePtr &profile) {
+            if (profile && profile->connection() &&
+                profile->connection()->status() != TunnelStatus::Disconnected &&
+                profile->connection()->startedBy() == program) {
+                Log::write(
+                    QStringLiteral("Leaving the tunnel that %1 started running").arg(program));
+                return;
+            }
+            stopTunnel(profile);
+        },
+        LoadErrors::log);
 }
 
 void VpnManager::loadFirstProfile(ProfileCompletion completion, LoadErrors errors)
@@ -245,11 +263,18 @@ void VpnManager::stopTunnel(const TunnelProfilePtr &profile)
 void VpnManager::watchStatus()
 {
     loadFirstProfile([this](const TunnelProfilePtr &profile) {
-        if (!profile || !profile->connection())
+        if (!profile || !profile->connection() || profile->connection() == m_watched)
             return;
+        if (m_watched)
+            QObject::disconnect(m_watched, nullptr, m_context.get(), nullptr);
+        m_watched = profile->connection();
         observerAdded = true;
         QObject::connect(profile->connection(), &TunnelConnection::statusChanged, m_context.get(),
                          [this, profile] { refreshStatus(*profile); });
+        // A tunnel that another process started or stopped is news here; a status already
+        // announced is not announced twice.
+        if (toVPNStatus(profile->connection()->status()) != vpnStatus)
+            refreshStatus(*profile);
     });
 }
 

@@ -4,6 +4,7 @@
 #include "platform/tunnel/TunnelProfileStore.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -33,6 +34,8 @@ public:
 
     void connectTunnel();
     void disconnectTunnel();
+    // As disconnectTunnel, but a tunnel that `program` started is left running.
+    void disconnectTunnelUnlessStartedBy(const QString &program);
 
     bool observerAdded = false;
     QString address;
@@ -66,6 +69,9 @@ private:
     void refreshStatus(const TunnelProfile &profile);
 
     TunnelProfileStore &m_store;
+    // The connection whose changes are followed: each is watched once, however often the
+    // profile is loaded again.
+    QPointer<TunnelConnection> m_watched;
     // Bounds every observer and pending completion to this instance's life.
     std::unique_ptr<QObject> m_context;
 };

@@ -22,6 +22,8 @@ public:
     // start was refused and the status stays as it was.
     virtual std::optional<TunnelError> start() = 0;
     virtual void stop() = 0;
+    // The name of the program whose start brought up the tunnel now running, where known.
+    virtual QString startedBy() const { return {}; }
 
 Q_SIGNALS:
     // Always delivered later from the event loop, as the platform's own notification is:

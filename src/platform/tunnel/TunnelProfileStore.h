@@ -33,6 +33,11 @@ public:
     // A new profile with a fresh identifier and its connection; not stored until saved.
     virtual TunnelProfilePtr makeProfile() = 0;
 
+Q_SIGNALS:
+    // Another process may have started or stopped a tunnel, or created the first profile:
+    // whoever follows the tunnel looks at the store again.
+    void changedElsewhere();
+
 protected:
     // Queues `fn` behind the completions already queued, so they run in issue order.
     void deliver(std::function<void()> fn);

@@ -41,6 +41,9 @@ private Q_SLOTS:
     void killedHelperIsSeenOff();
     void firstLaunchCreatesNothing();
     void laterWindowProcessSeesTheTunnelAndStopsIt();
+    void tunnelOfAnotherProcessIsFollowed_data();
+    void tunnelOfAnotherProcessIsFollowed();
+    void scriptedTunnelIsLeftToItsScript();
     void stopWhileConnecting();
     void helperRefusesBadConfiguration_data();
     void helperRefusesBadConfiguration();
@@ -252,6 +255,50 @@ void tst_TunnelIntegration::firstLaunchCreatesNothing()
     QCOMPARE(window.readAllStandardOutput(), QByteArray());
     QVERIFY(!QFile::exists(storeFile()));
     QVERIFY(liveHelpers().isEmpty());
+}
+
+void tst_TunnelIntegration::tunnelOfAnotherProcessIsFollowed_data()
+{
+    QTest::addColumn<bool>("storedBefore");
+    QTest::newRow("profile stored before") << true;
+    // The other process creates the first profile after this one loaded an empty store.
+    QTest::newRow("empty store at start") << false;
+}
+
+// corvanectl and a window each have their own store object on the same files; the one that did
+// not start the tunnel must follow it without being asked.
+void tst_TunnelIntegration::tunnelOfAnotherProcessIsFollowed()
+{
+    QFETCH(bool, storedBefore);
+    if (storedBefore) {
+        connectUntilOn();
+        m_manager->disconnectTunnel();
+        QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(liveHelpers().isEmpty(), 5000);
+    }
+    LinuxTunnelProfileStore otherStore(m_store->locations());
+    VpnManager other(otherStore);
+    other.address = QStringLiteral("relay.example");
+    other.port = 14223;
+    other.connectTunnel();
+    QTRY_COMPARE_WITH_TIMEOUT(other.vpnStatus, VPNStatus::on, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::on, 5000);
+
+    other.disconnectTunnel();
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 5000);
+}
+
+void tst_TunnelIntegration::scriptedTunnelIsLeftToItsScript()
+{
+    connectUntilOn();
+    // This test program started the tunnel: a launch that spares its tunnels leaves it on.
+    m_manager->disconnectTunnelUnlessStartedBy(QCoreApplication::applicationName());
+    // A stop would reach the helper within a few milliseconds; none must.
+    QTest::qWait(200);
+    QCOMPARE(m_manager->vpnStatus, VPNStatus::on);
+    QCOMPARE(liveHelpers().size(), 1);
+    m_manager->disconnectTunnelUnlessStartedBy(QStringLiteral("corvanectl"));
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 5000);
 }
 
 void tst_TunnelIntegration::laterWindowProcessSeesTheTunnelAndStopsIt()

@@ -6,6 +6,7 @@
 #include "platform/tunnel/linux/HelperProcesses.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,8 +24,9 @@ namespace {
 // opens it before anything else, so this only spans the helper's own start-up.
 constexpr int kStartPollMs = 2;
 constexpr int kStartTimeoutMs = 5000;
-// A status file holds one status name.
+// A status file holds one status name, an owner file one program name.
 constexpr qint64 kMaxStatusFileSize = 64;
+constexpr qint64 kMaxOwnerFileSize = 256;
 
 } // namespace
 
@@ -90,6 +92,15 @@ void LinuxTunnelConnection::stop()
     }
 }
 
+QString LinuxTunnelConnection::startedBy() const
+{
+    const RegularFile::Content content =
+        RegularFile::read(m_channel.ownerPath(), kMaxOwnerFileSize);
+    if (content.outcome != RegularFile::Content::Outcome::Read)
+        return {};
+    return QString::fromUtf8(content.data).trimmed();
+}
+
 void LinuxTunnelConnection::reattach()
 {
     if (m_current == TunnelStatus::Disconnected && !m_startTimer->isActive() && attach())
@@ -143,6 +154,10 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
         return TunnelError{QStringLiteral("Cannot prepare the tunnel helper's log %1: %2")
                                .arg(m_channel.logPath(), *error)};
     }
+    // Lets a later launch of another program tell a script's tunnel from one a window left.
+    if (std::optional<QString> error =
+            PrivateFile::write(m_channel.ownerPath(), QCoreApplication::applicationName().toUtf8()))
+        Log::write(QStringLiteral("Cannot record who starts the tunnel: %1").arg(*error));
     const QString program = m_store->locations().helperProgram;
     QProcess helper;
     helper.setProgram(program);

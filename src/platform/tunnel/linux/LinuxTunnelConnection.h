@@ -29,6 +29,7 @@ public:
     TunnelStatus status() const override { return m_published; }
     std::optional<TunnelError> start() override;
     void stop() override;
+    QString startedBy() const override;
 
     // Looks again for a running helper (another window may have started one) while this
     // window believes the tunnel is down.

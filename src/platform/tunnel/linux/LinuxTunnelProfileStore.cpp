@@ -1,5 +1,6 @@
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 
+#include "platform/files/PrivateFile.h"
 #include "platform/log/Log.h"
 #include "platform/tunnel/linux/HelperProcesses.h"
 #include "platform/tunnel/linux/LinuxTunnelConnection.h"
@@ -7,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileSystemWatcher>
 #include <QStandardPaths>
 #include <QUuid>
 
@@ -64,6 +66,27 @@ LinuxTunnelProfileStore::LinuxTunnelProfileStore(Locations locations, QObject *p
     : TunnelProfileStore(parent), m_locations(std::move(locations)), m_file(m_locations.storeFile)
 {
     tidyRuntimeFolder();
+    watchRuntimeFolder();
+}
+
+void LinuxTunnelProfileStore::watchRuntimeFolder()
+{
+    // A helper that another process starts shows up as its socket in the runtime folder; the
+    // kernel tells of that at once, with no polling while nothing changes.
+    if (m_locations.runtimeDir.isEmpty() || !PrivateFile::makeFolder(m_locations.runtimeDir))
+        return;
+    m_watcher = new QFileSystemWatcher({m_locations.runtimeDir}, this);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this,
+            &LinuxTunnelProfileStore::runtimeFolderChanged);
+}
+
+void LinuxTunnelProfileStore::runtimeFolderChanged()
+{
+    for (const QPointer<LinuxTunnelConnection> &connection : std::as_const(m_connections)) {
+        if (connection)
+            connection->reattach();
+    }
+    Q_EMIT changedElsewhere();
 }
 
 void LinuxTunnelProfileStore::tidyRuntimeFolder()

@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <functional>
 
+class QFileSystemWatcher;
+
 namespace corvane {
 
 class LinuxTunnelConnection;
@@ -54,6 +56,8 @@ public:
 
 private:
     void tidyRuntimeFolder();
+    void watchRuntimeFolder();
+    void runtimeFolderChanged();
     TunnelProfilePtr toProfile(const StoredProfile &stored);
     // Under the store's lock: reads the store, lets `change` edit the list (given the profile's
     // index, or -1), and writes it back unless reading failed or `change` refused with an error.
@@ -65,6 +69,7 @@ private:
     Locations m_locations;
     ProfileFile m_file;
     QHash<QString, QPointer<LinuxTunnelConnection>> m_connections;
+    QFileSystemWatcher *m_watcher = nullptr;
 };
 
 } // namespace corvane

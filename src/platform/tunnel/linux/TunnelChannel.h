@@ -24,6 +24,8 @@ public:
     QString statusPath() const { return m_base + QStringLiteral(".status"); }
     QString lockPath() const { return m_base + QStringLiteral(".lock"); }
     QString logPath() const { return m_base + QStringLiteral(".log"); }
+    // Which program last started a helper on this channel.
+    QString ownerPath() const { return m_base + QStringLiteral(".owner"); }
 
     // Wire format: one status name per line from the helper, "stop" from a window.
     static QByteArray stopCommand() { return QByteArrayLiteral("stop\n"); }
