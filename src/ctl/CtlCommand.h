@@ -28,6 +28,8 @@ public:
     virtual QString summary() const = 0;
     // Reads `arguments` (those after the command's name) and starts.
     void start(const QStringList &arguments);
+    // The exit code when SIGINT, SIGTERM or SIGHUP ends the command: the shell's 128 + number.
+    virtual int interruptedExitCode(int signalNumber) const { return 128 + signalNumber; }
 
 Q_SIGNALS:
     void finished(int code);

@@ -16,6 +16,11 @@ public:
     ~StatusCommand() override;
 
     QString summary() const override;
+    // Watching ends only by an interrupt, so that is a clean end.
+    int interruptedExitCode(int signalNumber) const override
+    {
+        return m_watch ? 0 : CtlCommand::interruptedExitCode(signalNumber);
+    }
 
 protected:
     void declare(QCommandLineParser &parser) override;

@@ -1,4 +1,5 @@
 #include "app/launch/LaunchEnvironment.h"
+#include "app/launch/TerminationSignals.h"
 #include "ctl/ChangeIpCommand.h"
 #include "ctl/ConnectCommand.h"
 #include "ctl/DisconnectCommand.h"
@@ -72,6 +73,11 @@ int main(int argc, char *argv[])
     CtlCommand *command = found->get();
     QObject::connect(command, &CtlCommand::finished, &app,
                      [](int code) { QCoreApplication::exit(code); });
+    // Through the event loop, so that what was printed is flushed and nothing is cut mid-line.
+    const TerminationSignals interrupts;
+    QObject::connect(&interrupts, &TerminationSignals::received, command, [command](int number) {
+        QCoreApplication::exit(command->interruptedExitCode(number));
+    });
     QTimer::singleShot(0, command, [command, rest = arguments.mid(1)] { command->start(rest); });
     return QCoreApplication::exec();
 }

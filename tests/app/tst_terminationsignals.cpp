@@ -1,4 +1,4 @@
-#include "app/TerminationSignals.h"
+#include "app/launch/TerminationSignals.h"
 
 #include <QSignalSpy>
 #include <QtTest>

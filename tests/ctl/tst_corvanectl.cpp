@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 using namespace corvane;
 using namespace Qt::StringLiterals;
 
@@ -171,6 +173,13 @@ private Q_SLOTS:
     void theWholeRoad()
     {
         signIn();
+        // A script's watcher, from before the connect to after the disconnect.
+        QProcess watch;
+        watch.setProcessEnvironment(environment());
+        watch.start(binary(u"corvanectl"_s), {u"status"_s, u"--watch"_s, u"--json"_s});
+        QVERIFY(watch.waitForStarted());
+        QTRY_VERIFY(watch.canReadLine());
+
         const Run connect = ctl({u"connect"_s, u"--order"_s, u"D1Q"_s, u"--province"_s, u"广东"_s,
                                  u"--dedup"_s, u"24h"_s, u"--wait"_s});
         QCOMPARE(connect.code, 0);
@@ -202,6 +211,23 @@ private Q_SLOTS:
         QCOMPARE(status.value(u"status"_s).toString(), u"off"_s);
         QVERIFY(status.value(u"publicAddress"_s).isNull());
         QCOMPARE(ctl({u"change-ip"_s}).code, 5);
+
+        // Every status the watcher saw, in order, then a clean end on Ctrl-C.
+        QTRY_VERIFY_WITH_TIMEOUT(QString::fromUtf8(watch.peek(1 << 20)).contains(u"\"off\""_s) &&
+                                     QString::fromUtf8(watch.peek(1 << 20)).count(u'\n') > 3,
+                                 10000);
+        QCOMPARE(::kill(static_cast<pid_t>(watch.processId()), SIGINT), 0);
+        QVERIFY(watch.waitForFinished(10000));
+        QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(watch.exitCode(), 0);
+        QStringList statuses;
+        for (const QByteArray &line : watch.readAllStandardOutput().split('\n')) {
+            if (!line.isEmpty())
+                statuses << QJsonDocument::fromJson(line).object().value(u"status"_s).toString();
+        }
+        statuses.removeDuplicates();
+        QCOMPARE(statuses.first(), u"off"_s);
+        QVERIFY2(statuses.contains(u"on"_s), qPrintable(statuses.join(u' ')));
     }
 
     void thePasswordStaysOutOfProcessListings()
