@@ -7,6 +7,7 @@ skip for ctest) when pyatspi or those tools are missing.
 """
 
 import argparse
+import json
 import os
 import re
 import select
@@ -159,6 +160,15 @@ def stored_settings(config):
     return "\n".join(texts)
 
 
+def run_ctl(ctl, env, *arguments):
+    """corvanectl's standard output; its exit code must be 0."""
+    done = subprocess.run([ctl, *arguments], env=env, capture_output=True, text=True,
+                          timeout=STEP_SECONDS * 2)
+    if done.returncode != 0:
+        raise Failure(f"corvanectl {' '.join(arguments)} exited {done.returncode}: {done.stderr}")
+    return done.stdout
+
+
 def start_app(binary, env):
     return subprocess.Popen([binary], env=env, stdout=subprocess.DEVNULL)
 
@@ -250,12 +260,47 @@ def walk_the_road(pyatspi, args):
         window.press_button("登录")
         window.wait("the home screen, signed in with the stored password", "push button",
                     "订单：请选择订单")
+
+        say("corvanectl connects: the open window follows")
+        ctl = os.path.join(args.bin_dir, "corvanectl")
+        orders = json.loads(run_ctl(ctl, env, "orders", "--json"))["orders"]
+        order_id = next(o["orderId"] for o in orders if o["kind"] == "bandwidth")
+        up = json.loads(run_ctl(ctl, env, "connect", "--order", order_id, "--province", "上海",
+                                "--wait", "--json"))
+        scripted = up["publicAddress"]["ip"]
+        window.wait("the disconnect button", "push button", "断开")
+        shown = wait_for("the public address", window.address)
+        if shown != scripted:
+            raise Failure(f"the window shows {shown}, corvanectl got {scripted}")
+        say(f"  当前IP：{shown}")
+        run_ctl(ctl, env, "disconnect")
+        window.wait("the connect button", "push button", "连接")
     finally:
         stop(app)
+
+    say("a window launched while corvanectl's tunnel is up leaves it up and shows it")
+    up = json.loads(run_ctl(ctl, env, "connect", "--order", order_id, "--wait", "--json"))
+    app = start_app(os.path.join(args.bin_dir, "corvane"), env)
+    try:
+        window = Window(pyatspi, app.pid)
+        window.press_button("登录")
+        window.wait("the disconnect button", "push button", "断开")
+        shown = wait_for("the public address", window.address)
+        if shown != up["publicAddress"]["ip"]:
+            raise Failure(f"the window shows {shown}, corvanectl got {up['publicAddress']['ip']}")
+        status = json.loads(run_ctl(ctl, env, "status", "--json"))
+        if status["status"] != "on":
+            raise Failure(f"corvanectl status says {status['status']} with the window open")
+    finally:
+        stop(app)
+        status = json.loads(run_ctl(ctl, env, "status", "--json"))
+        run_ctl(ctl, env, "disconnect")
         stop(service)
         if keyring is not None:
             stop(keyring)
         shutil.rmtree(home, ignore_errors=True)
+    if status["status"] != "on":
+        raise Failure(f"quitting the window took corvanectl's tunnel down ({status['status']})")
 
 
 def accepts(path):
