@@ -80,6 +80,43 @@ struct FreeCipherContext
     void operator()(EVP_CIPHER_CTX *c) const { EVP_CIPHER_CTX_free(c); }
 };
 
+constexpr int kBlock = 8;
+
+enum class Direction
+{
+    decrypt = 0,
+    encrypt = 1,
+};
+
+// DES-ECB with PKCS#7 padding over `input`; none when OpenSSL refuses, which for a decryption
+// is usually a wrong key showing as bad padding.
+std::optional<QByteArray> runCipher(Direction direction, const QByteArray &input,
+                                    const QByteArray &keyBytes)
+{
+    const EVP_CIPHER *cipher = desCipher().cipher();
+    if (!cipher)
+        return std::nullopt;
+    std::unique_ptr<EVP_CIPHER_CTX, FreeCipherContext> context(EVP_CIPHER_CTX_new());
+    if (!context ||
+        EVP_CipherInit_ex2(context.get(), cipher,
+                           reinterpret_cast<const unsigned char *>(keyBytes.constData()), nullptr,
+                           static_cast<int>(direction), nullptr) != 1)
+        return std::nullopt;
+
+    // Update may write up to one block more than it is given before Final pads.
+    QByteArray output(input.size() + 2 * kBlock, Qt::Uninitialized);
+    auto *out = reinterpret_cast<unsigned char *>(output.data());
+    int written = 0;
+    int finalWritten = 0;
+    if (EVP_CipherUpdate(context.get(), out, &written,
+                         reinterpret_cast<const unsigned char *>(input.constData()),
+                         static_cast<int>(input.size())) != 1 ||
+        EVP_CipherFinal_ex(context.get(), out + written, &finalWritten) != 1)
+        return std::nullopt;
+    output.truncate(written + finalWritten);
+    return output;
+}
+
 } // namespace
 
 std::optional<QString> DESEncode::encryptUseDES(const QString &plainText, const QString &key)
@@ -94,38 +131,14 @@ std::optional<QString> DESEncode::encryptUseDES(const QString &plainText, const 
 std::optional<QByteArray> DESEncode::encryptBytes(const QByteArray &input,
                                                   const QByteArray &keyBytes)
 {
-    constexpr int kBlock = 8;
     const qsizetype outputSize = kBlock * (input.size() / kBlock + 1);
     if (keyBytes.size() < kBlock || outputSize > kOutputLimit)
         return std::nullopt;
-
-    const EVP_CIPHER *cipher = desCipher().cipher();
-    if (!cipher)
-        return std::nullopt;
-    std::unique_ptr<EVP_CIPHER_CTX, FreeCipherContext> context(EVP_CIPHER_CTX_new());
-    if (!context ||
-        EVP_EncryptInit_ex2(context.get(), cipher,
-                            reinterpret_cast<const unsigned char *>(keyBytes.constData()), nullptr,
-                            nullptr) != 1)
-        return std::nullopt;
-
-    // Update may write up to one block more than it is given before Final pads.
-    QByteArray output(outputSize + kBlock, Qt::Uninitialized);
-    auto *out = reinterpret_cast<unsigned char *>(output.data());
-    int written = 0;
-    int finalWritten = 0;
-    if (EVP_EncryptUpdate(context.get(), out, &written,
-                          reinterpret_cast<const unsigned char *>(input.constData()),
-                          static_cast<int>(input.size())) != 1 ||
-        EVP_EncryptFinal_ex(context.get(), out + written, &finalWritten) != 1)
-        return std::nullopt;
-    output.truncate(written + finalWritten);
-    return output;
+    return runCipher(Direction::encrypt, input, keyBytes);
 }
 
 std::optional<QString> DESEncode::decryptUseDES(const QString &hexText, const QString &key)
 {
-    constexpr int kBlock = 8;
     const QByteArray latin = hexText.toLatin1();
     const bool isHex = std::all_of(latin.cbegin(), latin.cend(), [](char c) {
         return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -136,28 +149,11 @@ std::optional<QString> DESEncode::decryptUseDES(const QString &hexText, const QS
         input.size() % kBlock != 0 || input.size() > kOutputLimit || keyBytes.size() < kBlock)
         return std::nullopt;
 
-    const EVP_CIPHER *cipher = desCipher().cipher();
-    if (!cipher)
+    const std::optional<QByteArray> output = runCipher(Direction::decrypt, input, keyBytes);
+    if (!output)
         return std::nullopt;
-    std::unique_ptr<EVP_CIPHER_CTX, FreeCipherContext> context(EVP_CIPHER_CTX_new());
-    if (!context ||
-        EVP_DecryptInit_ex2(context.get(), cipher,
-                            reinterpret_cast<const unsigned char *>(keyBytes.constData()), nullptr,
-                            nullptr) != 1)
-        return std::nullopt;
-    QByteArray output(input.size() + kBlock, Qt::Uninitialized);
-    auto *out = reinterpret_cast<unsigned char *>(output.data());
-    int written = 0;
-    int finalWritten = 0;
-    // Final fails on a padding that is not PKCS#7, which is what a wrong key usually gives.
-    if (EVP_DecryptUpdate(context.get(), out, &written,
-                          reinterpret_cast<const unsigned char *>(input.constData()),
-                          static_cast<int>(input.size())) != 1 ||
-        EVP_DecryptFinal_ex(context.get(), out + written, &finalWritten) != 1)
-        return std::nullopt;
-    output.truncate(written + finalWritten);
     QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(output);
+    QString text = decoder.decode(*output);
     if (decoder.hasError())
         return std::nullopt;
     return text;
