@@ -4,9 +4,9 @@
 #include "platform/scheduling/ManualAnimationDriver.h"
 #include "ui/feedback/decoration/ViewDecoration.h"
 #include "ui/feedback/pulse/PulseView.h"
+#include "ui/toolkit/RoundButton.h"
 
 #include <QApplication>
-#include <QPushButton>
 #include <QWidget>
 #include <benchmark/benchmark.h>
 
@@ -23,7 +23,8 @@ void BM_PulseFrame(benchmark::State &state)
     colours.setColor(QPalette::Window, QColor(0x0F, 0x1B, 0x2D));
     window.setPalette(colours);
     window.setAutoFillBackground(true);
-    auto *button = new QPushButton(QStringLiteral("断开"), &window);
+    auto *button = new RoundButton(&window);
+    button->setText(QStringLiteral("断开"));
     button->setGeometry(107, 326, 160, 160);
     QFont font = button->font();
     font.setPointSize(22);
@@ -33,6 +34,7 @@ void BM_PulseFrame(benchmark::State &state)
                                          "border: none; border-radius: 80px; }"));
     ViewDecoration::of(button)->setCornerRadius(80);
     window.show();
+    button->setFocus();
     QApplication::processEvents();
     PulseView::startPulse(button, Qt::white, PulseView::radar);
     QApplication::processEvents();
