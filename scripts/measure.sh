@@ -101,6 +101,7 @@ startDriven() {
     mkfifo "$fifo"
     CORVANE_PROBE_COMMANDS=1 LD_PRELOAD=$probe "$@" <"$fifo" >/dev/null 2>"$log" &
     started_pid=$!
+    started_log=$log
     pids+=("$started_pid")
     exec {started_fd}>"$fifo"
     for _ in $(seq 100); do
@@ -155,10 +156,12 @@ insCorvane=$(instructions "$corvane" --quick-connect)
 startDriven "$minimal"
 minimalPid=$started_pid minimalFd=$started_fd
 startDriven "$corvane" --quick-connect
-corvanePid=$started_pid corvaneFd=$started_fd
+corvanePid=$started_pid corvaneFd=$started_fd corvaneLog=$started_log
 echo "click connect" >&"$corvaneFd"
 sleep 4
+echo count >&"$corvaneFd"
 sample visible "$minimalPid" "$corvanePid"
+echo paints >&"$corvaneFd"
 for state in minimise hide; do
     echo "$state" >&"$minimalFd"
     echo "$state" >&"$corvaneFd"
@@ -171,6 +174,9 @@ done
 sample shown "$minimalPid" "$corvanePid"
 echo quit >&"$corvaneFd"
 wait "$corvanePid" || true
+# Paints of the window's own widget (the screen), which every halo frame repaints.
+frames=$(awk -v s="$seconds" '/^paints: corvane::MainViewController / { printf "%.1f", $3 / s }' \
+    "$corvaneLog")
 
 # The gallery's index after every page was built and shown once: they exist, off screen.
 startDriven "$corvane" --gallery
@@ -202,6 +208,7 @@ for state in visible minimise hide shown gallery; do
     echo "| $label | ${cpu[$state, corvane]} ms CPU/s, ${wake[$state, corvane]} wake-ups/s |" \
         "${cpu[$state, minimal]} ms CPU/s, ${wake[$state, minimal]} wake-ups/s |"
 done
+echo "| screen repaints per second, pulse running | ${frames:-0} | - |"
 echo "| first paint ($QT_QPA_PLATFORM, median) | $paintCorvane ms$(ratio "$paintCorvane" "$paintMinimal") | $paintMinimal ms |"
 echo "| instructions, start → first paint → quit | $insCorvane$(ratio "$insCorvane" "$insMinimal") | $insMinimal |"
 echo "| peak RSS (median) | $(mib "$rssCorvane")$(ratio "$rssCorvane" "$rssMinimal") | $(mib "$rssMinimal") |"

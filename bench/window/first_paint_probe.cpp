@@ -7,12 +7,16 @@
 // With CORVANE_PROBE_COMMANDS=1 it does not quit but prints "ready" and then takes one command a
 // line on standard input, so a script can put the program into the states it measures:
 // "click NAME" (the button with that object name), "key NAME" (a key press and release, named
-// as QKeySequence names it, for the window), "minimise", "hide", "show", "quit".
+// as QKeySequence names it, for the window), "grab PATH" (the window as a PNG), "minimise",
+// "hide", "show", "count" (start counting paint events by class), "paints" (print the counts
+// since "count" and stop counting), "quit".
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QMap>
+#include <QPixmap>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -34,6 +38,8 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
+        if (m_counting && event->type() == QEvent::Paint)
+            ++m_paints[watched->metaObject()->className()];
         if (!m_seen && event->type() == QEvent::Paint && watched->isWidgetType()) {
             m_seen = true;
             // Queued: the paint and the flush of the window's backing store finish first.
@@ -104,6 +110,11 @@ private:
             QKeyEvent release(QEvent::KeyRelease, key.key(), key.keyboardModifiers());
             QCoreApplication::sendEvent(target, &press);
             QCoreApplication::sendEvent(target, &release);
+        } else if (command.startsWith("grab ")) {
+            for (QWidget *window : windows) {
+                if (window->isVisible())
+                    window->grab().save(QString::fromUtf8(command.mid(5)));
+            }
         } else if (command == "minimise" || command == "hide") {
             // Only the windows on screen now come back with "show".
             for (QWidget *window : windows) {
@@ -121,6 +132,15 @@ private:
                     window->showNormal();
             }
             m_away.clear();
+        } else if (command == "count") {
+            m_paints.clear();
+            m_counting = true;
+            QCoreApplication::instance()->installEventFilter(this);
+        } else if (command == "paints") {
+            m_counting = false;
+            QCoreApplication::instance()->removeEventFilter(this);
+            for (auto it = m_paints.cbegin(); it != m_paints.cend(); ++it)
+                std::fprintf(stderr, "paints: %s %d\n", it.key().constData(), it.value());
         } else if (command == "quit") {
             QCoreApplication::quit();
         }
@@ -129,6 +149,8 @@ private:
     const bool m_commands;
     bool m_seen = false;
     QByteArray m_pending;
+    bool m_counting = false;
+    QMap<QByteArray, int> m_paints;
     QList<QPointer<QWidget>> m_away;
 };
 
