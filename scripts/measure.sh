@@ -7,6 +7,7 @@
 #   scripts/measure.sh            short run: 5 s windows, 5 start-up pairs
 #   scripts/measure.sh --long     20 s windows, 9 start-up pairs
 #   scripts/measure.sh --no-build measure what build/release holds
+#   scripts/measure.sh --corvane=PATH  measure another corvane binary (say, an earlier build)
 #
 # QT_QPA_PLATFORM picks the platform (offscreen unless set; "xcb" under a running X server).
 set -euo pipefail
@@ -15,12 +16,14 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=5
 pairs=5
 build=1
+corvane=
 for arg in "$@"; do
     case $arg in
     --long) seconds=20 pairs=9 ;;
     --no-build) build=0 ;;
+    --corvane=*) corvane=$(realpath "${arg#--corvane=}") ;;
     -h | --help)
-        sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
@@ -40,7 +43,7 @@ fi
 cd "$root"
 [[ -f $probe ]] || probe=$(find build/release -name 'libcorvane-first-paint-probe.so' | head -1)
 minimal=$(find build/release -name corvane-minimal-window -type f | head -1)
-corvane=$bin/corvane
+corvane=${corvane:-$bin/corvane}
 [[ -x $corvane && -x $minimal && -f $probe ]] || {
     echo "measure: build/release lacks corvane, the minimal window or the probe" >&2
     exit 1
@@ -56,7 +59,7 @@ cleanup() {
 trap cleanup EXIT
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 export XDG_RUNTIME_DIR=$scratch/run XDG_DATA_HOME=$scratch/data XDG_CONFIG_HOME=$scratch/config
-export CORVANE_RELAY_HOST=127.0.0.1
+export CORVANE_RELAY_HOST=127.0.0.1 CORVANE_TUNNEL_HELPER=$bin/corvane-tunnel-helper
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
 chmod 700 "$XDG_RUNTIME_DIR"
 hz=$(getconf CLK_TCK)
