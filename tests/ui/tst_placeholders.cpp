@@ -74,6 +74,7 @@ private Q_SLOTS:
     {
         ManualClock clock(10);
         SCLoadingView view(QRect(0, 0, 375, 812));
+        view.show(); // the strip animates only on screen
         ImageView *strip = view.loadingImage();
         QCOMPARE(strip->size(), QSize(194, 48));
         QVERIFY(!strip->image().isNull());

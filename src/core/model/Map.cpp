@@ -8,9 +8,9 @@ namespace corvane {
 
 void Map::text(QLatin1StringView key, QString &field) const
 {
-    const QJsonValue value = m_object.value(key);
-    if (value.isString())
-        field = value.toString();
+    const auto found = m_object.constFind(key);
+    if (found != m_object.constEnd() && found->isString())
+        field = found->toString();
 }
 
 std::optional<qint64> Map::wholeNumber(const QJsonValue &value)
@@ -28,28 +28,34 @@ std::optional<qint64> Map::wholeNumber(const QJsonValue &value)
 
 void Map::integer(QLatin1StringView key, qint64 &field) const
 {
-    if (const auto number = wholeNumber(m_object.value(key)))
+    const auto found = m_object.constFind(key);
+    if (found == m_object.constEnd() || !found->isDouble())
+        return;
+    if (const auto number = wholeNumber(*found))
         field = *number;
 }
 
 void Map::real(QLatin1StringView key, double &field) const
 {
-    const QJsonValue value = m_object.value(key);
-    if (value.isDouble())
-        field = value.toDouble();
+    const auto found = m_object.constFind(key);
+    if (found != m_object.constEnd() && found->isDouble())
+        field = found->toDouble();
 }
 
 void Map::real(QLatin1StringView key, float &field) const
 {
-    const QJsonValue value = m_object.value(key);
-    if (value.isDouble())
-        field = static_cast<float>(value.toDouble());
+    const auto found = m_object.constFind(key);
+    if (found != m_object.constEnd() && found->isDouble())
+        field = static_cast<float>(found->toDouble());
 }
 
 void Map::transformed(QLatin1StringView key, const SCDateFormatterTransform &transform,
                       QString &field) const
 {
-    if (const auto text = transform.transformFromJSON(m_object.value(key)))
+    const auto found = m_object.constFind(key);
+    if (found == m_object.constEnd())
+        return;
+    if (const auto text = transform.transformFromJSON(*found))
         field = *text;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPixmap>
 #include <QPushButton>
+#include <QStyle>
 
 namespace corvane {
 
@@ -21,7 +23,27 @@ public:
 
 protected:
     bool hitButton(const QPoint &pos) const override;
+    void changeEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    // What the cached picture shows. A halo pulsing around the button repaints it many times a
+    // second while none of this changes, and stroking the circle is the costly part.
+    struct Look
+    {
+        QStyle::State state;
+        QString text;
+        QSize size;
+        qint64 icon = 0;
+        bool focusRing = false;
+        qreal pixelRatio = 0;
+        bool operator==(const Look &) const = default;
+    };
+
+    void render(const Look &look);
+
+    Look m_look;
+    QPixmap m_picture;
 };
 
 } // namespace corvane

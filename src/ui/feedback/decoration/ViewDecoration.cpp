@@ -136,10 +136,47 @@ void ViewDecoration::drawShadow(QPainter *painter, const QRectF &bounds) const
     }
 }
 
+void ViewDecoration::drawBorder(QPainter *painter, const QRectF &bounds) const
+{
+    const qreal inset = m_borderWidth / 2;
+    const qreal radius = std::max<qreal>(m_cornerRadius - inset, 0);
+    painter->setPen(QPen(m_borderColor, m_borderWidth));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRoundedRect(bounds.adjusted(inset, inset, -inset, -inset), radius, radius);
+}
+
+void ViewDecoration::drawDirect(QPainter *painter)
+{
+    const QRectF bounds = sourceBoundingRect(Qt::LogicalCoordinates);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    if (hasShadow())
+        drawShadow(painter, bounds);
+    if (m_backgroundColor.isValid() && m_backgroundColor.alpha() > 0) {
+        QPainterPath shape;
+        shape.addRoundedRect(bounds, m_cornerRadius, m_cornerRadius);
+        painter->fillPath(shape, m_backgroundColor);
+    }
+    painter->restore();
+    drawSource(painter);
+    if (m_borderWidth > 0) {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        drawBorder(painter, bounds);
+        painter->restore();
+    }
+}
+
 void ViewDecoration::draw(QPainter *painter)
 {
     if (m_alpha <= 0)
         return;
+    if (!m_masksToBounds && m_alpha >= 1) {
+        // Nothing to clip or fade: the widget paints straight into the window, around the
+        // layer's own drawing, rather than into an offscreen copy at every repaint.
+        drawDirect(painter);
+        return;
+    }
     QPoint offset;
     const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
     const QRectF bounds = sourceBoundingRect(Qt::LogicalCoordinates);
@@ -162,13 +199,8 @@ void ViewDecoration::draw(QPainter *painter)
     painter->drawPixmap(offset, source);
     painter->restore();
 
-    if (m_borderWidth > 0) {
-        const qreal inset = m_borderWidth / 2;
-        const qreal radius = std::max<qreal>(m_cornerRadius - inset, 0);
-        painter->setPen(QPen(m_borderColor, m_borderWidth));
-        painter->setBrush(Qt::NoBrush);
-        painter->drawRoundedRect(bounds.adjusted(inset, inset, -inset, -inset), radius, radius);
-    }
+    if (m_borderWidth > 0)
+        drawBorder(painter, bounds);
     painter->restore();
 }
 

@@ -64,6 +64,8 @@ private:
     explicit ViewDecoration(QWidget *view);
     bool hasShadow() const;
     void drawShadow(QPainter *painter, const QRectF &bounds) const;
+    void drawBorder(QPainter *painter, const QRectF &bounds) const;
+    void drawDirect(QPainter *painter);
     void changed();
 
     qreal m_cornerRadius = 0;

@@ -1,78 +1,88 @@
 #include "ui/feedback/pulse/PulseHalo.h"
 
 #include "ui/feedback/decoration/ViewDecoration.h"
+#include "ui/tools/PauseWhileHidden.h"
 
 #include <QAbstractAnimation>
 #include <QEvent>
 #include <QPainter>
-#include <cmath>
+#include <algorithm>
 
 namespace corvane {
 
-PulseHalo::PulseHalo(QWidget *target, const QColor &color, qreal opacity)
+namespace {
+// Every other tick of Qt's 60 Hz animation timer: 30 frames a second are smooth for a halo that
+// grows a few dozen pixels in a second and a half, at half the painting.
+constexpr int kFrameGapMs = 25;
+} // namespace
+
+PulseHalo::PulseHalo(QWidget *target, const QColor &color, qreal opacity, qreal reach)
     : QWidget(target->parentWidget()), m_target(target), m_color(color),
-      m_baseFrame(target->geometry()), m_opacity(opacity)
+      m_reach(std::max<qreal>(reach, 1)), m_opacity(opacity)
 {
     setObjectName(QStringLiteral("PulseLayerName"));
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    if (const ViewDecoration *layer = ViewDecoration::find(target))
-        m_cornerRadius = layer->cornerRadius();
-    setGeometry(m_baseFrame);
+    followTarget();
     target->installEventFilter(this);
+}
+
+void PulseHalo::followTarget()
+{
+    m_baseFrame = m_target->geometry();
+    if (const ViewDecoration *layer = ViewDecoration::find(m_target))
+        m_cornerRadius = layer->cornerRadius();
+    QRectF reach(QPointF(), QSizeF(m_baseFrame.size()) * m_reach);
+    reach.moveCenter(QRectF(m_baseFrame).center());
+    setGeometry(reach.toAlignedRect());
+    m_painted = rect();
+    update();
 }
 
 bool PulseHalo::eventFilter(QObject *watched, QEvent *event)
 {
     // A layout moves and resizes the view when its window changes size; the halo goes along.
-    if (watched == m_target && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
-        m_baseFrame = m_target->geometry();
-        if (const ViewDecoration *layer = ViewDecoration::find(m_target))
-            m_cornerRadius = layer->cornerRadius();
-        setScale(m_scale);
-    }
+    if (watched == m_target && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        followTarget();
     return QWidget::eventFilter(watched, event);
 }
 
 void PulseHalo::run(QAbstractAnimation *animation)
 {
-    animation->start();
-    if (!isVisible())
-        animation->pause();
-}
-
-void PulseHalo::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    for (QAbstractAnimation *animation : findChildren<QAbstractAnimation *>()) {
-        if (animation->state() == QAbstractAnimation::Paused)
-            animation->resume();
-    }
-}
-
-void PulseHalo::hideEvent(QHideEvent *event)
-{
-    QWidget::hideEvent(event);
-    // Nothing of a hidden halo is on screen, so its animations wait until it shows again.
-    for (QAbstractAnimation *animation : findChildren<QAbstractAnimation *>()) {
-        if (animation->state() == QAbstractAnimation::Running)
-            animation->pause();
-    }
+    if (!m_clock)
+        m_clock = animation;
+    PauseWhileHidden::start(animation, this);
 }
 
 void PulseHalo::setScale(qreal scale)
 {
     m_scale = scale;
-    const QSizeF size = QSizeF(m_baseFrame.size()) * scale;
-    QRectF frame(QPointF(), size);
-    frame.moveCenter(QRectF(m_baseFrame).center());
-    setGeometry(frame.toAlignedRect());
-    update();
+    changed();
 }
 
 void PulseHalo::setOpacity(qreal opacity)
 {
     m_opacity = opacity;
-    update();
+    changed();
+}
+
+QRectF PulseHalo::shape() const
+{
+    QRectF shape(QPointF(), QSizeF(m_baseFrame.size()) * m_scale);
+    shape.moveCenter(QRectF(rect()).center());
+    return shape;
+}
+
+void PulseHalo::changed()
+{
+    // Values arrive on every animation tick; a frame is painted only once its time has come,
+    // and then over the old and the new shape alone.
+    const int now = m_clock ? m_clock->currentTime() : -1;
+    if (m_clock && m_paintedAt >= 0 && now >= m_paintedAt && now - m_paintedAt < kFrameGapMs)
+        return;
+    m_paintedAt = now;
+    const QRect next = shape().toAlignedRect().adjusted(-1, -1, 1, 1) & rect();
+    update(m_painted.united(next));
+    m_painted = next;
 }
 
 void PulseHalo::paintEvent(QPaintEvent *)
@@ -83,9 +93,7 @@ void PulseHalo::paintEvent(QPaintEvent *)
     painter.setPen(Qt::NoPen);
     painter.setBrush(m_color);
     const qreal radius = m_cornerRadius * m_scale;
-    QRectF shape(QPointF(), QSizeF(m_baseFrame.size()) * m_scale);
-    shape.moveCenter(QRectF(rect()).center());
-    painter.drawRoundedRect(shape, radius, radius);
+    painter.drawRoundedRect(shape(), radius, radius);
 }
 
 } // namespace corvane

@@ -10,8 +10,8 @@ class QAbstractAnimation;
 namespace corvane {
 
 // The coloured halo a pulsing view shows behind itself. It sits in the view's parent just below
-// the view, over the view's frame (following it when it moves or resizes), and grows by `scale`
-// about the frame's centre. Its animations pause while it is hidden.
+// the view and paints a copy of the view's frame grown by `scale` about the frame's centre,
+// following the view when it moves or resizes. Its animations pause while it is off screen.
 class PulseHalo final : public QWidget
 {
     Q_OBJECT
@@ -20,14 +20,17 @@ class PulseHalo final : public QWidget
     Q_PROPERTY(qreal opacity READ opacity WRITE setOpacity)
 
 public:
-    PulseHalo(QWidget *target, const QColor &color, qreal opacity);
+    // `reach` is the largest scale the halo will be given: it covers that much from the start,
+    // so a frame repaints only the part of it that changed.
+    PulseHalo(QWidget *target, const QColor &color, qreal opacity, qreal reach);
 
     QWidget *target() const { return m_target; }
     QColor color() const { return m_color; }
     qreal cornerRadius() const { return m_cornerRadius; }
     QRect baseFrame() const { return m_baseFrame; }
 
-    // Starts one of the halo's animations (a child of it), held paused while the halo is hidden.
+    // Starts one of the halo's animations (a child of it), held paused while the halo is not on
+    // screen. The first one sets the pace of the halo's frames.
     void run(QAbstractAnimation *animation);
 
     qreal scale() const { return m_scale; }
@@ -37,17 +40,24 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void followTarget();
+    QRectF shape() const;
+    void changed();
+
     QPointer<QWidget> m_target;
+    QPointer<QAbstractAnimation> m_clock;
     QColor m_color;
     QRect m_baseFrame;
     qreal m_cornerRadius = 0;
+    qreal m_reach = 1;
     qreal m_scale = 1;
     qreal m_opacity = 1;
+    // What the last frame painted, and when on the animation clock.
+    QRect m_painted;
+    int m_paintedAt = -1;
 };
 
 } // namespace corvane

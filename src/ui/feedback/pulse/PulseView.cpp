@@ -5,6 +5,7 @@
 
 #include <QPropertyAnimation>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 namespace corvane::PulseView {
@@ -28,7 +29,7 @@ void startPulse(QWidget *view, const QColor &color, double scaleFrom, double sca
     stopPulse(view);
     if (!view || !view->parentWidget())
         return;
-    auto *halo = new PulseHalo(view, color, double(float(opacity)));
+    auto *halo = new PulseHalo(view, color, double(float(opacity)), std::max(scaleFrom, scaleTo));
     if (ViewDecoration *layer = ViewDecoration::find(view))
         layer->setMasksToBounds(false);
     halo->stackUnder(view);

@@ -1,5 +1,7 @@
 #include "ui/feedback/views/ActivityIndicator.h"
 
+#include "ui/tools/PauseWhileHidden.h"
+
 #include <QPainter>
 #include <QVariantAnimation>
 #include <cmath>
@@ -48,7 +50,7 @@ void ActivityIndicator::startAnimating()
         }
     });
     m_animation = animation;
-    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    PauseWhileHidden::start(animation, this, QAbstractAnimation::DeleteWhenStopped);
 }
 
 void ActivityIndicator::stopAnimating()
@@ -61,7 +63,8 @@ void ActivityIndicator::stopAnimating()
 
 bool ActivityIndicator::isAnimating() const
 {
-    return m_animation && m_animation->state() == QAbstractAnimation::Running;
+    // One held while the view is off screen still counts: it goes on once the view shows.
+    return m_animation && m_animation->state() != QAbstractAnimation::Stopped;
 }
 
 void ActivityIndicator::paintEvent(QPaintEvent *)

@@ -1,6 +1,7 @@
 #include "ui/feedback/views/ImageView.h"
 
 #include "platform/resources/Resources.h"
+#include "ui/tools/PauseWhileHidden.h"
 
 #include <QPainter>
 #include <QVariantAnimation>
@@ -69,7 +70,7 @@ void ImageView::startAnimating()
     connect(animation, &QVariantAnimation::finished, this, &ImageView::stopAnimating);
     m_animation = animation;
     m_frame = 0;
-    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    PauseWhileHidden::start(animation, this, QAbstractAnimation::DeleteWhenStopped);
     update();
 }
 
@@ -83,7 +84,8 @@ void ImageView::stopAnimating()
 
 bool ImageView::isAnimating() const
 {
-    return m_animation && m_animation->state() == QAbstractAnimation::Running;
+    // One held while the view is off screen still counts: it goes on once the view shows.
+    return m_animation && m_animation->state() != QAbstractAnimation::Stopped;
 }
 
 void ImageView::paintEvent(QPaintEvent *)

@@ -1,0 +1,174 @@
+#include "platform/scheduling/ManualClock.h"
+#include "ui/feedback/decoration/ViewDecoration.h"
+#include "ui/feedback/pulse/PulseHalo.h"
+#include "ui/feedback/pulse/PulseView.h"
+#include "ui/feedback/views/ActivityIndicator.h"
+#include "ui/gallery/FeedbackGalleryPages.h"
+#include "ui/gallery/GalleryWidget.h"
+#include "ui/gallery/MorphingGalleryPages.h"
+#include "ui/gallery/ShellGalleryPages.h"
+#include "ui/tools/PauseWhileHidden.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTest>
+#include <QVariantAnimation>
+#include <functional>
+
+using namespace corvane;
+
+namespace {
+
+// Records the area of every paint a widget receives.
+class PaintLog final : public QObject
+{
+public:
+    explicit PaintLog(QWidget *widget) : QObject(widget) { widget->installEventFilter(this); }
+    QRegion painted;
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            painted += static_cast<QPaintEvent *>(event)->region();
+            ++paints;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+QList<QAbstractAnimation *> running(const QObject *root)
+{
+    QList<QAbstractAnimation *> found;
+    for (QAbstractAnimation *animation : root->findChildren<QAbstractAnimation *>()) {
+        if (animation->state() == QAbstractAnimation::Running)
+            found.append(animation);
+    }
+    return found;
+}
+
+} // namespace
+
+// Endless animations stand still while nothing of them is on screen, and go on from where they
+// were once it is again.
+class TestOffscreenAnimations final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void pausesWhileOffScreen_data()
+    {
+        QTest::addColumn<std::function<void(QWidget &, QWidget *)>>("away");
+        QTest::addColumn<std::function<void(QWidget &, QWidget *)>>("back");
+        QTest::newRow("window hidden")
+            << std::function([](QWidget &window, QWidget *) { window.hide(); })
+            << std::function([](QWidget &window, QWidget *) { window.show(); });
+        QTest::newRow("window minimised")
+            << std::function([](QWidget &window, QWidget *) { window.showMinimized(); })
+            << std::function([](QWidget &window, QWidget *) { window.showNormal(); });
+        QTest::newRow("parent hidden")
+            << std::function([](QWidget &, QWidget *page) { page->hide(); })
+            << std::function([](QWidget &, QWidget *page) { page->show(); });
+    }
+
+    void pausesWhileOffScreen()
+    {
+        QFETCH(std::function<void(QWidget &, QWidget *)>, away);
+        QFETCH(std::function<void(QWidget &, QWidget *)>, back);
+        ManualClock clock(10);
+        QWidget window;
+        auto *page = new QWidget(&window);
+        auto *view = new QWidget(page);
+        window.show();
+        auto *animation = new QVariantAnimation(view);
+        animation->setStartValue(0.0);
+        animation->setEndValue(1.0);
+        animation->setDuration(1000);
+        animation->setLoopCount(-1);
+        PauseWhileHidden::start(animation, view);
+        clock.advance(0.2);
+        QCOMPARE(animation->state(), QAbstractAnimation::Running);
+
+        away(window, page);
+        QCOMPARE(animation->state(), QAbstractAnimation::Paused);
+        const int at = animation->currentTime();
+        clock.advance(0.5);
+        QCOMPARE(animation->currentTime(), at);
+
+        back(window, page);
+        QCOMPARE(animation->state(), QAbstractAnimation::Running);
+        clock.advance(0.1);
+        QVERIFY(animation->currentTime() > at);
+        QVERIFY(animation->currentTime() < at + 200);
+    }
+
+    void startsHeldWhenOffScreenAndLeavesOthersPausesAlone()
+    {
+        ManualClock clock(10);
+        QWidget window;
+        auto *indicator = new ActivityIndicator(&window);
+        indicator->startAnimating(); // before the window was ever shown
+        QVERIFY(indicator->isAnimating());
+        QVERIFY(running(&window).isEmpty());
+        window.show();
+        QCOMPARE(running(&window).size(), 1);
+        indicator->startAnimating(); // no second animation
+        QCOMPARE(indicator->findChildren<QAbstractAnimation *>().size(), 1);
+
+        // Paused by its owner, an animation stays paused when its widget comes back.
+        QAbstractAnimation *animation = running(&window).first();
+        animation->pause();
+        window.hide();
+        window.show();
+        QCOMPARE(animation->state(), QAbstractAnimation::Paused);
+    }
+
+    void galleryIndexTicksNothing()
+    {
+        ManualClock clock(16);
+        GalleryWidget gallery(shellGalleryPages() + feedbackGalleryPages() +
+                              morphingGalleryPages());
+        gallery.show();
+        for (qsizetype page = 0; page < gallery.pageCount(); ++page) {
+            gallery.showPage(page);
+            clock.advance(0.1);
+        }
+        gallery.showPage(-1);
+        clock.advance(0.5);
+        QCOMPARE(running(&gallery), QList<QAbstractAnimation *>());
+    }
+
+    void pulseFrameRepaintsTheHaloAlone()
+    {
+        ManualClock clock(16);
+        QWidget window;
+        window.resize(375, 812);
+        auto *button = new QWidget(&window);
+        button->setGeometry(107, 326, 160, 160);
+        ViewDecoration::of(button)->setCornerRadius(80);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        PulseView::startPulse(button, Qt::white, PulseView::radar);
+        PulseHalo *halo = PulseView::externalBorderLayer(button);
+        QVERIFY(halo);
+        QCoreApplication::processEvents();
+
+        auto *windowPaints = new PaintLog(&window);
+        auto *haloPaints = new PaintLog(halo);
+        for (int frame = 0; frame < 60; ++frame) {
+            clock.advance(0.016);
+            QCoreApplication::processEvents();
+        }
+        // About a second of 16 ms ticks paints about 30 frames, each within the halo's reach.
+        QVERIFY2(haloPaints->paints >= 25 && haloPaints->paints <= 32,
+                 qPrintable(QString::number(haloPaints->paints)));
+        const QRect reach = halo->geometry();
+        QVERIFY(reach.width() <= qCeil(160 * 1.4) + 1);
+        QVERIFY(windowPaints->painted.boundingRect().isEmpty() ||
+                reach.contains(windowPaints->painted.boundingRect()));
+    }
+};
+
+QTEST_MAIN(TestOffscreenAnimations)
+#include "tst_offscreenanimations.moc"
