@@ -1,7 +1,8 @@
 # Shared build settings for every Corvane target: one INTERFACE target carries them.
 add_library(corvane_settings INTERFACE)
 target_compile_features(corvane_settings INTERFACE cxx_std_20)
-target_compile_options(corvane_settings INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_options(corvane_settings INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wold-style-cast
+    -Woverloaded-virtual)
 if(CORVANE_WERROR)
     target_compile_options(corvane_settings INTERFACE -Werror)
 endif()

@@ -142,11 +142,11 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
     QPointer<QObject> alive = m_context.get();
     m_store.loadAll([this, alive, completion = std::move(completion)](
                         std::optional<QList<TunnelProfilePtr>> profiles,
-                        std::optional<TunnelError> error) {
+                        std::optional<TunnelError> loadError) {
         if (!alive)
             return;
         if (!profiles) {
-            logStoreFailure(error);
+            logStoreFailure(loadError);
             return;
         }
         // Checked before any profile is touched: with no rules nothing could be saved back,
@@ -172,11 +172,11 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
                 return;
             }
             m_store.reload(profile,
-                           [this, alive, profile, completion](std::optional<TunnelError> error) {
+                           [this, alive, profile, completion](std::optional<TunnelError> failure) {
                                if (!alive)
                                    return;
-                               if (error) {
-                                   Log::write(error->description);
+                               if (failure) {
+                                   Log::write(failure->description);
                                    completion(nullptr);
                                    return;
                                }
