@@ -17,13 +17,17 @@ target_compile_definitions(corvane_settings INTERFACE
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
     QT_NO_KEYWORDS)
 
-# A layer is one static library built from every source under src/<layer>.
+# A layer is one static library built from every source under src/<layer> but the folders
+# named in EXCLUDE, which build into targets of their own.
 function(corvane_add_layer layer)
-    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS
         ${PROJECT_SOURCE_DIR}/src/${layer}/*.cpp
         ${PROJECT_SOURCE_DIR}/src/${layer}/*.h
         ${PROJECT_SOURCE_DIR}/src/${layer}/*.ui)
+    foreach(folder ${ARG_EXCLUDE})
+        list(FILTER sources EXCLUDE REGEX "^${PROJECT_SOURCE_DIR}/src/${layer}/${folder}/")
+    endforeach()
     add_library(corvane_${layer} STATIC ${sources})
     target_include_directories(corvane_${layer} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(corvane_${layer} PUBLIC corvane_settings ${ARG_DEPS})
