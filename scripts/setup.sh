@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake g++ clang libclang-rt-14-dev dpkg-dev
+    build-essential cmake ninja-build g++ clang libclang-rt-14-dev dpkg-dev
     qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev libgl-dev
     libssl-dev openssl qtkeychain-qt6-dev
     libgtest-dev libbenchmark-dev

@@ -145,20 +145,20 @@ QList<RoadDemo::Step> RoadDemo::steps()
                          return VpnManager::shared().nd == 1;
                      },
                      QStringLiteral("the de-duplication sheet")});
-    list.append(
-        Step{QStringLiteral("choose a province"), [this] { home()->selectedProvince(); },
-             [this] {
-                 NavigationController *navigation = home()->navigationController();
-                 auto *list = qobject_cast<SCListViewController *>(navigation->topViewController());
-                 if (list && list->isAppeared() && list->tableView && !m_picked) {
-                     list->client().didSelectRow(list->tableView, IndexPath{1, kProvince});
-                     printLine(QStringLiteral("  chose: ") + list->client().data.value(kProvince));
-                     m_picked = true;
-                     list->saveCity();
-                 }
-                 return home()->pid == kProvince && home()->isAppeared();
-             },
-             QStringLiteral("the province list")});
+    list.append(Step{
+        QStringLiteral("choose a province"), [this] { home()->selectedProvince(); },
+        [this] {
+            NavigationController *navigation = home()->navigationController();
+            auto *provinces = qobject_cast<SCListViewController *>(navigation->topViewController());
+            if (provinces && provinces->isAppeared() && provinces->tableView && !m_picked) {
+                provinces->client().didSelectRow(provinces->tableView, IndexPath{1, kProvince});
+                printLine(QStringLiteral("  chose: ") + provinces->client().data.value(kProvince));
+                m_picked = true;
+                provinces->saveCity();
+            }
+            return home()->pid == kProvince && home()->isAppeared();
+        },
+        QStringLiteral("the province list")});
     list.append(Step{QStringLiteral("connect"), [this] { home()->connectBtn->click(); },
                      [this] {
                          m_firstAddress = shownAddress();

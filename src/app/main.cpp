@@ -12,10 +12,6 @@
 #include "screens/MainScreens.h"
 #include "screens/login/SCLoginViewController.h"
 #include "screens/quick/MainViewController.h"
-#include "ui/gallery/FeedbackGalleryPages.h"
-#include "ui/gallery/GalleryWidget.h"
-#include "ui/gallery/MorphingGalleryPages.h"
-#include "ui/gallery/ShellGalleryPages.h"
 #include "ui/toolkit/ScreenFactory.h"
 
 #include <QApplication>
@@ -120,10 +116,6 @@ int main(int argc, char *argv[])
         QStringLiteral("Connect at launch through the service's tunnel host (CORVANE_TUNNEL_HOST "
                        "overrides it), with a one-line status window."));
     parser.addOption(connect);
-    const QCommandLineOption gallery(
-        QStringLiteral("gallery"),
-        QStringLiteral("Show the screen components on a phone-sized window."));
-    parser.addOption(gallery);
     const QCommandLineOption quickConnect(
         QStringLiteral("quick-connect"),
         QStringLiteral("Open the quick connect screen, which connects through the built-in relay "
@@ -141,14 +133,6 @@ int main(int argc, char *argv[])
                        "quit, printing each status on the way."));
     parser.addOption(demoQuick);
     parser.process(app);
-
-    if (parser.isSet(gallery)) {
-        corvane::GalleryWidget window(corvane::shellGalleryPages() +
-                                      corvane::feedbackGalleryPages() +
-                                      corvane::morphingGalleryPages());
-        window.show();
-        return QApplication::exec();
-    }
 
     corvane::LaunchEnvironment::install();
     corvane::AppDelegate delegate(app);

@@ -135,7 +135,7 @@ private Q_SLOTS:
             if (kOrderIntegers.contains(text))
                 object.insert(text, number++);
             else
-                object.insert(text, text + QStringLiteral(" text"));
+                object.insert(text, QString(text + QStringLiteral(" text")));
         }
         object.insert(QStringLiteral("remainFlow"), 2.5);
         const auto order = Mapper<SCOrder>().map(object);

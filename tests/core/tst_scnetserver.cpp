@@ -334,7 +334,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("extraHeaders");
         QTest::addColumn<bool>("success");
         const QByteArray envelope = "{\"code\":0}";
-        const auto padded = [](qsizetype size) {
+        const auto padded = [](qsizetype size) -> QByteArray {
             const QByteArray head = "{\"code\":0,\"result\":\"";
             return head + QByteArray(size - head.size() - 2, 'a') + "\"}";
         };

@@ -240,9 +240,10 @@ private Q_SLOTS:
         process.write("corvane1\n");
         const QString proc = u"/proc/%1/"_s.arg(process.processId());
         QFile cmdline(proc + u"cmdline"_s);
-        QFile environ(proc + u"environ"_s);
-        const bool opened = cmdline.open(QIODevice::ReadOnly) && environ.open(QIODevice::ReadOnly);
-        const QByteArray listed = cmdline.readAll() + environ.readAll();
+        QFile environFile(proc + u"environ"_s);
+        const bool opened =
+            cmdline.open(QIODevice::ReadOnly) && environFile.open(QIODevice::ReadOnly);
+        const QByteArray listed = cmdline.readAll() + environFile.readAll();
         process.closeWriteChannel();
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitCode(), 0);

@@ -25,7 +25,7 @@ QJsonObject makeOrder(const QString &mobile, const QString &userName, int accoun
     const QDateTime end = created.addMonths(shape.months);
     return QJsonObject{
         {QStringLiteral("orderId"), orderId},
-        {QStringLiteral("secret"), QStringLiteral("demo-secret-") + orderId.toLower()},
+        {QStringLiteral("secret"), QStringLiteral("demo-secret-%1").arg(orderId.toLower())},
         {QStringLiteral("mobile"), mobile},
         {QStringLiteral("userName"), userName},
         {QStringLiteral("userId"), 1000 + account},

@@ -115,9 +115,9 @@ std::optional<QString> SCDateFormatterTransform::transformFromJSON(const QJsonVa
         if (length < out.size())
             out[length++] = c;
     };
-    const auto putNumber = [&](int value, int width) {
+    const auto putNumber = [&](int number, int width) {
         std::array<char, 16> digits{};
-        const auto [end, ec] = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+        const auto [end, ec] = std::to_chars(digits.data(), digits.data() + digits.size(), number);
         for (int pad = static_cast<int>(end - digits.data()); ec == std::errc() && pad < width;
              ++pad)
             put(u'0');

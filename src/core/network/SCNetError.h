@@ -9,8 +9,8 @@ namespace corvane {
 class SCNetError final
 {
 public:
-    SCNetError(std::optional<QString> message, std::optional<qint64> resultCode)
-        : message(std::move(message)), resultCode(resultCode)
+    SCNetError(std::optional<QString> text, std::optional<qint64> code)
+        : message(std::move(text)), resultCode(code)
     {}
 
     // The text shown to the user; the service may send none.

@@ -1,20 +1,13 @@
 #include "core/vpn/VPNStatus.h"
 
+#include <QMetaEnum>
+
 namespace corvane {
 
 QString vpnStatusName(VPNStatus status)
 {
-    switch (status) {
-    case VPNStatus::off:
-        return QStringLiteral("off");
-    case VPNStatus::connecting:
-        return QStringLiteral("connecting");
-    case VPNStatus::on:
-        return QStringLiteral("on");
-    case VPNStatus::disconnecting:
-        return QStringLiteral("disconnecting");
-    }
-    return QStringLiteral("off");
+    return QString::fromLatin1(
+        QMetaEnum::fromType<VPNStatus>().valueToKey(static_cast<int>(status)));
 }
 
 } // namespace corvane

@@ -4,7 +4,6 @@
 #include "platform/notification/NotificationCenter.h"
 #include "platform/resources/Resources.h"
 #include "platform/tunnel/TunnelConnection.h"
-#include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 
 #include <QPointer>
 #include <QStringDecoder>
@@ -81,8 +80,10 @@ VpnManager &VpnManager::shared()
         SharedSetup &setup = sharedSetup();
         std::lock_guard lock(setup.mutex);
         setup.made = true;
+        // Which backend drives the tunnel is the application's choice, made at launch; a
+        // program that reaches the tunnel before making it has a start-up bug.
         if (!setup.store)
-            setup.store = std::make_unique<LinuxTunnelProfileStore>();
+            qFatal("VpnManager::shared() was used before a tunnel store was installed");
         // Never destroyed, like the instance that stands on it.
         return new VpnManager(*setup.store.release());
     }();
@@ -160,11 +161,11 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
     QPointer<QObject> alive = m_context.get();
     m_store.loadAll([this, alive, completion = std::move(completion)](
                         std::optional<QList<TunnelProfilePtr>> profiles,
-                        std::optional<TunnelError> error) {
+                        std::optional<TunnelError> loadError) {
         if (!alive)
             return;
         if (!profiles) {
-            logStoreFailure(error);
+            logStoreFailure(loadError);
             return;
         }
         // Checked before any profile is touched: with no rules nothing could be saved back,
@@ -190,11 +191,11 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
                 return;
             }
             m_store.reload(profile,
-                           [this, alive, profile, completion](std::optional<TunnelError> error) {
+                           [this, alive, profile, completion](std::optional<TunnelError> failure) {
                                if (!alive)
                                    return;
-                               if (error) {
-                                   Log::write(error->description);
+                               if (failure) {
+                                   Log::write(failure->description);
                                    completion(nullptr);
                                    return;
                                }

@@ -21,8 +21,8 @@ inline const QString kProxyServiceVPNStatusNotification =
 class VpnManager final
 {
 public:
-    // The process-wide instance, made on first use on the store installed by then (the Linux
-    // store by default).
+    // The process-wide instance, made on first use on the store installed by then; the
+    // application installs one at launch, before anything uses the tunnel.
     static VpnManager &shared();
     // Puts `store` under the shared instance; only before its first use (false afterwards).
     static bool installSharedStore(std::unique_ptr<TunnelProfileStore> store);

@@ -35,7 +35,7 @@ QImage particleImage(const QString &name)
 
 } // namespace
 
-Emitter::Emitter(const QString &particleName, float duration) : duration(duration)
+Emitter::Emitter(const QString &particleName, float lifetime) : duration(lifetime)
 {
     cell.contents = particleImage(particleName);
 }

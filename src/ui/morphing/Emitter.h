@@ -58,7 +58,7 @@ struct EmitterLayer
 class Emitter final
 {
 public:
-    Emitter(const QString &particleName, float duration);
+    Emitter(const QString &particleName, float lifetime);
 
     EmitterLayer layer;
     EmitterCell cell;

@@ -1,5 +1,7 @@
 #include "ui/morphing/MorphingEffect.h"
 
+#include <QMetaEnum>
+
 namespace corvane::MorphingEffects {
 
 const QStringList &allValues()
@@ -19,21 +21,8 @@ QString name(MorphingEffect effect)
 
 QString name(MorphingPhases phase)
 {
-    switch (phase) {
-    case MorphingPhases::start:
-        return QStringLiteral("start");
-    case MorphingPhases::appear:
-        return QStringLiteral("appear");
-    case MorphingPhases::disappear:
-        return QStringLiteral("disappear");
-    case MorphingPhases::draw:
-        return QStringLiteral("draw");
-    case MorphingPhases::progress:
-        return QStringLiteral("progress");
-    case MorphingPhases::skipFrames:
-        return QStringLiteral("skipFrames");
-    }
-    return {};
+    return QString::fromLatin1(
+        QMetaEnum::fromType<MorphingPhases>().valueToKey(static_cast<int>(phase)));
 }
 
 QString key(MorphingEffect effect, MorphingPhases phase)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +18,10 @@ enum class MorphingEffect : int
     anvil = 6,
 };
 
+// A namespace of the enum's own lets moc describe it, so its case names come from QMetaEnum.
+namespace morphingphases {
+Q_NAMESPACE
+
 // The moments at which an effect may replace the label's default behaviour.
 enum class MorphingPhases
 {
@@ -27,6 +32,11 @@ enum class MorphingPhases
     progress,
     skipFrames,
 };
+Q_ENUM_NS(MorphingPhases)
+
+} // namespace morphingphases
+
+using morphingphases::MorphingPhases;
 
 namespace MorphingEffects {
 

@@ -5,7 +5,6 @@
 using namespace corvane;
 using namespace Qt::StringLiterals;
 
-Q_DECLARE_METATYPE(corvane::VPNStatus)
 Q_DECLARE_METATYPE(corvane::TrayMenuState::Icon)
 
 class TestTrayMenuState final : public QObject

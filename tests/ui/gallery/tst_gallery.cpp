@@ -15,7 +15,7 @@ using namespace corvane;
 
 namespace {
 
-// The pages of corvane --gallery.
+// The pages of corvane-gallery.
 QList<GalleryPage> allPages()
 {
     return shellGalleryPages() + feedbackGalleryPages() + morphingGalleryPages();

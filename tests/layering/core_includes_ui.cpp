@@ -1,0 +1,2 @@
+// Must not build: the core layer sees no widgets.
+#include "ui/toolkit/ScreenFactory.h"

@@ -1,0 +1,2 @@
+// Must not build: the screens know nothing of how the application starts.
+#include "app/AppDelegate.h"

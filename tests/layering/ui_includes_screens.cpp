@@ -1,0 +1,2 @@
+// Must not build: the toolkit knows no screen of the application.
+#include "screens/MainScreens.h"
