@@ -37,7 +37,7 @@ bin=$root/build/release/bin
 probe=$root/build/release/bench/libcorvane-first-paint-probe.so
 if ((build)); then
     cmake --preset release >/dev/null
-    cmake --build build/release -j2 --target corvane corvane-tunnel-helper \
+    cmake --build build/release --target corvane corvane-gallery corvane-tunnel-helper \
         corvane-minimal-window corvane-first-paint-probe >/dev/null
 fi
 cd "$root"
@@ -182,7 +182,9 @@ frames=$(awk -v s="$seconds" '/^paints: corvane::MainViewController / { printf "
     "$corvaneLog")
 
 # The gallery's index after every page was built and shown once: they exist, off screen.
-startDriven "$corvane" --gallery
+# Builds before corvane-gallery existed showed the gallery with corvane --gallery.
+gallery=$(dirname "$corvane")/corvane-gallery
+if [[ -x $gallery ]]; then startDriven "$gallery"; else startDriven "$corvane" --gallery; fi
 galleryPid=$started_pid galleryFd=$started_fd
 for _ in $(seq 40); do
     echo "key PgDown" >&"$galleryFd"
