@@ -9,7 +9,7 @@
 using namespace corvane;
 using namespace Qt::StringLiterals;
 
-// Plays the notification server: answers Notify as the freedesktop specification has it and
+// Plays the notification server: answers Notify as the freedesktop notification protocol has it and
 // keeps what it was sent.
 class NotificationServer final : public QObject
 {
