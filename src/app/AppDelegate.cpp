@@ -26,11 +26,12 @@ void deliverStoreRequests()
 AppDelegate::AppDelegate(QApplication &application)
 {
     connect(&application, &QCoreApplication::aboutToQuit, this, &AppDelegate::willTerminate);
-    // A logout, `systemctl stop` or Ctrl-C quits the way closing the window does, so the
-    // termination step below still runs.
+    // A logout, `systemctl stop` or Ctrl-C ends the event loop, so the termination step below
+    // still runs. Not through quit(): that asks every window to close first, and a window that
+    // stays in the tray refuses, which would leave the process running until it is killed.
     auto *terminationSignals = new TerminationSignals(this);
     connect(terminationSignals, &TerminationSignals::received, &application,
-            &QCoreApplication::quit);
+            [] { QCoreApplication::exit(0); });
 }
 
 bool AppDelegate::didFinishLaunching()

@@ -13,6 +13,7 @@ Exits 77 (a skip for ctest) when pyatspi, python3-xlib, trayer or Xvfb is missin
 import argparse
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -256,6 +257,10 @@ def signed_in(pyatspi, args, env):
                          lambda: (lambda a: a and a != first)(window.address()),
                          "tray_menu_signed_on")
         say(f"  当前IP：{window.address()}")
+        say("SIGTERM ends it, tunnel and all, although the window would stay in the tray")
+        app.send_signal(signal.SIGTERM)
+        expect("corvane's exit code after SIGTERM", app.wait(10), 0)
+        wait_for("the tunnel down", lambda: tunnel_status(runtime) == "disconnected")
     finally:
         stop(app)
         stop(trayer)
