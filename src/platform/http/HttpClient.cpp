@@ -75,10 +75,15 @@ HttpClient::~HttpClient() = default;
 
 HttpClient &HttpClient::shared()
 {
-    // Owned by the application object, so it goes before Qt's own teardown.
+    // Owned by the application object, so it goes before Qt's own teardown, and let go as soon
+    // as the event loop ends: torn down any later, Qt's network thread strands the state of a
+    // request still in flight.
     static QPointer<HttpClient> client;
-    if (!client)
-        client = new HttpClient(QCoreApplication::instance());
+    if (!client) {
+        QCoreApplication *app = QCoreApplication::instance();
+        client = new HttpClient(app);
+        connect(app, &QCoreApplication::aboutToQuit, client, &QObject::deleteLater);
+    }
     return *client;
 }
 
