@@ -3,6 +3,7 @@
 #include "core/home/OrderTexts.h"
 #include "core/vpn/VpnManager.h"
 #include "ctl/StoredSignIn.h"
+#include "platform/scheduling/Scheduler.h"
 
 namespace corvane {
 
@@ -36,6 +37,9 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
     m_wait = parser.isSet(kWait);
     m_json = parser.isSet(kJson);
     giveUpAfter(timeoutSeconds(parser), QStringLiteral("the tunnel to come back"));
+    // The window has the orders at hand; a script has to sign in for them. That happens during
+    // the change's first step instead of before it, and the tunnel stops only once the step is
+    // over and the sign-in has brought the order, so a refused sign-in leaves the tunnel up.
     session().snapshot([this](const TunnelSession::Snapshot &snapshot) {
         if (snapshot.status != VPNStatus::on || !snapshot.auth) {
             finish(CtlExit::tunnelFailed,
@@ -44,15 +48,37 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
             return;
         }
         m_running = *snapshot.auth;
-        // The order's secret signs the new string; only a sign-in brings it.
-        m_signIn->fetch([this](const std::shared_ptr<SCOrderContent> &orders) { change(orders); },
-                        [this](CtlExit code, const QString &message) { finish(code, message); });
+        m_runningKnown = true;
+        stopWhenReady();
+    });
+    // The order's secret signs the new string; only a sign-in brings it.
+    m_signIn->fetch(
+        [this](const std::shared_ptr<SCOrderContent> &orders) {
+            m_orders = orders;
+            stopWhenReady();
+        },
+        [this](CtlExit code, const QString &message) {
+            m_signInFailure = {code, message};
+            stopWhenReady();
+        });
+    delay(TunnelRoad::kStepDelay, this, [this] {
+        m_stepWaited = true;
+        stopWhenReady();
     });
 }
 
-void ChangeIpCommand::change(const std::shared_ptr<SCOrderContent> &orders)
+void ChangeIpCommand::stopWhenReady()
 {
-    for (const OrderChoice &choice : orderChoices(*orders)) {
+    // A tunnel that is not up is the first thing to tell, whatever the sign-in said.
+    if (isFinished() || !m_runningKnown)
+        return;
+    if (m_signInFailure) {
+        finish(m_signInFailure->first, m_signInFailure->second);
+        return;
+    }
+    if (!m_orders || !m_stepWaited)
+        return;
+    for (const OrderChoice &choice : orderChoices(*m_orders)) {
         if (choice.order->orderId == m_running.orderId)
             m_order = choice.order;
     }
@@ -66,7 +92,7 @@ void ChangeIpCommand::change(const std::shared_ptr<SCOrderContent> &orders)
     manager.nd = m_running.nd;
     manager.sip = m_running.sip;
     session().onStatusChanged([this](VPNStatus status) { follow(status); });
-    session().road().beginChange();
+    session().road().changeNow();
 }
 
 void ChangeIpCommand::follow(VPNStatus status)

@@ -3,6 +3,9 @@
 #include "core/model/SCOrderContent.h"
 #include "ctl/TunnelCommand.h"
 
+#include <optional>
+#include <utility>
+
 namespace corvane {
 
 class StoredSignIn;
@@ -26,11 +29,17 @@ protected:
     void run(const QCommandLineParser &parser) override;
 
 private:
-    void change(const std::shared_ptr<SCOrderContent> &orders);
+    // Stops the tunnel once its configuration is read, the orders are in and the first step is
+    // over, whichever comes last.
+    void stopWhenReady();
     void follow(VPNStatus status);
 
     StoredSignIn *m_signIn;
     AuthStringFields m_running;
+    bool m_runningKnown = false;
+    std::shared_ptr<SCOrderContent> m_orders;
+    std::optional<std::pair<CtlExit, QString>> m_signInFailure;
+    bool m_stepWaited = false;
     std::shared_ptr<SCOrder> m_order;
     bool m_wait = false;
     bool m_json = false;

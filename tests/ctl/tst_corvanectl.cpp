@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <optional>
 
 using namespace corvane;
 using namespace Qt::StringLiterals;
@@ -51,18 +52,27 @@ private:
         return env;
     }
 
-    Run ctl(const QStringList &arguments, const QByteArray &input = {})
+    Run ctl(const QStringList &arguments, const QByteArray &input = {},
+            std::optional<QProcessEnvironment> env = std::nullopt)
     {
         QProcess process;
-        process.setProcessEnvironment(environment());
+        process.setProcessEnvironment(env.value_or(environment()));
         process.start(binary(u"corvanectl"_s), arguments);
         if (!process.waitForStarted())
             return {};
         process.write(input);
         process.closeWriteChannel();
         process.waitForFinished(60000);
-        return Run{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
-                   QString::fromUtf8(process.readAllStandardError()).trimmed()};
+        Run run{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
+                QString::fromUtf8(process.readAllStandardError()).trimmed()};
+        // A crash (a sanitizer's abort among them) must not pass for one of the exit codes.
+        if (process.exitStatus() == QProcess::CrashExit ||
+            process.state() != QProcess::NotRunning) {
+            qWarning().noquote() << "corvanectl" << arguments.join(u' ')
+                                 << "crashed or hung:" << run.err;
+            run.code = -1;
+        }
+        return run;
     }
 
     void signIn()
@@ -206,6 +216,17 @@ private Q_SLOTS:
             QVERIFY2(next.startsWith(u"198.18.18."_s) && !seen.contains(next), qPrintable(next));
             seen << next;
         }
+
+        // A change whose sign-in is refused stops nothing.
+        QProcessEnvironment unreachable = environment();
+        unreachable.insert(u"CORVANE_SERVICE_URL"_s, u"http://127.0.0.1:1"_s);
+        const Run refused = ctl({u"change-ip"_s, u"--wait"_s}, {}, unreachable);
+        QCOMPARE(refused.code, 4);
+        QCOMPARE(refused.err, u"请求服务器失败"_s);
+        status = ctl({u"status"_s, u"--json"_s}).json();
+        QCOMPARE(status.value(u"status"_s).toString(), u"on"_s);
+        QCOMPARE(status.value(u"publicAddress"_s).toObject().value(u"ip"_s).toString(),
+                 seen.last());
 
         QCOMPARE(ctl({u"disconnect"_s}).code, 0);
         status = ctl({u"status"_s, u"--json"_s}).json();

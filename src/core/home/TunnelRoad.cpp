@@ -43,6 +43,12 @@ void TunnelRoad::beginChange()
     delay(kStepDelay, this, [this] { m_manager.disconnectTunnel(); });
 }
 
+void TunnelRoad::changeNow()
+{
+    m_changing = true;
+    m_manager.disconnectTunnel();
+}
+
 void TunnelRoad::statusChanged(VPNStatus status, const std::function<void()> &reconnect)
 {
     if (status == VPNStatus::on) {

@@ -44,6 +44,8 @@ public:
     const bool &isChanging() const { return m_changing; }
     // Starts a change: a second from now the tunnel stops.
     void beginChange();
+    // Starts a change whose first step the caller has already waited out: the tunnel stops now.
+    void changeNow();
     // Each new status of the tunnel: during a change the first `off` runs `reconnect` (which
     // connects again, a step later), and `on` ends the change; an `off` after the reconnect
     // ends it too, failed.
