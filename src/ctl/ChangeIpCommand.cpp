@@ -40,6 +40,8 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
     // The window has the orders at hand; a script has to sign in for them. That happens during
     // the change's first step instead of before it, and the tunnel stops only once the step is
     // over and the sign-in has brought the order, so a refused sign-in leaves the tunnel up.
+    // The step counts from when the script asked, as the window's counts from the tap, so this
+    // program's own start-up falls within it.
     session().snapshot([this](const TunnelSession::Snapshot &snapshot) {
         if (snapshot.status != VPNStatus::on || !snapshot.auth) {
             finish(CtlExit::tunnelFailed,
@@ -61,7 +63,7 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
             m_signInFailure = {code, message};
             stopWhenReady();
         });
-    delay(TunnelRoad::kStepDelay, this, [this] {
+    delay(remainingOfStep(TunnelRoad::kStepDelay), this, [this] {
         m_stepWaited = true;
         stopWhenReady();
     });

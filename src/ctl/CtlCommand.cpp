@@ -2,6 +2,7 @@
 
 #include <QJsonDocument>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 namespace corvane {
@@ -27,8 +28,9 @@ CtlCommand::CtlCommand(QString name, QObject *parent) : QObject(parent), m_name(
 
 CtlCommand::~CtlCommand() = default;
 
-void CtlCommand::start(const QStringList &arguments)
+void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt)
 {
+    m_invokedAt = invokedAt;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(summary());
@@ -69,6 +71,12 @@ void CtlCommand::finish(CtlExit code, const QString &message)
         write(code == CtlExit::done ? stdout : stderr, message);
     // Delivered later, so a command never ends inside its own start().
     QTimer::singleShot(0, this, [this, code] { Q_EMIT finished(static_cast<int>(code)); });
+}
+
+double CtlCommand::remainingOfStep(double seconds) const
+{
+    const std::chrono::duration<double> spent = Clock::now() - m_invokedAt;
+    return std::max(0.0, seconds - spent.count());
 }
 
 void CtlCommand::declareTimeout(QCommandLineParser &parser)

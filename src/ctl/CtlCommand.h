@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QStringList>
+#include <chrono>
 
 namespace corvane {
 
@@ -26,8 +27,11 @@ public:
     QString name() const { return m_name; }
     // What `corvanectl --help` says of the command, in one line.
     virtual QString summary() const = 0;
-    // Reads `arguments` (those after the command's name) and starts.
-    void start(const QStringList &arguments);
+    using Clock = std::chrono::steady_clock;
+
+    // Reads `arguments` (those after the command's name) and starts. `invokedAt` is when the
+    // program was started: the moment the script asked.
+    void start(const QStringList &arguments, Clock::time_point invokedAt = Clock::now());
     // The exit code when SIGINT, SIGTERM or SIGHUP ends the command: the shell's 128 + number.
     virtual int interruptedExitCode(int signalNumber) const { return 128 + signalNumber; }
 
@@ -43,6 +47,8 @@ protected:
     // Ends the command: `message` goes to standard error unless the command succeeded.
     void finish(CtlExit code, const QString &message = {});
     bool isFinished() const { return m_finished; }
+    // What is left of a step of `seconds` that began when the program was started.
+    double remainingOfStep(double seconds) const;
     // The --timeout option every waiting command offers.
     void declareTimeout(QCommandLineParser &parser);
     int timeoutSeconds(const QCommandLineParser &parser) const;
@@ -54,6 +60,7 @@ private:
     QString m_name;
     bool m_finished = false;
     bool m_hasTimeout = false;
+    Clock::time_point m_invokedAt;
 };
 
 } // namespace corvane

@@ -6,6 +6,7 @@
 #include "ctl/LoginCommand.h"
 #include "ctl/OrdersCommand.h"
 #include "ctl/StatusCommand.h"
+#include "platform/process/ProcessStart.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -48,6 +49,8 @@ QString usage(const std::vector<std::unique_ptr<CtlCommand>> &list)
 
 int main(int argc, char *argv[])
 {
+    // A script's request starts with the process, before the loader has brought in Qt.
+    const auto invokedAt = CtlCommand::Clock::now() - ProcessStart::age();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("corvanectl"));
     const QStringList arguments = QCoreApplication::arguments().mid(1);
@@ -78,6 +81,8 @@ int main(int argc, char *argv[])
     QObject::connect(&interrupts, &TerminationSignals::received, command, [command](int number) {
         QCoreApplication::exit(command->interruptedExitCode(number));
     });
-    QTimer::singleShot(0, command, [command, rest = arguments.mid(1)] { command->start(rest); });
+    QTimer::singleShot(0, command, [command, rest = arguments.mid(1), invokedAt] {
+        command->start(rest, invokedAt);
+    });
     return QCoreApplication::exec();
 }
