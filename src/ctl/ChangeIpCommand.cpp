@@ -49,8 +49,7 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
                        .arg(vpnStatusName(snapshot.status)));
             return;
         }
-        m_running = *snapshot.auth;
-        m_runningKnown = true;
+        m_running = snapshot.auth;
         stopWhenReady();
     });
     // The order's secret signs the new string; only a sign-in brings it.
@@ -72,7 +71,7 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
 void ChangeIpCommand::stopWhenReady()
 {
     // A tunnel that is not up is the first thing to tell, whatever the sign-in said.
-    if (isFinished() || !m_runningKnown)
+    if (isFinished() || !m_running)
         return;
     if (m_signInFailure) {
         finish(m_signInFailure->first, m_signInFailure->second);
@@ -81,18 +80,18 @@ void ChangeIpCommand::stopWhenReady()
     if (!m_orders || !m_stepWaited)
         return;
     for (const OrderChoice &choice : orderChoices(*m_orders)) {
-        if (choice.order->orderId == m_running.orderId)
+        if (choice.order->orderId == m_running->orderId)
             m_order = choice.order;
     }
     if (!m_order) {
         finish(CtlExit::refused, QStringLiteral("the running tunnel's order %1 is no longer "
                                                 "among this customer's orders")
-                                     .arg(m_running.orderId));
+                                     .arg(m_running->orderId));
         return;
     }
     VpnManager &manager = session().manager();
-    manager.nd = m_running.nd;
-    manager.sip = m_running.sip;
+    manager.nd = m_running->nd;
+    manager.sip = m_running->sip;
     session().onStatusChanged([this](VPNStatus status) { follow(status); });
     session().road().changeNow();
 }
@@ -104,7 +103,7 @@ void ChangeIpCommand::follow(VPNStatus status)
     TunnelRoad &road = session().road();
     const bool changing = road.isChanging();
     road.statusChanged(status, [this, &road] {
-        road.toggleLater(m_order, m_running.pid.value_or(-1),
+        road.toggleLater(m_order, m_running->pid.value_or(-1),
                          [this](TunnelRoad::Toggle) { m_reconnected = true; });
     });
     if (!changing)

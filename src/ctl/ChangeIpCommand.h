@@ -35,8 +35,8 @@ private:
     void follow(VPNStatus status);
 
     StoredSignIn *m_signIn;
-    AuthStringFields m_running;
-    bool m_runningKnown = false;
+    // What the running tunnel was signed for, once the store has said.
+    std::optional<AuthStringFields> m_running;
     std::shared_ptr<SCOrderContent> m_orders;
     std::optional<std::pair<CtlExit, QString>> m_signInFailure;
     bool m_stepWaited = false;
