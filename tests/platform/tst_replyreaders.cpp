@@ -100,6 +100,29 @@ private Q_SLOTS:
         Resources::setSearchRoots(saved);
         Localization::reload();
     }
+
+    void compiledInFilesAreFoundInAnyFolderAndDiskFoldersAreSearchedAfresh()
+    {
+        QCOMPARE(Resources::path(QStringLiteral("rules"), QStringLiteral("json")),
+                 QStringLiteral(":/data/rules.json"));
+        QCOMPARE(Resources::path(QStringLiteral("tray_on"), QStringLiteral("png")),
+                 QStringLiteral(":/images/tray_on.png"));
+        QVERIFY(Resources::path(QStringLiteral("rules"), QStringLiteral("png")).isEmpty());
+
+        // A folder on disk comes first, and what is written into it later is seen.
+        QTemporaryDir dir;
+        const QStringList saved = Resources::searchRoots();
+        Resources::setSearchRoots({dir.path(), QStringLiteral(":/")});
+        QCOMPARE(Resources::path(QStringLiteral("rules"), QStringLiteral("json")),
+                 QStringLiteral(":/data/rules.json"));
+        QDir(dir.path()).mkpath(QStringLiteral("deep/er"));
+        QFile rules(dir.filePath(QStringLiteral("deep/er/rules.json")));
+        QVERIFY(rules.open(QIODevice::WriteOnly));
+        rules.close();
+        QCOMPARE(Resources::path(QStringLiteral("rules"), QStringLiteral("json")),
+                 rules.fileName());
+        Resources::setSearchRoots(saved);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestReplyReaders)

@@ -3,6 +3,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 namespace corvane {
 
@@ -12,18 +13,58 @@ QStringList &roots()
     static QStringList list{QStringLiteral(":/")};
     return list;
 }
+
+// Every walk of the compiled-in tree costs millions of instructions (each step asks the tree
+// again from its top), and that tree never changes: it is walked once per root, and file names
+// are then looked up. Qt's own files under qt-project.org are not ours and are left out.
+using FileIndex = QHash<QString, QString>;
+
+void indexFolder(const QString &folder, bool top, FileIndex &index)
+{
+    QDirIterator it(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        const QFileInfo entry = it.nextFileInfo();
+        if (entry.isDir()) {
+            if (!(top && entry.fileName() == u"qt-project.org"))
+                indexFolder(entry.filePath(), false, index);
+        } else if (!index.contains(entry.fileName())) {
+            index.insert(entry.fileName(), entry.filePath());
+        }
+    }
+}
+
+const FileIndex &compiledIndex(const QString &root)
+{
+    static QHash<QString, FileIndex> indexes;
+    auto found = indexes.constFind(root);
+    if (found == indexes.cend()) {
+        FileIndex index;
+        indexFolder(root, true, index);
+        found = indexes.insert(root, std::move(index));
+    }
+    return *found;
+}
+
+// Folders on disk can change between lookups (tests write into them), so they are searched
+// each time.
+QString searchFolder(const QString &root, const QString &fileName)
+{
+    const QString direct = root + u'/' + fileName;
+    if (QFileInfo(direct).isFile())
+        return QFileInfo(direct).filePath();
+    QDirIterator it(root, {fileName}, QDir::Files, QDirIterator::Subdirectories);
+    return it.hasNext() ? it.next() : QString();
+}
 } // namespace
 
 QString Resources::path(const QString &name, const QString &type)
 {
     const QString fileName = type.isEmpty() ? name : name + u'.' + type;
     for (const QString &root : roots()) {
-        const QString direct = root + u'/' + fileName;
-        if (QFileInfo(direct).isFile())
-            return QFileInfo(direct).filePath();
-        QDirIterator it(root, {fileName}, QDir::Files, QDirIterator::Subdirectories);
-        if (it.hasNext())
-            return it.next();
+        const QString found = root.startsWith(u':') ? compiledIndex(root).value(fileName)
+                                                    : searchFolder(root, fileName);
+        if (!found.isEmpty())
+            return found;
     }
     return {};
 }
