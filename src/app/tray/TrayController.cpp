@@ -4,7 +4,7 @@
 #include "core/vpn/VpnManager.h"
 #include "platform/notification/NotificationCenter.h"
 #include "platform/notify/DesktopNotifier.h"
-#include "platform/resources/Resources.h"
+#include "ui/tools/PngResource.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,21 +12,22 @@
 #include <QCoreApplication>
 #include <QIcon>
 #include <QMenu>
+#include <QPixmap>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
 namespace corvane {
 
 namespace {
-QIcon trayIcon(TrayMenuState::Icon icon)
+QString iconName(TrayMenuState::Icon icon)
 {
     switch (icon) {
     case TrayMenuState::Icon::off:
-        return QIcon(Resources::path(QStringLiteral("tray_off"), QStringLiteral("png")));
+        return QStringLiteral("tray_off");
     case TrayMenuState::Icon::connecting:
-        return QIcon(Resources::path(QStringLiteral("tray_connecting"), QStringLiteral("png")));
+        return QStringLiteral("tray_connecting");
     case TrayMenuState::Icon::on:
-        return QIcon(Resources::path(QStringLiteral("tray_on"), QStringLiteral("png")));
+        return QStringLiteral("tray_on");
     }
     return {};
 }
@@ -84,13 +85,26 @@ TrayMenuState TrayController::state() const
 void TrayController::refresh()
 {
     const TrayMenuState now = state();
-    m_icon->setIcon(trayIcon(now.icon));
+    if (m_shown != now.icon) {
+        m_icon->setIcon(icon(now.icon));
+        m_shown = now.icon;
+    }
     m_icon->setToolTip(now.toolTip);
     m_connect->setText(now.connectText);
     m_connect->setEnabled(now.connectEnabled);
     m_changeIP->setEnabled(now.changeIPEnabled);
     const QSignalBlocker quiet(m_startAtLogin);
     m_startAtLogin->setChecked(m_autostart.isEnabled());
+}
+
+const QIcon &TrayController::icon(TrayMenuState::Icon which)
+{
+    auto found = m_icons.find(which);
+    if (found == m_icons.end()) {
+        found =
+            m_icons.insert(which, QIcon(QPixmap::fromImage(PngResource::read(iconName(which)))));
+    }
+    return *found;
 }
 
 bool TrayController::keepsRunningOnClose() const

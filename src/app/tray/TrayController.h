@@ -4,10 +4,13 @@
 #include "app/tray/TrayTunnelCommands.h"
 #include "platform/autostart/AutostartEntry.h"
 
+#include <QHash>
+#include <QIcon>
 #include <QObject>
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -49,6 +52,7 @@ protected:
 private:
     void connectOrDisconnect();
     void setStartAtLogin(bool on);
+    const QIcon &icon(TrayMenuState::Icon which);
 
     QPointer<QWidget> m_window;
     DesktopNotifier &m_notifier;
@@ -62,6 +66,9 @@ private:
     QAction *m_changeIP;
     QAction *m_startAtLogin;
     bool m_toldInTray = false;
+    // Each look is read once; the icon is handed to the tray host only when the look changes.
+    QHash<TrayMenuState::Icon, QIcon> m_icons;
+    std::optional<TrayMenuState::Icon> m_shown;
 };
 
 } // namespace corvane

@@ -1,6 +1,6 @@
 #include "ui/morphing/Emitter.h"
 
-#include "platform/resources/Resources.h"
+#include "ui/tools/PngResource.h"
 
 #include <QHash>
 #include <QPainter>
@@ -25,10 +25,8 @@ QImage particleImage(const QString &name)
     const auto cached = cache.constFind(name);
     if (cached != cache.cend())
         return *cached;
-    QImage image;
-    if (const auto data = Resources::data(name, QStringLiteral("png")))
-        image.loadFromData(*data, "PNG");
-    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage image =
+        PngResource::read(name).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     cache.insert(name, image);
     return image;
 }

@@ -1,7 +1,7 @@
 #include "ui/feedback/views/ImageView.h"
 
-#include "platform/resources/Resources.h"
 #include "ui/tools/PauseWhileHidden.h"
+#include "ui/tools/PngResource.h"
 
 #include <QPainter>
 #include <QVariantAnimation>
@@ -24,9 +24,8 @@ ImageView::~ImageView() = default;
 
 QPixmap ImageView::namedImage(const QString &name)
 {
-    const auto bytes = Resources::data(name, QStringLiteral("png"));
-    QPixmap pixmap;
-    if (bytes && pixmap.loadFromData(*bytes, "PNG"))
+    QPixmap pixmap = QPixmap::fromImage(PngResource::read(name));
+    if (!pixmap.isNull())
         pixmap.setDevicePixelRatio(imageScale);
     return pixmap;
 }
