@@ -2,7 +2,8 @@
 # Builds the release preset and measures Corvane side by side with a minimal Qt Widgets window
 # (bench/window/minimal_window.cpp): first paint, instructions from start to first paint to quit
 # (valgrind's callgrind, when installed), peak RSS, and CPU time and wake-ups per second while
-# the window sits in each state. Prints one Markdown table.
+# the window sits in each state. Prints one Markdown table; start-up rows give Corvane's ratio to
+# the minimal window and then to the minimal window showing Corvane's texts and fonts.
 #
 #   scripts/measure.sh            short run: 5 s windows, 5 start-up pairs
 #   scripts/measure.sh --long     20 s windows, 9 start-up pairs
@@ -23,7 +24,7 @@ for arg in "$@"; do
     --no-build) build=0 ;;
     --corvane=*) corvane=$(realpath "${arg#--corvane=}") ;;
     -h | --help)
-        sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
@@ -140,18 +141,25 @@ sample() {
 
 echo "measuring on $QT_QPA_PLATFORM, ${seconds} s windows, $pairs start-up pairs" >&2
 
-# Start-up, alternating so that both see the same load on a shared machine.
+# Start-up, alternating so that all see the same load on a shared machine. The minimal window
+# also runs showing the quick connect screen's Chinese texts in its three fonts ("look"): the
+# cost of that look in plain Qt.
 : >"$scratch/minimal.start"
+: >"$scratch/look.start"
 : >"$scratch/corvane.start"
 for _ in $(seq "$pairs"); do
     startOnce "$minimal" >>"$scratch/minimal.start"
+    startOnce "$minimal" --corvane-texts >>"$scratch/look.start"
     startOnce "$corvane" --quick-connect >>"$scratch/corvane.start"
 done
 paintMinimal=$(cut -d' ' -f1 "$scratch/minimal.start" | median)
+paintLook=$(cut -d' ' -f1 "$scratch/look.start" | median)
 paintCorvane=$(cut -d' ' -f1 "$scratch/corvane.start" | median)
 rssMinimal=$(cut -d' ' -f2 "$scratch/minimal.start" | median)
+rssLook=$(cut -d' ' -f2 "$scratch/look.start" | median)
 rssCorvane=$(cut -d' ' -f2 "$scratch/corvane.start" | median)
 insMinimal=$(instructions "$minimal")
+insLook=$(instructions "$minimal" --corvane-texts)
 insCorvane=$(instructions "$corvane" --quick-connect)
 
 # Tunnel on in the quick connect window: connect, wait for the pulse, then visible, minimised,
@@ -200,8 +208,8 @@ wait "$galleryPid" "$minimalPid" || true
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0 && a != "-") printf " (%.2f×)", a / b }'; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
 
-echo "| Measure | Corvane | Minimal Qt window |"
-echo "|---|---|---|"
+echo "| Measure | Corvane | Minimal Qt window | Minimal window, Corvane's texts and fonts |"
+echo "|---|---|---|---|"
 for state in visible minimise hide shown gallery; do
     case $state in
     visible) label="tunnel on, quick connect visible (pulse running)" ;;
@@ -211,9 +219,13 @@ for state in visible minimise hide shown gallery; do
     gallery) label="gallery index showing, pages hidden" ;;
     esac
     echo "| $label | ${cpu[$state, corvane]} ms CPU/s, ${wake[$state, corvane]} wake-ups/s |" \
-        "${cpu[$state, minimal]} ms CPU/s, ${wake[$state, minimal]} wake-ups/s |"
+        "${cpu[$state, minimal]} ms CPU/s, ${wake[$state, minimal]} wake-ups/s | - |"
 done
-echo "| screen repaints per second, pulse running | ${frames:-0} | - |"
-echo "| first paint ($QT_QPA_PLATFORM, median) | $paintCorvane ms$(ratio "$paintCorvane" "$paintMinimal") | $paintMinimal ms |"
-echo "| instructions, start → first paint → quit | $insCorvane$(ratio "$insCorvane" "$insMinimal") | $insMinimal |"
-echo "| peak RSS (median) | $(mib "$rssCorvane")$(ratio "$rssCorvane" "$rssMinimal") | $(mib "$rssMinimal") |"
+echo "| screen repaints per second, pulse running | ${frames:-0} | - | - |"
+# Start-up ratios: Corvane against the minimal window, then against the same look in plain Qt.
+echo "| first paint ($QT_QPA_PLATFORM, median) | $paintCorvane ms$(ratio "$paintCorvane" "$paintMinimal")$(ratio "$paintCorvane" "$paintLook") |" \
+    "$paintMinimal ms | $paintLook ms |"
+echo "| instructions, start → first paint → quit | $insCorvane$(ratio "$insCorvane" "$insMinimal")$(ratio "$insCorvane" "$insLook") |" \
+    "$insMinimal | $insLook |"
+echo "| peak RSS (median) | $(mib "$rssCorvane")$(ratio "$rssCorvane" "$rssMinimal")$(ratio "$rssCorvane" "$rssLook") |" \
+    "$(mib "$rssMinimal") | $(mib "$rssLook") |"
