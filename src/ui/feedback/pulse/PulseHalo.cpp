@@ -1,10 +1,12 @@
 #include "ui/feedback/pulse/PulseHalo.h"
 
 #include "ui/feedback/decoration/ViewDecoration.h"
+#include "ui/feedback/pulse/HaloFrame.h"
 #include "ui/tools/PauseWhileHidden.h"
 
 #include <QAbstractAnimation>
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
 
@@ -85,15 +87,17 @@ void PulseHalo::changed()
     m_painted = next;
 }
 
-void PulseHalo::paintEvent(QPaintEvent *)
+void PulseHalo::paintEvent(QPaintEvent *event)
 {
+    const qreal ratio = devicePixelRatioF();
+    const QRectF halo = shape();
+    const QImage &frame = m_frame.draw((QSizeF(size()) * ratio).toSize(),
+                                       QRectF(halo.topLeft() * ratio, halo.size() * ratio),
+                                       m_cornerRadius * m_scale * ratio, m_color, m_opacity);
+    const QRect area = event->rect();
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setOpacity(m_opacity);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(m_color);
-    const qreal radius = m_cornerRadius * m_scale;
-    painter.drawRoundedRect(shape(), radius, radius);
+    painter.drawImage(QRectF(area), frame,
+                      QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
 }
 
 } // namespace corvane

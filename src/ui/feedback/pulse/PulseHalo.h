@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/feedback/pulse/HaloFrame.h"
+
 #include <QColor>
 #include <QPointer>
 #include <QRect>
@@ -58,6 +60,8 @@ private:
     // What the last frame painted, and when on the animation clock.
     QRect m_painted;
     int m_paintedAt = -1;
+    // The frame is drawn off the window and blended onto it in one piece.
+    HaloFrame m_frame;
 };
 
 } // namespace corvane

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QRect>
+#include <QRectF>
+
+namespace corvane {
+
+// Draws the halo's rounded rectangle into an image of its own, each edge pixel covered by how
+// far its centre lies inside the outline. Qt 6.4's raster engine would split a fill of this
+// size into pieces for its thread pool, and the hand-offs cost more than the fill; a frame
+// drawn here is blended onto the window in one piece on the GUI thread.
+class HaloFrame final
+{
+public:
+    // The frame, `pixels` large, showing `shape` (in its pixels) with corners of `radius`, in
+    // `color` at `opacity`, over transparency.
+    const QImage &draw(QSize pixels, const QRectF &shape, qreal radius, const QColor &color,
+                       qreal opacity);
+
+private:
+    QImage m_image;
+    // What the last frame painted: only that needs clearing for the next.
+    QRect m_drawn;
+};
+
+} // namespace corvane
