@@ -63,7 +63,6 @@ export XDG_RUNTIME_DIR=$scratch/run XDG_DATA_HOME=$scratch/data XDG_CONFIG_HOME=
 export CORVANE_RELAY_HOST=127.0.0.1 CORVANE_TUNNEL_HELPER=$bin/corvane-tunnel-helper
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
 chmod 700 "$XDG_RUNTIME_DIR"
-hz=$(getconf CLK_TCK)
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
@@ -85,18 +84,23 @@ instructions() {
         >/dev/null | awk '/Collected :/ { print $NF }'
 }
 
-# Sum of CPU ticks and context switches (each a wake-up of a thread) over a process's threads.
+# Per thread of a process: "tid cpu-ns switches" (each switch a wake-up of the thread), CPU time
+# from schedstat's nanoseconds rather than stat's 10 ms ticks.
 counters() {
-    local pid=$1 ticks=0 switches=0 task stat
+    local pid=$1 task cpu
     for task in /proc/"$pid"/task/*; do
-        stat=$(cat "$task/stat" 2>/dev/null) || continue
-        stat=${stat##*) }
-        read -r -a fields <<<"$stat"
-        ticks=$((ticks + fields[11] + fields[12]))
-        switches=$((switches + $(awk '/ctxt_switches/ { s += $2 } END { print s + 0 }' \
-            "$task/status" 2>/dev/null || echo 0)))
+        read -r cpu _ 2>/dev/null <"$task/schedstat" || continue
+        echo "${task##*/} $cpu $(awk '/ctxt_switches/ { s += $2 } END { print s + 0 }' \
+            "$task/status" 2>/dev/null || echo 0)"
     done
-    echo "$ticks $switches"
+}
+
+# "cpu-ns switches" spent between two snapshots of counters: a thread that ended in between is
+# left out (its counts went with it), one that started is counted from zero.
+spent() {
+    awk 'NR == FNR { cpu[$1] = $2; sw[$1] = $3; next }
+         { c += $2 - cpu[$1]; s += $3 - sw[$1] }
+         END { print c + 0, s + 0 }' "$1" "$2"
 }
 
 # Starts "$@" with the probe taking commands on a FIFO; sets $started_pid and $started_fd.
@@ -119,24 +123,22 @@ startDriven() {
 # CPU ms per second and wake-ups per second of both processes over the same window.
 declare -A cpu wake
 sample() {
-    local state=$1 a=$2 b=$3 a0 b0 a1 b1 t0 t1
-    read -r -a a0 <<<"$(counters "$a")"
-    read -r -a b0 <<<"$(counters "$b")"
+    local state=$1 a=$2 b=$3 t0 t1 spentA spentB
+    counters "$a" >"$scratch/a0"
+    counters "$b" >"$scratch/b0"
     t0=$(date +%s%N)
     sleep "$seconds"
-    read -r -a a1 <<<"$(counters "$a")"
-    read -r -a b1 <<<"$(counters "$b")"
+    counters "$a" >"$scratch/a1"
+    counters "$b" >"$scratch/b1"
     t1=$(date +%s%N)
+    read -r -a spentA <<<"$(spent "$scratch/a0" "$scratch/a1")"
+    read -r -a spentB <<<"$(spent "$scratch/b0" "$scratch/b1")"
     local elapsed
     elapsed=$(awk -v t0="$t0" -v t1="$t1" 'BEGIN { print (t1 - t0) / 1e9 }')
-    cpu[$state, minimal]=$(awk -v d=$((a1[0] - a0[0])) -v s="$elapsed" -v hz="$hz" \
-        'BEGIN { printf "%.1f", d * 1000 / hz / s }')
-    cpu[$state, corvane]=$(awk -v d=$((b1[0] - b0[0])) -v s="$elapsed" -v hz="$hz" \
-        'BEGIN { printf "%.1f", d * 1000 / hz / s }')
-    wake[$state, minimal]=$(awk -v d=$((a1[1] - a0[1])) -v s="$elapsed" \
-        'BEGIN { printf "%.1f", d / s }')
-    wake[$state, corvane]=$(awk -v d=$((b1[1] - b0[1])) -v s="$elapsed" \
-        'BEGIN { printf "%.1f", d / s }')
+    cpu[$state, minimal]=$(awk -v d="${spentA[0]}" -v s="$elapsed" 'BEGIN { printf "%.1f", d / 1e6 / s }')
+    cpu[$state, corvane]=$(awk -v d="${spentB[0]}" -v s="$elapsed" 'BEGIN { printf "%.1f", d / 1e6 / s }')
+    wake[$state, minimal]=$(awk -v d="${spentA[1]}" -v s="$elapsed" 'BEGIN { printf "%.1f", d / s }')
+    wake[$state, corvane]=$(awk -v d="${spentB[1]}" -v s="$elapsed" 'BEGIN { printf "%.1f", d / s }')
 }
 
 echo "measuring on $QT_QPA_PLATFORM, ${seconds} s windows, $pairs start-up pairs" >&2
