@@ -79,6 +79,8 @@ private Q_SLOTS:
             << QRectF(40, 40, 60, 100) << 400.0 << QColor(Qt::white) << 0.8;
         QTest::newRow("reaching past the image")
             << QRectF(-30, 150, 200, 200) << 100.0 << QColor(Qt::white) << 1.0;
+        QTest::newRow("far larger than the image")
+            << QRectF(-1e9, -1e9, 2e9 + 224, 2e9 + 224) << 4.0 << QColor(Qt::white) << 1.0;
         QTest::newRow("small corners")
             << QRectF(50.5, 50.5, 40, 30) << 4.0 << QColor(Qt::white) << 1.0;
     }

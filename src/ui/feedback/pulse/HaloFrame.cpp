@@ -86,6 +86,13 @@ struct Outline
     }
 };
 
+// `x` brought within a column of `bounds`, so that turning it into an int stays defined however
+// far outside a shape reaches.
+qreal within(qreal x, const QRect &bounds)
+{
+    return std::max<qreal>(bounds.left() - 1, std::min<qreal>(x, bounds.right() + 1));
+}
+
 } // namespace
 
 const QImage &HaloFrame::draw(QSize pixels, const QRectF &shape, qreal radius, const QColor &color,
@@ -123,18 +130,20 @@ const QImage &HaloFrame::draw(QSize pixels, const QRectF &shape, qreal radius, c
         const qreal outer = outline.reach(qy, kPixelReach);
         if (outer < 0)
             continue;
-        const int first =
-            std::max(bounds.left(), static_cast<int>(std::floor(centre.x() - outer - 0.5)));
-        const int last =
-            std::min(bounds.right(), static_cast<int>(std::ceil(centre.x() + outer - 0.5)));
+        const int first = std::max(
+            bounds.left(), static_cast<int>(std::floor(within(centre.x() - outer - 0.5, bounds))));
+        const int last = std::min(
+            bounds.right(), static_cast<int>(std::ceil(within(centre.x() + outer - 0.5, bounds))));
         auto *line = reinterpret_cast<quint32 *>(m_image.scanLine(y));
         // Pixels centred within `inner` of the centre are wholly covered.
         const qreal inner = outline.reach(qy, -kPixelReach);
         int solidFirst = std::numeric_limits<int>::max();
         int solidLast = std::numeric_limits<int>::min();
         if (inner >= 0) {
-            solidFirst = std::max(first, static_cast<int>(std::ceil(centre.x() - inner - 0.5)));
-            solidLast = std::min(last, static_cast<int>(std::floor(centre.x() + inner - 0.5)));
+            solidFirst = std::max(
+                first, static_cast<int>(std::ceil(within(centre.x() - inner - 0.5, bounds))));
+            solidLast = std::min(
+                last, static_cast<int>(std::floor(within(centre.x() + inner - 0.5, bounds))));
             if (solidFirst <= solidLast)
                 std::fill(line + solidFirst, line + solidLast + 1, solid);
         }
