@@ -17,28 +17,39 @@ target_compile_definitions(corvane_settings INTERFACE
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
     QT_NO_KEYWORDS)
 
-# A layer is one static library built from every source under src/<layer> but the folders
-# named in EXCLUDE, which build into targets of their own.
+# A layer is one static library built from every source under src/<layer> but those matching
+# an EXCLUDE pattern (a regular expression on the path below src/<layer>/), which go into
+# targets of their own. USES names the lower layers it builds on: it links them, and it may
+# include their headers and those they see in turn, as "<layer>/...", but no others.
 function(corvane_add_layer layer)
-    cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
-    file(GLOB_RECURSE sources CONFIGURE_DEPENDS
-        ${PROJECT_SOURCE_DIR}/src/${layer}/*.cpp
-        ${PROJECT_SOURCE_DIR}/src/${layer}/*.h
-        ${PROJECT_SOURCE_DIR}/src/${layer}/*.ui)
-    foreach(folder ${ARG_EXCLUDE})
-        list(FILTER sources EXCLUDE REGEX "^${PROJECT_SOURCE_DIR}/src/${layer}/${folder}/")
+    cmake_parse_arguments(ARG "" "" "USES;DEPS;EXCLUDE" ${ARGN})
+    set(folder ${PROJECT_SOURCE_DIR}/src/${layer})
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${folder}/*.cpp ${folder}/*.h ${folder}/*.ui)
+    foreach(pattern ${ARG_EXCLUDE})
+        list(FILTER sources EXCLUDE REGEX "^${folder}/${pattern}")
     endforeach()
     add_library(corvane_${layer} STATIC ${sources})
-    # Headers are included as "<layer>/...". The layer's include root holds links to its own
-    # folder and to the layers made before it only, so including a header from above fails.
-    set_property(GLOBAL APPEND PROPERTY CORVANE_LAYERS ${layer})
-    get_property(visible GLOBAL PROPERTY CORVANE_LAYERS)
+
+    # The layer's include root holds links to its own folder and to the folders it sees, so a
+    # header of any other layer is not found.
+    set(visible ${layer})
+    foreach(used ${ARG_USES})
+        get_property(seen GLOBAL PROPERTY CORVANE_LAYER_SEES_${used})
+        if(NOT seen)
+            message(FATAL_ERROR "layer ${layer} uses ${used}, which is not made before it")
+        endif()
+        list(APPEND visible ${seen})
+    endforeach()
+    list(REMOVE_DUPLICATES visible)
+    set_property(GLOBAL PROPERTY CORVANE_LAYER_SEES_${layer} ${visible})
     set(root ${PROJECT_BINARY_DIR}/layer-includes/${layer})
+    file(REMOVE_RECURSE ${root})
     file(MAKE_DIRECTORY ${root})
     foreach(seen ${visible})
         file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${seen} ${root}/${seen} SYMBOLIC)
     endforeach()
     target_include_directories(corvane_${layer} PUBLIC ${root})
-    target_link_libraries(corvane_${layer} PUBLIC corvane_settings ${ARG_DEPS})
+    list(TRANSFORM ARG_USES PREPEND corvane_)
+    target_link_libraries(corvane_${layer} PUBLIC corvane_settings ${ARG_USES} ${ARG_DEPS})
     set_target_properties(corvane_${layer} PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
 endfunction()

@@ -1,7 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/KeyboardManager.h"
-#include "app/launch/TerminationSignals.h"
+#include "launch/TerminationSignals.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/settings/SettingsStore.h"
 

@@ -1,7 +1,7 @@
 #include "app/DesktopSession.h"
 
 #include "app/instance/SingleInstance.h"
-#include "app/launch/DesktopIdentity.h"
+#include "launch/DesktopIdentity.h"
 #include "app/notify/TunnelNotices.h"
 #include "app/tray/TrayController.h"
 #include "core/state/LocalState.h"

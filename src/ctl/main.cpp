@@ -1,5 +1,5 @@
-#include "app/launch/LaunchEnvironment.h"
-#include "app/launch/TerminationSignals.h"
+#include "launch/LaunchEnvironment.h"
+#include "launch/TerminationSignals.h"
 #include "ctl/ChangeIpCommand.h"
 #include "ctl/ConnectCommand.h"
 #include "ctl/DisconnectCommand.h"

@@ -1,6 +1,6 @@
-#include "app/launch/LaunchEnvironment.h"
+#include "launch/LaunchEnvironment.h"
 
-#include "app/launch/DesktopIdentity.h"
+#include "launch/DesktopIdentity.h"
 #include "core/state/LocalState.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/keyring/secret/SecretServiceKeyring.h"

@@ -1,6 +1,6 @@
 #include "app/tray/TrayController.h"
 
-#include "app/launch/DesktopIdentity.h"
+#include "launch/DesktopIdentity.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/notification/NotificationCenter.h"
 #include "platform/notify/DesktopNotifier.h"

@@ -1,0 +1,2 @@
+// Must not build: what runs at launch needs no widgets.
+#include "ui/toolkit/ScreenFactory.h"
