@@ -11,8 +11,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Run as `tst_singleinstance --probe <folder> <hand-off ms>`: claims, prints the outcome and,
-// as the first instance, waits for one hand-off before it ends.
+// Run as `app_tests tst_singleinstance --probe <folder> <hand-off ms>`: claims, prints the
+// outcome and, as the first instance, waits for one hand-off before it ends.
 int probe(const QString &folder, int handOffMs)
 {
     SingleInstance instance(folder, handOffMs);
@@ -30,6 +30,13 @@ int probe(const QString &folder, int handOffMs)
     return QCoreApplication::exec();
 }
 
+// This suite's process again, as a probe claiming `folder`.
+void startProbe(QProcess &process, const QString &folder, const QString &handOffMs)
+{
+    process.start(QCoreApplication::applicationFilePath(),
+                  {u"tst_singleinstance"_s, u"--probe"_s, folder, handOffMs});
+}
+
 } // namespace
 
 class TestSingleInstance final : public QObject
@@ -41,13 +48,12 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         QProcess first;
-        first.start(QCoreApplication::applicationFilePath(), {u"--probe"_s, dir.path(), u"5000"_s});
+        startProbe(first, dir.path(), u"5000"_s);
         QVERIFY(first.waitForReadyRead(10000));
         QCOMPARE(first.readLine(), "first\n");
 
         QProcess second;
-        second.start(QCoreApplication::applicationFilePath(),
-                     {u"--probe"_s, dir.path(), u"5000"_s});
+        startProbe(second, dir.path(), u"5000"_s);
         QVERIFY(second.waitForFinished(10000));
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(second.readAll(), "handedOff\n");
@@ -63,7 +69,7 @@ private Q_SLOTS:
         QCOMPARE(instance.claim(), SingleInstance::Claim::first);
         QSignalSpy raised(&instance, &SingleInstance::activationRequested);
         QProcess later;
-        later.start(QCoreApplication::applicationFilePath(), {u"--probe"_s, dir.path(), u"5000"_s});
+        startProbe(later, dir.path(), u"5000"_s);
         QTRY_COMPARE_WITH_TIMEOUT(later.state(), QProcess::NotRunning, 10000);
         QCOMPARE(later.readAll(), "handedOff\n");
         QCOMPARE(raised.size(), 1);
@@ -73,8 +79,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         QProcess crashed;
-        crashed.start(QCoreApplication::applicationFilePath(),
-                      {u"--probe"_s, dir.path(), u"5000"_s});
+        startProbe(crashed, dir.path(), u"5000"_s);
         QVERIFY(crashed.waitForReadyRead(10000));
         crashed.kill();
         QVERIFY(crashed.waitForFinished(10000));
@@ -90,7 +95,7 @@ private Q_SLOTS:
         QLockFile held(dir.filePath(u"instance.lock"_s));
         QVERIFY(held.tryLock(0));
         QProcess later;
-        later.start(QCoreApplication::applicationFilePath(), {u"--probe"_s, dir.path(), u"100"_s});
+        startProbe(later, dir.path(), u"100"_s);
         QVERIFY(later.waitForFinished(10000));
         QCOMPARE(later.readAll(), "noAnswer\n");
     }
