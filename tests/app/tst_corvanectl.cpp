@@ -89,8 +89,8 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        if (!QFileInfo(binary(u"corvanectl"_s)).isExecutable())
-            QSKIP("corvanectl is not built");
+        // A missing program is a broken build, not a reason to pass.
+        QVERIFY2(QFileInfo(binary(u"corvanectl"_s)).isExecutable(), "corvanectl is not built");
         for (const char *folder : {"data", "config", "run"})
             QVERIFY(QDir().mkpath(m_home.filePath(QString::fromLatin1(folder))));
         QFile::setPermissions(m_home.filePath(u"run"_s),
