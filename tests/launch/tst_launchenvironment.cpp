@@ -1,4 +1,4 @@
-#include "app/launch/LaunchEnvironment.h"
+#include "launch/LaunchEnvironment.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/launch/TerminationSignals.h"
+#include "launch/TerminationSignals.h"
 
 #include <QSignalSpy>
 #include <QtTest>
