@@ -1,8 +1,8 @@
 #include "app/AppDelegate.h"
 
 #include "app/KeyboardManager.h"
-#include "launch/TerminationSignals.h"
 #include "core/vpn/VpnManager.h"
+#include "launch/TerminationSignals.h"
 #include "platform/settings/SettingsStore.h"
 
 #include <QApplication>

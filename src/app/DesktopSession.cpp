@@ -1,11 +1,11 @@
 #include "app/DesktopSession.h"
 
 #include "app/instance/SingleInstance.h"
-#include "launch/DesktopIdentity.h"
 #include "app/notify/TunnelNotices.h"
 #include "app/tray/TrayController.h"
 #include "core/state/LocalState.h"
 #include "core/vpn/VpnManager.h"
+#include "launch/DesktopIdentity.h"
 #include "platform/autostart/AutostartEntry.h"
 #include "platform/notification/NotificationCenter.h"
 #include "platform/notify/FreedesktopNotifier.h"

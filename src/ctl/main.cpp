@@ -1,11 +1,11 @@
-#include "launch/LaunchEnvironment.h"
-#include "launch/TerminationSignals.h"
 #include "ctl/ChangeIpCommand.h"
 #include "ctl/ConnectCommand.h"
 #include "ctl/DisconnectCommand.h"
 #include "ctl/LoginCommand.h"
 #include "ctl/OrdersCommand.h"
 #include "ctl/StatusCommand.h"
+#include "launch/LaunchEnvironment.h"
+#include "launch/TerminationSignals.h"
 #include "platform/process/ProcessStart.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "launch/LaunchEnvironment.h"
 
-#include "launch/DesktopIdentity.h"
 #include "core/state/LocalState.h"
 #include "core/vpn/VpnManager.h"
+#include "launch/DesktopIdentity.h"
 #include "platform/keyring/secret/SecretServiceKeyring.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 

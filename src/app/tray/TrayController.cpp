@@ -1,7 +1,7 @@
 #include "app/tray/TrayController.h"
 
-#include "launch/DesktopIdentity.h"
 #include "core/vpn/VpnManager.h"
+#include "launch/DesktopIdentity.h"
 #include "platform/notification/NotificationCenter.h"
 #include "platform/notify/DesktopNotifier.h"
 #include "ui/tools/PngResource.h"
