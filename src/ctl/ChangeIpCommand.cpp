@@ -103,7 +103,7 @@ void ChangeIpCommand::follow(VPNStatus status)
     TunnelRoad &road = session().road();
     const bool changing = road.isChanging();
     road.statusChanged(status, [this, &road] {
-        road.toggleLater(m_order, m_running->pid.value_or(-1),
+        road.toggleLater(m_order, m_running->provinceIndex.value_or(-1),
                          [this](TunnelRoad::Toggle) { m_reconnected = true; });
     });
     if (!changing)

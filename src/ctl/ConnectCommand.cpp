@@ -63,11 +63,11 @@ std::optional<ConnectCommand::Choices> ConnectCommand::read(const QCommandLinePa
         bool isNumber = false;
         const qint64 index = province.toLongLong(&isNumber);
         if (province == kRandomProvince || (isNumber && index == -1))
-            choices.pid = -1;
+            choices.provinceIndex = -1;
         else if (isNumber && index >= 0 && index < names.size())
-            choices.pid = index;
+            choices.provinceIndex = index;
         else if (!isNumber && names.contains(province))
-            choices.pid = names.indexOf(province);
+            choices.provinceIndex = names.indexOf(province);
         else {
             finish(CtlExit::usage, QStringLiteral("no province %1: give a name of the province "
                                                   "list or a number from 0 to %2")
@@ -135,7 +135,7 @@ void ConnectCommand::connect(const std::shared_ptr<SCOrderContent> &orders)
     manager.nd = m_choices.nd;
     manager.sip = m_choices.sip;
     session().onStatusChanged([this](VPNStatus status) { follow(status); });
-    session().road().toggleLater(order, m_choices.pid,
+    session().road().toggleLater(order, m_choices.provinceIndex,
                                  [this](TunnelRoad::Toggle) { m_started = true; });
 }
 

@@ -28,7 +28,7 @@ private:
     struct Choices
     {
         QString orderId;
-        qint64 pid = -1;
+        qint64 provinceIndex = -1;
         qint64 nd = 0;
         qint64 sip = 0;
         bool wait = false;

@@ -9,14 +9,14 @@ namespace corvane {
 
 namespace {
 
-QJsonValue provinceJson(const std::optional<qint64> &pid)
+QJsonValue provinceJson(const std::optional<qint64> &provinceIndex)
 {
-    if (!pid)
+    if (!provinceIndex)
         return QJsonValue();
     const QStringList names = ProvinceFile::load().value_or(QStringList());
-    return QJsonObject{{QStringLiteral("index"), *pid},
-                       {QStringLiteral("name"), *pid >= 0 && *pid < names.size()
-                                                    ? QJsonValue(names.at(*pid))
+    return QJsonObject{{QStringLiteral("index"), *provinceIndex},
+                       {QStringLiteral("name"), *provinceIndex >= 0 && *provinceIndex < names.size()
+                                                    ? QJsonValue(names.at(*provinceIndex))
                                                     : QJsonValue()}};
 }
 
@@ -75,7 +75,7 @@ QJsonObject TunnelSession::toJson(const Snapshot &snapshot,
     json.insert(QStringLiteral("orderId"),
                 configured ? QJsonValue(snapshot.auth->orderId) : QJsonValue());
     json.insert(QStringLiteral("province"),
-                configured ? provinceJson(snapshot.auth->pid) : QJsonValue());
+                configured ? provinceJson(snapshot.auth->provinceIndex) : QJsonValue());
     json.insert(QStringLiteral("dedup"),
                 configured ? QJsonValue(snapshot.auth->nd == 1 ? QStringLiteral("24h")
                                                                : QStringLiteral("none"))

@@ -101,7 +101,8 @@ QJsonObject DemoService::openTunnel(const QByteArray &authString)
     QHash<QString, qint64> &uids = m_uids[auth->orderId];
     if (uids.contains(auth->uid))
         return failure(500, QStringLiteral("uid is reused"));
-    auto granted = m_addresses.grant(auth->orderId, auth->pid.value_or(-1), auth->nd == 1, now);
+    auto granted =
+        m_addresses.grant(auth->orderId, auth->provinceIndex.value_or(-1), auth->nd == 1, now);
     if (const auto *reason = std::get_if<QString>(&granted))
         return failure(500, *reason);
     uids.insert(auth->uid, now);

@@ -16,13 +16,14 @@ ExitAddressBook::ExitAddressBook(QStringList provinces, quint32 seed)
 {}
 
 std::variant<ExitAddressBook::ExitAddress, QString>
-ExitAddressBook::grant(const QString &orderId, qint64 pid, bool deduplicate, qint64 now)
+ExitAddressBook::grant(const QString &orderId, qint64 provinceIndex, bool deduplicate, qint64 now)
 {
     if (m_provinces.isEmpty())
         return QStringLiteral("no province to hand out addresses from");
-    if (pid >= m_provinces.size() || pid < -1)
+    if (provinceIndex >= m_provinces.size() || provinceIndex < -1)
         return QStringLiteral("province not exist");
-    const qint64 province = pid >= 0 ? pid : m_random.bounded(static_cast<int>(m_provinces.size()));
+    const qint64 province =
+        provinceIndex >= 0 ? provinceIndex : m_random.bounded(static_cast<int>(m_provinces.size()));
     QHash<QString, qint64> &history = m_history[orderId];
     QList<int> hosts;
     hosts.reserve(kHostsPerProvince);

@@ -9,7 +9,7 @@
 namespace corvane {
 
 // The exit addresses the demo service hands out: one /24 of the benchmarking range
-// 198.18.0.0/15 per province (198.18.<pid>.1-254), with each order's recent addresses
+// 198.18.0.0/15 per province (198.18.<provinceIndex>.1-254), with each order's recent addresses
 // remembered so a 24-hour de-duplication can keep them from coming back.
 class ExitAddressBook final
 {
@@ -26,10 +26,10 @@ public:
     explicit ExitAddressBook(QStringList provinces,
                              quint32 seed = QRandomGenerator::global()->generate());
 
-    // An address in province `pid` (any province for -1) for `orderId` at time `now`; with
-    // `deduplicate` none that order had in the 24 hours before. The reason when there is none.
-    std::variant<ExitAddress, QString> grant(const QString &orderId, qint64 pid, bool deduplicate,
-                                             qint64 now);
+    // An address in province `provinceIndex` (any province for -1) for `orderId` at time `now`;
+    // with `deduplicate` none that order had in the 24 hours before. The reason when there is none.
+    std::variant<ExitAddress, QString> grant(const QString &orderId, qint64 provinceIndex,
+                                             bool deduplicate, qint64 now);
 
 private:
     QStringList m_provinces;

@@ -16,8 +16,8 @@ QString makeAuthString(const AuthFields &fields)
         QCryptographicHash::hash(signing.toUtf8(), QCryptographicHash::Md5).toHex();
     QString result = QStringLiteral("orderId=") + fields.orderId + QStringLiteral("&time=") + time +
                      QStringLiteral("&sign=") + QLatin1StringView(sign);
-    if (fields.pid >= 0)
-        result += QStringLiteral("&pid=") + QString::number(fields.pid);
+    if (fields.provinceIndex >= 0)
+        result += QStringLiteral("&pid=") + QString::number(fields.provinceIndex);
     result += QStringLiteral("&nd=") + QString::number(fields.nd) + QStringLiteral("&sip=") +
               QString::number(fields.sip) + QStringLiteral("&uid=") + QString::number(fields.uid);
     return result;
@@ -55,8 +55,8 @@ std::optional<AuthStringFields> parseAuthString(const QString &text)
     parsed.nd = *nd;
     parsed.sip = *sip;
     if (fields.contains(QStringLiteral("pid"))) {
-        parsed.pid = whole(fields.value(QStringLiteral("pid")));
-        if (!parsed.pid)
+        parsed.provinceIndex = whole(fields.value(QStringLiteral("pid")));
+        if (!parsed.provinceIndex)
             return std::nullopt;
     }
     return parsed;

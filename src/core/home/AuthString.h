@@ -13,7 +13,7 @@ struct AuthFields
     QString secret;
     qint64 time = 0;
     // -1: no particular province, and no "pid" field.
-    qint64 pid = -1;
+    qint64 provinceIndex = -1;
     qint64 nd = 0;
     qint64 sip = 0;
     quint32 uid = 0;
@@ -34,15 +34,15 @@ struct AuthStringFields
     QString orderId;
     QString time;
     QString sign;
-    // None when the string names no province.
-    std::optional<qint64> pid;
+    // None when the string names no province ("pid").
+    std::optional<qint64> provinceIndex;
     qint64 nd = 0;
     qint64 sip = 0;
     QString uid;
 };
 
-// None unless orderId, time, sign, nd, sip and uid are all there (time, nd, sip, uid and pid as
-// whole numbers).
+// None unless orderId, time, sign, nd, sip and uid are all there (time, nd, sip, uid and the
+// province ("pid") as whole numbers).
 std::optional<AuthStringFields> parseAuthString(const QString &text);
 
 } // namespace corvane

@@ -18,10 +18,11 @@ void ServiceTunnel::fillManager(VpnManager &manager, quint32 uid)
     manager.uid = uid;
 }
 
-AuthFields ServiceTunnel::authFields(const SCOrder &order, qint64 pid, const VpnManager &manager,
-                                     qint64 time)
+AuthFields ServiceTunnel::authFields(const SCOrder &order, qint64 provinceIndex,
+                                     const VpnManager &manager, qint64 time)
 {
-    return AuthFields{order.orderId, order.secret, time, pid, manager.nd, manager.sip, manager.uid};
+    return AuthFields{order.orderId, order.secret, time,       provinceIndex,
+                      manager.nd,    manager.sip,  manager.uid};
 }
 
 } // namespace corvane

@@ -27,8 +27,8 @@ public:
 
     // The fields of the authentication string for `order` with the manager's current
     // de-duplication rule, abnormal-IP switch and uid.
-    static AuthFields authFields(const SCOrder &order, qint64 pid, const VpnManager &manager,
-                                 qint64 time = authTimeNow());
+    static AuthFields authFields(const SCOrder &order, qint64 provinceIndex,
+                                 const VpnManager &manager, qint64 time = authTimeNow());
 };
 
 } // namespace corvane

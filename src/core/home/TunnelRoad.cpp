@@ -12,29 +12,30 @@ TunnelRoad::TunnelRoad(VpnManager &manager, QObject *parent) : QObject(parent), 
 
 TunnelRoad::~TunnelRoad() = default;
 
-void TunnelRoad::connectNow(const SCOrder &order, qint64 pid)
+void TunnelRoad::connectNow(const SCOrder &order, qint64 provinceIndex)
 {
     ServiceTunnel::fillManager(m_manager, ServiceTunnel::drawUid());
-    m_manager.auth = makeAuthString(ServiceTunnel::authFields(order, pid, m_manager));
+    m_manager.auth = makeAuthString(ServiceTunnel::authFields(order, provinceIndex, m_manager));
     m_manager.connectTunnel();
 }
 
-void TunnelRoad::toggleLater(std::shared_ptr<const SCOrder> order, qint64 pid,
+void TunnelRoad::toggleLater(std::shared_ptr<const SCOrder> order, qint64 provinceIndex,
                              std::function<void(Toggle)> done)
 {
     // The tunnel's status when the step runs decides, not the one at the tap.
-    delay(kStepDelay, this, [this, order = std::move(order), pid, done = std::move(done)] {
-        if (m_manager.vpnStatus != VPNStatus::off) {
-            m_manager.disconnectTunnel();
-            if (done)
-                done(Toggle::disconnecting);
-            return;
-        }
-        if (order)
-            connectNow(*order, pid);
-        if (done)
-            done(Toggle::connecting);
-    });
+    delay(kStepDelay, this,
+          [this, order = std::move(order), provinceIndex, done = std::move(done)] {
+              if (m_manager.vpnStatus != VPNStatus::off) {
+                  m_manager.disconnectTunnel();
+                  if (done)
+                      done(Toggle::disconnecting);
+                  return;
+              }
+              if (order)
+                  connectNow(*order, provinceIndex);
+              if (done)
+                  done(Toggle::connecting);
+          });
 }
 
 void TunnelRoad::beginChange()

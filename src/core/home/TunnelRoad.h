@@ -33,11 +33,11 @@ public:
     ~TunnelRoad() override;
 
     // The connect itself: the service's tunnel host and port, no password, a fresh uid and the
-    // string signed now for `order` and province `pid` (-1 for any).
-    void connectNow(const SCOrder &order, qint64 pid);
+    // string signed now for `order` and province `provinceIndex` (-1 for any).
+    void connectNow(const SCOrder &order, qint64 provinceIndex);
     // The connect button's step, a second from now: stops the tunnel unless it is off by then,
     // else connects. `done` runs right after, told which it was. Dropped with this road.
-    void toggleLater(std::shared_ptr<const SCOrder> order, qint64 pid,
+    void toggleLater(std::shared_ptr<const SCOrder> order, qint64 provinceIndex,
                      std::function<void(Toggle)> done);
 
     // From the start of a change of exit address to the tunnel's next `on`.

@@ -37,7 +37,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("orderId");
         QTest::addColumn<QString>("secret");
         QTest::addColumn<qint64>("time");
-        QTest::addColumn<qint64>("pid");
+        QTest::addColumn<qint64>("provinceIndex");
         QTest::addColumn<qint64>("nd");
         QTest::addColumn<qint64>("sip");
         QTest::addColumn<quint32>("uid");
@@ -64,12 +64,12 @@ private Q_SLOTS:
         QFETCH(QString, orderId);
         QFETCH(QString, secret);
         QFETCH(qint64, time);
-        QFETCH(qint64, pid);
+        QFETCH(qint64, provinceIndex);
         QFETCH(qint64, nd);
         QFETCH(qint64, sip);
         QFETCH(quint32, uid);
         QFETCH(QString, expected);
-        const QString result = makeAuthString({orderId, secret, time, pid, nd, sip, uid});
+        const QString result = makeAuthString({orderId, secret, time, provinceIndex, nd, sip, uid});
         QCOMPARE(result, expected);
         QVERIFY(!result.contains(secret));
     }

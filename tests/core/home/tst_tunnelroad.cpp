@@ -78,7 +78,7 @@ private Q_SLOTS:
         const auto auth = parseAuthString(started.value(u"ss_auth"_s).toString());
         QVERIFY(auth);
         QCOMPARE(auth->orderId, u"B7"_s);
-        QCOMPARE(auth->pid, 3);
+        QCOMPARE(auth->provinceIndex, 3);
         QCOMPARE(auth->nd, 1);
         QCOMPARE(auth->uid.toUInt(), m_manager->uid);
     }
@@ -178,7 +178,7 @@ private Q_SLOTS:
         QCOMPARE(fields->orderId, u"A1"_s);
         QCOMPARE(fields->time, u"17"_s);
         QCOMPARE(fields->sign.size(), 32);
-        QCOMPARE(fields->pid.has_value(), text.contains(u"&pid="_s));
+        QCOMPARE(fields->provinceIndex.has_value(), text.contains(u"&pid="_s));
     }
 };
 

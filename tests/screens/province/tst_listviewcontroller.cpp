@@ -45,14 +45,14 @@ class TestListViewController final : public QObject
 
 private:
     // Opens the list over the opener as the home screen does.
-    void open(qint64 pid)
+    void open(qint64 provinceIndex)
     {
         std::unique_ptr<ViewController> screen(
             ScreenFactory::named(u"Main"_s).instantiate(u"list"_s));
         m_list = qobject_cast<SCListViewController *>(screen.get());
         QVERIFY(m_list);
         m_list->setChooseClick(m_opener);
-        m_list->client().selectedIndex = pid;
+        m_list->client().selectedIndex = provinceIndex;
         sc_pushViewController(m_opener, screen.release(), true);
         m_clock->advance(0.5);
         QVERIFY(m_list->tableView);
@@ -120,7 +120,7 @@ private Q_SLOTS:
 
     void marksTheOpenersChoice_data()
     {
-        QTest::addColumn<qint64>("pid");
+        QTest::addColumn<qint64>("provinceIndex");
         QTest::newRow("random") << qint64(-1);
         QTest::newRow("first") << qint64(0);
         QTest::newRow("middle") << qint64(18);
@@ -129,16 +129,16 @@ private Q_SLOTS:
 
     void marksTheOpenersChoice()
     {
-        QFETCH(qint64, pid);
-        open(pid);
+        QFETCH(qint64, provinceIndex);
+        open(provinceIndex);
         QCOMPARE(m_list->title(), u"省份选择"_s);
         QCOMPARE(m_list->client().data.size(), 34);
         QCOMPARE(cell(0, 0)->textLbl->text(), u"随机省份"_s);
         QCOMPARE(cell(1, 18)->textLbl->text(), u"广东"_s);
         QCOMPARE(markedRows(), 1);
-        QVERIFY(pid < 0 ? marked(0, 0) : marked(1, static_cast<int>(pid)));
+        QVERIFY(provinceIndex < 0 ? marked(0, 0) : marked(1, static_cast<int>(provinceIndex)));
         QCOMPARE(cell(0, 0)->accessibleName(),
-                 pid < 0 ? u"随机省份，已选中"_s : u"随机省份，未选中"_s);
+                 provinceIndex < 0 ? u"随机省份，已选中"_s : u"随机省份，未选中"_s);
     }
 
     void rowsAndGaps()
@@ -155,7 +155,7 @@ private Q_SLOTS:
 
     void saveHandsTheChoiceBack_data()
     {
-        QTest::addColumn<qint64>("pid");
+        QTest::addColumn<qint64>("provinceIndex");
         QTest::addColumn<int>("section");
         QTest::addColumn<int>("row");
         QTest::addColumn<QString>("name");
@@ -167,12 +167,12 @@ private Q_SLOTS:
 
     void saveHandsTheChoiceBack()
     {
-        QFETCH(qint64, pid);
+        QFETCH(qint64, provinceIndex);
         QFETCH(int, section);
         QFETCH(int, row);
         QFETCH(QString, name);
         QFETCH(qint64, index);
-        open(pid);
+        open(provinceIndex);
         tap(section, row);
         QVERIFY(marked(section, row));
         QCOMPARE(markedRows(), 1);

@@ -49,11 +49,11 @@ struct Fixture
         return {};
     }
 
-    QByteArray auth(const QString &orderId, qint64 pid = -1, qint64 nd = 0,
+    QByteArray auth(const QString &orderId, qint64 provinceIndex = -1, qint64 nd = 0,
                     std::optional<qint64> time = std::nullopt)
     {
-        return makeAuthString(
-                   {orderId, secretOf(orderId), time.value_or(now), pid, nd, 0, nextUid++})
+        return makeAuthString({orderId, secretOf(orderId), time.value_or(now), provinceIndex, nd, 0,
+                               nextUid++})
             .toUtf8();
     }
 };
