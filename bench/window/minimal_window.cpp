@@ -1,6 +1,6 @@
 // corvane-minimal-window: the yardstick Corvane's start-up and idle costs are compared with, the
-// least a Qt Widgets sign-in form needs: two line edits, a button and a label in a phone-sized
-// window.
+// least a Qt Widgets sign-in form needs: two line edits, a button and a label in a window of
+// Corvane's size.
 //
 // With --corvane-texts the title, button and label show the quick connect screen's Chinese texts
 // in its three fonts, which tells what that look costs plain Qt before any Corvane code runs.

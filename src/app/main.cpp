@@ -22,9 +22,10 @@
 
 namespace {
 
-constexpr QSize kPhoneWindow{375, 812};
+constexpr QSize kDesignSize{375, 812};
 
-// A screen of the "Main" layout in a phone-sized window, opened after the launch's own work.
+// A screen of the "Main" layout in a window of the layouts' design size, opened after the launch's
+// own work.
 std::unique_ptr<corvane::ViewController> openScreen(corvane::AppDelegate &delegate,
                                                     const QString &identifier)
 {
@@ -32,7 +33,7 @@ std::unique_ptr<corvane::ViewController> openScreen(corvane::AppDelegate &delega
     std::unique_ptr<corvane::ViewController> screen(
         corvane::ScreenFactory::named(QStringLiteral("Main")).instantiate(identifier));
     screen->setWindowTitle(QStringLiteral("Corvane"));
-    screen->resize(kPhoneWindow);
+    screen->resize(kDesignSize);
     delegate.window = screen.get();
     delegate.didFinishLaunching();
     screen->show();

@@ -9,7 +9,7 @@
 
 using namespace corvane;
 
-// Builds every feedback gallery page on a phone-sized window and paints it. With
+// Builds every feedback gallery page in the gallery's window and paints it. With
 // CORVANE_GALLERY_SHOTS set to a folder, each page is also saved there as a PNG.
 class TestFeedbackGallery final : public QObject
 {

@@ -1,5 +1,5 @@
-// corvane-gallery: the navigation shell, feedback and morphing label pages on a phone-sized
-// window; PageUp/PageDown step through them, Escape returns to the index.
+// corvane-gallery: the navigation shell, feedback and morphing label pages in a window of
+// the layouts' design size; PageUp/PageDown step through them, Escape returns to the index.
 #include "ui/gallery/FeedbackGalleryPages.h"
 #include "ui/gallery/GalleryWidget.h"
 #include "ui/gallery/MorphingGalleryPages.h"

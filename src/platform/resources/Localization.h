@@ -5,7 +5,7 @@
 namespace corvane {
 
 // Texts by key from the "Localizable" table among the resources; a key without a text shows
-// as itself, as on the phone.
+// as itself.
 class Localization final
 {
 public:

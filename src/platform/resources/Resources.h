@@ -7,9 +7,8 @@
 
 namespace corvane {
 
-// The application's own files (rules, province list, images, texts), found by name and type
-// the way the application bundle was searched on the phone: "rules" + "json" is rules.json in
-// any folder of the compiled-in resources.
+// The application's own files (rules, province list, images, texts), found by name and type:
+// "rules" + "json" is rules.json in any folder of the compiled-in resources.
 class Resources final
 {
 public:

@@ -16,7 +16,7 @@ GalleryWidget::GalleryWidget(const QList<GalleryPage> &pages, QWidget *parent)
     : QWidget(parent), m_stack(new QStackedWidget(this)), m_index(new QListWidget(m_stack))
 {
     setWindowTitle(QStringLiteral("Corvane gallery"));
-    setFixedSize(kPhoneSize);
+    setFixedSize(kDesignSize);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_stack);

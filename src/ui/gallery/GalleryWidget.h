@@ -10,15 +10,16 @@ class QStackedWidget;
 
 namespace corvane {
 
-// A phone-sized window (375 x 812) that shows one component page at a time. It opens on the
-// index of pages; PageDown and PageUp step through them and Escape goes back to the index.
+// A window of the layouts' design size (375 x 812) that shows one component page at a time. It
+// opens on the index of pages; PageDown and PageUp step through them and Escape goes back to the
+// index.
 class GalleryWidget final : public QWidget
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(GalleryWidget)
 
 public:
-    static constexpr QSize kPhoneSize{375, 812};
+    static constexpr QSize kDesignSize{375, 812};
 
     explicit GalleryWidget(QWidget *parent = nullptr);
     explicit GalleryWidget(const QList<GalleryPage> &pages, QWidget *parent = nullptr);

@@ -25,7 +25,7 @@ qreal scaledWidth(qreal length);
 // As scaledWidth, but only narrower screens scale; wider ones keep `length`.
 qreal scaledWidthIfNarrow(qreal length);
 
-// The system font at `size` points (one point is one logical pixel here, as on the phone).
+// The system font at `size` points; the layouts count one point as one logical pixel.
 QFont systemFont(qreal size);
 QFont boldSystemFont(qreal size);
 // Width of `text` laid out without a width limit (its widest line).

@@ -26,7 +26,7 @@ ViewController *screen(const QString &name)
     return new RecordingScreen(name, nullptr);
 }
 
-// A navigation stack shown as a phone-sized window.
+// A navigation stack shown in a window of the layouts' design size.
 std::unique_ptr<SCBaseNavigationController> shownStack(ViewController *root)
 {
     auto navigation = std::make_unique<SCBaseNavigationController>(root);
