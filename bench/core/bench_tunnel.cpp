@@ -43,10 +43,10 @@ void BM_ConnectTunnelToOn(benchmark::State &state)
         manager.port = 14223;
         manager.auth = QStringLiteral("orderId=1&time=1&sign=0");
         manager.connectTunnel();
-        spinUntil([&] { return manager.vpnStatus == VPNStatus::on; });
+        spinUntil([&] { return manager.vpnStatus() == VPNStatus::on; });
         state.PauseTiming();
         manager.disconnectTunnel();
-        spinUntil([&] { return manager.vpnStatus == VPNStatus::off; });
+        spinUntil([&] { return manager.vpnStatus() == VPNStatus::off; });
         state.ResumeTiming();
     }
 }

@@ -1,6 +1,6 @@
 #include "app/ConnectOnLaunch.h"
 
-#include "core/config/ServiceEndpoints.h"
+#include "core/home/ServiceTunnel.h"
 #include "core/vpn/VpnManager.h"
 
 namespace corvane {
@@ -8,9 +8,7 @@ namespace corvane {
 void ConnectOnLaunch::connect()
 {
     VpnManager &manager = VpnManager::shared();
-    manager.address = ServiceEndpoints::current().tunnelHost;
-    manager.pwd.clear();
-    manager.port = ServiceEndpoints::kTunnelPort;
+    ServiceTunnel::fillManager(manager, ServiceTunnel::drawUid());
     manager.connectTunnel();
 }
 

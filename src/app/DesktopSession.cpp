@@ -7,7 +7,6 @@
 #include "core/vpn/VpnManager.h"
 #include "launch/DesktopIdentity.h"
 #include "platform/autostart/AutostartEntry.h"
-#include "platform/notification/NotificationCenter.h"
 #include "platform/notify/FreedesktopNotifier.h"
 
 #include <QCoreApplication>
@@ -29,16 +28,12 @@ DesktopSession::DesktopSession(QWidget *window, SingleInstance &instance, QObjec
         *m_notifier,
         TunnelNotices::Probes{[this] { return m_window && m_window->isActiveWindow(); },
                               [commands] { return commands.changingAddress(); }});
-    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this, [this] {
-        m_notices->statusChanged(VpnManager::shared().vpnStatus);
-    });
+    connect(&VpnManager::shared(), &VpnManager::statusChanged, m_notices.get(),
+            &TunnelNotices::statusChanged);
     connect(&instance, &SingleInstance::activationRequested, this,
             [this] { m_tray->showWindow(); });
 }
 
-DesktopSession::~DesktopSession()
-{
-    NotificationCenter::shared().removeObservers(this);
-}
+DesktopSession::~DesktopSession() = default;
 
 } // namespace corvane

@@ -1,7 +1,6 @@
 #include "app/HeadlessLaunch.h"
 
 #include "core/vpn/VpnManager.h"
-#include "platform/notification/NotificationCenter.h"
 #include "platform/scheduling/Scheduler.h"
 
 #include <QCoreApplication>
@@ -18,16 +17,15 @@ constexpr double kGiveUpSeconds = 10.0;
 
 HeadlessLaunch::HeadlessLaunch(QObject *parent) : QObject(parent)
 {
-    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this,
-                                             [this] { statusChanged(); });
+    connect(&VpnManager::shared(), &VpnManager::statusChanged, this,
+            &HeadlessLaunch::statusChanged);
     delay(kQuietSeconds, this, [this] { quitIfOff(); });
     delay(kGiveUpSeconds, this, [] { QCoreApplication::exit(1); });
 }
 
-void HeadlessLaunch::statusChanged()
+void HeadlessLaunch::statusChanged(VPNStatus status)
 {
-    const QByteArray line =
-        "status: " + vpnStatusName(VpnManager::shared().vpnStatus).toUtf8() + '\n';
+    const QByteArray line = "status: " + vpnStatusName(status).toUtf8() + '\n';
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
     std::fflush(stdout);
     quitIfOff();
@@ -35,7 +33,7 @@ void HeadlessLaunch::statusChanged()
 
 void HeadlessLaunch::quitIfOff()
 {
-    if (VpnManager::shared().vpnStatus == VPNStatus::off)
+    if (VpnManager::shared().vpnStatus() == VPNStatus::off)
         QCoreApplication::quit();
 }
 

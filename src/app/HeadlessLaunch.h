@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/vpn/VPNStatus.h"
+
 #include <QObject>
 
 namespace corvane {
@@ -16,7 +18,7 @@ public:
     Q_DISABLE_COPY_MOVE(HeadlessLaunch)
 
 private:
-    void statusChanged();
+    void statusChanged(VPNStatus status);
     void quitIfOff();
 };
 

@@ -1,7 +1,6 @@
 #include "app/QuickConnectDemo.h"
 
 #include "core/vpn/VpnManager.h"
-#include "platform/notification/NotificationCenter.h"
 #include "platform/scheduling/Scheduler.h"
 #include "screens/quick/MainViewController.h"
 #include "ui/morphing/MorphingLabel.h"
@@ -31,9 +30,9 @@ void printLine(const QString &line)
 QuickConnectDemo::QuickConnectDemo(MainViewController *screen, QObject *parent)
     : QObject(parent), m_screen(screen)
 {
-    // Registered after the screen's own observer, so the screen has redrawn when this runs.
-    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this,
-                                             [this] { statusChanged(); });
+    // Connected after the screen, so the screen has redrawn when this runs.
+    connect(&VpnManager::shared(), &VpnManager::statusChanged, this,
+            &QuickConnectDemo::statusChanged);
 }
 
 void QuickConnectDemo::start()
@@ -69,9 +68,8 @@ void QuickConnectDemo::press()
     printStatusLine();
 }
 
-void QuickConnectDemo::statusChanged()
+void QuickConnectDemo::statusChanged(VPNStatus status)
 {
-    const VPNStatus status = VpnManager::shared().vpnStatus;
     const QString name = vpnStatusName(status);
     if (name != m_lastStatus) {
         m_lastStatus = name;
@@ -111,7 +109,7 @@ void QuickConnectDemo::expect(Phase phase, VPNStatus target)
                                                "(it is %3); is CORVANE_TUNNEL_HELPER set?\n")
                                     .arg(vpnStatusName(target))
                                     .arg(kGiveUpSeconds)
-                                    .arg(vpnStatusName(VpnManager::shared().vpnStatus));
+                                    .arg(vpnStatusName(VpnManager::shared().vpnStatus()));
         std::fputs(message.toUtf8().constData(), stderr);
         finish(1);
     });

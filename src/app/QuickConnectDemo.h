@@ -35,7 +35,7 @@ private:
     };
 
     void press();
-    void statusChanged();
+    void statusChanged(VPNStatus status);
     void printStatusLine();
     void expect(Phase phase, VPNStatus target);
     void finish(int code);

@@ -2,7 +2,6 @@
 
 #include "core/model/SCOrder.h"
 #include "core/vpn/VpnManager.h"
-#include "platform/notification/NotificationCenter.h"
 #include "screens/home/SCHomeViewController.h"
 #include "screens/login/SCLoginViewController.h"
 #include "screens/province/SCListClient.h"
@@ -60,14 +59,10 @@ RoadDemo::RoadDemo(SCLoginViewController *login, QString mobile, QString passwor
 {
     m_poll->setInterval(kPollMs);
     connect(m_poll, &QTimer::timeout, this, &RoadDemo::poll);
-    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this,
-                                             [this] { statusChanged(); });
+    connect(&VpnManager::shared(), &VpnManager::statusChanged, this, &RoadDemo::statusChanged);
 }
 
-RoadDemo::~RoadDemo()
-{
-    NotificationCenter::shared().removeObservers(this);
-}
+RoadDemo::~RoadDemo() = default;
 
 SCHomeViewController *RoadDemo::home() const
 {
@@ -83,7 +78,7 @@ QString RoadDemo::shownAddress() const
 {
     SCHomeViewController *screen = home();
     if (!screen || !screen->IPLbl || screen->isChange ||
-        VpnManager::shared().vpnStatus != VPNStatus::on)
+        VpnManager::shared().vpnStatus() != VPNStatus::on)
         return {};
     const QString text = screen->IPLbl->text();
     return text.startsWith(kAddressPrefix) && text.size() > kAddressPrefix.size() ? text
@@ -184,7 +179,7 @@ QList<RoadDemo::Step> RoadDemo::steps()
                      },
                      QStringLiteral("the tunnel to come back with a new address")});
     list.append(Step{QStringLiteral("disconnect"), [this] { home()->connectBtn->click(); },
-                     [] { return VpnManager::shared().vpnStatus == VPNStatus::off; },
+                     [] { return VpnManager::shared().vpnStatus() == VPNStatus::off; },
                      QStringLiteral("the tunnel to go down")});
     return list;
 }
@@ -232,9 +227,9 @@ void RoadDemo::poll()
                  .arg(m_steps.at(m_current).waitingFor));
 }
 
-void RoadDemo::statusChanged()
+void RoadDemo::statusChanged(VPNStatus status)
 {
-    const QString name = vpnStatusName(VpnManager::shared().vpnStatus);
+    const QString name = vpnStatusName(status);
     if (name == m_lastStatus)
         return;
     m_lastStatus = name;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/vpn/VPNStatus.h"
+
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -43,7 +45,7 @@ private:
     QList<Step> steps();
     void begin(qsizetype index);
     void poll();
-    void statusChanged();
+    void statusChanged(VPNStatus status);
     void fail(const QString &reason);
     void finish(int code);
 

@@ -1,7 +1,6 @@
 #include "app/TunnelStatusLine.h"
 
 #include "core/vpn/VpnManager.h"
-#include "platform/notification/NotificationCenter.h"
 
 namespace corvane {
 
@@ -9,14 +8,13 @@ TunnelStatusLine::TunnelStatusLine(QWidget *parent) : QLabel(parent)
 {
     setMinimumWidth(240);
     setAlignment(Qt::AlignCenter);
-    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this,
-                                             [this] { refresh(); });
-    refresh();
+    connect(&VpnManager::shared(), &VpnManager::statusChanged, this, &TunnelStatusLine::showStatus);
+    showStatus(VpnManager::shared().vpnStatus());
 }
 
-void TunnelStatusLine::refresh()
+void TunnelStatusLine::showStatus(VPNStatus status)
 {
-    setText(QStringLiteral("Tunnel: ") + vpnStatusName(VpnManager::shared().vpnStatus));
+    setText(QStringLiteral("Tunnel: ") + vpnStatusName(status));
 }
 
 } // namespace corvane

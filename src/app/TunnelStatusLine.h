@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/vpn/VPNStatus.h"
+
 #include <QLabel>
 
 namespace corvane {
@@ -14,7 +16,7 @@ public:
     Q_DISABLE_COPY_MOVE(TunnelStatusLine)
 
 private:
-    void refresh();
+    void showStatus(VPNStatus status);
 };
 
 } // namespace corvane

@@ -1,6 +1,7 @@
 #include "ctl/ChangeIpCommand.h"
 
 #include "core/home/OrderTexts.h"
+#include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
 #include "ctl/StoredSignIn.h"
 #include "platform/scheduling/Scheduler.h"
@@ -109,7 +110,7 @@ void ChangeIpCommand::follow(VPNStatus status)
     if (!changing)
         return;
     if (status == VPNStatus::connecting && m_reconnected && !m_wait)
-        finish(CtlExit::done, QStringLiteral("切换中..."));
+        finish(CtlExit::done, TunnelTexts::switching());
     else if (status == VPNStatus::on && m_reconnected)
         reportAddress(m_json);
     else if (status == VPNStatus::off && m_reconnected)

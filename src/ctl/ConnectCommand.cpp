@@ -2,6 +2,7 @@
 
 #include "core/home/OrderTexts.h"
 #include "core/province/ProvinceFile.h"
+#include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
 #include "ctl/StoredSignIn.h"
 
@@ -146,7 +147,7 @@ void ConnectCommand::follow(VPNStatus status)
     if (status == VPNStatus::connecting || status == VPNStatus::on) {
         m_sawProgress = true;
         if (!m_choices.wait) {
-            finish(CtlExit::done, QStringLiteral("连接中..."));
+            finish(CtlExit::done, TunnelTexts::connecting());
             return;
         }
     }

@@ -2,7 +2,6 @@
 
 #include "core/province/ProvinceFile.h"
 #include "core/vpn/VpnManager.h"
-#include "platform/notification/NotificationCenter.h"
 #include "platform/tunnel/TunnelProfileStore.h"
 
 namespace corvane {
@@ -25,16 +24,13 @@ QJsonValue provinceJson(const std::optional<qint64> &provinceIndex)
 TunnelSession::TunnelSession(VpnManager &manager, TunnelProfileStore &store, QObject *parent)
     : QObject(parent), m_manager(manager), m_store(store), m_road(manager)
 {
-    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this, [this] {
+    connect(&m_manager, &VpnManager::statusChanged, this, [this](VPNStatus status) {
         if (m_changed)
-            m_changed(m_manager.vpnStatus);
+            m_changed(status);
     });
 }
 
-TunnelSession::~TunnelSession()
-{
-    NotificationCenter::shared().removeObservers(this);
-}
+TunnelSession::~TunnelSession() = default;
 
 void TunnelSession::snapshot(std::function<void(const Snapshot &)> done)
 {
@@ -43,7 +39,7 @@ void TunnelSession::snapshot(std::function<void(const Snapshot &)> done)
     m_store.loadAll([this, done = std::move(done)](std::optional<QList<TunnelProfilePtr>> profiles,
                                                    std::optional<TunnelError>) {
         Snapshot snapshot;
-        snapshot.status = m_manager.vpnStatus;
+        snapshot.status = m_manager.vpnStatus();
         if (profiles && !profiles->isEmpty()) {
             if (const std::optional<TunnelProtocol> protocol =
                     profiles->first()->protocolConfiguration()) {

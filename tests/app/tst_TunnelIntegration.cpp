@@ -120,7 +120,7 @@ void tst_TunnelIntegration::makeManager()
     m_manager = std::make_unique<VpnManager>(*m_store);
     m_observer = std::make_unique<QObject>();
     NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, m_observer.get(),
-                                             [this] { m_posted << m_manager->vpnStatus; });
+                                             [this] { m_posted << m_manager->vpnStatus(); });
 }
 
 void tst_TunnelIntegration::connectUntilOn()
@@ -130,7 +130,7 @@ void tst_TunnelIntegration::connectUntilOn()
     m_manager->pwd = kPassword;
     m_manager->auth = kAuth;
     m_manager->connectTunnel();
-    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::on, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::on, 5000);
 }
 
 // Store requests complete through posted events only: a few rounds deliver a whole chain.
@@ -179,7 +179,7 @@ void tst_TunnelIntegration::connectsWithoutSecretsOnTheCommandLine()
 
     m_posted.clear();
     m_manager->disconnectTunnel();
-    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 5000);
     QVERIFY(m_posted.contains(VPNStatus::disconnecting));
     QTRY_VERIFY_WITH_TIMEOUT(liveHelpers().isEmpty(), 5000);
 }
@@ -200,10 +200,10 @@ void tst_TunnelIntegration::secondStartStartsNoSecondHelper()
     other.port = 14223;
     other.connectTunnel();
     settle();
-    QTRY_COMPARE_WITH_TIMEOUT(other.vpnStatus, VPNStatus::on, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(other.vpnStatus(), VPNStatus::on, 5000);
 
     QCOMPARE(liveHelpers(), before);
-    QCOMPARE(m_manager->vpnStatus, VPNStatus::on);
+    QCOMPARE(m_manager->vpnStatus(), VPNStatus::on);
     const QStringList logs = QDir(runtimeDir()).entryList({QStringLiteral("*.log")});
     for (const QString &log : logs)
         QVERIFY(!readAll(QDir(runtimeDir()).filePath(log)).contains("already running"));
@@ -217,7 +217,7 @@ void tst_TunnelIntegration::reconnectAsSoonAsOff()
     QObject reconnect;
     bool reconnected = false;
     NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, &reconnect, [&] {
-        if (m_manager->vpnStatus == VPNStatus::off && !reconnected) {
+        if (m_manager->vpnStatus() == VPNStatus::off && !reconnected) {
             reconnected = true;
             m_manager->address = QStringLiteral("relay.example");
             m_manager->port = 14223;
@@ -226,7 +226,7 @@ void tst_TunnelIntegration::reconnectAsSoonAsOff()
     });
     m_manager->disconnectTunnel();
     QTRY_VERIFY_WITH_TIMEOUT(reconnected, 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::on, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::on, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(liveHelpers().size(), 1, 5000);
     QVERIFY(liveHelpers() != first);
 }
@@ -237,7 +237,7 @@ void tst_TunnelIntegration::killedHelperIsSeenOff()
     const QList<qint64> helpers = liveHelpers();
     QCOMPARE(helpers.size(), 1);
     QCOMPARE(::kill(static_cast<pid_t>(helpers.first()), SIGKILL), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 1000);
 
     // The dead helper's socket and lock do not stand in the way of the next one.
     connectUntilOn();
@@ -273,7 +273,7 @@ void tst_TunnelIntegration::tunnelOfAnotherProcessIsFollowed()
     if (storedBefore) {
         connectUntilOn();
         m_manager->disconnectTunnel();
-        QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(liveHelpers().isEmpty(), 5000);
     }
     LinuxTunnelProfileStore otherStore(m_store->locations());
@@ -281,11 +281,11 @@ void tst_TunnelIntegration::tunnelOfAnotherProcessIsFollowed()
     other.address = QStringLiteral("relay.example");
     other.port = 14223;
     other.connectTunnel();
-    QTRY_COMPARE_WITH_TIMEOUT(other.vpnStatus, VPNStatus::on, 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::on, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(other.vpnStatus(), VPNStatus::on, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::on, 5000);
 
     other.disconnectTunnel();
-    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 5000);
 }
 
 void tst_TunnelIntegration::scriptedTunnelIsLeftToItsScript()
@@ -295,10 +295,10 @@ void tst_TunnelIntegration::scriptedTunnelIsLeftToItsScript()
     m_manager->disconnectTunnelUnlessStartedBy(QCoreApplication::applicationName());
     // A stop would reach the helper within a few milliseconds; none must.
     QTest::qWait(200);
-    QCOMPARE(m_manager->vpnStatus, VPNStatus::on);
+    QCOMPARE(m_manager->vpnStatus(), VPNStatus::on);
     QCOMPARE(liveHelpers().size(), 1);
     m_manager->disconnectTunnelUnlessStartedBy(QStringLiteral("corvanectl"));
-    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 5000);
 }
 
 void tst_TunnelIntegration::laterWindowProcessSeesTheTunnelAndStopsIt()
@@ -308,7 +308,7 @@ void tst_TunnelIntegration::laterWindowProcessSeesTheTunnelAndStopsIt()
     QProcess window;
     window.start(appPath(), {QStringLiteral("--disconnect-and-exit")});
     QVERIFY(window.waitForStarted());
-    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(window.state(), QProcess::NotRunning, 10000);
     QCOMPARE(window.exitStatus(), QProcess::NormalExit);
     QCOMPARE(window.exitCode(), 0);
@@ -326,10 +326,10 @@ void tst_TunnelIntegration::stopWhileConnecting()
     m_manager->address = QStringLiteral("relay.example");
     m_manager->port = 14223;
     m_manager->connectTunnel();
-    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::connecting, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::connecting, 5000);
     qputenv("CORVANE_TUNNEL_CONNECT_DELAY_MS", "0");
     m_manager->disconnectTunnel();
-    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 5000);
     QVERIFY(!m_posted.contains(VPNStatus::on));
     QTRY_VERIFY_WITH_TIMEOUT(liveHelpers().isEmpty(), 5000);
 }
@@ -367,7 +367,7 @@ void tst_TunnelIntegration::helperRefusesBadConfiguration()
     m_manager->port = port;
     m_manager->connectTunnel();
     QTRY_VERIFY_WITH_TIMEOUT(m_posted.contains(VPNStatus::connecting), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 5000);
     QVERIFY(!m_posted.contains(VPNStatus::on));
     QTRY_VERIFY(m_log.join(u'\n').contains(QStringLiteral("ended before it reported")));
     const QStringList logs = QDir(runtimeDir()).entryList({QStringLiteral("*.log")});
@@ -390,7 +390,7 @@ void tst_TunnelIntegration::corruptStoreIsKeptAside()
 
     makeManager();
     settle();
-    QCOMPARE(m_manager->vpnStatus, VPNStatus::off);
+    QCOMPARE(m_manager->vpnStatus(), VPNStatus::off);
     QVERIFY2(m_log.join(u'\n').contains(QStringLiteral("corrupt")), qPrintable(m_log.join(u'\n')));
     const QDir folder(QFileInfo(storeFile()).path());
     const QStringList copies = folder.entryList({QStringLiteral("profiles.json.corrupt-*")});
@@ -402,7 +402,7 @@ void tst_TunnelIntegration::corruptStoreIsKeptAside()
     QVERIFY(readAll(storeFile()).contains("\"identifier\""));
     QCOMPARE(readAll(folder.filePath(copies.first())), garbage);
     m_manager->disconnectTunnel();
-    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 5000);
 }
 
 QTEST_GUILESS_MAIN(tst_TunnelIntegration)

@@ -2,7 +2,6 @@
 
 #include "core/vpn/VpnManager.h"
 #include "launch/DesktopIdentity.h"
-#include "platform/notification/NotificationCenter.h"
 #include "platform/notify/DesktopNotifier.h"
 #include "ui/tools/PngResource.h"
 
@@ -63,22 +62,18 @@ TrayController::TrayController(QWidget *window, DesktopNotifier &notifier, Autos
                 if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
                     showWindow();
             });
-    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this,
-                                             [this] { refresh(); });
+    connect(&VpnManager::shared(), &VpnManager::statusChanged, this, &TrayController::refresh);
     if (m_window)
         m_window->installEventFilter(this);
     refresh();
     m_icon->show();
 }
 
-TrayController::~TrayController()
-{
-    NotificationCenter::shared().removeObservers(this);
-}
+TrayController::~TrayController() = default;
 
 TrayMenuState TrayController::state() const
 {
-    return TrayMenuState::of(VpnManager::shared().vpnStatus, m_commands.signedIn(),
+    return TrayMenuState::of(VpnManager::shared().vpnStatus(), m_commands.signedIn(),
                              m_commands.busy(), m_commands.changingAddress());
 }
 
@@ -109,7 +104,7 @@ const QIcon &TrayController::icon(TrayMenuState::Icon which)
 
 bool TrayController::keepsRunningOnClose() const
 {
-    const VPNStatus status = VpnManager::shared().vpnStatus;
+    const VPNStatus status = VpnManager::shared().vpnStatus();
     return (status == VPNStatus::on || status == VPNStatus::connecting) && m_trayAvailable();
 }
 

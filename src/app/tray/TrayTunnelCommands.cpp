@@ -1,5 +1,7 @@
 #include "app/tray/TrayTunnelCommands.h"
 
+#include "core/vpn/FFSSModel.h"
+#include "core/vpn/QuickRelay.h"
 #include "core/vpn/VpnManager.h"
 #include "screens/home/SCHomeViewController.h"
 #include "screens/quick/MainViewController.h"
@@ -67,20 +69,20 @@ void TrayTunnelCommands::toggle()
         return;
     }
     VpnManager &manager = VpnManager::shared();
-    if (manager.vpnStatus != VPNStatus::off) {
+    if (manager.vpnStatus() != VPNStatus::off) {
         manager.disconnectTunnel();
         return;
     }
-    manager.address = MainViewController::relayAddress();
-    manager.pwd.clear();
-    manager.port = MainViewController::kRelayPort;
+    FFSSModel relay;
+    QuickRelay::describeBuiltIn(relay);
+    QuickRelay::fillManager(manager, relay);
     manager.connectTunnel();
 }
 
 void TrayTunnelCommands::changeIP()
 {
     SCHomeViewController *screen = home();
-    if (screen && !screen->isChange && !busy() && VpnManager::shared().vpnStatus == VPNStatus::on)
+    if (screen && !screen->isChange && !busy() && VpnManager::shared().vpnStatus() == VPNStatus::on)
         screen->changeIP();
 }
 

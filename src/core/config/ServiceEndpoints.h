@@ -17,6 +17,7 @@ struct ServiceEndpoints
     static constexpr auto kLookupBaseAddress = "http://pv.sohu.com";
     // The quick connect relay (a documentation address until the service names its own).
     static constexpr auto kRelayHost = "203.0.113.35";
+    static constexpr qint64 kRelayPort = 3005;
 
     // Scheme, host and port of the service, without a trailing slash.
     QString serviceBaseAddress = QString::fromLatin1(kServiceBaseAddress);

@@ -25,7 +25,7 @@ void TunnelRoad::toggleLater(std::shared_ptr<const SCOrder> order, qint64 provin
     // The tunnel's status when the step runs decides, not the one at the tap.
     delay(kStepDelay, this,
           [this, order = std::move(order), provinceIndex, done = std::move(done)] {
-              if (m_manager.vpnStatus != VPNStatus::off) {
+              if (m_manager.vpnStatus() != VPNStatus::off) {
                   m_manager.disconnectTunnel();
                   if (done)
                       done(Toggle::disconnecting);

@@ -274,15 +274,16 @@ void VpnManager::watchStatus()
                          [this, profile] { refreshStatus(*profile); });
         // A tunnel that another process started or stopped is news here; a status already
         // announced is not announced twice.
-        if (toVPNStatus(profile->connection()->status()) != vpnStatus)
+        if (toVPNStatus(profile->connection()->status()) != m_vpnStatus)
             refreshStatus(*profile);
     });
 }
 
 void VpnManager::refreshStatus(const TunnelProfile &profile)
 {
-    vpnStatus = toVPNStatus(profile.connection()->status());
+    m_vpnStatus = toVPNStatus(profile.connection()->status());
     NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
+    Q_EMIT statusChanged(m_vpnStatus);
 }
 
 } // namespace corvane

@@ -11,15 +11,18 @@
 
 namespace corvane {
 
-// Posted with no object on every status refresh; receivers read VpnManager::shared().vpnStatus.
+// Posted with no object on every status refresh, as statusChanged is emitted.
 inline const QString kProxyServiceVPNStatusNotification =
     QStringLiteral("kProxyServiceVPNStatusNotification");
 
 // Owns the application's one tunnel profile: creates it, drops surplus copies, writes the
 // provider configuration, starts and stops the tunnel and announces its status. Screens fill the
-// connection fields, call connectTunnel or disconnectTunnel, and follow the notification.
-class VpnManager final
+// connection fields, call connectTunnel or disconnectTunnel, and follow statusChanged.
+class VpnManager final : public QObject
 {
+    Q_OBJECT
+    Q_PROPERTY(corvane::VPNStatus status READ vpnStatus NOTIFY statusChanged)
+
 public:
     // The process-wide instance, made on first use on the store installed by then; the
     // application installs one at launch, before anything uses the tunnel.
@@ -29,7 +32,7 @@ public:
 
     // An instance of its own on `store` (not owned), as the shared one is made.
     explicit VpnManager(TunnelProfileStore &store);
-    ~VpnManager();
+    ~VpnManager() override;
     Q_DISABLE_COPY_MOVE(VpnManager)
 
     void connectTunnel();
@@ -46,7 +49,14 @@ public:
     qint64 nd = 0;
     qint64 sip = 0;
     quint32 uid = 0;
-    VPNStatus vpnStatus = VPNStatus::off;
+
+    // The last status seen on the profile's connection.
+    VPNStatus vpnStatus() const { return m_vpnStatus; }
+
+Q_SIGNALS:
+    // On every refresh, with kProxyServiceVPNStatusNotification: a status may be announced
+    // again unchanged, and receivers that draw only changes compare.
+    void statusChanged(corvane::VPNStatus status);
 
 private:
     using ProfileCompletion = std::function<void(TunnelProfilePtr profile)>;
@@ -68,6 +78,7 @@ private:
     void watchStatus();
     void refreshStatus(const TunnelProfile &profile);
 
+    VPNStatus m_vpnStatus = VPNStatus::off;
     TunnelProfileStore &m_store;
     // The connection whose changes are followed: each is watched once, however often the
     // profile is loaded again.

@@ -2,10 +2,9 @@
 
 #include "core/home/OrderTexts.h"
 #include "core/state/LocalState.h"
+#include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/log/Log.h"
-#include "platform/notification/NotificationCenter.h"
-#include "platform/resources/Localization.h"
 #include "platform/scheduling/Scheduler.h"
 #include "screens/home/SCHomeClient.h"
 #include "screens/province/SCListClient.h"
@@ -33,10 +32,6 @@ namespace {
 constexpr int kTallBarHeight = 88;
 constexpr int kBarHeight = 64;
 constexpr int kAreaOffset = 50;
-
-const QString kConnecting = QStringLiteral("连接中...");
-const QString kDisconnecting = QStringLiteral("断开中...");
-const QString kSwitching = QStringLiteral("切换中...");
 } // namespace
 
 SCHomeViewController::SCHomeViewController(QWidget *parent)
@@ -44,14 +39,14 @@ SCHomeViewController::SCHomeViewController(QWidget *parent)
       isChange(m_road.isChanging())
 {
     setTitle(QStringLiteral("首页"));
-    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this,
-                                             [this] { onVPNStatusChanged(); });
+    connect(&VpnManager::shared(), &VpnManager::statusChanged, this,
+            &SCHomeViewController::onVPNStatusChanged);
 }
 
 SCHomeViewController::~SCHomeViewController()
 {
     // A status announced while the widgets below are torn down must not reach this screen.
-    NotificationCenter::shared().removeObservers(this);
+    disconnect(&VpnManager::shared(), nullptr, this, nullptr);
 }
 
 SCHomeClient &SCHomeViewController::client()
@@ -94,7 +89,7 @@ void SCHomeViewController::viewDidLoad()
         connect(changeIPBtn, &QPushButton::clicked, this, &SCHomeViewController::changeIP);
     }
     if (connectBtn) {
-        setConnectTitle(Localization::string(QStringLiteral("connect")));
+        setConnectTitle(TunnelTexts::buttonTitle(VPNStatus::off));
         connect(connectBtn, &QPushButton::clicked, this, [this] { connectVPN(connectBtn); });
     }
     connect(m_ui->orderRow, &RowButton::clicked, this, &SCHomeViewController::selectedOrder);
@@ -109,7 +104,7 @@ void SCHomeViewController::viewDidLoad()
     describeRows();
     // The tunnel may already be up (another window or corvanectl started it): show it as it is,
     // not as off until its next change.
-    onVPNStatusChanged();
+    onVPNStatusChanged(VpnManager::shared().vpnStatus());
 }
 
 void SCHomeViewController::viewWillAppear(bool animated)
@@ -221,14 +216,15 @@ void SCHomeViewController::connectVPN(QAbstractButton *sender)
         sc_showToast(this, QStringLiteral("请选择订单"));
         return;
     }
-    setConnectTitle(VpnManager::shared().vpnStatus == VPNStatus::off ? kConnecting
-                                                                     : kDisconnecting);
+    setConnectTitle(VpnManager::shared().vpnStatus() == VPNStatus::off
+                        ? TunnelTexts::connecting()
+                        : TunnelTexts::disconnecting());
     const QPointer<QAbstractButton> button(sender);
     if (button)
         setUserInteractionEnabled(button, false);
     m_road.toggleLater(currentOrder, pid, [this, button](TunnelRoad::Toggle toggle) {
         if (toggle == TunnelRoad::Toggle::disconnecting)
-            setConnectTitle(kDisconnecting);
+            setConnectTitle(TunnelTexts::disconnecting());
         if (button)
             setUserInteractionEnabled(button, true);
     });
@@ -238,12 +234,11 @@ void SCHomeViewController::changeIP()
 {
     m_road.beginChange();
     showIPArea(false);
-    setConnectTitle(kSwitching);
+    setConnectTitle(TunnelTexts::switching());
 }
 
-void SCHomeViewController::onVPNStatusChanged()
+void SCHomeViewController::onVPNStatusChanged(VPNStatus now)
 {
-    const VPNStatus now = VpnManager::shared().vpnStatus;
     if (now == status)
         return;
     status = now;
@@ -261,22 +256,9 @@ void SCHomeViewController::applyStatus()
     });
     if (reconnecting)
         return;
-    switch (status) {
-    case VPNStatus::off:
-        showIPArea(false);
-        setConnectTitle(Localization::string(QStringLiteral("connect")));
-        return;
-    case VPNStatus::connecting:
-        setConnectTitle(kConnecting);
-        return;
-    case VPNStatus::on:
-        showIPArea(true);
-        setConnectTitle(Localization::string(QStringLiteral("disconnect")));
-        return;
-    case VPNStatus::disconnecting:
-        setConnectTitle(isChange ? kConnecting : kDisconnecting);
-        return;
-    }
+    if (status == VPNStatus::off || status == VPNStatus::on)
+        showIPArea(status == VPNStatus::on);
+    setConnectTitle(TunnelTexts::buttonTitle(status, isChange));
 }
 
 void SCHomeViewController::showIPArea(bool show)

@@ -46,7 +46,7 @@ public:
     void abnormalSwitchAction();
     void connectVPN(QAbstractButton *sender);
     void changeIP();
-    void onVPNStatusChanged();
+    void onVPNStatusChanged(VPNStatus now);
 
     void didChooseProvince(const QString &name, qint64 index) override;
 

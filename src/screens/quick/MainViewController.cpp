@@ -1,9 +1,8 @@
 #include "screens/quick/MainViewController.h"
 
-#include "core/config/ServiceEndpoints.h"
+#include "core/vpn/QuickRelay.h"
+#include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
-#include "platform/notification/NotificationCenter.h"
-#include "platform/resources/Localization.h"
 #include "platform/scheduling/Scheduler.h"
 #include "ui/feedback/decoration/ViewDecoration.h"
 #include "ui/feedback/pulse/PulseView.h"
@@ -35,19 +34,14 @@ void startConnectPulse(QWidget *button)
 
 MainViewController::MainViewController(QWidget *parent) : ViewController(parent)
 {
-    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this,
-                                             [this] { onVPNStatusChanged(); });
+    QObject::connect(&VpnManager::shared(), &VpnManager::statusChanged, this,
+                     &MainViewController::onVPNStatusChanged);
 }
 
 MainViewController::~MainViewController()
 {
     // A status announced while the widgets below are torn down must not reach this screen.
-    NotificationCenter::shared().removeObservers(this);
-}
-
-QString MainViewController::relayAddress()
-{
-    return ServiceEndpoints::current().relayHost;
+    QObject::disconnect(&VpnManager::shared(), nullptr, this, nullptr);
 }
 
 void MainViewController::viewDidLoad()
@@ -77,9 +71,7 @@ void MainViewController::viewDidLoad()
         content->setMorphingEffect(MorphingEffect::evaporate);
 
     auto *model = new FFSSModel(this);
-    model->ip = relayAddress();
-    model->pwd = QString();
-    model->port = kRelayPort;
+    QuickRelay::describeBuiltIn(*model);
     m_models.append(model);
 }
 
@@ -89,49 +81,33 @@ void MainViewController::viewWillAppear(bool animated)
     delay(kPulseCheckDelay, this, [this] {
         if (!connect)
             return;
-        if (VpnManager::shared().vpnStatus == VPNStatus::on)
+        if (VpnManager::shared().vpnStatus() == VPNStatus::on)
             startConnectPulse(connect);
         else
             PulseView::stopPulse(connect);
     });
 }
 
-void MainViewController::onVPNStatusChanged()
+void MainViewController::onVPNStatusChanged(VPNStatus status)
 {
-    m_status = VpnManager::shared().vpnStatus;
-    switch (m_status) {
-    case VPNStatus::off:
-        setConnectTitle(Localization::string(QStringLiteral("connect")));
-        if (content)
-            content->setText(Localization::string(QStringLiteral("connect.off")));
-        break;
-    case VPNStatus::on:
-        setConnectTitle(Localization::string(QStringLiteral("disconnect")));
-        if (content)
-            content->setText(Localization::string(QStringLiteral("connect.on")));
-        if (connect)
-            startConnectPulse(connect);
-        break;
-    case VPNStatus::connecting:
-        if (content)
-            content->setText(Localization::string(QStringLiteral("connect.ing")));
-        break;
-    case VPNStatus::disconnecting:
-        if (content)
-            content->setText(Localization::string(QStringLiteral("connect.dis")));
-        break;
-    }
+    m_status = status;
+    // Between off and on the button keeps its title; only the status line follows.
+    if (m_status == VPNStatus::off || m_status == VPNStatus::on)
+        setConnectTitle(TunnelTexts::buttonTitle(m_status));
+    if (content)
+        content->setText(TunnelTexts::statusLine(m_status));
+    if (m_status == VPNStatus::on && connect)
+        startConnectPulse(connect);
 }
 
 void MainViewController::clickConnect(QAbstractButton *sender)
 {
     if (connect)
         setUserInteractionEnabled(connect, false);
-    const bool connecting =
-        sender && sender->text() == Localization::string(QStringLiteral("connect"));
+    const bool connecting = sender && sender->text() == TunnelTexts::buttonTitle(VPNStatus::off);
     if (content) {
-        content->setText(Localization::string(connecting ? QStringLiteral("connect.ing")
-                                                         : QStringLiteral("connect.dis")));
+        content->setText(
+            TunnelTexts::statusLine(connecting ? VPNStatus::connecting : VPNStatus::disconnecting));
     }
     delay(kToggleDelay, this, [this] { toggle(); });
 }
@@ -140,7 +116,7 @@ void MainViewController::toggle()
 {
     VpnManager &manager = VpnManager::shared();
     // The tunnel's own status decides, not the title, which may not have caught up yet.
-    if (manager.vpnStatus != VPNStatus::off) {
+    if (manager.vpnStatus() != VPNStatus::off) {
         if (connect) {
             PulseView::stopPulse(connect);
             setUserInteractionEnabled(connect, true);
@@ -148,12 +124,8 @@ void MainViewController::toggle()
         manager.disconnectTunnel();
         return;
     }
-    if (!m_models.isEmpty()) {
-        const FFSSModel *relay = m_models.first();
-        manager.address = relay->ip;
-        manager.pwd = relay->pwd;
-        manager.port = relay->port;
-    }
+    if (!m_models.isEmpty())
+        QuickRelay::fillManager(manager, *m_models.first());
     manager.connectTunnel();
     if (connect)
         setUserInteractionEnabled(connect, true);

@@ -32,14 +32,10 @@ public:
     explicit MainViewController(QWidget *parent = nullptr);
     ~MainViewController() override;
 
-    // The relay the screen connects through, as installed in ServiceEndpoints.
-    static QString relayAddress();
-    static constexpr qint64 kRelayPort = 3005;
-
     // The tap on `connect`: announces the change at once, toggles the tunnel a second later.
     void clickConnect(QAbstractButton *sender);
-    // Redraws from VpnManager's status; every announcement redraws, repeated ones included.
-    void onVPNStatusChanged();
+    // Redraws for the tunnel's new status; every announcement redraws, repeated ones included.
+    void onVPNStatusChanged(VPNStatus status);
 
     QPointer<QPushButton> connect;
     QPointer<MorphingLabel> content;

@@ -51,6 +51,7 @@ private:
     std::unique_ptr<QObject> m_observer;
     QStringList m_log;
     QList<VPNStatus> m_posted;
+    QList<VPNStatus> m_signalled;
     Log::Sink m_previousSink;
     QStringList m_previousRoots;
 };
@@ -60,6 +61,7 @@ void tst_VpnManager::init()
     m_store = std::make_unique<MemoryTunnelProfileStore>();
     m_log.clear();
     m_posted.clear();
+    m_signalled.clear();
     m_previousSink = Log::setSink([this](const QString &line) { m_log << line; });
     m_previousRoots = Resources::searchRoots();
     m_observer = std::make_unique<QObject>();
@@ -67,6 +69,9 @@ void tst_VpnManager::init()
 
 void tst_VpnManager::cleanup()
 {
+    // The signal and the named notification announce the same statuses, in the same order.
+    QCOMPARE(m_signalled, m_posted);
+    m_signalled.clear();
     m_manager.reset();
     m_observer.reset();
     m_store.reset();
@@ -84,7 +89,9 @@ VpnManager &tst_VpnManager::makeManager()
 {
     m_manager = std::make_unique<VpnManager>(*m_store);
     NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, m_observer.get(),
-                                             [this] { m_posted << m_manager->vpnStatus; });
+                                             [this] { m_posted << m_manager->vpnStatus(); });
+    connect(m_manager.get(), &VpnManager::statusChanged, m_observer.get(),
+            [this](VPNStatus status) { m_signalled << status; });
     return *m_manager;
 }
 
@@ -275,7 +282,7 @@ void tst_VpnManager::missingOrBrokenRulesStopTheConnect()
     QCOMPARE(connectionOfFirst()->startCount(), 0);
     QCOMPARE(m_log.size(), 1);
     QVERIFY2(m_log.first().contains(logged), qPrintable(m_log.first()));
-    QCOMPARE(manager.vpnStatus, VPNStatus::off);
+    QCOMPARE(manager.vpnStatus(), VPNStatus::off);
 }
 
 void tst_VpnManager::statusMapping_data()
@@ -295,10 +302,10 @@ void tst_VpnManager::statusMapping()
     QFETCH(TunnelStatus, platform);
     QFETCH(VPNStatus, expected);
     m_store->addStoredProfile(QStringLiteral("Corvane"));
-    VpnManager &manager = makeManager();
-    manager.vpnStatus = expected == VPNStatus::on ? VPNStatus::off : VPNStatus::on;
+    makeManager();
     drain();
     m_posted.clear();
+    m_signalled.clear();
     connectionOfFirst()->setStatus(platform);
     drain();
     QCOMPARE(m_posted, QList<VPNStatus>{expected});
@@ -310,6 +317,7 @@ void tst_VpnManager::everyRefreshPosts()
     makeManager();
     drain();
     m_posted.clear();
+    m_signalled.clear();
     connectionOfFirst()->setStatus(TunnelStatus::Connected);
     connectionOfFirst()->setStatus(TunnelStatus::Connected);
     drain();
@@ -322,7 +330,7 @@ void tst_VpnManager::creationWithTunnelUpReportsOnFirst()
     connectionOfFirst()->setStatus(TunnelStatus::Connected);
     drain();
     VpnManager &manager = makeManager();
-    QCOMPARE(manager.vpnStatus, VPNStatus::off);
+    QCOMPARE(manager.vpnStatus(), VPNStatus::off);
     drain();
     QCOMPARE(m_posted, QList<VPNStatus>{VPNStatus::on});
     QVERIFY(manager.observerAdded);
@@ -353,6 +361,7 @@ void tst_VpnManager::disconnect()
     VpnManager &manager = makeManager();
     drain();
     m_posted.clear();
+    m_signalled.clear();
     if (unreadable)
         m_store->setLoadError(TunnelError{QStringLiteral("boom")});
     manager.disconnectTunnel();
@@ -400,6 +409,7 @@ void tst_VpnManager::storeFailures()
     VpnManager &manager = makeManager();
     drain();
     m_posted.clear();
+    m_signalled.clear();
     if (failing == QStringLiteral("load"))
         m_store->setLoadError(error);
     else if (failing == QStringLiteral("save"))
@@ -417,7 +427,7 @@ void tst_VpnManager::storeFailures()
     QCOMPARE(connectionOfFirst()->startCount(), starts);
     QCOMPARE(m_store->storedProfiles().size(), stored);
     QCOMPARE(m_posted, posted);
-    QCOMPARE(manager.vpnStatus, starts ? VPNStatus::connecting : VPNStatus::off);
+    QCOMPARE(manager.vpnStatus(), starts ? VPNStatus::connecting : VPNStatus::off);
 }
 
 void tst_VpnManager::sharedInstanceTakesTheInstalledStore()

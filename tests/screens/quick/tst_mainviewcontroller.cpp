@@ -1,6 +1,5 @@
 #include "core/config/ServiceEndpoints.h"
 #include "core/vpn/VpnManager.h"
-#include "platform/notification/NotificationCenter.h"
 #include "platform/scheduling/ManualClock.h"
 #include "platform/tunnel/memory/MemoryTunnelConnection.h"
 #include "platform/tunnel/memory/MemoryTunnelProfileStore.h"
@@ -32,7 +31,8 @@ public:
     Q_DISABLE_COPY_MOVE(AnnouncesWhenDestroyed)
     ~AnnouncesWhenDestroyed() override
     {
-        NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
+        VpnManager &manager = VpnManager::shared();
+        Q_EMIT manager.statusChanged(manager.vpnStatus());
     }
 };
 
@@ -152,7 +152,7 @@ void TestMainViewController::tapWhileOffConnectsThroughTheRelay()
     drain();
     QCOMPARE(connection()->startCount(), starts + 1);
     const QVariantMap started = connection()->startedConfiguration();
-    QCOMPARE(started.value(u"ss_address"_s).toString(), MainViewController::relayAddress());
+    QCOMPARE(started.value(u"ss_address"_s).toString(), ServiceEndpoints::current().relayHost);
     QCOMPARE(started.value(u"ss_port"_s).toLongLong(), 3005);
     QCOMPARE(started.value(u"ss_password"_s).toString(), QString());
     QCOMPARE(m_screen->status(), VPNStatus::connecting);
@@ -278,17 +278,12 @@ void TestMainViewController::repeatedOnRestartsThePulse()
 
 void TestMainViewController::destroyedScreenHearsNothing()
 {
-    const int observers =
-        NotificationCenter::shared().observerCount(kProxyServiceVPNStatusNotification);
     QTest::mouseClick(m_screen->connect, Qt::LeftButton);
     const int starts = connection()->startCount();
     // Children go after the screen's own members: its observer must already be gone by then.
     new AnnouncesWhenDestroyed(m_screen.get());
     m_screen.reset();
-    QCOMPARE(NotificationCenter::shared().observerCount(kProxyServiceVPNStatusNotification),
-             observers - 1);
     setTunnel(TunnelStatus::Connected);
-    NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
     // The toggle that was due goes with the screen.
     m_clock->advance(1.0);
     drain();

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "core/vpn/VPNStatus.h"
+
+#include <QString>
+
+namespace corvane {
+
+// How the tunnel reads wherever Corvane shows it: on the screens, in the tray and in
+// corvanectl's messages.
+class TunnelTexts final
+{
+public:
+    TunnelTexts() = delete;
+
+    // A step under way, as a connect button reads until the tunnel reports.
+    static QString connecting();
+    static QString disconnecting();
+    static QString switching();
+
+    // A connect button once the tunnel reports `status`: the localised "connect" when off and
+    // "disconnect" when on. While the exit address changes (`changing`) it reads as switching
+    // until the tunnel goes down and as connecting from there on.
+    static QString buttonTitle(VPNStatus status, bool changing = false);
+
+    // The status in a line of its own (the quick connect screen, the tray's tool tip): the
+    // localised "connect.off", "connect.ing", "connect.on" or "connect.dis".
+    static QString statusLine(VPNStatus status);
+};
+
+} // namespace corvane
