@@ -91,13 +91,17 @@ class Window:
     def wait(self, what, role, name=None, match=None):
         return wait_for(what, lambda: self.find(role, name, match))
 
-    def press(self, node):
+    def press(self, node, action="Press"):
         actions = node.queryAction()
         for i in range(actions.nActions):
-            if actions.getName(i) == "Press":
+            if actions.getName(i) == action:
                 actions.doAction(i)
                 return
         raise Failure(f"{node.getRoleName()} {node.name!r} cannot be pressed")
+
+    def pick(self, item):
+        """A list item is picked as a screen reader picks it: its toggle selects it."""
+        self.press(item, "Toggle")
 
     def press_button(self, name=None, match=None):
         button = self.wait(f"the button {name or 'matching'}", "push button", name, match)
@@ -227,7 +231,7 @@ def walk_the_road(pyatspi, args):
             say("pick a province")
             window.press_button(match=lambda n: (n or "").startswith("省份："))
             province = window.wait("the province 上海", "list item", "上海，未选中")
-            window.press(province)
+            window.pick(province)
             window.wait("the mark on 上海", "list item", "上海，已选中")
             window.press_button("保存")
             window.wait("the chosen province", "push button", "省份：上海")

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "ui/toolkit/TableViewCell.h"
-
 #include <QPointer>
+#include <QWidget>
 #include <memory>
 
 class QLabel;
@@ -14,19 +13,17 @@ class SCCityCell;
 
 namespace corvane {
 
-// A row of the province list: the name, and a check mark that is lit on the chosen row (its
-// button disabled) and a plain circle on the others.
-class SCCityCell final : public TableViewCell
+// A row of the province list as its layout draws it: the name, and a check mark that is lit
+// on the chosen row (its button disabled) and a plain circle on the others. The list's rows are
+// painted from it; it has no behaviour of its own.
+class SCCityCell final : public QWidget
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SCCityCell)
 
 public:
-    explicit SCCityCell(const QString &reuseIdentifier, QWidget *parent = nullptr);
+    explicit SCCityCell(QWidget *parent = nullptr);
     ~SCCityCell() override;
-
-    // What a screen reader says for the row.
-    void describe(const QString &name, bool chosen);
 
     QPointer<QLabel> textLbl;
     QPointer<QPushButton> checkBtn;

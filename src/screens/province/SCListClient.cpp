@@ -1,8 +1,8 @@
 #include "screens/province/SCListClient.h"
 
 #include "core/province/ProvinceFile.h"
+#include "screens/province/ProvinceListModel.h"
 #include "screens/province/SCCityCell.h"
-#include "ui/toolkit/TableView.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -12,6 +12,8 @@ namespace corvane {
 namespace {
 const QString kRandomProvince = QStringLiteral("随机省份");
 } // namespace
+
+SCListClient::SCListClient(QObject &screen) : SCBaseClient(screen) {}
 
 SCListClient::~SCListClient() = default;
 
@@ -25,48 +27,58 @@ void SCListClient::loadProvinces()
     deliverSuccess(data);
 }
 
-int SCListClient::numberOfSections(TableView *) const
+int SCListClient::numberOfSections() const
 {
     return 2;
 }
 
-int SCListClient::numberOfRows(TableView *, int section) const
+int SCListClient::numberOfRows(int section) const
 {
     return section == 0 ? 1 : static_cast<int>(data.size());
 }
 
-TableViewCell *SCListClient::cellForRow(TableView *table, const IndexPath &indexPath)
+QString SCListClient::titleForRow(const IndexPath &indexPath) const
 {
-    auto *cell = qobject_cast<SCCityCell *>(table->dequeueReusableCell(kCellIdentifier));
-    if (!cell)
-        return nullptr;
-    const bool random = indexPath.section == 0;
-    const QString name = random ? kRandomProvince : data.value(indexPath.row);
-    const bool chosen = random ? selectedIndex == -1 : indexPath.row == selectedIndex;
-    if (cell->textLbl)
-        cell->textLbl->setText(name);
-    if (cell->checkBtn)
-        cell->checkBtn->setEnabled(!chosen);
-    cell->describe(name, chosen);
-    return cell;
+    return indexPath.section == 0 ? kRandomProvince : data.value(indexPath.row);
 }
 
-int SCListClient::heightForRow(TableView *, const IndexPath &) const
+bool SCListClient::isChosen(const IndexPath &indexPath) const
+{
+    return indexPath.section == 0 ? selectedIndex == -1 : indexPath.row == selectedIndex;
+}
+
+SCCityCell &SCListClient::cellForRow(const IndexPath &indexPath)
+{
+    if (!m_cell)
+        m_cell = std::make_unique<SCCityCell>();
+    if (m_cell->textLbl)
+        m_cell->textLbl->setText(titleForRow(indexPath));
+    if (m_cell->checkBtn)
+        m_cell->checkBtn->setEnabled(!isChosen(indexPath));
+    return *m_cell;
+}
+
+int SCListClient::heightForRow() const
 {
     return kRowHeight;
 }
 
-int SCListClient::heightForFooter(TableView *, int section) const
+int SCListClient::heightForFooter(int section) const
 {
     return section == 0 ? kRandomFooterHeight : 0;
 }
 
-void SCListClient::didSelectRow(TableView *table, const IndexPath &indexPath)
+void SCListClient::didSelectRow(const IndexPath &indexPath)
 {
     selectedIndex = indexPath.section == 0 ? -1 : indexPath.row;
-    table->reloadData();
-    // The keyboard carries on from the row it picked.
-    table->selectRow(indexPath);
+    model().reload();
+}
+
+ProvinceListModel &SCListClient::model()
+{
+    if (!m_model)
+        m_model = new ProvinceListModel(*this, this);
+    return *m_model;
 }
 
 } // namespace corvane

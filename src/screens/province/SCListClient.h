@@ -1,15 +1,28 @@
 #pragma once
 
 #include "core/network/SCBaseClient.h"
-#include "ui/toolkit/TableViewDataSource.h"
 
 #include <QStringList>
+#include <memory>
 
 namespace corvane {
 
+class ProvinceListModel;
+class SCCityCell;
+
+// A row's place in the list: section 0 holds "随机省份", section 1 the names.
+struct IndexPath
+{
+    int section = 0;
+    int row = 0;
+
+    friend bool operator==(const IndexPath &, const IndexPath &) = default;
+};
+
 // The province list's data: the names of the "city" resource and which row carries the mark.
-// It answers the table: a "随机省份" row, then one row per name.
-class SCListClient final : public SCBaseClient, public TableViewDataSource
+// It answers the list's questions (sections, rows, a filled cell, heights, a picked row), and
+// its model() puts those answers before a Qt list view.
+class SCListClient final : public SCBaseClient
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SCListClient)
@@ -17,9 +30,8 @@ class SCListClient final : public SCBaseClient, public TableViewDataSource
 public:
     static constexpr int kRowHeight = 50;
     static constexpr int kRandomFooterHeight = 20;
-    static inline const QString kCellIdentifier = QStringLiteral("cell");
 
-    using SCBaseClient::SCBaseClient;
+    explicit SCListClient(QObject &screen);
     ~SCListClient() override;
 
     // Fills `data` from the resource (leaving it as it was when the resource is unusable) and
@@ -30,12 +42,25 @@ public:
     // -1: "随机省份"; otherwise a position in `data`.
     qsizetype selectedIndex = -1;
 
-    int numberOfSections(TableView *table) const override;
-    int numberOfRows(TableView *table, int section) const override;
-    TableViewCell *cellForRow(TableView *table, const IndexPath &indexPath) override;
-    int heightForRow(TableView *table, const IndexPath &indexPath) const override;
-    int heightForFooter(TableView *table, int section) const override;
-    void didSelectRow(TableView *table, const IndexPath &indexPath) override;
+    int numberOfSections() const;
+    int numberOfRows(int section) const;
+    QString titleForRow(const IndexPath &indexPath) const;
+    // The row that carries the mark.
+    bool isChosen(const IndexPath &indexPath) const;
+    // The one cell of the list's layout "SCCityCell", filled for the row: its name, and a
+    // check button disabled on the chosen row only.
+    SCCityCell &cellForRow(const IndexPath &indexPath);
+    int heightForRow() const;
+    int heightForFooter(int section) const;
+    // Moves the mark to the row, and the list shows it.
+    void didSelectRow(const IndexPath &indexPath);
+
+    // The rows, one section after the other, for a list view.
+    ProvinceListModel &model();
+
+private:
+    std::unique_ptr<SCCityCell> m_cell;
+    ProvinceListModel *m_model = nullptr;
 };
 
 } // namespace corvane

@@ -1,14 +1,15 @@
 #include "screens/province/SCListViewController.h"
 
+#include "screens/province/ProvinceListModel.h"
 #include "screens/province/ProvinceProtocol.h"
-#include "screens/province/SCCityCell.h"
+#include "screens/province/ProvinceRowDelegate.h"
 #include "screens/province/SCListClient.h"
 #include "ui/shell/ScreenNavigation.h"
 #include "ui/toolkit/BarButtonItem.h"
 #include "ui/toolkit/NavigationController.h"
-#include "ui/toolkit/TableView.h"
 
 #include <QKeyEvent>
+#include <QListView>
 #include <QVBoxLayout>
 
 namespace corvane {
@@ -21,7 +22,7 @@ SCListViewController::SCListViewController(QWidget *parent) : SCBaseViewControll
 
 SCListViewController::~SCListViewController()
 {
-    // The table asks its data source while it is torn down; the client goes after it.
+    // The view and its delegate ask the client while they are torn down; the client goes after.
     delete tableView;
 }
 
@@ -48,25 +49,54 @@ void SCListViewController::viewDidLoad()
     setTitle(QStringLiteral("省份选择"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    tableView = new TableView(this);
+    tableView = new QListView(this);
     tableView->setObjectName(QStringLiteral("tableView"));
     tableView->setAccessibleName(QStringLiteral("省份列表"));
+    tableView->setFrameShape(QFrame::NoFrame);
+    tableView->viewport()->setAutoFillBackground(false);
+    tableView->setSelectionMode(QAbstractItemView::SingleSelection);
+    tableView->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     layout->addWidget(tableView);
 
-    tableView->registerCell(SCListClient::kCellIdentifier,
-                            [](const QString &identifier) { return new SCCityCell(identifier); });
     auto *save = new BarButtonItem(QStringLiteral("保存"));
     connect(save, &BarButtonItem::triggered, this, &SCListViewController::saveCity);
     setRightBarButtonItem(save);
 
     SCListClient &list = client();
     list.successBlock = weakly(this, [](SCListViewController &self, const std::any &) {
-        if (self.tableView)
-            self.tableView->reloadData();
+        self.client().model().reload();
+        self.showMark();
     });
     list.failureBlock = [](const SCNetError &) {};
+    tableView->setItemDelegate(new ProvinceRowDelegate(list, tableView));
+    tableView->setModel(&list.model());
+    // Picking a row, by pointer, keys or a screen reader, moves the mark to it. The selection
+    // never stays empty, since one row always carries the mark; a screen reader's pick clears
+    // it first, so the mark is shown again only once the pick is through.
+    connect(tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection &selected) {
+                if (!selected.isEmpty()) {
+                    const IndexPath row = client().model().indexPathOf(selected.indexes().first());
+                    if (!client().isChosen(row))
+                        client().didSelectRow(row);
+                    showMark();
+                } else if (!tableView->selectionModel()->hasSelection()) {
+                    QMetaObject::invokeMethod(this, &SCListViewController::showMark,
+                                              Qt::QueuedConnection);
+                }
+            });
     list.loadProvinces();
-    tableView->setDataSource(&list);
+}
+
+void SCListViewController::showMark()
+{
+    if (!tableView)
+        return;
+    const qsizetype chosen = client().selectedIndex;
+    const QModelIndex row = client().model().indexFor(
+        chosen < 0 ? IndexPath{0, 0} : IndexPath{1, static_cast<int>(chosen)});
+    tableView->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
+    tableView->scrollTo(row);
 }
 
 void SCListViewController::viewDidAppear(bool animated)
@@ -75,10 +105,7 @@ void SCListViewController::viewDidAppear(bool animated)
     if (!tableView)
         return;
     // The keyboard starts on the row that carries the mark.
-    const qsizetype chosen = client().selectedIndex;
-    const IndexPath row = chosen < 0 ? IndexPath{0, 0} : IndexPath{1, static_cast<int>(chosen)};
-    tableView->selectRow(row);
-    tableView->scrollToRow(row);
+    showMark();
     tableView->setFocus(Qt::OtherFocusReason);
 }
 

@@ -6,12 +6,12 @@
 #include <memory>
 
 class QKeyEvent;
+class QListView;
 
 namespace corvane {
 
 class ProvinceProtocol;
 class SCListClient;
-class TableView;
 
 // The province list: "随机省份" or one of the provinces the exit address should come from. A
 // tap moves the mark; "保存" hands the choice to the opener and goes back, while going back any
@@ -31,10 +31,10 @@ public:
 
     // Made on first use, with this screen as its owner.
     SCListClient &client();
+
+public Q_SLOTS:
     // The "保存" bar button's action.
     void saveCity();
-
-    QPointer<TableView> tableView;
 
 protected:
     void viewDidLoad() override;
@@ -42,6 +42,10 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // Keeps the view's selection on the row that carries the mark.
+    void showMark();
+
+    QPointer<QListView> tableView;
     std::unique_ptr<SCListClient> m_client;
     QPointer<QObject> m_chooseClick;
 };

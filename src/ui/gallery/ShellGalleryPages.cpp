@@ -10,11 +10,11 @@
 #include "ui/toolkit/ActionSheet.h"
 #include "ui/toolkit/BarButtonItem.h"
 #include "ui/toolkit/TabBarItem.h"
-#include "ui/toolkit/TableView.h"
-#include "ui/toolkit/TableViewCell.h"
 
 #include <QLabel>
+#include <QListView>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QVBoxLayout>
 
 namespace corvane {
@@ -138,62 +138,31 @@ QWidget *actionSheetPage(QWidget *parent)
     return navigation;
 }
 
-// The province list's shape: a random choice, a footer gap, then the provinces.
-class ProvinceTable final : public TableViewDataSource
+// The province list's shape in a list view: a random choice, then the provinces.
+class ListScreen final : public SCBaseRootViewController
 {
 public:
-    int numberOfSections(TableView *) const override { return 2; }
-    int numberOfRows(TableView *, int section) const override
-    {
-        return section == 0 ? 1 : static_cast<int>(provinces().size());
-    }
-    TableViewCell *cellForRow(TableView *table, const IndexPath &indexPath) override
-    {
-        TableViewCell *cell = table->dequeueReusableCell(QStringLiteral("province"));
-        cell->textLabel()->setText(indexPath.section == 0 ? QStringLiteral("随机省份")
-                                                          : provinces().at(indexPath.row));
-        return cell;
-    }
-    int heightForRow(TableView *, const IndexPath &) const override { return 50; }
-    int heightForFooter(TableView *, int section) const override { return section == 0 ? 20 : 0; }
-
-private:
-    static const QStringList &provinces()
-    {
-        static const QStringList names{
-            QStringLiteral("北京市"), QStringLiteral("天津市"), QStringLiteral("河北省"),
-            QStringLiteral("山西省"), QStringLiteral("内蒙古"), QStringLiteral("辽宁省"),
-            QStringLiteral("吉林省"), QStringLiteral("黑龙江"), QStringLiteral("上海市"),
-            QStringLiteral("江苏省"), QStringLiteral("浙江省"), QStringLiteral("安徽省"),
-            QStringLiteral("福建省"), QStringLiteral("江西省"), QStringLiteral("山东省"),
-            QStringLiteral("河南省"), QStringLiteral("湖北省"), QStringLiteral("湖南省"),
-            QStringLiteral("广东省"), QStringLiteral("广西"),   QStringLiteral("海南省")};
-        return names;
-    }
-};
-
-class TableScreen final : public SCBaseRootViewController
-{
-public:
-    TableScreen() : m_table(new TableView(this))
+    ListScreen() : m_list(new QListView(this))
     {
         setTitle(QStringLiteral("选择省份"));
         setRightBarButtonItem(new BarButtonItem(QStringLiteral("保存")));
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(m_table);
-        m_table->registerCell(QStringLiteral("province"),
-                              [](const QString &id) { return new TableViewCell(id); });
-        m_table->setAccessibleName(title());
-        m_table->setDataSource(&m_data);
-        m_table->selectRow({1, 18});
+        layout->addWidget(m_list);
+        m_list->setAccessibleName(title());
+        m_list->setModel(new QStringListModel(
+            QStringList{
+                QStringLiteral("随机省份"), QStringLiteral("北京市"), QStringLiteral("天津市"),
+                QStringLiteral("河北省"), QStringLiteral("山西省"), QStringLiteral("内蒙古"),
+                QStringLiteral("辽宁省"), QStringLiteral("吉林省"), QStringLiteral("黑龙江"),
+                QStringLiteral("上海市"), QStringLiteral("江苏省"), QStringLiteral("浙江省")},
+            m_list));
+        m_list->setCurrentIndex(m_list->model()->index(9, 0));
     }
-    ~TableScreen() override { m_table->setDataSource(nullptr); }
-    Q_DISABLE_COPY_MOVE(TableScreen)
+    Q_DISABLE_COPY_MOVE(ListScreen)
 
 private:
-    ProvinceTable m_data;
-    TableView *m_table;
+    QListView *m_list;
 };
 
 QWidget *tabBarPage(QWidget *parent)
@@ -226,9 +195,9 @@ QList<GalleryPage> shellGalleryPages()
         {QStringLiteral("弹出 · Modal (full screen)"),
          [](QWidget *parent) { return presentationPage(parent, true); }},
         {QStringLiteral("操作表 · Action sheet"), &actionSheetPage},
-        {QStringLiteral("表格 · Table"),
+        {QStringLiteral("列表 · List"),
          [](QWidget *parent) -> QWidget * {
-             return new SCBaseNavigationController(new TableScreen, parent);
+             return new SCBaseNavigationController(new ListScreen, parent);
          }},
         {QStringLiteral("控件 · Controls"),
          [](QWidget *parent) -> QWidget * {

@@ -2,6 +2,7 @@
 #include "platform/resources/Resources.h"
 #include "platform/scheduling/ManualClock.h"
 #include "screens/MainScreens.h"
+#include "screens/province/ProvinceListModel.h"
 #include "screens/province/ProvinceProtocol.h"
 #include "screens/province/SCCityCell.h"
 #include "screens/province/SCListClient.h"
@@ -12,10 +13,11 @@
 #include "ui/toolkit/BarButtonItem.h"
 #include "ui/toolkit/NavigationBar.h"
 #include "ui/toolkit/ScreenFactory.h"
-#include "ui/toolkit/TableView.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
+#include <QListView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,19 +57,24 @@ private:
         m_list->client().selectedIndex = provinceIndex;
         sc_pushViewController(m_opener, screen.release(), true);
         m_clock->advance(0.5);
-        QVERIFY(m_list->tableView);
+        QVERIFY(view());
     }
 
-    SCCityCell *cell(int section, int row) const
+    QListView *view() const { return m_list->findChild<QListView *>(u"tableView"_s); }
+
+    QModelIndex indexOf(int section, int row) const
     {
-        m_list->tableView->scrollToRow({section, row});
-        return qobject_cast<SCCityCell *>(m_list->tableView->cellForRow({section, row}));
+        return m_list->client().model().indexFor({section, row});
     }
 
+    // What the row shows: its cell's check button is disabled on the chosen row only, and a
+    // screen reader hears the same.
     bool marked(int section, int row) const
     {
-        SCCityCell *shown = cell(section, row);
-        return shown && !shown->checkBtn->isEnabled();
+        const bool disabled = !m_list->client().cellForRow({section, row}).checkBtn->isEnabled();
+        const bool spoken =
+            indexOf(section, row).data(Qt::AccessibleTextRole).toString().endsWith(u"已选中"_s);
+        return disabled && spoken;
     }
 
     int markedRows() const
@@ -80,9 +87,10 @@ private:
 
     void tap(int section, int row)
     {
-        SCCityCell *shown = cell(section, row);
-        QVERIFY(shown);
-        QTest::mouseClick(shown, Qt::LeftButton);
+        const QModelIndex index = indexOf(section, row);
+        view()->scrollTo(index);
+        QTest::mouseClick(view()->viewport(), Qt::LeftButton, {},
+                          view()->visualRect(index).center());
     }
 
     void leave()
@@ -133,24 +141,25 @@ private Q_SLOTS:
         open(provinceIndex);
         QCOMPARE(m_list->title(), u"省份选择"_s);
         QCOMPARE(m_list->client().data.size(), 34);
-        QCOMPARE(cell(0, 0)->textLbl->text(), u"随机省份"_s);
-        QCOMPARE(cell(1, 18)->textLbl->text(), u"广东"_s);
+        QCOMPARE(m_list->client().cellForRow({0, 0}).textLbl->text(), u"随机省份"_s);
+        QCOMPARE(m_list->client().cellForRow({1, 18}).textLbl->text(), u"广东"_s);
         QCOMPARE(markedRows(), 1);
         QVERIFY(provinceIndex < 0 ? marked(0, 0) : marked(1, static_cast<int>(provinceIndex)));
-        QCOMPARE(cell(0, 0)->accessibleName(),
+        QCOMPARE(indexOf(0, 0).data(Qt::AccessibleTextRole).toString(),
                  provinceIndex < 0 ? u"随机省份，已选中"_s : u"随机省份，未选中"_s);
+        // The keyboard starts on the marked row.
+        QCOMPARE(view()->currentIndex(),
+                 provinceIndex < 0 ? indexOf(0, 0) : indexOf(1, int(provinceIndex)));
     }
 
     void rowsAndGaps()
     {
         open(-1);
-        TableView *table = m_list->tableView;
-        QCOMPARE(table->numberOfRows(0), 1);
-        QCOMPARE(table->numberOfRows(1), 34);
-        QCOMPARE(table->rectForRow({0, 0}), QRect(0, 0, table->viewport()->width(), 50));
+        QCOMPARE(view()->model()->rowCount(), 35);
+        QCOMPARE(view()->visualRect(indexOf(0, 0)).top(), 0);
         // 20 points after the random row; none between provinces.
-        QCOMPARE(table->rectForRow({1, 0}).top(), 70);
-        QCOMPARE(table->rectForRow({1, 1}).top(), 120);
+        QCOMPARE(view()->visualRect(indexOf(1, 0)).top(), 70);
+        QCOMPARE(view()->visualRect(indexOf(1, 1)).top(), 120);
     }
 
     void saveHandsTheChoiceBack_data()
@@ -184,6 +193,25 @@ private Q_SLOTS:
         QCOMPARE(m_navigation->viewControllers().size(), 1);
     }
 
+    void aScreenReaderPicksWithTheRowsToggle()
+    {
+        open(-1);
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(view());
+        QAccessibleTableInterface *table = list->tableInterface();
+        QVERIFY(table);
+        QAccessibleInterface *shanghai = table->cellAt(indexOf(1, 8).row(), 0);
+        QCOMPARE(shanghai->text(QAccessible::Name), u"上海，未选中"_s);
+        shanghai->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        settle();
+        QVERIFY(marked(1, 8));
+        // Toggling the marked row again leaves the mark where it is.
+        shanghai->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        settle();
+        QVERIFY(view()->selectionModel()->isSelected(indexOf(1, 8)));
+        QVERIFY(marked(1, 8));
+        QCOMPARE(markedRows(), 1);
+    }
+
     void backWithoutSaveKeepsTheEarlierChoice()
     {
         open(3);
@@ -211,24 +239,22 @@ private Q_SLOTS:
         open(-1);
         QCOMPARE(unnamedControls(m_navigation.get()), QStringList());
         QApplication::setActiveWindow(m_navigation.get());
-        QTRY_VERIFY(m_list->tableView->hasFocus());
-        QTest::keyClick(m_list->tableView, Qt::Key_Down);
-        QTest::keyClick(m_list->tableView, Qt::Key_Down);
-        QTest::keyClick(m_list->tableView, Qt::Key_Return);
+        QTRY_VERIFY(view()->hasFocus());
+        // The mark follows the keys, as in a group of radio buttons.
+        QTest::keyClick(view(), Qt::Key_Down);
+        QTest::keyClick(view(), Qt::Key_Down);
         QVERIFY(marked(1, 1));
-        // The keyboard carries on from the row it picked.
-        QTest::keyClick(m_list->tableView, Qt::Key_Down);
-        QTest::keyClick(m_list->tableView, Qt::Key_Return);
+        QTest::keyClick(view(), Qt::Key_Down);
         QVERIFY(marked(1, 2));
-        QTest::keyClick(m_list->tableView, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(markedRows(), 1);
+        QTest::keyClick(view(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(m_opener->chosen, (QList<QPair<QString, qint64>>{{u"河北"_s, 2}}));
         leave();
 
         open(2);
-        QTRY_VERIFY(m_list->tableView->hasFocus());
-        QTest::keyClick(m_list->tableView, Qt::Key_Down);
-        QTest::keyClick(m_list->tableView, Qt::Key_Return);
-        QTest::keyClick(m_list->tableView, Qt::Key_Escape);
+        QTRY_VERIFY(view()->hasFocus());
+        QTest::keyClick(view(), Qt::Key_Down);
+        QTest::keyClick(view(), Qt::Key_Escape);
         leave();
         QVERIFY(!m_list);
         QCOMPARE(m_opener->chosen.size(), 1);
@@ -260,8 +286,7 @@ private Q_SLOTS:
         open(5);
         Log::setSink(previous);
         Resources::setSearchRoots(roots);
-        QCOMPARE(m_list->tableView->numberOfRows(0), 1);
-        QCOMPARE(m_list->tableView->numberOfRows(1), 0);
+        QCOMPARE(view()->model()->rowCount(), 1);
         QVERIFY(marked(0, 0));
         QCOMPARE(lines.filter(u"No provinces to offer"_s).size(), 1);
         m_navigation->topViewController()->rightBarButtonItem()->trigger();
