@@ -28,6 +28,7 @@ missing=0
 for f in usr/bin/corvane \
          usr/libexec/corvane/corvane-tunnel-helper \
          usr/libexec/corvane/corvane-demo-service \
+         usr/libexec/corvane/corvane-demo \
          usr/share/applications/com.corvane.Corvane.desktop \
          usr/share/metainfo/com.corvane.Corvane.metainfo.xml \
          usr/share/icons/hicolor/scalable/apps/com.corvane.Corvane.svg \
@@ -46,6 +47,8 @@ mkdir -m 700 "$home/config" "$home/data" "$home/runtime"
 export XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_RUNTIME_DIR=$home/runtime
 "$root/usr/bin/corvane" --help >/dev/null
 "$root/usr/libexec/corvane/corvane-tunnel-helper" --help >/dev/null
+# --demo hands over to the demo program shipped beside the helper.
+"$root/usr/libexec/corvane/corvane-demo" --help >/dev/null
 
 CORVANE_TUNNEL_HOST=127.0.0.1 "$root/usr/bin/corvane" --connect >/dev/null 2>&1 &
 connect_pid=$!

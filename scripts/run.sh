@@ -2,14 +2,14 @@
 # Builds Corvane and lets a person walk the whole road against the demo service: sign in, pick
 # an order and a province, connect, see the public address, change IP, disconnect. With a
 # display it opens the application for you and prints a demo account to sign in with; without
-# one it plays the scripted road (corvane --demo) under Xvfb. Everything it keeps lives in
-# temporary folders, so nothing of yours is touched.
+# one it plays the scripted road (corvane-demo, what corvane --demo runs) under Xvfb.
+# Everything it keeps lives in temporary folders, so nothing of yours is touched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 cmake --preset release >/dev/null
-cmake --build --preset release --target corvane corvane-tunnel-helper corvane-demo-service
+cmake --build --preset release --target corvane corvane-demo corvane-tunnel-helper corvane-demo-service
 
 bin=$PWD/build/release/bin
 export CORVANE_TUNNEL_HELPER=$bin/corvane-tunnel-helper
@@ -26,7 +26,7 @@ mkdir -m 700 "$demo_home/data" "$demo_home/runtime" "$demo_home/config"
 export XDG_DATA_HOME=$demo_home/data XDG_RUNTIME_DIR=$demo_home/runtime XDG_CONFIG_HOME=$demo_home/config
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1024x900x24" "$bin/corvane" --demo
+    exec xvfb-run -a -s "-screen 0 1024x900x24" "$bin/corvane-demo" --road
 fi
 
 "$bin/corvane-demo-service" --port 0 >"$demo_home/service.out" &

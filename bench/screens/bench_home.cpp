@@ -1,8 +1,11 @@
 #include "core/model/SCOrder.h"
+#include "core/model/SCOrderContent.h"
+#include "core/state/LocalState.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/tunnel/memory/MemoryTunnelConnection.h"
 #include "platform/tunnel/memory/MemoryTunnelProfileStore.h"
 #include "screens/home/SCHomeViewController.h"
+#include "ui/toolkit/ActionSheet.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -38,13 +41,20 @@ void BM_TapToTunnelStart(benchmark::State &state)
     order->orderId = QStringLiteral("202412060001234");
     order->secret = QStringLiteral("a1b2c3d4e5f6a7b8c9d0");
     order->productId = 2;
-    screen.currentOrder = order;
+    currentOrderContent() = std::make_shared<SCOrderContent>();
+    currentOrderContent()->orderInfoList = {order};
+    screen.selectedOrder();
+    screen.findChild<ActionSheet *>()->choose(0);
+    while (!screen.hasOrder())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const QPointer<QPushButton> connectButton =
+        screen.findChild<QPushButton *>(QStringLiteral("connectBtn"));
     for (auto _ : state) {
         connection()->setStatus(TunnelStatus::Disconnected);
         drain();
         const int starts = connection()->startCount();
         const auto tapped = std::chrono::steady_clock::now();
-        screen.connectBtn->click();
+        connectButton->click();
         while (connection()->startCount() == starts)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - tapped;

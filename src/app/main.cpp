@@ -1,98 +1,29 @@
-#include "app/AppDelegate.h"
-#include "app/ConnectOnLaunch.h"
-#include "app/DemoServiceProcess.h"
-#include "app/DesktopSession.h"
-#include "app/HeadlessLaunch.h"
-#include "app/QuickConnectDemo.h"
-#include "app/RoadDemo.h"
-#include "app/TunnelStatusLine.h"
-#include "app/instance/SingleInstance.h"
+#include "app/Application.h"
 #include "launch/DesktopIdentity.h"
 #include "launch/LaunchEnvironment.h"
-#include "screens/MainScreens.h"
-#include "screens/login/SCLoginViewController.h"
-#include "screens/quick/MainViewController.h"
-#include "ui/toolkit/ScreenFactory.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
+#include <cerrno>
 #include <cstdio>
-#include <memory>
-#include <optional>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
 
-constexpr QSize kDesignSize{375, 812};
-
-// A screen of the "Main" layout in a window of the layouts' design size, opened after the launch's
-// own work.
-std::unique_ptr<corvane::ViewController> openScreen(corvane::AppDelegate &delegate,
-                                                    const QString &identifier)
+// The scripted runs are a program of their own, shipped beside the application: --demo and
+// --demo-quick become it, so what the user sees of them is unchanged.
+int becomeDemo(const char *mode)
 {
-    corvane::registerMainScreens();
-    std::unique_ptr<corvane::ViewController> screen(
-        corvane::ScreenFactory::named(QStringLiteral("Main")).instantiate(identifier));
-    screen->setWindowTitle(QStringLiteral("Corvane"));
-    screen->resize(kDesignSize);
-    delegate.window = screen.get();
-    delegate.didFinishLaunching();
-    screen->show();
-    return screen;
-}
-
-// The launches that drive the user's tunnel from a window go one at a time: a later one shows
-// the running one's window and ends, before its start-up could stop that one's tunnel.
-std::optional<int> handOff(corvane::SingleInstance &instance)
-{
-    switch (instance.claim()) {
-    case corvane::SingleInstance::Claim::first:
-        return std::nullopt;
-    case corvane::SingleInstance::Claim::handedOff:
-        return 0;
-    case corvane::SingleInstance::Claim::noAnswer:
-        std::fprintf(stderr, "corvane: another corvane is running but does not answer\n");
-        return 1;
-    }
+    QByteArray program = QFile::encodeName(corvane::LaunchEnvironment::companionProgram(
+        QStringLiteral("corvane-demo"), QCoreApplication::applicationDirPath()));
+    QByteArray argument(mode);
+    char *arguments[] = {program.data(), argument.data(), nullptr};
+    ::execv(program.constData(), arguments);
+    std::fprintf(stderr, "corvane: cannot start %s: %s\n", program.constData(),
+                 std::strerror(errno));
     return 1;
-}
-
-// The quick connect screen. Without an `instance` a demo run taps through it and decides the
-// exit code; with one it is the running instance, with a tray icon.
-int runQuickConnect(corvane::AppDelegate &delegate, corvane::SingleInstance *instance)
-{
-    const std::unique_ptr<corvane::ViewController> screen =
-        openScreen(delegate, QStringLiteral("quick"));
-    std::unique_ptr<corvane::DesktopSession> session;
-    if (instance)
-        session = std::make_unique<corvane::DesktopSession>(screen.get(), *instance);
-    std::unique_ptr<corvane::QuickConnectDemo> script;
-    if (!instance) {
-        script = std::make_unique<corvane::QuickConnectDemo>(
-            qobject_cast<corvane::MainViewController *>(screen.get()));
-        script->start();
-    }
-    return QApplication::exec();
-}
-
-// The whole road against the demo service, started here; the exit code says whether every
-// step got there.
-int runRoadDemo(corvane::AppDelegate &delegate)
-{
-    corvane::DemoServiceProcess service;
-    if (const std::optional<QString> problem =
-            service.start(corvane::LaunchEnvironment::demoService())) {
-        std::fprintf(stderr, "demo: %s\n", qPrintable(*problem));
-        return 1;
-    }
-    service.pointClientAtIt();
-    std::printf("demo service: %s\n", qPrintable(service.baseUrl()));
-    std::fflush(stdout);
-    const std::unique_ptr<corvane::ViewController> signIn =
-        openScreen(delegate, QStringLiteral("login"));
-    corvane::RoadDemo script(qobject_cast<corvane::SCLoginViewController *>(signIn.get()),
-                             QStringLiteral("13800000001"), QStringLiteral("corvane1"));
-    script.start();
-    return QApplication::exec();
 }
 
 } // namespace
@@ -135,36 +66,18 @@ int main(int argc, char *argv[])
     parser.addOption(demoQuick);
     parser.process(app);
 
-    corvane::LaunchEnvironment::install();
-    corvane::AppDelegate delegate(app);
-    if (parser.isSet(disconnectAndExit)) {
-        corvane::HeadlessLaunch launch;
-        delegate.sparesScriptedTunnel = false;
-        delegate.didFinishLaunching();
-        return QApplication::exec();
-    }
     if (parser.isSet(demo))
-        return runRoadDemo(delegate);
+        return becomeDemo("--road");
     if (parser.isSet(demoQuick))
-        return runQuickConnect(delegate, nullptr);
-    if (parser.isSet(connect)) {
-        corvane::TunnelStatusLine statusLine;
-        delegate.window = &statusLine;
-        delegate.didFinishLaunching();
-        corvane::ConnectOnLaunch::connect();
-        statusLine.show();
-        QApplication::exec();
-        return 0;
-    }
-    corvane::SingleInstance instance(corvane::SingleInstance::defaultFolder());
-    if (const std::optional<int> exitCode = handOff(instance))
-        return *exitCode;
-    if (parser.isSet(quickConnect))
-        return runQuickConnect(delegate, &instance);
-    corvane::LaunchEnvironment::useDesktopKeyring();
-    const std::unique_ptr<corvane::ViewController> signIn =
-        openScreen(delegate, QStringLiteral("login"));
-    const corvane::DesktopSession session(signIn.get(), instance);
-    QApplication::exec();
-    return 0;
+        return becomeDemo("--quick");
+    using Mode = corvane::Application::Mode;
+    Mode mode = Mode::signIn;
+    if (parser.isSet(disconnectAndExit))
+        mode = Mode::disconnectAndExit;
+    else if (parser.isSet(connect))
+        mode = Mode::connect;
+    else if (parser.isSet(quickConnect))
+        mode = Mode::quickConnect;
+    corvane::Application application(app);
+    return application.run(mode);
 }

@@ -1,4 +1,4 @@
-#include "app/DemoServiceProcess.h"
+#include "DemoServiceProcess.h"
 
 #include "core/config/ServiceEndpoints.h"
 

@@ -1,14 +1,11 @@
-#include "app/QuickConnectDemo.h"
+#include "QuickConnectDemo.h"
 
+#include "ScreenReader.h"
+#include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/scheduling/Scheduler.h"
-#include "screens/quick/MainViewController.h"
-#include "ui/morphing/MorphingLabel.h"
 
 #include <QCoreApplication>
-#include <QMouseEvent>
-#include <QPushButton>
-#include <QWindow>
 #include <cstdio>
 
 namespace corvane {
@@ -27,8 +24,7 @@ void printLine(const QString &line)
 }
 } // namespace
 
-QuickConnectDemo::QuickConnectDemo(MainViewController *screen, QObject *parent)
-    : QObject(parent), m_screen(screen)
+QuickConnectDemo::QuickConnectDemo(QObject *parent) : QObject(parent)
 {
     // Connected after the screen, so the screen has redrawn when this runs.
     connect(&VpnManager::shared(), &VpnManager::statusChanged, this,
@@ -47,24 +43,17 @@ void QuickConnectDemo::start()
 
 void QuickConnectDemo::press()
 {
-    if (!m_screen || !m_screen->connect || !m_screen->window()->windowHandle()) {
+    QAccessibleInterface *button = ScreenReader::find(QAccessible::Button, [](const QString &name) {
+        return name == TunnelTexts::buttonTitle(VPNStatus::off) ||
+               name == TunnelTexts::buttonTitle(VPNStatus::on);
+    });
+    if (!button) {
         std::fputs("demo: the quick connect screen has no connect button on screen\n", stderr);
         finish(1);
         return;
     }
-    QPushButton *button = m_screen->connect;
-    printLine(QStringLiteral("tap: ") + button->text());
-    // Through the window, as a pointer's press and release arrive: a button that ignores
-    // touches lets this pass to whatever lies beneath.
-    QWidget *top = button->window();
-    const QPointF local = button->mapTo(top, button->rect().center());
-    const QPointF global = top->mapToGlobal(local);
-    QMouseEvent down(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QCoreApplication::sendEvent(top->windowHandle(), &down);
-    QMouseEvent up(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
-                   Qt::NoModifier);
-    QCoreApplication::sendEvent(top->windowHandle(), &up);
+    printLine(QStringLiteral("tap: ") + ScreenReader::name(button));
+    ScreenReader::press(button);
     printStatusLine();
 }
 
@@ -91,10 +80,17 @@ void QuickConnectDemo::statusChanged(VPNStatus status)
 
 void QuickConnectDemo::printStatusLine()
 {
-    if (!m_screen || !m_screen->content)
-        return;
-    const QString line = m_screen->content->text();
-    if (line == m_lastLine)
+    QAccessibleInterface *label =
+        ScreenReader::find(QAccessible::StaticText, [](const QString &name) {
+            for (VPNStatus status :
+                 {VPNStatus::off, VPNStatus::connecting, VPNStatus::on, VPNStatus::disconnecting}) {
+                if (name == TunnelTexts::statusLine(status))
+                    return true;
+            }
+            return false;
+        });
+    const QString line = ScreenReader::name(label);
+    if (line.isEmpty() || line == m_lastLine)
         return;
     m_lastLine = line;
     printLine(QStringLiteral("status line: ") + line);

@@ -1,21 +1,12 @@
-#include "app/RoadDemo.h"
+#include "RoadDemo.h"
 
-#include "core/model/SCOrder.h"
+#include "ScreenReader.h"
+#include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
-#include "screens/home/SCHomeViewController.h"
-#include "screens/login/SCLoginViewController.h"
-#include "screens/province/SCListClient.h"
-#include "screens/province/SCListViewController.h"
-#include "ui/feedback/toast/ToastHost.h"
-#include "ui/toolkit/ActionSheet.h"
-#include "ui/toolkit/NavigationController.h"
-#include "ui/toolkit/TableView.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <cstdio>
 
@@ -25,10 +16,8 @@ namespace {
 
 constexpr int kPollMs = 50;
 constexpr qint64 kStepTimeoutMs = 20000;
-const QString kAddressPrefix = QStringLiteral("当前IP：");
 const QString kWrongPasswordToast = QStringLiteral("密码错误，请重新输入");
-// Guangdong, by its place in the province list.
-constexpr int kProvince = 18;
+const QString kProvince = QStringLiteral("广东");
 
 void printLine(const QString &line)
 {
@@ -37,24 +26,36 @@ void printLine(const QString &line)
     std::fflush(stdout);
 }
 
-bool showsToast(QWidget *view, const QString &text)
+bool shows(QAccessible::Role role, const QString &name)
 {
-    ToastHost *host = ToastHost::find(view);
-    if (!host)
-        return false;
-    for (QWidget *toast : host->activeToasts()) {
-        for (const QLabel *label : toast->findChildren<QLabel *>()) {
-            if (label->text() == text)
-                return true;
-        }
-    }
-    return false;
+    return ScreenReader::find(role, name) != nullptr;
+}
+
+std::function<bool(const QString &)> startsWith(const QString &prefix)
+{
+    return [prefix](const QString &name) { return name.startsWith(prefix); };
+}
+
+std::function<bool(const QString &)> is(const QString &text)
+{
+    return [text](const QString &name) { return name == text; };
+}
+
+void typeInto(const QString &field, const QString &text)
+{
+    if (QAccessibleInterface *found = ScreenReader::find(QAccessible::EditableText, field))
+        ScreenReader::type(found, text);
+}
+
+void press(const QString &button)
+{
+    ScreenReader::press(ScreenReader::find(QAccessible::Button, button));
 }
 
 } // namespace
 
-RoadDemo::RoadDemo(SCLoginViewController *login, QString mobile, QString password, QObject *parent)
-    : QObject(parent), m_login(login), m_mobile(std::move(mobile)), m_password(std::move(password)),
+RoadDemo::RoadDemo(QString mobile, QString password, QObject *parent)
+    : QObject(parent), m_mobile(std::move(mobile)), m_password(std::move(password)),
       m_poll(new QTimer(this))
 {
     m_poll->setInterval(kPollMs);
@@ -64,121 +65,117 @@ RoadDemo::RoadDemo(SCLoginViewController *login, QString mobile, QString passwor
 
 RoadDemo::~RoadDemo() = default;
 
-SCHomeViewController *RoadDemo::home() const
+bool RoadDemo::pressOnce(const std::function<bool(const QString &)> &matches, bool announce)
 {
-    auto *navigation =
-        m_login ? qobject_cast<NavigationController *>(m_login->presentedViewController())
-                : nullptr;
-    if (!navigation || navigation->viewControllers().isEmpty())
-        return nullptr;
-    return qobject_cast<SCHomeViewController *>(navigation->viewControllers().first());
+    if (m_pressed)
+        return true;
+    QAccessibleInterface *button = ScreenReader::find(QAccessible::Button, matches);
+    if (!button || !ScreenReader::press(button))
+        return false;
+    if (announce)
+        printLine(QStringLiteral("  chose: ") + ScreenReader::name(button));
+    m_pressed = true;
+    return true;
 }
 
 QString RoadDemo::shownAddress() const
 {
-    SCHomeViewController *screen = home();
-    if (!screen || !screen->IPLbl || screen->isChange ||
-        VpnManager::shared().vpnStatus() != VPNStatus::on)
+    // Between the tunnel's coming up and the lookup's answer the label reads a placeholder, and
+    // during a change the button reads anything but "disconnect".
+    static const QRegularExpression address(QStringLiteral("^当前IP：\\d+\\.\\d+\\.\\d+\\.\\d+$"));
+    if (!shows(QAccessible::Button, TunnelTexts::buttonTitle(VPNStatus::on)))
         return {};
-    const QString text = screen->IPLbl->text();
-    return text.startsWith(kAddressPrefix) && text.size() > kAddressPrefix.size() ? text
-                                                                                  : QString();
-}
-
-bool RoadDemo::pickFromSheet(const std::function<bool(const QString &)> &matches)
-{
-    if (m_picked)
-        return true;
-    SCHomeViewController *screen = home();
-    auto *sheet = screen ? screen->window()->findChild<ActionSheet *>() : nullptr;
-    if (!sheet)
-        return false;
-    for (int i = 0; QPushButton *button = sheet->buttonForAction(i); ++i) {
-        if (matches(button->text())) {
-            printLine(QStringLiteral("  chose: ") + button->text());
-            sheet->choose(i);
-            m_picked = true;
-            return true;
-        }
-    }
-    return false;
+    QAccessibleInterface *label =
+        ScreenReader::find(QAccessible::StaticText,
+                           [](const QString &name) { return address.match(name).hasMatch(); });
+    if (!label)
+        return {};
+    const QString place = ScreenReader::name(ScreenReader::next(label, QAccessible::StaticText));
+    return place.isEmpty() ? QString() : ScreenReader::name(label) + u' ' + place;
 }
 
 QList<RoadDemo::Step> RoadDemo::steps()
 {
+    const QString connectTitle = TunnelTexts::buttonTitle(VPNStatus::off);
     QList<Step> list;
     list.append(Step{QStringLiteral("sign in as %1 with a wrong password").arg(m_mobile),
                      [this] {
-                         m_login->phoneTF->setText(m_mobile);
-                         m_login->pwdTF->setText(m_password + QStringLiteral("-wrong"));
-                         m_login->loginBtn->click();
+                         typeInto(QStringLiteral("手机号码"), m_mobile);
+                         typeInto(QStringLiteral("密码"), m_password + QStringLiteral("-wrong"));
+                         press(QStringLiteral("登录"));
                      },
-                     [this] { return showsToast(m_login, kWrongPasswordToast); },
+                     [] { return shows(QAccessible::StaticText, kWrongPasswordToast); },
                      QStringLiteral("the toast ") + kWrongPasswordToast});
     list.append(Step{QStringLiteral("sign in as %1").arg(m_mobile),
                      [this] {
-                         m_login->pwdTF->setText(m_password);
-                         m_login->loginBtn->click();
+                         typeInto(QStringLiteral("密码"), m_password);
+                         press(QStringLiteral("登录"));
                      },
-                     [this] { return home() && home()->isAppeared(); },
+                     [] { return shows(QAccessible::Button, QStringLiteral("订单：请选择订单")); },
                      QStringLiteral("the home screen")});
     list.append(Step{QStringLiteral("choose a bandwidth order"),
-                     [this] { home()->selectedOrder(); },
+                     [] { press(QStringLiteral("订单：请选择订单")); },
                      [this] {
-                         pickFromSheet([](const QString &title) {
-                             return title.startsWith(QStringLiteral("带宽订单-"));
-                         });
-                         return home()->currentOrder && home()->currentOrder->productId == 2;
+                         pressOnce(startsWith(QStringLiteral("带宽订单-")), true);
+                         return ScreenReader::find(QAccessible::Button,
+                                                   startsWith(QStringLiteral("订单：带宽订单-"))) !=
+                                nullptr;
                      },
                      QStringLiteral("a bandwidth order in the order sheet")});
     list.append(Step{QStringLiteral("choose 24-hour de-duplication, so a new address is new"),
-                     [this] { home()->settingDuplicate(); },
+                     [] {
+                         ScreenReader::press(ScreenReader::find(
+                             QAccessible::Button, startsWith(QStringLiteral("去重设置："))));
+                     },
                      [this] {
-                         pickFromSheet([](const QString &title) {
-                             return title == QStringLiteral("24小时去重");
-                         });
-                         return VpnManager::shared().nd == 1;
+                         pressOnce(is(QStringLiteral("24小时去重")), true);
+                         return shows(QAccessible::Button, QStringLiteral("去重设置：24小时去重"));
                      },
                      QStringLiteral("the de-duplication sheet")});
     list.append(Step{
-        QStringLiteral("choose a province"), [this] { home()->selectedProvince(); },
+        QStringLiteral("choose a province"),
+        [] {
+            ScreenReader::press(
+                ScreenReader::find(QAccessible::Button, startsWith(QStringLiteral("省份："))));
+        },
         [this] {
-            NavigationController *navigation = home()->navigationController();
-            auto *provinces = qobject_cast<SCListViewController *>(navigation->topViewController());
-            if (provinces && provinces->isAppeared() && provinces->tableView && !m_picked) {
-                provinces->client().didSelectRow(provinces->tableView, IndexPath{1, kProvince});
-                printLine(QStringLiteral("  chose: ") + provinces->client().data.value(kProvince));
-                m_picked = true;
-                provinces->saveCity();
+            if (!m_pressed) {
+                if (QAccessibleInterface *row =
+                        ScreenReader::find(QAccessible::ListItem, startsWith(kProvince + u'，'))) {
+                    ScreenReader::press(row);
+                    printLine(QStringLiteral("  chose: ") + kProvince);
+                    m_pressed = true;
+                }
             }
-            return home()->pid == kProvince && home()->isAppeared();
+            if (!m_saved && shows(QAccessible::ListItem, kProvince + QStringLiteral("，已选中"))) {
+                press(QStringLiteral("保存"));
+                m_saved = true;
+            }
+            return shows(QAccessible::Button, QStringLiteral("省份：") + kProvince);
         },
         QStringLiteral("the province list")});
-    list.append(Step{QStringLiteral("connect"), [this] { home()->connectBtn->click(); },
+    list.append(Step{QStringLiteral("connect"), [connectTitle] { press(connectTitle); },
                      [this] {
                          m_firstAddress = shownAddress();
                          if (m_firstAddress.isEmpty())
                              return false;
-                         printLine(QStringLiteral("  public address: ") + m_firstAddress + u' ' +
-                                   home()->addressLbl->text());
+                         printLine(QStringLiteral("  public address: ") + m_firstAddress);
                          return true;
                      },
                      QStringLiteral("the tunnel to come up and the public address")});
-    list.append(Step{QStringLiteral("change IP"), [this] { home()->changeIPBtn->click(); },
+    list.append(Step{QStringLiteral("change IP"), [] { press(QStringLiteral("切换IP")); },
                      [this] {
                          const QString address = shownAddress();
                          if (address.isEmpty())
                              return false;
-                         if (address == m_firstAddress) {
-                             fail(QStringLiteral("the address did not change: ") + address);
+                         if (address == m_firstAddress)
                              return false;
-                         }
-                         printLine(QStringLiteral("  new public address: ") + address + u' ' +
-                                   home()->addressLbl->text());
+                         printLine(QStringLiteral("  new public address: ") + address);
                          return true;
                      },
                      QStringLiteral("the tunnel to come back with a new address")});
-    list.append(Step{QStringLiteral("disconnect"), [this] { home()->connectBtn->click(); },
+    list.append(Step{QStringLiteral("disconnect"),
+                     [] { press(TunnelTexts::buttonTitle(VPNStatus::on)); },
                      [] { return VpnManager::shared().vpnStatus() == VPNStatus::off; },
                      QStringLiteral("the tunnel to go down")});
     return list;
@@ -201,12 +198,9 @@ void RoadDemo::begin(qsizetype index)
     }
     const Step &step = m_steps.at(m_current);
     printLine(QStringLiteral("step %1/%2: ").arg(m_current + 1).arg(m_steps.size()) + step.title);
-    m_picked = false;
+    m_pressed = false;
+    m_saved = false;
     m_deadline = QDateTime::currentMSecsSinceEpoch() + kStepTimeoutMs;
-    if (!m_login) {
-        fail(QStringLiteral("the sign-in screen is gone"));
-        return;
-    }
     step.act();
 }
 
@@ -218,9 +212,6 @@ void RoadDemo::poll()
         begin(m_current + 1);
         return;
     }
-    // The check itself may have given up.
-    if (m_current >= m_steps.size())
-        return;
     if (QDateTime::currentMSecsSinceEpoch() > m_deadline)
         fail(QStringLiteral("gave up after %1 s waiting for %2")
                  .arg(kStepTimeoutMs / 1000)

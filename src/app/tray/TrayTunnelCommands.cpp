@@ -5,18 +5,8 @@
 #include "core/vpn/VpnManager.h"
 #include "screens/home/SCHomeViewController.h"
 #include "screens/quick/MainViewController.h"
-#include "ui/toolkit/UserInteraction.h"
-
-#include <QPushButton>
 
 namespace corvane {
-
-namespace {
-bool waiting(const QWidget *button)
-{
-    return button && !isUserInteractionEnabled(button);
-}
-} // namespace
 
 TrayTunnelCommands::TrayTunnelCommands(QWidget *window) : m_window(window) {}
 
@@ -38,22 +28,22 @@ bool TrayTunnelCommands::signedIn() const
 bool TrayTunnelCommands::hasOrder() const
 {
     const SCHomeViewController *screen = home();
-    return screen && screen->currentOrder;
+    return screen && screen->hasOrder();
 }
 
 bool TrayTunnelCommands::busy() const
 {
     if (const SCHomeViewController *screen = home())
-        return waiting(screen->connectBtn);
+        return screen->isConnectPending();
     if (const MainViewController *screen = quick())
-        return waiting(screen->connect);
+        return screen->isConnectPending();
     return false;
 }
 
 bool TrayTunnelCommands::changingAddress() const
 {
     const SCHomeViewController *screen = home();
-    return screen && screen->isChange;
+    return screen && screen->isChangingAddress();
 }
 
 void TrayTunnelCommands::toggle()
@@ -61,11 +51,11 @@ void TrayTunnelCommands::toggle()
     if (busy() || changingAddress())
         return;
     if (SCHomeViewController *screen = home()) {
-        screen->connectVPN(screen->connectBtn);
+        screen->pressConnect();
         return;
     }
     if (MainViewController *screen = quick()) {
-        screen->clickConnect(screen->connect);
+        screen->pressConnect();
         return;
     }
     VpnManager &manager = VpnManager::shared();
@@ -82,7 +72,8 @@ void TrayTunnelCommands::toggle()
 void TrayTunnelCommands::changeIP()
 {
     SCHomeViewController *screen = home();
-    if (screen && !screen->isChange && !busy() && VpnManager::shared().vpnStatus() == VPNStatus::on)
+    if (screen && !screen->isChangingAddress() && !busy() &&
+        VpnManager::shared().vpnStatus() == VPNStatus::on)
         screen->changeIP();
 }
 

@@ -74,7 +74,9 @@ void SCHomeViewController::viewDidLoad()
     connectBtn = outlet<QPushButton>(QStringLiteral("connectBtn"));
     residueLbl = outlet<QLabel>(QStringLiteral("residueLbl"));
     navHeight = new LayoutConstraint(m_ui->navArea, LayoutConstraint::Attribute::Height, this);
+    navHeight->setObjectName(QStringLiteral("navHeight"));
     ipTop = new LayoutConstraint(m_ui->ipArea, LayoutConstraint::Attribute::TopMargin, this);
+    ipTop->setObjectName(QStringLiteral("ipTop"));
 
     navHeight->setConstant(kIsTallScreen() ? kTallBarHeight : kBarHeight);
     ipTop->setConstant(0);
@@ -228,6 +230,16 @@ void SCHomeViewController::connectVPN(QAbstractButton *sender)
         if (button)
             setUserInteractionEnabled(button, true);
     });
+}
+
+bool SCHomeViewController::isConnectPending() const
+{
+    return connectBtn && !isUserInteractionEnabled(connectBtn);
+}
+
+void SCHomeViewController::pressConnect()
+{
+    connectVPN(connectBtn);
 }
 
 void SCHomeViewController::changeIP()

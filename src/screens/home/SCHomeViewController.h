@@ -39,6 +39,18 @@ public:
     explicit SCHomeViewController(QWidget *parent = nullptr);
     ~SCHomeViewController() override;
 
+    void didChooseProvince(const QString &name, qint64 index) override;
+
+    // Made on first use, with this screen as its owner.
+    SCHomeClient &client();
+
+    // What the tray asks of the screen before it offers a connect or a change of IP.
+    bool hasOrder() const { return currentOrder != nullptr; }
+    bool isChangingAddress() const { return isChange; }
+    // Between a tap on the connect button and its delayed step.
+    bool isConnectPending() const;
+
+public Q_SLOTS:
     // The actions of the layout.
     void selectedOrder();
     void selectedProvince();
@@ -47,11 +59,12 @@ public:
     void connectVPN(QAbstractButton *sender);
     void changeIP();
     void onVPNStatusChanged(VPNStatus now);
+    // A tap on the connect button, for those who do not hold it.
+    void pressConnect();
 
-    void didChooseProvince(const QString &name, qint64 index) override;
-
-    // Made on first use, with this screen as its owner.
-    SCHomeClient &client();
+private:
+    // Fills the labels with its lookup's answer and signs with the chosen order and province.
+    friend class SCHomeClient;
 
     QPointer<LayoutConstraint> navHeight;
     QPointer<LayoutConstraint> ipTop;
@@ -65,11 +78,8 @@ public:
     QPointer<QPushButton> connectBtn;
     QPointer<QLabel> residueLbl;
 
-private:
     // Declared before the state that reads it.
     TunnelRoad m_road;
-
-public:
     // A change of exit address is under way; the road keeps it.
     const bool &isChange;
     std::shared_ptr<SCOrder> currentOrder;

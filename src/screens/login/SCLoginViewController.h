@@ -29,15 +29,13 @@ public:
     explicit SCLoginViewController(QWidget *parent = nullptr);
     ~SCLoginViewController() override;
 
-    // The sign-in button's action: checks the input, then asks the service. Every tap that
-    // passes the checks sends a request of its own.
-    void doLogin();
     // Made on first use, with this screen as its owner.
     SCLoginClient &client();
 
-    QPointer<QLineEdit> phoneTF;
-    QPointer<QLineEdit> pwdTF;
-    QPointer<QPushButton> loginBtn;
+public Q_SLOTS:
+    // The sign-in button's action: checks the input, then asks the service. Every tap that
+    // passes the checks sends a request of its own.
+    void doLogin();
 
 protected:
     void viewDidLoad() override;
@@ -45,6 +43,10 @@ protected:
     void viewDidDisappear(bool animated) override;
 
 private:
+    QPointer<QLineEdit> phoneTF;
+    QPointer<QLineEdit> pwdTF;
+    QPointer<QPushButton> loginBtn;
+
     void didSignIn(const LoginRequest &request);
     void didFail(const SCNetError &error);
 

@@ -112,6 +112,16 @@ void MainViewController::clickConnect(QAbstractButton *sender)
     delay(kToggleDelay, this, [this] { toggle(); });
 }
 
+bool MainViewController::isConnectPending() const
+{
+    return connect && !isUserInteractionEnabled(connect);
+}
+
+void MainViewController::pressConnect()
+{
+    clickConnect(connect);
+}
+
 void MainViewController::toggle()
 {
     VpnManager &manager = VpnManager::shared();

@@ -32,21 +32,27 @@ public:
     explicit MainViewController(QWidget *parent = nullptr);
     ~MainViewController() override;
 
+    const QList<FFSSModel *> &models() const { return m_models; }
+    VPNStatus status() const { return m_status; }
+    // Between a tap on the connect button and its delayed toggle.
+    bool isConnectPending() const;
+
+public Q_SLOTS:
     // The tap on `connect`: announces the change at once, toggles the tunnel a second later.
     void clickConnect(QAbstractButton *sender);
     // Redraws for the tunnel's new status; every announcement redraws, repeated ones included.
     void onVPNStatusChanged(VPNStatus status);
-
-    QPointer<QPushButton> connect;
-    QPointer<MorphingLabel> content;
-    const QList<FFSSModel *> &models() const { return m_models; }
-    VPNStatus status() const { return m_status; }
+    // A tap on the connect button, for those who do not hold it.
+    void pressConnect();
 
 protected:
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
 
 private:
+    QPointer<QPushButton> connect;
+    QPointer<MorphingLabel> content;
+
     void toggle();
     void setConnectTitle(const QString &title);
     void fitConnectTitle();

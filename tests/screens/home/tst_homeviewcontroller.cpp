@@ -1,5 +1,6 @@
 #include "StandInService.h"
 #include "core/config/ServiceEndpoints.h"
+#include "core/home/AuthString.h"
 #include "core/home/ServiceTunnel.h"
 #include "core/state/LocalState.h"
 #include "core/vpn/VpnManager.h"
@@ -108,7 +109,7 @@ private:
         drain();
     }
 
-    QString title() const { return m_screen->connectBtn->text(); }
+    QString title() const { return m_screen->outlet<QPushButton>(u"connectBtn"_s)->text(); }
 
     ActionSheet *sheet() const { return m_screen->findChild<ActionSheet *>(); }
 
@@ -136,19 +137,27 @@ private:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
+    // The order the screen would connect with, as its signed string names it.
+    QString chosenOrderId() const
+    {
+        const std::optional<AuthStringFields> fields =
+            parseAuthString(m_screen->client().makeAuthString());
+        return fields ? fields->orderId : QString();
+    }
+
     void pickFirstOrder()
     {
         m_screen->selectedOrder();
         m_clock->advance(0.5);
         chooseInSheet(0);
-        QVERIFY(m_screen->currentOrder);
+        QVERIFY(m_screen->hasOrder());
     }
 
     // Taps connect and runs the delayed step; returns the configuration the tunnel started with.
     QVariantMap tapConnectAndStart()
     {
         const int starts = connection()->startCount();
-        QTest::mouseClick(m_screen->connectBtn, Qt::LeftButton);
+        QTest::mouseClick(m_screen->outlet<QPushButton>(u"connectBtn"_s), Qt::LeftButton);
         m_clock->advance(1.0);
         drain();
         if (connection()->startCount() != starts + 1)
@@ -226,25 +235,26 @@ private Q_SLOTS:
         m_clock->advance(0.5);
         // The second title stands for the third order: the unknown product is not offered.
         chooseInSheet(1);
-        QCOMPARE(m_screen->orderLbl->text(), u"带宽订单-20M/季"_s);
-        QCOMPARE(m_screen->currentOrder, currentOrderContent()->orderInfoList.at(2));
-        QCOMPARE(m_screen->residueLbl->text(), u"到期时间:2023-04-05 10:00:00"_s);
+        QCOMPARE(m_screen->outlet<QLabel>(u"orderLbl"_s)->text(), u"带宽订单-20M/季"_s);
+        QCOMPARE(chosenOrderId(), currentOrderContent()->orderInfoList.at(2)->orderId);
+        QCOMPARE(m_screen->outlet<QLabel>(u"residueLbl"_s)->text(),
+                 u"到期时间:2023-04-05 10:00:00"_s);
 
         m_screen->selectedOrder();
         m_clock->advance(0.5);
         chooseInSheet(0);
-        QCOMPARE(m_screen->residueLbl->text(), u"剩余:10.0G"_s);
+        QCOMPARE(m_screen->outlet<QLabel>(u"residueLbl"_s)->text(), u"剩余:10.0G"_s);
         // A trial order leaves the residue as it was.
         m_screen->selectedOrder();
         m_clock->advance(0.5);
         chooseInSheet(2);
-        QCOMPARE(m_screen->orderLbl->text(), u"试用订单"_s);
-        QCOMPARE(m_screen->residueLbl->text(), u"剩余:10.0G"_s);
+        QCOMPARE(m_screen->outlet<QLabel>(u"orderLbl"_s)->text(), u"试用订单"_s);
+        QCOMPARE(m_screen->outlet<QLabel>(u"residueLbl"_s)->text(), u"剩余:10.0G"_s);
         // Cancelling keeps the choice.
         m_screen->selectedOrder();
         m_clock->advance(0.5);
         chooseInSheet(3);
-        QCOMPARE(m_screen->currentOrder, currentOrderContent()->orderInfoList.at(3));
+        QCOMPARE(chosenOrderId(), currentOrderContent()->orderInfoList.at(3)->orderId);
     }
 
     void withoutOrders()
@@ -262,10 +272,10 @@ private Q_SLOTS:
     void connectNeedsAnOrder()
     {
         const int starts = connection()->startCount();
-        QTest::mouseClick(m_screen->connectBtn, Qt::LeftButton);
+        QTest::mouseClick(m_screen->outlet<QPushButton>(u"connectBtn"_s), Qt::LeftButton);
         QCOMPARE(toastTexts(m_screen.get()), QStringList{u"请选择订单"_s});
         QCOMPARE(title(), kConnect);
-        QVERIFY(isUserInteractionEnabled(m_screen->connectBtn));
+        QVERIFY(isUserInteractionEnabled(m_screen->outlet<QPushButton>(u"connectBtn"_s)));
         m_clock->advance(1.0);
         drain();
         QCOMPARE(connection()->startCount(), starts);
@@ -275,20 +285,22 @@ private Q_SLOTS:
     {
         pickFirstOrder();
         const int starts = connection()->startCount();
-        QTest::mouseClick(m_screen->connectBtn, Qt::LeftButton);
+        QTest::mouseClick(m_screen->outlet<QPushButton>(u"connectBtn"_s), Qt::LeftButton);
         QCOMPARE(title(), kConnecting);
-        QVERIFY(!isUserInteractionEnabled(m_screen->connectBtn));
+        QVERIFY(!isUserInteractionEnabled(m_screen->outlet<QPushButton>(u"connectBtn"_s)));
         // A second tap meets a button that takes no clicks until the step has run.
         QTest::mouseClick(
             m_screen->window()->windowHandle(), Qt::LeftButton, {},
-            m_screen->connectBtn->mapTo(m_screen.get(), m_screen->connectBtn->rect().center()));
+            m_screen->outlet<QPushButton>(u"connectBtn"_s)
+                ->mapTo(m_screen.get(),
+                        m_screen->outlet<QPushButton>(u"connectBtn"_s)->rect().center()));
         m_clock->advance(0.9);
         drain();
         QCOMPARE(connection()->startCount(), starts);
         m_clock->advance(0.1);
         drain();
         QCOMPARE(connection()->startCount(), starts + 1);
-        QVERIFY(isUserInteractionEnabled(m_screen->connectBtn));
+        QVERIFY(isUserInteractionEnabled(m_screen->outlet<QPushButton>(u"connectBtn"_s)));
 
         const QVariantMap started = connection()->startedConfiguration();
         QCOMPARE(started.value(u"ss_address"_s).toString(), u"tunnel.test"_s);
@@ -331,7 +343,7 @@ private Q_SLOTS:
     {
         setTunnel(TunnelStatus::Connected);
         QCOMPARE(m_log, QStringList{u"设置状态：on"_s});
-        m_screen->connectBtn->setText(u"stale"_s);
+        m_screen->outlet<QPushButton>(u"connectBtn"_s)->setText(u"stale"_s);
         NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
         setTunnel(TunnelStatus::Connected);
         QCOMPARE(title(), u"stale"_s);
@@ -343,45 +355,47 @@ private Q_SLOTS:
         pickFirstOrder();
         tapConnectAndStart();
         setTunnel(TunnelStatus::Connecting);
-        QCOMPARE(alphaOf(m_screen->IPLbl), 0.0);
-        QVERIFY(!m_screen->changeIPBtn->isEnabled());
+        QCOMPARE(alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)), 0.0);
+        QVERIFY(!m_screen->outlet<QPushButton>(u"changeIPBtn"_s)->isEnabled());
 
         setTunnel(TunnelStatus::Connected);
         QCOMPARE(title(), kDisconnect);
-        QCOMPARE(m_screen->IPLbl->text(), u"IP解析中"_s);
-        QCOMPARE(m_screen->addressLbl->text(), QString());
-        QVERIFY(m_screen->changeIPBtn->isEnabled());
+        QCOMPARE(m_screen->outlet<QLabel>(u"IPLbl"_s)->text(), u"IP解析中"_s);
+        QCOMPARE(m_screen->outlet<QLabel>(u"addressLbl"_s)->text(), QString());
+        QVERIFY(m_screen->outlet<QPushButton>(u"changeIPBtn"_s)->isEnabled());
         // It fades in over half a second.
         m_clock->advance(0.25);
-        QVERIFY(alphaOf(m_screen->IPLbl) > 0.0 && alphaOf(m_screen->IPLbl) < 1.0);
+        QVERIFY(alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)) > 0.0 &&
+                alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)) < 1.0);
         m_clock->advance(0.3);
         for (QWidget *view :
-             {static_cast<QWidget *>(m_screen->IPLbl), static_cast<QWidget *>(m_screen->addressLbl),
-              static_cast<QWidget *>(m_screen->changeIPBtn)})
+             {static_cast<QWidget *>(m_screen->outlet<QLabel>(u"IPLbl"_s)),
+              static_cast<QWidget *>(m_screen->outlet<QLabel>(u"addressLbl"_s)),
+              static_cast<QWidget *>(m_screen->outlet<QPushButton>(u"changeIPBtn"_s))})
             QCOMPARE(alphaOf(view), 1.0);
-        QCOMPARE(m_screen->ipTop->constant(), 50);
+        QCOMPARE(m_screen->outlet<LayoutConstraint>(u"ipTop"_s)->constant(), 50);
 
         // The lookup starts a second after the area shows.
         QCOMPARE(m_service->lookups, 0);
         m_clock->advance(0.45);
         QTRY_COMPARE(m_service->lookups, 1);
         QCOMPARE(VpnManager::shared().ip, u"IP解析中"_s);
-        QTRY_COMPARE(m_screen->IPLbl->text(), u"当前IP：198.51.100.20"_s);
-        QCOMPARE(m_screen->addressLbl->text(), u"中国"_s);
+        QTRY_COMPARE(m_screen->outlet<QLabel>(u"IPLbl"_s)->text(), u"当前IP：198.51.100.20"_s);
+        QCOMPARE(m_screen->outlet<QLabel>(u"addressLbl"_s)->text(), u"中国"_s);
 
-        QTest::mouseClick(m_screen->connectBtn, Qt::LeftButton);
+        QTest::mouseClick(m_screen->outlet<QPushButton>(u"connectBtn"_s), Qt::LeftButton);
         QCOMPARE(title(), kDisconnecting);
         m_clock->advance(1.0);
         drain();
         QCOMPARE(title(), kDisconnecting);
         setTunnel(TunnelStatus::Disconnected);
         QCOMPARE(title(), kConnect);
-        QCOMPARE(m_screen->IPLbl->text(), QString());
-        QCOMPARE(m_screen->addressLbl->text(), QString());
-        QVERIFY(!m_screen->changeIPBtn->isEnabled());
+        QCOMPARE(m_screen->outlet<QLabel>(u"IPLbl"_s)->text(), QString());
+        QCOMPARE(m_screen->outlet<QLabel>(u"addressLbl"_s)->text(), QString());
+        QVERIFY(!m_screen->outlet<QPushButton>(u"changeIPBtn"_s)->isEnabled());
         m_clock->advance(0.5);
-        QCOMPARE(alphaOf(m_screen->IPLbl), 0.0);
-        QCOMPARE(m_screen->ipTop->constant(), 0);
+        QCOMPARE(alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)), 0.0);
+        QCOMPARE(m_screen->outlet<LayoutConstraint>(u"ipTop"_s)->constant(), 0);
     }
 
     void changeOfAddressReconnectsWithAFreshString()
@@ -394,12 +408,12 @@ private Q_SLOTS:
         const int stops = connection()->stopCount();
         QStringList titles;
 
-        QTest::mouseClick(m_screen->changeIPBtn, Qt::LeftButton);
+        QTest::mouseClick(m_screen->outlet<QPushButton>(u"changeIPBtn"_s), Qt::LeftButton);
         titles << title();
         // Hidden at once, not faded.
-        QCOMPARE(alphaOf(m_screen->IPLbl), 0.0);
-        QCOMPARE(m_screen->ipTop->constant(), 0);
-        QVERIFY(!m_screen->changeIPBtn->isEnabled());
+        QCOMPARE(alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)), 0.0);
+        QCOMPARE(m_screen->outlet<LayoutConstraint>(u"ipTop"_s)->constant(), 0);
+        QVERIFY(!m_screen->outlet<QPushButton>(u"changeIPBtn"_s)->isEnabled());
         m_clock->advance(1.0);
         drain();
         QCOMPARE(connection()->stopCount(), stops + 1);
@@ -407,7 +421,7 @@ private Q_SLOTS:
         titles << title();
         setTunnel(TunnelStatus::Disconnected);
         titles << title();
-        QVERIFY(!isUserInteractionEnabled(m_screen->connectBtn));
+        QVERIFY(!isUserInteractionEnabled(m_screen->outlet<QPushButton>(u"connectBtn"_s)));
         m_clock->advance(1.0);
         drain();
         QCOMPARE(connection()->startCount(), starts + 1);
@@ -417,7 +431,7 @@ private Q_SLOTS:
         titles << title();
         QCOMPARE(titles,
                  QStringList({kSwitching, kConnecting, kConnecting, kConnecting, kDisconnect}));
-        QVERIFY(!m_screen->isChange);
+        QVERIFY(!m_screen->isChangingAddress());
 
         const QString secondAuth =
             connection()->startedConfiguration().value(u"ss_auth"_s).toString();
@@ -426,13 +440,14 @@ private Q_SLOTS:
         QVERIFY(secondAuth.endsWith(u"&uid="_s + QString::number(VpnManager::shared().uid)));
         // Back at on the area fades in again.
         m_clock->advance(0.25);
-        QVERIFY(alphaOf(m_screen->IPLbl) > 0.0 && alphaOf(m_screen->IPLbl) < 1.0);
+        QVERIFY(alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)) > 0.0 &&
+                alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)) < 1.0);
     }
 
     void aRefusedReconnectEndsTheChange()
     {
         bringUp();
-        QTest::mouseClick(m_screen->changeIPBtn, Qt::LeftButton);
+        QTest::mouseClick(m_screen->outlet<QPushButton>(u"changeIPBtn"_s), Qt::LeftButton);
         m_clock->advance(1.0);
         drain();
         setTunnel(TunnelStatus::Disconnecting);
@@ -443,12 +458,12 @@ private Q_SLOTS:
         setTunnel(TunnelStatus::Connecting);
         // The service turns the new string down: the tunnel falls back to off.
         setTunnel(TunnelStatus::Disconnected);
-        QVERIFY(!m_screen->isChange);
+        QVERIFY(!m_screen->isChangingAddress());
         QCOMPARE(title(), kConnect);
         m_clock->advance(2.0);
         drain();
         QCOMPARE(connection()->startCount(), starts);
-        QVERIFY(isUserInteractionEnabled(m_screen->connectBtn));
+        QVERIFY(isUserInteractionEnabled(m_screen->outlet<QPushButton>(u"connectBtn"_s)));
     }
 
     void aTunnelAlreadyUpShowsAtOnce()
@@ -459,10 +474,9 @@ private Q_SLOTS:
             ScreenFactory::named(u"Main"_s).instantiate(u"home"_s)));
         m_screen->resize(375, 812);
         m_screen->show();
-        QCOMPARE(m_screen->status, VPNStatus::on);
         QCOMPARE(title(), kDisconnect);
-        QVERIFY(m_screen->changeIPBtn->isEnabled());
-        QCOMPARE(m_screen->IPLbl->text(), u"IP解析中"_s);
+        QVERIFY(m_screen->outlet<QPushButton>(u"changeIPBtn"_s)->isEnabled());
+        QCOMPARE(m_screen->outlet<QLabel>(u"IPLbl"_s)->text(), u"IP解析中"_s);
     }
 
     void choicesGoIntoTheSignedString()
@@ -472,16 +486,15 @@ private Q_SLOTS:
         QCOMPARE(sheetTitles(), QStringList({u"不去重"_s, u"24小时去重"_s, u"取消"_s}));
         m_clock->advance(0.5);
         chooseInSheet(1);
-        QCOMPARE(m_screen->duplicateLbl->text(), u"24小时去重"_s);
+        QCOMPARE(m_screen->outlet<QLabel>(u"duplicateLbl"_s)->text(), u"24小时去重"_s);
         QCOMPARE(VpnManager::shared().nd, 1);
 
-        QVERIFY(m_screen->abnormalSwitch->isOn());
-        QTest::mouseClick(m_screen->abnormalSwitch, Qt::LeftButton);
+        QVERIFY(m_screen->outlet<Switch>(u"abnormalSwitch"_s)->isOn());
+        QTest::mouseClick(m_screen->outlet<Switch>(u"abnormalSwitch"_s), Qt::LeftButton);
         QCOMPARE(VpnManager::shared().sip, 1);
 
         m_screen->didChooseProvince(u"北京"_s, 0);
-        QCOMPARE(m_screen->provinceLbl->text(), u"北京"_s);
-        QCOMPARE(m_screen->pid, 0);
+        QCOMPARE(m_screen->outlet<QLabel>(u"provinceLbl"_s)->text(), u"北京"_s);
         QString auth = tapConnectAndStart().value(u"ss_auth"_s).toString();
         QVERIFY2(auth.contains(QRegularExpression(u"&pid=0&nd=1&sip=1&uid=\\d{9}$"_s)),
                  qPrintable(auth));
@@ -491,7 +504,7 @@ private Q_SLOTS:
         m_clock->advance(0.5);
         chooseInSheet(2);
         QCOMPARE(VpnManager::shared().nd, 1);
-        QTest::mouseClick(m_screen->abnormalSwitch, Qt::LeftButton);
+        QTest::mouseClick(m_screen->outlet<Switch>(u"abnormalSwitch"_s), Qt::LeftButton);
         QCOMPARE(VpnManager::shared().sip, 0);
         m_screen->didChooseProvince(u"随机省份"_s, -1);
         auth = tapConnectAndStart().value(u"ss_auth"_s).toString();
@@ -508,23 +521,23 @@ private Q_SLOTS:
         const QPair<QString, QString> shown = m_screen->client().lookupPublicAddress();
         QCOMPARE(shown, qMakePair(u"IP解析中"_s, QString()));
         m_screen->client().lookupPublicAddress();
-        QTRY_COMPARE(m_screen->IPLbl->text(), u"IP连接异常"_s);
-        QCOMPARE(m_screen->addressLbl->text(), QString());
+        QTRY_COMPARE(m_screen->outlet<QLabel>(u"IPLbl"_s)->text(), u"IP连接异常"_s);
+        QCOMPARE(m_screen->outlet<QLabel>(u"addressLbl"_s)->text(), QString());
         QTRY_VERIFY(lookup.connections() >= 1);
         lookup.releaseLast(R"(var returnCitySN = {"cip": "203.0.113.9", "cname": "上海市"};)");
-        QTRY_COMPARE(m_screen->IPLbl->text(), u"当前IP：203.0.113.9"_s);
-        QCOMPARE(m_screen->addressLbl->text(), u"上海市"_s);
+        QTRY_COMPARE(m_screen->outlet<QLabel>(u"IPLbl"_s)->text(), u"当前IP：203.0.113.9"_s);
+        QCOMPARE(m_screen->outlet<QLabel>(u"addressLbl"_s)->text(), u"上海市"_s);
     }
 
     void anAnswerOfAnotherShapeChangesNothing()
     {
         m_service->lookupReply = "<html>captive portal</html>";
-        m_screen->IPLbl->setText(u"IP解析中"_s);
+        m_screen->outlet<QLabel>(u"IPLbl"_s)->setText(u"IP解析中"_s);
         m_screen->client().lookupPublicAddress();
         QTRY_COMPARE(m_service->lookups, 1);
         QTRY_VERIFY(!m_screen->client().request.isRunning());
         settle();
-        QCOMPARE(m_screen->IPLbl->text(), u"IP解析中"_s);
+        QCOMPARE(m_screen->outlet<QLabel>(u"IPLbl"_s)->text(), u"IP解析中"_s);
     }
 
     void keyboardAndScreenReaders()
@@ -551,7 +564,7 @@ private Q_SLOTS:
         m_clock->advance(0.5);
         flushDeletes();
         QVERIFY(!sheet());
-        QCOMPARE(m_screen->duplicateLbl->text(), u"不去重"_s);
+        QCOMPARE(m_screen->outlet<QLabel>(u"duplicateLbl"_s)->text(), u"不去重"_s);
     }
 };
 

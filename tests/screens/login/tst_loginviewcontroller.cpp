@@ -45,15 +45,15 @@ private:
 
     void type(const QString &mobile, const QString &password)
     {
-        m_screen->phoneTF->setText(mobile);
-        m_screen->pwdTF->setText(password);
+        m_screen->outlet<QLineEdit>(u"phoneTF"_s)->setText(mobile);
+        m_screen->outlet<QLineEdit>(u"pwdTF"_s)->setText(password);
     }
 
     // The toast a tap shows, once the request (if any) has had its answer.
     void tapAndSettle()
     {
         const qsizetype before = m_service->loginBodies.size();
-        QTest::mouseClick(m_screen->loginBtn, Qt::LeftButton);
+        QTest::mouseClick(m_screen->outlet<QPushButton>(u"loginBtn"_s), Qt::LeftButton);
         QTRY_VERIFY(m_service->loginBodies.size() > before ||
                     !toastTexts(m_screen.get()).isEmpty());
         settle();
@@ -109,7 +109,7 @@ private Q_SLOTS:
         QFETCH(QString, password);
         QFETCH(QString, toast);
         type(mobile, password);
-        QTest::mouseClick(m_screen->loginBtn, Qt::LeftButton);
+        QTest::mouseClick(m_screen->outlet<QPushButton>(u"loginBtn"_s), Qt::LeftButton);
         QCOMPARE(toastTexts(m_screen.get()), QStringList{toast});
         settle();
         QVERIFY(m_service->loginBodies.isEmpty());
@@ -140,7 +140,7 @@ private Q_SLOTS:
         QVERIFY(navigation->isVisible());
         // The sign-in screen stays beneath, out of the keyboard's way.
         QVERIFY(m_screen->isVisible());
-        QVERIFY(!m_screen->phoneTF->isVisible());
+        QVERIFY(!m_screen->outlet<QLineEdit>(u"phoneTF"_s)->isVisible());
     }
 
     void refusalsShowTheCustomersWords_data()
@@ -168,7 +168,7 @@ private Q_SLOTS:
         LocalState::shared().setPwdNum(u"earlier"_s);
         m_service->loginReply = reply;
         type(u"13800000000"_s, u"pw"_s);
-        QTest::mouseClick(m_screen->loginBtn, Qt::LeftButton);
+        QTest::mouseClick(m_screen->outlet<QPushButton>(u"loginBtn"_s), Qt::LeftButton);
         // Count the failures the screen hears, to know when the answer has been handled.
         int failures = 0;
         SCLoginClient &client = m_screen->client();
@@ -188,28 +188,28 @@ private Q_SLOTS:
     {
         m_service->loginReply = R"({"code": 1, "message": "password is error"})";
         type(u"13800000000"_s, u"pw"_s);
-        QTest::mouseClick(m_screen->loginBtn, Qt::LeftButton);
-        QTest::mouseClick(m_screen->loginBtn, Qt::LeftButton);
+        QTest::mouseClick(m_screen->outlet<QPushButton>(u"loginBtn"_s), Qt::LeftButton);
+        QTest::mouseClick(m_screen->outlet<QPushButton>(u"loginBtn"_s), Qt::LeftButton);
         QTRY_COMPARE(m_service->loginBodies.size(), 2);
-        QVERIFY(m_screen->loginBtn->isEnabled());
+        QVERIFY(m_screen->outlet<QPushButton>(u"loginBtn"_s)->isEnabled());
     }
 
     void returnInThePasswordFieldSignsIn()
     {
         type(u"13800000000"_s, u"pw"_s);
         QApplication::setActiveWindow(m_screen.get());
-        m_screen->phoneTF->setFocus();
-        QTest::keyClick(m_screen->phoneTF, Qt::Key_Return);
-        QVERIFY(m_screen->pwdTF->hasFocus());
+        m_screen->outlet<QLineEdit>(u"phoneTF"_s)->setFocus();
+        QTest::keyClick(m_screen->outlet<QLineEdit>(u"phoneTF"_s), Qt::Key_Return);
+        QVERIFY(m_screen->outlet<QLineEdit>(u"pwdTF"_s)->hasFocus());
         QVERIFY(m_service->loginBodies.isEmpty());
-        QTest::keyClick(m_screen->pwdTF, Qt::Key_Return);
+        QTest::keyClick(m_screen->outlet<QLineEdit>(u"pwdTF"_s), Qt::Key_Return);
         QTRY_COMPARE(m_service->loginBodies.size(), 1);
     }
 
     void inputsArePrefilledAfterARestart()
     {
-        QCOMPARE(m_screen->phoneTF->text(), QString());
-        QCOMPARE(m_screen->pwdTF->text(), QString());
+        QCOMPARE(m_screen->outlet<QLineEdit>(u"phoneTF"_s)->text(), QString());
+        QCOMPARE(m_screen->outlet<QLineEdit>(u"pwdTF"_s)->text(), QString());
         m_service->loginReply = kOrders;
         type(u" 13800000000"_s, u"secret "_s);
         tapAndSettle();
@@ -218,8 +218,8 @@ private Q_SLOTS:
         m_clock->advance(1.0);
 
         m_screen = showScreen();
-        QCOMPARE(m_screen->phoneTF->text(), u"13800000000"_s);
-        QCOMPARE(m_screen->pwdTF->text(), u"secret"_s);
+        QCOMPARE(m_screen->outlet<QLineEdit>(u"phoneTF"_s)->text(), u"13800000000"_s);
+        QCOMPARE(m_screen->outlet<QLineEdit>(u"pwdTF"_s)->text(), u"secret"_s);
     }
 
     void aStoredValueThatIsNotTextIsIgnored()
@@ -228,8 +228,8 @@ private Q_SLOTS:
         SettingsStore::shared().setObject(13800000000.0, LocalState::kPhoneNumKey);
         SettingsStore::shared().setObject(u"kept"_s, LocalState::kPwdNumKey);
         m_screen = showScreen();
-        QCOMPARE(m_screen->phoneTF->text(), QString());
-        QCOMPARE(m_screen->pwdTF->text(), u"kept"_s);
+        QCOMPARE(m_screen->outlet<QLineEdit>(u"phoneTF"_s)->text(), QString());
+        QCOMPARE(m_screen->outlet<QLineEdit>(u"pwdTF"_s)->text(), u"kept"_s);
     }
 
     void keyboardAlone()
@@ -237,11 +237,11 @@ private Q_SLOTS:
         QCOMPARE(unnamedControls(m_screen.get()), QStringList());
         type(u"13800000000"_s, u"pw"_s);
         QApplication::setActiveWindow(m_screen.get());
-        m_screen->phoneTF->setFocus();
+        m_screen->outlet<QLineEdit>(u"phoneTF"_s)->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), m_screen->pwdTF.data());
+        QCOMPARE(QApplication::focusWidget(), m_screen->outlet<QLineEdit>(u"pwdTF"_s).data());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), m_screen->loginBtn.data());
+        QCOMPARE(QApplication::focusWidget(), m_screen->outlet<QPushButton>(u"loginBtn"_s).data());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
         QTRY_COMPARE(m_service->loginBodies.size(), 1);
     }

@@ -97,7 +97,8 @@ void TestMainViewController::init()
 {
     setTunnel(TunnelStatus::Disconnected);
     m_screen = showScreen();
-    QVERIFY(m_screen->connect && m_screen->content);
+    QVERIFY(m_screen->outlet<QPushButton>(u"connect"_s) &&
+            m_screen->outlet<MorphingLabel>(u"content"_s));
     // Past the pulse check of the appearance.
     m_clock->advance(1.0);
 }
@@ -132,12 +133,12 @@ std::unique_ptr<MainViewController> TestMainViewController::showScreen()
 void TestMainViewController::tapWhileOffConnectsThroughTheRelay()
 {
     setTunnel(TunnelStatus::Disconnected);
-    QPushButton *button = m_screen->connect;
+    QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
     QCOMPARE(button->text(), kConnect);
     const int starts = connection()->startCount();
 
     QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(m_screen->content->text(), kConnecting);
+    QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), kConnecting);
     QVERIFY(!isUserInteractionEnabled(button));
     // A second tap through the window meets a button that ignores touches.
     QTest::mouseClick(m_screen->windowHandle(), Qt::LeftButton, {},
@@ -161,13 +162,13 @@ void TestMainViewController::tapWhileOffConnectsThroughTheRelay()
 void TestMainViewController::tapWhileOnStopsThePulseAndDisconnects()
 {
     setTunnel(TunnelStatus::Connected);
-    QPushButton *button = m_screen->connect;
+    QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
     QCOMPARE(button->text(), kDisconnect);
     QVERIFY(PulseView::externalBorderLayer(button));
     const int stops = connection()->stopCount();
 
     QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(m_screen->content->text(), kDisconnecting);
+    QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), kDisconnecting);
     QVERIFY(!isUserInteractionEnabled(button));
     m_clock->advance(0.9);
     QVERIFY(PulseView::externalBorderLayer(button));
@@ -176,17 +177,17 @@ void TestMainViewController::tapWhileOnStopsThePulseAndDisconnects()
     QVERIFY(isUserInteractionEnabled(button));
     drain();
     QCOMPARE(connection()->stopCount(), stops + 1);
-    QCOMPARE(m_screen->content->text(), kDisconnecting);
+    QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), kDisconnecting);
 }
 
 void TestMainViewController::staleTitleWithTunnelOffStillConnects()
 {
-    QPushButton *button = m_screen->connect;
+    QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
     button->setText(kDisconnect);
     const int starts = connection()->startCount();
     const int stops = connection()->stopCount();
     QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(m_screen->content->text(), kDisconnecting);
+    QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), kDisconnecting);
     m_clock->advance(1.0);
     drain();
     QCOMPARE(connection()->startCount(), starts + 1);
@@ -220,13 +221,13 @@ void TestMainViewController::everyStatusRedraws()
     QFETCH(QString, title);
     QFETCH(QString, line);
     QFETCH(bool, pulse);
-    QPushButton *button = m_screen->connect;
+    QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
     button->setText(u"stale"_s);
     PulseView::startPulse(button, Qt::white, PulseView::radar);
     setTunnel(tunnel);
     QCOMPARE(m_screen->status(), status);
     QCOMPARE(button->text(), title);
-    QCOMPARE(m_screen->content->text(), line);
+    QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), line);
     QCOMPARE(PulseView::externalBorderLayer(button) != nullptr, pulse);
 }
 
@@ -248,7 +249,7 @@ void TestMainViewController::pulseCheckOneSecondAfterAppearing()
     setTunnel(tunnel);
     // No announcement reaches the new screen: only its own check can change the halo.
     m_screen = showScreen();
-    QPushButton *button = m_screen->connect;
+    QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
     if (!pulse)
         PulseView::startPulse(button, Qt::white, PulseView::radar);
     const bool before = PulseView::externalBorderLayer(button) != nullptr;
@@ -264,13 +265,19 @@ void TestMainViewController::pulseCheckOneSecondAfterAppearing()
 void TestMainViewController::repeatedOnRestartsThePulse()
 {
     setTunnel(TunnelStatus::Connected);
-    const QPointer<PulseHalo> first = PulseView::externalBorderLayer(m_screen->connect);
+    const QPointer<PulseHalo> first =
+        PulseView::externalBorderLayer(m_screen->outlet<QPushButton>(u"connect"_s));
     QVERIFY(first);
     setTunnel(TunnelStatus::Connected);
-    const QPointer<PulseHalo> second = PulseView::externalBorderLayer(m_screen->connect);
+    const QPointer<PulseHalo> second =
+        PulseView::externalBorderLayer(m_screen->outlet<QPushButton>(u"connect"_s));
     QVERIFY(!first);
     QVERIFY(second);
-    QCOMPARE(m_screen->connect->parentWidget()->findChildren<PulseHalo *>().size(), 1);
+    QCOMPARE(m_screen->outlet<QPushButton>(u"connect"_s)
+                 ->parentWidget()
+                 ->findChildren<PulseHalo *>()
+                 .size(),
+             1);
     // The radar halo grows and fades again from its start.
     QCOMPARE(second->scale(), 1.0);
     QCOMPARE(second->opacity(), double(0.7f));
@@ -278,7 +285,7 @@ void TestMainViewController::repeatedOnRestartsThePulse()
 
 void TestMainViewController::destroyedScreenHearsNothing()
 {
-    QTest::mouseClick(m_screen->connect, Qt::LeftButton);
+    QTest::mouseClick(m_screen->outlet<QPushButton>(u"connect"_s), Qt::LeftButton);
     const int starts = connection()->startCount();
     // Children go after the screen's own members: its observer must already be gone by then.
     new AnnouncesWhenDestroyed(m_screen.get());
@@ -292,7 +299,7 @@ void TestMainViewController::destroyedScreenHearsNothing()
 
 void TestMainViewController::titleShrinksToFitTheButton()
 {
-    QPushButton *button = m_screen->connect;
+    QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
     const qreal natural = button->font().pointSizeF();
     button->setFixedSize(40, 40);
     setTunnel(TunnelStatus::Connected);
@@ -318,18 +325,18 @@ void TestMainViewController::onlyTheDrawnCircleTaps()
 {
     QFETCH(QPointF, at);
     QFETCH(bool, taps);
-    QPushButton *button = m_screen->connect;
-    QCOMPARE(m_screen->content->text(), kOff);
+    QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
+    QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), kOff);
     const QPoint local(qRound(at.x() * button->width()), qRound(at.y() * button->height()));
     QTest::mouseClick(m_screen->windowHandle(), Qt::LeftButton, {},
                       button->mapTo(m_screen.get(), local));
-    QCOMPARE(m_screen->content->text(), taps ? kConnecting : kOff);
+    QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), taps ? kConnecting : kOff);
     QCOMPARE(isUserInteractionEnabled(button), !taps);
 }
 
 void TestMainViewController::focusRingFollowsTheCircle()
 {
-    QPushButton *button = m_screen->connect;
+    QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
     QApplication::setActiveWindow(m_screen.get());
     QVERIFY(QTest::qWaitForWindowActive(m_screen.get()));
     const QRect area(button->mapTo(m_screen.get(), QPoint(0, 0)), button->size());
@@ -380,7 +387,8 @@ void TestMainViewController::builtInRelayRecord()
     QCOMPARE(relay->ip, address);
     QCOMPARE(relay->pwd, QString());
     QCOMPARE(relay->port, 3005);
-    QCOMPARE(quick->content->morphingEffect(), MorphingEffect::evaporate);
+    QCOMPARE(quick->outlet<MorphingLabel>(u"content"_s)->morphingEffect(),
+             MorphingEffect::evaporate);
 }
 
 QTEST_MAIN(TestMainViewController)

@@ -1,0 +1,102 @@
+#include "app/Application.h"
+
+#include "app/ConnectOnLaunch.h"
+#include "app/DesktopSession.h"
+#include "app/HeadlessLaunch.h"
+#include "app/TunnelStatusLine.h"
+#include "app/instance/SingleInstance.h"
+#include "launch/LaunchEnvironment.h"
+#include "screens/MainScreens.h"
+#include "ui/toolkit/ScreenFactory.h"
+#include "ui/toolkit/ViewController.h"
+
+#include <QApplication>
+#include <cstdio>
+
+namespace corvane {
+
+namespace {
+constexpr QSize kDesignSize{375, 812};
+} // namespace
+
+Application::Application(QApplication &application) : m_delegate(application)
+{
+    LaunchEnvironment::install();
+}
+
+Application::~Application() = default;
+
+int Application::run(Mode mode)
+{
+    switch (mode) {
+    case Mode::disconnectAndExit:
+        return runDisconnectAndExit();
+    case Mode::connect:
+        return runConnect();
+    case Mode::quickConnect:
+        return runWindow(QStringLiteral("quick"), false);
+    case Mode::signIn:
+        return runWindow(QStringLiteral("login"), true);
+    }
+    return 1;
+}
+
+ViewController *Application::openScreen(const QString &identifier)
+{
+    registerMainScreens();
+    m_screen.reset(ScreenFactory::named(QStringLiteral("Main")).instantiate(identifier));
+    m_screen->setWindowTitle(QStringLiteral("Corvane"));
+    m_screen->resize(kDesignSize);
+    m_delegate.window = m_screen.get();
+    m_delegate.didFinishLaunching();
+    m_screen->show();
+    return m_screen.get();
+}
+
+int Application::runDisconnectAndExit()
+{
+    const HeadlessLaunch launch;
+    m_delegate.sparesScriptedTunnel = false;
+    m_delegate.didFinishLaunching();
+    return QApplication::exec();
+}
+
+int Application::runConnect()
+{
+    TunnelStatusLine statusLine;
+    m_delegate.window = &statusLine;
+    m_delegate.didFinishLaunching();
+    ConnectOnLaunch::connect();
+    statusLine.show();
+    QApplication::exec();
+    return 0;
+}
+
+int Application::runWindow(const QString &identifier, bool desktopKeyring)
+{
+    SingleInstance instance(SingleInstance::defaultFolder());
+    if (const std::optional<int> exitCode = handOff(instance))
+        return *exitCode;
+    if (desktopKeyring)
+        LaunchEnvironment::useDesktopKeyring();
+    const DesktopSession session(openScreen(identifier), instance);
+    return QApplication::exec();
+}
+
+// The launches that drive the user's tunnel from a window go one at a time: a later one shows
+// the running one's window and ends, before its start-up could stop that one's tunnel.
+std::optional<int> Application::handOff(SingleInstance &instance)
+{
+    switch (instance.claim()) {
+    case SingleInstance::Claim::first:
+        return std::nullopt;
+    case SingleInstance::Claim::handedOff:
+        return 0;
+    case SingleInstance::Claim::noAnswer:
+        std::fprintf(stderr, "corvane: another corvane is running but does not answer\n");
+        return 1;
+    }
+    return 1;
+}
+
+} // namespace corvane

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "app/AppDelegate.h"
+
+#include <QObject>
+#include <memory>
+#include <optional>
+
+class QApplication;
+
+namespace corvane {
+
+class SingleInstance;
+class ViewController;
+
+// One run of corvane: the launch every mode shares (the overrides, the delegate), then the mode
+// the command line asked for, until its event loop ends.
+class Application final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Application)
+
+public:
+    enum class Mode
+    {
+        // The sign-in screen, or the window of the corvane already running.
+        signIn,
+        // The quick connect screen, likewise.
+        quickConnect,
+        // Connect through the service's tunnel host at once, with a one-line status window.
+        connect,
+        // Start-up without a window: stop any running tunnel and quit.
+        disconnectAndExit,
+    };
+
+    explicit Application(QApplication &application);
+    ~Application() override;
+
+    // The process's exit code.
+    int run(Mode mode);
+
+    // A screen of the "Main" layout in a window of the layouts' design size, shown once the
+    // launch's own work is done; it lives as long as this object.
+    ViewController *openScreen(const QString &identifier);
+
+private:
+    int runDisconnectAndExit();
+    int runConnect();
+    int runWindow(const QString &identifier, bool desktopKeyring);
+    static std::optional<int> handOff(SingleInstance &instance);
+
+    AppDelegate m_delegate;
+    std::unique_ptr<ViewController> m_screen;
+};
+
+} // namespace corvane

@@ -1,0 +1,68 @@
+// corvane-demo: the scripted runs behind corvane --demo and --demo-quick. It opens corvane's own
+// screens, as corvane does, and works them through their accessibility interfaces.
+#include "DemoServiceProcess.h"
+#include "QuickConnectDemo.h"
+#include "RoadDemo.h"
+#include "app/Application.h"
+#include "launch/DesktopIdentity.h"
+#include "launch/LaunchEnvironment.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
+
+namespace {
+
+// The whole road against the demo service, started here; the exit code says whether every
+// step got there.
+int runRoad(corvane::Application &application)
+{
+    corvane::DemoServiceProcess service;
+    if (const std::optional<QString> problem =
+            service.start(corvane::LaunchEnvironment::demoService())) {
+        std::fprintf(stderr, "demo: %s\n", qPrintable(*problem));
+        return 1;
+    }
+    service.pointClientAtIt();
+    std::printf("demo service: %s\n", qPrintable(service.baseUrl()));
+    std::fflush(stdout);
+    application.openScreen(QStringLiteral("login"));
+    corvane::RoadDemo script(QStringLiteral("13800000001"), QStringLiteral("corvane1"));
+    script.start();
+    return QApplication::exec();
+}
+
+int runQuick(corvane::Application &application)
+{
+    application.openScreen(QStringLiteral("quick"));
+    corvane::QuickConnectDemo script;
+    script.start();
+    return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    // It is corvane to the user: the same settings, tunnel and name on the accessibility bus.
+    QApplication::setApplicationName(QStringLiteral("corvane"));
+    QApplication::setDesktopFileName(corvane::kDesktopId);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The scripted runs of corvane --demo (--road, the default) and --demo-quick (--quick)."));
+    parser.addHelpOption();
+    const QCommandLineOption road(
+        QStringLiteral("road"),
+        QStringLiteral("Walk the whole road against the demo service, which it starts."));
+    parser.addOption(road);
+    const QCommandLineOption quick(
+        QStringLiteral("quick"),
+        QStringLiteral("Connect and disconnect through the quick connect screen."));
+    parser.addOption(quick);
+    parser.process(app);
+
+    corvane::Application application(app);
+    return parser.isSet(quick) ? runQuick(application) : runRoad(application);
+}
