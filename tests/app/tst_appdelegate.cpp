@@ -1,3 +1,4 @@
+#include "MemoryTunnel.h"
 #include "app/AppDelegate.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/tunnel/memory/MemoryTunnelConnection.h"
@@ -11,14 +12,14 @@
 #include <sys/stat.h>
 
 using namespace corvane;
+using namespace corvane::test;
 
 namespace {
 int modeOf(const QString &path)
 {
     struct stat info
     {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777)
-                                                                    : -1;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
 }
 } // namespace
 
@@ -30,7 +31,7 @@ class TestAppDelegate final : public QObject
 
 private:
     QTemporaryDir m_home;
-    MemoryTunnelProfileStore *m_store = nullptr;
+    MemoryTunnel m_tunnel{MemoryTunnel::Profile::none};
 
     QString config(const QString &name) const
     {
@@ -41,9 +42,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
-        auto store = std::make_unique<MemoryTunnelProfileStore>();
-        m_store = store.get();
-        QVERIFY(VpnManager::installSharedStore(std::move(store)));
+        QVERIFY(m_tunnel.installShared());
     }
 
     // An older build kept the settings in "Corvane/", open to other users.
@@ -74,18 +73,16 @@ private Q_SLOTS:
     {
         AppDelegate delegate(*qApp);
         VpnManager &manager = VpnManager::shared();
-        const QString identifier = m_store->addStoredProfile(QStringLiteral("Corvane"));
-        while (m_store->hasPendingCompletions())
-            QCoreApplication::processEvents();
+        m_tunnel.store().addStoredProfile(QStringLiteral("Corvane"));
+        m_tunnel.drain();
         manager.address = QStringLiteral("relay.example");
         manager.port = 14223;
         manager.connectTunnel();
         delegate.willTerminate();
-        MemoryTunnelConnection *connection = m_store->connection(identifier);
+        MemoryTunnelConnection *connection = m_tunnel.connection();
         QCOMPARE(connection->startCount(), 1);
         QCOMPARE(connection->stopCount(), 1);
-        while (m_store->hasPendingCompletions())
-            QCoreApplication::processEvents();
+        m_tunnel.drain();
         QCOMPARE(connection->status(), TunnelStatus::Disconnecting);
     }
 };

@@ -1,3 +1,4 @@
+#include "MemoryTunnel.h"
 #include "app/tray/TrayController.h"
 #include "core/config/ServiceEndpoints.h"
 #include "core/vpn/VpnManager.h"
@@ -13,6 +14,7 @@
 #include <QtTest>
 
 using namespace corvane;
+using namespace corvane::test;
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(corvane::TunnelStatus)
@@ -22,19 +24,11 @@ class TestTrayController final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        auto store = std::make_unique<MemoryTunnelProfileStore>();
-        m_store = store.get();
-        m_profile = m_store->addStoredProfile(u"Corvane"_s);
-        QVERIFY(VpnManager::installSharedStore(std::move(store)));
-        VpnManager::shared();
-        drain();
-    }
+    void initTestCase() { QVERIFY(m_tunnel.installShared()); }
 
     void init()
     {
-        setTunnel(TunnelStatus::Disconnected);
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
         m_window = std::make_unique<QWidget>();
         m_window->show();
         m_trayAvailable = true;
@@ -56,22 +50,22 @@ private Q_SLOTS:
         QAction *connect = action(u"连接"_s);
         QVERIFY(connect && connect->isEnabled());
         QVERIFY(!action(u"切换IP"_s)->isEnabled());
-        const int starts = connection()->startCount();
+        const int starts = m_tunnel.connection()->startCount();
         connect->trigger();
-        drain();
-        QCOMPARE(connection()->startCount(), starts + 1);
-        const TunnelProfile stored = *m_store->storedProfile(m_profile);
+        m_tunnel.drain();
+        QCOMPARE(m_tunnel.connection()->startCount(), starts + 1);
+        const TunnelProfile stored = *m_tunnel.store().storedProfile(m_tunnel.profile());
         const QVariantMap config = stored.protocolConfiguration()->providerConfiguration;
         QCOMPARE(config.value(u"ss_address"_s).toString(), ServiceEndpoints::current().relayHost);
         QCOMPARE(config.value(u"ss_port"_s).toLongLong(), ServiceEndpoints::kRelayPort);
 
-        setTunnel(TunnelStatus::Connected);
+        m_tunnel.setStatus(TunnelStatus::Connected);
         QCOMPARE(m_tray->state().icon, TrayMenuState::Icon::on);
         QVERIFY(action(u"断开"_s));
-        const int stops = connection()->stopCount();
+        const int stops = m_tunnel.connection()->stopCount();
         action(u"断开"_s)->trigger();
-        drain();
-        QCOMPARE(connection()->stopCount(), stops + 1);
+        m_tunnel.drain();
+        QCOMPARE(m_tunnel.connection()->stopCount(), stops + 1);
     }
 
     void closingTheWindow_data()
@@ -90,7 +84,7 @@ private Q_SLOTS:
         QFETCH(TunnelStatus, tunnel);
         QFETCH(bool, trayShown);
         QFETCH(bool, keepsRunning);
-        setTunnel(tunnel);
+        m_tunnel.setStatus(tunnel);
         m_trayAvailable = trayShown;
 
         // QWidget::close() is false when the close was refused.
@@ -102,7 +96,7 @@ private Q_SLOTS:
         m_tray->showWindow();
         QCOMPARE(m_window->close(), !keepsRunning);
         QCOMPARE(m_notifier.notices.size(), keepsRunning ? 1 : 0);
-        setTunnel(TunnelStatus::Disconnected);
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
     }
 
     void startAtLoginWritesTheAutostartEntry()
@@ -132,21 +126,9 @@ private:
         }
         return nullptr;
     }
-    MemoryTunnelConnection *connection() { return m_store->connection(m_profile); }
-    void drain()
-    {
-        while (m_store->hasPendingCompletions())
-            QCoreApplication::processEvents();
-    }
-    void setTunnel(TunnelStatus status)
-    {
-        connection()->setStatus(status);
-        drain();
-    }
 
+    MemoryTunnel m_tunnel;
     QTemporaryDir m_dir;
-    MemoryTunnelProfileStore *m_store = nullptr;
-    QString m_profile;
     RecordingNotifier m_notifier;
     bool m_trayAvailable = true;
     std::unique_ptr<QWidget> m_window;

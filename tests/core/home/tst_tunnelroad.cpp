@@ -1,3 +1,4 @@
+#include "MemoryTunnel.h"
 #include "core/config/ServiceEndpoints.h"
 #include "core/home/AuthString.h"
 #include "core/home/TunnelRoad.h"
@@ -9,6 +10,7 @@
 #include <QTest>
 
 using namespace corvane;
+using namespace corvane::test;
 using namespace Qt::StringLiterals;
 
 class TestTunnelRoad final : public QObject
@@ -16,32 +18,18 @@ class TestTunnelRoad final : public QObject
     Q_OBJECT
 
 private:
-    void drain()
-    {
-        while (m_store->hasPendingCompletions())
-            QCoreApplication::processEvents();
-    }
-    MemoryTunnelConnection *connection() { return m_store->connection(m_profile); }
-    void setTunnel(TunnelStatus status)
-    {
-        connection()->setStatus(status);
-        drain();
-    }
-
     std::unique_ptr<ManualClock> m_clock;
-    std::unique_ptr<MemoryTunnelProfileStore> m_store;
+    std::unique_ptr<MemoryTunnel> m_tunnel;
     std::unique_ptr<VpnManager> m_manager;
-    QString m_profile;
     std::shared_ptr<SCOrder> m_order;
 
 private Q_SLOTS:
     void init()
     {
         m_clock = std::make_unique<ManualClock>();
-        m_store = std::make_unique<MemoryTunnelProfileStore>();
-        m_profile = m_store->addStoredProfile(u"Corvane"_s);
-        m_manager = std::make_unique<VpnManager>(*m_store);
-        drain();
+        m_tunnel = std::make_unique<MemoryTunnel>();
+        m_manager = std::make_unique<VpnManager>(m_tunnel->store());
+        m_tunnel->drain();
         m_order = std::make_shared<SCOrder>();
         m_order->orderId = u"B7"_s;
         m_order->secret = u"s"_s;
@@ -53,7 +41,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_manager.reset();
-        m_store.reset();
+        m_tunnel.reset();
         m_clock.reset();
         ServiceEndpoints::install(ServiceEndpoints());
     }
@@ -65,14 +53,14 @@ private Q_SLOTS:
         QList<TunnelRoad::Toggle> done;
         road.toggleLater(m_order, 3, [&done](TunnelRoad::Toggle toggle) { done << toggle; });
         m_clock->advance(0.99);
-        drain();
-        QCOMPARE(connection()->startCount(), 0);
+        m_tunnel->drain();
+        QCOMPARE(m_tunnel->connection()->startCount(), 0);
         QVERIFY(done.isEmpty());
         m_clock->advance(0.01);
-        drain();
+        m_tunnel->drain();
         QCOMPARE(done, QList<TunnelRoad::Toggle>{TunnelRoad::Toggle::connecting});
-        QCOMPARE(connection()->startCount(), 1);
-        const QVariantMap started = connection()->startedConfiguration();
+        QCOMPARE(m_tunnel->connection()->startCount(), 1);
+        const QVariantMap started = m_tunnel->connection()->startedConfiguration();
         QCOMPARE(started.value(u"ss_address"_s).toString(), u"tunnel.test"_s);
         QCOMPARE(started.value(u"ss_port"_s).toLongLong(), 14223);
         const auto auth = parseAuthString(started.value(u"ss_auth"_s).toString());
@@ -88,25 +76,25 @@ private Q_SLOTS:
         TunnelRoad road(*m_manager);
         QList<TunnelRoad::Toggle> done;
         road.toggleLater(m_order, -1, [&done](TunnelRoad::Toggle toggle) { done << toggle; });
-        setTunnel(TunnelStatus::Connected);
+        m_tunnel->setStatus(TunnelStatus::Connected);
         m_clock->advance(1.0);
-        drain();
+        m_tunnel->drain();
         QCOMPARE(done, QList<TunnelRoad::Toggle>{TunnelRoad::Toggle::disconnecting});
-        QCOMPARE(connection()->startCount(), 0);
-        QCOMPARE(connection()->stopCount(), 1);
+        QCOMPARE(m_tunnel->connection()->startCount(), 0);
+        QCOMPARE(m_tunnel->connection()->stopCount(), 1);
     }
 
     void changeStopsThenReconnectsOnceOff()
     {
-        setTunnel(TunnelStatus::Connected);
+        m_tunnel->setStatus(TunnelStatus::Connected);
         TunnelRoad road(*m_manager);
         int reconnects = 0;
         const auto reconnect = [&reconnects] { ++reconnects; };
         road.beginChange();
         QVERIFY(road.isChanging());
         m_clock->advance(1.0);
-        drain();
-        QCOMPARE(connection()->stopCount(), 1);
+        m_tunnel->drain();
+        QCOMPARE(m_tunnel->connection()->stopCount(), 1);
         road.statusChanged(VPNStatus::disconnecting, reconnect);
         QCOMPARE(reconnects, 0);
         road.statusChanged(VPNStatus::off, reconnect);
@@ -139,14 +127,14 @@ private Q_SLOTS:
 
     void aRoadGoneDropsItsPendingSteps()
     {
-        setTunnel(TunnelStatus::Connected);
+        m_tunnel->setStatus(TunnelStatus::Connected);
         auto road = std::make_unique<TunnelRoad>(*m_manager);
         road->beginChange();
         road->toggleLater(m_order, -1, {});
         road.reset();
         m_clock->advance(2.0);
-        drain();
-        QCOMPARE(connection()->stopCount(), 0);
+        m_tunnel->drain();
+        QCOMPARE(m_tunnel->connection()->stopCount(), 0);
     }
 
     void signedStringsReadBack_data()

@@ -1,3 +1,4 @@
+#include "MemoryTunnel.h"
 #include "StandInService.h"
 #include "core/config/ServiceEndpoints.h"
 #include "core/home/AuthString.h"
@@ -95,20 +96,6 @@ class TestHomeViewController final : public QObject
     Q_OBJECT
 
 private:
-    MemoryTunnelConnection *connection() { return m_store->connection(m_profile); }
-
-    void drain()
-    {
-        while (m_store->hasPendingCompletions())
-            QCoreApplication::processEvents();
-    }
-
-    void setTunnel(TunnelStatus status)
-    {
-        connection()->setStatus(status);
-        drain();
-    }
-
     QString title() const { return m_screen->outlet<QPushButton>(u"connectBtn"_s)->text(); }
 
     ActionSheet *sheet() const { return m_screen->findChild<ActionSheet *>(); }
@@ -156,29 +143,28 @@ private:
     // Taps connect and runs the delayed step; returns the configuration the tunnel started with.
     QVariantMap tapConnectAndStart()
     {
-        const int starts = connection()->startCount();
+        const int starts = m_tunnel.connection()->startCount();
         QTest::mouseClick(m_screen->outlet<QPushButton>(u"connectBtn"_s), Qt::LeftButton);
         m_clock->advance(1.0);
-        drain();
-        if (connection()->startCount() != starts + 1)
+        m_tunnel.drain();
+        if (m_tunnel.connection()->startCount() != starts + 1)
             return {};
-        return connection()->startedConfiguration();
+        return m_tunnel.connection()->startedConfiguration();
     }
 
     void bringUp()
     {
         pickFirstOrder();
         tapConnectAndStart();
-        setTunnel(TunnelStatus::Connecting);
-        setTunnel(TunnelStatus::Connected);
+        m_tunnel.setStatus(TunnelStatus::Connecting);
+        m_tunnel.setStatus(TunnelStatus::Connected);
         m_clock->advance(0.5);
     }
 
     static double alphaOf(QWidget *view) { return alpha(view); }
 
     std::unique_ptr<ManualClock> m_clock;
-    MemoryTunnelProfileStore *m_store = nullptr;
-    QString m_profile;
+    MemoryTunnel m_tunnel;
     std::unique_ptr<StandInService> m_service;
     std::unique_ptr<SCHomeViewController> m_screen;
     QStringList m_log;
@@ -187,19 +173,14 @@ private Q_SLOTS:
     void initTestCase()
     {
         m_clock = std::make_unique<ManualClock>();
-        auto store = std::make_unique<MemoryTunnelProfileStore>();
-        m_store = store.get();
-        m_profile = m_store->addStoredProfile(u"Corvane"_s);
-        QVERIFY(VpnManager::installSharedStore(std::move(store)));
-        VpnManager::shared();
-        drain();
+        QVERIFY(m_tunnel.installShared());
         registerMainScreens();
         Log::setSink([this](const QString &line) { m_log << line; });
     }
 
     void init()
     {
-        setTunnel(TunnelStatus::Disconnected);
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
         VpnManager::shared().nd = 0;
         VpnManager::shared().sip = 0;
         m_service = std::make_unique<StandInService>();
@@ -221,7 +202,7 @@ private Q_SLOTS:
     {
         m_screen.reset();
         m_clock->advance(3.0);
-        drain();
+        m_tunnel.drain();
         flushDeletes();
         m_service.reset();
     }
@@ -271,20 +252,20 @@ private Q_SLOTS:
 
     void connectNeedsAnOrder()
     {
-        const int starts = connection()->startCount();
+        const int starts = m_tunnel.connection()->startCount();
         QTest::mouseClick(m_screen->outlet<QPushButton>(u"connectBtn"_s), Qt::LeftButton);
         QCOMPARE(toastTexts(m_screen.get()), QStringList{u"请选择订单"_s});
         QCOMPARE(title(), kConnect);
         QVERIFY(isUserInteractionEnabled(m_screen->outlet<QPushButton>(u"connectBtn"_s)));
         m_clock->advance(1.0);
-        drain();
-        QCOMPARE(connection()->startCount(), starts);
+        m_tunnel.drain();
+        QCOMPARE(m_tunnel.connection()->startCount(), starts);
     }
 
     void connectWritesTheSignedConfigurationAfterOneSecond()
     {
         pickFirstOrder();
-        const int starts = connection()->startCount();
+        const int starts = m_tunnel.connection()->startCount();
         QTest::mouseClick(m_screen->outlet<QPushButton>(u"connectBtn"_s), Qt::LeftButton);
         QCOMPARE(title(), kConnecting);
         QVERIFY(!isUserInteractionEnabled(m_screen->outlet<QPushButton>(u"connectBtn"_s)));
@@ -295,14 +276,14 @@ private Q_SLOTS:
                 ->mapTo(m_screen.get(),
                         m_screen->outlet<QPushButton>(u"connectBtn"_s)->rect().center()));
         m_clock->advance(0.9);
-        drain();
-        QCOMPARE(connection()->startCount(), starts);
+        m_tunnel.drain();
+        QCOMPARE(m_tunnel.connection()->startCount(), starts);
         m_clock->advance(0.1);
-        drain();
-        QCOMPARE(connection()->startCount(), starts + 1);
+        m_tunnel.drain();
+        QCOMPARE(m_tunnel.connection()->startCount(), starts + 1);
         QVERIFY(isUserInteractionEnabled(m_screen->outlet<QPushButton>(u"connectBtn"_s)));
 
-        const QVariantMap started = connection()->startedConfiguration();
+        const QVariantMap started = m_tunnel.connection()->startedConfiguration();
         QCOMPARE(started.value(u"ss_address"_s).toString(), u"tunnel.test"_s);
         QCOMPARE(started.value(u"ss_port"_s).toLongLong(), 14223);
         QCOMPARE(started.value(u"ss_password"_s).toString(), QString());
@@ -331,21 +312,21 @@ private Q_SLOTS:
     {
         QFETCH(TunnelStatus, tunnel);
         QFETCH(QString, expected);
-        setTunnel(tunnel);
+        m_tunnel.setStatus(tunnel);
         QCOMPARE(title(), expected);
         QCOMPARE(m_log.filter(u"设置状态："_s).size(), 1);
-        setTunnel(TunnelStatus::Disconnected);
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
         QCOMPARE(title(), kConnect);
         QCOMPARE(m_log.last(), u"设置状态：off"_s);
     }
 
     void aRepeatedStatusIsIgnored()
     {
-        setTunnel(TunnelStatus::Connected);
+        m_tunnel.setStatus(TunnelStatus::Connected);
         QCOMPARE(m_log, QStringList{u"设置状态：on"_s});
         m_screen->outlet<QPushButton>(u"connectBtn"_s)->setText(u"stale"_s);
         NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
-        setTunnel(TunnelStatus::Connected);
+        m_tunnel.setStatus(TunnelStatus::Connected);
         QCOMPARE(title(), u"stale"_s);
         QCOMPARE(m_log, QStringList{u"设置状态：on"_s});
     }
@@ -354,11 +335,11 @@ private Q_SLOTS:
     {
         pickFirstOrder();
         tapConnectAndStart();
-        setTunnel(TunnelStatus::Connecting);
+        m_tunnel.setStatus(TunnelStatus::Connecting);
         QCOMPARE(alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)), 0.0);
         QVERIFY(!m_screen->outlet<QPushButton>(u"changeIPBtn"_s)->isEnabled());
 
-        setTunnel(TunnelStatus::Connected);
+        m_tunnel.setStatus(TunnelStatus::Connected);
         QCOMPARE(title(), kDisconnect);
         QCOMPARE(m_screen->outlet<QLabel>(u"IPLbl"_s)->text(), u"IP解析中"_s);
         QCOMPARE(m_screen->outlet<QLabel>(u"addressLbl"_s)->text(), QString());
@@ -386,9 +367,9 @@ private Q_SLOTS:
         QTest::mouseClick(m_screen->outlet<QPushButton>(u"connectBtn"_s), Qt::LeftButton);
         QCOMPARE(title(), kDisconnecting);
         m_clock->advance(1.0);
-        drain();
+        m_tunnel.drain();
         QCOMPARE(title(), kDisconnecting);
-        setTunnel(TunnelStatus::Disconnected);
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
         QCOMPARE(title(), kConnect);
         QCOMPARE(m_screen->outlet<QLabel>(u"IPLbl"_s)->text(), QString());
         QCOMPARE(m_screen->outlet<QLabel>(u"addressLbl"_s)->text(), QString());
@@ -402,10 +383,10 @@ private Q_SLOTS:
     {
         bringUp();
         const QString firstAuth =
-            connection()->startedConfiguration().value(u"ss_auth"_s).toString();
+            m_tunnel.connection()->startedConfiguration().value(u"ss_auth"_s).toString();
         const quint32 firstUid = VpnManager::shared().uid;
-        const int starts = connection()->startCount();
-        const int stops = connection()->stopCount();
+        const int starts = m_tunnel.connection()->startCount();
+        const int stops = m_tunnel.connection()->stopCount();
         QStringList titles;
 
         QTest::mouseClick(m_screen->outlet<QPushButton>(u"changeIPBtn"_s), Qt::LeftButton);
@@ -415,26 +396,26 @@ private Q_SLOTS:
         QCOMPARE(m_screen->outlet<LayoutConstraint>(u"ipTop"_s)->constant(), 0);
         QVERIFY(!m_screen->outlet<QPushButton>(u"changeIPBtn"_s)->isEnabled());
         m_clock->advance(1.0);
-        drain();
-        QCOMPARE(connection()->stopCount(), stops + 1);
-        setTunnel(TunnelStatus::Disconnecting);
+        m_tunnel.drain();
+        QCOMPARE(m_tunnel.connection()->stopCount(), stops + 1);
+        m_tunnel.setStatus(TunnelStatus::Disconnecting);
         titles << title();
-        setTunnel(TunnelStatus::Disconnected);
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
         titles << title();
         QVERIFY(!isUserInteractionEnabled(m_screen->outlet<QPushButton>(u"connectBtn"_s)));
         m_clock->advance(1.0);
-        drain();
-        QCOMPARE(connection()->startCount(), starts + 1);
-        setTunnel(TunnelStatus::Connecting);
+        m_tunnel.drain();
+        QCOMPARE(m_tunnel.connection()->startCount(), starts + 1);
+        m_tunnel.setStatus(TunnelStatus::Connecting);
         titles << title();
-        setTunnel(TunnelStatus::Connected);
+        m_tunnel.setStatus(TunnelStatus::Connected);
         titles << title();
         QCOMPARE(titles,
                  QStringList({kSwitching, kConnecting, kConnecting, kConnecting, kDisconnect}));
         QVERIFY(!m_screen->isChangingAddress());
 
         const QString secondAuth =
-            connection()->startedConfiguration().value(u"ss_auth"_s).toString();
+            m_tunnel.connection()->startedConfiguration().value(u"ss_auth"_s).toString();
         QVERIFY(secondAuth != firstAuth);
         QVERIFY(VpnManager::shared().uid != firstUid);
         QVERIFY(secondAuth.endsWith(u"&uid="_s + QString::number(VpnManager::shared().uid)));
@@ -449,27 +430,27 @@ private Q_SLOTS:
         bringUp();
         QTest::mouseClick(m_screen->outlet<QPushButton>(u"changeIPBtn"_s), Qt::LeftButton);
         m_clock->advance(1.0);
-        drain();
-        setTunnel(TunnelStatus::Disconnecting);
-        setTunnel(TunnelStatus::Disconnected);
+        m_tunnel.drain();
+        m_tunnel.setStatus(TunnelStatus::Disconnecting);
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
         m_clock->advance(1.0);
-        drain();
-        const int starts = connection()->startCount();
-        setTunnel(TunnelStatus::Connecting);
+        m_tunnel.drain();
+        const int starts = m_tunnel.connection()->startCount();
+        m_tunnel.setStatus(TunnelStatus::Connecting);
         // The service turns the new string down: the tunnel falls back to off.
-        setTunnel(TunnelStatus::Disconnected);
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
         QVERIFY(!m_screen->isChangingAddress());
         QCOMPARE(title(), kConnect);
         m_clock->advance(2.0);
-        drain();
-        QCOMPARE(connection()->startCount(), starts);
+        m_tunnel.drain();
+        QCOMPARE(m_tunnel.connection()->startCount(), starts);
         QVERIFY(isUserInteractionEnabled(m_screen->outlet<QPushButton>(u"connectBtn"_s)));
     }
 
     void aTunnelAlreadyUpShowsAtOnce()
     {
         m_screen.reset();
-        setTunnel(TunnelStatus::Connected);
+        m_tunnel.setStatus(TunnelStatus::Connected);
         m_screen.reset(qobject_cast<SCHomeViewController *>(
             ScreenFactory::named(u"Main"_s).instantiate(u"home"_s)));
         m_screen->resize(375, 812);
@@ -499,7 +480,7 @@ private Q_SLOTS:
         QVERIFY2(auth.contains(QRegularExpression(u"&pid=0&nd=1&sip=1&uid=\\d{9}$"_s)),
                  qPrintable(auth));
 
-        setTunnel(TunnelStatus::Disconnected);
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
         m_screen->settingDuplicate();
         m_clock->advance(0.5);
         chooseInSheet(2);

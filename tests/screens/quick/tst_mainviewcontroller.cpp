@@ -1,3 +1,4 @@
+#include "MemoryTunnel.h"
 #include "core/config/ServiceEndpoints.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/scheduling/ManualClock.h"
@@ -18,6 +19,7 @@
 #include <memory>
 
 using namespace corvane;
+using namespace corvane::test;
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(corvane::TunnelStatus)
@@ -70,14 +72,10 @@ private Q_SLOTS:
     void builtInRelayRecord();
 
 private:
-    void drain();
-    void setTunnel(TunnelStatus status);
-    MemoryTunnelConnection *connection() { return m_store->connection(m_profile); }
     std::unique_ptr<MainViewController> showScreen();
 
     std::unique_ptr<ManualClock> m_clock;
-    MemoryTunnelProfileStore *m_store = nullptr;
-    QString m_profile;
+    MemoryTunnel m_tunnel;
     std::unique_ptr<MainViewController> m_screen;
 };
 
@@ -85,17 +83,12 @@ void TestMainViewController::initTestCase()
 {
     // One clock for all tests: Qt's animation timer keeps its last tick across drivers.
     m_clock = std::make_unique<ManualClock>();
-    auto store = std::make_unique<MemoryTunnelProfileStore>();
-    m_store = store.get();
-    m_profile = m_store->addStoredProfile(u"Corvane"_s);
-    QVERIFY(VpnManager::installSharedStore(std::move(store)));
-    VpnManager::shared();
-    drain();
+    QVERIFY(m_tunnel.installShared());
 }
 
 void TestMainViewController::init()
 {
-    setTunnel(TunnelStatus::Disconnected);
+    m_tunnel.setStatus(TunnelStatus::Disconnected);
     m_screen = showScreen();
     QVERIFY(m_screen->outlet<QPushButton>(u"connect"_s) &&
             m_screen->outlet<MorphingLabel>(u"content"_s));
@@ -107,19 +100,7 @@ void TestMainViewController::cleanup()
 {
     m_screen.reset();
     m_clock->advance(2.0);
-    drain();
-}
-
-void TestMainViewController::drain()
-{
-    while (m_store->hasPendingCompletions())
-        QCoreApplication::processEvents();
-}
-
-void TestMainViewController::setTunnel(TunnelStatus status)
-{
-    connection()->setStatus(status);
-    drain();
+    m_tunnel.drain();
 }
 
 std::unique_ptr<MainViewController> TestMainViewController::showScreen()
@@ -132,10 +113,10 @@ std::unique_ptr<MainViewController> TestMainViewController::showScreen()
 
 void TestMainViewController::tapWhileOffConnectsThroughTheRelay()
 {
-    setTunnel(TunnelStatus::Disconnected);
+    m_tunnel.setStatus(TunnelStatus::Disconnected);
     QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
     QCOMPARE(button->text(), kConnect);
-    const int starts = connection()->startCount();
+    const int starts = m_tunnel.connection()->startCount();
 
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), kConnecting);
@@ -144,15 +125,15 @@ void TestMainViewController::tapWhileOffConnectsThroughTheRelay()
     QTest::mouseClick(m_screen->windowHandle(), Qt::LeftButton, {},
                       button->mapTo(m_screen.get(), button->rect().center()));
     m_clock->advance(0.9);
-    drain();
-    QCOMPARE(connection()->startCount(), starts);
+    m_tunnel.drain();
+    QCOMPARE(m_tunnel.connection()->startCount(), starts);
     QVERIFY(!isUserInteractionEnabled(button));
 
     m_clock->advance(0.1);
     QVERIFY(isUserInteractionEnabled(button));
-    drain();
-    QCOMPARE(connection()->startCount(), starts + 1);
-    const QVariantMap started = connection()->startedConfiguration();
+    m_tunnel.drain();
+    QCOMPARE(m_tunnel.connection()->startCount(), starts + 1);
+    const QVariantMap started = m_tunnel.connection()->startedConfiguration();
     QCOMPARE(started.value(u"ss_address"_s).toString(), ServiceEndpoints::current().relayHost);
     QCOMPARE(started.value(u"ss_port"_s).toLongLong(), 3005);
     QCOMPARE(started.value(u"ss_password"_s).toString(), QString());
@@ -161,11 +142,11 @@ void TestMainViewController::tapWhileOffConnectsThroughTheRelay()
 
 void TestMainViewController::tapWhileOnStopsThePulseAndDisconnects()
 {
-    setTunnel(TunnelStatus::Connected);
+    m_tunnel.setStatus(TunnelStatus::Connected);
     QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
     QCOMPARE(button->text(), kDisconnect);
     QVERIFY(PulseView::externalBorderLayer(button));
-    const int stops = connection()->stopCount();
+    const int stops = m_tunnel.connection()->stopCount();
 
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), kDisconnecting);
@@ -175,8 +156,8 @@ void TestMainViewController::tapWhileOnStopsThePulseAndDisconnects()
     m_clock->advance(0.1);
     QVERIFY(!PulseView::externalBorderLayer(button));
     QVERIFY(isUserInteractionEnabled(button));
-    drain();
-    QCOMPARE(connection()->stopCount(), stops + 1);
+    m_tunnel.drain();
+    QCOMPARE(m_tunnel.connection()->stopCount(), stops + 1);
     QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), kDisconnecting);
 }
 
@@ -184,14 +165,14 @@ void TestMainViewController::staleTitleWithTunnelOffStillConnects()
 {
     QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
     button->setText(kDisconnect);
-    const int starts = connection()->startCount();
-    const int stops = connection()->stopCount();
+    const int starts = m_tunnel.connection()->startCount();
+    const int stops = m_tunnel.connection()->stopCount();
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), kDisconnecting);
     m_clock->advance(1.0);
-    drain();
-    QCOMPARE(connection()->startCount(), starts + 1);
-    QCOMPARE(connection()->stopCount(), stops);
+    m_tunnel.drain();
+    QCOMPARE(m_tunnel.connection()->startCount(), starts + 1);
+    QCOMPARE(m_tunnel.connection()->stopCount(), stops);
 }
 
 void TestMainViewController::everyStatusRedraws_data()
@@ -224,7 +205,7 @@ void TestMainViewController::everyStatusRedraws()
     QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
     button->setText(u"stale"_s);
     PulseView::startPulse(button, Qt::white, PulseView::radar);
-    setTunnel(tunnel);
+    m_tunnel.setStatus(tunnel);
     QCOMPARE(m_screen->status(), status);
     QCOMPARE(button->text(), title);
     QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), line);
@@ -246,7 +227,7 @@ void TestMainViewController::pulseCheckOneSecondAfterAppearing()
     QFETCH(TunnelStatus, tunnel);
     QFETCH(bool, pulse);
     m_screen.reset();
-    setTunnel(tunnel);
+    m_tunnel.setStatus(tunnel);
     // No announcement reaches the new screen: only its own check can change the halo.
     m_screen = showScreen();
     QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
@@ -264,11 +245,11 @@ void TestMainViewController::pulseCheckOneSecondAfterAppearing()
 
 void TestMainViewController::repeatedOnRestartsThePulse()
 {
-    setTunnel(TunnelStatus::Connected);
+    m_tunnel.setStatus(TunnelStatus::Connected);
     const QPointer<PulseHalo> first =
         PulseView::externalBorderLayer(m_screen->outlet<QPushButton>(u"connect"_s));
     QVERIFY(first);
-    setTunnel(TunnelStatus::Connected);
+    m_tunnel.setStatus(TunnelStatus::Connected);
     const QPointer<PulseHalo> second =
         PulseView::externalBorderLayer(m_screen->outlet<QPushButton>(u"connect"_s));
     QVERIFY(!first);
@@ -286,15 +267,15 @@ void TestMainViewController::repeatedOnRestartsThePulse()
 void TestMainViewController::destroyedScreenHearsNothing()
 {
     QTest::mouseClick(m_screen->outlet<QPushButton>(u"connect"_s), Qt::LeftButton);
-    const int starts = connection()->startCount();
+    const int starts = m_tunnel.connection()->startCount();
     // Children go after the screen's own members: its observer must already be gone by then.
     new AnnouncesWhenDestroyed(m_screen.get());
     m_screen.reset();
-    setTunnel(TunnelStatus::Connected);
+    m_tunnel.setStatus(TunnelStatus::Connected);
     // The toggle that was due goes with the screen.
     m_clock->advance(1.0);
-    drain();
-    QCOMPARE(connection()->startCount(), starts);
+    m_tunnel.drain();
+    QCOMPARE(m_tunnel.connection()->startCount(), starts);
 }
 
 void TestMainViewController::titleShrinksToFitTheButton()
@@ -302,7 +283,7 @@ void TestMainViewController::titleShrinksToFitTheButton()
     QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
     const qreal natural = button->font().pointSizeF();
     button->setFixedSize(40, 40);
-    setTunnel(TunnelStatus::Connected);
+    m_tunnel.setStatus(TunnelStatus::Connected);
     QVERIFY(button->font().pointSizeF() < natural);
     QVERIFY(button->font().pointSizeF() >= natural / 2);
     button->setFixedSize(160, 160);
