@@ -59,12 +59,10 @@ private Q_SLOTS:
     void initTestCase();
     void init();
     void cleanup();
-    void registrations_data();
-    void registrations();
-    void loadersRunWhenTheLabelGetsAParent();
-    void evaporateLimbos();
-    void evaporateWavyOrder_data();
-    void evaporateWavyOrder();
+    void effectsArriveWithAParent();
+    void evaporateRisesOutAndIn();
+    void characterProgressStaysInOrder_data();
+    void characterProgressStaysInOrder();
     void switchingEffectsBetweenTexts();
     void everyEffectPaintsAWholeMorph_data();
     void everyEffectPaintsAWholeMorph();
@@ -101,114 +99,90 @@ void TestMorphingEffects::cleanup()
     m_clock->advance(1.0);
 }
 
-void TestMorphingEffects::registrations_data()
+void TestMorphingEffects::effectsArriveWithAParent()
 {
-    QTest::addColumn<MorphingEffect>("effect");
-    QTest::addColumn<Phases>("phases");
-
-    using P = MorphingPhases;
-    QTest::newRow("scale") << MorphingEffect::scale << Phases{};
-    QTest::newRow("evaporate") << MorphingEffect::evaporate
-                               << Phases{P::progress, P::disappear, P::appear};
-    QTest::newRow("fall") << MorphingEffect::fall
-                          << Phases{P::progress, P::disappear, P::appear, P::draw};
-    QTest::newRow("pixelate") << MorphingEffect::pixelate
-                              << Phases{P::disappear, P::appear, P::draw};
-    QTest::newRow("sparkle") << MorphingEffect::sparkle << kAllPhases;
-    QTest::newRow("burn") << MorphingEffect::burn << kAllPhases;
-    QTest::newRow("anvil") << MorphingEffect::anvil
-                           << Phases{P::start, P::progress, P::disappear, P::appear};
-}
-
-void TestMorphingEffects::registrations()
-{
-    QFETCH(MorphingEffect, effect);
-    QFETCH(Phases, phases);
-    for (MorphingPhases phase : kAllPhases) {
-        QVERIFY2(registered(*m_label, effect, phase) == phases.contains(phase),
-                 qPrintable(MorphingEffects::key(effect, phase)));
-    }
-}
-
-void TestMorphingEffects::loadersRunWhenTheLabelGetsAParent()
-{
+    // Effects are loaded once the label joins a window; every one but the plain scale brings
+    // its own way for characters to appear and disappear.
     MorphingLabel orphan(nullptr);
     QVERIFY(orphan.effectClosures().isEmpty());
     QWidget parent;
     orphan.setParent(&parent);
-    QCOMPARE(orphan.effectClosures().size(), 12);
-    QVERIFY(registered(orphan, MorphingEffect::sparkle, MorphingPhases::skipFrames));
+    for (int raw = 0; raw < MorphingEffects::allValues().size(); ++raw) {
+        const auto effect = static_cast<MorphingEffect>(raw);
+        for (MorphingPhases phase : {MorphingPhases::appear, MorphingPhases::disappear}) {
+            QCOMPARE(registered(orphan, effect, phase), effect != MorphingEffect::scale);
+        }
+    }
     orphan.setParent(nullptr);
 }
 
-void TestMorphingEffects::evaporateLimbos()
+void TestMorphingEffects::evaporateRisesOutAndIn()
 {
     m_label->setMorphingEffect(MorphingEffect::evaporate);
     m_label->setText(u"未连接"_s);
     m_label->setText(u"已连接"_s);
     m_clock->advance(0.1);
-    const float overall = m_label->morphingProgress();
-    QVERIFY(overall > 0.0f);
-    const qreal size = m_label->fontSize();
     auto &closures = m_label->effectClosures();
     const auto disappear =
         closures[MorphingEffects::key(MorphingEffect::evaporate, MorphingPhases::disappear)];
     const auto appear =
         closures[MorphingEffects::key(MorphingEffect::evaporate, MorphingPhases::appear)];
+    const QRectF oldPlace = m_label->previousRects()[0];
+    const QRectF newPlace = m_label->newRects()[0];
 
-    const CharacterLimbo oldStart = disappear(u"未"_s, 0, 0.0f);
-    QCOMPARE(oldStart.rect, m_label->previousRects()[0]);
-    QCOMPARE(oldStart.alpha, 1.0);
-    QCOMPARE(oldStart.size, size);
+    // The old character leaves its place upwards, fading; the new one rises into its place from
+    // below. Neither turns back on the way.
+    CharacterLimbo lastOut = disappear(u"未"_s, 0, 0.0f);
+    CharacterLimbo lastIn = appear(u"已"_s, 0, 0.0f);
+    QCOMPARE(lastOut.rect, oldPlace);
+    QVERIFY(lastIn.rect.top() > newPlace.top());
+    for (int step = 1; step <= 10; ++step) {
+        const float progress = static_cast<float>(step) / 10.0f;
+        const CharacterLimbo out = disappear(u"未"_s, 0, progress);
+        const CharacterLimbo in = appear(u"已"_s, 0, progress);
+        QVERIFY(out.rect.top() < lastOut.rect.top() && out.alpha <= lastOut.alpha);
+        QVERIFY(in.rect.top() < lastIn.rect.top() && in.rect.top() >= newPlace.top());
+        QCOMPARE(out.rect.size(), oldPlace.size());
+        lastOut = out;
+        lastIn = in;
+    }
+    QCOMPARE(lastOut.alpha, 0.0);
+    QCOMPARE(lastIn.rect, newPlace);
 
-    const CharacterLimbo oldEnd = disappear(u"未"_s, 0, 1.0f);
-    QCOMPARE(oldEnd.rect, m_label->previousRects()[0].translated(0, -0.8 * size));
-    QCOMPARE(oldEnd.alpha, 0.0);
-
-    const CharacterLimbo newStart = appear(u"已"_s, 0, 0.0f);
-    QCOMPARE(newStart.rect, m_label->newRects()[0].translated(0, 1.2 * size));
-    QCOMPARE(newStart.alpha, qreal(overall));
-    QCOMPARE(newStart.size, size);
-
-    const CharacterLimbo newEnd = appear(u"已"_s, 0, 1.0f);
-    QCOMPARE(newEnd.rect, m_label->newRects()[0]);
-    QCOMPARE(newEnd.drawingProgress, 0.0);
-
-    // Only the replaced first character fades: the other two keep their place.
+    // Only the replaced first character moves: the other two keep their place.
     const QList<CharacterLimbo> limbos = m_label->limboOfCharacters();
-    QCOMPARE(limbos.size(), 4);
     QCOMPARE(limbos[1].rect, m_label->previousRects()[1]);
     QCOMPARE(limbos[1].alpha, 1.0);
 }
 
-void TestMorphingEffects::evaporateWavyOrder_data()
+void TestMorphingEffects::characterProgressStaysInOrder_data()
 {
-    QTest::addColumn<int>("index");
-    QTest::addColumn<bool>("isNew");
-    QTest::addColumn<float>("shift");
-
-    // cos(i) × 1.2 rounded: 1, 1, 0, -1 for i = 0..3, so 0 and 1 move together.
-    QTest::newRow("old 0") << 0 << false << 1.0f;
-    QTest::newRow("old 1") << 1 << false << 1.0f;
-    QTest::newRow("old 2") << 2 << false << 0.0f;
-    QTest::newRow("old 3") << 3 << false << -1.0f;
-    QTest::newRow("new 0") << 0 << true << -1.0f;
-    QTest::newRow("new 1") << 1 << true << -1.0f;
-    QTest::newRow("new 4") << 4 << true << 1.0f;
+    QTest::addColumn<MorphingEffect>("effect");
+    for (int raw = 0; raw < MorphingEffects::allValues().size(); ++raw) {
+        const auto effect = static_cast<MorphingEffect>(raw);
+        QTest::newRow(qPrintable(MorphingEffects::allValues()[raw])) << effect;
+    }
 }
 
-void TestMorphingEffects::evaporateWavyOrder()
+void TestMorphingEffects::characterProgressStaysInOrder()
 {
-    QFETCH(int, index);
-    QFETCH(bool, isNew);
-    QFETCH(float, shift);
-    const auto progress = m_label->progressClosures()[MorphingEffects::key(
-        MorphingEffect::evaporate, MorphingPhases::progress)];
-    const float delay = m_label->morphingCharacterDelay();
-    QCOMPARE(progress(index, 0.5f, isNew), 0.5f + shift * delay);
-    // Clamped at both ends.
-    QVERIFY(progress(index, 0.0f, isNew) >= 0.0f);
-    QVERIFY(progress(index, 1.0f, isNew) <= 1.0f);
+    // However an effect staggers its characters, each one's progress stays within 0..1 and
+    // never goes back while the whole morph goes on.
+    QFETCH(MorphingEffect, effect);
+    const auto progress =
+        m_label->progressClosures().value(MorphingEffects::key(effect, MorphingPhases::progress));
+    if (!progress)
+        return;
+    for (int index = 0; index < 6; ++index) {
+        for (bool isNew : {false, true}) {
+            float last = -1.0f;
+            for (int step = 0; step <= 20; ++step) {
+                const float now = progress(index, static_cast<float>(step) / 20.0f, isNew);
+                QVERIFY(now >= 0.0f && now <= 1.0f && now >= last);
+                last = now;
+            }
+        }
+    }
 }
 
 void TestMorphingEffects::switchingEffectsBetweenTexts()
