@@ -4,12 +4,16 @@
 #include "ui/gallery/GalleryWidget.h"
 #include "ui/gallery/MorphingGalleryPages.h"
 #include "ui/gallery/ShellGalleryPages.h"
+#include "ui/morphing/DisplayLink.h"
+#include "ui/morphing/MorphingLabel.h"
 #include "ui/toolkit/ViewController.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 
 using namespace corvane;
 
@@ -19,6 +23,16 @@ namespace {
 QList<GalleryPage> allPages()
 {
     return shellGalleryPages() + feedbackGalleryPages() + morphingGalleryPages();
+}
+
+// With CORVANE_GALLERY_SHOTS set to a folder, each page shown is saved there as a PNG.
+void save(QWidget *window, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("CORVANE_GALLERY_SHOTS");
+    const QPixmap shot = window->grab();
+    QVERIFY(!shot.isNull());
+    if (!folder.isEmpty())
+        QVERIFY(shot.save(QDir(folder).filePath(name + QStringLiteral(".png"))));
 }
 
 qsizetype indexOf(const GalleryWidget &gallery, const QString &title)
@@ -37,18 +51,19 @@ class TestGallery final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void everyShellPageBuildsOnAPhoneSizedWindow()
+    void everyPageBuildsAndPaints()
     {
-        ManualClock clock;
-        GalleryWidget gallery(shellGalleryPages());
+        ManualClock clock(16);
+        GalleryWidget gallery(allPages());
         gallery.show();
-        QCOMPARE(gallery.size(), QSize(375, 812));
-        QVERIFY(gallery.pageCount() >= 6);
+        QVERIFY(QTest::qWaitForWindowExposed(&gallery));
+        QCOMPARE(gallery.pageCount(), allPages().size());
         for (qsizetype page = 0; page < gallery.pageCount(); ++page) {
             gallery.showPage(page);
             clock.advance(1.0);
             QCOMPARE(gallery.currentPage(), page);
             QVERIFY(!gallery.pageTitle(page).isEmpty());
+            save(&gallery, QStringLiteral("page-%1").arg(page));
         }
         QTest::keyClick(&gallery, Qt::Key_PageDown);
         QCOMPARE(gallery.currentPage(), 0);
@@ -104,6 +119,70 @@ private Q_SLOTS:
         QVERIFY(toasts);
         QCOMPARE(toasts->activeToasts().size(), 1);
         clock.advance(3.0);
+    }
+
+    void toastPageShowsEveryKind()
+    {
+        ManualClock clock(16);
+        GalleryWidget gallery(feedbackGalleryPages());
+        gallery.show();
+        gallery.showPage(indexOf(gallery, QStringLiteral("提示 Toasts")));
+        for (const char *name : {"toast-top", "toast-center", "toast-bottom", "toast-success",
+                                 "toast-failure", "toast-activity"}) {
+            auto *button = gallery.findChild<QPushButton *>(QString::fromLatin1(name));
+            QVERIFY2(button, name);
+            button->click();
+            clock.advance(0.4);
+            ToastHost *host = ToastHost::find(button->parentWidget());
+            QVERIFY(host);
+            QVERIFY2(!host->activeToasts().isEmpty() || host->activityView(), name);
+            save(&gallery, QString::fromLatin1(name));
+            clock.advance(2.0);
+        }
+    }
+
+    void everyEffectMorphsAndComesToRest()
+    {
+        ManualClock clock;
+        QWidget host;
+        host.resize(375, 812);
+        QWidget *page = morphingGalleryPages().first().make(&host);
+        page->resize(host.size());
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        const QList<MorphingLabel *> labels = page->findChildren<MorphingLabel *>();
+        QList<MorphingEffect> effects;
+        for (MorphingLabel *label : labels)
+            effects.append(label->morphingEffect());
+        for (int raw = 0; raw < MorphingEffects::allValues().size(); ++raw)
+            QVERIFY(effects.contains(static_cast<MorphingEffect>(raw)));
+
+        // Each effect's name sits level with its text.
+        const QList<QLabel *> names = page->findChildren<QLabel *>();
+        for (MorphingLabel *label : labels) {
+            const QString name = MorphingEffects::name(label->morphingEffect());
+            const auto found =
+                std::find_if(names.cbegin(), names.cend(),
+                             [&name](QLabel *candidate) { return candidate->text() == name; });
+            QVERIFY2(found != names.cend(), qPrintable(name));
+            QVERIFY2(qAbs(QRectF((*found)->geometry()).center().y() -
+                          QRectF(label->geometry()).center().y()) <= 2.0,
+                     qPrintable(name));
+        }
+
+        const QString first = labels.first()->text();
+        page->findChild<QPushButton *>()->click();
+        for (MorphingLabel *label : labels) {
+            QVERIFY(label->text() != first);
+            QCOMPARE(label->previousText(), first);
+        }
+        for (int i = 0; i < 120; ++i) {
+            clock.advance(0.016);
+            QCoreApplication::sendPostedEvents();
+            page->repaint();
+        }
+        for (MorphingLabel *label : labels)
+            QVERIFY(label->displayLink()->isPaused());
     }
 
     void presentationStaysWithItsPage()
