@@ -1,3 +1,4 @@
+#include "LabelFixture.h"
 #include "platform/scheduling/ManualClock.h"
 #include "ui/morphing/DisplayLink.h"
 #include "ui/morphing/EmitterView.h"
@@ -11,6 +12,7 @@
 #include <memory>
 
 using namespace corvane;
+using namespace corvane::test;
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(MorphingEffect)
@@ -75,7 +77,7 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<ManualClock> m_clock;
-    std::unique_ptr<QWidget> m_window;
+    std::unique_ptr<LabelFixture> m_fixture;
     MorphingLabel *m_label = nullptr;
 };
 
@@ -86,16 +88,13 @@ void TestMorphingEffects::initTestCase()
 
 void TestMorphingEffects::init()
 {
-    m_window = std::make_unique<QWidget>();
-    m_window->resize(320, 80);
-    m_label = new MorphingLabel(m_window.get());
-    m_label->setGeometry(0, 0, 320, 80);
-    m_window->show();
+    m_fixture = std::make_unique<LabelFixture>(QSize(320, 80));
+    m_label = &m_fixture->label();
 }
 
 void TestMorphingEffects::cleanup()
 {
-    m_window.reset();
+    m_fixture.reset();
     m_clock->advance(1.0);
 }
 

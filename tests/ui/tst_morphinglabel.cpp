@@ -1,3 +1,4 @@
+#include "LabelFixture.h"
 #include "platform/scheduling/ManualAnimationDriver.h"
 #include "ui/morphing/DisplayLink.h"
 #include "ui/morphing/MorphingLabel.h"
@@ -10,26 +11,12 @@
 #include <memory>
 
 using namespace corvane;
+using namespace corvane::test;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// Counts what a label tells its delegate.
-struct DelegateLog
-{
-    int started = 0;
-    int completed = 0;
-    QList<float> progress;
-};
-
-std::unique_ptr<MorphingLabelDelegate> loggingDelegate(DelegateLog &log)
-{
-    auto delegate = std::make_unique<MorphingLabelDelegate>();
-    delegate->morphingDidStart = [&log](MorphingLabel *) { ++log.started; };
-    delegate->morphingDidComplete = [&log](MorphingLabel *) { ++log.completed; };
-    delegate->morphingOnProgress = [&log](MorphingLabel *, float p) { log.progress.append(p); };
-    return delegate;
-}
+using DelegateLog = LabelFixture::Log;
 
 } // namespace
 
@@ -62,7 +49,7 @@ private:
     void tickUntilComplete(MorphingLabel &label, const DelegateLog &log, int limit = 200);
 
     std::unique_ptr<ManualAnimationDriver> m_driver;
-    std::unique_ptr<QWidget> m_window;
+    std::unique_ptr<LabelFixture> m_fixture;
 };
 
 void TestMorphingLabel::initTestCase()
@@ -73,14 +60,12 @@ void TestMorphingLabel::initTestCase()
 
 void TestMorphingLabel::init()
 {
-    m_window = std::make_unique<QWidget>();
-    m_window->resize(300, 60);
-    m_window->show();
+    m_fixture = std::make_unique<LabelFixture>(QSize(300, 60));
 }
 
 void TestMorphingLabel::cleanup()
 {
-    m_window.reset();
+    m_fixture.reset();
     QCoreApplication::processEvents();
 }
 
@@ -103,10 +88,8 @@ void TestMorphingLabel::tickUntilComplete(MorphingLabel &label, const DelegateLo
 
 void TestMorphingLabel::frameBudgetAt60Hz()
 {
-    auto *label = new MorphingLabel(m_window.get());
-    DelegateLog log;
-    const auto delegate = loggingDelegate(log);
-    label->setDelegate(delegate.get());
+    MorphingLabel *label = &m_fixture->label();
+    const DelegateLog &log = m_fixture->log();
     label->setText(u"0123456789"_s);
     QVERIFY(label->displayLink());
     QCOMPARE(label->displayLink()->frameDuration(), 1.0 / 60.0);
@@ -153,7 +136,7 @@ void TestMorphingLabel::morphLastsTheSameOnEveryScreen()
     QFETCH(int, hertz);
     QFETCH(int, stepMs);
 
-    auto *label = new MorphingLabel(m_window.get());
+    MorphingLabel *label = &m_fixture->label();
     label->setMorphingEnabled(false);
     label->setText(u"未连接"_s);
     label->setMorphingEnabled(true);
@@ -200,7 +183,7 @@ void TestMorphingLabel::morphLastsTheSameOnEveryScreen()
 
 void TestMorphingLabel::frameBudgetAt30Hz()
 {
-    auto *label = new MorphingLabel(m_window.get());
+    MorphingLabel *label = &m_fixture->label();
     label->setMorphingEnabled(false);
     label->setText(u"abc"_s);
     label->setMorphingEnabled(true);
@@ -242,7 +225,7 @@ void TestMorphingLabel::progressIsClamped()
     QFETCH(QList<qreal>, oldAlpha);
     QFETCH(QList<bool>, newFullSize);
 
-    auto *label = new MorphingLabel(m_window.get());
+    MorphingLabel *label = &m_fixture->label();
     label->setText(u"abc"_s);
     label->setMorphingEnabled(false);
     label->setText(u"abd"_s);
@@ -269,10 +252,8 @@ void TestMorphingLabel::progressIsClamped()
 
 void TestMorphingLabel::sameTextChangesNothing()
 {
-    auto *label = new MorphingLabel(m_window.get());
-    DelegateLog log;
-    const auto delegate = loggingDelegate(log);
-    label->setDelegate(delegate.get());
+    MorphingLabel *label = &m_fixture->label();
+    const DelegateLog &log = m_fixture->log();
     label->setText(u"ab"_s);
     tickUntilComplete(*label, log);
     const int frame = label->currentFrame();
@@ -286,10 +267,8 @@ void TestMorphingLabel::sameTextChangesNothing()
 
 void TestMorphingLabel::disabledMorphingChangesAtOnce()
 {
-    auto *label = new MorphingLabel(m_window.get());
-    DelegateLog log;
-    const auto delegate = loggingDelegate(log);
-    label->setDelegate(delegate.get());
+    MorphingLabel *label = &m_fixture->label();
+    const DelegateLog &log = m_fixture->log();
     label->setMorphingEnabled(false);
     label->setText(u"未连接"_s);
     label->setText(u"已连接"_s);
@@ -305,10 +284,8 @@ void TestMorphingLabel::disabledMorphingChangesAtOnce()
 
 void TestMorphingLabel::startClosureSuppressesDidStart()
 {
-    auto *label = new MorphingLabel(m_window.get());
-    DelegateLog log;
-    const auto delegate = loggingDelegate(log);
-    label->setDelegate(delegate.get());
+    MorphingLabel *label = &m_fixture->label();
+    const DelegateLog &log = m_fixture->log();
     int closureCalls = 0;
     label->startClosures()[MorphingEffects::key(MorphingEffect::scale, MorphingPhases::start)] =
         [&closureCalls] { ++closureCalls; };
@@ -326,10 +303,8 @@ void TestMorphingLabel::startClosureSuppressesDidStart()
 
 void TestMorphingLabel::textChangeDuringMorphRestarts()
 {
-    auto *label = new MorphingLabel(m_window.get());
-    DelegateLog log;
-    const auto delegate = loggingDelegate(log);
-    label->setDelegate(delegate.get());
+    MorphingLabel *label = &m_fixture->label();
+    const DelegateLog &log = m_fixture->log();
     label->setText(u"abc"_s);
     tickUntilFirstFrame(*label);
     for (int i = 1; i < 10; ++i)
@@ -356,11 +331,9 @@ void TestMorphingLabel::textChangeDuringMorphRestarts()
 
 void TestMorphingLabel::displayLinkPausesAtCompletion()
 {
-    auto *label = new MorphingLabel(m_window.get());
+    MorphingLabel *label = &m_fixture->label();
     QVERIFY(!label->displayLink());
-    DelegateLog log;
-    const auto delegate = loggingDelegate(log);
-    label->setDelegate(delegate.get());
+    const DelegateLog &log = m_fixture->log();
     label->setText(u"idle"_s);
     QVERIFY(!label->displayLink()->isPaused());
     m_driver->advanceBy(16);
@@ -380,7 +353,7 @@ void TestMorphingLabel::displayLinkPausesAtCompletion()
 
 void TestMorphingLabel::layoutFollowsAlignmentAndSize()
 {
-    auto *label = new MorphingLabel(m_window.get());
+    MorphingLabel *label = &m_fixture->label();
     label->show();
     label->resize(200, 40);
     label->setText(u"ab"_s);
@@ -424,7 +397,7 @@ void TestMorphingLabel::defaultFontIs15Pixels()
 
 void TestMorphingLabel::statusIsReadAloud()
 {
-    auto *label = new MorphingLabel(m_window.get());
+    MorphingLabel *label = &m_fixture->label();
     label->setText(u"未连接"_s);
     QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(label);
     QVERIFY(reader);
@@ -449,10 +422,8 @@ void TestMorphingLabel::statusIsReadAloud()
 
 void TestMorphingLabel::finalFrameShowsTheNewTextOnly()
 {
-    auto *label = new MorphingLabel(m_window.get());
-    DelegateLog log;
-    const auto delegate = loggingDelegate(log);
-    label->setDelegate(delegate.get());
+    MorphingLabel *label = &m_fixture->label();
+    const DelegateLog &log = m_fixture->log();
     label->setText(u"abc"_s);
     tickUntilComplete(*label, log);
     label->setText(u"xbz"_s);
