@@ -5,6 +5,7 @@
 #include "app/HeadlessLaunch.h"
 #include "app/TunnelStatusLine.h"
 #include "app/instance/SingleInstance.h"
+#include "launch/DesktopIdentity.h"
 #include "launch/LaunchEnvironment.h"
 #include "screens/MainScreens.h"
 #include "ui/toolkit/ScreenFactory.h"
@@ -25,6 +26,12 @@ Application::Application(QApplication &application) : m_delegate(application)
 }
 
 Application::~Application() = default;
+
+void Application::nameProcess()
+{
+    QApplication::setApplicationName(QStringLiteral("corvane"));
+    QApplication::setDesktopFileName(kDesktopId);
+}
 
 int Application::run(Mode mode)
 {

@@ -36,6 +36,10 @@ public:
     explicit Application(QApplication &application);
     ~Application() override;
 
+    // Names the process corvane to its settings, the desktop and the accessibility bus; before
+    // anything reads the name.
+    static void nameProcess();
+
     // The process's exit code.
     int run(Mode mode);
 

@@ -1,5 +1,4 @@
 #include "app/Application.h"
-#include "launch/DesktopIdentity.h"
 #include "launch/LaunchEnvironment.h"
 
 #include <QApplication>
@@ -31,8 +30,7 @@ int becomeDemo(const char *mode)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("corvane"));
-    QApplication::setDesktopFileName(corvane::kDesktopId);
+    corvane::Application::nameProcess();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -4,7 +4,6 @@
 #include "QuickConnectDemo.h"
 #include "RoadDemo.h"
 #include "app/Application.h"
-#include "launch/DesktopIdentity.h"
 #include "launch/LaunchEnvironment.h"
 
 #include <QApplication>
@@ -46,8 +45,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     // It is corvane to the user: the same settings, tunnel and name on the accessibility bus.
-    QApplication::setApplicationName(QStringLiteral("corvane"));
-    QApplication::setDesktopFileName(corvane::kDesktopId);
+    corvane::Application::nameProcess();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
