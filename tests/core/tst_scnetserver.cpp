@@ -1,3 +1,4 @@
+#include "EndlessHttpServer.h"
 #include "RawHttpServer.h"
 #include "core/config/ServiceEndpoints.h"
 #include "core/network/SCBaseClient.h"
@@ -372,6 +373,25 @@ private Q_SLOTS:
             return;
         QCOMPARE(outcome.error->message, std::optional<QString>(QStringLiteral("请求服务器失败")));
         QCOMPARE(outcome.error->resultCode, std::optional<qint64>(200));
+    }
+
+    // The cap bounds memory, not only what is handed over: an endless body sent faster than the
+    // event loop runs must not pile up in the process before the request ends.
+    void endlessBodyTakesNoMoreMemoryThanTheCap()
+    {
+        const EndlessHttpServer flood;
+        QVERIFY(flood.isListening());
+        useService(flood.baseUrl());
+        const bool reset = memory::resetPeak();
+        const qint64 before = reset ? memory::resident() : memory::peak();
+        Outcome outcome;
+        send(outcome);
+        settle(outcome);
+        QCOMPARE(outcome.failures, 1);
+        const qint64 grown = memory::peak() - before;
+        const qint64 margin = 8 * 1024 * 1024;
+        QVERIFY2(grown < HttpClient::shared().limits().maxBodyBytes + margin,
+                 qPrintable(u"grew by %1 MB"_s.arg(grown >> 20)));
     }
 
     void largeBodyDecodes()
