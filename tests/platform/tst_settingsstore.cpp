@@ -1,12 +1,17 @@
 #include "platform/files/CorruptCopies.h"
+#include "platform/files/PrivateFile.h"
 #include "platform/log/Log.h"
 #include "platform/settings/SettingsStore.h"
+#include "platform/tunnel/linux/ProfileFile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace corvane;
 
@@ -30,6 +35,29 @@ QByteArray readRaw(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Stand-ins for write(2): half of what is asked and then a full disk, or one byte at a time.
+int g_calls = 0;
+ssize_t halfThenFull(int fd, const void *data, size_t size)
+{
+    if (g_calls++ > 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return ::write(fd, data, size / 2);
+}
+ssize_t oneByteEach(int fd, const void *data, size_t)
+{
+    return ::write(fd, data, 1);
+}
+
+bool run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
 }
 } // namespace
 
@@ -180,6 +208,77 @@ private Q_SLOTS:
         QCOMPARE(SettingsStore(path()).string(QStringLiteral("phoneNum")),
                  std::optional<QString>(QStringLiteral("138")));
         QCOMPARE(readRaw(legacy), QByteArray("{\"phoneNum\":\"old\"}"));
+    }
+
+    void failedWriteKeepsTheOldFiles_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("short write, then the disk is full") << QStringLiteral("short") << false;
+        QTest::newRow("a full file system") << QStringLiteral("tmpfs") << false;
+        QTest::newRow("one byte per write") << QStringLiteral("bytewise") << true;
+    }
+
+    // A write that fails anywhere up to its commit is reported and changes nothing on disk:
+    // the next read finds the old content, not a file to call corrupt.
+    void failedWriteKeepsTheOldFiles()
+    {
+        QFETCH(QString, failure);
+        QFETCH(bool, saved);
+        const QString folder = m_dir.filePath(QStringLiteral("disk"));
+        QDir(folder).removeRecursively();
+        QVERIFY(QDir().mkpath(folder));
+        const auto unmount = qScopeGuard([&] {
+            if (failure == QLatin1String("tmpfs"))
+                run(QStringLiteral("umount"), {folder});
+        });
+        if (failure == QLatin1String("tmpfs") &&
+            !run(QStringLiteral("mount"),
+                 {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                  QStringLiteral("size=64k"), QStringLiteral("tmpfs"), folder}))
+            QSKIP("mounting a small tmpfs is not allowed here (it needs root)");
+
+        SettingsStore settings(folder + QStringLiteral("/settings.json"));
+        const ProfileFile profiles(folder + QStringLiteral("/profiles.json"));
+        const auto add = [](const QString &identifier) {
+            return [identifier](QList<StoredProfile> &list) {
+                list << StoredProfile{identifier, true, QStringLiteral("Corvane"), std::nullopt};
+                return std::optional<TunnelError>();
+            };
+        };
+        QVERIFY(settings.setObject(QStringLiteral("13800000001"), QStringLiteral("phoneNum")));
+        QVERIFY(!profiles.modify(add(QStringLiteral("first"))));
+        const QByteArray oldSettings = readRaw(settings.filePath());
+        const QByteArray oldProfiles = readRaw(profiles.path());
+
+        g_calls = 0;
+        if (failure == QLatin1String("short"))
+            PrivateFile::setWriteCall(&halfThenFull);
+        else if (failure == QLatin1String("bytewise"))
+            PrivateFile::setWriteCall(&oneByteEach);
+        else
+            writeRaw(folder + QStringLiteral("/filler"), QByteArray(64 * 1024, 'x'));
+        const bool settingsSaved =
+            settings.setObject(QStringLiteral("secret"), QStringLiteral("pwdNum"));
+        const bool profilesSaved = !profiles.modify(add(QStringLiteral("second")));
+        PrivateFile::setWriteCall(nullptr);
+        QCOMPARE(settingsSaved, saved);
+        QCOMPARE(profilesSaved, saved);
+
+        QCOMPARE(settings.string(QStringLiteral("phoneNum")),
+                 std::optional<QString>(QStringLiteral("13800000001")));
+        QCOMPARE(settings.string(QStringLiteral("pwdNum")).has_value(), saved);
+        const auto stored = profiles.read();
+        QVERIFY(std::holds_alternative<QList<StoredProfile>>(stored));
+        QCOMPARE(std::get<QList<StoredProfile>>(stored).size(), saved ? 2 : 1);
+        if (!saved) {
+            QCOMPARE(readRaw(settings.filePath()), oldSettings);
+            QCOMPARE(readRaw(profiles.path()), oldProfiles);
+        }
+        QVERIFY(CorruptCopies::copies(settings.filePath()).isEmpty());
+        QVERIFY(CorruptCopies::copies(profiles.path()).isEmpty());
+        // Nothing half-written is left beside them either.
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".")).size(), 3);
     }
 
     void folderInPlaceOfTheFileFailsCleanly()
