@@ -1,5 +1,6 @@
 #include "app/launch/LaunchEnvironment.h"
 #include "app/launch/TerminationSignals.h"
+#include "core/state/LocalState.h"
 #include "ctl/ChangeIpCommand.h"
 #include "ctl/ConnectCommand.h"
 #include "ctl/DisconnectCommand.h"
@@ -41,7 +42,8 @@ QString usage(const std::vector<std::unique_ptr<CtlCommand>> &list)
     text +=
         QStringLiteral("\nRun corvanectl <command> --help for a command's options.\n\n"
                        "Exit codes: 0 done, 2 usage, 3 not signed in, 4 refused by the service,\n"
-                       "5 the tunnel failed, 6 timed out.\n");
+                       "5 the tunnel failed, 6 timed out, 7 signed in but the credentials could\n"
+                       "not be stored.\n");
     return text;
 }
 
@@ -74,8 +76,10 @@ int main(int argc, char *argv[])
         return static_cast<int>(CtlExit::usage);
     }
     CtlCommand *command = found->get();
-    QObject::connect(command, &CtlCommand::finished, &app,
-                     [](int code) { QCoreApplication::exit(code); });
+    // A password write still waiting for the keyring would be lost with the process.
+    QObject::connect(command, &CtlCommand::finished, &app, [](int code) {
+        LocalState::shared().whenSettled([code] { QCoreApplication::exit(code); });
+    });
     // Through the event loop, so that what was printed is flushed and nothing is cut mid-line.
     const TerminationSignals interrupts;
     QObject::connect(&interrupts, &TerminationSignals::received, command, [command](int number) {

@@ -1,7 +1,9 @@
 #include "core/state/LocalState.h"
 #include "platform/keyring/memory/MemoryKeyring.h"
+#include "platform/scheduling/ManualScheduler.h"
 #include "platform/settings/SettingsStore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -93,14 +95,45 @@ private Q_SLOTS:
         QCOMPARE(readPassword(state, *this), answered(u"secret1"_s));
     }
 
-    void aRefusedKeyringKeepsThePasswordOutOfTheFile()
+    void passwordIsKeptWhereItCanBeRead_data()
     {
-        SettingsStore store(path());
+        QTest::addColumn<QString>("keyringDoes");
+        QTest::addColumn<bool>("fileWritable");
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<bool>("inFile");
+        QTest::newRow("keyring confirms") << u"confirm"_s << true << true << false;
+        QTest::newRow("keyring refuses") << u"refuse"_s << true << true << true;
+        QTest::newRow("keyring never answers") << u"hold"_s << true << true << true;
+        QTest::newRow("keyring refuses, file unwritable") << u"refuse"_s << false << false << false;
+    }
+
+    // The write ends within the keyring's wait, and a password that the keyring does not take
+    // falls back to the owner-only file rather than being kept nowhere.
+    void passwordIsKeptWhereItCanBeRead()
+    {
+        QFETCH(QString, keyringDoes);
+        QFETCH(bool, fileWritable);
+        QFETCH(bool, stored);
+        QFETCH(bool, inFile);
+        ManualScheduler clock;
+        const QString filePath = fileWritable ? path() : m_dir.filePath(u"folder.json"_s);
+        QVERIFY(fileWritable || QDir().mkpath(filePath));
+        SettingsStore store(filePath);
         MemoryKeyring keyring;
-        keyring.setRefuseWrites(true);
+        keyring.setRefuseWrites(keyringDoes == u"refuse"_s);
+        keyring.setHoldAnswers(keyringDoes == u"hold"_s);
         LocalState state(store, &keyring);
-        state.setPwdNum(QStringLiteral("secret1"));
-        QVERIFY(!fileText().contains("secret1"));
+        std::optional<bool> outcome;
+        bool settled = false;
+        state.setPwdNum(u"secret1"_s, [&outcome](bool done) { outcome = done; });
+        state.whenSettled([&settled] { settled = true; });
+        QCOMPARE(settled, keyringDoes != u"hold"_s);
+        clock.advance(LocalState::kKeyringWait);
+        QCOMPARE(outcome, std::optional<bool>(stored));
+        QVERIFY(settled);
+        QCOMPARE(store.string(LocalState::kPwdNumKey).has_value(), inFile);
+        keyring.setHoldAnswers(false);
+        QCOMPARE(readPassword(state, *this), stored ? answered(u"secret1"_s) : kAnsweredNone);
     }
 
     void migration_data()

@@ -6,11 +6,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <optional>
+#include <sys/stat.h>
 
 using namespace corvane;
 using namespace Qt::StringLiterals;
@@ -28,6 +30,36 @@ struct Run
 QString binary(const QString &name)
 {
     return qEnvironmentVariable("CORVANE_BINARY_DIR") + u"/bin/"_s + name;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool runs(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+// Mounts a 64 KiB tmpfs on `folder` and, once `good` is written into it, fills it up.
+bool mountFullDisk(const QString &folder, const QString &good, const QByteArray &content)
+{
+    if (!QDir().mkpath(folder) ||
+        !runs(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=64k"_s, u"tmpfs"_s, folder}))
+        return false;
+    QFile file(good);
+    if (!good.isEmpty() && (!file.open(QIODevice::WriteOnly) || file.write(content) < 0))
+        return false;
+    file.close();
+    QFile filler(folder + u"/filler"_s);
+    filler.open(QIODevice::WriteOnly);
+    filler.write(QByteArray(64 * 1024, 'x'));
+    return true;
 }
 
 } // namespace
@@ -49,6 +81,8 @@ private:
         env.insert(u"CORVANE_TUNNEL_HOST"_s, u"127.0.0.1"_s);
         env.insert(u"CORVANE_TUNNEL_CHECK_URL"_s, m_url);
         env.insert(u"CORVANE_TUNNEL_CONNECT_DELAY_MS"_s, u"50"_s);
+        // No keyring unless a test starts its own: the credentials stay in this home.
+        env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s);
         return env;
     }
 
@@ -250,6 +284,128 @@ private Q_SLOTS:
         statuses.removeDuplicates();
         QCOMPARE(statuses.first(), u"off"_s);
         QVERIFY2(statuses.contains(u"on"_s), qPrintable(statuses.join(u' ')));
+    }
+
+    void credentialsThatCannotBeStored_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::newRow("symbolic link") << u"link"_s;
+        QTest::newRow("FIFO") << u"fifo"_s;
+        QTest::newRow("folder") << u"folder"_s;
+        QTest::newRow("full disk") << u"full"_s;
+    }
+
+    // A sign-in whose credentials cannot be kept says so with its own code, and leaves what
+    // was there as it was.
+    void credentialsThatCannotBeStored()
+    {
+        QFETCH(QString, settings);
+        QTemporaryDir config;
+        const QString folder = config.filePath(u"corvane"_s);
+        const QString file = folder + u"/settings.json"_s;
+        const QByteArray good = R"({"phoneNum":"13800000002","other":"kept"})";
+        const auto unmount = qScopeGuard([&] { runs(u"umount"_s, {folder}); });
+        QVERIFY(QDir().mkpath(folder));
+        if (settings == u"link"_s)
+            QVERIFY(QFile::link(config.filePath(u"elsewhere.json"_s), file));
+        else if (settings == u"fifo"_s)
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        else if (settings == u"folder"_s)
+            QVERIFY(QDir().mkpath(file));
+        else if (!mountFullDisk(folder, file, good))
+            QSKIP("mounting a small tmpfs is not allowed here (it needs root)");
+
+        QProcessEnvironment env = environment();
+        env.insert(u"XDG_CONFIG_HOME"_s, config.path());
+        const Run run = ctl({u"login"_s, u"--mobile"_s, u"13800000001"_s, u"--password-stdin"_s},
+                            "corvane1\n", env);
+        QCOMPARE(run.code, 7);
+        QVERIFY2(run.err.contains(u"could not be stored"_s), qPrintable(run.err));
+        QVERIFY(!QFileInfo::exists(config.filePath(u"elsewhere.json"_s)));
+        if (settings == u"full"_s) {
+            QCOMPARE(readAll(file), good);
+            QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
+        }
+    }
+
+    void theKeyringKeepsThePassword_data()
+    {
+        QTest::addColumn<bool>("unlocked");
+        QTest::newRow("unlocked keyring") << true;
+        QTest::newRow("keyring without a collection to store in") << false;
+    }
+
+    // Against a real gnome-keyring-daemon on a bus of the test's own: login waits for the
+    // keyring's answer, and a keyring that refuses leaves the password in the owner-only file.
+    void theKeyringKeepsThePassword()
+    {
+        QFETCH(bool, unlocked);
+        const QString keyringDaemon = QStandardPaths::findExecutable(u"gnome-keyring-daemon"_s);
+        const QString busDaemon = QStandardPaths::findExecutable(u"dbus-daemon"_s);
+        if (keyringDaemon.isEmpty() || busDaemon.isEmpty())
+            QSKIP("gnome-keyring-daemon or dbus-daemon is not installed (scripts/setup.sh)");
+        QTemporaryDir home;
+        QFile config(home.filePath(u"bus.conf"_s));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        // A session bus that starts no service by itself, so no other keyring answers.
+        config.write("<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
+                     "<auth>EXTERNAL</auth><policy context=\"default\">"
+                     "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                     "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
+        config.close();
+        QProcess bus;
+        bus.start(busDaemon,
+                  {u"--config-file="_s + config.fileName(), u"--nofork"_s, u"--print-address=1"_s});
+        QTRY_VERIFY(bus.canReadLine());
+        const QString address = QString::fromUtf8(bus.readLine().trimmed());
+
+        QProcessEnvironment env = environment();
+        for (const char *folder : {"data", "config", "run", "home"})
+            QVERIFY(QDir().mkpath(home.filePath(QString::fromLatin1(folder))));
+        QFile::setPermissions(home.filePath(u"run"_s),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, address);
+        env.insert(u"HOME"_s, home.filePath(u"home"_s));
+        env.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
+        env.insert(u"XDG_CONFIG_HOME"_s, home.filePath(u"config"_s));
+        env.insert(u"XDG_RUNTIME_DIR"_s, home.filePath(u"run"_s));
+        QProcess keyring;
+        const auto stop = qScopeGuard([&keyring, &bus] {
+            for (QProcess *daemon : {&keyring, &bus}) {
+                daemon->kill();
+                daemon->waitForFinished();
+            }
+        });
+        keyring.setProcessEnvironment(env);
+        QStringList arguments{u"--foreground"_s, u"--components=secrets"_s};
+        if (unlocked)
+            arguments << u"--unlock"_s;
+        keyring.start(keyringDaemon, arguments);
+        QVERIFY(keyring.waitForStarted());
+        keyring.write(unlocked ? "known password" : "");
+        keyring.closeWriteChannel();
+        QTRY_VERIFY(
+            runs(u"dbus-send"_s,
+                 {u"--bus="_s + address, u"--print-reply"_s, u"--dest=org.freedesktop.secrets"_s,
+                  u"/org/freedesktop/secrets"_s, u"org.freedesktop.DBus.Peer.Ping"_s}));
+
+        const QString settings = home.filePath(u"config/corvane/settings.json"_s);
+        const QStringList login{u"login"_s, u"--mobile"_s, u"13800000001"_s, u"--password-stdin"_s};
+        const Run run = ctl(login, "corvane1\n", env);
+        QCOMPARE(run.code, 0);
+        QCOMPARE(readAll(settings).contains("corvane1"), !unlocked);
+        QCOMPARE(run.err.contains(u"钥匙环拒绝写入"_s), !unlocked);
+        QCOMPARE(ctl({u"orders"_s}, {}, env).code, 0);
+        if (!unlocked)
+            return;
+        // A password an earlier run left in the file moves into the keyring when next read.
+        QFile file(settings);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"({"phoneNum":"13800000001","pwdNum":"corvane1"})");
+        file.close();
+        QCOMPARE(ctl({u"orders"_s}, {}, env).code, 0);
+        QVERIFY(!readAll(settings).contains("corvane1"));
+        QCOMPARE(ctl({u"orders"_s}, {}, env).code, 0);
     }
 
     void thePasswordStaysOutOfProcessListings()
