@@ -114,8 +114,9 @@ void ChangeIpCommand::follow(VPNStatus status)
         reportAddress(m_json);
     else if (status == VPNStatus::off && m_reconnected)
         finish(CtlExit::tunnelFailed,
-               QStringLiteral("the tunnel did not come back; the tunnel helper's log in "
-                              "$XDG_RUNTIME_DIR/corvane/ says why"));
+               session().manager().connectFailure.value_or(
+                   QStringLiteral("the tunnel did not come back; the tunnel helper's log in "
+                                  "$XDG_RUNTIME_DIR/corvane/ says why")));
 }
 
 } // namespace corvane

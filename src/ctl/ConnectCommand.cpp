@@ -143,6 +143,10 @@ void ConnectCommand::follow(VPNStatus status)
 {
     if (!m_started || isFinished())
         return;
+    if (const std::optional<QString> &failure = session().manager().connectFailure) {
+        finish(CtlExit::tunnelFailed, *failure);
+        return;
+    }
     if (status == VPNStatus::connecting || status == VPNStatus::on) {
         m_sawProgress = true;
         if (!m_choices.wait) {

@@ -328,6 +328,49 @@ private Q_SLOTS:
         }
     }
 
+    void connectFailsAtOnceWhereTheTunnelCannotBeKept_data()
+    {
+        QTest::addColumn<QString>("broken");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("store is a folder") << u"folder"_s << u"it is a folder"_s;
+        QTest::newRow("store is a FIFO") << u"fifo"_s << u"it is a FIFO"_s;
+        QTest::newRow("store on a full disk") << u"full"_s << u"No space left on device"_s;
+        QTest::newRow("channel folder is a file") << u"channel"_s << u"Cannot create the folder"_s;
+    }
+
+    // The reason is known the moment the store or the channel refuses: connect --wait says it
+    // then, not after its time-out.
+    void connectFailsAtOnceWhereTheTunnelCannotBeKept()
+    {
+        QFETCH(QString, broken);
+        QFETCH(QString, reason);
+        signIn();
+        QTemporaryDir home;
+        const QString data = home.filePath(u"data/corvane"_s);
+        const QString run = home.filePath(u"run"_s);
+        const QString store = data + u"/profiles.json"_s;
+        const auto unmount = qScopeGuard([&] { runs(u"umount"_s, {data}); });
+        QVERIFY(QDir().mkpath(data) && QDir().mkpath(run));
+        QFile::setPermissions(run, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (broken == u"folder"_s)
+            QVERIFY(QDir().mkpath(store));
+        else if (broken == u"fifo"_s)
+            QCOMPARE(::mkfifo(QFile::encodeName(store).constData(), 0600), 0);
+        else if (broken == u"channel"_s)
+            QVERIFY(QFile(run + u"/corvane"_s).open(QIODevice::WriteOnly));
+        else if (!mountFullDisk(data, {}, {}))
+            QSKIP("mounting a small tmpfs is not allowed here (it needs root)");
+
+        QProcessEnvironment env = environment();
+        env.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
+        env.insert(u"XDG_RUNTIME_DIR"_s, run);
+        const Run connect =
+            ctl({u"connect"_s, u"--order"_s, u"D1Q"_s, u"--wait"_s, u"--timeout"_s, u"3600"_s}, {},
+                env);
+        QCOMPARE(connect.code, 5);
+        QVERIFY2(connect.err.contains(reason), qPrintable(connect.err));
+    }
+
     void theKeyringKeepsThePassword_data()
     {
         QTest::addColumn<bool>("unlocked");

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QStringDecoder>
 #include <mutex>
+#include <variant>
 
 namespace corvane {
 
@@ -29,30 +30,28 @@ SharedSetup &sharedSetup()
 }
 
 // The rules document is handed to the tunnel unchanged, but it must be there and be UTF-8
-// text: without it no configuration can be built.
-std::optional<QString> readRulesDocument()
+// text: without it no configuration can be built. The text, or why there is none.
+std::variant<QString, TunnelError> readRulesDocument()
 {
     const std::optional<QByteArray> data =
         Resources::data(QStringLiteral("rules"), QStringLiteral("json"));
-    if (!data) {
-        Log::write(QStringLiteral("Cannot connect: the rules resource rules.json is missing"));
-        return std::nullopt;
-    }
+    if (!data)
+        return TunnelError{
+            QStringLiteral("Cannot connect: the rules resource rules.json is missing")};
     QStringDecoder decoder(QStringDecoder::Utf8);
     QString text = decoder.decode(*data);
-    if (decoder.hasError()) {
-        Log::write(QStringLiteral("Cannot connect: the rules resource rules.json is not UTF-8"));
-        return std::nullopt;
-    }
+    if (decoder.hasError())
+        return TunnelError{
+            QStringLiteral("Cannot connect: the rules resource rules.json is not UTF-8")};
     return text;
 }
 
 // A connect or disconnect that cannot reach the store would otherwise do nothing in silence;
 // the store's description names the file and the reason.
-void logStoreFailure(const std::optional<TunnelError> &error)
+QString storeFailure(const std::optional<TunnelError> &error)
 {
-    Log::write(error ? error->description
-                     : QStringLiteral("The tunnel profile store handed back no profiles"));
+    return error ? error->description
+                 : QStringLiteral("The tunnel profile store handed back no profiles");
 }
 
 VPNStatus toVPNStatus(TunnelStatus status)
@@ -117,6 +116,7 @@ VpnManager::~VpnManager() = default;
 
 void VpnManager::connectTunnel()
 {
+    connectFailure.reset();
     prepareProfile([this](const TunnelProfilePtr &profile) { startTunnel(profile); });
 }
 
@@ -151,7 +151,7 @@ void VpnManager::loadFirstProfile(ProfileCompletion completion, LoadErrors error
             if (!alive)
                 return;
             if (!profiles && errors == LoadErrors::log)
-                logStoreFailure(error);
+                Log::write(storeFailure(error));
             completion(profiles && !profiles->isEmpty() ? profiles->first() : nullptr);
         });
 }
@@ -165,14 +165,16 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
         if (!alive)
             return;
         if (!profiles) {
-            logStoreFailure(loadError);
+            failConnect(storeFailure(loadError));
             return;
         }
         // Checked before any profile is touched: with no rules nothing could be saved back,
         // and the removals below would leave the store empty.
-        const std::optional<QString> rules = readRulesDocument();
-        if (!rules)
+        const std::variant<QString, TunnelError> rules = readRulesDocument();
+        if (const auto *error = std::get_if<TunnelError>(&rules)) {
+            failConnect(error->description);
             return;
+        }
         TunnelProfilePtr profile;
         if (profiles->isEmpty()) {
             profile = makeProfile();
@@ -181,12 +183,12 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
             removeDuplicateProfiles(*profiles);
         }
         profile->setEnabled(true);
-        applyProviderConfiguration(*profile, *rules);
+        applyProviderConfiguration(*profile, std::get<QString>(rules));
         m_store.save(profile, [this, alive, profile, completion](std::optional<TunnelError> error) {
             if (!alive)
                 return;
             if (error) {
-                Log::write(error->description);
+                failConnect(error->description, profile);
                 completion(nullptr);
                 return;
             }
@@ -195,7 +197,7 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
                                if (!alive)
                                    return;
                                if (failure) {
-                                   Log::write(failure->description);
+                                   failConnect(failure->description, profile);
                                    completion(nullptr);
                                    return;
                                }
@@ -252,7 +254,7 @@ void VpnManager::startTunnel(const TunnelProfilePtr &profile)
     if (!profile || !profile->connection())
         return;
     if (std::optional<TunnelError> error = profile->connection()->start())
-        Log::write(error->description);
+        failConnect(error->description, profile);
 }
 
 void VpnManager::stopTunnel(const TunnelProfilePtr &profile)
@@ -282,6 +284,16 @@ void VpnManager::watchStatus()
 void VpnManager::refreshStatus(const TunnelProfile &profile)
 {
     vpnStatus = toVPNStatus(profile.connection()->status());
+    NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
+}
+
+void VpnManager::failConnect(const QString &reason, const TunnelProfilePtr &profile)
+{
+    Log::write(reason);
+    connectFailure = reason;
+    // Without a profile to read, the last status known stands.
+    if (profile && profile->connection())
+        vpnStatus = toVPNStatus(profile->connection()->status());
     NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace corvane {
 
@@ -47,6 +48,10 @@ public:
     qint64 sip = 0;
     quint32 uid = 0;
     VPNStatus vpnStatus = VPNStatus::off;
+    // Why the last connect never reached a running start (the store, the rules or the tunnel's
+    // files refused it), set before the status refresh that announces it; cleared by the next
+    // connect. Callers that wait for a connect read it when the notification comes.
+    std::optional<QString> connectFailure;
 
 private:
     using ProfileCompletion = std::function<void(TunnelProfilePtr profile)>;
@@ -67,6 +72,9 @@ private:
     void stopTunnel(const TunnelProfilePtr &profile);
     void watchStatus();
     void refreshStatus(const TunnelProfile &profile);
+    // Logs `reason`, keeps it in connectFailure and refreshes the status (from `profile` where
+    // there is one) so that whoever waits for the connect hears of it now.
+    void failConnect(const QString &reason, const TunnelProfilePtr &profile = nullptr);
 
     TunnelProfileStore &m_store;
     // The connection whose changes are followed: each is watched once, however often the

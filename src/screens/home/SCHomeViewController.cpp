@@ -227,6 +227,7 @@ void SCHomeViewController::connectVPN(QAbstractButton *sender)
     if (button)
         setUserInteractionEnabled(button, false);
     m_road.toggleLater(currentOrder, pid, [this, button](TunnelRoad::Toggle toggle) {
+        m_awaitingConnect = toggle == TunnelRoad::Toggle::connecting;
         if (toggle == TunnelRoad::Toggle::disconnecting)
             setConnectTitle(kDisconnecting);
         if (button)
@@ -243,7 +244,18 @@ void SCHomeViewController::changeIP()
 
 void SCHomeViewController::onVPNStatusChanged()
 {
-    const VPNStatus now = VpnManager::shared().vpnStatus;
+    const VpnManager &manager = VpnManager::shared();
+    const VPNStatus now = manager.vpnStatus;
+    if (now != VPNStatus::off)
+        m_awaitingConnect = false;
+    if (m_awaitingConnect && manager.connectFailure) {
+        m_awaitingConnect = false;
+        // The status did not move, so only the reason tells the customer why nothing happens.
+        sc_showToast(this, QStringLiteral("连接失败：") + *manager.connectFailure);
+        status = now;
+        applyStatus();
+        return;
+    }
     if (now == status)
         return;
     status = now;

@@ -305,6 +305,21 @@ private Q_SLOTS:
         QVERIFY(!auth.contains(u"secret"_s));
     }
 
+    // A connect the store refuses changes no status: the screen must still say why, and offer
+    // the connect again.
+    void aConnectThatCannotStartSaysWhy()
+    {
+        pickFirstOrder();
+        m_store->setSaveError(TunnelError{u"the disk is full"_s});
+        const auto restore = qScopeGuard([this] { m_store->setSaveError(std::nullopt); });
+        QTest::mouseClick(m_screen->connectBtn, Qt::LeftButton);
+        m_clock->advance(1.0);
+        drain();
+        QCOMPARE(title(), kConnect);
+        QCOMPARE(toastTexts(m_screen.get()), QStringList{u"连接失败：the disk is full"_s});
+        QVERIFY(isUserInteractionEnabled(m_screen->connectBtn));
+    }
+
     void titlesFollowTheTunnel_data()
     {
         QTest::addColumn<TunnelStatus>("tunnel");
