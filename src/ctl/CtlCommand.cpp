@@ -1,5 +1,7 @@
 #include "ctl/CtlCommand.h"
 
+#include "ctl/TerminalText.h"
+
 #include <QJsonDocument>
 #include <QTimer>
 #include <algorithm>
@@ -68,7 +70,7 @@ void CtlCommand::finish(CtlExit code, const QString &message)
         return;
     m_finished = true;
     if (!message.isEmpty())
-        write(code == CtlExit::done ? stdout : stderr, message);
+        write(code == CtlExit::done ? stdout : stderr, TerminalText::printable(message));
     // Delivered later, so a command never ends inside its own start().
     QTimer::singleShot(0, this, [this, code] { Q_EMIT finished(static_cast<int>(code)); });
 }
@@ -96,12 +98,13 @@ int CtlCommand::timeoutSeconds(const QCommandLineParser &parser) const
 
 void CtlCommand::printLine(const QString &line)
 {
-    write(stdout, line);
+    write(stdout, TerminalText::printable(line));
 }
 
 void CtlCommand::printJson(const QJsonObject &object)
 {
-    write(stdout, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+    write(stdout, TerminalText::escapedJson(
+                      QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact))));
 }
 
 } // namespace corvane

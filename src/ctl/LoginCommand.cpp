@@ -81,6 +81,10 @@ void LoginCommand::run(const QCommandLineParser &parser)
         finish(CtlExit::refused,
                LoginForm::userMessage(error.message.value_or(QStringLiteral("请求服务器失败"))));
     };
+    QObject::connect(m_client.get(), &SCLoginClient::replyWithoutOrders, this, [this] {
+        finish(CtlExit::refused, QStringLiteral("the service accepted the sign-in but sent no "
+                                                "order list"));
+    });
     m_client->login(request.mobile, request.encodedPassword);
     // The keyring's own wait bounds the storing that follows the answer.
     QTimer::singleShot(timeoutSeconds(parser) * 1000, this, [this] {

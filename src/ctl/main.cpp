@@ -7,6 +7,8 @@
 #include "ctl/LoginCommand.h"
 #include "ctl/OrdersCommand.h"
 #include "ctl/StatusCommand.h"
+#include "ctl/TerminalText.h"
+#include "platform/log/Log.h"
 #include "platform/process/ProcessStart.h"
 
 #include <QCoreApplication>
@@ -56,6 +58,12 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("corvanectl"));
     const QStringList arguments = QCoreApplication::arguments().mid(1);
+    // Log lines quote the service and files too.
+    Log::setSink([](const QString &line) {
+        const QByteArray bytes = TerminalText::printable(line).toUtf8() + '\n';
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+        std::fflush(stderr);
+    });
 
     TunnelProfileStore *store = LaunchEnvironment::install();
     LaunchEnvironment::useDesktopKeyring();
@@ -70,8 +78,10 @@ int main(int argc, char *argv[])
         return command->name() == asked;
     });
     if (found == list.end()) {
-        const QString problem = asked.isEmpty() ? QStringLiteral("no command given\n\n")
-                                                : QStringLiteral("no command %1\n\n").arg(asked);
+        const QString problem =
+            asked.isEmpty()
+                ? QStringLiteral("no command given\n\n")
+                : QStringLiteral("no command %1\n\n").arg(TerminalText::printable(asked));
         std::fputs((problem + usage(list)).toUtf8().constData(), stderr);
         return static_cast<int>(CtlExit::usage);
     }

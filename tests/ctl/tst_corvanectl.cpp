@@ -2,7 +2,10 @@
 #include "core/home/OrderTexts.h"
 #include "core/model/Mapper.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QHttpServer>
+#include <QHttpServerResponse>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -30,6 +33,15 @@ struct Run
 QString binary(const QString &name)
 {
     return qEnvironmentVariable("CORVANE_BINARY_DIR") + u"/bin/"_s + name;
+}
+
+// A control character a terminal would act on: C0 (but the line break and tab), DEL, C1.
+bool hasControls(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u < 0x20 && u != u'\n' && u != u'\t') || (u >= 0x7f && u <= 0x9f);
+    });
 }
 
 QByteArray readAll(const QString &path)
@@ -96,7 +108,10 @@ private:
             return {};
         process.write(input);
         process.closeWriteChannel();
-        process.waitForFinished(60000);
+        // The event loop runs meanwhile, for the servers a test starts in this process.
+        const QDeadlineTimer deadline(60000);
+        while (!process.waitForFinished(5) && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         Run run{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
                 QString::fromUtf8(process.readAllStandardError()).trimmed()};
         // A crash (a sanitizer's abort among them) must not pass for one of the exit codes.
@@ -369,6 +384,53 @@ private Q_SLOTS:
                 env);
         QCOMPARE(connect.code, 5);
         QVERIFY2(connect.err.contains(reason), qPrintable(connect.err));
+    }
+
+    // What the service sends is shown, never obeyed: no escape sequence reaches the terminal,
+    // and an answer it cannot use is a failure at once.
+    void hostileService()
+    {
+        QHttpServer hostile;
+        QByteArray signIn;
+        hostile.route(u"/vpnApp/personal/queryOrder"_s,
+                      [&signIn] { return QHttpServerResponse("application/json", signIn); });
+        const int port = hostile.listen(QHostAddress::LocalHost, 0);
+        QVERIFY(port > 0);
+        QTemporaryDir config;
+        QProcessEnvironment env = environment();
+        env.insert(u"CORVANE_SERVICE_URL"_s, u"http://127.0.0.1:%1"_s.arg(port));
+        env.insert(u"XDG_CONFIG_HOME"_s, config.path());
+        const QStringList login{u"login"_s,       u"--mobile"_s,
+                                u"13800000001"_s, u"--password-stdin"_s,
+                                u"--timeout"_s,   u"3600"_s};
+
+        signIn = R"({"code":0,"result":null})";
+        Run run = ctl(login, "corvane1\n", env);
+        QCOMPARE(run.code, 4);
+        QVERIFY2(run.err.contains(u"no order list"_s), qPrintable(run.err));
+
+        const QString controls = u"\x1b]0;owned\x07\x1b[2J\u009b31m\x7f"_s;
+        const QString hostileId = controls + u"X1"_s;
+        signIn =
+            QJsonDocument(QJsonObject{{u"code"_s, 1}, {u"message"_s, QString(controls + u"no"_s)}})
+                .toJson(QJsonDocument::Compact);
+        run = ctl(login, "corvane1\n", env);
+        QCOMPARE(run.code, 4);
+        QVERIFY2(run.err.endsWith(u"no"_s) && !hasControls(run.err), qPrintable(run.err));
+
+        const QJsonObject order{{u"orderId"_s, hostileId}, {u"productId"_s, 3}};
+        signIn = QJsonDocument(QJsonObject{{u"code"_s, 0},
+                                           {u"result"_s,
+                                            QJsonObject{{u"orderInfoList"_s, QJsonArray{order}}}}})
+                     .toJson(QJsonDocument::Compact);
+        QCOMPARE(ctl(login, "corvane1\n", env).code, 0);
+        run = ctl({u"orders"_s}, {}, env);
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.out.contains(u"X1"_s) && !hasControls(run.out), qPrintable(run.out));
+        run = ctl({u"orders"_s, u"--json"_s}, {}, env);
+        QVERIFY(!hasControls(run.out));
+        QCOMPARE(run.json().value(u"orders"_s).toArray().first().toObject().value(u"orderId"_s),
+                 QJsonValue(hostileId));
     }
 
     void theKeyringKeepsThePassword_data()
