@@ -58,7 +58,9 @@ void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt
         return;
     }
     if (m_hasTimeout && parser.isSet(kTimeout) && timeoutSeconds(parser) <= 0) {
-        finish(CtlExit::usage, QStringLiteral("--timeout takes a whole number of seconds above 0"));
+        finish(CtlExit::usage, QStringLiteral("--timeout takes a whole number of seconds from 1 "
+                                              "to %1 (a day)")
+                                   .arg(kMaxTimeoutSeconds));
         return;
     }
     run(parser);
@@ -93,7 +95,7 @@ int CtlCommand::timeoutSeconds(const QCommandLineParser &parser) const
         return kDefaultTimeoutSeconds;
     bool ok = false;
     const int seconds = parser.value(kTimeout).toInt(&ok);
-    return ok ? seconds : 0;
+    return ok && seconds <= kMaxTimeoutSeconds ? seconds : 0;
 }
 
 void CtlCommand::printLine(const QString &line)

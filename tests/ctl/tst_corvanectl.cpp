@@ -200,6 +200,10 @@ private Q_SLOTS:
         QVERIFY(help.out.startsWith(u"Usage: corvanectl change-ip"_s));
         // Without a terminal to ask on, the password must come through --password-stdin.
         QCOMPARE(ctl({u"login"_s, u"--mobile"_s, u"13800000001"_s}).code, 2);
+        // A day at most: more would overflow the timer and give up at once.
+        for (const QString &seconds : {u"0"_s, u"-1"_s, u"ten"_s, u"86401"_s, u"4294968"_s})
+            QCOMPARE(ctl({u"disconnect"_s, u"--timeout"_s, seconds}).code, 2);
+        QCOMPARE(ctl({u"disconnect"_s, u"--timeout"_s, u"86400"_s}).code, 0);
 
         QFile::remove(m_home.filePath(u"config/Corvane/settings.json"_s));
         QFile::remove(m_home.filePath(u"config/corvane/settings.json"_s));
