@@ -130,16 +130,38 @@ void VpnManager::disconnectTunnelUnlessStartedBy(const QString &program)
 {
     loadFirstProfile(
         [this, program](const TunnelProfilePtr &profile) {
-            if (profile && profile->connection() &&
-                profile->connection()->status() != TunnelStatus::Disconnected &&
-                profile->connection()->startedBy() == program) {
-                Log::write(
-                    QStringLiteral("Leaving the tunnel that %1 started running").arg(program));
-                return;
-            }
-            stopTunnel(profile);
+            if (!isSpared(profile, program))
+                stopTunnel(profile);
         },
         LoadErrors::log);
+}
+
+void VpnManager::disconnectEveryTunnel(const QString &sparedProgram)
+{
+    QPointer<QObject> alive = m_context.get();
+    m_store.loadAll([this, alive, sparedProgram](std::optional<QList<TunnelProfilePtr>> profiles,
+                                                 std::optional<TunnelError> error) {
+        if (!alive)
+            return;
+        if (!profiles) {
+            Log::write(storeFailure(error));
+            return;
+        }
+        for (const TunnelProfilePtr &profile : std::as_const(*profiles)) {
+            if (!isSpared(profile, sparedProgram))
+                stopTunnel(profile);
+        }
+    });
+}
+
+bool VpnManager::isSpared(const TunnelProfilePtr &profile, const QString &program) const
+{
+    if (program.isEmpty() || !profile || !profile->connection() ||
+        profile->connection()->status() == TunnelStatus::Disconnected ||
+        profile->connection()->startedBy() != program)
+        return false;
+    Log::write(QStringLiteral("Leaving the tunnel that %1 started running").arg(program));
+    return true;
 }
 
 void VpnManager::loadFirstProfile(ProfileCompletion completion, LoadErrors errors)

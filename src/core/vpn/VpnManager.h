@@ -37,6 +37,10 @@ public:
     void disconnectTunnel();
     // As disconnectTunnel, but a tunnel that `program` started is left running.
     void disconnectTunnelUnlessStartedBy(const QString &program);
+    // Stops the tunnel of every stored profile, not only the first one's (two processes that
+    // connected at once on an empty store made one each), but a tunnel that `sparedProgram`
+    // started, when one is named. For the application's end.
+    void disconnectEveryTunnel(const QString &sparedProgram = {});
 
     bool observerAdded = false;
     QString address;
@@ -71,6 +75,8 @@ private:
     void startTunnel(const TunnelProfilePtr &profile);
     void stopTunnel(const TunnelProfilePtr &profile);
     void watchStatus();
+    // Whether the running tunnel of `profile` was started by `program` and is to be left.
+    bool isSpared(const TunnelProfilePtr &profile, const QString &program) const;
     void refreshStatus(const TunnelProfile &profile);
     // Logs `reason`, keeps it in connectFailure and refreshes the status (from `profile` where
     // there is one) so that whoever waits for the connect hears of it now.
