@@ -53,6 +53,7 @@ void AppDelegate::willTerminate()
     VpnManager::shared().disconnectEveryTunnel(sparesScriptedTunnel ? QStringLiteral("corvanectl")
                                                                     : QString());
     deliverStoreRequests();
+    TerminationSignals::allowEarlyEnd();
 }
 
 void AppDelegate::stopTunnel()
