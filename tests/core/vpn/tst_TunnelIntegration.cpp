@@ -236,6 +236,17 @@ void tst_TunnelIntegration::killedHelperIsSeenOff()
     QCOMPARE(helpers.size(), 1);
     QCOMPARE(::kill(static_cast<pid_t>(helpers.first()), SIGKILL), 0);
     QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 1000);
+    // What it left says "connected"; the next reader sees the lock free and clears it, so a
+    // script reading the status file agrees.
+    const QStringList left{QStringLiteral("*.status"), QStringLiteral("*.sock")};
+    QCOMPARE(QDir(runtimeDir()).entryList(left, QDir::System | QDir::Files).size(), 2);
+    {
+        LinuxTunnelProfileStore nextStore;
+        VpnManager next(nextStore);
+        settle();
+        QCOMPARE(next.vpnStatus, VPNStatus::off);
+    }
+    QCOMPARE(QDir(runtimeDir()).entryList(left, QDir::System | QDir::Files), QStringList());
 
     // The dead helper's socket and lock do not stand in the way of the next one.
     connectUntilOn();

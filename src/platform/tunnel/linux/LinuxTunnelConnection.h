@@ -44,6 +44,7 @@ private:
     void readStatusLines();
     void socketClosed();
     TunnelStatus statusFromFile() const;
+    void removeStaleFiles();
     void setStatus(TunnelStatus status);
 
     QString m_identifier;
