@@ -180,6 +180,8 @@ void tst_TunnelIntegration::connectsWithoutSecretsOnTheCommandLine()
     QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus, VPNStatus::off, 5000);
     QVERIFY(m_posted.contains(VPNStatus::disconnecting));
     QTRY_VERIFY_WITH_TIMEOUT(liveHelpers().isEmpty(), 5000);
+    // Down, the tunnel needs its signed string no more.
+    QVERIFY(!readAll(storeFile()).contains(kAuth.toUtf8()));
 }
 
 void tst_TunnelIntegration::secondStartStartsNoSecondHelper()

@@ -47,6 +47,7 @@ LinuxTunnelConnection::LinuxTunnelConnection(QString identifier, LinuxTunnelProf
     if (attach()) {
         m_current = statusFromFile();
         m_published = m_current;
+        noteAuthString(m_current);
     }
 }
 
@@ -282,11 +283,26 @@ TunnelStatus LinuxTunnelConnection::statusFromFile() const
     return TunnelStatus::Connecting;
 }
 
+void LinuxTunnelConnection::noteAuthString(TunnelStatus status)
+{
+    // The signed string stays stored while the tunnel runs (scripts read the order and choices
+    // from it) and goes once it is down; only the string this tunnel ran with, so a late
+    // observer never clears the one a reconnect has saved since.
+    if (status == TunnelStatus::Connecting || status == TunnelStatus::Connected ||
+        status == TunnelStatus::Reasserting) {
+        if (m_runningAuth.isEmpty())
+            m_runningAuth = m_store->storedAuthString(m_identifier);
+    } else if (status == TunnelStatus::Disconnected && !m_runningAuth.isEmpty()) {
+        m_store->forgetAuthString(m_identifier, std::exchange(m_runningAuth, {}));
+    }
+}
+
 void LinuxTunnelConnection::setStatus(TunnelStatus status)
 {
     if (m_current == status)
         return;
     m_current = status;
+    noteAuthString(status);
     QMetaObject::invokeMethod(
         this,
         [this, status] {
