@@ -143,8 +143,10 @@ void ConnectCommand::follow(VPNStatus status)
 {
     if (!m_started || isFinished())
         return;
-    if (const std::optional<QString> &failure = session().manager().connectFailure) {
-        finish(CtlExit::tunnelFailed, *failure);
+    // The manager has logged the reason on the line before.
+    if (session().manager().connectFailure) {
+        finish(CtlExit::tunnelFailed,
+               QStringLiteral("the tunnel could not be started (the line above says why)"));
         return;
     }
     if (status == VPNStatus::connecting || status == VPNStatus::on) {
