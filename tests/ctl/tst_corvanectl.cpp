@@ -9,7 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
-#include <QStandardPaths>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,14 +35,8 @@ QString binary(const QString &name)
     return qEnvironmentVariable("CORVANE_BINARY_DIR") + u"/bin/"_s + name;
 }
 
-// A control character a terminal would act on: C0 (but the line break and tab), DEL, C1.
-bool hasControls(const QString &text)
-{
-    return std::any_of(text.cbegin(), text.cend(), [](QChar c) {
-        const char16_t u = c.unicode();
-        return (u < 0x20 && u != u'\n' && u != u'\t') || (u >= 0x7f && u <= 0x9f);
-    });
-}
+// What a terminal would act on: C0 but the line break and tab, DEL, C1.
+const QRegularExpression kControls(u"[\\x00-\\x08\\x0b-\\x1f\\x7f-\\x9f]"_s);
 
 QByteArray readAll(const QString &path)
 {
@@ -50,28 +44,10 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool runs(const QString &program, const QStringList &arguments)
+bool writeFile(const QString &path, const QByteArray &content)
 {
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
-// Mounts a 64 KiB tmpfs on `folder` and, once `good` is written into it, fills it up.
-bool mountFullDisk(const QString &folder, const QString &good, const QByteArray &content)
-{
-    if (!QDir().mkpath(folder) ||
-        !runs(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=64k"_s, u"tmpfs"_s, folder}))
-        return false;
-    QFile file(good);
-    if (!good.isEmpty() && (!file.open(QIODevice::WriteOnly) || file.write(content) < 0))
-        return false;
-    file.close();
-    QFile filler(folder + u"/filler"_s);
-    filler.open(QIODevice::WriteOnly);
-    filler.write(QByteArray(64 * 1024, 'x'));
-    return true;
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
 } // namespace
@@ -95,6 +71,19 @@ private:
         env.insert(u"CORVANE_TUNNEL_CONNECT_DELAY_MS"_s, u"50"_s);
         // No keyring unless a test starts its own: the credentials stay in this home.
         env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s);
+        return env;
+    }
+
+    // The user's folders in `dir`.
+    QProcessEnvironment homeIn(const QTemporaryDir &dir)
+    {
+        QProcessEnvironment env = environment();
+        for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
+            QDir().mkpath(dir.filePath(QString::fromLatin1(name)));
+            env.insert(QString::fromLatin1(name), dir.filePath(QString::fromLatin1(name)));
+        }
+        QFile::setPermissions(dir.filePath(u"XDG_RUNTIME_DIR"_s),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return env;
     }
 
@@ -124,12 +113,14 @@ private:
         return run;
     }
 
-    void signIn()
+    Run login(const std::optional<QProcessEnvironment> &env = std::nullopt)
     {
-        const Run login =
-            ctl({u"login"_s, u"--mobile"_s, u"13800000001"_s, u"--password-stdin"_s}, "corvane1\n");
-        QCOMPARE(login.code, 0);
+        return ctl({u"login"_s, u"--mobile"_s, u"13800000001"_s, u"--password-stdin"_s,
+                    u"--timeout"_s, u"3600"_s},
+                   "corvane1\n", env);
     }
+
+    void signIn() { QCOMPARE(login().code, 0); }
 
     QTemporaryDir m_home;
     QProcess m_service;
@@ -319,42 +310,40 @@ private Q_SLOTS:
     void credentialsThatCannotBeStored()
     {
         QFETCH(QString, settings);
-        QTemporaryDir config;
-        const QString folder = config.filePath(u"corvane"_s);
+        QTemporaryDir dir;
+        const QProcessEnvironment env = homeIn(dir);
+        const QString folder = dir.filePath(u"XDG_CONFIG_HOME/corvane"_s);
         const QString file = folder + u"/settings.json"_s;
         const QByteArray good = R"({"phoneNum":"13800000002","other":"kept"})";
-        const auto unmount = qScopeGuard([&] { runs(u"umount"_s, {folder}); });
+        const auto unmount = qScopeGuard([&] { QProcess::execute(u"umount"_s, {folder}); });
         QVERIFY(QDir().mkpath(folder));
         if (settings == u"link"_s)
-            QVERIFY(QFile::link(config.filePath(u"elsewhere.json"_s), file));
+            QVERIFY(QFile::link(dir.filePath(u"elsewhere.json"_s), file));
         else if (settings == u"fifo"_s)
             QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
         else if (settings == u"folder"_s)
             QVERIFY(QDir().mkpath(file));
-        else if (!mountFullDisk(folder, file, good))
+        else if (QProcess::execute(u"mount"_s, {u"-ttmpfs"_s, u"-osize=64k"_s, u"tmpfs"_s, folder}))
             QSKIP("mounting a small tmpfs is not allowed here (it needs root)");
-
-        QProcessEnvironment env = environment();
-        env.insert(u"XDG_CONFIG_HOME"_s, config.path());
-        const Run run = ctl({u"login"_s, u"--mobile"_s, u"13800000001"_s, u"--password-stdin"_s},
-                            "corvane1\n", env);
+        // The good file fits; the filler must not.
+        else if (!writeFile(file, good) || writeFile(folder + u"/filler"_s, QByteArray(1 << 16, 0)))
+            QFAIL("the tmpfs did not fill up");
+        const Run run = login(env);
         QCOMPARE(run.code, 7);
         QVERIFY2(run.err.contains(u"could not be stored"_s), qPrintable(run.err));
-        QVERIFY(!QFileInfo::exists(config.filePath(u"elsewhere.json"_s)));
-        if (settings == u"full"_s) {
-            QCOMPARE(readAll(file), good);
-            QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
-        }
+        QVERIFY(!QFileInfo::exists(dir.filePath(u"elsewhere.json"_s)));
+        QVERIFY(settings != u"full"_s ||
+                (readAll(file) == good && QDir(folder).entryList(QDir::Files).size() == 2));
     }
 
     void connectFailsAtOnceWhereTheTunnelCannotBeKept_data()
     {
         QTest::addColumn<QString>("broken");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("store is a folder") << u"folder"_s << u"it is a folder"_s;
-        QTest::newRow("store is a FIFO") << u"fifo"_s << u"it is a FIFO"_s;
-        QTest::newRow("store on a full disk") << u"full"_s << u"No space left on device"_s;
-        QTest::newRow("channel folder is a file") << u"channel"_s << u"Cannot create the folder"_s;
+        QTest::newRow("store is a FIFO")
+            << u"XDG_DATA_HOME/corvane/profiles.json"_s << u"it is a FIFO"_s;
+        QTest::newRow("channel folder is a FIFO")
+            << u"XDG_RUNTIME_DIR/corvane"_s << u"Cannot create the folder"_s;
     }
 
     // The reason is known the moment the store or the channel refuses: connect --wait says it
@@ -364,25 +353,11 @@ private Q_SLOTS:
         QFETCH(QString, broken);
         QFETCH(QString, reason);
         signIn();
-        QTemporaryDir home;
-        const QString data = home.filePath(u"data/corvane"_s);
-        const QString run = home.filePath(u"run"_s);
-        const QString store = data + u"/profiles.json"_s;
-        const auto unmount = qScopeGuard([&] { runs(u"umount"_s, {data}); });
-        QVERIFY(QDir().mkpath(data) && QDir().mkpath(run));
-        QFile::setPermissions(run, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        if (broken == u"folder"_s)
-            QVERIFY(QDir().mkpath(store));
-        else if (broken == u"fifo"_s)
-            QCOMPARE(::mkfifo(QFile::encodeName(store).constData(), 0600), 0);
-        else if (broken == u"channel"_s)
-            QVERIFY(QFile(run + u"/corvane"_s).open(QIODevice::WriteOnly));
-        else if (!mountFullDisk(data, {}, {}))
-            QSKIP("mounting a small tmpfs is not allowed here (it needs root)");
-
-        QProcessEnvironment env = environment();
-        env.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
-        env.insert(u"XDG_RUNTIME_DIR"_s, run);
+        QTemporaryDir dir;
+        QProcessEnvironment env = homeIn(dir);
+        env.insert(u"XDG_CONFIG_HOME"_s, m_home.filePath(u"config"_s));
+        QVERIFY(QDir().mkpath(QFileInfo(dir.filePath(broken)).path()));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(broken)).constData(), 0600), 0);
         const Run connect =
             ctl({u"connect"_s, u"--order"_s, u"D1Q"_s, u"--wait"_s, u"--timeout"_s, u"3600"_s}, {},
                 env);
@@ -395,126 +370,30 @@ private Q_SLOTS:
     void hostileService()
     {
         QHttpServer hostile;
-        QByteArray signIn;
+        QByteArray signIn = R"({"code":0,"result":null})";
         hostile.route(u"/vpnApp/personal/queryOrder"_s,
                       [&signIn] { return QHttpServerResponse("application/json", signIn); });
-        const int port = hostile.listen(QHostAddress::LocalHost, 0);
-        QVERIFY(port > 0);
-        QTemporaryDir config;
-        QProcessEnvironment env = environment();
-        env.insert(u"CORVANE_SERVICE_URL"_s, u"http://127.0.0.1:%1"_s.arg(port));
-        env.insert(u"XDG_CONFIG_HOME"_s, config.path());
-        const QStringList login{u"login"_s,       u"--mobile"_s,
-                                u"13800000001"_s, u"--password-stdin"_s,
-                                u"--timeout"_s,   u"3600"_s};
-
-        signIn = R"({"code":0,"result":null})";
-        Run run = ctl(login, "corvane1\n", env);
+        QTemporaryDir dir;
+        QProcessEnvironment env = homeIn(dir);
+        env.insert(u"CORVANE_SERVICE_URL"_s,
+                   u"http://127.0.0.1:%1"_s.arg(hostile.listen(QHostAddress::LocalHost, 0)));
+        Run run = login(env);
         QCOMPARE(run.code, 4);
         QVERIFY2(run.err.contains(u"no order list"_s), qPrintable(run.err));
 
-        const QString controls = u"\x1b]0;owned\x07\x1b[2J\u009b31m\x7f"_s;
-        const QString hostileId = controls + u"X1"_s;
-        signIn =
-            QJsonDocument(QJsonObject{{u"code"_s, 1}, {u"message"_s, QString(controls + u"no"_s)}})
-                .toJson(QJsonDocument::Compact);
-        run = ctl(login, "corvane1\n", env);
+        signIn = "{\"code\":1,\"message\":\"\\u001b]0;owned\\u0007\\u001b[2J\\u009b31m\\u007fno\"}";
+        run = login(env);
         QCOMPARE(run.code, 4);
-        QVERIFY2(run.err.endsWith(u"no"_s) && !hasControls(run.err), qPrintable(run.err));
+        QVERIFY2(run.err.endsWith(u"no"_s) && !run.err.contains(kControls), qPrintable(run.err));
 
-        const QJsonObject order{{u"orderId"_s, hostileId}, {u"productId"_s, 3}};
-        signIn = QJsonDocument(QJsonObject{{u"code"_s, 0},
-                                           {u"result"_s,
-                                            QJsonObject{{u"orderInfoList"_s, QJsonArray{order}}}}})
-                     .toJson(QJsonDocument::Compact);
-        QCOMPARE(ctl(login, "corvane1\n", env).code, 0);
+        signIn = "{\"code\":0,\"result\":{\"orderInfoList\":[{\"orderId\":\"\\u001b[2J\\u009bX1\","
+                 "\"productId\":3}]}}";
+        QCOMPARE(login(env).code, 0);
         run = ctl({u"orders"_s}, {}, env);
-        QCOMPARE(run.code, 0);
-        QVERIFY2(run.out.contains(u"X1"_s) && !hasControls(run.out), qPrintable(run.out));
+        QVERIFY2(run.out.contains(u"X1"_s) && !run.out.contains(kControls), qPrintable(run.out));
         run = ctl({u"orders"_s, u"--json"_s}, {}, env);
-        QVERIFY(!hasControls(run.out));
-        QCOMPARE(run.json().value(u"orders"_s).toArray().first().toObject().value(u"orderId"_s),
-                 QJsonValue(hostileId));
-    }
-
-    void theKeyringKeepsThePassword_data()
-    {
-        QTest::addColumn<bool>("unlocked");
-        QTest::newRow("unlocked keyring") << true;
-        QTest::newRow("keyring without a collection to store in") << false;
-    }
-
-    // Against a real gnome-keyring-daemon on a bus of the test's own: login waits for the
-    // keyring's answer, and a keyring that refuses leaves the password in the owner-only file.
-    void theKeyringKeepsThePassword()
-    {
-        QFETCH(bool, unlocked);
-        const QString keyringDaemon = QStandardPaths::findExecutable(u"gnome-keyring-daemon"_s);
-        const QString busDaemon = QStandardPaths::findExecutable(u"dbus-daemon"_s);
-        if (keyringDaemon.isEmpty() || busDaemon.isEmpty())
-            QSKIP("gnome-keyring-daemon or dbus-daemon is not installed (scripts/setup.sh)");
-        QTemporaryDir home;
-        QFile config(home.filePath(u"bus.conf"_s));
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        // A session bus that starts no service by itself, so no other keyring answers.
-        config.write("<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
-                     "<auth>EXTERNAL</auth><policy context=\"default\">"
-                     "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                     "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>");
-        config.close();
-        QProcess bus;
-        bus.start(busDaemon,
-                  {u"--config-file="_s + config.fileName(), u"--nofork"_s, u"--print-address=1"_s});
-        QTRY_VERIFY(bus.canReadLine());
-        const QString address = QString::fromUtf8(bus.readLine().trimmed());
-
-        QProcessEnvironment env = environment();
-        for (const char *folder : {"data", "config", "run", "home"})
-            QVERIFY(QDir().mkpath(home.filePath(QString::fromLatin1(folder))));
-        QFile::setPermissions(home.filePath(u"run"_s),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, address);
-        env.insert(u"HOME"_s, home.filePath(u"home"_s));
-        env.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
-        env.insert(u"XDG_CONFIG_HOME"_s, home.filePath(u"config"_s));
-        env.insert(u"XDG_RUNTIME_DIR"_s, home.filePath(u"run"_s));
-        QProcess keyring;
-        const auto stop = qScopeGuard([&keyring, &bus] {
-            for (QProcess *daemon : {&keyring, &bus}) {
-                daemon->kill();
-                daemon->waitForFinished();
-            }
-        });
-        keyring.setProcessEnvironment(env);
-        QStringList arguments{u"--foreground"_s, u"--components=secrets"_s};
-        if (unlocked)
-            arguments << u"--unlock"_s;
-        keyring.start(keyringDaemon, arguments);
-        QVERIFY(keyring.waitForStarted());
-        keyring.write(unlocked ? "known password" : "");
-        keyring.closeWriteChannel();
-        QTRY_VERIFY(
-            runs(u"dbus-send"_s,
-                 {u"--bus="_s + address, u"--print-reply"_s, u"--dest=org.freedesktop.secrets"_s,
-                  u"/org/freedesktop/secrets"_s, u"org.freedesktop.DBus.Peer.Ping"_s}));
-
-        const QString settings = home.filePath(u"config/corvane/settings.json"_s);
-        const QStringList login{u"login"_s, u"--mobile"_s, u"13800000001"_s, u"--password-stdin"_s};
-        const Run run = ctl(login, "corvane1\n", env);
-        QCOMPARE(run.code, 0);
-        QCOMPARE(readAll(settings).contains("corvane1"), !unlocked);
-        QCOMPARE(run.err.contains(u"钥匙环拒绝写入"_s), !unlocked);
-        QCOMPARE(ctl({u"orders"_s}, {}, env).code, 0);
-        if (!unlocked)
-            return;
-        // A password an earlier run left in the file moves into the keyring when next read.
-        QFile file(settings);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(R"({"phoneNum":"13800000001","pwdNum":"corvane1"})");
-        file.close();
-        QCOMPARE(ctl({u"orders"_s}, {}, env).code, 0);
-        QVERIFY(!readAll(settings).contains("corvane1"));
-        QCOMPARE(ctl({u"orders"_s}, {}, env).code, 0);
+        QVERIFY(!run.out.contains(kControls));
+        QCOMPARE(run.json()[u"orders"_s][0][u"orderId"_s], u"\x1b[2J\u009bX1"_s);
     }
 
     void thePasswordStaysOutOfProcessListings()

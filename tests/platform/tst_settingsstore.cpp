@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 using namespace corvane;
+using namespace Qt::StringLiterals;
 
 namespace {
 mode_t modeOf(const QString &path)
@@ -38,26 +39,15 @@ QByteArray readRaw(const QString &path)
 }
 
 // Stand-ins for write(2): half of what is asked and then a full disk, or one byte at a time.
-int g_calls = 0;
+bool g_wroteOnce = false;
 ssize_t halfThenFull(int fd, const void *data, size_t size)
 {
-    if (g_calls++ > 0) {
-        errno = ENOSPC;
-        return -1;
-    }
-    return ::write(fd, data, size / 2);
+    errno = ENOSPC;
+    return std::exchange(g_wroteOnce, true) ? -1 : ::write(fd, data, size / 2);
 }
 ssize_t oneByteEach(int fd, const void *data, size_t)
 {
     return ::write(fd, data, 1);
-}
-
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
 }
 } // namespace
 
@@ -214,9 +204,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("failure");
         QTest::addColumn<bool>("saved");
-        QTest::newRow("short write, then the disk is full") << QStringLiteral("short") << false;
-        QTest::newRow("a full file system") << QStringLiteral("tmpfs") << false;
-        QTest::newRow("one byte per write") << QStringLiteral("bytewise") << true;
+        QTest::newRow("short write, then the disk is full") << u"short"_s << false;
+        QTest::newRow("a full file system") << u"tmpfs"_s << false;
+        QTest::newRow("one byte per write") << u"bytewise"_s << true;
     }
 
     // A write that fails anywhere up to its commit is reported and changes nothing on disk:
@@ -225,60 +215,41 @@ private Q_SLOTS:
     {
         QFETCH(QString, failure);
         QFETCH(bool, saved);
-        const QString folder = m_dir.filePath(QStringLiteral("disk"));
+        const QString folder = m_dir.filePath(u"disk"_s);
         QDir(folder).removeRecursively();
         QVERIFY(QDir().mkpath(folder));
-        const auto unmount = qScopeGuard([&] {
-            if (failure == QLatin1String("tmpfs"))
-                run(QStringLiteral("umount"), {folder});
-        });
-        if (failure == QLatin1String("tmpfs") &&
-            !run(QStringLiteral("mount"),
-                 {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                  QStringLiteral("size=64k"), QStringLiteral("tmpfs"), folder}))
+        const auto unmount = qScopeGuard([&] { QProcess::execute(u"umount"_s, {folder}); });
+        if (failure == u"tmpfs"_s &&
+            QProcess::execute(u"mount"_s, {u"-ttmpfs"_s, u"-osize=64k"_s, u"tmpfs"_s, folder}) != 0)
             QSKIP("mounting a small tmpfs is not allowed here (it needs root)");
 
-        SettingsStore settings(folder + QStringLiteral("/settings.json"));
-        const ProfileFile profiles(folder + QStringLiteral("/profiles.json"));
-        const auto add = [](const QString &identifier) {
-            return [identifier](QList<StoredProfile> &list) {
-                list << StoredProfile{identifier, true, QStringLiteral("Corvane"), std::nullopt};
-                return std::optional<TunnelError>();
-            };
+        SettingsStore settings(folder + u"/settings.json"_s);
+        const ProfileFile profiles(folder + u"/profiles.json"_s);
+        const auto add = [](QList<StoredProfile> &list) {
+            list << StoredProfile{QString::number(list.size()), true, {}, std::nullopt};
+            return std::optional<TunnelError>();
         };
-        QVERIFY(settings.setObject(QStringLiteral("13800000001"), QStringLiteral("phoneNum")));
-        QVERIFY(!profiles.modify(add(QStringLiteral("first"))));
-        const QByteArray oldSettings = readRaw(settings.filePath());
-        const QByteArray oldProfiles = readRaw(profiles.path());
+        QVERIFY(settings.setObject(u"13800000001"_s, u"phoneNum"_s) && !profiles.modify(add));
+        const QByteArray before = readRaw(settings.filePath()) + readRaw(profiles.path());
 
-        g_calls = 0;
-        if (failure == QLatin1String("short"))
+        g_wroteOnce = false;
+        if (failure == u"short"_s)
             PrivateFile::setWriteCall(&halfThenFull);
-        else if (failure == QLatin1String("bytewise"))
+        else if (failure == u"bytewise"_s)
             PrivateFile::setWriteCall(&oneByteEach);
         else
-            writeRaw(folder + QStringLiteral("/filler"), QByteArray(64 * 1024, 'x'));
-        const bool settingsSaved =
-            settings.setObject(QStringLiteral("secret"), QStringLiteral("pwdNum"));
-        const bool profilesSaved = !profiles.modify(add(QStringLiteral("second")));
+            writeRaw(folder + u"/filler"_s, QByteArray(64 * 1024, 'x'));
+        const bool settingsSaved = settings.setObject(u"secret"_s, u"pwdNum"_s);
+        const bool profilesSaved = !profiles.modify(add);
         PrivateFile::setWriteCall(nullptr);
         QCOMPARE(settingsSaved, saved);
         QCOMPARE(profilesSaved, saved);
-
-        QCOMPARE(settings.string(QStringLiteral("phoneNum")),
-                 std::optional<QString>(QStringLiteral("13800000001")));
-        QCOMPARE(settings.string(QStringLiteral("pwdNum")).has_value(), saved);
-        const auto stored = profiles.read();
-        QVERIFY(std::holds_alternative<QList<StoredProfile>>(stored));
-        QCOMPARE(std::get<QList<StoredProfile>>(stored).size(), saved ? 2 : 1);
-        if (!saved) {
-            QCOMPARE(readRaw(settings.filePath()), oldSettings);
-            QCOMPARE(readRaw(profiles.path()), oldProfiles);
-        }
-        QVERIFY(CorruptCopies::copies(settings.filePath()).isEmpty());
-        QVERIFY(CorruptCopies::copies(profiles.path()).isEmpty());
-        // Nothing half-written is left beside them either.
-        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".")).size(), 3);
+        QCOMPARE(settings.string(u"pwdNum"_s).has_value(), saved);
+        QCOMPARE(std::get<QList<StoredProfile>>(profiles.read()).size(), saved ? 2 : 1);
+        QCOMPARE(readRaw(settings.filePath()) + readRaw(profiles.path()) == before, !saved);
+        // Nothing was called corrupt, and nothing half-written is left beside the files.
+        QCOMPARE(QDir(folder).entryList(QDir::Files).filter(u"."_s),
+                 QStringList({u"profiles.json"_s, u"profiles.json.lock"_s, u"settings.json"_s}));
     }
 
     void folderInPlaceOfTheFileFailsCleanly()

@@ -170,14 +170,7 @@ void tst_TunnelLifetime::quitStopsTheTunnelOfEveryStoredProfile()
         const TunnelProfilePtr second = store.makeProfile();
         second->setEnabled(true);
         second->setProtocolConfiguration(
-            TunnelProtocol{QStringLiteral("Corvane"),
-                           {{QStringLiteral("ss_address"), QStringLiteral("relay.example")},
-                            {QStringLiteral("ss_port"), 14223},
-                            {QStringLiteral("ss_method"), QStringLiteral("CHACHA20")},
-                            {QStringLiteral("ss_password"), QString()},
-                            {QStringLiteral("ss_ip"), QString()},
-                            {QStringLiteral("ss_auth"), QString()},
-                            {QStringLiteral("json_conf"), QStringLiteral("{}")}}});
+            std::get<QList<StoredProfile>>(ProfileFile(storeFile()).read()).first().protocol);
         store.save(second, [](std::optional<TunnelError>) {});
         QVERIFY(!second->connection()->start());
         QTRY_COMPARE_WITH_TIMEOUT(statuses(), QByteArrayList({"connected", "connected"}), 10000);

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The demo service out of file descriptors: it neither spins on its listening socket nor stays
+# deaf once the clients that took them let go.
+#
+#     descriptors_test.sh DEMO_SERVICE
+set -u
+dir=$(mktemp -d)
+(ulimit -n 32 && exec "$1" --port 0 >"$dir/out" 2>"$dir/err") &
+service=$!
+trap 'kill $service; rm -rf "$dir"' EXIT
+within10s() { for _ in $(seq 200); do "$@" && return; sleep 0.05; done; false; }
+within10s test -s "$dir/out" || exit 1
+port=$(sed -n 's/^listening on .*://p' "$dir/out")
+clients=()
+for _ in $(seq 64); do
+    exec {client}<>"/dev/tcp/127.0.0.1/$port"
+    clients+=("$client")
+done
+within10s grep -q "cannot accept" "$dir/err" || { echo "never ran out of descriptors"; exit 1; }
+ticks() { awk '{ print $14 + $15 }' "/proc/$service/stat"; }
+before=$(ticks)
+sleep 1
+used=$(($(ticks) - before))
+if [ "$used" -ge $(($(getconf CLK_TCK) / 4)) ]; then
+    echo "out of descriptors, the service used $used ticks of CPU in one second"
+    exit 1
+fi
+for client in "${clients[@]}"; do exec {client}>&-; done
+exec {client}<>"/dev/tcp/127.0.0.1/$port"
+printf 'GET /cityjson HTTP/1.1\r\nHost: x\r\n\r\n' >&"$client"
+read -r -t 10 status <&"$client"
+[[ $status == "HTTP/1.1 200"* ]] || { echo "no answer once the clients let go: $status"; exit 1; }
