@@ -4,6 +4,8 @@
 #
 #     descriptors_test.sh DEMO_SERVICE
 set -u
+# The sanitizers' own checks need descriptors too (UBSan's type check fails without them).
+if ldd "$1" | grep -q libasan; then echo "skipped under the sanitizers"; exit 77; fi
 dir=$(mktemp -d)
 (ulimit -n 32 && exec "$1" --port 0 >"$dir/out" 2>"$dir/err") &
 service=$!
@@ -26,7 +28,13 @@ if [ "$used" -ge $(($(getconf CLK_TCK) / 4)) ]; then
     exit 1
 fi
 for client in "${clients[@]}"; do exec {client}>&-; done
-exec {client}<>"/dev/tcp/127.0.0.1/$port"
-printf 'GET /cityjson HTTP/1.1\r\nHost: x\r\n\r\n' >&"$client"
-read -r -t 10 status <&"$client"
-[[ $status == "HTTP/1.1 200"* ]] || { echo "no answer once the clients let go: $status"; exit 1; }
+# The service frees their descriptors as it sees them go: an early request may still meet none.
+answers() {
+    local status=
+    exec {client}<>"/dev/tcp/127.0.0.1/$port"
+    printf 'GET /cityjson HTTP/1.1\r\nHost: x\r\n\r\n' >&"$client"
+    read -r -t 1 status <&"$client"
+    exec {client}>&-
+    [[ $status == "HTTP/1.1 200"* ]]
+}
+within10s answers 2>/dev/null || { echo "no answer once the clients let go"; exit 1; }
