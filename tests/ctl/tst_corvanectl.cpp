@@ -99,8 +99,11 @@ private:
         process.closeWriteChannel();
         // The event loop runs meanwhile, for the servers a test starts in this process.
         const QDeadlineTimer deadline(60000);
-        while (!process.waitForFinished(5) && !deadline.hasExpired())
+        // (waitForFinished() says false for a process the event loop has seen end already.)
+        while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+            process.waitForFinished(5);
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
         Run run{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
                 QString::fromUtf8(process.readAllStandardError()).trimmed()};
         // A crash (a sanitizer's abort among them) must not pass for one of the exit codes.
