@@ -1,15 +1,20 @@
 #include "DemoHttpServer.h"
 
-#include "platform/scheduling/Scheduler.h"
-
+#include <QDir>
 #include <QJsonDocument>
 #include <QTcpSocket>
+#include <algorithm>
 #include <cstdio>
+#include <sys/resource.h>
 #include <utility>
 
 namespace corvane {
 
 namespace {
+
+// Descriptors left for the process's own needs (logging, a late file) once connections have
+// taken theirs.
+constexpr qsizetype kSpareDescriptors = 8;
 
 HttpConnection::Response json(const QJsonObject &envelope)
 {
@@ -22,45 +27,55 @@ HttpConnection::Response json(const QJsonObject &envelope)
 DemoHttpServer::DemoHttpServer(DemoService::Clock clock, QObject *parent)
     : QObject(parent), m_service(std::move(clock))
 {
+    // Connections are taken one at a time, so that none waits in Qt's list holding a descriptor.
+    m_server.setMaxPendingConnections(1);
     connect(&m_server, &QTcpServer::newConnection, this, &DemoHttpServer::acceptAll);
-    connect(&m_server, &QTcpServer::acceptError, this, &DemoHttpServer::acceptFailed);
 }
 
 DemoHttpServer::~DemoHttpServer() = default;
 
 quint16 DemoHttpServer::listen(quint16 port)
 {
-    return m_server.listen(QHostAddress::LocalHost, port) ? m_server.serverPort() : 0;
+    if (!m_server.listen(QHostAddress::LocalHost, port))
+        return 0;
+    // Out of descriptors, Qt's accept fails over and over without telling (the first error of
+    // its socket engine sticks), waking the event loop at once each time: so the service stops
+    // accepting before it gets there, and the kernel holds new connections until one ends.
+    rlimit descriptors{};
+    const qsizetype open = QDir(QStringLiteral("/proc/self/fd")).count();
+    if (::getrlimit(RLIMIT_NOFILE, &descriptors) == 0 && descriptors.rlim_cur != RLIM_INFINITY)
+        m_maxConnections = std::max<qsizetype>(1, static_cast<qsizetype>(descriptors.rlim_cur) -
+                                                      open - kSpareDescriptors);
+    return m_server.serverPort();
 }
 
 void DemoHttpServer::acceptAll()
 {
-    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-        m_outOfResources = false;
-        new HttpConnection(
+    while (m_connections < m_maxConnections) {
+        QTcpSocket *socket = m_server.nextPendingConnection();
+        if (!socket)
+            return;
+        ++m_connections;
+        auto *connection = new HttpConnection(
             socket, [this](const HttpConnection::Request &request) { return respond(request); },
             {m_limits.maxBodyBytes, m_limits.idleSeconds}, this);
+        connect(connection, &QObject::destroyed, this, &DemoHttpServer::connectionEnded);
     }
+    m_server.pauseAccepting();
+    if (std::exchange(m_toldFull, true))
+        return;
+    std::fprintf(stderr,
+                 "corvane-demo-service: %lld connections open, as many as its file descriptors "
+                 "allow; new ones wait\n",
+                 static_cast<long long>(m_connections));
 }
 
-void DemoHttpServer::acceptFailed(QAbstractSocket::SocketError error)
+void DemoHttpServer::connectionEnded()
 {
-    // Qt pauses accepting on a lasting error (no descriptor left, EMFILE): waiting on the
-    // listening socket now would wake at once, over and over. Try again a little later, when
-    // connections may have ended.
-    if (error == QAbstractSocket::TemporaryError || m_retryPending)
+    if (m_connections-- < m_maxConnections)
         return;
-    m_retryPending = true;
-    if (!std::exchange(m_outOfResources, true)) {
-        std::fprintf(stderr,
-                     "corvane-demo-service: cannot accept connections (%s); trying "
-                     "again every %g s\n",
-                     qPrintable(m_server.errorString()), m_limits.acceptRetrySeconds);
-    }
-    delay(m_limits.acceptRetrySeconds, this, [this] {
-        m_retryPending = false;
-        m_server.resumeAccepting();
-    });
+    m_server.resumeAccepting();
+    acceptAll();
 }
 
 HttpConnection::Response DemoHttpServer::respond(const HttpConnection::Request &request)

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QTcpServer>
+#include <limits>
 
 namespace corvane {
 
@@ -14,8 +15,9 @@ namespace corvane {
 //   POST /vpnApp/tunnel/close          the same string once the tunnel is down
 //   GET  /cityjson?ie=utf-8            the public-address lookup
 // Its own small transport rather than QHttpServer, which in Qt 6.4 reads any body whole into
-// memory, has no time limit on a request, keeps a connection the client asked to close, and
-// stops accepting for good once it runs out of file descriptors.
+// memory, has no time limit on a request, keeps a connection the client asked to close, and once
+// out of file descriptors spins at full speed (or, when its first failed accept was that one,
+// stops accepting for good).
 class DemoHttpServer final : public QObject
 {
     Q_OBJECT
@@ -27,8 +29,6 @@ public:
         // The service's requests are a few hundred bytes of JSON or text.
         qint64 maxBodyBytes = 64 * 1024;
         double idleSeconds = 10.0;
-        // Out of file descriptors, accepting pauses this long before it tries again.
-        double acceptRetrySeconds = 0.25;
     };
 
     explicit DemoHttpServer(DemoService::Clock clock = {}, QObject *parent = nullptr);
@@ -42,15 +42,16 @@ public:
 
 private:
     void acceptAll();
-    void acceptFailed(QAbstractSocket::SocketError error);
+    void connectionEnded();
     HttpConnection::Response respond(const HttpConnection::Request &request);
 
     DemoService m_service;
     QTcpServer m_server;
     Limits m_limits;
-    bool m_retryPending = false;
-    // Told once per stretch without descriptors.
-    bool m_outOfResources = false;
+    qsizetype m_connections = 0;
+    // As many as the descriptors allow; unbounded where they are.
+    qsizetype m_maxConnections = std::numeric_limits<qsizetype>::max();
+    bool m_toldFull = false;
 };
 
 } // namespace corvane
