@@ -47,10 +47,13 @@ void AppDelegate::willTerminate()
 {
     // The event loop has ended, so nothing queued would run any more. A connect still on its
     // way through the store is let through to its start first, or it would start the tunnel
-    // after the stop; then the stop is delivered before the process exits.
+    // after the stop; then the stop is delivered before the process exits. Every stored
+    // profile's tunnel goes: another process may have made a profile of its own meanwhile.
     deliverStoreRequests();
-    stopTunnel();
+    VpnManager::shared().disconnectEveryTunnel(sparesScriptedTunnel ? QStringLiteral("corvanectl")
+                                                                    : QString());
     deliverStoreRequests();
+    TerminationSignals::allowEarlyEnd();
 }
 
 void AppDelegate::stopTunnel()

@@ -115,8 +115,11 @@ void ChangeIpCommand::follow(VPNStatus status)
         reportAddress(m_json);
     else if (status == VPNStatus::off && m_reconnected)
         finish(CtlExit::tunnelFailed,
-               QStringLiteral("the tunnel did not come back; the tunnel helper's log in "
-                              "$XDG_RUNTIME_DIR/corvane/ says why"));
+               session().manager().connectFailure
+                   ? QStringLiteral("the tunnel could not be started again (the line above says "
+                                    "why)")
+                   : QStringLiteral("the tunnel did not come back; the tunnel helper's log in "
+                                    "$XDG_RUNTIME_DIR/corvane/ says why"));
 }
 
 } // namespace corvane

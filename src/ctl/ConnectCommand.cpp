@@ -144,6 +144,12 @@ void ConnectCommand::follow(VPNStatus status)
 {
     if (!m_started || isFinished())
         return;
+    // The manager has logged the reason on the line before.
+    if (session().manager().connectFailure) {
+        finish(CtlExit::tunnelFailed,
+               QStringLiteral("the tunnel could not be started (the line above says why)"));
+        return;
+    }
     if (status == VPNStatus::connecting || status == VPNStatus::on) {
         m_sawProgress = true;
         if (!m_choices.wait) {

@@ -1,5 +1,7 @@
 #include "ctl/CtlCommand.h"
 
+#include "ctl/TerminalText.h"
+
 #include <QJsonDocument>
 #include <QTimer>
 #include <algorithm>
@@ -56,7 +58,9 @@ void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt
         return;
     }
     if (m_hasTimeout && parser.isSet(kTimeout) && timeoutSeconds(parser) <= 0) {
-        finish(CtlExit::usage, QStringLiteral("--timeout takes a whole number of seconds above 0"));
+        finish(CtlExit::usage, QStringLiteral("--timeout takes a whole number of seconds from 1 "
+                                              "to %1 (a day)")
+                                   .arg(kMaxTimeoutSeconds));
         return;
     }
     run(parser);
@@ -68,7 +72,7 @@ void CtlCommand::finish(CtlExit code, const QString &message)
         return;
     m_finished = true;
     if (!message.isEmpty())
-        write(code == CtlExit::done ? stdout : stderr, message);
+        write(code == CtlExit::done ? stdout : stderr, TerminalText::printable(message));
     // Delivered later, so a command never ends inside its own start().
     QTimer::singleShot(0, this, [this, code] { Q_EMIT finished(static_cast<int>(code)); });
 }
@@ -91,17 +95,18 @@ int CtlCommand::timeoutSeconds(const QCommandLineParser &parser) const
         return kDefaultTimeoutSeconds;
     bool ok = false;
     const int seconds = parser.value(kTimeout).toInt(&ok);
-    return ok ? seconds : 0;
+    return ok && seconds <= kMaxTimeoutSeconds ? seconds : 0;
 }
 
 void CtlCommand::printLine(const QString &line)
 {
-    write(stdout, line);
+    write(stdout, TerminalText::printable(line));
 }
 
 void CtlCommand::printJson(const QJsonObject &object)
 {
-    write(stdout, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+    write(stdout, TerminalText::escapedJson(
+                      QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact))));
 }
 
 } // namespace corvane

@@ -20,6 +20,8 @@ class CtlCommand : public QObject
 public:
     // How long a command waits for the tunnel or the service unless told otherwise.
     static constexpr int kDefaultTimeoutSeconds = 60;
+    // Longer waits are no use to a script, and in milliseconds they would overflow a timer.
+    static constexpr int kMaxTimeoutSeconds = 24 * 60 * 60;
 
     explicit CtlCommand(QString name, QObject *parent = nullptr);
     ~CtlCommand() override;
@@ -51,6 +53,7 @@ protected:
     double remainingOfStep(double seconds) const;
     // The --timeout option every waiting command offers.
     void declareTimeout(QCommandLineParser &parser);
+    // The --timeout given, or the default; 0 for a value out of range or not a number.
     int timeoutSeconds(const QCommandLineParser &parser) const;
 
     static void printLine(const QString &line);

@@ -11,6 +11,8 @@ enum class CtlExit
     refused = 4,
     tunnelFailed = 5,
     timedOut = 6,
+    // Signed in, but the credentials could be kept nowhere: later commands would not find them.
+    notStored = 7,
 };
 
 } // namespace corvane

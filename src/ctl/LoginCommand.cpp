@@ -60,21 +60,36 @@ void LoginCommand::run(const QCommandLineParser &parser)
     const LoginRequest request = std::get<LoginRequest>(std::move(checked));
     m_client = std::make_unique<SCLoginClient>(*this);
     m_client->successBlock = [this, request](const std::any &payload) {
-        LocalState &state = LocalState::shared();
-        state.setPhoneNum(request.mobile);
-        state.setPwdNum(request.password);
+        m_storing = true;
         const auto orders = std::any_cast<std::shared_ptr<SCOrderContent>>(payload);
-        finish(CtlExit::done, QStringLiteral("已登录 %1：%2 个订单")
-                                  .arg(request.mobile)
-                                  .arg(orders->orderInfoList.size()));
+        const QString signedIn = QStringLiteral("已登录 %1：%2 个订单")
+                                     .arg(request.mobile)
+                                     .arg(orders->orderInfoList.size());
+        const QString notStored =
+            signedIn + QStringLiteral(", but the credentials could not be stored (the line above "
+                                      "says why)");
+        LocalState &state = LocalState::shared();
+        if (!state.setPhoneNum(request.mobile)) {
+            finish(CtlExit::notStored, notStored);
+            return;
+        }
+        state.setPwdNum(request.password, [this, signedIn, notStored](bool stored) {
+            finish(stored ? CtlExit::done : CtlExit::notStored, stored ? signedIn : notStored);
+        });
     };
     m_client->failureBlock = [this](const SCNetError &error) {
         finish(CtlExit::refused,
                LoginForm::userMessage(error.message.value_or(QStringLiteral("请求服务器失败"))));
     };
+    QObject::connect(m_client.get(), &SCLoginClient::replyWithoutOrders, this, [this] {
+        finish(CtlExit::refused, QStringLiteral("the service accepted the sign-in but sent no "
+                                                "order list"));
+    });
     m_client->login(request.mobile, request.encodedPassword);
+    // The keyring's own wait bounds the storing that follows the answer.
     QTimer::singleShot(timeoutSeconds(parser) * 1000, this, [this] {
-        finish(CtlExit::timedOut, QStringLiteral("the service did not answer in time"));
+        if (!m_storing)
+            finish(CtlExit::timedOut, QStringLiteral("the service did not answer in time"));
     });
 }
 

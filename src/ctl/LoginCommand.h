@@ -27,6 +27,8 @@ protected:
 
 private:
     std::unique_ptr<SCLoginClient> m_client;
+    // The service has answered and the credentials are being stored.
+    bool m_storing = false;
 };
 
 } // namespace corvane

@@ -37,6 +37,11 @@ void StoredSignIn::fetch(Orders orders, Failure failure)
             failure(CtlExit::refused, LoginForm::userMessage(error.message.value_or(
                                           QStringLiteral("请求服务器失败"))));
         };
+        m_client->disconnect(this);
+        QObject::connect(m_client.get(), &SCLoginClient::replyWithoutOrders, this, [failure] {
+            failure(CtlExit::refused, QStringLiteral("the service accepted the sign-in but sent "
+                                                     "no order list"));
+        });
         m_client->login(request.mobile, request.encodedPassword);
     });
 }

@@ -1,11 +1,14 @@
+#include "core/state/LocalState.h"
 #include "ctl/ChangeIpCommand.h"
 #include "ctl/ConnectCommand.h"
 #include "ctl/DisconnectCommand.h"
 #include "ctl/LoginCommand.h"
 #include "ctl/OrdersCommand.h"
 #include "ctl/StatusCommand.h"
+#include "ctl/TerminalText.h"
 #include "launch/LaunchEnvironment.h"
 #include "launch/TerminationSignals.h"
+#include "platform/log/Log.h"
 #include "platform/process/ProcessStart.h"
 
 #include <QCoreApplication>
@@ -41,7 +44,8 @@ QString usage(const std::vector<std::unique_ptr<CtlCommand>> &list)
     text +=
         QStringLiteral("\nRun corvanectl <command> --help for a command's options.\n\n"
                        "Exit codes: 0 done, 2 usage, 3 not signed in, 4 refused by the service,\n"
-                       "5 the tunnel failed, 6 timed out.\n");
+                       "5 the tunnel failed, 6 timed out, 7 signed in but the credentials could\n"
+                       "not be stored.\n");
     return text;
 }
 
@@ -54,6 +58,12 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("corvanectl"));
     const QStringList arguments = QCoreApplication::arguments().mid(1);
+    // Log lines quote the service and files too.
+    Log::setSink([](const QString &line) {
+        const QByteArray bytes = TerminalText::printable(line).toUtf8() + '\n';
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+        std::fflush(stderr);
+    });
 
     TunnelProfileStore *store = LaunchEnvironment::install();
     LaunchEnvironment::useDesktopKeyring();
@@ -68,14 +78,18 @@ int main(int argc, char *argv[])
         return command->name() == asked;
     });
     if (found == list.end()) {
-        const QString problem = asked.isEmpty() ? QStringLiteral("no command given\n\n")
-                                                : QStringLiteral("no command %1\n\n").arg(asked);
+        const QString problem =
+            asked.isEmpty()
+                ? QStringLiteral("no command given\n\n")
+                : QStringLiteral("no command %1\n\n").arg(TerminalText::printable(asked));
         std::fputs((problem + usage(list)).toUtf8().constData(), stderr);
         return static_cast<int>(CtlExit::usage);
     }
     CtlCommand *command = found->get();
-    QObject::connect(command, &CtlCommand::finished, &app,
-                     [](int code) { QCoreApplication::exit(code); });
+    // A password write still waiting for the keyring would be lost with the process.
+    QObject::connect(command, &CtlCommand::finished, &app, [](int code) {
+        LocalState::shared().whenSettled([code] { QCoreApplication::exit(code); });
+    });
     // Through the event loop, so that what was printed is flushed and nothing is cut mid-line.
     const TerminationSignals interrupts;
     QObject::connect(&interrupts, &TerminationSignals::received, command, [command](int number) {

@@ -2,6 +2,8 @@
 
 #include <QSocketNotifier>
 
+#include <atomic>
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -18,10 +20,22 @@ constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 int g_pipe[2] = {-1, -1};
 // What each signal did before, put back on destruction.
 struct sigaction g_previous[std::size(kSignals)];
+// Lock-free, so the handler may touch them.
+std::atomic<int> g_received{0};
+std::atomic<bool> g_mayEnd{false};
 
 void onSignal(int signalNumber)
 {
     const int saved = errno;
+    if (g_received.fetch_add(1) > 0) {
+        // Signals stay blocked while their handler runs: the default action comes on return.
+        if (g_mayEnd.load()) {
+            ::signal(signalNumber, SIG_DFL);
+            ::raise(signalNumber);
+        }
+        errno = saved;
+        return;
+    }
     const auto byte = static_cast<unsigned char>(signalNumber);
     // Non-blocking: with the pipe full the quit is already on its way.
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
@@ -43,7 +57,9 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
     {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    action.sa_flags = SA_RESTART;
+    g_received = 0;
+    g_mayEnd = false;
     for (std::size_t i = 0; i < std::size(kSignals); ++i) {
         ::sigaction(kSignals[i], nullptr, &g_previous[i]);
         // A signal ignored from the start (SIGHUP under nohup) stays ignored.
@@ -62,6 +78,11 @@ TerminationSignals::~TerminationSignals()
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);
     g_pipe[0] = g_pipe[1] = -1;
+}
+
+void TerminationSignals::allowEarlyEnd()
+{
+    g_mayEnd = true;
 }
 
 void TerminationSignals::drain()

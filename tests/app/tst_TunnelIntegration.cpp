@@ -182,6 +182,8 @@ void tst_TunnelIntegration::connectsWithoutSecretsOnTheCommandLine()
     QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 5000);
     QVERIFY(m_posted.contains(VPNStatus::disconnecting));
     QTRY_VERIFY_WITH_TIMEOUT(liveHelpers().isEmpty(), 5000);
+    // Down, the tunnel needs its signed string no more.
+    QVERIFY(!readAll(storeFile()).contains(kAuth.toUtf8()));
 }
 
 void tst_TunnelIntegration::secondStartStartsNoSecondHelper()
@@ -238,6 +240,17 @@ void tst_TunnelIntegration::killedHelperIsSeenOff()
     QCOMPARE(helpers.size(), 1);
     QCOMPARE(::kill(static_cast<pid_t>(helpers.first()), SIGKILL), 0);
     QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 1000);
+    // What it left says "connected"; the next reader sees the lock free and clears it, so a
+    // script reading the status file agrees.
+    const QStringList left{QStringLiteral("*.status"), QStringLiteral("*.sock")};
+    QCOMPARE(QDir(runtimeDir()).entryList(left, QDir::System | QDir::Files).size(), 2);
+    {
+        LinuxTunnelProfileStore nextStore;
+        VpnManager next(nextStore);
+        settle();
+        QCOMPARE(next.vpnStatus(), VPNStatus::off);
+    }
+    QCOMPARE(QDir(runtimeDir()).entryList(left, QDir::System | QDir::Files), QStringList());
 
     // The dead helper's socket and lock do not stand in the way of the next one.
     connectUntilOn();

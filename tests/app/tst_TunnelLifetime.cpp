@@ -26,6 +26,7 @@ private Q_SLOTS:
     void terminationSignalStopsTheTunnel_data();
     void terminationSignalStopsTheTunnel();
     void quitBeforeTheHelperOpensItsChannel();
+    void quitStopsTheTunnelOfEveryStoredProfile();
     void nextLaunchStopsWhatNoProfileInUseOwns_data();
     void nextLaunchStopsWhatNoProfileInUseOwns();
     void brokenStoreIsReportedAndNothingHangs_data();
@@ -156,6 +157,29 @@ void tst_TunnelLifetime::quitBeforeTheHelperOpensItsChannel()
     // Had the helper survived, it would go on now.
     QFile(gate).open(QIODevice::WriteOnly);
     QVERIFY(liveHelpers().isEmpty());
+}
+
+// Two windows that connect at once on an empty store may each make a profile of its own (here
+// the second one is made by the test, while the window runs): when the window quits, the tunnel
+// of neither may be left running.
+void tst_TunnelLifetime::quitStopsTheTunnelOfEveryStoredProfile()
+{
+    QProcess *window = launch({QStringLiteral("--connect")});
+    QTRY_COMPARE_WITH_TIMEOUT(statuses(), QByteArrayList{"connected"}, 10000);
+    {
+        LinuxTunnelProfileStore store(LinuxTunnelProfileStore::defaultLocations(
+            qEnvironmentVariable("CORVANE_TUNNEL_HELPER")));
+        const TunnelProfilePtr second = store.makeProfile();
+        second->setEnabled(true);
+        second->setProtocolConfiguration(
+            std::get<QList<StoredProfile>>(ProfileFile(storeFile()).read()).first().protocol);
+        store.save(second, [](std::optional<TunnelError>) {});
+        QVERIFY(!second->connection()->start());
+        QTRY_COMPARE_WITH_TIMEOUT(statuses(), QByteArrayList({"connected", "connected"}), 10000);
+    }
+    QCOMPARE(::kill(static_cast<pid_t>(window->processId()), SIGTERM), 0);
+    QVERIFY(window->waitForFinished(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(liveHelpers().isEmpty(), 5000);
 }
 
 void tst_TunnelLifetime::nextLaunchStopsWhatNoProfileInUseOwns_data()

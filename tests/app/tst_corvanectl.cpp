@@ -2,15 +2,20 @@
 #include "core/home/OrderTexts.h"
 #include "core/model/Mapper.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QHttpServer>
+#include <QHttpServerResponse>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <optional>
+#include <sys/stat.h>
 
 using namespace corvane;
 using namespace Qt::StringLiterals;
@@ -28,6 +33,21 @@ struct Run
 QString binary(const QString &name)
 {
     return qEnvironmentVariable("CORVANE_BINARY_DIR") + u"/bin/"_s + name;
+}
+
+// What a terminal would act on: C0 but the line break and tab, DEL, C1.
+const QRegularExpression kControls(u"[\\x00-\\x08\\x0b-\\x1f\\x7f-\\x9f]"_s);
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
 } // namespace
@@ -49,6 +69,21 @@ private:
         env.insert(u"CORVANE_TUNNEL_HOST"_s, u"127.0.0.1"_s);
         env.insert(u"CORVANE_TUNNEL_CHECK_URL"_s, m_url);
         env.insert(u"CORVANE_TUNNEL_CONNECT_DELAY_MS"_s, u"50"_s);
+        // No keyring unless a test starts its own: the credentials stay in this home.
+        env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s);
+        return env;
+    }
+
+    // The user's folders in `dir`.
+    QProcessEnvironment homeIn(const QTemporaryDir &dir)
+    {
+        QProcessEnvironment env = environment();
+        for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}) {
+            QDir().mkpath(dir.filePath(QString::fromLatin1(name)));
+            env.insert(QString::fromLatin1(name), dir.filePath(QString::fromLatin1(name)));
+        }
+        QFile::setPermissions(dir.filePath(u"XDG_RUNTIME_DIR"_s),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return env;
     }
 
@@ -62,7 +97,13 @@ private:
             return {};
         process.write(input);
         process.closeWriteChannel();
-        process.waitForFinished(60000);
+        // The event loop runs meanwhile, for the servers a test starts in this process.
+        const QDeadlineTimer deadline(60000);
+        // (waitForFinished() says false for a process the event loop has seen end already.)
+        while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+            process.waitForFinished(5);
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
         Run run{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed(),
                 QString::fromUtf8(process.readAllStandardError()).trimmed()};
         // A crash (a sanitizer's abort among them) must not pass for one of the exit codes.
@@ -75,12 +116,14 @@ private:
         return run;
     }
 
-    void signIn()
+    Run login(const std::optional<QProcessEnvironment> &env = std::nullopt)
     {
-        const Run login =
-            ctl({u"login"_s, u"--mobile"_s, u"13800000001"_s, u"--password-stdin"_s}, "corvane1\n");
-        QCOMPARE(login.code, 0);
+        return ctl({u"login"_s, u"--mobile"_s, u"13800000001"_s, u"--password-stdin"_s,
+                    u"--timeout"_s, u"3600"_s},
+                   "corvane1\n", env);
     }
+
+    void signIn() { QCOMPARE(login().code, 0); }
 
     QTemporaryDir m_home;
     QProcess m_service;
@@ -151,6 +194,10 @@ private Q_SLOTS:
         QVERIFY(help.out.startsWith(u"Usage: corvanectl change-ip"_s));
         // Without a terminal to ask on, the password must come through --password-stdin.
         QCOMPARE(ctl({u"login"_s, u"--mobile"_s, u"13800000001"_s}).code, 2);
+        // A day at most: more would overflow the timer and give up at once.
+        for (const QString &seconds : {u"0"_s, u"-1"_s, u"ten"_s, u"86401"_s, u"4294968"_s})
+            QCOMPARE(ctl({u"disconnect"_s, u"--timeout"_s, seconds}).code, 2);
+        QCOMPARE(ctl({u"disconnect"_s, u"--timeout"_s, u"86400"_s}).code, 0);
 
         QFile::remove(m_home.filePath(u"config/Corvane/settings.json"_s));
         QFile::remove(m_home.filePath(u"config/corvane/settings.json"_s));
@@ -250,6 +297,106 @@ private Q_SLOTS:
         statuses.removeDuplicates();
         QCOMPARE(statuses.first(), u"off"_s);
         QVERIFY2(statuses.contains(u"on"_s), qPrintable(statuses.join(u' ')));
+    }
+
+    void credentialsThatCannotBeStored_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::newRow("symbolic link") << u"link"_s;
+        QTest::newRow("FIFO") << u"fifo"_s;
+        QTest::newRow("folder") << u"folder"_s;
+        QTest::newRow("full disk") << u"full"_s;
+    }
+
+    // A sign-in whose credentials cannot be kept says so with its own code, and leaves what
+    // was there as it was.
+    void credentialsThatCannotBeStored()
+    {
+        QFETCH(QString, settings);
+        QTemporaryDir dir;
+        const QProcessEnvironment env = homeIn(dir);
+        const QString folder = dir.filePath(u"XDG_CONFIG_HOME/corvane"_s);
+        const QString file = folder + u"/settings.json"_s;
+        const QByteArray good = R"({"phoneNum":"13800000002","other":"kept"})";
+        const auto unmount = qScopeGuard([&] { QProcess::execute(u"umount"_s, {folder}); });
+        QVERIFY(QDir().mkpath(folder));
+        if (settings == u"link"_s)
+            QVERIFY(QFile::link(dir.filePath(u"elsewhere.json"_s), file));
+        else if (settings == u"fifo"_s)
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        else if (settings == u"folder"_s)
+            QVERIFY(QDir().mkpath(file));
+        else if (QProcess::execute(u"mount"_s, {u"-ttmpfs"_s, u"-osize=64k"_s, u"tmpfs"_s, folder}))
+            QSKIP("mounting a small tmpfs is not allowed here (it needs root)");
+        // The good file fits; the filler must not.
+        else if (!writeFile(file, good) || writeFile(folder + u"/filler"_s, QByteArray(1 << 16, 0)))
+            QFAIL("the tmpfs did not fill up");
+        const Run run = login(env);
+        QCOMPARE(run.code, 7);
+        QVERIFY2(run.err.contains(u"could not be stored"_s), qPrintable(run.err));
+        QVERIFY(!QFileInfo::exists(dir.filePath(u"elsewhere.json"_s)));
+        QVERIFY(settings != u"full"_s ||
+                (readAll(file) == good && QDir(folder).entryList(QDir::Files).size() == 2));
+    }
+
+    void connectFailsAtOnceWhereTheTunnelCannotBeKept_data()
+    {
+        QTest::addColumn<QString>("broken");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("store is a FIFO")
+            << u"XDG_DATA_HOME/corvane/profiles.json"_s << u"it is a FIFO"_s;
+        QTest::newRow("channel folder is a FIFO")
+            << u"XDG_RUNTIME_DIR/corvane"_s << u"Cannot create the folder"_s;
+    }
+
+    // The reason is known the moment the store or the channel refuses: connect --wait says it
+    // then, not after its time-out.
+    void connectFailsAtOnceWhereTheTunnelCannotBeKept()
+    {
+        QFETCH(QString, broken);
+        QFETCH(QString, reason);
+        signIn();
+        QTemporaryDir dir;
+        QProcessEnvironment env = homeIn(dir);
+        env.insert(u"XDG_CONFIG_HOME"_s, m_home.filePath(u"config"_s));
+        QVERIFY(QDir().mkpath(QFileInfo(dir.filePath(broken)).path()));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(broken)).constData(), 0600), 0);
+        const Run connect =
+            ctl({u"connect"_s, u"--order"_s, u"D1Q"_s, u"--wait"_s, u"--timeout"_s, u"3600"_s}, {},
+                env);
+        QCOMPARE(connect.code, 5);
+        QVERIFY2(connect.err.contains(reason), qPrintable(connect.err));
+    }
+
+    // What the service sends is shown, never obeyed: no escape sequence reaches the terminal,
+    // and an answer it cannot use is a failure at once.
+    void hostileService()
+    {
+        QHttpServer hostile;
+        QByteArray signIn = R"({"code":0,"result":null})";
+        hostile.route(u"/vpnApp/personal/queryOrder"_s,
+                      [&signIn] { return QHttpServerResponse("application/json", signIn); });
+        QTemporaryDir dir;
+        QProcessEnvironment env = homeIn(dir);
+        env.insert(u"CORVANE_SERVICE_URL"_s,
+                   u"http://127.0.0.1:%1"_s.arg(hostile.listen(QHostAddress::LocalHost, 0)));
+        Run run = login(env);
+        QCOMPARE(run.code, 4);
+        QVERIFY2(run.err.contains(u"no order list"_s), qPrintable(run.err));
+
+        signIn = "{\"code\":1,\"message\":\"\\u001b]0;owned\\u0007\\u001b[2J\\u009b31m\\u007fno\"}";
+        run = login(env);
+        QCOMPARE(run.code, 4);
+        QVERIFY2(run.err.endsWith(u"no"_s) && !run.err.contains(kControls), qPrintable(run.err));
+
+        signIn = "{\"code\":0,\"result\":{\"orderInfoList\":[{\"orderId\":\"\\u001b[2J\\u009bX1\","
+                 "\"productId\":3}]}}";
+        QCOMPARE(login(env).code, 0);
+        run = ctl({u"orders"_s}, {}, env);
+        QVERIFY2(run.out.contains(u"X1"_s) && !run.out.contains(kControls), qPrintable(run.out));
+        run = ctl({u"orders"_s, u"--json"_s}, {}, env);
+        QVERIFY(!run.out.contains(kControls));
+        QCOMPARE(run.json()[u"orders"_s][0][u"orderId"_s], u"\x1b[2J\u009bX1"_s);
     }
 
     void thePasswordStaysOutOfProcessListings()

@@ -1,5 +1,6 @@
 #include "core/state/LocalState.h"
 #include "platform/keyring/memory/MemoryKeyring.h"
+#include "platform/scheduling/ManualScheduler.h"
 #include "platform/settings/SettingsStore.h"
 
 #include <QFile>
@@ -93,14 +94,38 @@ private Q_SLOTS:
         QCOMPARE(readPassword(state, *this), answered(u"secret1"_s));
     }
 
-    void aRefusedKeyringKeepsThePasswordOutOfTheFile()
+    void passwordIsKeptWhereItCanBeRead_data()
     {
+        QTest::addColumn<QString>("keyringDoes");
+        QTest::addColumn<bool>("inFile");
+        QTest::newRow("keyring confirms") << u"confirm"_s << false;
+        QTest::newRow("keyring refuses") << u"refuse"_s << true;
+        QTest::newRow("keyring never answers") << u"hold"_s << true;
+    }
+
+    // The write ends within the keyring's wait, and a password that the keyring does not take
+    // falls back to the owner-only file rather than being kept nowhere.
+    void passwordIsKeptWhereItCanBeRead()
+    {
+        QFETCH(QString, keyringDoes);
+        QFETCH(bool, inFile);
+        ManualScheduler clock;
         SettingsStore store(path());
         MemoryKeyring keyring;
-        keyring.setRefuseWrites(true);
+        keyring.setRefuseWrites(keyringDoes == u"refuse"_s);
+        keyring.setHoldAnswers(keyringDoes == u"hold"_s);
         LocalState state(store, &keyring);
-        state.setPwdNum(QStringLiteral("secret1"));
-        QVERIFY(!fileText().contains("secret1"));
+        std::optional<bool> stored;
+        bool settled = false;
+        state.setPwdNum(u"secret1"_s, [&stored](bool done) { stored = done; });
+        state.whenSettled([&settled] { settled = true; });
+        QCOMPARE(settled, keyringDoes != u"hold"_s);
+        clock.advance(LocalState::kKeyringWait);
+        QCOMPARE(stored, std::optional<bool>(true));
+        QVERIFY(settled);
+        QCOMPARE(store.string(LocalState::kPwdNumKey).has_value(), inFile);
+        keyring.setHoldAnswers(false);
+        QCOMPARE(readPassword(state, *this), answered(u"secret1"_s));
     }
 
     void migration_data()

@@ -6,6 +6,7 @@
 #include "platform/http/TextReplyReader.h"
 
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -57,6 +58,15 @@ void settle(const Outcome &outcome)
     for (int i = 0; i < 20; ++i)
         QCoreApplication::processEvents();
     QCOMPARE(outcome.total(), 1);
+}
+
+// VmHWM or VmRSS of this process, in bytes.
+qint64 memoryOf(const QString &field)
+{
+    QFile status(u"/proc/self/status"_s);
+    status.open(QIODevice::ReadOnly);
+    const QRegularExpression line(field + u":\\s*(\\d+) kB"_s);
+    return line.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong() * 1024;
 }
 
 // A client of the kind the screens own: it delivers whatever callback is installed when the
@@ -372,6 +382,46 @@ private Q_SLOTS:
             return;
         QCOMPARE(outcome.error->message, std::optional<QString>(QStringLiteral("请求服务器失败")));
         QCOMPARE(outcome.error->resultCode, std::optional<qint64>(200));
+    }
+
+    // The cap bounds memory, not only what is handed over: an endless body sent faster than the
+    // event loop runs must not pile up in the process before the request ends.
+    void endlessBodyTakesNoMoreMemoryThanTheCap()
+    {
+#ifdef __SANITIZE_ADDRESS__
+        QSKIP("AddressSanitizer keeps freed memory in quarantine: no bound holds under it");
+#endif
+        // On a thread of its own, so the client's network thread reads at full speed.
+        QThread thread;
+        QObject inThread;
+        inThread.moveToThread(&thread);
+        thread.start();
+        std::unique_ptr<RawHttpServer> flood;
+        const auto inside = [&inThread](auto fn) {
+            QMetaObject::invokeMethod(&inThread, fn, Qt::BlockingQueuedConnection);
+        };
+        inside([&flood] {
+            flood = std::make_unique<RawHttpServer>();
+            flood->setMode(RawHttpServer::Mode::Endless);
+        });
+        const auto stop = qScopeGuard([&] {
+            inside([&flood] { flood.reset(); });
+            thread.quit();
+            thread.wait();
+        });
+        useService(flood->baseUrl());
+        // A new peak from here where the kernel allows it, else the peak so far.
+        QFile peak(u"/proc/self/clear_refs"_s);
+        const bool reset = peak.open(QIODevice::WriteOnly) && peak.write("5") == 1 && peak.flush();
+        const qint64 before = memoryOf(reset ? u"VmRSS"_s : u"VmHWM"_s);
+        Outcome outcome;
+        send(outcome);
+        settle(outcome);
+        QCOMPARE(outcome.failures, 1);
+        const qint64 grown = memoryOf(u"VmHWM"_s) - before;
+        const qint64 margin = 8 * 1024 * 1024;
+        QVERIFY2(grown < HttpClient::shared().limits().maxBodyBytes + margin,
+                 qPrintable(u"grew by %1 MB"_s.arg(grown >> 20)));
     }
 
     void largeBodyDecodes()

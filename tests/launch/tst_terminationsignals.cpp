@@ -4,6 +4,8 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace corvane;
 
@@ -30,6 +32,27 @@ private Q_SLOTS:
         QCOMPARE(spy.size(), 0);
         QTRY_COMPARE(spy.size(), 1);
         QCOMPARE(spy.first().first().toInt(), signalNumber);
+    }
+
+    // While quitting, a second signal changes nothing until the quit's essential step is done
+    // (the stop sent to the tunnel); after it, a further one ends the process as it would have
+    // without the notifier.
+    void aSecondSignalWaitsForTheEssentialStep()
+    {
+        TerminationSignals notifier;
+        QSignalSpy spy(&notifier, &TerminationSignals::received);
+        QCOMPARE(::raise(SIGTERM), 0);
+        QCOMPARE(::raise(SIGTERM), 0);
+        QTRY_COMPARE(spy.size(), 1);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            TerminationSignals::allowEarlyEnd();
+            ::raise(SIGTERM);
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
     }
 
     void ignoredSignalStaysIgnored()

@@ -1,14 +1,20 @@
 #include "platform/files/CorruptCopies.h"
+#include "platform/files/PrivateFile.h"
 #include "platform/log/Log.h"
 #include "platform/settings/SettingsStore.h"
+#include "platform/tunnel/linux/ProfileFile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace corvane;
+using namespace Qt::StringLiterals;
 
 namespace {
 mode_t modeOf(const QString &path)
@@ -30,6 +36,18 @@ QByteArray readRaw(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Stand-ins for write(2): half of what is asked and then a full disk, or one byte at a time.
+bool g_wroteOnce = false;
+ssize_t halfThenFull(int fd, const void *data, size_t size)
+{
+    errno = ENOSPC;
+    return std::exchange(g_wroteOnce, true) ? -1 : ::write(fd, data, size / 2);
+}
+ssize_t oneByteEach(int fd, const void *data, size_t)
+{
+    return ::write(fd, data, 1);
 }
 } // namespace
 
@@ -180,6 +198,58 @@ private Q_SLOTS:
         QCOMPARE(SettingsStore(path()).string(QStringLiteral("phoneNum")),
                  std::optional<QString>(QStringLiteral("138")));
         QCOMPARE(readRaw(legacy), QByteArray("{\"phoneNum\":\"old\"}"));
+    }
+
+    void failedWriteKeepsTheOldFiles_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("short write, then the disk is full") << u"short"_s << false;
+        QTest::newRow("a full file system") << u"tmpfs"_s << false;
+        QTest::newRow("one byte per write") << u"bytewise"_s << true;
+    }
+
+    // A write that fails anywhere up to its commit is reported and changes nothing on disk:
+    // the next read finds the old content, not a file to call corrupt.
+    void failedWriteKeepsTheOldFiles()
+    {
+        QFETCH(QString, failure);
+        QFETCH(bool, saved);
+        const QString folder = m_dir.filePath(u"disk"_s);
+        QDir(folder).removeRecursively();
+        QVERIFY(QDir().mkpath(folder));
+        const auto unmount = qScopeGuard([&] { QProcess::execute(u"umount"_s, {folder}); });
+        if (failure == u"tmpfs"_s &&
+            QProcess::execute(u"mount"_s, {u"-ttmpfs"_s, u"-osize=64k"_s, u"tmpfs"_s, folder}) != 0)
+            QSKIP("mounting a small tmpfs is not allowed here (it needs root)");
+
+        SettingsStore settings(folder + u"/settings.json"_s);
+        const ProfileFile profiles(folder + u"/profiles.json"_s);
+        const auto add = [](QList<StoredProfile> &list) {
+            list << StoredProfile{QString::number(list.size()), true, {}, std::nullopt};
+            return std::optional<TunnelError>();
+        };
+        QVERIFY(settings.setObject(u"13800000001"_s, u"phoneNum"_s) && !profiles.modify(add));
+        const QByteArray before = readRaw(settings.filePath()) + readRaw(profiles.path());
+
+        g_wroteOnce = false;
+        if (failure == u"short"_s)
+            PrivateFile::setWriteCall(&halfThenFull);
+        else if (failure == u"bytewise"_s)
+            PrivateFile::setWriteCall(&oneByteEach);
+        else
+            writeRaw(folder + u"/filler"_s, QByteArray(64 * 1024, 'x'));
+        const bool settingsSaved = settings.setObject(u"secret"_s, u"pwdNum"_s);
+        const bool profilesSaved = !profiles.modify(add);
+        PrivateFile::setWriteCall(nullptr);
+        QCOMPARE(settingsSaved, saved);
+        QCOMPARE(profilesSaved, saved);
+        QCOMPARE(settings.string(u"pwdNum"_s).has_value(), saved);
+        QCOMPARE(std::get<QList<StoredProfile>>(profiles.read()).size(), saved ? 2 : 1);
+        QCOMPARE(readRaw(settings.filePath()) + readRaw(profiles.path()) == before, !saved);
+        // Nothing was called corrupt, and nothing half-written is left beside the files.
+        QCOMPARE(QDir(folder).entryList(QDir::Files).filter(u"."_s),
+                 QStringList({u"profiles.json"_s, u"profiles.json.lock"_s, u"settings.json"_s}));
     }
 
     void folderInPlaceOfTheFileFailsCleanly()

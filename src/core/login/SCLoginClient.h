@@ -20,6 +20,11 @@ public:
 
     // `password` is already encoded for the wire. Returns at once.
     void login(const QString &mobile, const QString &password);
+
+Q_SIGNALS:
+    // The service said yes but sent no order list: neither callback runs, so a caller that
+    // waits for one hears of it here.
+    void replyWithoutOrders();
 };
 
 } // namespace corvane

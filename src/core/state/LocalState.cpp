@@ -2,6 +2,7 @@
 
 #include "platform/keyring/Keyring.h"
 #include "platform/log/Log.h"
+#include "platform/scheduling/Scheduler.h"
 #include "platform/settings/SettingsStore.h"
 
 #include <QObject>
@@ -23,8 +24,11 @@ bool &sharedMade()
 }
 } // namespace
 
-LocalState::LocalState(SettingsStore &store, Keyring *keyring) : m_store(store), m_keyring(keyring)
+LocalState::LocalState(SettingsStore &store, Keyring *keyring)
+    : m_store(store), m_keyring(keyring), m_context(std::make_unique<QObject>())
 {}
+
+LocalState::~LocalState() = default;
 
 LocalState &LocalState::shared()
 {
@@ -63,9 +67,9 @@ std::optional<QString> LocalState::phoneNum() const
     return m_store.string(kPhoneNumKey);
 }
 
-void LocalState::setPhoneNum(const QString &typed)
+bool LocalState::setPhoneNum(const QString &typed)
 {
-    m_store.setObject(trimmed(typed), kPhoneNumKey);
+    return m_store.setObject(trimmed(typed), kPhoneNumKey);
 }
 
 void LocalState::pwdNum(const QObject *context, PasswordCompletion completion)
@@ -90,21 +94,28 @@ void LocalState::pwdNum(const QObject *context, PasswordCompletion completion)
     });
 }
 
-void LocalState::setPwdNum(const QString &typed)
+void LocalState::setPwdNum(const QString &typed, StoreCompletion done)
 {
     const QString password = trimmed(typed);
+    if (!done)
+        done = [](bool) {};
     if (!m_keyring) {
-        m_store.setObject(password, kPwdNumKey);
+        done(m_store.setObject(password, kPwdNumKey));
         return;
     }
-    // With a keyring present the password never touches the file: a refused write keeps it
-    // nowhere rather than in plain form.
-    m_keyring->write(kPwdNumKey, password, [this](const QString &error) {
-        if (!error.isEmpty()) {
-            Log::write(QStringLiteral("密码未保存：钥匙环拒绝写入：") + error);
-            return;
+    writeToKeyring(password, [this, password, done](const std::optional<QString> &refusal) {
+        if (refusal) {
+            const bool stored = m_store.setObject(password, kPwdNumKey);
+            Log::write(*refusal + (stored ? QStringLiteral("；密码改存在设置文件中（仅本用户可读）")
+                                          : QStringLiteral("；设置文件也无法写入，密码未保存")));
+            done(stored);
+        } else if (!m_store.remove(kPwdNumKey)) {
+            // An older password left in the file would be taken for the newest.
+            Log::write(QStringLiteral("密码已存入钥匙环，但设置文件中的旧密码无法删除"));
+            done(false);
+        } else {
+            done(true);
         }
-        m_store.remove(kPwdNumKey);
     });
 }
 
@@ -113,17 +124,49 @@ void LocalState::moveIntoKeyring(const QString &plain)
     if (m_moving)
         return;
     m_moving = true;
-    m_keyring->write(kPwdNumKey, plain, [this, plain](const QString &error) {
+    writeToKeyring(plain, [this, plain](const std::optional<QString> &refusal) {
         m_moving = false;
-        if (!error.isEmpty()) {
-            Log::write(QStringLiteral("密码仍留在设置文件中：钥匙环拒绝写入：") + error);
-            return;
-        }
-        // Only the copy the keyring now holds leaves the file; a newer one stored meanwhile
-        // moves at the next read.
-        if (m_store.string(kPwdNumKey) == plain)
+        if (refusal) {
+            Log::write(QStringLiteral("密码仍留在设置文件中：") + *refusal);
+        } else if (m_store.string(kPwdNumKey) == plain) {
+            // Only the copy the keyring now holds leaves the file; a newer one stored meanwhile
+            // moves at the next read.
             m_store.remove(kPwdNumKey);
+        }
     });
+}
+
+void LocalState::writeToKeyring(const QString &password, KeyringOutcome outcome)
+{
+    ++m_writing;
+    // Whichever comes first, the keyring's answer or the end of the wait, decides.
+    auto decided = std::make_shared<bool>(false);
+    const auto decide = [this, decided, outcome](const std::optional<QString> &refusal) {
+        if (std::exchange(*decided, true))
+            return;
+        outcome(refusal);
+        if (--m_writing > 0)
+            return;
+        const QList<std::function<void()>> waiting = std::exchange(m_whenSettled, {});
+        for (const std::function<void()> &done : waiting)
+            done();
+    };
+    m_keyring->write(kPwdNumKey, password, [decide](const QString &error) {
+        decide(error.isEmpty() ? std::nullopt
+                               : std::optional(QStringLiteral("钥匙环拒绝写入：") + error));
+    });
+    delay(kKeyringWait, m_context.get(), [decide] {
+        decide(QStringLiteral("钥匙环 %1 秒内没有应答").arg(static_cast<int>(kKeyringWait)));
+    });
+}
+
+void LocalState::whenSettled(std::function<void()> done)
+{
+    if (m_writing == 0) {
+        done();
+        return;
+    }
+    m_whenSettled.append(std::move(done));
 }
 
 std::shared_ptr<SCOrderContent> &currentOrderContent()

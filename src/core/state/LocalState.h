@@ -2,12 +2,12 @@
 
 #include "core/model/SCOrderContent.h"
 
+#include <QList>
+#include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <optional>
-
-class QObject;
 
 namespace corvane {
 
@@ -16,8 +16,8 @@ class SettingsStore;
 
 // All that the client keeps about the signed-in customer: the credentials of the last
 // successful sign-in (so they survive a restart) and the order list of this run. With a keyring
-// the password lives there and the settings file keeps only the mobile number; without one
-// both are in the settings file.
+// the password lives there and the settings file keeps only the mobile number; without one, or
+// where the keyring does not take it, both are in the settings file.
 class LocalState final
 {
 public:
@@ -25,10 +25,18 @@ public:
     static inline const QString kPwdNumKey = QStringLiteral("pwdNum");
 
     using PasswordCompletion = std::function<void(const std::optional<QString> &password)>;
+    // Told whether the password is kept somewhere it will be read from.
+    using StoreCompletion = std::function<void(bool stored)>;
+
+    // How long a password write waits for the keyring before it keeps the password in the file:
+    // a keyring that wants to be unlocked may ask the user, who may be away.
+    static constexpr double kKeyringWait = 10.0;
 
     // `keyring` (not owned) may be null: then the password is kept in `store` as well. Both
     // must outlive the keyring's answers.
     explicit LocalState(SettingsStore &store, Keyring *keyring = nullptr);
+    ~LocalState();
+    Q_DISABLE_COPY_MOVE(LocalState)
     static LocalState &shared();
     // Puts the shared instance's password into `keyring`; only before its first use (false
     // afterwards).
@@ -39,20 +47,36 @@ public:
     static QString trimmed(const QString &typed);
 
     std::optional<QString> phoneNum() const;
-    void setPhoneNum(const QString &typed);
+    // False when the settings file could not be written; the reason is logged.
+    bool setPhoneNum(const QString &typed);
 
     // Hands the stored password to `completion`, at once without a keyring, otherwise when the
     // keyring answers, unless `context` is gone by then. A password still in the settings file
     // is moved into the keyring on the way.
     void pwdNum(const QObject *context, PasswordCompletion completion);
-    void setPwdNum(const QString &typed);
+    // Keeps the password in the keyring, or where there is none, or it refuses or does not
+    // answer within kKeyringWait, in the settings file (with a log line saying why). `done`
+    // runs once, when the password is kept or could be kept nowhere.
+    void setPwdNum(const QString &typed, StoreCompletion done = {});
+    // Runs `done` once no password write is waiting for the keyring any more: at once when
+    // none is. A program that is about to end waits for this, or its writes are lost.
+    void whenSettled(std::function<void()> done);
 
 private:
+    // Told why the keyring did not take the password; nothing when it confirmed the write.
+    using KeyringOutcome = std::function<void(const std::optional<QString> &refusal)>;
+
     void moveIntoKeyring(const QString &plain);
+    // Writes to the keyring, waiting at most kKeyringWait for its answer.
+    void writeToKeyring(const QString &password, KeyringOutcome outcome);
 
     SettingsStore &m_store;
     Keyring *m_keyring;
     bool m_moving = false;
+    int m_writing = 0;
+    QList<std::function<void()>> m_whenSettled;
+    // Bounds the keyring waits to this object's life.
+    std::unique_ptr<QObject> m_context;
 };
 
 // The signed-in customer's orders; absent until the first successful sign-in of this run.

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QStringDecoder>
 #include <mutex>
+#include <variant>
 
 namespace corvane {
 
@@ -29,30 +30,28 @@ SharedSetup &sharedSetup()
 }
 
 // The rules document is handed to the tunnel unchanged, but it must be there and be UTF-8
-// text: without it no configuration can be built.
-std::optional<QString> readRulesDocument()
+// text: without it no configuration can be built. The text, or why there is none.
+std::variant<QString, TunnelError> readRulesDocument()
 {
     const std::optional<QByteArray> data =
         Resources::data(QStringLiteral("rules"), QStringLiteral("json"));
-    if (!data) {
-        Log::write(QStringLiteral("Cannot connect: the rules resource rules.json is missing"));
-        return std::nullopt;
-    }
+    if (!data)
+        return TunnelError{
+            QStringLiteral("Cannot connect: the rules resource rules.json is missing")};
     QStringDecoder decoder(QStringDecoder::Utf8);
     QString text = decoder.decode(*data);
-    if (decoder.hasError()) {
-        Log::write(QStringLiteral("Cannot connect: the rules resource rules.json is not UTF-8"));
-        return std::nullopt;
-    }
+    if (decoder.hasError())
+        return TunnelError{
+            QStringLiteral("Cannot connect: the rules resource rules.json is not UTF-8")};
     return text;
 }
 
 // A connect or disconnect that cannot reach the store would otherwise do nothing in silence;
 // the store's description names the file and the reason.
-void logStoreFailure(const std::optional<TunnelError> &error)
+QString storeFailure(const std::optional<TunnelError> &error)
 {
-    Log::write(error ? error->description
-                     : QStringLiteral("The tunnel profile store handed back no profiles"));
+    return error ? error->description
+                 : QStringLiteral("The tunnel profile store handed back no profiles");
 }
 
 VPNStatus toVPNStatus(TunnelStatus status)
@@ -117,6 +116,7 @@ VpnManager::~VpnManager() = default;
 
 void VpnManager::connectTunnel()
 {
+    connectFailure.reset();
     prepareProfile([this](const TunnelProfilePtr &profile) { startTunnel(profile); });
 }
 
@@ -130,16 +130,38 @@ void VpnManager::disconnectTunnelUnlessStartedBy(const QString &program)
 {
     loadFirstProfile(
         [this, program](const TunnelProfilePtr &profile) {
-            if (profile && profile->connection() &&
-                profile->connection()->status() != TunnelStatus::Disconnected &&
-                profile->connection()->startedBy() == program) {
-                Log::write(
-                    QStringLiteral("Leaving the tunnel that %1 started running").arg(program));
-                return;
-            }
-            stopTunnel(profile);
+            if (!isSpared(profile, program))
+                stopTunnel(profile);
         },
         LoadErrors::log);
+}
+
+void VpnManager::disconnectEveryTunnel(const QString &sparedProgram)
+{
+    QPointer<QObject> alive = m_context.get();
+    m_store.loadAll([this, alive, sparedProgram](std::optional<QList<TunnelProfilePtr>> profiles,
+                                                 std::optional<TunnelError> error) {
+        if (!alive)
+            return;
+        if (!profiles) {
+            Log::write(storeFailure(error));
+            return;
+        }
+        for (const TunnelProfilePtr &profile : std::as_const(*profiles)) {
+            if (!isSpared(profile, sparedProgram))
+                stopTunnel(profile);
+        }
+    });
+}
+
+bool VpnManager::isSpared(const TunnelProfilePtr &profile, const QString &program) const
+{
+    if (program.isEmpty() || !profile || !profile->connection() ||
+        profile->connection()->status() == TunnelStatus::Disconnected ||
+        profile->connection()->startedBy() != program)
+        return false;
+    Log::write(QStringLiteral("Leaving the tunnel that %1 started running").arg(program));
+    return true;
 }
 
 void VpnManager::loadFirstProfile(ProfileCompletion completion, LoadErrors errors)
@@ -151,7 +173,7 @@ void VpnManager::loadFirstProfile(ProfileCompletion completion, LoadErrors error
             if (!alive)
                 return;
             if (!profiles && errors == LoadErrors::log)
-                logStoreFailure(error);
+                Log::write(storeFailure(error));
             completion(profiles && !profiles->isEmpty() ? profiles->first() : nullptr);
         });
 }
@@ -165,14 +187,16 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
         if (!alive)
             return;
         if (!profiles) {
-            logStoreFailure(loadError);
+            failConnect(storeFailure(loadError));
             return;
         }
         // Checked before any profile is touched: with no rules nothing could be saved back,
         // and the removals below would leave the store empty.
-        const std::optional<QString> rules = readRulesDocument();
-        if (!rules)
+        const std::variant<QString, TunnelError> rules = readRulesDocument();
+        if (const auto *error = std::get_if<TunnelError>(&rules)) {
+            failConnect(error->description);
             return;
+        }
         TunnelProfilePtr profile;
         if (profiles->isEmpty()) {
             profile = makeProfile();
@@ -181,12 +205,12 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
             removeDuplicateProfiles(*profiles);
         }
         profile->setEnabled(true);
-        applyProviderConfiguration(*profile, *rules);
+        applyProviderConfiguration(*profile, std::get<QString>(rules));
         m_store.save(profile, [this, alive, profile, completion](std::optional<TunnelError> error) {
             if (!alive)
                 return;
             if (error) {
-                Log::write(error->description);
+                failConnect(error->description, profile);
                 completion(nullptr);
                 return;
             }
@@ -195,7 +219,7 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
                                if (!alive)
                                    return;
                                if (failure) {
-                                   Log::write(failure->description);
+                                   failConnect(failure->description, profile);
                                    completion(nullptr);
                                    return;
                                }
@@ -252,7 +276,7 @@ void VpnManager::startTunnel(const TunnelProfilePtr &profile)
     if (!profile || !profile->connection())
         return;
     if (std::optional<TunnelError> error = profile->connection()->start())
-        Log::write(error->description);
+        failConnect(error->description, profile);
 }
 
 void VpnManager::stopTunnel(const TunnelProfilePtr &profile)
@@ -282,6 +306,17 @@ void VpnManager::watchStatus()
 void VpnManager::refreshStatus(const TunnelProfile &profile)
 {
     m_vpnStatus = toVPNStatus(profile.connection()->status());
+    NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
+    Q_EMIT statusChanged(m_vpnStatus);
+}
+
+void VpnManager::failConnect(const QString &reason, const TunnelProfilePtr &profile)
+{
+    Log::write(reason);
+    connectFailure = reason;
+    // Without a profile to read, the last status known stands.
+    if (profile && profile->connection())
+        m_vpnStatus = toVPNStatus(profile->connection()->status());
     NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
     Q_EMIT statusChanged(m_vpnStatus);
 }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace corvane {
 
@@ -39,6 +40,10 @@ public:
     void disconnectTunnel();
     // As disconnectTunnel, but a tunnel that `program` started is left running.
     void disconnectTunnelUnlessStartedBy(const QString &program);
+    // Stops the tunnel of every stored profile, not only the first one's (two processes that
+    // connected at once on an empty store made one each), but a tunnel that `sparedProgram`
+    // started, when one is named. For the application's end.
+    void disconnectEveryTunnel(const QString &sparedProgram = {});
 
     bool observerAdded = false;
     QString address;
@@ -52,6 +57,10 @@ public:
 
     // The last status seen on the profile's connection.
     VPNStatus vpnStatus() const { return m_vpnStatus; }
+    // Why the last connect never reached a running start (the store, the rules or the tunnel's
+    // files refused it), set before the status refresh that announces it; cleared by the next
+    // connect. Callers that wait for a connect read it when the notification comes.
+    std::optional<QString> connectFailure;
 
 Q_SIGNALS:
     // On every refresh, with kProxyServiceVPNStatusNotification: a status may be announced
@@ -76,7 +85,12 @@ private:
     void startTunnel(const TunnelProfilePtr &profile);
     void stopTunnel(const TunnelProfilePtr &profile);
     void watchStatus();
+    // Whether the running tunnel of `profile` was started by `program` and is to be left.
+    bool isSpared(const TunnelProfilePtr &profile, const QString &program) const;
     void refreshStatus(const TunnelProfile &profile);
+    // Logs `reason`, keeps it in connectFailure and refreshes the status (from `profile` where
+    // there is one) so that whoever waits for the connect hears of it now.
+    void failConnect(const QString &reason, const TunnelProfilePtr &profile = nullptr);
 
     VPNStatus m_vpnStatus = VPNStatus::off;
     TunnelProfileStore &m_store;

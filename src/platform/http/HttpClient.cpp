@@ -44,6 +44,11 @@ bool isHttpStatusError(QNetworkReply::NetworkError e)
 // "HTTP/1.1 200 OK" and its line break, as counted against the header limit.
 constexpr qint64 kStatusLineBytes = 15;
 
+// What Qt may hold of a reply before it is read. Without a bound its network thread reads on
+// as fast as the peer sends and queues every block for the main thread, however far past the
+// body limit that runs.
+constexpr qint64 kReadBufferBytes = 64 * 1024;
+
 } // namespace
 
 // One request in flight: what the limits have let through so far.
@@ -120,6 +125,11 @@ HttpTask HttpClient::send(const HttpRequest &request, Completion completion)
     transfer->completion = std::move(completion);
     transfer->limits = m_limits;
     QNetworkReply *reply = m_manager->sendCustomRequest(networkRequest, verb(request.method), body);
+    // Qt hands the size on to its network thread only once the request has started there: at
+    // once for a request without a body, a turn of the event loop later for one with a body.
+    reply->setReadBufferSize(kReadBufferBytes);
+    QMetaObject::invokeMethod(
+        reply, [reply] { reply->setReadBufferSize(kReadBufferBytes); }, Qt::QueuedConnection);
     transfer->reply = reply;
     transfer->deadline = new QTimer(reply);
     transfer->deadline->setSingleShot(true);
@@ -167,6 +177,10 @@ void HttpClient::readBody(const std::shared_ptr<Transfer> &transfer)
                               .arg(transfer->limits.maxBodyBytes));
         return;
     }
+    // All the room the limit allows, at once: growing step by step copies the body each time,
+    // and the copies count too. Pages not written to take no memory.
+    if (transfer->body.capacity() < transfer->limits.maxBodyBytes)
+        transfer->body.reserve(transfer->limits.maxBodyBytes);
     transfer->body += reply->readAll();
 }
 

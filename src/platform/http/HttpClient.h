@@ -32,7 +32,8 @@ public:
     {
         // From send() to the last byte, however steadily the bytes trickle in.
         std::chrono::milliseconds totalDeadline{60000};
-        // The reply body as delivered (after any content decoding).
+        // The reply body as delivered (after any content decoding). The body is read as it
+        // arrives through a small buffer, so this bounds the memory a reply can take as well.
         qint64 maxBodyBytes = 16 * 1024 * 1024;
         // The status line and the header fields together.
         qint64 maxHeaderBytes = 64 * 1024;

@@ -225,6 +225,7 @@ void SCHomeViewController::connectVPN(QAbstractButton *sender)
     if (button)
         setUserInteractionEnabled(button, false);
     m_road.toggleLater(currentOrder, pid, [this, button](TunnelRoad::Toggle toggle) {
+        m_awaitingConnect = toggle == TunnelRoad::Toggle::connecting;
         if (toggle == TunnelRoad::Toggle::disconnecting)
             setConnectTitle(TunnelTexts::disconnecting());
         if (button)
@@ -251,6 +252,17 @@ void SCHomeViewController::changeIP()
 
 void SCHomeViewController::onVPNStatusChanged(VPNStatus now)
 {
+    const VpnManager &manager = VpnManager::shared();
+    if (now != VPNStatus::off)
+        m_awaitingConnect = false;
+    if (m_awaitingConnect && manager.connectFailure) {
+        m_awaitingConnect = false;
+        // The status did not move, so only the reason tells the customer why nothing happens.
+        sc_showToast(this, QStringLiteral("连接失败：") + *manager.connectFailure);
+        status = now;
+        applyStatus();
+        return;
+    }
     if (now == status)
         return;
     status = now;

@@ -103,6 +103,8 @@ private:
 
     std::unique_ptr<Ui::SCHomeViewController> m_ui;
     std::unique_ptr<SCHomeClient> m_client;
+    // This screen asked for a connect and has not seen it start or fail yet.
+    bool m_awaitingConnect = false;
 };
 
 } // namespace corvane

@@ -3,6 +3,7 @@
 #include "core/login/LoginForm.h"
 #include "core/login/SCLoginClient.h"
 #include "core/state/LocalState.h"
+#include "platform/scheduling/Scheduler.h"
 #include "ui/feedback/toast/ShowToast.h"
 #include "ui/shell/SCBaseNavigationController.h"
 #include "ui/toolkit/ScreenFactory.h"
@@ -13,6 +14,10 @@
 #include <QPushButton>
 
 namespace corvane {
+
+namespace {
+const QString kNotStored = QStringLiteral("登录信息未能保存，下次启动需重新输入");
+} // namespace
 
 SCLoginViewController::SCLoginViewController(QWidget *parent) : SCBaseViewController(parent) {}
 
@@ -93,11 +98,18 @@ void SCLoginViewController::doLogin()
 
 void SCLoginViewController::didSignIn(const LoginRequest &request)
 {
-    LocalState &state = LocalState::shared();
-    state.setPhoneNum(request.mobile);
-    state.setPwdNum(request.password);
     ViewController *home =
         ScreenFactory::named(QStringLiteral("Main")).instantiate(QStringLiteral("home"));
+    LocalState &state = LocalState::shared();
+    const bool phoneStored = state.setPhoneNum(request.mobile);
+    // The home screen covers this one once presented below: the news goes there, a step
+    // later, as the password may be stored (or not) before it is.
+    QWidget *shown = home ? static_cast<QWidget *>(home) : this;
+    state.setPwdNum(request.password, [phoneStored, shown = QPointer<QWidget>(shown)](bool stored) {
+        if (!shown || (phoneStored && stored))
+            return;
+        delay(0, shown, [shown] { sc_showToast(shown, kNotStored); });
+    });
     if (!home)
         return;
     auto *navigation = new SCBaseNavigationController(home);

@@ -105,8 +105,9 @@ void RawHttpServer::answer(QTcpSocket *socket, const Received &request)
         return;
     }
     case Mode::Endless: {
-        socket->write(head(reply, false));
-        const QByteArray chunk(64 * 1024, ' ');
+        QByteArray chunked = head(reply, false);
+        socket->write(chunked.insert(chunked.size() - 2, "Transfer-Encoding: chunked\r\n"));
+        const QByteArray chunk = "10000\r\n" + QByteArray(0x10000, ' ') + "\r\n";
         auto refill = [socket, chunk] {
             if (socket->bytesToWrite() < chunk.size())
                 socket->write(chunk);

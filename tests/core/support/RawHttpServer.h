@@ -21,7 +21,7 @@ public:
         NeverAnswer,  // read the request, then stay silent
         CloseMidBody, // announce the full length, send half the body, close
         Trickle,      // send the head, then one byte of the body at every interval, forever
-        Endless,      // send the head without a length, then body bytes as fast as they go
+        Endless,      // send the head, then 64 KiB chunks of body as fast as they go
     };
 
     struct Received

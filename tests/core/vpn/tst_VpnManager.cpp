@@ -381,15 +381,16 @@ void tst_VpnManager::storeFailures_data()
     QTest::addColumn<int>("stored");
     // Each status once, however often the connect loaded the profile again.
     QTest::addColumn<QList<VPNStatus>>("posted");
-    const QList<VPNStatus> none;
+    // A connect that does not happen says why, once, and refreshes the status so that whoever
+    // waits for it can read why at once.
+    const QList<VPNStatus> off{VPNStatus::off};
     const auto boom = QStringLiteral("boom");
-    // Every connect that does not happen says why, once.
-    QTest::newRow("no list") << QStringLiteral("load") << QStringList{boom} << 0 << 1 << none;
-    QTest::newRow("save") << QStringLiteral("save") << QStringList{kConf, boom} << 0 << 1 << none;
+    QTest::newRow("no list") << QStringLiteral("load") << QStringList{boom} << 0 << 1 << off;
+    QTest::newRow("save") << QStringLiteral("save") << QStringList{kConf, boom} << 0 << 1 << off;
     QTest::newRow("reload") << QStringLiteral("reload") << QStringList{kConf, boom} << 0 << 1
-                            << none;
+                            << off;
     QTest::newRow("start refused")
-        << QStringLiteral("start") << QStringList{kConf, boom} << 0 << 1 << none;
+        << QStringLiteral("start") << QStringList{kConf, boom} << 0 << 1 << off;
     QTest::newRow("removals") << QStringLiteral("remove")
                               << QStringList{kDup, kDup, kConf, boom, boom} << 1 << 2
                               << QList<VPNStatus>{VPNStatus::connecting};
@@ -428,6 +429,7 @@ void tst_VpnManager::storeFailures()
     QCOMPARE(m_store->storedProfiles().size(), stored);
     QCOMPARE(m_posted, posted);
     QCOMPARE(manager.vpnStatus(), starts ? VPNStatus::connecting : VPNStatus::off);
+    QCOMPARE(manager.connectFailure, starts ? std::nullopt : std::optional(error.description));
 }
 
 void tst_VpnManager::sharedInstanceTakesTheInstalledStore()

@@ -23,11 +23,13 @@
 #include "ui/toolkit/ViewAnimation.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace corvane;
@@ -298,6 +300,22 @@ private Q_SLOTS:
         QVERIFY(!auth.contains(u"secret"_s));
     }
 
+    // A connect the store refuses changes no status: the screen must still say why, and offer
+    // the connect again.
+    void aConnectThatCannotStartSaysWhy()
+    {
+        pickFirstOrder();
+        m_tunnel.store().setSaveError(TunnelError{u"the disk is full"_s});
+        const auto restore = qScopeGuard([this] { m_tunnel.store().setSaveError(std::nullopt); });
+        QPushButton *connect = m_screen->outlet<QPushButton>(u"connectBtn"_s);
+        QTest::mouseClick(connect, Qt::LeftButton);
+        m_clock->advance(1.0);
+        m_tunnel.drain();
+        QCOMPARE(title(), kConnect);
+        QCOMPARE(toastTexts(m_screen.get()), QStringList{u"连接失败：the disk is full"_s});
+        QVERIFY(isUserInteractionEnabled(connect));
+    }
+
     void titlesFollowTheTunnel_data()
     {
         QTest::addColumn<TunnelStatus>("tunnel");
@@ -519,6 +537,38 @@ private Q_SLOTS:
         QTRY_VERIFY(!m_screen->client().request.isRunning());
         settle();
         QCOMPARE(m_screen->outlet<QLabel>(u"IPLbl"_s)->text(), u"IP解析中"_s);
+    }
+
+    void outsideTextIsShownAsItCame_data()
+    {
+        QTest::addColumn<QString>("markup");
+        QTest::newRow("styles and a link")
+            << u"<span style='font-size:34px;color:red'>1.2.3.4</span><a href='http://x'>x</a>"_s;
+        QTest::newRow("a picture from disk") << u"<img src='file://%1'>"_s;
+    }
+
+    // What the lookup and the province file say is shown as text: no size, colour, link or
+    // picture of their choosing. Rendered as rich text, either would take several lines.
+    void outsideTextIsShownAsItCame()
+    {
+        QFETCH(QString, markup);
+        QTemporaryDir dir;
+        QImage picture(200, 200, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(dir.filePath(u"big.png"_s)));
+        markup.replace(u"%1"_s, dir.filePath(u"big.png"_s));
+        bringUp();
+        m_service->lookupReply =
+            u"var returnCitySN = {\"cip\": \"%1\", \"cname\": \"%1\"};"_s.arg(markup).toUtf8();
+        m_screen->client().lookupPublicAddress();
+        const QLabel *ip = m_screen->outlet<QLabel>(u"IPLbl"_s);
+        QTRY_VERIFY(ip->text().contains(markup));
+        m_screen->didChooseProvince(markup, 3);
+        for (const QLabel *label : std::initializer_list<const QLabel *>{
+                 ip, m_screen->outlet<QLabel>(u"addressLbl"_s).data(),
+                 m_screen->outlet<QLabel>(u"provinceLbl"_s).data()})
+            QVERIFY2(label->sizeHint().height() < 2 * QFontMetrics(label->font()).height(),
+                     qPrintable(label->objectName()));
     }
 
     void keyboardAndScreenReaders()

@@ -13,6 +13,7 @@
 #include "ui/toolkit/ScreenFactory.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -141,6 +142,23 @@ private Q_SLOTS:
         // The sign-in screen stays beneath, out of the keyboard's way.
         QVERIFY(m_screen->isVisible());
         QVERIFY(!m_screen->outlet<QLineEdit>(u"phoneTF"_s)->isVisible());
+    }
+
+    // Signed in, but nothing could be kept for the next launch: the customer hears of it.
+    void credentialsThatCannotBeStoredAreTold()
+    {
+        const QString settings = SettingsStore::shared().filePath();
+        QVERIFY(QDir().mkpath(settings));
+        const auto tidy = qScopeGuard([&settings] { QDir(settings).removeRecursively(); });
+        m_service->loginReply = kOrders;
+        type(u"13800000000"_s, u"pw"_s);
+        tapAndSettle();
+        QTRY_VERIFY(m_screen->presentedViewController());
+        auto *navigation =
+            qobject_cast<SCBaseNavigationController *>(m_screen->presentedViewController());
+        m_clock->advance(0.1);
+        QCOMPARE(toastTexts(navigation->viewControllers().first()),
+                 QStringList{u"登录信息未能保存，下次启动需重新输入"_s});
     }
 
     void refusalsShowTheCustomersWords_data()

@@ -8,10 +8,12 @@
 #include "core/login/SCLoginClient.h"
 #include "core/model/Mapper.h"
 #include "core/network/SCResponse.h"
+#include "platform/scheduling/ManualScheduler.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSet>
+#include <QTcpSocket>
 #include <QTest>
 
 using namespace corvane;
@@ -262,6 +264,55 @@ private Q_SLOTS:
         QTRY_VERIFY(orders);
         QCOMPARE(orders->orderInfoList.size(), 5);
         ServiceEndpoints::install(ServiceEndpoints());
+    }
+
+    void httpLimits_data()
+    {
+        QTest::addColumn<QByteArray>("requests");
+        QTest::addColumn<QByteArray>("status"); // none: the client stalls
+        QTest::addColumn<int>("answers");
+        QTest::addColumn<bool>("closes");
+        const QByteArray post = "POST /vpnApp/personal/queryOrder HTTP/1.1\r\nHost: x\r\n";
+        const QByteArray lookup = "GET /cityjson?ie=utf-8 HTTP/1.1\r\nHost: x\r\n";
+        QTest::newRow("10 GB announced") << post + "Content-Length: 10000000000\r\n\r\n"
+                                         << QByteArray("413") << 1 << true;
+        QTest::newRow("chunked past the cap")
+            << QByteArray(post + "Transfer-Encoding: chunked\r\n\r\n11000\r\n" +
+                          QByteArray(0x11000, 'a'))
+            << QByteArray("413") << 1 << true;
+        QTest::newRow("Connection: close") << lookup + "Connection: close\r\n\r\n"
+                                           << QByteArray("200") << 1 << true;
+        QTest::newRow("kept alive otherwise") << lookup + "\r\n" + lookup + "\r\n"
+                                              << QByteArray("200") << 2 << false;
+        QTest::newRow("a request that never ends")
+            << lookup + "X-Slow: " << QByteArray() << 0 << true;
+    }
+
+    // Whatever a client sends, the service holds no more than a small body, waits no longer
+    // than its idle time for a request, and closes when asked to.
+    void httpLimits()
+    {
+        QFETCH(QByteArray, requests);
+        QFETCH(QByteArray, status);
+        QFETCH(int, answers);
+        QFETCH(bool, closes);
+        ManualScheduler clock;
+        DemoHttpServer server;
+        QTcpSocket client;
+        QByteArray received;
+        connect(&client, &QTcpSocket::readyRead, this, [&] { received += client.readAll(); });
+        client.connectToHost(QHostAddress::LocalHost, server.listen(0));
+        QVERIFY(client.waitForConnected());
+        client.write(requests);
+        QTRY_COMPARE(client.bytesToWrite(), 0);
+        if (status.isEmpty())
+            clock.advance(DemoHttpServer::Limits().idleSeconds);
+        QTRY_COMPARE(received.count(QByteArray("HTTP/1.1 " + status)), answers);
+        QTRY_VERIFY(!closes || client.state() == QAbstractSocket::UnconnectedState);
+        for (int i = 0; i < 20; ++i)
+            QCoreApplication::processEvents();
+        QCOMPARE(client.state() == QAbstractSocket::UnconnectedState, closes);
+        QCOMPARE(received.count("HTTP/1.1 "), answers);
     }
 };
 

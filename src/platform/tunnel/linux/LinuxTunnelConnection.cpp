@@ -1,5 +1,6 @@
 #include "platform/tunnel/linux/LinuxTunnelConnection.h"
 
+#include "platform/files/FileLock.h"
 #include "platform/files/PrivateFile.h"
 #include "platform/files/RegularFile.h"
 #include "platform/log/Log.h"
@@ -46,6 +47,7 @@ LinuxTunnelConnection::LinuxTunnelConnection(QString identifier, LinuxTunnelProf
     if (attach()) {
         m_current = statusFromFile();
         m_published = m_current;
+        noteAuthString(m_current);
     }
 }
 
@@ -117,7 +119,25 @@ bool LinuxTunnelConnection::attach()
         m_socket->abort();
     m_lines = ChannelLines();
     m_socket->connectToServer(m_channel.socketPath());
-    return m_socket->state() == QLocalSocket::ConnectedState;
+    if (m_socket->state() == QLocalSocket::ConnectedState)
+        return true;
+    removeStaleFiles();
+    return false;
+}
+
+void LinuxTunnelConnection::removeStaleFiles()
+{
+    // A helper holds the lock for as long as it runs: with the lock free, a status and socket
+    // left behind are a killed helper's, and would tell scripts the tunnel is up. Taken while
+    // they go, so a helper starting meanwhile finds its own files untouched.
+    if (!QFile::exists(m_channel.statusPath()) && !QFile::exists(m_channel.socketPath()))
+        return;
+    const FileLock lock(m_channel.lockPath(), std::chrono::milliseconds(0));
+    if (!lock.isLocked())
+        return;
+    if (QFile::remove(m_channel.statusPath()) | QFile::remove(m_channel.socketPath()))
+        Log::write(QStringLiteral("Removed the status of a tunnel helper that no longer runs (%1)")
+                       .arg(m_channel.basePath()));
 }
 
 std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
@@ -263,11 +283,26 @@ TunnelStatus LinuxTunnelConnection::statusFromFile() const
     return TunnelStatus::Connecting;
 }
 
+void LinuxTunnelConnection::noteAuthString(TunnelStatus status)
+{
+    // The signed string stays stored while the tunnel runs (scripts read the order and choices
+    // from it) and goes once it is down; only the string this tunnel ran with, so a late
+    // observer never clears the one a reconnect has saved since.
+    if (status == TunnelStatus::Connecting || status == TunnelStatus::Connected ||
+        status == TunnelStatus::Reasserting) {
+        if (m_runningAuth.isEmpty())
+            m_runningAuth = m_store->storedAuthString(m_identifier);
+    } else if (status == TunnelStatus::Disconnected && !m_runningAuth.isEmpty()) {
+        m_store->forgetAuthString(m_identifier, std::exchange(m_runningAuth, {}));
+    }
+}
+
 void LinuxTunnelConnection::setStatus(TunnelStatus status)
 {
     if (m_current == status)
         return;
     m_current = status;
+    noteAuthString(status);
     QMetaObject::invokeMethod(
         this,
         [this, status] {

@@ -44,6 +44,8 @@ private:
     void readStatusLines();
     void socketClosed();
     TunnelStatus statusFromFile() const;
+    void removeStaleFiles();
+    void noteAuthString(TunnelStatus status);
     void setStatus(TunnelStatus status);
 
     QString m_identifier;
@@ -57,6 +59,8 @@ private:
     // A stop came while the started helper had not opened its socket: it is being ended.
     bool m_terminating = false;
     bool m_terminateSent = false;
+    // The stored signed string while the tunnel is seen running.
+    QString m_runningAuth;
     // What the helper last said, and what observers have been told so far: each change is
     // published on its own turn of the event loop, so none is skipped when two arrive at once.
     TunnelStatus m_current = TunnelStatus::Disconnected;

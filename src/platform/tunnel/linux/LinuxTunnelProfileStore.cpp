@@ -33,6 +33,8 @@ qsizetype indexOf(const QList<StoredProfile> &profiles, const QString &identifie
     return -1;
 }
 
+const auto kAuthKey = QStringLiteral("ss_auth");
+
 TunnelError notStored()
 {
     return TunnelError{QStringLiteral("The tunnel profile is not stored.")};
@@ -214,6 +216,33 @@ LinuxTunnelProfileStore::storedProfile(const QString &identifier) const
     if (index < 0)
         return notStored();
     return profiles.at(index);
+}
+
+QString LinuxTunnelProfileStore::storedAuthString(const QString &identifier) const
+{
+    const auto stored = storedProfile(identifier);
+    const auto *profile = std::get_if<StoredProfile>(&stored);
+    if (!profile || !profile->protocol)
+        return {};
+    return profile->protocol->providerConfiguration.value(kAuthKey).toString();
+}
+
+void LinuxTunnelProfileStore::forgetAuthString(const QString &identifier, const QString &auth)
+{
+    // Gone already, or a newer string replaced it: nothing to write.
+    if (storedAuthString(identifier) != auth)
+        return;
+    const auto error =
+        modifyStored(identifier, [&auth](QList<StoredProfile> &profiles, qsizetype index) {
+            if (index >= 0 && profiles[index].protocol) {
+                QVariantMap &configuration = profiles[index].protocol->providerConfiguration;
+                if (configuration.value(kAuthKey).toString() == auth)
+                    configuration.insert(kAuthKey, QString());
+            }
+            return std::optional<TunnelError>();
+        });
+    if (error)
+        Log::write(error->description);
 }
 
 TunnelProfilePtr LinuxTunnelProfileStore::toProfile(const StoredProfile &stored)

@@ -53,6 +53,11 @@ public:
     TunnelChannel channel(const QString &identifier) const;
     // The profile as last saved, for a tunnel start.
     std::variant<StoredProfile, TunnelError> storedProfile(const QString &identifier) const;
+    // The stored configuration's signed string ("ss_auth"); empty when there is none.
+    QString storedAuthString(const QString &identifier) const;
+    // Empties the stored signed string if it still is `auth`: a tunnel that is down needs it
+    // no more, and it should not linger on disk.
+    void forgetAuthString(const QString &identifier, const QString &auth);
 
 private:
     void tidyRuntimeFolder();
