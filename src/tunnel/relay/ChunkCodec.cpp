@@ -9,14 +9,15 @@ ChunkEncoder::ChunkEncoder(ByteView key) : m_aead(key, CounterAead::Role::Seal) 
 
 bool ChunkEncoder::transform(ByteView plain, Bytes &out)
 {
-    do {
+    // An empty chunk would say nothing; some relays take it for an end.
+    while (!plain.empty()) {
         const std::size_t size = std::min(plain.size(), kMaxPayload);
         const std::uint8_t length[2] = {static_cast<std::uint8_t>(size >> 8),
                                         static_cast<std::uint8_t>(size & 0xff)};
         m_aead.seal(length, out);
         m_aead.seal(plain.first(size), out);
         plain = plain.subspan(size);
-    } while (!plain.empty());
+    }
     return true;
 }
 
@@ -48,9 +49,10 @@ bool ChunkDecoder::run(ByteView wire, Bytes &out, const Chunk *chunk)
                 return false;
             continue;
         }
-        if (!open(wire.first(m_expected), out, chunk))
+        const std::size_t size = m_expected;
+        if (!open(wire.first(size), out, chunk))
             return false;
-        wire = wire.subspan(m_expected);
+        wire = wire.subspan(size);
     }
     return true;
 }
