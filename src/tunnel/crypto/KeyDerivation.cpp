@@ -30,14 +30,18 @@ void KeyDerivation::hkdf(Hash hash, ByteView ikm, ByteView salt, ByteView info,
     auto *uSalt = const_cast<std::uint8_t *>(salt.data());
     auto *uIkm = const_cast<std::uint8_t *>(ikm.data());
     auto *uInfo = const_cast<std::uint8_t *>(info.data());
-    const OSSL_PARAM parameters[] = {
-        OSSL_PARAM_construct_utf8_string(OSSL_KDF_PARAM_DIGEST,
-                                         hash == Hash::Sha1 ? digest : sha256, 0),
-        OSSL_PARAM_construct_octet_string(OSSL_KDF_PARAM_KEY, uIkm, ikm.size()),
-        OSSL_PARAM_construct_octet_string(OSSL_KDF_PARAM_SALT, uSalt, salt.size()),
-        OSSL_PARAM_construct_octet_string(OSSL_KDF_PARAM_INFO, uInfo, info.size()),
-        OSSL_PARAM_construct_end(),
-    };
+    // An empty salt is left out: RFC 5869 then uses a string of zeros, and OpenSSL refuses an
+    // empty one.
+    OSSL_PARAM parameters[5];
+    OSSL_PARAM *next = parameters;
+    *next++ = OSSL_PARAM_construct_utf8_string(OSSL_KDF_PARAM_DIGEST,
+                                               hash == Hash::Sha1 ? digest : sha256, 0);
+    *next++ = OSSL_PARAM_construct_octet_string(OSSL_KDF_PARAM_KEY, uIkm, ikm.size());
+    if (!salt.empty())
+        *next++ = OSSL_PARAM_construct_octet_string(OSSL_KDF_PARAM_SALT, uSalt, salt.size());
+    if (!info.empty())
+        *next++ = OSSL_PARAM_construct_octet_string(OSSL_KDF_PARAM_INFO, uInfo, info.size());
+    *next = OSSL_PARAM_construct_end();
     const bool derived =
         context && EVP_KDF_derive(context, out.data(), out.size(), parameters) == 1;
     EVP_KDF_CTX_free(context);

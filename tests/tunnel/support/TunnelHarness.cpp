@@ -141,6 +141,13 @@ bool RelayHarness::relisten()
     return listening;
 }
 
+std::size_t RelayHarness::tunnelCount()
+{
+    std::size_t count = 0;
+    m_engine.call([&] { count = m_server->tunnelCount(); });
+    return count;
+}
+
 QStringList RelayHarness::authorised() const
 {
     const std::lock_guard lock(m_mutex);

@@ -66,6 +66,7 @@ public:
     // Listens again on the same port.
     bool relisten();
     QStringList authorised() const;
+    std::size_t tunnelCount();
     QString log() const;
 
 private:
