@@ -10,7 +10,7 @@ void ConnectOnLaunch::connect()
     VpnManager &manager = VpnManager::shared();
     manager.address = ServiceEndpoints::current().tunnelHost;
     manager.pwd.clear();
-    manager.port = ServiceEndpoints::kTunnelPort;
+    manager.port = ServiceEndpoints::current().tunnelPort;
     manager.connectTunnel();
 }
 

@@ -21,19 +21,15 @@ DemoHttpServer::DemoHttpServer(DemoService::Clock clock, QObject *parent)
                    [this](const QHttpServerRequest &request) {
                        return json(m_service.signIn(request.body()));
                    });
-    m_server.route(QStringLiteral("/vpnApp/tunnel/open"), QHttpServerRequest::Method::Post,
-                   [this](const QHttpServerRequest &request) {
-                       return json(m_service.openTunnel(request.body()));
-                   });
-    m_server.route(QStringLiteral("/vpnApp/tunnel/close"), QHttpServerRequest::Method::Post,
-                   [this](const QHttpServerRequest &request) {
-                       return json(m_service.closeTunnel(request.body()));
-                   });
     m_server.route(QStringLiteral("/cityjson"), QHttpServerRequest::Method::Get,
-                   [this](const QHttpServerRequest &) {
+                   [this](const QHttpServerRequest &request) {
+                       QHostAddress peer = request.remoteAddress();
+                       bool mapped = false;
+                       if (const quint32 v4 = peer.toIPv4Address(&mapped); mapped)
+                           peer = QHostAddress(v4);
                        return QHttpServerResponse(
                            QByteArrayLiteral("application/javascript; charset=utf-8"),
-                           m_service.lookupAnswer());
+                           m_service.lookupAnswer(peer.toString()));
                    });
 }
 

@@ -9,9 +9,7 @@ namespace corvane {
 
 // The demo service on HTTP, on 127.0.0.1 only:
 //   POST /vpnApp/personal/queryOrder   the sign-in
-//   POST /vpnApp/tunnel/open           a tunnel's signed string (body as text), before it is up
-//   POST /vpnApp/tunnel/close          the same string once the tunnel is down
-//   GET  /cityjson?ie=utf-8            the public-address lookup
+//   GET  /cityjson?ie=utf-8            the public-address lookup, of the address it is asked from
 class DemoHttpServer final : public QObject
 {
     Q_OBJECT

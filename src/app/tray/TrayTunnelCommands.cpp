@@ -1,5 +1,6 @@
 #include "app/tray/TrayTunnelCommands.h"
 
+#include "core/config/ServiceEndpoints.h"
 #include "core/vpn/VpnManager.h"
 #include "screens/home/SCHomeViewController.h"
 #include "screens/quick/MainViewController.h"
@@ -73,7 +74,7 @@ void TrayTunnelCommands::toggle()
     }
     manager.address = MainViewController::relayAddress();
     manager.pwd.clear();
-    manager.port = MainViewController::kRelayPort;
+    manager.port = ServiceEndpoints::current().relayPort;
     manager.connectTunnel();
 }
 

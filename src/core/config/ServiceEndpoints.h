@@ -17,13 +17,16 @@ struct ServiceEndpoints
     static constexpr auto kLookupBaseAddress = "http://pv.sohu.com";
     // The quick connect relay (a documentation address until the service names its own).
     static constexpr auto kRelayHost = "203.0.113.35";
+    static constexpr qint64 kRelayPort = 3005;
 
     // Scheme, host and port of the service, without a trailing slash.
     QString serviceBaseAddress = QString::fromLatin1(kServiceBaseAddress);
     QString tunnelHost = QString::fromLatin1(kTunnelHost);
+    qint64 tunnelPort = kTunnelPort;
     // Scheme, host and port of the lookup service, without a trailing slash.
     QString lookupBaseAddress = QString::fromLatin1(kLookupBaseAddress);
     QString relayHost = QString::fromLatin1(kRelayHost);
+    qint64 relayPort = kRelayPort;
 
     static const ServiceEndpoints &current();
     // Replaces the values every later request and connect uses; trailing slashes are dropped.

@@ -36,6 +36,10 @@ public:
     void disconnectTunnel();
     // As disconnectTunnel, but a tunnel that `program` started is left running.
     void disconnectTunnelUnlessStartedBy(const QString &program);
+    // The local proxies of the tunnel while it is on.
+    std::optional<LocalProxyPorts> localProxy() const;
+    // The shared instance's, without making it: none before the application made it.
+    static std::optional<LocalProxyPorts> sharedLocalProxy();
 
     bool observerAdded = false;
     QString address;

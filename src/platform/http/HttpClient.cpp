@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QPointer>
 #include <QTimer>
@@ -119,7 +120,8 @@ HttpTask HttpClient::send(const HttpRequest &request, Completion completion)
     auto transfer = std::make_shared<Transfer>();
     transfer->completion = std::move(completion);
     transfer->limits = m_limits;
-    QNetworkReply *reply = m_manager->sendCustomRequest(networkRequest, verb(request.method), body);
+    QNetworkReply *reply =
+        managerFor(request)->sendCustomRequest(networkRequest, verb(request.method), body);
     transfer->reply = reply;
     transfer->deadline = new QTimer(reply);
     transfer->deadline->setSingleShot(true);
@@ -133,6 +135,19 @@ HttpTask HttpClient::send(const HttpRequest &request, Completion completion)
     connect(reply, &QNetworkReply::readyRead, this, [this, transfer] { readBody(transfer); });
     connect(reply, &QNetworkReply::finished, this, [this, transfer] { finish(transfer); });
     return HttpTask(reply);
+}
+
+QNetworkAccessManager *HttpClient::managerFor(const HttpRequest &request)
+{
+    if (!request.socksPort)
+        return m_manager;
+    QNetworkAccessManager *&manager = m_proxied[*request.socksPort];
+    if (!manager) {
+        manager = new QNetworkAccessManager(this);
+        manager->setProxy(QNetworkProxy(QNetworkProxy::Socks5Proxy, QStringLiteral("127.0.0.1"),
+                                        *request.socksPort));
+    }
+    return manager;
 }
 
 void HttpClient::watchHeaders(const std::shared_ptr<Transfer> &transfer)

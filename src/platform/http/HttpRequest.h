@@ -36,6 +36,8 @@ struct HttpRequest
     QList<QPair<QByteArray, QByteArray>> headers;
     // No byte moving for this long ends the request as a failure.
     std::chrono::milliseconds timeout{20000};
+    // Sent through the SOCKS5 proxy on 127.0.0.1 at this port instead of directly.
+    std::optional<quint16> socksPort;
 };
 
 } // namespace corvane

@@ -79,7 +79,7 @@ void MainViewController::viewDidLoad()
     auto *model = new FFSSModel(this);
     model->ip = relayAddress();
     model->pwd = QString();
-    model->port = kRelayPort;
+    model->port = ServiceEndpoints::current().relayPort;
     m_models.append(model);
 }
 

@@ -34,7 +34,6 @@ public:
 
     // The relay the screen connects through, as installed in ServiceEndpoints.
     static QString relayAddress();
-    static constexpr qint64 kRelayPort = 3005;
 
     // The tap on `connect`: announces the change at once, toggles the tunnel a second later.
     void clickConnect(QAbstractButton *sender);

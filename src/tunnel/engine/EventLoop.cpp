@@ -139,27 +139,30 @@ void EventLoop::runPosted()
         item();
 }
 
+void EventLoop::turn(int timeoutMs)
+{
+    constexpr int kBatch = 256;
+    epoll_event events[kBatch];
+    const int count = epoll_wait(m_epoll, events, kBatch, timeoutMs);
+    if (count < 0 && errno != EINTR)
+        throw std::runtime_error("epoll_wait failed");
+    m_now = m_time.now();
+    for (int i = 0; i < count; ++i) {
+        auto *watched = static_cast<Watched *>(events[i].data.ptr);
+        if (watched == kWakeTag)
+            runPosted();
+        else
+            watched->onEvents(events[i].events);
+    }
+    runTimers();
+    m_disposed.clear();
+}
+
 void EventLoop::run()
 {
     m_quit = false;
-    constexpr int kBatch = 256;
-    epoll_event events[kBatch];
-    while (!m_quit) {
-        const int count = epoll_wait(m_epoll, events, kBatch, timeoutMs());
-        if (count < 0 && errno != EINTR)
-            throw std::runtime_error("epoll_wait failed");
-        m_now = m_time.now();
-        for (int i = 0; i < count; ++i) {
-            auto *watched = static_cast<Watched *>(events[i].data.ptr);
-            if (watched == kWakeTag)
-                runPosted();
-            else
-                watched->onEvents(events[i].events);
-        }
-        runTimers();
-        m_disposed.clear();
-    }
-    m_disposed.clear();
+    while (!m_quit)
+        turn(timeoutMs());
 }
 
 } // namespace corvane::tunnel

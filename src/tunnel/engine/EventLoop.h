@@ -70,6 +70,12 @@ public:
     void run();
     void quit();
 
+    // For a loop driven by another event loop: the descriptor that turns readable when there
+    // is work, one round of what is ready now, and the wait until the next timer is due.
+    int descriptor() const { return m_epoll; }
+    void runReady() { turn(0); }
+    int msUntilNextTimer() const { return timeoutMs(); }
+
     std::span<std::uint8_t> input() { return m_input; }
     // Cleared for each use; keeps its capacity.
     Bytes &output()
@@ -79,6 +85,7 @@ public:
     }
 
 private:
+    void turn(int timeoutMs);
     int timeoutMs() const;
     void runTimers();
     void runPosted();

@@ -1,4 +1,5 @@
 #include "app/tray/TrayController.h"
+#include "core/config/ServiceEndpoints.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/notify/memory/RecordingNotifier.h"
 #include "platform/scheduling/ManualClock.h"
@@ -62,7 +63,7 @@ private Q_SLOTS:
         const TunnelProfile stored = *m_store->storedProfile(m_profile);
         const QVariantMap config = stored.protocolConfiguration()->providerConfiguration;
         QCOMPARE(config.value(u"ss_address"_s).toString(), MainViewController::relayAddress());
-        QCOMPARE(config.value(u"ss_port"_s).toLongLong(), MainViewController::kRelayPort);
+        QCOMPARE(config.value(u"ss_port"_s).toLongLong(), ServiceEndpoints::kRelayPort);
 
         setTunnel(TunnelStatus::Connected);
         QCOMPARE(m_tray->state().icon, TrayMenuState::Icon::on);

@@ -30,6 +30,7 @@ public:
     std::optional<TunnelError> start() override;
     void stop() override;
     QString startedBy() const override;
+    std::optional<LocalProxyPorts> localProxy() const override { return m_localProxy; }
 
     // Looks again for a running helper (another window may have started one) while this
     // window believes the tunnel is down.
@@ -59,6 +60,7 @@ private:
     bool m_terminateSent = false;
     // What the helper last said, and what observers have been told so far: each change is
     // published on its own turn of the event loop, so none is skipped when two arrive at once.
+    std::optional<LocalProxyPorts> m_localProxy;
     TunnelStatus m_current = TunnelStatus::Disconnected;
     TunnelStatus m_published = TunnelStatus::Disconnected;
 };

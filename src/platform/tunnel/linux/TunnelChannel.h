@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/tunnel/TunnelConnection.h"
 #include "platform/tunnel/TunnelStatus.h"
 
 #include <QByteArrayView>
@@ -34,6 +35,8 @@ public:
     // The status that a line from the helper, or the status file's content, names; none for
     // anything else. Surrounding white space does not count.
     static std::optional<TunnelStatus> parseStatus(QByteArrayView text);
+    // The ports of "proxy <socks5 port> <http port>", the helper's line about its proxies.
+    static std::optional<LocalProxyPorts> parseProxyLine(QByteArrayView line);
 
 private:
     QString m_base;
