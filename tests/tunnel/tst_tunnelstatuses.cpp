@@ -157,7 +157,7 @@ void tst_TunnelStatuses::goesDownWithTheReason()
     TunnelHarness tunnel(true);
     tunnel.start(TunnelHarness::configuration(port, "CHACHA20", "", service ? kAuth : ""));
     if (relayKind == QLatin1String("silent"))
-        QVERIFY(silent.waitForNewConnection(5000));
+        QTRY_VERIFY(silent.hasPendingConnections());
     // Nothing gives up before its bound.
     for (int step = 0; step < 19 && relayKind != QLatin1String("refusing"); ++step) {
         QCOMPARE(tunnel.last(), Status::Connecting);
