@@ -32,7 +32,7 @@ QString binary(const QString &name)
 
 } // namespace
 
-// corvanectl as a script runs it: real processes, the demo service, the stand-in helper.
+// corvanectl as a script runs it: real processes, the demo service and its relay, the helper.
 class TestCorvanectl final : public QObject
 {
     Q_OBJECT
@@ -47,8 +47,9 @@ private:
         env.insert(u"CORVANE_SERVICE_URL"_s, m_url);
         env.insert(u"CORVANE_LOOKUP_URL"_s, m_url);
         env.insert(u"CORVANE_TUNNEL_HOST"_s, u"127.0.0.1"_s);
-        env.insert(u"CORVANE_TUNNEL_CHECK_URL"_s, m_url);
-        env.insert(u"CORVANE_TUNNEL_CONNECT_DELAY_MS"_s, u"50"_s);
+        env.insert(u"CORVANE_TUNNEL_PORT"_s, m_relayPort);
+        // The demo's rules: its lookup on loopback goes through the tunnel too.
+        env.insert(u"CORVANE_RULES_DIR"_s, m_home.filePath(u"rules"_s));
         return env;
     }
 
@@ -77,6 +78,12 @@ private:
 
     void signIn()
     {
+        // Free ports for the tunnel's proxies, so that tests running at once do not compete.
+        QFile settings(m_home.filePath(u"config/corvane/settings.json"_s));
+        QVERIFY(QDir().mkpath(m_home.filePath(u"config/corvane"_s)));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write(R"({"socksPort": 0, "httpProxyPort": 0})");
+        settings.close();
         const Run login =
             ctl({u"login"_s, u"--mobile"_s, u"13800000001"_s, u"--password-stdin"_s}, "corvane1\n");
         QCOMPARE(login.code, 0);
@@ -85,13 +92,14 @@ private:
     QTemporaryDir m_home;
     QProcess m_service;
     QString m_url;
+    QString m_relayPort;
 
 private Q_SLOTS:
     void initTestCase()
     {
         if (!QFileInfo(binary(u"corvanectl"_s)).isExecutable())
             QSKIP("corvanectl is not built");
-        for (const char *folder : {"data", "config", "run"})
+        for (const char *folder : {"data", "config", "run", "rules"})
             QVERIFY(QDir().mkpath(m_home.filePath(QString::fromLatin1(folder))));
         QFile::setPermissions(m_home.filePath(u"run"_s),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -100,6 +108,11 @@ private Q_SLOTS:
         QTRY_VERIFY(m_service.canReadLine());
         m_url = QString::fromUtf8(m_service.readLine().trimmed()).mid(13);
         QVERIFY(m_url.startsWith(u"http://127.0.0.1:"_s));
+        QTRY_VERIFY(m_service.canReadLine());
+        m_relayPort = QString::fromUtf8(m_service.readLine().trimmed()).section(u':', -1);
+        QFile rules(m_home.filePath(u"rules/rules.json"_s));
+        QVERIFY(rules.open(QIODevice::WriteOnly));
+        rules.write(R"({"rules": [{"type": "final", "action": "proxy"}]})");
     }
 
     void cleanupTestCase()
@@ -194,7 +207,8 @@ private Q_SLOTS:
         const Run connect = ctl({u"connect"_s, u"--order"_s, u"D1Q"_s, u"--province"_s, u"广东"_s,
                                  u"--dedup"_s, u"24h"_s, u"--wait"_s});
         QCOMPARE(connect.code, 0);
-        QVERIFY2(connect.out.startsWith(u"当前IP：198.18.18."_s), qPrintable(connect.out));
+        // The lookup went through the tunnel: the service saw the exit address, of 广东.
+        QVERIFY2(connect.out.startsWith(u"当前IP：127.118.0."_s), qPrintable(connect.out));
 
         const Run again = ctl({u"connect"_s, u"--order"_s, u"D1Q"_s});
         QCOMPARE(again.code, 5);
@@ -213,7 +227,7 @@ private Q_SLOTS:
             QCOMPARE(change.code, 0);
             const QString next =
                 change.json().value(u"publicAddress"_s).toObject().value(u"ip"_s).toString();
-            QVERIFY2(next.startsWith(u"198.18.18."_s) && !seen.contains(next), qPrintable(next));
+            QVERIFY2(next.startsWith(u"127.118.0."_s) && !seen.contains(next), qPrintable(next));
             seen << next;
         }
 

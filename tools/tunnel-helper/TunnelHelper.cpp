@@ -45,6 +45,7 @@ void TunnelHelper::releaseChannel()
     if (m_server->isListening()) {
         m_server->close();
         QFile::remove(m_channel.statusPath());
+        QFile::remove(m_channel.proxyPath());
     }
     if (m_lockFd >= 0)
         ::close(std::exchange(m_lockFd, -1));
@@ -140,6 +141,9 @@ void TunnelHelper::startTunnel(tunnel::TunnelConfiguration configuration)
                                .arg(socks)
                                .arg(http));
                 m_proxyLine = line;
+                if (std::optional<QString> error = PrivateFile::write(m_channel.proxyPath(), line))
+                    Log::write(
+                        QStringLiteral("Cannot write %1: %2").arg(m_channel.proxyPath(), *error));
                 broadcast(line);
             },
             Qt::QueuedConnection);

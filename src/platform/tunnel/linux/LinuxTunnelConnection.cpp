@@ -115,6 +115,18 @@ void LinuxTunnelConnection::stop()
     }
 }
 
+std::optional<LocalProxyPorts> LinuxTunnelConnection::localProxy() const
+{
+    if (m_localProxy || m_current != TunnelStatus::Connected)
+        return m_localProxy;
+    // A window that attached to a running helper may not have read its line yet.
+    const RegularFile::Content content =
+        RegularFile::read(m_channel.proxyPath(), kMaxStatusFileSize);
+    if (content.outcome != RegularFile::Content::Outcome::Read)
+        return std::nullopt;
+    return TunnelChannel::parseProxyLine(content.data);
+}
+
 QString LinuxTunnelConnection::startedBy() const
 {
     const RegularFile::Content content =

@@ -30,7 +30,7 @@ public:
     std::optional<TunnelError> start() override;
     void stop() override;
     QString startedBy() const override;
-    std::optional<LocalProxyPorts> localProxy() const override { return m_localProxy; }
+    std::optional<LocalProxyPorts> localProxy() const override;
 
     // Looks again for a running helper (another window may have started one) while this
     // window believes the tunnel is down.

@@ -24,6 +24,8 @@ public:
     QString socketPath() const { return m_base + QStringLiteral(".sock"); }
     QString statusPath() const { return m_base + QStringLiteral(".status"); }
     QString lockPath() const { return m_base + QStringLiteral(".lock"); }
+    // The local proxies' ports, one "proxy" line, while the helper's proxies listen.
+    QString proxyPath() const { return m_base + QStringLiteral(".proxy"); }
     QString logPath() const { return m_base + QStringLiteral(".log"); }
     // Which program last started a helper on this channel.
     QString ownerPath() const { return m_base + QStringLiteral(".owner"); }
