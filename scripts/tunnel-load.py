@@ -7,18 +7,22 @@ to it, either straight (a forwarder's port, or the origin itself) or through a S
     tunnel-load.py ttfb  PATH COUNT             median and p90 ms to the first byte, COUNT requests
     tunnel-load.py idle  PATH COUNT             opens COUNT idle connections, says "open", waits
     tunnel-load.py engines BIN_DIR [ROUNDS]     compares the forwarders of BIN_DIR
+    tunnel-load.py tunnel HELPER [ROUNDS]       direct, ss-local and the helper, to ss-server
 
 PATH is "direct:PORT" (connect to 127.0.0.1:PORT, which reaches the origin) or
 "socks:PORT:ORIGIN_PORT" (a SOCKS5 proxy on 127.0.0.1:PORT, asked for 127.0.0.1:ORIGIN_PORT).
 The origin answers "GET /bytes/N" with N bytes and holds "GET /idle" open without answering.
 """
 import asyncio
+import json
 import os
+import shutil
 import socket
 import statistics
 import subprocess
 import struct
 import sys
+import tempfile
 import time
 
 CHUNK = memoryview(b"\x5a" * (1 << 20))
@@ -122,22 +126,32 @@ def idle(path, count):
 
 
 class Process:
-    """A program under measurement: its start, the port it prints, its CPU time and memory."""
+    """A program under measurement: its start, the port it listens on, its CPU time and memory.
+    The port is the first line it prints, or else what the kernel says it listens on."""
 
     def __init__(self, argv, port_line=True):
         self.popen = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                       text=True)
-        self.port = int(self.popen.stdout.readline()) if port_line else None
+        self.port = int(self.popen.stdout.readline()) if port_line else self.listening_port()
+
+    def listening_port(self):
+        for _ in range(100):
+            listed = subprocess.run(["ss", "-ltnpH"], capture_output=True, text=True).stdout
+            for line in listed.splitlines():
+                if "pid=%d," % self.popen.pid in line:
+                    return int(line.split()[3].rsplit(":", 1)[1])
+            time.sleep(0.05)
+        raise RuntimeError("%s listens on no port" % self.popen.args[0])
 
     def cpu_seconds(self):
         with open("/proc/%d/stat" % self.popen.pid) as stat:
             fields = stat.read().rsplit(")", 1)[1].split()
         return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
-    def rss_kib(self):
+    def rss_kib(self, field="VmRSS:"):
         with open("/proc/%d/status" % self.popen.pid) as status:
             for line in status:
-                if line.startswith("VmRSS:"):
+                if line.startswith(field):
                     return int(line.split()[1])
         return 0
 
@@ -170,10 +184,12 @@ def idle_cost(path, ends, count):
 
 
 def measure(paths, rounds, size):
-    """paths: name -> (path, [Process]); alternates the paths within each round."""
-    results = {name: {"mbs": [], "cpu": [], "ttfb": [], "p90": [], "idle": []} for name in paths}
+    """paths: name -> (path, [Process], memory_end or None); alternates the paths within each
+    round. CPU counts both ends; memory the client end, which is what differs."""
+    results = {name: {"mbs": [], "cpu": [], "ttfb": [], "p90": [], "idle": [], "peak": []}
+               for name in paths}
     for _ in range(rounds):
-        for name, (path, ends) in paths.items():
+        for name, (path, ends, client) in paths.items():
             cpu = [end.cpu_seconds() for end in ends]
             seconds = float(run_load("bulk", path, size)[0])
             used = sum(end.cpu_seconds() for end in ends) - sum(cpu)
@@ -182,15 +198,18 @@ def measure(paths, rounds, size):
             median, p90 = map(float, run_load("ttfb", path, 1000))
             results[name]["ttfb"].append(median)
             results[name]["p90"].append(p90)
-            if ends:
-                results[name]["idle"].append(idle_cost(path, ends, 1000))
-    print("| Path | MB/s (1 GB) | CPU s/GB | first byte, median ms | p90 ms | KiB per idle connection |")
-    print("|---|---|---|---|---|---|")
+            if client:
+                results[name]["idle"].append(idle_cost(path, [client], 1000))
+                results[name]["peak"].append(client.rss_kib("VmHWM:") / 1024)
+    print("| Path | MB/s (1 GB) | CPU s/GB, both ends | first byte, median ms | p90 ms "
+          "| KiB per idle connection | peak RSS MiB, 1,000 idle |")
+    print("|---|---|---|---|---|---|---|")
     for name, figures in results.items():
         value = {key: statistics.median(v) if v else None for key, v in figures.items()}
         idle_text = "%.1f" % value["idle"] if value["idle"] is not None else "-"
-        print("| %s | %.0f | %.2f | %.3f | %.3f | %s |" % (
-            name, value["mbs"], value["cpu"], value["ttfb"], value["p90"], idle_text))
+        peak_text = "%.1f" % value["peak"] if value["peak"] is not None else "-"
+        print("| %s | %.0f | %.2f | %.3f | %.3f | %s | %s |" % (
+            name, value["mbs"], value["cpu"], value["ttfb"], value["p90"], idle_text, peak_text))
 
 
 def engines(bin_dir, rounds):
@@ -198,13 +217,64 @@ def engines(bin_dir, rounds):
     forwarders = {name: Process([os.path.join(bin_dir, name), str(origin_process.port)])
                   for name in ("forward_epoll", "forward_asio", "forward_qt")}
     try:
-        paths = {"direct": ("direct:%d" % origin_process.port, [])}
+        paths = {"direct": ("direct:%d" % origin_process.port, [], None)}
         for name, process in forwarders.items():
-            paths[name] = ("direct:%d" % process.port, [process])
+            paths[name] = ("direct:%d" % process.port, [process], process)
         measure(paths, rounds, 1000000000)
     finally:
         for process in [origin_process, *forwarders.values()]:
             process.stop()
+
+
+def start_helper(helper, folder, method, relay_port, password):
+    """corvane-tunnel-helper on its own channel, all traffic through ss-server."""
+    base = os.path.join(folder, "tunnel")
+    with open(base + ".conf", "w") as conf:
+        json.dump({"ss_address": "127.0.0.1", "ss_port": relay_port, "ss_method": method,
+                   "ss_password": password, "ss_ip": "", "ss_auth": "",
+                   "json_conf": '{"rules": [{"type": "final", "action": "proxy"}]}'}, conf)
+    process = Process([helper, "--channel", base, "--socks-port", "0", "--http-port", "0"],
+                      port_line=False)
+    for _ in range(200):
+        if os.path.exists(base + ".proxy") and open(base + ".status").read() == "connected\n":
+            process.port = int(open(base + ".proxy").read().split()[1])
+            return process
+        time.sleep(0.05)
+    raise RuntimeError("the helper did not come up")
+
+
+def tunnel(helper, rounds):
+    password = "measure-tunnel-password"
+    folder = tempfile.mkdtemp(prefix="measure-tunnel-")
+    origin_process = Process([sys.executable, __file__, "origin"])
+    started = [origin_process]
+    try:
+        for method in ("chacha20-ietf-poly1305", "chacha20"):
+            print("\n%s, %d rounds, medians:\n" % (method, rounds))
+            servers = [Process(["ss-server", "-s", "127.0.0.1", "-p", "0", "-k", password,
+                                "-m", method], port_line=False) for _ in range(2)]
+            local = Process(["ss-local", "-s", "127.0.0.1", "-p", str(servers[0].port),
+                             "-b", "127.0.0.1", "-l", "0", "-k", password, "-m", method],
+                            port_line=False)
+            corvane = start_helper(helper, folder, "CHACHA20" if method == "chacha20" else method,
+                                   servers[1].port, password)
+            started += [*servers, local, corvane]
+            paths = {
+                "(a) direct": ("direct:%d" % origin_process.port, [], None),
+                "(b) ss-local -> ss-server": ("socks:%d:%d" % (local.port, origin_process.port),
+                                              [local, servers[0]], local),
+                "(c) corvane helper -> ss-server": (
+                    "socks:%d:%d" % (corvane.port, origin_process.port),
+                    [corvane, servers[1]], corvane),
+            }
+            measure(paths, rounds, 1000000000)
+            for process in (*servers, local, corvane):
+                process.stop()
+                started.remove(process)
+    finally:
+        for process in started:
+            process.stop()
+        shutil.rmtree(folder, ignore_errors=True)
 
 
 def main():
@@ -219,6 +289,8 @@ def main():
         idle(sys.argv[2], int(sys.argv[3]))
     elif command == "engines":
         engines(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 3)
+    elif command == "tunnel":
+        tunnel(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 3)
     else:
         sys.exit(__doc__)
 

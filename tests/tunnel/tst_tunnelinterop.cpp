@@ -1,6 +1,8 @@
 #include "TunnelHarness.h"
 #include "TunnelPeers.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +19,7 @@ private Q_SLOTS:
     void fetchesThroughSsServer();
     void carriesALargeBodyWhole();
     void carriesManyConnectionsAtOnce();
+    void theHelperProgramCarriesIt();
 
 private:
     WebOrigin m_origin;
@@ -122,6 +125,56 @@ void tst_TunnelInterop::carriesManyConnectionsAtOnce()
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY2(file.readAll() == m_page, qPrintable(file.fileName()));
     }
+}
+
+// The program the window starts, on its channel files: up, a page through its SOCKS5 port,
+// and down on SIGTERM with its files gone.
+void tst_TunnelInterop::theHelperProgramCarriesIt()
+{
+    const QString helperProgram = qEnvironmentVariable("CORVANE_TUNNEL_HELPER");
+    if (helperProgram.isEmpty())
+        QSKIP("CORVANE_TUNNEL_HELPER is not set");
+    SsServer server;
+    QVERIFY(server.start(QStringLiteral("chacha20"), kPassword));
+    QTemporaryDir channel;
+    const QString base = channel.filePath(QStringLiteral("tunnel"));
+    QFile configuration(base + QStringLiteral(".conf"));
+    QVERIFY(configuration.open(QIODevice::WriteOnly));
+    configuration.write(
+        QJsonDocument(QJsonObject{
+                          {QStringLiteral("ss_address"), QStringLiteral("127.0.0.1")},
+                          {QStringLiteral("ss_port"), server.port()},
+                          {QStringLiteral("ss_method"), QStringLiteral("CHACHA20")},
+                          {QStringLiteral("ss_password"), kPassword},
+                          {QStringLiteral("ss_ip"), QString()},
+                          {QStringLiteral("ss_auth"), QString()},
+                          {QStringLiteral("json_conf"),
+                           QStringLiteral(R"({"rules": [{"type": "final", "action": "proxy"}]})")},
+                      })
+            .toJson());
+    configuration.close();
+    QProcess helper;
+    helper.setProcessChannelMode(QProcess::ForwardedChannels);
+    helper.start(helperProgram,
+                 {QStringLiteral("--channel"), base, QStringLiteral("--socks-port"),
+                  QStringLiteral("0"), QStringLiteral("--http-port"), QStringLiteral("0")});
+    const auto read = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QTRY_COMPARE(read(base + QStringLiteral(".status")), QByteArray("connected\n"));
+    const QList<QByteArray> ports = read(base + QStringLiteral(".proxy")).trimmed().split(' ');
+    QCOMPARE(ports.size(), 3);
+    const CurlRun run = runCurl(throughSocks(ports.at(1).toUShort()) +
+                                QStringList{m_origin.url(QStringLiteral("page.bin"))});
+    QVERIFY2(run.code == 0, run.error.constData());
+    QVERIFY(run.body == m_page);
+    helper.terminate();
+    QVERIFY(helper.waitForFinished());
+    QCOMPARE(helper.exitCode(), 0);
+    QVERIFY(!QFile::exists(base + QStringLiteral(".status")));
+    QVERIFY(!QFile::exists(base + QStringLiteral(".proxy")));
+    QVERIFY(!QFile::exists(base + QStringLiteral(".conf")));
 }
 
 QTEST_GUILESS_MAIN(tst_TunnelInterop)
