@@ -29,10 +29,17 @@ WebOrigin::~WebOrigin()
 
 bool WebOrigin::start()
 {
+    // Python's own threading file server, with a listen queue long enough for a hundred
+    // connections at once (the module's command line keeps five).
+    const auto serve = QStringLiteral(
+        "import functools, http.server, sys\n"
+        "http.server.ThreadingHTTPServer.request_queue_size = 1024\n"
+        "handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1])\n"
+        "server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), handler)\n"
+        "print('port', server.server_address[1], flush=True)\n"
+        "server.serve_forever()\n");
     m_process.start(QStringLiteral("/usr/bin/python3"),
-                    {QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"),
-                     QStringLiteral("--bind"), QStringLiteral("127.0.0.1"),
-                     QStringLiteral("--directory"), m_files.path(), QStringLiteral("0")});
+                    {QStringLiteral("-u"), QStringLiteral("-c"), serve, m_files.path()});
     const QRegularExpression serving(QStringLiteral(R"(port (\d+))"));
     QDeadlineTimer deadline(kStartMs);
     QByteArray said;
