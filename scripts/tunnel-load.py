@@ -185,9 +185,14 @@ def idle_cost(path, ends, count):
 
 def measure(paths, rounds, size):
     """paths: name -> (path, [Process], memory_end or None); alternates the paths within each
-    round. CPU counts both ends; memory the client end, which is what differs."""
+    round. CPU counts both ends; memory the client end, which is what differs, measured first,
+    while no transfer has left freed memory behind in it."""
     results = {name: {"mbs": [], "cpu": [], "ttfb": [], "p90": [], "idle": [], "peak": []}
                for name in paths}
+    for name, (path, _, client) in paths.items():
+        if client:
+            results[name]["idle"].append(idle_cost(path, [client], 1000))
+            results[name]["peak"].append(client.rss_kib("VmHWM:") / 1024)
     for _ in range(rounds):
         for name, (path, ends, client) in paths.items():
             cpu = [end.cpu_seconds() for end in ends]
@@ -198,9 +203,6 @@ def measure(paths, rounds, size):
             median, p90 = map(float, run_load("ttfb", path, 1000))
             results[name]["ttfb"].append(median)
             results[name]["p90"].append(p90)
-            if client:
-                results[name]["idle"].append(idle_cost(path, [client], 1000))
-                results[name]["peak"].append(client.rss_kib("VmHWM:") / 1024)
     print("| Path | MB/s (1 GB) | CPU s/GB, both ends | first byte, median ms | p90 ms "
           "| KiB per idle connection | peak RSS MiB, 1,000 idle |")
     print("|---|---|---|---|---|---|---|")

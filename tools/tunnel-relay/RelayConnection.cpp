@@ -54,6 +54,7 @@ void RelayConnection::close(const std::string &reason)
         m_server.m_resolver.cancel(std::exchange(m_lookup, 0));
     if (m_pipe)
         m_pipe->stop();
+    // Unwatched before closing: a process forked meanwhile still holds the sockets.
     if (m_watching)
         loop.unwatch(m_socket.fd());
     if (m_targetWatching)
@@ -302,15 +303,17 @@ void RelayConnection::connected()
     const std::string error = m_target.connectError();
     if (!error.empty())
         return close("cannot connect to " + m_destination.text() + ": " + error);
-    m_server.m_loop.unwatch(m_target.fd());
-    m_targetWatching = 0;
     m_state = State::Piping;
     m_server.m_loop.cancel(m_timer);
-    updateInterest();
     m_pipe = std::make_unique<Pipe>(
-        m_server.m_loop, Pipe::End{std::move(m_socket), std::move(m_decoder), "the client", {}},
+        m_server.m_loop,
+        Pipe::End{std::move(m_socket),
+                  std::move(m_decoder),
+                  "the client",
+                  {},
+                  std::exchange(m_watching, 0)},
         Pipe::End{std::move(m_target), std::move(m_encoder), "the destination",
-                  std::exchange(m_in, {})},
+                  std::exchange(m_in, {}), std::exchange(m_targetWatching, 0)},
         m_server.m_options.idleTimeout, [this](const std::string &reason) { close(reason); });
     m_pipe->start();
 }

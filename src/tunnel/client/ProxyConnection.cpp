@@ -64,6 +64,7 @@ void ProxyConnection::close(const std::string &reason)
     if (m_lookup)
         m_context.resolver.cancel(std::exchange(m_lookup, 0));
     for (auto [socket, end] : {std::pair{&m_client, &m_clientEnd}, {&m_upstream, &m_upstreamEnd}}) {
+        // Unwatched before closing: a process forked meanwhile still holds the socket.
         if (socket->isOpen() && end->watching)
             m_context.loop.unwatch(socket->fd());
         end->watching = 0;
@@ -182,7 +183,15 @@ void ProxyConnection::route(const TargetAddress &target, Bytes firstBytes)
         target.encode(plain);
         append(plain, firstBytes);
         m_encoder->transform(plain, m_toUpstream);
-        return connectTo(dial->relay);
+        connectTo(dial->relay);
+        // What the relay does with the destination cannot be known before bytes flow, so the
+        // client need not wait for the relay's connection either: it can send its first bytes
+        // at once, and they go to the relay together with the destination.
+        if (m_state == State::Connecting) {
+            m_client.write(successReply());
+            m_replied = true;
+        }
+        return;
     }
     m_toUpstream = std::move(firstBytes);
     if (const std::optional<SocketAddress> address = SocketAddress::of(target))
@@ -213,6 +222,9 @@ void ProxyConnection::connectTo(const SocketAddress &address)
 
 void ProxyConnection::refuse(std::uint8_t socksCode, const std::string &reason)
 {
+    // A client told to go ahead only learns that it ends.
+    if (m_replied)
+        return close(reason);
     if (m_kind == Kind::Socks5)
         m_client.write(Socks5Request::reply(socksCode));
     else
@@ -220,20 +232,31 @@ void ProxyConnection::refuse(std::uint8_t socksCode, const std::string &reason)
     close(reason);
 }
 
+Bytes ProxyConnection::successReply() const
+{
+    if (m_kind == Kind::Socks5)
+        return Socks5Request::reply(Socks5Request::kSucceeded);
+    return m_httpTunnel ? Bytes(kTunnelEstablished.begin(), kTunnelEstablished.end()) : Bytes();
+}
+
 void ProxyConnection::connected()
 {
     m_state = State::Piping;
     m_context.loop.cancel(m_timer);
-    updateInterest();
-    Bytes reply;
-    if (m_kind == Kind::Socks5)
-        reply = Socks5Request::reply(Socks5Request::kSucceeded);
-    else if (m_httpTunnel)
-        append(reply, bytesOf(kTunnelEstablished));
+    if (m_relayed) {
+        // What the client sent meanwhile travels in the relay's first segment.
+        const std::span<std::uint8_t> input = m_context.loop.input();
+        const long n = m_client.read(input);
+        if (n > 0)
+            m_encoder->transform(input.first(static_cast<std::size_t>(n)), m_toUpstream);
+    }
     m_pipe = std::make_unique<Pipe>(
-        m_context.loop, Pipe::End{std::move(m_client), std::move(m_encoder), "the client", reply},
+        m_context.loop,
+        Pipe::End{std::move(m_client), std::move(m_encoder), "the client",
+                  m_replied ? Bytes() : successReply(), std::exchange(m_clientEnd.watching, 0)},
         Pipe::End{std::move(m_upstream), std::move(m_decoder),
-                  m_relayed ? "the relay" : "the destination", std::exchange(m_toUpstream, {})},
+                  m_relayed ? "the relay" : "the destination", std::exchange(m_toUpstream, {}),
+                  std::exchange(m_upstreamEnd.watching, 0)},
         m_context.limits.idleTimeout, [this](const std::string &reason) { close(reason); });
     m_pipe->start();
 }

@@ -65,6 +65,7 @@ private:
     void connectTo(const SocketAddress &address);
     void connected();
     void refuse(std::uint8_t socksCode, const std::string &reason);
+    Bytes successReply() const;
     void updateInterest();
     void watchEnd(const Socket &socket, End &end, std::uint32_t wanted);
     std::string describe() const;
@@ -83,6 +84,8 @@ private:
     TargetAddress m_target;
     bool m_relayed = false;
     bool m_httpTunnel = false;
+    // The client was told it may send before the relay's connection was up.
+    bool m_replied = false;
     std::unique_ptr<RelayCodec> m_encoder;
     std::unique_ptr<RelayCodec> m_decoder;
     // What goes to the destination first: the relay's preamble, the rewritten request.

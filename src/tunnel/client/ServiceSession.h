@@ -25,10 +25,8 @@ public:
     void start(const SocketAddress &relay) override;
     void stop() override;
     std::optional<Dial> dial() override;
+    // The control connection notices a lost relay by itself.
     void relayUnreachable(const std::string &) override {}
-
-    // The exit address the relay last reported.
-    const std::string &exitAddress() const { return m_exitAddress; }
 
 private:
     enum class Phase

@@ -21,9 +21,9 @@ std::array<std::uint8_t, 32> KeyDerivation::passwordKey(std::string_view passwor
 void KeyDerivation::hkdf(Hash hash, ByteView ikm, ByteView salt, ByteView info,
                          std::span<std::uint8_t> out)
 {
-    EVP_KDF *kdf = EVP_KDF_fetch(nullptr, "HKDF", nullptr);
+    // Fetched once: each proxied connection of the AEAD form derives two keys.
+    static EVP_KDF *const kdf = EVP_KDF_fetch(nullptr, "HKDF", nullptr);
     EVP_KDF_CTX *context = kdf ? EVP_KDF_CTX_new(kdf) : nullptr;
-    EVP_KDF_free(kdf);
     char digest[] = "SHA1";
     char sha256[] = "SHA256";
     // The parameter constructors take non-const pointers but only read through them.

@@ -18,17 +18,15 @@ Pipe::Pipe(EventLoop &loop, End a, End b, std::chrono::seconds idleTimeout, Ende
         m_sides[i].pipe = this;
         m_sides[i].index = i;
         m_sides[i].pending = std::move(m_sides[i].end.first);
+        m_sides[i].watching = m_sides[i].end.registered;
+        m_sides[i].adopted = m_sides[i].watching != 0;
     }
 }
 
 Pipe::~Pipe()
 {
-    m_over = true;
-    m_loop.cancel(m_idle);
-    for (Side &side : m_sides) {
-        if (side.watching)
-            m_loop.unwatch(side.end.socket.fd());
-    }
+    m_ended = {};
+    finish({});
 }
 
 void Pipe::start()
@@ -124,7 +122,7 @@ void Pipe::update()
         std::uint32_t wanted = side.pending.empty() ? 0 : kOut;
         if (other.pending.empty() && !side.readEnded)
             wanted |= kIn;
-        if (wanted == side.watching)
+        if (wanted == side.watching && !side.adopted)
             continue;
         // A side with nothing to wait for is not watched at all: a peer that has hung up would
         // otherwise be reported again and again.
@@ -136,6 +134,7 @@ void Pipe::update()
         else
             m_loop.change(fd, wanted, &side);
         side.watching = wanted;
+        side.adopted = false;
     }
 }
 
@@ -145,6 +144,8 @@ void Pipe::finish(const std::string &reason)
         return;
     m_over = true;
     m_loop.cancel(m_idle);
+    // Unwatched before closing: a process forked meanwhile still holds the socket, and the loop
+    // would go on reporting it.
     for (Side &side : m_sides) {
         if (side.watching)
             m_loop.unwatch(side.end.socket.fd());

@@ -32,6 +32,9 @@ public:
         std::string name;
         // Sent to this side before anything it is sent later.
         Bytes first;
+        // The events the socket is registered for with the loop already, by its owner before
+        // the pipe; the pipe takes the registration over instead of making a new one.
+        std::uint32_t registered = 0;
     };
 
     Pipe(EventLoop &loop, End a, End b, std::chrono::seconds idleTimeout, Ended ended);
@@ -54,6 +57,8 @@ private:
         bool readEnded = false;
         bool writeShut = false;
         std::uint32_t watching = 0;
+        // Registered for another object: the first update points it at this side.
+        bool adopted = false;
         void onEvents(std::uint32_t events) override { pipe->events(index, events); }
     };
 

@@ -93,13 +93,6 @@ void SocketAddress::setPort(std::uint16_t port)
         v4(*this).sin_port = htons(port);
 }
 
-bool SocketAddress::isLoopback() const
-{
-    if (family() == AF_INET6)
-        return IN6_IS_ADDR_LOOPBACK(&v6(*this).sin6_addr);
-    return (ntohl(v4(*this).sin_addr.s_addr) >> 24) == 127;
-}
-
 std::string SocketAddress::host() const
 {
     char text[INET6_ADDRSTRLEN] = {};

@@ -26,7 +26,6 @@ struct SocketAddress
     int family() const { return storage.ss_family; }
     std::uint16_t port() const;
     void setPort(std::uint16_t port);
-    bool isLoopback() const;
     const sockaddr *raw() const { return reinterpret_cast<const sockaddr *>(&storage); }
     sockaddr *raw() { return reinterpret_cast<sockaddr *>(&storage); }
     // The address without the port, for log lines and exit addresses.

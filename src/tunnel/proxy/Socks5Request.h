@@ -17,14 +17,10 @@ public:
     };
     static constexpr std::uint8_t kSucceeded = 0x00;
     static constexpr std::uint8_t kGeneralFailure = 0x01;
-    static constexpr std::uint8_t kNotAllowed = 0x02;
     static constexpr std::uint8_t kHostUnreachable = 0x04;
     static constexpr std::uint8_t kConnectionRefused = 0x05;
     static constexpr std::uint8_t kCommandNotSupported = 0x07;
     static constexpr std::uint8_t kAddressTypeNotSupported = 0x08;
-    // The longest greeting and request: larger ones cannot be SOCKS5.
-    static constexpr std::size_t kMaxGreeting = 2 + 255;
-    static constexpr std::size_t kMaxRequest = 3 + TargetAddress::kMaxEncodedSize;
 
     struct Greeting
     {

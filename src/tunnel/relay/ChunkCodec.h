@@ -25,8 +25,6 @@ class ChunkDecoder final : public RelayCodec
 {
 public:
     static constexpr std::size_t kSealedLength = 2 + CounterAead::kTagSize;
-    // The most a chunk frame can occupy on the wire, and so the most this decoder keeps.
-    static constexpr std::size_t kMaxFrame = ChunkEncoder::kMaxPayload + CounterAead::kTagSize;
 
     using Chunk = std::function<bool(ByteView payload)>;
 

@@ -25,7 +25,6 @@ public:
 
     RelayMethod(Form form, std::string_view password);
 
-    Form form() const { return m_form; }
     std::unique_ptr<RelayCodec> encoder() const;
     std::unique_ptr<RelayCodec> decoder() const;
 

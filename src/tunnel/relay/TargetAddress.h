@@ -18,7 +18,6 @@ struct TargetAddress
         Domain = 3,
         IPv6 = 4
     };
-    static constexpr std::size_t kMaxEncodedSize = 1 + 1 + 255 + 2;
 
     Kind kind = Kind::IPv4;
     // The name for a domain; the address bytes (4 or 16) for the others.
