@@ -273,11 +273,19 @@ void tst_TunnelStatuses::badAndIdleConnectionsAreClosedAlone()
     for (const auto &socket : silent)
         QVERIFY(closedByPeer(*socket));
     QTRY_COMPARE(tunnel.connectionCount(), 0u);
+    // An established connection lasts while bytes move, and not five idle minutes.
+    std::unique_ptr<QTcpSocket> stream = openStream(tunnel.socksPort(), m_origin.port());
+    QVERIFY(stream);
+    tunnel.advance(299s);
+    QCOMPARE(tunnel.connectionCount(), 1u);
+    tunnel.advance(2s);
+    QVERIFY(closedByPeer(*stream));
     const QString log = tunnel.log();
     QVERIFY2(log.contains(QStringLiteral("the greeting is not SOCKS5")), qPrintable(log));
     QVERIFY(log.contains(QStringLiteral("longer than 16 KiB")));
     QVERIFY(log.contains(QStringLiteral("Refusing new proxy connections")));
     QCOMPARE(log.count(QStringLiteral("no complete request")), 3);
+    QVERIFY(log.contains(QStringLiteral("idle for 300 s")));
     QCOMPARE(tunnel.last(), Status::Connected);
 }
 

@@ -84,10 +84,10 @@ void PlainSession::probeEnded(const std::string &error)
             m_events.log("The relay " + m_relay.text() + " takes connections");
         return report(State::Connected);
     }
-    const auto delay = nextDelay();
-    if (!mayRetry())
+    const auto delay = retryDelay();
+    if (!delay)
         return report(State::Down, "cannot reach the relay " + m_relay.text() + ": " + error);
-    m_timer = m_loop.after(delay, [this] {
+    m_timer = m_loop.after(*delay, [this] {
         m_timer = {};
         probe();
     });

@@ -13,20 +13,18 @@ void RelaySession::report(State state, const std::string &reason)
         m_events.state(state, reason);
 }
 
-EventLoop::Clock::duration RelaySession::nextDelay()
+std::optional<EventLoop::Clock::duration> RelaySession::retryDelay()
 {
     m_delay = m_delay == EventLoop::Clock::duration{}
                   ? EventLoop::Clock::duration(m_timings.firstRetry)
                   : std::min<EventLoop::Clock::duration>(m_delay * 2, m_timings.longestRetry);
-    return m_delay;
-}
-
-bool RelaySession::mayRetry() const
-{
     const auto bound = m_state == State::Connecting
                            ? EventLoop::Clock::duration(m_timings.startBound)
                            : EventLoop::Clock::duration(m_timings.giveUpAfter);
-    return m_loop.now() + m_delay < m_since + bound;
+    const auto left = m_since + bound - m_loop.now();
+    if (left <= EventLoop::Clock::duration{})
+        return std::nullopt;
+    return std::min(m_delay, left);
 }
 
 void RelaySession::lost(const std::string &reason)

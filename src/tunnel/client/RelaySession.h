@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace corvane::tunnel {
@@ -56,12 +57,11 @@ public:
 
 protected:
     void report(State state, const std::string &reason = {});
-    // The wait before the next attempt, doubling from firstRetry to longestRetry.
-    EventLoop::Clock::duration nextDelay();
+    // The wait before the next attempt, doubling from firstRetry to longestRetry, and cut short
+    // so that the last attempt falls on the bound: the start bound before the first success,
+    // giveUpAfter from the loss afterwards. None once the bound is reached.
+    std::optional<EventLoop::Clock::duration> retryDelay();
     void resetDelay() { m_delay = {}; }
-    // True while another attempt may be made: within the start bound before the first success,
-    // within giveUpAfter of the loss afterwards.
-    bool mayRetry() const;
     void lost(const std::string &reason);
 
     EventLoop &m_loop;

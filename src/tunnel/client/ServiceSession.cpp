@@ -274,12 +274,12 @@ void ServiceSession::failed(const std::string &reason, bool nothingSent)
     if (!m_accepted && !nothingSent)
         return report(State::Down, reason);
     lost(reason);
-    const auto delay = nextDelay();
-    if (!mayRetry()) {
+    const auto delay = retryDelay();
+    if (!delay) {
         const std::string what = m_accepted ? "lost the relay " : "cannot reach the relay ";
         return report(State::Down, what + m_relay.text() + ": " + reason);
     }
-    m_attemptTimer = m_loop.after(delay, [this] {
+    m_attemptTimer = m_loop.after(*delay, [this] {
         m_attemptTimer = {};
         openControl();
     });

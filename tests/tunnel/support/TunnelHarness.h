@@ -22,6 +22,7 @@ public:
 
     void start(const TunnelConfiguration &configuration, TunnelClient::Options options = {});
     void stop();
+    // Moves the clock; returns once every timer due by then has run.
     void advance(std::chrono::milliseconds by);
 
     QList<TunnelClient::Status> statuses() const;
