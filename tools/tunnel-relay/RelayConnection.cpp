@@ -232,6 +232,8 @@ bool RelayConnection::takeMessage(const ServiceMessage &message)
         send(ServiceMessage{Type::Pong, {}, {}});
         return m_state != State::Closed;
     } else if (m_state == State::Control && message.type == Type::Close) {
+        // The tunnel goes first, so the close does not wait for a control connection again.
+        m_controlOf = nullptr;
         m_server.forget(m_tunnelId);
         close({});
         return false;
