@@ -25,6 +25,8 @@ struct Side
 
 int g_epoll = -1;
 char g_scratch[1 << 16];
+// Deleted after the round of events, some of which may still name them.
+std::vector<Side *> g_closed;
 
 void arm(Side *side)
 {
@@ -38,11 +40,14 @@ void arm(Side *side)
 
 void closePair(Side *side)
 {
-    Side *peer = side->peer;
-    close(side->fd);
-    close(peer->fd);
-    delete side;
-    delete peer;
+    if (side->fd < 0)
+        return;
+    for (Side *end : {side, side->peer}) {
+        epoll_ctl(g_epoll, EPOLL_CTL_DEL, end->fd, nullptr);
+        close(end->fd);
+        end->fd = -1;
+        g_closed.push_back(end);
+    }
 }
 
 bool flush(Side *side)
@@ -60,6 +65,8 @@ bool flush(Side *side)
 
 void onEvent(Side *side, unsigned events)
 {
+    if (side->fd < 0)
+        return;
     if (events & EPOLLOUT) {
         if (!flush(side))
             return closePair(side);
@@ -122,6 +129,9 @@ int main(int argc, char **argv)
     epoll_event events[256];
     for (;;) {
         const int count = epoll_wait(g_epoll, events, 256, -1);
+        for (Side *closed : g_closed)
+            delete closed;
+        g_closed.clear();
         for (int i = 0; i < count; ++i) {
             if (events[i].data.ptr) {
                 onEvent(static_cast<Side *>(events[i].data.ptr), events[i].events);

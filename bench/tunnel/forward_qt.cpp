@@ -16,19 +16,20 @@ void forward(QTcpSocket *from, QTcpSocket *to)
         to->write(from->read(kHighWater));
 }
 
-void pipe(QTcpSocket *a, QTcpSocket *b)
+// The upstream socket is the client's child: the client's end deletes both.
+void pipe(QTcpSocket *client, QTcpSocket *upstream)
 {
-    a->setReadBufferSize(kHighWater);
-    b->setReadBufferSize(kHighWater);
-    for (auto [from, to] : {std::pair{a, b}, std::pair{b, a}}) {
+    client->setReadBufferSize(kHighWater);
+    upstream->setReadBufferSize(kHighWater);
+    for (auto [from, to] : {std::pair{client, upstream}, std::pair{upstream, client}}) {
         QObject::connect(from, &QTcpSocket::readyRead, to, [from, to] { forward(from, to); });
         QObject::connect(to, &QTcpSocket::bytesWritten, from, [from, to] { forward(from, to); });
-        QObject::connect(from, &QTcpSocket::disconnected, to, [from, to] {
-            forward(from, to);
-            to->disconnectFromHost();
-            from->deleteLater();
-        });
     }
+    QObject::connect(upstream, &QTcpSocket::disconnected, client, [client, upstream] {
+        forward(upstream, client);
+        client->disconnectFromHost();
+    });
+    QObject::connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
 }
 
 } // namespace
@@ -49,7 +50,6 @@ int main(int argc, char **argv)
             auto *upstreamSocket = new QTcpSocket(client);
             upstreamSocket->connectToHost(QHostAddress::LocalHost, upstream);
             upstreamSocket->waitForConnected();
-            upstreamSocket->setParent(nullptr);
             client->setSocketOption(QAbstractSocket::LowDelayOption, 1);
             upstreamSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
             pipe(client, upstreamSocket);
