@@ -32,7 +32,11 @@ for i in $(seq 1 "$runs"); do
     done
     kill -TERM "$first" "$second"
     wait "$first" "$second" || true
-    sleep 1
+    # A helper told to stop may take a moment on a loaded machine: left is still there after 5 s.
+    for _ in $(seq 1 100); do
+        pgrep -f -- "--channel $home/run" >/dev/null || break
+        sleep 0.05
+    done
     helpers=$(pgrep -f -- "--channel $home/run" | wc -l || true)
     profiles=$(grep -o '"identifier"' "$home/data/corvane/profiles.json" 2>/dev/null | wc -l || true)
     printf 'run %2d: %d profile(s), %d helper(s) left\n' "$i" "$profiles" "$helpers"
