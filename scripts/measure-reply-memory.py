@@ -96,7 +96,8 @@ def main():
                             stdout=subprocess.PIPE, text=True)
     real = demo.stdout.readline().strip()[len("listening on "):]
     global RELAY_PORT
-    RELAY_PORT = demo.stdout.readline().strip().rsplit(":", 1)[1]
+    relay_lines = [demo.stdout.readline().strip() for _ in range(2)]
+    RELAY_PORT = relay_lines[0].rsplit(":", 1)[1]
     login = [ctl, "login", "--mobile", "13800000001", "--password-stdin"]
     rows = []
 
@@ -115,7 +116,9 @@ def main():
     subprocess.run([ctl, "disconnect"], env=lookup_env, capture_output=True)
 
     fake = tempfile.NamedTemporaryFile("w", suffix=".sh", delete=False)
-    fake.write("#!/bin/sh\necho 'listening on %s'\nexec sleep 600\n" % endless)
+    # The real service's relays, the endless server's sign-in and lookup.
+    fake.write("#!/bin/sh\necho 'listening on %s'\necho '%s'\necho '%s'\nexec sleep 600\n"
+               % (endless, relay_lines[0], relay_lines[1]))
     fake.close()
     os.chmod(fake.name, 0o755)
     window = [bin_dir + "/corvane", "--demo"]
