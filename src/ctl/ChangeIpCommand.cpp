@@ -37,7 +37,7 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
 {
     m_wait = parser.isSet(kWait);
     m_json = parser.isSet(kJson);
-    giveUpAfter(timeoutSeconds(parser), QStringLiteral("the tunnel to come back"));
+    giveUpAfter(timeoutSeconds(parser), QStringLiteral("the tunnel to come back"), m_signIn);
     // The window has the orders at hand; a script has to sign in for them. That happens during
     // the change's first step instead of before it, and the tunnel stops only once the step is
     // over and the sign-in has brought the order, so a refused sign-in leaves the tunnel up.

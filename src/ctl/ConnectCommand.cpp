@@ -103,9 +103,10 @@ void ConnectCommand::run(const QCommandLineParser &parser)
     if (!choices)
         return;
     m_choices = *choices;
-    giveUpAfter(timeoutSeconds(parser), m_choices.wait ? QStringLiteral("the tunnel and its "
-                                                                        "public address")
-                                                       : QStringLiteral("the tunnel to start"));
+    giveUpAfter(timeoutSeconds(parser),
+                m_choices.wait ? QStringLiteral("the tunnel and its public address")
+                               : QStringLiteral("the tunnel to start"),
+                m_signIn);
     session().snapshot([this](const TunnelSession::Snapshot &snapshot) {
         if (snapshot.status != VPNStatus::off) {
             finish(CtlExit::tunnelFailed,

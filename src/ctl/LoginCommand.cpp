@@ -4,6 +4,7 @@
 #include "core/login/SCLoginClient.h"
 #include "core/state/LocalState.h"
 #include "ctl/PasswordInput.h"
+#include "ctl/StoredSignIn.h"
 
 #include <QTimer>
 
@@ -78,8 +79,8 @@ void LoginCommand::run(const QCommandLineParser &parser)
         });
     };
     m_client->failureBlock = [this](const SCNetError &error) {
-        finish(CtlExit::refused,
-               LoginForm::userMessage(error.message.value_or(QStringLiteral("请求服务器失败"))));
+        const auto [code, message] = StoredSignIn::failureOf(error);
+        finish(code, message);
     };
     QObject::connect(m_client.get(), &SCLoginClient::replyWithoutOrders, this, [this] {
         finish(CtlExit::refused, QStringLiteral("the service accepted the sign-in but sent no "
@@ -89,7 +90,7 @@ void LoginCommand::run(const QCommandLineParser &parser)
     // The keyring's own wait bounds the storing that follows the answer.
     QTimer::singleShot(timeoutSeconds(parser) * 1000, this, [this] {
         if (!m_storing)
-            finish(CtlExit::timedOut, QStringLiteral("the service did not answer in time"));
+            finish(CtlExit::network, QStringLiteral("the service did not answer in time"));
     });
 }
 

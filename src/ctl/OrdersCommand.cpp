@@ -69,7 +69,7 @@ void OrdersCommand::run(const QCommandLineParser &parser)
         },
         [this](CtlExit code, const QString &message) { finish(code, message); });
     QTimer::singleShot(timeoutSeconds(parser) * 1000, this, [this] {
-        finish(CtlExit::timedOut, QStringLiteral("the service did not answer in time"));
+        finish(CtlExit::network, QStringLiteral("the service did not answer in time"));
     });
 }
 

@@ -14,8 +14,24 @@ StoredSignIn::StoredSignIn(QObject *parent)
 
 StoredSignIn::~StoredSignIn() = default;
 
+std::pair<CtlExit, QString> StoredSignIn::failureOf(const SCNetError &error)
+{
+    return {error.refused ? CtlExit::refused : CtlExit::network,
+            LoginForm::userMessage(error.message.value_or(QStringLiteral("请求服务器失败")))};
+}
+
 void StoredSignIn::fetch(Orders orders, Failure failure)
 {
+    m_waiting = true;
+    // Whichever way it ends, the answer is in.
+    failure = [this, failure = std::move(failure)](CtlExit code, const QString &message) {
+        m_waiting = false;
+        failure(code, message);
+    };
+    orders = [this, orders = std::move(orders)](const std::shared_ptr<SCOrderContent> &content) {
+        m_waiting = false;
+        orders(content);
+    };
     LocalState &state = LocalState::shared();
     const std::optional<QString> mobile = state.phoneNum();
     state.pwdNum(this, [this, mobile, orders = std::move(orders),
@@ -34,8 +50,8 @@ void StoredSignIn::fetch(Orders orders, Failure failure)
             orders(std::any_cast<std::shared_ptr<SCOrderContent>>(payload));
         };
         m_client->failureBlock = [failure](const SCNetError &error) {
-            failure(CtlExit::refused, LoginForm::userMessage(error.message.value_or(
-                                          QStringLiteral("请求服务器失败"))));
+            const auto [code, message] = failureOf(error);
+            failure(code, message);
         };
         m_client->disconnect(this);
         QObject::connect(m_client.get(), &SCLoginClient::replyWithoutOrders, this, [failure] {

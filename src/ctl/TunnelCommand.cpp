@@ -2,6 +2,7 @@
 
 #include "core/home/TunnelRoad.h"
 #include "core/vpn/VpnManager.h"
+#include "ctl/StoredSignIn.h"
 #include "platform/scheduling/Scheduler.h"
 
 #include <QTimer>
@@ -21,9 +22,14 @@ TunnelSession &TunnelCommand::session()
     return *m_session;
 }
 
-void TunnelCommand::giveUpAfter(int seconds, const QString &waitingFor)
+void TunnelCommand::giveUpAfter(int seconds, const QString &waitingFor, const StoredSignIn *signIn)
 {
-    QTimer::singleShot(seconds * 1000, this, [this, seconds, waitingFor] {
+    QTimer::singleShot(seconds * 1000, this, [this, seconds, waitingFor, signIn] {
+        if (signIn && signIn->isWaiting()) {
+            finish(CtlExit::network,
+                   QStringLiteral("gave up after %1 s waiting for the service").arg(seconds));
+            return;
+        }
         finish(CtlExit::timedOut,
                QStringLiteral("gave up after %1 s waiting for %2").arg(seconds).arg(waitingFor));
     });

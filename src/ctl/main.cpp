@@ -44,8 +44,9 @@ QString usage(const std::vector<std::unique_ptr<CtlCommand>> &list)
     text +=
         QStringLiteral("\nRun corvanectl <command> --help for a command's options.\n\n"
                        "Exit codes: 0 done, 2 usage, 3 not signed in, 4 refused by the service,\n"
-                       "5 the tunnel failed, 6 timed out, 7 signed in but the credentials could\n"
-                       "not be stored.\n");
+                       "5 the tunnel failed, 6 timed out waiting for the tunnel, 7 the service\n"
+                       "could not be reached or did not answer usably (worth a retry), 8 signed\n"
+                       "in but the credentials could not be stored.\n");
     return text;
 }
 

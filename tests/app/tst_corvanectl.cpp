@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -42,6 +43,14 @@ QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A port nothing listens on: the OS gave it out and it was closed again.
+quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
 }
 
 bool writeFile(const QString &path, const QByteArray &content)
@@ -264,11 +273,11 @@ private Q_SLOTS:
             seen << next;
         }
 
-        // A change whose sign-in is refused stops nothing.
+        // A change whose sign-in fails stops nothing.
         QProcessEnvironment unreachable = environment();
-        unreachable.insert(u"CORVANE_SERVICE_URL"_s, u"http://127.0.0.1:1"_s);
+        unreachable.insert(u"CORVANE_SERVICE_URL"_s, u"http://127.0.0.1:%1"_s.arg(closedPort()));
         const Run refused = ctl({u"change-ip"_s, u"--wait"_s}, {}, unreachable);
-        QCOMPARE(refused.code, 4);
+        QCOMPARE(refused.code, 7);
         QCOMPARE(refused.err, u"请求服务器失败"_s);
         status = ctl({u"status"_s, u"--json"_s}).json();
         QCOMPARE(status.value(u"status"_s).toString(), u"on"_s);
@@ -332,11 +341,57 @@ private Q_SLOTS:
         else if (!writeFile(file, good) || writeFile(folder + u"/filler"_s, QByteArray(1 << 16, 0)))
             QFAIL("the tmpfs did not fill up");
         const Run run = login(env);
-        QCOMPARE(run.code, 7);
+        QCOMPARE(run.code, 8);
         QVERIFY2(run.err.contains(u"could not be stored"_s), qPrintable(run.err));
         QVERIFY(!QFileInfo::exists(dir.filePath(u"elsewhere.json"_s)));
         QVERIFY(settings != u"full"_s ||
                 (readAll(file) == good && QDir(folder).entryList(QDir::Files).size() == 2));
+    }
+
+    void serviceFailures_data()
+    {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<int>("code");
+        const QList<QStringList> commands{
+            {u"login"_s, u"--mobile"_s, u"13800000001"_s, u"--password-stdin"_s},
+            {u"orders"_s},
+            {u"connect"_s, u"--order"_s, u"D1Q"_s, u"--wait"_s},
+        };
+        for (const QStringList &command : commands) {
+            QTest::addRow("%s, stopped", qPrintable(command.first()))
+                << command << u"stopped"_s << 7;
+            QTest::addRow("%s, refusing", qPrintable(command.first()))
+                << command << u"refusing"_s << 4;
+            QTest::addRow("%s, slow", qPrintable(command.first())) << command << u"slow"_s << 7;
+        }
+    }
+
+    // A script must tell "try again later" (7) from "stop" (4).
+    void serviceFailures()
+    {
+        QFETCH(QStringList, command);
+        QFETCH(QString, service);
+        QFETCH(int, code);
+        QTemporaryDir dir;
+        QProcessEnvironment env = homeIn(dir);
+        QCOMPARE(login(env).code, 0);
+        QHttpServer refusing;
+        refusing.route(u"/vpnApp/personal/queryOrder"_s, [] {
+            return QHttpServerResponse("application/json",
+                                       R"({"code":1,"message":"password is error"})");
+        });
+        // Listens, and never takes the connection.
+        QTcpServer slow;
+        quint16 port = closedPort();
+        if (service == u"refusing"_s)
+            port = refusing.listen(QHostAddress::LocalHost, 0);
+        else if (service == u"slow"_s && slow.listen(QHostAddress::LocalHost, 0))
+            port = slow.serverPort();
+        env.insert(u"CORVANE_SERVICE_URL"_s, u"http://127.0.0.1:%1"_s.arg(port));
+        const Run run = ctl(command + QStringList{u"--timeout"_s, u"1"_s}, "corvane1\n", env);
+        QCOMPARE(run.code, code);
+        QCOMPARE(ctl({u"status"_s, u"--json"_s}, {}, env).json()[u"status"_s], u"off"_s);
     }
 
     void connectFailsAtOnceWhereTheTunnelCannotBeKept_data()
@@ -383,6 +438,8 @@ private Q_SLOTS:
         Run run = login(env);
         QCOMPARE(run.code, 4);
         QVERIFY2(run.err.contains(u"no order list"_s), qPrintable(run.err));
+        signIn = "<html>bad gateway</html>";
+        QCOMPARE(login(env).code, 7);
 
         signIn = "{\"code\":1,\"message\":\"\\u001b]0;owned\\u0007\\u001b[2J\\u009b31m\\u007fno\"}";
         run = login(env);
