@@ -59,8 +59,12 @@ void StatusCommand::report()
 void StatusCommand::print(const TunnelSession::Snapshot &snapshot,
                           const std::optional<PublicAddressAnswer> &address)
 {
-    if (m_json) {
-        printJson(TunnelSession::toJson(snapshot, address));
+    const QJsonObject state = TunnelSession::toJson(snapshot, address);
+    // The channel also reports the status it starts from, which the first line told already.
+    if (m_watch && state == std::exchange(m_printed, state)) {
+        // Nothing to tell.
+    } else if (m_json) {
+        printJson(state);
     } else if (m_watch) {
         const QStringList lines = TunnelSession::toText(snapshot, address);
         printLine(QDateTime::currentDateTime().toString(Qt::ISODate) + u' ' +

@@ -241,17 +241,24 @@ private Q_SLOTS:
         signIn();
         // A script's watcher, from before the connect to after the disconnect.
         QProcess watch;
-        watch.setProcessEnvironment(environment());
-        watch.start(binary(u"corvanectl"_s), {u"status"_s, u"--watch"_s, u"--json"_s});
-        QVERIFY(watch.waitForStarted());
-        // Generous: a sanitizer build under a parallel test run starts slowly.
-        QTRY_VERIFY_WITH_TIMEOUT(watch.canReadLine(), 30000);
+        QProcess textWatch;
+        const auto startWatching = [this](QProcess &watcher, const QStringList &options) {
+            watcher.setProcessEnvironment(environment());
+            watcher.start(binary(u"corvanectl"_s),
+                          QStringList{u"status"_s, u"--watch"_s} + options);
+            // Generous: a sanitizer build under a parallel test run starts slowly.
+            return watcher.waitForStarted() &&
+                   QTest::qWaitFor([&watcher] { return watcher.canReadLine(); }, 30000);
+        };
+        QVERIFY(startWatching(watch, {u"--json"_s}));
 
         const Run connect = ctl({u"connect"_s, u"--order"_s, u"D1Q"_s, u"--province"_s, u"广东"_s,
                                  u"--dedup"_s, u"24h"_s, u"--wait"_s});
         QCOMPARE(connect.code, 0);
         QVERIFY2(connect.out.startsWith(u"当前IP：198.18.18."_s), qPrintable(connect.out));
 
+        // Another, from a tunnel that is up.
+        QVERIFY(startWatching(textWatch, {}));
         const Run again = ctl({u"connect"_s, u"--order"_s, u"D1Q"_s});
         QCOMPARE(again.code, 5);
 
@@ -294,16 +301,29 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(QString::fromUtf8(watch.peek(1 << 20)).contains(u"\"off\""_s) &&
                                      QString::fromUtf8(watch.peek(1 << 20)).count(u'\n') > 3,
                                  30000);
-        QCOMPARE(::kill(static_cast<pid_t>(watch.processId()), SIGINT), 0);
-        QVERIFY(watch.waitForFinished(10000));
-        QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(watch.exitCode(), 0);
-        QStringList statuses;
-        for (const QByteArray &line : watch.readAllStandardOutput().split('\n')) {
-            if (!line.isEmpty())
-                statuses << QJsonDocument::fromJson(line).object().value(u"status"_s).toString();
+        QTRY_VERIFY_WITH_TIMEOUT(textWatch.peek(1 << 20).count('\n') > 3, 30000);
+        QStringList texts;
+        for (QProcess *watcher : {&watch, &textWatch}) {
+            QCOMPARE(::kill(static_cast<pid_t>(watcher->processId()), SIGINT), 0);
+            QVERIFY(watcher->waitForFinished(10000));
+            QCOMPARE(watcher->exitStatus(), QProcess::NormalExit);
+            QCOMPARE(watcher->exitCode(), 0);
+            // A line per change: never the same state twice in a row (text lines after their
+            // time stamp).
+            QString previous;
+            for (const QString &line : QString::fromUtf8(watcher->readAllStandardOutput())
+                                           .split(u'\n', Qt::SkipEmptyParts)) {
+                const QString state = watcher == &watch ? line : line.section(u' ', 1);
+                QVERIFY2(state != previous, qPrintable(line));
+                previous = state;
+                texts << state;
+            }
         }
-        statuses.removeDuplicates();
+        QStringList statuses;
+        for (const QString &line : texts) {
+            if (line.startsWith(u'{'))
+                statuses << QJsonDocument::fromJson(line.toUtf8())[u"status"_s].toString();
+        }
         QCOMPARE(statuses.first(), u"off"_s);
         QVERIFY2(statuses.contains(u"on"_s), qPrintable(statuses.join(u' ')));
     }
