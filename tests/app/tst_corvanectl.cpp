@@ -236,6 +236,46 @@ private Q_SLOTS:
         QCOMPARE(listed.at(0).toObject().value(u"residue"_s).toString(), u"剩余:37.5G"_s);
     }
 
+    // The figures behind the titles and residues, as numbers a script can compare.
+    void ordersCarryTheirFigures()
+    {
+        const QJsonObject result = DemoService().accounts().first().orders;
+        QHttpServer service;
+        service.route(u"/vpnApp/personal/queryOrder"_s, [&result] {
+            return QJsonObject{{u"code"_s, 0}, {u"result"_s, result}};
+        });
+        QTemporaryDir dir;
+        QProcessEnvironment env = homeIn(dir);
+        env.insert(u"CORVANE_SERVICE_URL"_s,
+                   u"http://127.0.0.1:%1"_s.arg(service.listen(QHostAddress::LocalHost, 0)));
+        env.insert(u"TZ"_s, u"Asia/Shanghai"_s);
+        QCOMPARE(login(env).code, 0);
+        const Run run = ctl({u"orders"_s, u"--json"_s}, {}, env);
+        QCOMPARE(run.code, 0);
+        const QJsonArray sent = result.value(u"orderInfoList"_s).toArray();
+        const QJsonArray listed = run.json().value(u"orders"_s).toArray();
+        QCOMPARE(listed.size(), sent.size());
+        // The demo account's orders: traffic, then bandwidth by the month, quarter and year, then
+        // a trial.
+        const QStringList periods{{}, u"month"_s, u"quarter"_s, u"year"_s, {}};
+        for (qsizetype i = 0; i < listed.size(); ++i) {
+            const QJsonObject order = listed.at(i).toObject();
+            const QJsonObject raw = sent.at(i).toObject();
+            const QString kind = order.value(u"kind"_s).toString();
+            QCOMPARE(order.value(u"trafficGB"_s).toInteger(-1),
+                     kind == u"traffic"_s ? raw.value(u"buyCount"_s).toInteger() : -1);
+            QCOMPARE(order.value(u"remainingGB"_s).toDouble(-1),
+                     kind == u"traffic"_s ? raw.value(u"remainFlow"_s).toDouble() : -1);
+            QCOMPARE(order.value(u"bandwidthMbps"_s).toInteger(-1),
+                     kind == u"bandwidth"_s ? raw.value(u"buyCount"_s).toInteger() : -1);
+            QCOMPARE(order.value(u"period"_s).toString(), periods.at(i));
+            const QString expires = order.value(u"expires"_s).toString();
+            QVERIFY2(expires.endsWith(u"+08:00"_s), qPrintable(expires));
+            QCOMPARE(QDateTime::fromString(expires, Qt::ISODate).toSecsSinceEpoch(),
+                     raw.value(u"orderExpiryDate"_s).toInteger());
+        }
+    }
+
     void theWholeRoad()
     {
         signIn();
