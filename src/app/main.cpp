@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "launch/LaunchEnvironment.h"
+#include "platform/log/LogDestination.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -31,6 +32,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     corvane::Application::nameProcess();
+    corvane::LogDestination::followDesktop();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

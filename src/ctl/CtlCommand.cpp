@@ -1,5 +1,6 @@
 #include "ctl/CtlCommand.h"
 
+#include "ctl/CtlLog.h"
 #include "ctl/TerminalText.h"
 
 #include <QJsonDocument>
@@ -12,6 +13,9 @@ namespace corvane {
 namespace {
 const QCommandLineOption kHelp({QStringLiteral("h"), QStringLiteral("help")},
                                QStringLiteral("Show this help and exit."));
+const QCommandLineOption kVerbose(QStringLiteral("verbose"),
+                                  QStringLiteral("Print the log lines on standard error as well "
+                                                 "as to the journal."));
 const QCommandLineOption kTimeout(QStringLiteral("timeout"),
                                   QStringLiteral("Give up after this many seconds (default %1); "
                                                  "exit code 6.")
@@ -38,8 +42,11 @@ void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt
     parser.setApplicationDescription(summary());
     parser.addOption(kHelp);
     declare(parser);
+    parser.addOption(kVerbose);
     // QCommandLineParser wants the program's name first.
     const bool parsed = parser.parse(QStringList{QStringLiteral("corvanectl")} + arguments);
+    if (parsed && parser.isSet(kVerbose))
+        CtlLog::setVerbose();
     if (parsed && parser.isSet(kHelp)) {
         QString help = parser.helpText();
         // The first line names the program as it was started; the command belongs in it.
@@ -71,6 +78,9 @@ void CtlCommand::finish(CtlExit code, const QString &message)
     if (m_finished)
         return;
     m_finished = true;
+    // What went wrong is often told by a log line; the message may point at it.
+    if (code != CtlExit::done)
+        CtlLog::showKept();
     if (!message.isEmpty())
         write(code == CtlExit::done ? stdout : stderr, TerminalText::printable(message));
     // Delivered later, so a command never ends inside its own start().

@@ -1,6 +1,7 @@
 #include "core/state/LocalState.h"
 #include "ctl/ChangeIpCommand.h"
 #include "ctl/ConnectCommand.h"
+#include "ctl/CtlLog.h"
 #include "ctl/DisconnectCommand.h"
 #include "ctl/LoginCommand.h"
 #include "ctl/OrdersCommand.h"
@@ -8,10 +9,12 @@
 #include "ctl/TerminalText.h"
 #include "launch/LaunchEnvironment.h"
 #include "launch/TerminationSignals.h"
-#include "platform/log/Log.h"
 #include "platform/process/ProcessStart.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -42,12 +45,37 @@ QString usage(const std::vector<std::unique_ptr<CtlCommand>> &list)
     for (const auto &command : list)
         text += QStringLiteral("  %1%2\n").arg(command->name(), -12).arg(command->summary());
     text +=
-        QStringLiteral("\nRun corvanectl <command> --help for a command's options.\n\n"
+        QStringLiteral("\nRun corvanectl <command> --help for a command's options; every command\n"
+                       "takes --verbose.\n\n"
                        "Exit codes: 0 done, 2 usage, 3 not signed in, 4 refused by the service,\n"
                        "5 the tunnel failed, 6 timed out waiting for the tunnel, 7 the service\n"
                        "could not be reached or did not answer usably (worth a retry), 8 signed\n"
                        "in but the credentials could not be stored.\n");
     return text;
+}
+
+// Qt falls back to a private folder of its own where XDG_RUNTIME_DIR is unusable (and says so
+// in the log): a tunnel kept there is one that a window of the desktop session does not see.
+void tellOfRuntimeFolder()
+{
+    const QString asked = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QString used = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!asked.isEmpty() &&
+        QFileInfo(asked).canonicalFilePath() == QFileInfo(used).canonicalFilePath())
+        return;
+    const QString what = asked.isEmpty()
+                             ? QStringLiteral("XDG_RUNTIME_DIR is not set")
+                             : QStringLiteral("XDG_RUNTIME_DIR (%1) is not a private folder of "
+                                              "this user")
+                                   .arg(asked);
+    const QString line =
+        used.isEmpty() || QDir::isRelativePath(used)
+            ? QStringLiteral("corvanectl: %1, and there is no other: the tunnel cannot be kept")
+                  .arg(what)
+            : QStringLiteral("corvanectl: %1; the tunnel's state is kept in %2, where a Corvane "
+                             "window of the desktop session does not look")
+                  .arg(what, used);
+    std::fputs((TerminalText::printable(line) + u'\n').toUtf8().constData(), stderr);
 }
 
 } // namespace
@@ -59,12 +87,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("corvanectl"));
     const QStringList arguments = QCoreApplication::arguments().mid(1);
-    // Log lines quote the service and files too.
-    Log::setSink([](const QString &line) {
-        const QByteArray bytes = TerminalText::printable(line).toUtf8() + '\n';
-        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-        std::fflush(stderr);
-    });
+    CtlLog::install();
 
     TunnelProfileStore *store = LaunchEnvironment::install();
     LaunchEnvironment::useDesktopKeyring();
@@ -87,6 +110,8 @@ int main(int argc, char *argv[])
         return static_cast<int>(CtlExit::usage);
     }
     CtlCommand *command = found->get();
+    if (dynamic_cast<TunnelCommand *>(command))
+        tellOfRuntimeFolder();
     // A password write still waiting for the keyring would be lost with the process.
     QObject::connect(command, &CtlCommand::finished, &app, [](int code) {
         LocalState::shared().whenSettled([code] { QCoreApplication::exit(code); });

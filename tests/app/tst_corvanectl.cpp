@@ -195,6 +195,14 @@ private Q_SLOTS:
     {
         QCOMPARE(ctl({}).code, 2);
         QCOMPARE(ctl({u"teleport"_s}).code, 2);
+        // Without a runtime folder: one line that says what it means, not Qt's warning.
+        QProcessEnvironment noRuntime = environment();
+        noRuntime.remove(u"XDG_RUNTIME_DIR"_s);
+        const Run status = ctl({u"status"_s}, {}, noRuntime);
+        QCOMPARE(status.code, 0);
+        QVERIFY2(status.err.startsWith(u"corvanectl: XDG_RUNTIME_DIR is not set;"_s) &&
+                     !status.err.contains(u'\n'),
+                 qPrintable(status.err));
         QCOMPARE(ctl({u"connect"_s, u"--order"_s, u"X"_s, u"--dedup"_s, u"12h"_s}).code, 2);
         QCOMPARE(ctl({u"connect"_s, u"--order"_s, u"X"_s, u"--province"_s, u"火星"_s}).code, 2);
         QCOMPARE(ctl({u"status"_s, u"--bogus"_s}).code, 2);
@@ -296,6 +304,8 @@ private Q_SLOTS:
                                  u"--dedup"_s, u"24h"_s, u"--wait"_s});
         QCOMPARE(connect.code, 0);
         QVERIFY2(connect.out.startsWith(u"当前IP：198.18.18."_s), qPrintable(connect.out));
+        // The log lines went to the journal.
+        QCOMPARE(connect.err, QString());
 
         // Another, from a tunnel that is up.
         QVERIFY(startWatching(textWatch, {}));
@@ -311,9 +321,11 @@ private Q_SLOTS:
         QCOMPARE(connect.out, u"当前IP："_s + first + u" 广东"_s);
 
         QStringList seen{first};
-        for (int i = 0; i < 2; ++i) {
-            const Run change = ctl({u"change-ip"_s, u"--wait"_s, u"--json"_s});
+        for (const bool verbose : {true, false}) {
+            const QStringList asked{u"change-ip"_s, u"--wait"_s, u"--json"_s};
+            const Run change = ctl(verbose ? asked + QStringList{u"--verbose"_s} : asked);
             QCOMPARE(change.code, 0);
+            QCOMPARE(change.err.isEmpty(), !verbose);
             const QString next =
                 change.json().value(u"publicAddress"_s).toObject().value(u"ip"_s).toString();
             QVERIFY2(next.startsWith(u"198.18.18."_s) && !seen.contains(next), qPrintable(next));
