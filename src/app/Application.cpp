@@ -30,6 +30,7 @@ Application::~Application() = default;
 void Application::nameProcess()
 {
     QApplication::setApplicationName(QStringLiteral("corvane"));
+    QApplication::setApplicationVersion(kVersion);
     QApplication::setDesktopFileName(kDesktopId);
 }
 

@@ -39,6 +39,7 @@ int main(int argc, char *argv[])
         QStringLiteral("Without an option, opens the sign-in screen of the Corvane client, or "
                        "shows the window of the one already running."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption disconnectAndExit(
         QStringLiteral("disconnect-and-exit"),
         QStringLiteral("Run start-up without a window, stop any running tunnel and quit."));

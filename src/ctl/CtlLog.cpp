@@ -34,12 +34,17 @@ void toStandardError(const QString &line)
 
 void CtlLog::install()
 {
+    // Qt's own warnings are of no use to replay: corvanectl says what matters in its words.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &message) {
+        LogDestination::toJournal(message);
+        if (state().verbose)
+            toStandardError(message);
+    });
     Log::setSink(&CtlLog::write);
     Log::setWarningSink([](const QString &line) {
         LogDestination::toJournal(line);
         toStandardError(line);
     });
-    LogDestination::routeQtMessagesToLog();
 }
 
 void CtlLog::setVerbose()

@@ -11,7 +11,7 @@ namespace corvane {
 class CtlLog final
 {
 public:
-    // Takes over Log and Qt's messages.
+    // Takes over Log and Qt's messages (to the journal, and with --verbose standard error).
     static void install();
     // From now on lines go to standard error too, those kept first.
     static void setVerbose();

@@ -1,6 +1,7 @@
 #include "ctl/OrdersCommand.h"
 
 #include "core/home/OrderTexts.h"
+#include "ctl/CtlText.h"
 #include "ctl/StoredSignIn.h"
 
 #include <QDateTime>
@@ -11,8 +12,10 @@
 namespace corvane {
 
 namespace {
-const QCommandLineOption kJson(QStringLiteral("json"),
-                               QStringLiteral("Print one JSON object: {\"orders\": [...]}."));
+const QCommandLineOption
+    kJson(QStringLiteral("json"),
+          CtlText::pick(QStringLiteral("Print one JSON object: {\"orders\": [...]}."),
+                        QStringLiteral("打印一个 JSON 对象：{\"orders\": [...]}。")));
 
 QString kindOf(const SCOrder &order)
 {
@@ -75,7 +78,8 @@ OrdersCommand::~OrdersCommand() = default;
 
 QString OrdersCommand::summary() const
 {
-    return QStringLiteral("List the orders of the signed-in customer.");
+    return CtlText::pick(QStringLiteral("List the orders of the signed-in customer."),
+                         QStringLiteral("列出已登录用户的订单。"));
 }
 
 void OrdersCommand::declare(QCommandLineParser &parser)
@@ -112,7 +116,8 @@ void OrdersCommand::run(const QCommandLineParser &parser)
         },
         [this](CtlExit code, const QString &message) { finish(code, message); });
     QTimer::singleShot(timeoutSeconds(parser) * 1000, this, [this] {
-        finish(CtlExit::network, QStringLiteral("the service did not answer in time"));
+        finish(CtlExit::network, CtlText::pick(QStringLiteral("the service did not answer in time"),
+                                               QStringLiteral("服务未及时应答")));
     });
 }
 

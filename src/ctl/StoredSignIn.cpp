@@ -3,6 +3,7 @@
 #include "core/login/LoginForm.h"
 #include "core/login/SCLoginClient.h"
 #include "core/state/LocalState.h"
+#include "ctl/CtlText.h"
 
 #include <QTimer>
 
@@ -17,7 +18,8 @@ StoredSignIn::~StoredSignIn() = default;
 std::pair<CtlExit, QString> StoredSignIn::failureOf(const SCNetError &error)
 {
     return {error.refused ? CtlExit::refused : CtlExit::network,
-            LoginForm::userMessage(error.message.value_or(QStringLiteral("请求服务器失败")))};
+            CtlText::message(
+                LoginForm::userMessage(error.message.value_or(QStringLiteral("请求服务器失败"))))};
 }
 
 void StoredSignIn::fetch(Orders orders, Failure failure)
@@ -41,7 +43,10 @@ void StoredSignIn::fetch(Orders orders, Failure failure)
             // The keyring may answer at once: the caller hears of it on a later turn either way.
             QTimer::singleShot(0, this, [failure] {
                 failure(CtlExit::notSignedIn,
-                        QStringLiteral("未登录：先运行 corvanectl login --mobile <手机号码>"));
+                        CtlText::pick(
+                            QStringLiteral(
+                                "not signed in: run corvanectl login --mobile <number> first"),
+                            QStringLiteral("未登录：先运行 corvanectl login --mobile <手机号码>")));
             });
             return;
         }
@@ -55,8 +60,10 @@ void StoredSignIn::fetch(Orders orders, Failure failure)
         };
         m_client->disconnect(this);
         QObject::connect(m_client.get(), &SCLoginClient::replyWithoutOrders, this, [failure] {
-            failure(CtlExit::refused, QStringLiteral("the service accepted the sign-in but sent "
-                                                     "no order list"));
+            failure(CtlExit::refused,
+                    CtlText::pick(
+                        QStringLiteral("the service accepted the sign-in but sent no order list"),
+                        QStringLiteral("服务接受了登录，但没有发来订单列表")));
         });
         m_client->login(request.mobile, request.encodedPassword);
     });

@@ -78,6 +78,8 @@ private:
         env.insert(u"CORVANE_TUNNEL_HOST"_s, u"127.0.0.1"_s);
         env.insert(u"CORVANE_TUNNEL_CHECK_URL"_s, m_url);
         env.insert(u"CORVANE_TUNNEL_CONNECT_DELAY_MS"_s, u"50"_s);
+        // The product's own language; speaksTheLocale() tries the others.
+        env.insert(u"LC_ALL"_s, u"zh_CN.UTF-8"_s);
         // No keyring unless a test starts its own: the credentials stay in this home.
         env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s);
         return env;
@@ -194,13 +196,21 @@ private Q_SLOTS:
     void usageAndNotSignedIn()
     {
         QCOMPARE(ctl({}).code, 2);
-        QCOMPARE(ctl({u"teleport"_s}).code, 2);
+        const Run unknown = ctl({u"teleport"_s});
+        QCOMPARE(unknown.code, 2);
+        QVERIFY2(unknown.err.startsWith(u"未知命令“teleport”"_s) &&
+                     unknown.err.contains(u"change-ip"_s),
+                 qPrintable(unknown.err));
+        const Run version = ctl({u"--version"_s});
+        QCOMPARE(version.code, 0);
+        QVERIFY2(QRegularExpression(u"^corvanectl \\d+\\.\\d+"_s).match(version.out).hasMatch(),
+                 qPrintable(version.out));
         // Without a runtime folder: one line that says what it means, not Qt's warning.
         QProcessEnvironment noRuntime = environment();
         noRuntime.remove(u"XDG_RUNTIME_DIR"_s);
         const Run status = ctl({u"status"_s}, {}, noRuntime);
         QCOMPARE(status.code, 0);
-        QVERIFY2(status.err.startsWith(u"corvanectl: XDG_RUNTIME_DIR is not set;"_s) &&
+        QVERIFY2(status.err.startsWith(u"corvanectl：未设置 XDG_RUNTIME_DIR；"_s) &&
                      !status.err.contains(u'\n'),
                  qPrintable(status.err));
         QCOMPARE(ctl({u"connect"_s, u"--order"_s, u"X"_s, u"--dedup"_s, u"12h"_s}).code, 2);
@@ -208,7 +218,7 @@ private Q_SLOTS:
         QCOMPARE(ctl({u"status"_s, u"--bogus"_s}).code, 2);
         const Run help = ctl({u"change-ip"_s, u"--help"_s});
         QCOMPARE(help.code, 0);
-        QVERIFY(help.out.startsWith(u"Usage: corvanectl change-ip"_s));
+        QVERIFY(help.out.startsWith(u"用法：corvanectl change-ip"_s));
         // Without a terminal to ask on, the password must come through --password-stdin.
         QCOMPARE(ctl({u"login"_s, u"--mobile"_s, u"13800000001"_s}).code, 2);
         // A day at most: more would overflow the timer and give up at once.
@@ -221,6 +231,46 @@ private Q_SLOTS:
         const Run orders = ctl({u"orders"_s});
         QCOMPARE(orders.code, 3);
         QVERIFY(orders.err.contains(u"corvanectl login"_s));
+    }
+
+    void speaksTheLocale_data()
+    {
+        QTest::addColumn<QStringList>("locale"); // LC_ALL, LC_MESSAGES, LANG
+        QTest::addColumn<QStringList>("expected");
+        const QStringList english{u"Usage: corvanectl login"_s, u"unknown command 'teleport'"_s,
+                                  u"wrong password, try again"_s,
+                                  u"signed in as 13800000001: 5 orders"_s};
+        const QStringList chinese{u"用法：corvanectl login"_s, u"未知命令“teleport”"_s,
+                                  u"密码错误，请重新输入"_s, u"已登录 13800000001：5 个订单"_s};
+        QTest::newRow("C") << QStringList{u"C.UTF-8"_s, {}, {}} << english;
+        QTest::newRow("zh_TW") << QStringList{u"zh_TW.UTF-8"_s, {}, {}} << chinese;
+        QTest::newRow("LC_MESSAGES before LANG")
+            << QStringList{{}, u"zh_CN.UTF-8"_s, u"en_GB.UTF-8"_s} << chinese;
+        QTest::newRow("LC_ALL before LC_MESSAGES")
+            << QStringList{u"en_US.UTF-8"_s, u"zh_CN.UTF-8"_s, {}} << english;
+    }
+
+    // Usage, help and results in one language, the locale's.
+    void speaksTheLocale()
+    {
+        QFETCH(QStringList, locale);
+        QFETCH(QStringList, expected);
+        QProcessEnvironment env = environment();
+        const QStringList names{u"LC_ALL"_s, u"LC_MESSAGES"_s, u"LANG"_s};
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            env.remove(names.at(i));
+            if (!locale.at(i).isEmpty())
+                env.insert(names.at(i), locale.at(i));
+        }
+        const QStringList login{u"login"_s, u"--mobile"_s, u"13800000001"_s, u"--password-stdin"_s};
+        QVERIFY(ctl({u"login"_s, u"--help"_s}, {}, env).out.startsWith(expected.at(0)));
+        QVERIFY(ctl({u"teleport"_s}, {}, env).err.startsWith(expected.at(1)));
+        QCOMPARE(ctl(login, "corvane2\n", env).err, expected.at(2));
+        QCOMPARE(ctl(login, "corvane1\n", env).out, expected.at(3));
+        // Not a word of the other language in the overview.
+        const bool han =
+            ctl({u"--help"_s}, {}, env).out.contains(QRegularExpression(u"\\p{Han}"_s));
+        QCOMPARE(han, expected.at(3).contains(u"已登录"_s));
     }
 
     void ordersAreTheAccountsOrders()
@@ -414,7 +464,7 @@ private Q_SLOTS:
             QFAIL("the tmpfs did not fill up");
         const Run run = login(env);
         QCOMPARE(run.code, 8);
-        QVERIFY2(run.err.contains(u"could not be stored"_s), qPrintable(run.err));
+        QVERIFY2(run.err.contains(u"凭据无法保存"_s), qPrintable(run.err));
         QVERIFY(!QFileInfo::exists(dir.filePath(u"elsewhere.json"_s)));
         QVERIFY(settings != u"full"_s ||
                 (readAll(file) == good && QDir(folder).entryList(QDir::Files).size() == 2));
@@ -509,7 +559,7 @@ private Q_SLOTS:
                    u"http://127.0.0.1:%1"_s.arg(hostile.listen(QHostAddress::LocalHost, 0)));
         Run run = login(env);
         QCOMPARE(run.code, 4);
-        QVERIFY2(run.err.contains(u"no order list"_s), qPrintable(run.err));
+        QVERIFY2(run.err.contains(u"没有发来订单列表"_s), qPrintable(run.err));
         signIn = "<html>bad gateway</html>";
         QCOMPARE(login(env).code, 7);
 
