@@ -21,8 +21,14 @@ int becomeDemo(const char *mode)
     QByteArray argument(mode);
     char *arguments[] = {program.data(), argument.data(), nullptr};
     ::execv(program.constData(), arguments);
-    std::fprintf(stderr, "corvane: cannot start %s: %s\n", program.constData(),
-                 std::strerror(errno));
+    if (errno == ENOENT) {
+        std::fputs("corvane: the demo is not installed; it comes in the package corvane-demo "
+                   "(sudo apt install corvane-demo)\n",
+                   stderr);
+    } else {
+        std::fprintf(stderr, "corvane: cannot start %s: %s\n", program.constData(),
+                     std::strerror(errno));
+    }
     return 1;
 }
 
@@ -58,12 +64,13 @@ int main(int argc, char *argv[])
         QStringLiteral("demo"),
         QStringLiteral("Walk the whole road against the demo service, which it starts: sign in, "
                        "pick an order and a province, connect, change IP, disconnect and quit, "
-                       "printing each step. Exits with 1 and the reason if a step fails."));
+                       "printing each step. Exits with 1 and the reason if a step fails. Needs the "
+                       "corvane-demo package."));
     parser.addOption(demo);
     const QCommandLineOption demoQuick(
         QStringLiteral("demo-quick"),
         QStringLiteral("Open the quick connect screen, connect, disconnect a few seconds later and "
-                       "quit, printing each status on the way."));
+                       "quit, printing each status on the way. Needs the corvane-demo package."));
     parser.addOption(demoQuick);
     parser.process(app);
 
