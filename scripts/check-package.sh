@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian packages (corvane and corvane-demo) from a configured and built tree
-# (build/ci by default), checks them with lintian, appstreamcli and desktop-file-validate;
-# unpacks corvane alone into a temporary root, where corvane --demo
+# (build/ci by default), checks them with lintian, appstreamcli and desktop-file-validate, and
+# the manual pages with man; unpacks corvane alone into a temporary root, where corvane --demo
 # says which package it needs, then corvane-demo beside it and runs the installed programs from
 # there: the --help of each, and a connect and disconnect through the installed helper that
 # corvane finds by itself.
@@ -50,6 +50,7 @@ check_files corvane usr/bin/corvane usr/bin/corvanectl \
     usr/share/metainfo/com.corvane.Corvane.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/com.corvane.Corvane.svg \
     usr/share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/com.corvane.Corvane.png \
+    usr/share/man/man1/corvane.1.gz usr/share/man/man1/corvanectl.1.gz \
     usr/share/doc/corvane/copyright usr/share/doc/corvane/changelog.gz
 [ "$missing" -eq 0 ]
 if [ -e "$root/usr/libexec/corvane/corvane-demo-service" ]; then
@@ -58,6 +59,12 @@ if [ -e "$root/usr/libexec/corvane/corvane-demo-service" ]; then
 fi
 appstreamcli validate --no-net "$root/usr/share/metainfo/com.corvane.Corvane.metainfo.xml"
 desktop-file-validate "$root/usr/share/applications/com.corvane.Corvane.desktop"
+# The manual pages render without a warning from man or groff.
+for page in corvane corvanectl; do
+    warnings=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+    if [ -n "$warnings" ]; then echo "$page(1): $warnings" >&2; exit 1; fi
+    MANWIDTH=80 man -l "$root/usr/share/man/man1/$page.1.gz" | grep -q "^ENVIRONMENT"
+done
 if QT_QPA_PLATFORM=offscreen "$root/usr/bin/corvane" --demo 2>"$home/demo.err"; then
     echo "corvane --demo ran without the demo package" >&2
     exit 1

@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libbenchmark-dev
     xvfb xauth fonts-noto-cjk
     python3 dbus dbus-x11 at-spi2-core python3-pyatspi trayer python3-xlib
-    appstream lintian desktop-file-utils
+    appstream lintian desktop-file-utils help2man man-db
 )
 
 missing=()

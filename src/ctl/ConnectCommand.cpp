@@ -19,7 +19,7 @@ const QCommandLineOption kProvince(
     QStringLiteral("province"),
     CtlText::pick(
         QStringLiteral("Where the exit address comes from: a province's name or number (see the "
-                       "README), or -1 / 随机省份 for any. Default: any."),
+                       "README), or -1 for any. Default: any."),
         QStringLiteral(
             "出口地址所在的省份：名称或编号（见 README），-1 或 随机省份 表示任意。默认：任意。")),
     QStringLiteral("name|index"));

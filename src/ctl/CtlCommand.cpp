@@ -41,31 +41,42 @@ CtlCommand::CtlCommand(QString name, QObject *parent) : QObject(parent), m_name(
 
 CtlCommand::~CtlCommand() = default;
 
-void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt)
+void CtlCommand::prepare(QCommandLineParser &parser)
 {
-    m_invokedAt = invokedAt;
-    QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(summary());
     parser.addOption(kHelp);
     declare(parser);
     parser.addOption(kVerbose);
+}
+
+QString CtlCommand::helpText()
+{
+    QCommandLineParser parser;
+    prepare(parser);
+    const QString help = parser.helpText();
+    // The first line names the program as it was started; the command belongs in it. Qt's own
+    // heading follows Qt's language, not the locale's.
+    return CtlText::pick(QStringLiteral("Usage: corvanectl %1 [options]"),
+                         QStringLiteral("用法：corvanectl %1 [选项]"))
+               .arg(m_name) +
+           help.mid(help.indexOf(u'\n'))
+               .replace(
+                   QStringLiteral("\nOptions:\n"),
+                   CtlText::pick(QStringLiteral("\nOptions:\n"), QStringLiteral("\n选项：\n")));
+}
+
+void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt)
+{
+    m_invokedAt = invokedAt;
+    QCommandLineParser parser;
+    prepare(parser);
     // QCommandLineParser wants the program's name first.
     const bool parsed = parser.parse(QStringList{QStringLiteral("corvanectl")} + arguments);
     if (parsed && parser.isSet(kVerbose))
         CtlLog::setVerbose();
     if (parsed && parser.isSet(kHelp)) {
-        QString help = parser.helpText();
-        // The first line names the program as it was started; the command belongs in it. Qt's
-        // own heading follows Qt's language, not the locale's.
-        help = CtlText::pick(QStringLiteral("Usage: corvanectl %1 [options]"),
-                             QStringLiteral("用法：corvanectl %1 [选项]"))
-                   .arg(m_name) +
-               help.mid(help.indexOf(u'\n'))
-                   .replace(
-                       QStringLiteral("\nOptions:\n"),
-                       CtlText::pick(QStringLiteral("\nOptions:\n"), QStringLiteral("\n选项：\n")));
-        std::fputs(help.toUtf8().constData(), stdout);
+        std::fputs(helpText().toUtf8().constData(), stdout);
         finish(CtlExit::done);
         return;
     }

@@ -131,6 +131,15 @@ int main(int argc, char *argv[])
         std::fputs(usage(list).toUtf8().constData(), stdout);
         return 0;
     }
+    // The manual page's source: the overview and every command's options.
+    if (asked == QLatin1StringView("--help-all")) {
+        QString text = usage(list);
+        for (const auto &command : list)
+            text += QStringLiteral("\ncorvanectl %1 [options]:\n").arg(command->name()) +
+                    command->helpText().section(u'\n', 4);
+        std::fputs(text.toUtf8().constData(), stdout);
+        return 0;
+    }
     if (asked == QLatin1StringView("--version")) {
         std::fputs(QStringLiteral("corvanectl %1\n").arg(kVersion).toUtf8().constData(), stdout);
         return 0;
