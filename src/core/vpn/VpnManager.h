@@ -44,6 +44,10 @@ public:
     // connected at once on an empty store made one each), but a tunnel that `sparedProgram`
     // started, when one is named. For the application's end.
     void disconnectEveryTunnel(const QString &sparedProgram = {});
+    // The local proxies of the tunnel while it is on.
+    std::optional<LocalProxyPorts> localProxy() const;
+    // The shared instance's, without making it: none before the application made it.
+    static std::optional<LocalProxyPorts> sharedLocalProxy();
 
     bool observerAdded = false;
     QString address;
