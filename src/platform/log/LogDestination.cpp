@@ -32,8 +32,12 @@ bool LogDestination::standardErrorWanted()
 
 void LogDestination::followDesktop()
 {
-    if (standardErrorWanted())
-        return;
+    if (!standardErrorWanted())
+        toJournalOnly();
+}
+
+void LogDestination::toJournalOnly()
+{
     Log::setSink([](const QString &line) { toJournal(line); });
     routeQtMessagesToLog();
 }

@@ -15,6 +15,8 @@ public:
     static bool standardErrorWanted();
     // Sends both kinds of line to the journal unless standardErrorWanted().
     static void followDesktop();
+    // Sends both kinds of line to the journal, wherever standard error goes.
+    static void toJournalOnly();
     // Sends Qt's messages into Log::write, wherever its sink takes them.
     static void routeQtMessagesToLog();
     // One line into the journal under this program's name; false when there is no journal.
