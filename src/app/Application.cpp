@@ -12,6 +12,8 @@
 #include "ui/toolkit/ViewController.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 #include <cstdio>
 
 namespace corvane {
@@ -30,7 +32,14 @@ Application::~Application() = default;
 void Application::nameProcess()
 {
     QApplication::setApplicationName(QStringLiteral("corvane"));
+    QApplication::setApplicationVersion(kVersion);
     QApplication::setDesktopFileName(kDesktopId);
+    // The installed theme's icon, else the same drawings built in.
+    QIcon builtIn;
+    for (const QFileInfo &size :
+         QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
+        builtIn.addFile(size.filePath() + QStringLiteral("/com.corvane.Corvane.png"));
+    QApplication::setWindowIcon(QIcon::fromTheme(kDesktopId, builtIn));
 }
 
 int Application::run(Mode mode)

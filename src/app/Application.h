@@ -36,8 +36,8 @@ public:
     explicit Application(QApplication &application);
     ~Application() override;
 
-    // Names the process corvane to its settings, the desktop and the accessibility bus; before
-    // anything reads the name.
+    // Names the process corvane to its settings, the desktop and the accessibility bus, and
+    // gives its windows Corvane's icon; before anything reads the name.
     static void nameProcess();
 
     // The process's exit code.

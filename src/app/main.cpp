@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "launch/LaunchEnvironment.h"
+#include "platform/log/LogDestination.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -20,8 +21,14 @@ int becomeDemo(const char *mode)
     QByteArray argument(mode);
     char *arguments[] = {program.data(), argument.data(), nullptr};
     ::execv(program.constData(), arguments);
-    std::fprintf(stderr, "corvane: cannot start %s: %s\n", program.constData(),
-                 std::strerror(errno));
+    if (errno == ENOENT) {
+        std::fputs("corvane: the demo is not installed; it comes in the package corvane-demo "
+                   "(sudo apt install corvane-demo)\n",
+                   stderr);
+    } else {
+        std::fprintf(stderr, "corvane: cannot start %s: %s\n", program.constData(),
+                     std::strerror(errno));
+    }
     return 1;
 }
 
@@ -31,12 +38,14 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     corvane::Application::nameProcess();
+    corvane::LogDestination::followDesktop();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Without an option, opens the sign-in screen of the Corvane client, or "
                        "shows the window of the one already running."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption disconnectAndExit(
         QStringLiteral("disconnect-and-exit"),
         QStringLiteral("Run start-up without a window, stop any running tunnel and quit."));
@@ -55,12 +64,13 @@ int main(int argc, char *argv[])
         QStringLiteral("demo"),
         QStringLiteral("Walk the whole road against the demo service, which it starts: sign in, "
                        "pick an order and a province, connect, change IP, disconnect and quit, "
-                       "printing each step. Exits with 1 and the reason if a step fails."));
+                       "printing each step. Exits with 1 and the reason if a step fails. Needs the "
+                       "corvane-demo package."));
     parser.addOption(demo);
     const QCommandLineOption demoQuick(
         QStringLiteral("demo-quick"),
         QStringLiteral("Open the quick connect screen, connect, disconnect a few seconds later and "
-                       "quit, printing each status on the way."));
+                       "quit, printing each status on the way. Needs the corvane-demo package."));
     parser.addOption(demoQuick);
     parser.process(app);
 

@@ -3,17 +3,23 @@
 #include "core/home/OrderTexts.h"
 #include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
+#include "ctl/CtlText.h"
 #include "ctl/StoredSignIn.h"
 #include "platform/scheduling/Scheduler.h"
 
 namespace corvane {
 
 namespace {
-const QCommandLineOption kWait(QStringLiteral("wait"),
-                               QStringLiteral("Return once the tunnel is back up with its new "
-                                              "public address, and print it."));
-const QCommandLineOption kJson(QStringLiteral("json"),
-                               QStringLiteral("With --wait, print the status as JSON."));
+const QCommandLineOption
+    kWait(QStringLiteral("wait"),
+          CtlText::pick(
+              QStringLiteral(
+                  "Return once the tunnel is back up with its new public address, and print it."),
+              QStringLiteral("等隧道以新的公网地址重新连通后再返回，并打印该地址。")));
+const QCommandLineOption
+    kJson(QStringLiteral("json"),
+          CtlText::pick(QStringLiteral("With --wait, print the status as JSON."),
+                        QStringLiteral("与 --wait 同用：以 JSON 打印状态。")));
 } // namespace
 
 ChangeIpCommand::ChangeIpCommand(TunnelProfileStore &store, QObject *parent)
@@ -24,7 +30,8 @@ ChangeIpCommand::~ChangeIpCommand() = default;
 
 QString ChangeIpCommand::summary() const
 {
-    return QStringLiteral("Reconnect the running tunnel for a new exit address.");
+    return CtlText::pick(QStringLiteral("Reconnect the running tunnel for a new exit address."),
+                         QStringLiteral("重新连接运行中的隧道，换一个出口地址。"));
 }
 
 void ChangeIpCommand::declare(QCommandLineParser &parser)
@@ -37,7 +44,10 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
 {
     m_wait = parser.isSet(kWait);
     m_json = parser.isSet(kJson);
-    giveUpAfter(timeoutSeconds(parser), QStringLiteral("the tunnel to come back"));
+    giveUpAfter(
+        timeoutSeconds(parser),
+        CtlText::pick(QStringLiteral("the tunnel to come back"), QStringLiteral("隧道重新连通")),
+        m_signIn);
     // The window has the orders at hand; a script has to sign in for them. That happens during
     // the change's first step instead of before it, and the tunnel stops only once the step is
     // over and the sign-in has brought the order, so a refused sign-in leaves the tunnel up.
@@ -46,7 +56,8 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
     session().snapshot([this](const TunnelSession::Snapshot &snapshot) {
         if (snapshot.status != VPNStatus::on || !snapshot.auth) {
             finish(CtlExit::tunnelFailed,
-                   QStringLiteral("the tunnel is %1: corvanectl connect first")
+                   CtlText::pick(QStringLiteral("the tunnel is %1: corvanectl connect first"),
+                                 QStringLiteral("隧道状态为 %1：请先运行 corvanectl connect"))
                        .arg(vpnStatusName(snapshot.status)));
             return;
         }
@@ -85,9 +96,12 @@ void ChangeIpCommand::stopWhenReady()
             m_order = choice.order;
     }
     if (!m_order) {
-        finish(CtlExit::refused, QStringLiteral("the running tunnel's order %1 is no longer "
-                                                "among this customer's orders")
-                                     .arg(m_running->orderId));
+        finish(CtlExit::refused,
+               CtlText::pick(
+                   QStringLiteral(
+                       "the running tunnel's order %1 is no longer among this customer's orders"),
+                   QStringLiteral("运行中隧道的订单 %1 已不在该用户的订单中"))
+                   .arg(m_running->orderId));
         return;
     }
     VpnManager &manager = session().manager();
@@ -110,16 +124,23 @@ void ChangeIpCommand::follow(VPNStatus status)
     if (!changing)
         return;
     if (status == VPNStatus::connecting && m_reconnected && !m_wait)
-        finish(CtlExit::done, TunnelTexts::switching());
+        finish(CtlExit::done, CtlText::pick(QStringLiteral("changing the exit address..."),
+                                            TunnelTexts::switching()));
     else if (status == VPNStatus::on && m_reconnected)
         reportAddress(m_json);
     else if (status == VPNStatus::off && m_reconnected)
-        finish(CtlExit::tunnelFailed,
-               session().manager().connectFailure
-                   ? QStringLiteral("the tunnel could not be started again (the line above says "
-                                    "why)")
-                   : QStringLiteral("the tunnel did not come back; the tunnel helper's log in "
-                                    "$XDG_RUNTIME_DIR/corvane/ says why"));
+        finish(
+            CtlExit::tunnelFailed,
+            session().manager().connectFailure
+                ? CtlText::pick(
+                      QStringLiteral(
+                          "the tunnel could not be started again (the line above says why)"),
+                      QStringLiteral("隧道无法重新启动（原因见上一行）"))
+                : CtlText::pick(
+                      QStringLiteral("the tunnel did not come back; the tunnel helper's log in "
+                                     "$XDG_RUNTIME_DIR/corvane/ says why"),
+                      QStringLiteral(
+                          "隧道未能重新连通；原因见 $XDG_RUNTIME_DIR/corvane/ 中隧道助手的日志")));
 }
 
 } // namespace corvane

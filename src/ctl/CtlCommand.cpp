@@ -1,5 +1,7 @@
 #include "ctl/CtlCommand.h"
 
+#include "ctl/CtlLog.h"
+#include "ctl/CtlText.h"
 #include "ctl/TerminalText.h"
 
 #include <QJsonDocument>
@@ -11,12 +13,21 @@ namespace corvane {
 
 namespace {
 const QCommandLineOption kHelp({QStringLiteral("h"), QStringLiteral("help")},
-                               QStringLiteral("Show this help and exit."));
-const QCommandLineOption kTimeout(QStringLiteral("timeout"),
-                                  QStringLiteral("Give up after this many seconds (default %1); "
-                                                 "exit code 6.")
-                                      .arg(CtlCommand::kDefaultTimeoutSeconds),
-                                  QStringLiteral("seconds"));
+                               CtlText::pick(QStringLiteral("Show this help and exit."),
+                                             QStringLiteral("显示本帮助并退出。")));
+const QCommandLineOption
+    kVerbose(QStringLiteral("verbose"),
+             CtlText::pick(
+                 QStringLiteral("Print the log lines on standard error as well as to the journal."),
+                 QStringLiteral("日志行除写入系统日志外，也打印到标准错误。")));
+const QCommandLineOption
+    kTimeout(QStringLiteral("timeout"),
+             CtlText::pick(QStringLiteral("Give up after this many seconds (default %1): exit code "
+                                          "6 while waiting for the tunnel, 7 for the service."),
+                           QStringLiteral(
+                               "等待这么多秒后放弃（默认 %1）：等隧道时退出码为 6，等服务时为 7。"))
+                 .arg(CtlCommand::kDefaultTimeoutSeconds),
+             QStringLiteral("seconds"));
 
 void write(std::FILE *stream, const QString &text)
 {
@@ -30,37 +41,67 @@ CtlCommand::CtlCommand(QString name, QObject *parent) : QObject(parent), m_name(
 
 CtlCommand::~CtlCommand() = default;
 
-void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt)
+void CtlCommand::prepare(QCommandLineParser &parser)
 {
-    m_invokedAt = invokedAt;
-    QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(summary());
     parser.addOption(kHelp);
     declare(parser);
+    parser.addOption(kVerbose);
+}
+
+QString CtlCommand::helpText()
+{
+    QCommandLineParser parser;
+    prepare(parser);
+    const QString help = parser.helpText();
+    // The first line names the program as it was started; the command belongs in it. Qt's own
+    // heading follows Qt's language, not the locale's.
+    return CtlText::pick(QStringLiteral("Usage: corvanectl %1 [options]"),
+                         QStringLiteral("用法：corvanectl %1 [选项]"))
+               .arg(m_name) +
+           help.mid(help.indexOf(u'\n'))
+               .replace(
+                   QStringLiteral("\nOptions:\n"),
+                   CtlText::pick(QStringLiteral("\nOptions:\n"), QStringLiteral("\n选项：\n")));
+}
+
+void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt)
+{
+    m_invokedAt = invokedAt;
+    QCommandLineParser parser;
+    prepare(parser);
     // QCommandLineParser wants the program's name first.
     const bool parsed = parser.parse(QStringList{QStringLiteral("corvanectl")} + arguments);
+    if (parsed && parser.isSet(kVerbose))
+        CtlLog::setVerbose();
     if (parsed && parser.isSet(kHelp)) {
-        QString help = parser.helpText();
-        // The first line names the program as it was started; the command belongs in it.
-        help = QStringLiteral("Usage: corvanectl ") + m_name + QStringLiteral(" [options]") +
-               help.mid(help.indexOf(u'\n'));
-        std::fputs(help.toUtf8().constData(), stdout);
+        std::fputs(helpText().toUtf8().constData(), stdout);
         finish(CtlExit::done);
         return;
     }
     if (!parsed || !parser.positionalArguments().isEmpty()) {
-        finish(CtlExit::usage, (parsed ? QStringLiteral("unexpected argument: ") +
-                                             parser.positionalArguments().join(u' ')
-                                       : parser.errorText()) +
-                                   QStringLiteral("\nSee: corvanectl ") + m_name +
-                                   QStringLiteral(" --help"));
+        QString problem = parser.errorText();
+        if (parsed)
+            problem = CtlText::pick(QStringLiteral("unexpected argument: "),
+                                    QStringLiteral("多余的参数：")) +
+                      parser.positionalArguments().join(u' ');
+        else if (!parser.unknownOptionNames().isEmpty())
+            problem =
+                CtlText::pick(QStringLiteral("unknown option '%1'"), QStringLiteral("未知选项“%1”"))
+                    .arg(parser.unknownOptionNames().first());
+        finish(CtlExit::usage,
+               problem + CtlText::pick(QStringLiteral("\nSee: corvanectl %1 --help"),
+                                       QStringLiteral("\n参见：corvanectl %1 --help"))
+                             .arg(m_name));
         return;
     }
     if (m_hasTimeout && parser.isSet(kTimeout) && timeoutSeconds(parser) <= 0) {
-        finish(CtlExit::usage, QStringLiteral("--timeout takes a whole number of seconds from 1 "
-                                              "to %1 (a day)")
-                                   .arg(kMaxTimeoutSeconds));
+        finish(CtlExit::usage,
+               CtlText::pick(
+                   QStringLiteral("--timeout takes a whole number of seconds from 1 to %1 (a day)"),
+                   QStringLiteral("--timeout 只接受 1 到 %1（一天）之间的整秒数"))
+                   .arg(kMaxTimeoutSeconds));
         return;
     }
     run(parser);
@@ -71,6 +112,9 @@ void CtlCommand::finish(CtlExit code, const QString &message)
     if (m_finished)
         return;
     m_finished = true;
+    // What went wrong is often told by a log line; the message may point at it.
+    if (code != CtlExit::done && code != CtlExit::usage)
+        CtlLog::showKept();
     if (!message.isEmpty())
         write(code == CtlExit::done ? stdout : stderr, TerminalText::printable(message));
     // Delivered later, so a command never ends inside its own start().

@@ -34,6 +34,8 @@ public:
     // Reads `arguments` (those after the command's name) and starts. `invokedAt` is when the
     // program was started: the moment the script asked.
     void start(const QStringList &arguments, Clock::time_point invokedAt = Clock::now());
+    // What --help prints.
+    QString helpText();
     // The exit code when SIGINT, SIGTERM or SIGHUP ends the command: the shell's 128 + number.
     virtual int interruptedExitCode(int signalNumber) const { return 128 + signalNumber; }
 
@@ -60,6 +62,8 @@ protected:
     static void printJson(const QJsonObject &object);
 
 private:
+    void prepare(QCommandLineParser &parser);
+
     QString m_name;
     bool m_finished = false;
     bool m_hasTimeout = false;

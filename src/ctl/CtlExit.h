@@ -11,8 +11,10 @@ enum class CtlExit
     refused = 4,
     tunnelFailed = 5,
     timedOut = 6,
+    // The service could not be reached or did not answer in a usable shape: worth a retry.
+    network = 7,
     // Signed in, but the credentials could be kept nowhere: later commands would not find them.
-    notStored = 7,
+    notStored = 8,
 };
 
 } // namespace corvane

@@ -1,8 +1,16 @@
 #include "ctl/DisconnectCommand.h"
 
 #include "core/vpn/VpnManager.h"
+#include "ctl/CtlText.h"
 
 namespace corvane {
+
+namespace {
+QString disconnected()
+{
+    return CtlText::pick(QStringLiteral("disconnected"), QStringLiteral("已断开"));
+}
+} // namespace
 
 DisconnectCommand::DisconnectCommand(TunnelProfileStore &store, QObject *parent)
     : TunnelCommand(QStringLiteral("disconnect"), store, parent)
@@ -12,7 +20,7 @@ DisconnectCommand::~DisconnectCommand() = default;
 
 QString DisconnectCommand::summary() const
 {
-    return QStringLiteral("Stop the tunnel.");
+    return CtlText::pick(QStringLiteral("Stop the tunnel."), QStringLiteral("断开隧道。"));
 }
 
 void DisconnectCommand::declare(QCommandLineParser &parser)
@@ -22,15 +30,16 @@ void DisconnectCommand::declare(QCommandLineParser &parser)
 
 void DisconnectCommand::run(const QCommandLineParser &parser)
 {
-    giveUpAfter(timeoutSeconds(parser), QStringLiteral("the tunnel to stop"));
+    giveUpAfter(timeoutSeconds(parser),
+                CtlText::pick(QStringLiteral("the tunnel to stop"), QStringLiteral("隧道断开")));
     session().snapshot([this](const TunnelSession::Snapshot &snapshot) {
         if (snapshot.status == VPNStatus::off) {
-            finish(CtlExit::done, QStringLiteral("已断开"));
+            finish(CtlExit::done, disconnected());
             return;
         }
         session().onStatusChanged([this](VPNStatus status) {
             if (status == VPNStatus::off)
-                finish(CtlExit::done, QStringLiteral("已断开"));
+                finish(CtlExit::done, disconnected());
         });
         session().manager().disconnectTunnel();
     });

@@ -3,20 +3,25 @@
 #include "core/login/LoginForm.h"
 #include "core/login/SCLoginClient.h"
 #include "core/state/LocalState.h"
+#include "ctl/CtlText.h"
 #include "ctl/PasswordInput.h"
+#include "ctl/StoredSignIn.h"
 
 #include <QTimer>
 
 namespace corvane {
 
 namespace {
-const QCommandLineOption kMobile(QStringLiteral("mobile"),
-                                 QStringLiteral("The mobile number the orders were bought with."),
-                                 QStringLiteral("number"));
-const QCommandLineOption kPasswordStdin(
-    QStringLiteral("password-stdin"),
-    QStringLiteral("Read the password from the first line of standard input instead of asking "
-                   "on the terminal."));
+const QCommandLineOption
+    kMobile(QStringLiteral("mobile"),
+            CtlText::pick(QStringLiteral("The mobile number the orders were bought with."),
+                          QStringLiteral("购买订单所用的手机号码。")),
+            QStringLiteral("number"));
+const QCommandLineOption
+    kPasswordStdin(QStringLiteral("password-stdin"),
+                   CtlText::pick(QStringLiteral("Read the password from the first line of standard "
+                                                "input instead of asking on the terminal."),
+                                 QStringLiteral("从标准输入的第一行读取密码，而不在终端上询问。")));
 } // namespace
 
 LoginCommand::LoginCommand(QObject *parent) : CtlCommand(QStringLiteral("login"), parent) {}
@@ -25,7 +30,8 @@ LoginCommand::~LoginCommand() = default;
 
 QString LoginCommand::summary() const
 {
-    return QStringLiteral("Sign in and keep the credentials for the other commands.");
+    return CtlText::pick(QStringLiteral("Sign in and keep the credentials for the other commands."),
+                         QStringLiteral("登录，并为其他命令保存凭据。"));
 }
 
 void LoginCommand::declare(QCommandLineParser &parser)
@@ -38,23 +44,26 @@ void LoginCommand::declare(QCommandLineParser &parser)
 void LoginCommand::run(const QCommandLineParser &parser)
 {
     if (!parser.isSet(kMobile)) {
-        finish(CtlExit::usage, QStringLiteral("--mobile is required"));
+        finish(CtlExit::usage, CtlText::pick(QStringLiteral("--mobile is required"),
+                                             QStringLiteral("需要 --mobile")));
         return;
     }
     QString password;
     if (parser.isSet(kPasswordStdin)) {
         password = PasswordInput::fromStandardInput();
-    } else if (const std::optional<QString> typed =
-                   PasswordInput::prompt(QStringLiteral("密码："))) {
+    } else if (const std::optional<QString> typed = PasswordInput::prompt(
+                   CtlText::pick(QStringLiteral("Password: "), QStringLiteral("密码：")))) {
         password = *typed;
     } else {
         finish(CtlExit::usage,
-               QStringLiteral("no terminal to ask for the password on: use --password-stdin"));
+               CtlText::pick(
+                   QStringLiteral("no terminal to ask for the password on: use --password-stdin"),
+                   QStringLiteral("没有可询问密码的终端：请用 --password-stdin")));
         return;
     }
     auto checked = LoginForm::check(parser.value(kMobile), password);
     if (const auto *message = std::get_if<QString>(&checked)) {
-        finish(CtlExit::usage, *message);
+        finish(CtlExit::usage, CtlText::message(*message));
         return;
     }
     const LoginRequest request = std::get<LoginRequest>(std::move(checked));
@@ -62,12 +71,16 @@ void LoginCommand::run(const QCommandLineParser &parser)
     m_client->successBlock = [this, request](const std::any &payload) {
         m_storing = true;
         const auto orders = std::any_cast<std::shared_ptr<SCOrderContent>>(payload);
-        const QString signedIn = QStringLiteral("已登录 %1：%2 个订单")
+        const QString signedIn = CtlText::pick(QStringLiteral("signed in as %1: %2 orders"),
+                                               QStringLiteral("已登录 %1：%2 个订单"))
                                      .arg(request.mobile)
                                      .arg(orders->orderInfoList.size());
         const QString notStored =
-            signedIn + QStringLiteral(", but the credentials could not be stored (the line above "
-                                      "says why)");
+            signedIn +
+            CtlText::pick(
+                QStringLiteral(
+                    ", but the credentials could not be stored (the line above says why)"),
+                QStringLiteral("，但凭据无法保存（原因见上一行）"));
         LocalState &state = LocalState::shared();
         if (!state.setPhoneNum(request.mobile)) {
             finish(CtlExit::notStored, notStored);
@@ -78,18 +91,22 @@ void LoginCommand::run(const QCommandLineParser &parser)
         });
     };
     m_client->failureBlock = [this](const SCNetError &error) {
-        finish(CtlExit::refused,
-               LoginForm::userMessage(error.message.value_or(QStringLiteral("请求服务器失败"))));
+        const auto [code, message] = StoredSignIn::failureOf(error);
+        finish(code, message);
     };
     QObject::connect(m_client.get(), &SCLoginClient::replyWithoutOrders, this, [this] {
-        finish(CtlExit::refused, QStringLiteral("the service accepted the sign-in but sent no "
-                                                "order list"));
+        finish(
+            CtlExit::refused,
+            CtlText::pick(QStringLiteral("the service accepted the sign-in but sent no order list"),
+                          QStringLiteral("服务接受了登录，但没有发来订单列表")));
     });
     m_client->login(request.mobile, request.encodedPassword);
     // The keyring's own wait bounds the storing that follows the answer.
     QTimer::singleShot(timeoutSeconds(parser) * 1000, this, [this] {
         if (!m_storing)
-            finish(CtlExit::timedOut, QStringLiteral("the service did not answer in time"));
+            finish(CtlExit::network,
+                   CtlText::pick(QStringLiteral("the service did not answer in time"),
+                                 QStringLiteral("服务未及时应答")));
     });
 }
 

@@ -1,16 +1,21 @@
 #include "ctl/OrdersCommand.h"
 
 #include "core/home/OrderTexts.h"
+#include "ctl/CtlText.h"
 #include "ctl/StoredSignIn.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QTimer>
+#include <charconv>
 
 namespace corvane {
 
 namespace {
-const QCommandLineOption kJson(QStringLiteral("json"),
-                               QStringLiteral("Print one JSON object: {\"orders\": [...]}."));
+const QCommandLineOption
+    kJson(QStringLiteral("json"),
+          CtlText::pick(QStringLiteral("Print one JSON object: {\"orders\": [...]}."),
+                        QStringLiteral("打印一个 JSON 对象：{\"orders\": [...]}。")));
 
 QString kindOf(const SCOrder &order)
 {
@@ -24,6 +29,45 @@ QString kindOf(const SCOrder &order)
     }
     return {};
 }
+
+// The float the service sends as the double its shortest decimal form reads as: 0.1, not
+// 0.100000001.
+double gigabytes(float value)
+{
+    char buffer[64];
+    const auto end = std::to_chars(std::begin(buffer), std::end(buffer), value).ptr;
+    return QByteArray(buffer, end - buffer).toDouble();
+}
+
+// The order's figures as numbers, for scripts that would otherwise parse the residue text.
+void addFigures(QJsonObject &json, const SCOrder &order)
+{
+    switch (static_cast<ProductKind>(order.productId)) {
+    case ProductKind::traffic:
+        json.insert(QStringLiteral("trafficGB"), order.buyCount);
+        json.insert(QStringLiteral("remainingGB"), gigabytes(order.remainFlow));
+        break;
+    case ProductKind::bandwidth: {
+        json.insert(QStringLiteral("bandwidthMbps"), order.buyCount);
+        const QString period = orderPeriodText(order);
+        json.insert(QStringLiteral("period"),
+                    period == QStringLiteral("/季")   ? QStringLiteral("quarter")
+                    : period == QStringLiteral("/年") ? QStringLiteral("year")
+                                                      : QStringLiteral("month"));
+        break;
+    }
+    case ProductKind::trial:
+        break;
+    }
+    // The service's end of the order, in seconds since the epoch (0 when it sent none), in local
+    // time with the offset that applies then.
+    const QDateTime expires = QDateTime::fromSecsSinceEpoch(order.orderExpiryDate);
+    json.insert(
+        QStringLiteral("expires"),
+        order.orderExpiryDate > 0
+            ? QJsonValue(expires.toOffsetFromUtc(expires.offsetFromUtc()).toString(Qt::ISODate))
+            : QJsonValue());
+}
 } // namespace
 
 OrdersCommand::OrdersCommand(QObject *parent)
@@ -34,7 +78,8 @@ OrdersCommand::~OrdersCommand() = default;
 
 QString OrdersCommand::summary() const
 {
-    return QStringLiteral("List the orders of the signed-in customer.");
+    return CtlText::pick(QStringLiteral("List the orders of the signed-in customer."),
+                         QStringLiteral("列出已登录用户的订单。"));
 }
 
 void OrdersCommand::declare(QCommandLineParser &parser)
@@ -56,12 +101,14 @@ void OrdersCommand::run(const QCommandLineParser &parser)
                               (residue ? u'\t' + *residue : QString()));
                     continue;
                 }
-                orders.append(QJsonObject{
+                QJsonObject order{
                     {QStringLiteral("orderId"), choice.order->orderId},
                     {QStringLiteral("kind"), kindOf(*choice.order)},
                     {QStringLiteral("title"), choice.title},
                     {QStringLiteral("residue"), residue ? QJsonValue(*residue) : QJsonValue()},
-                });
+                };
+                addFigures(order, *choice.order);
+                orders.append(order);
             }
             if (json)
                 printJson(QJsonObject{{QStringLiteral("orders"), orders}});
@@ -69,7 +116,8 @@ void OrdersCommand::run(const QCommandLineParser &parser)
         },
         [this](CtlExit code, const QString &message) { finish(code, message); });
     QTimer::singleShot(timeoutSeconds(parser) * 1000, this, [this] {
-        finish(CtlExit::timedOut, QStringLiteral("the service did not answer in time"));
+        finish(CtlExit::network, CtlText::pick(QStringLiteral("the service did not answer in time"),
+                                               QStringLiteral("服务未及时应答")));
     });
 }
 

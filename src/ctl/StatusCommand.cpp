@@ -1,15 +1,20 @@
 #include "ctl/StatusCommand.h"
 
+#include "ctl/CtlText.h"
 #include <QDateTime>
 
 namespace corvane {
 
 namespace {
-const QCommandLineOption kJson(QStringLiteral("json"),
-                               QStringLiteral("Print the status as one JSON object (one per line "
-                                              "with --watch)."));
-const QCommandLineOption kWatch(QStringLiteral("watch"),
-                                QStringLiteral("Print a line for every change until interrupted."));
+const QCommandLineOption
+    kJson(QStringLiteral("json"),
+          CtlText::pick(
+              QStringLiteral("Print the status as one JSON object (one per line with --watch)."),
+              QStringLiteral("以一个 JSON 对象打印状态（与 --watch 同用时每行一个）。")));
+const QCommandLineOption
+    kWatch(QStringLiteral("watch"),
+           CtlText::pick(QStringLiteral("Print a line for every change until interrupted."),
+                         QStringLiteral("每次变化打印一行，直到被中断。")));
 } // namespace
 
 StatusCommand::StatusCommand(TunnelProfileStore &store, QObject *parent)
@@ -20,7 +25,9 @@ StatusCommand::~StatusCommand() = default;
 
 QString StatusCommand::summary() const
 {
-    return QStringLiteral("Tell the tunnel's status, order, province and public address.");
+    return CtlText::pick(
+        QStringLiteral("Tell the tunnel's status, order, province and public address."),
+        QStringLiteral("显示隧道的状态、订单、省份和公网地址。"));
 }
 
 void StatusCommand::declare(QCommandLineParser &parser)
@@ -59,8 +66,12 @@ void StatusCommand::report()
 void StatusCommand::print(const TunnelSession::Snapshot &snapshot,
                           const std::optional<PublicAddressAnswer> &address)
 {
-    if (m_json) {
-        printJson(TunnelSession::toJson(snapshot, address));
+    const QJsonObject state = TunnelSession::toJson(snapshot, address);
+    // The channel also reports the status it starts from, which the first line told already.
+    if (m_watch && state == std::exchange(m_printed, state)) {
+        // Nothing to tell.
+    } else if (m_json) {
+        printJson(state);
     } else if (m_watch) {
         const QStringList lines = TunnelSession::toText(snapshot, address);
         printLine(QDateTime::currentDateTime().toString(Qt::ISODate) + u' ' +

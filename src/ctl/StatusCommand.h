@@ -35,6 +35,8 @@ private:
     bool m_watch = false;
     bool m_reporting = false;
     bool m_again = false;
+    // What the last line told.
+    QJsonObject m_printed;
 };
 
 } // namespace corvane

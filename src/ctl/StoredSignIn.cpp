@@ -3,6 +3,7 @@
 #include "core/login/LoginForm.h"
 #include "core/login/SCLoginClient.h"
 #include "core/state/LocalState.h"
+#include "ctl/CtlText.h"
 
 #include <QTimer>
 
@@ -14,8 +15,25 @@ StoredSignIn::StoredSignIn(QObject *parent)
 
 StoredSignIn::~StoredSignIn() = default;
 
+std::pair<CtlExit, QString> StoredSignIn::failureOf(const SCNetError &error)
+{
+    return {error.refused ? CtlExit::refused : CtlExit::network,
+            CtlText::message(
+                LoginForm::userMessage(error.message.value_or(QStringLiteral("请求服务器失败"))))};
+}
+
 void StoredSignIn::fetch(Orders orders, Failure failure)
 {
+    m_waiting = true;
+    // Whichever way it ends, the answer is in.
+    failure = [this, failure = std::move(failure)](CtlExit code, const QString &message) {
+        m_waiting = false;
+        failure(code, message);
+    };
+    orders = [this, orders = std::move(orders)](const std::shared_ptr<SCOrderContent> &content) {
+        m_waiting = false;
+        orders(content);
+    };
     LocalState &state = LocalState::shared();
     const std::optional<QString> mobile = state.phoneNum();
     state.pwdNum(this, [this, mobile, orders = std::move(orders),
@@ -25,7 +43,10 @@ void StoredSignIn::fetch(Orders orders, Failure failure)
             // The keyring may answer at once: the caller hears of it on a later turn either way.
             QTimer::singleShot(0, this, [failure] {
                 failure(CtlExit::notSignedIn,
-                        QStringLiteral("未登录：先运行 corvanectl login --mobile <手机号码>"));
+                        CtlText::pick(
+                            QStringLiteral(
+                                "not signed in: run corvanectl login --mobile <number> first"),
+                            QStringLiteral("未登录：先运行 corvanectl login --mobile <手机号码>")));
             });
             return;
         }
@@ -34,13 +55,15 @@ void StoredSignIn::fetch(Orders orders, Failure failure)
             orders(std::any_cast<std::shared_ptr<SCOrderContent>>(payload));
         };
         m_client->failureBlock = [failure](const SCNetError &error) {
-            failure(CtlExit::refused, LoginForm::userMessage(error.message.value_or(
-                                          QStringLiteral("请求服务器失败"))));
+            const auto [code, message] = failureOf(error);
+            failure(code, message);
         };
         m_client->disconnect(this);
         QObject::connect(m_client.get(), &SCLoginClient::replyWithoutOrders, this, [failure] {
-            failure(CtlExit::refused, QStringLiteral("the service accepted the sign-in but sent "
-                                                     "no order list"));
+            failure(CtlExit::refused,
+                    CtlText::pick(
+                        QStringLiteral("the service accepted the sign-in but sent no order list"),
+                        QStringLiteral("服务接受了登录，但没有发来订单列表")));
         });
         m_client->login(request.mobile, request.encodedPassword);
     });

@@ -7,10 +7,12 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace corvane {
 
 class SCLoginClient;
+class SCNetError;
 
 // Signs in again with the credentials the last successful sign-in stored, as the sign-in
 // screen would with its pre-filled fields, to get the orders and their secrets: corvanectl
@@ -27,11 +29,18 @@ public:
     explicit StoredSignIn(QObject *parent = nullptr);
     ~StoredSignIn() override;
 
-    // Exactly one of the two runs, later: not signed in (3), refused (4), or the orders.
+    // Exactly one of the two runs, later: not signed in (3), refused (4), the service out of
+    // reach (7), or the orders.
     void fetch(Orders orders, Failure failure);
+    // Between fetch() and its answer.
+    bool isWaiting() const { return m_waiting; }
+
+    // A failed sign-in as corvanectl reports it: the service's refusal or the network's fault.
+    static std::pair<CtlExit, QString> failureOf(const SCNetError &error);
 
 private:
     std::unique_ptr<SCLoginClient> m_client;
+    bool m_waiting = false;
 };
 
 } // namespace corvane

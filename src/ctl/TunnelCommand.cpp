@@ -2,6 +2,8 @@
 
 #include "core/home/TunnelRoad.h"
 #include "core/vpn/VpnManager.h"
+#include "ctl/CtlText.h"
+#include "ctl/StoredSignIn.h"
 #include "platform/scheduling/Scheduler.h"
 
 #include <QTimer>
@@ -21,11 +23,20 @@ TunnelSession &TunnelCommand::session()
     return *m_session;
 }
 
-void TunnelCommand::giveUpAfter(int seconds, const QString &waitingFor)
+void TunnelCommand::giveUpAfter(int seconds, const QString &waitingFor, const StoredSignIn *signIn)
 {
-    QTimer::singleShot(seconds * 1000, this, [this, seconds, waitingFor] {
-        finish(CtlExit::timedOut,
-               QStringLiteral("gave up after %1 s waiting for %2").arg(seconds).arg(waitingFor));
+    QTimer::singleShot(seconds * 1000, this, [this, seconds, waitingFor, signIn] {
+        if (signIn && signIn->isWaiting()) {
+            finish(CtlExit::network,
+                   CtlText::pick(QStringLiteral("gave up after %1 s waiting for the service"),
+                                 QStringLiteral("等待服务 %1 秒后放弃"))
+                       .arg(seconds));
+            return;
+        }
+        finish(CtlExit::timedOut, CtlText::pick(QStringLiteral("gave up after %1 s waiting for %2"),
+                                                QStringLiteral("等待%2 %1 秒后放弃"))
+                                      .arg(seconds)
+                                      .arg(waitingFor));
     });
 }
 
@@ -39,14 +50,19 @@ void TunnelCommand::reportAddress(bool json)
                 [this, json, snapshot](const std::optional<PublicAddressAnswer> &address) {
                     if (!address) {
                         finish(CtlExit::tunnelFailed,
-                               QStringLiteral("IP连接异常: the tunnel is up but the public address "
-                                              "lookup failed"));
+                               CtlText::pick(
+                                   QStringLiteral("IP连接异常: the tunnel is up but the public "
+                                                  "address lookup failed"),
+                                   QStringLiteral("IP连接异常：隧道已连通，但查询公网地址失败")));
                         return;
                     }
                     if (json)
                         printJson(TunnelSession::toJson(snapshot, address));
                     else
-                        printLine(address->addressText() + u' ' + address->placeText());
+                        printLine(CtlText::pick(QStringLiteral("public address: ") +
+                                                    address->cip.value_or(QString()),
+                                                address->addressText()) +
+                                  u' ' + address->placeText());
                     finish(CtlExit::done);
                 });
         });

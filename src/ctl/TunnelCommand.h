@@ -8,6 +8,7 @@
 
 namespace corvane {
 
+class StoredSignIn;
 class TunnelProfileStore;
 
 // A command that works on the tunnel: it has the session, a deadline, and the way every such
@@ -23,8 +24,9 @@ public:
 
 protected:
     TunnelSession &session();
-    // Ends the command with 6 unless it has ended `seconds` from now.
-    void giveUpAfter(int seconds, const QString &waitingFor);
+    // Ends the command unless it has ended `seconds` from now: with 7 while `signIn` still
+    // waits for the service, else with 6.
+    void giveUpAfter(int seconds, const QString &waitingFor, const StoredSignIn *signIn = nullptr);
     // A step after the tunnel came up, tells its public address (as JSON with `json`) and ends.
     void reportAddress(bool json);
 

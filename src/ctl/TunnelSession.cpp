@@ -2,6 +2,7 @@
 
 #include "core/province/ProvinceFile.h"
 #include "core/vpn/VpnManager.h"
+#include "ctl/CtlText.h"
 #include "platform/tunnel/TunnelProfileStore.h"
 
 namespace corvane {
@@ -100,20 +101,24 @@ QStringList TunnelSession::toText(const Snapshot &snapshot,
     const QJsonObject province = json.value(QStringLiteral("province")).toObject();
     const QJsonObject exit = json.value(QStringLiteral("publicAddress")).toObject();
     return {
-        QStringLiteral("status: ") + text(json.value(QStringLiteral("status"))),
-        QStringLiteral("order: ") + text(json.value(QStringLiteral("orderId"))),
-        QStringLiteral("province: ") +
+        CtlText::pick(QStringLiteral("status: "), QStringLiteral("状态: ")) +
+            text(json.value(QStringLiteral("status"))),
+        CtlText::pick(QStringLiteral("order: "), QStringLiteral("订单: ")) +
+            text(json.value(QStringLiteral("orderId"))),
+        CtlText::pick(QStringLiteral("province: "), QStringLiteral("省份: ")) +
             (!snapshot.auth ? QStringLiteral("-")
              : province.isEmpty()
-                 ? QStringLiteral("随机省份")
+                 ? CtlText::pick(QStringLiteral("any"), QStringLiteral("随机省份"))
                  : text(province.value(QStringLiteral("name"))) + QStringLiteral(" (") +
                        text(province.value(QStringLiteral("index"))) + u')'),
-        QStringLiteral("dedup: ") + text(json.value(QStringLiteral("dedup"))),
-        QStringLiteral("abnormal-ip: ") + text(json.value(QStringLiteral("abnormalIp"))),
-        QStringLiteral("public address: ") + (exit.isEmpty()
-                                                  ? QStringLiteral("-")
-                                                  : text(exit.value(QStringLiteral("ip"))) + u' ' +
-                                                        text(exit.value(QStringLiteral("place")))),
+        CtlText::pick(QStringLiteral("dedup: "), QStringLiteral("去重: ")) +
+            text(json.value(QStringLiteral("dedup"))),
+        CtlText::pick(QStringLiteral("abnormal-ip: "), QStringLiteral("异常IP: ")) +
+            text(json.value(QStringLiteral("abnormalIp"))),
+        CtlText::pick(QStringLiteral("public address: "), QStringLiteral("公网地址: ")) +
+            (exit.isEmpty() ? QStringLiteral("-")
+                            : text(exit.value(QStringLiteral("ip"))) + u' ' +
+                                  text(exit.value(QStringLiteral("place")))),
     };
 }
 

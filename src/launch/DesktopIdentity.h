@@ -8,5 +8,7 @@ namespace corvane {
 // installed under, and the name shown with its notices.
 inline const QString kDesktopId = QStringLiteral("com.corvane.Corvane");
 inline const QString kDesktopName = QStringLiteral("Corvane");
+// The project's version, as --version tells it.
+inline const QString kVersion = QStringLiteral(CORVANE_VERSION);
 
 } // namespace corvane

@@ -93,8 +93,11 @@ QProcess *tst_TunnelLifetime::launch(const QStringList &arguments,
 {
     auto *window = new QProcess;
     m_windows << window;
-    window->setProcessEnvironment(environment.isEmpty() ? QProcessEnvironment::systemEnvironment()
-                                                        : environment);
+    QProcessEnvironment env =
+        environment.isEmpty() ? QProcessEnvironment::systemEnvironment() : environment;
+    // The log lines the tests read, on standard error instead of the journal.
+    env.insert(QStringLiteral("QT_FORCE_STDERR_LOGGING"), QStringLiteral("1"));
+    window->setProcessEnvironment(env);
     window->start(m_app, arguments);
     window->waitForStarted();
     return window;

@@ -1,5 +1,6 @@
 #include "MemoryTunnel.h"
 #include "app/AppDelegate.h"
+#include "app/Application.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/tunnel/memory/MemoryTunnelConnection.h"
 #include "platform/tunnel/memory/MemoryTunnelProfileStore.h"
@@ -7,11 +8,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <QtTest>
 
 #include <sys/stat.h>
 
 using namespace corvane;
+using namespace Qt::StringLiterals;
 using namespace corvane::test;
 
 namespace {
@@ -84,6 +87,16 @@ private Q_SLOTS:
         QCOMPARE(connection->stopCount(), 1);
         m_tunnel.drain();
         QCOMPARE(connection->status(), TunnelStatus::Disconnecting);
+    }
+
+    // The window and the window switcher show Corvane's icon, from the desktop's theme or, in a
+    // build tree without one, the copy built in; the desktop matches windows to the entry.
+    void windowsCarryTheIcon()
+    {
+        Application::nameProcess();
+        QCOMPARE(QGuiApplication::desktopFileName(), u"com.corvane.Corvane"_s);
+        QWidget window;
+        QVERIFY(!window.windowIcon().pixmap(QSize(48, 48)).isNull());
     }
 };
 

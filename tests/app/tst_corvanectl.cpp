@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -45,6 +46,14 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A port nothing listens on: the OS gave it out and it was closed again.
+quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
 bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
@@ -71,6 +80,8 @@ private:
         env.insert(u"CORVANE_TUNNEL_PORT"_s, m_relayPort);
         // The demo's rules: its lookup on loopback goes through the tunnel too.
         env.insert(u"CORVANE_RULES_DIR"_s, m_home.filePath(u"rules"_s));
+        // The product's own language; speaksTheLocale() tries the others.
+        env.insert(u"LC_ALL"_s, u"zh_CN.UTF-8"_s);
         // No keyring unless a test starts its own: the credentials stay in this home.
         env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s);
         return env;
@@ -204,13 +215,29 @@ private Q_SLOTS:
     void usageAndNotSignedIn()
     {
         QCOMPARE(ctl({}).code, 2);
-        QCOMPARE(ctl({u"teleport"_s}).code, 2);
+        const Run unknown = ctl({u"teleport"_s});
+        QCOMPARE(unknown.code, 2);
+        QVERIFY2(unknown.err.startsWith(u"未知命令“teleport”"_s) &&
+                     unknown.err.contains(u"change-ip"_s),
+                 qPrintable(unknown.err));
+        const Run version = ctl({u"--version"_s});
+        QCOMPARE(version.code, 0);
+        QVERIFY2(QRegularExpression(u"^corvanectl \\d+\\.\\d+"_s).match(version.out).hasMatch(),
+                 qPrintable(version.out));
+        // Without a runtime folder: one line that says what it means, not Qt's warning.
+        QProcessEnvironment noRuntime = environment();
+        noRuntime.remove(u"XDG_RUNTIME_DIR"_s);
+        const Run status = ctl({u"status"_s}, {}, noRuntime);
+        QCOMPARE(status.code, 0);
+        QVERIFY2(status.err.startsWith(u"corvanectl：未设置 XDG_RUNTIME_DIR；"_s) &&
+                     !status.err.contains(u'\n'),
+                 qPrintable(status.err));
         QCOMPARE(ctl({u"connect"_s, u"--order"_s, u"X"_s, u"--dedup"_s, u"12h"_s}).code, 2);
         QCOMPARE(ctl({u"connect"_s, u"--order"_s, u"X"_s, u"--province"_s, u"火星"_s}).code, 2);
         QCOMPARE(ctl({u"status"_s, u"--bogus"_s}).code, 2);
         const Run help = ctl({u"change-ip"_s, u"--help"_s});
         QCOMPARE(help.code, 0);
-        QVERIFY(help.out.startsWith(u"Usage: corvanectl change-ip"_s));
+        QVERIFY(help.out.startsWith(u"用法：corvanectl change-ip"_s));
         // Without a terminal to ask on, the password must come through --password-stdin.
         QCOMPARE(ctl({u"login"_s, u"--mobile"_s, u"13800000001"_s}).code, 2);
         // A day at most: more would overflow the timer and give up at once.
@@ -223,6 +250,46 @@ private Q_SLOTS:
         const Run orders = ctl({u"orders"_s});
         QCOMPARE(orders.code, 3);
         QVERIFY(orders.err.contains(u"corvanectl login"_s));
+    }
+
+    void speaksTheLocale_data()
+    {
+        QTest::addColumn<QStringList>("locale"); // LC_ALL, LC_MESSAGES, LANG
+        QTest::addColumn<QStringList>("expected");
+        const QStringList english{u"Usage: corvanectl login"_s, u"unknown command 'teleport'"_s,
+                                  u"wrong password, try again"_s,
+                                  u"signed in as 13800000001: 5 orders"_s};
+        const QStringList chinese{u"用法：corvanectl login"_s, u"未知命令“teleport”"_s,
+                                  u"密码错误，请重新输入"_s, u"已登录 13800000001：5 个订单"_s};
+        QTest::newRow("C") << QStringList{u"C.UTF-8"_s, {}, {}} << english;
+        QTest::newRow("zh_TW") << QStringList{u"zh_TW.UTF-8"_s, {}, {}} << chinese;
+        QTest::newRow("LC_MESSAGES before LANG")
+            << QStringList{{}, u"zh_CN.UTF-8"_s, u"en_GB.UTF-8"_s} << chinese;
+        QTest::newRow("LC_ALL before LC_MESSAGES")
+            << QStringList{u"en_US.UTF-8"_s, u"zh_CN.UTF-8"_s, {}} << english;
+    }
+
+    // Usage, help and results in one language, the locale's.
+    void speaksTheLocale()
+    {
+        QFETCH(QStringList, locale);
+        QFETCH(QStringList, expected);
+        QProcessEnvironment env = environment();
+        const QStringList names{u"LC_ALL"_s, u"LC_MESSAGES"_s, u"LANG"_s};
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            env.remove(names.at(i));
+            if (!locale.at(i).isEmpty())
+                env.insert(names.at(i), locale.at(i));
+        }
+        const QStringList login{u"login"_s, u"--mobile"_s, u"13800000001"_s, u"--password-stdin"_s};
+        QVERIFY(ctl({u"login"_s, u"--help"_s}, {}, env).out.startsWith(expected.at(0)));
+        QVERIFY(ctl({u"teleport"_s}, {}, env).err.startsWith(expected.at(1)));
+        QCOMPARE(ctl(login, "corvane2\n", env).err, expected.at(2));
+        QCOMPARE(ctl(login, "corvane1\n", env).out, expected.at(3));
+        // Not a word of the other language in the overview.
+        const bool han =
+            ctl({u"--help"_s}, {}, env).out.contains(QRegularExpression(u"\\p{Han}"_s));
+        QCOMPARE(han, expected.at(3).contains(u"已登录"_s));
     }
 
     void ordersAreTheAccountsOrders()
@@ -246,23 +313,72 @@ private Q_SLOTS:
         QCOMPARE(listed.at(0).toObject().value(u"residue"_s).toString(), u"剩余:37.5G"_s);
     }
 
+    // The figures behind the titles and residues, as numbers a script can compare.
+    void ordersCarryTheirFigures()
+    {
+        const QJsonObject result = DemoService().accounts().first().orders;
+        QHttpServer service;
+        service.route(u"/vpnApp/personal/queryOrder"_s, [&result] {
+            return QJsonObject{{u"code"_s, 0}, {u"result"_s, result}};
+        });
+        QTemporaryDir dir;
+        QProcessEnvironment env = homeIn(dir);
+        env.insert(u"CORVANE_SERVICE_URL"_s,
+                   u"http://127.0.0.1:%1"_s.arg(service.listen(QHostAddress::LocalHost, 0)));
+        env.insert(u"TZ"_s, u"Asia/Shanghai"_s);
+        QCOMPARE(login(env).code, 0);
+        const Run run = ctl({u"orders"_s, u"--json"_s}, {}, env);
+        QCOMPARE(run.code, 0);
+        const QJsonArray sent = result.value(u"orderInfoList"_s).toArray();
+        const QJsonArray listed = run.json().value(u"orders"_s).toArray();
+        QCOMPARE(listed.size(), sent.size());
+        // The demo account's orders: traffic, then bandwidth by the month, quarter and year, then
+        // a trial.
+        const QStringList periods{{}, u"month"_s, u"quarter"_s, u"year"_s, {}};
+        for (qsizetype i = 0; i < listed.size(); ++i) {
+            const QJsonObject order = listed.at(i).toObject();
+            const QJsonObject raw = sent.at(i).toObject();
+            const QString kind = order.value(u"kind"_s).toString();
+            QCOMPARE(order.value(u"trafficGB"_s).toInteger(-1),
+                     kind == u"traffic"_s ? raw.value(u"buyCount"_s).toInteger() : -1);
+            QCOMPARE(order.value(u"remainingGB"_s).toDouble(-1),
+                     kind == u"traffic"_s ? raw.value(u"remainFlow"_s).toDouble() : -1);
+            QCOMPARE(order.value(u"bandwidthMbps"_s).toInteger(-1),
+                     kind == u"bandwidth"_s ? raw.value(u"buyCount"_s).toInteger() : -1);
+            QCOMPARE(order.value(u"period"_s).toString(), periods.at(i));
+            const QString expires = order.value(u"expires"_s).toString();
+            QVERIFY2(expires.endsWith(u"+08:00"_s), qPrintable(expires));
+            QCOMPARE(QDateTime::fromString(expires, Qt::ISODate).toSecsSinceEpoch(),
+                     raw.value(u"orderExpiryDate"_s).toInteger());
+        }
+    }
+
     void theWholeRoad()
     {
         signIn();
         // A script's watcher, from before the connect to after the disconnect.
         QProcess watch;
-        watch.setProcessEnvironment(environment());
-        watch.start(binary(u"corvanectl"_s), {u"status"_s, u"--watch"_s, u"--json"_s});
-        QVERIFY(watch.waitForStarted());
-        // Generous: a sanitizer build under a parallel test run starts slowly.
-        QTRY_VERIFY_WITH_TIMEOUT(watch.canReadLine(), 30000);
+        QProcess textWatch;
+        const auto startWatching = [this](QProcess &watcher, const QStringList &options) {
+            watcher.setProcessEnvironment(environment());
+            watcher.start(binary(u"corvanectl"_s),
+                          QStringList{u"status"_s, u"--watch"_s} + options);
+            // Generous: a sanitizer build under a parallel test run starts slowly.
+            return watcher.waitForStarted() &&
+                   QTest::qWaitFor([&watcher] { return watcher.canReadLine(); }, 30000);
+        };
+        QVERIFY(startWatching(watch, {u"--json"_s}));
 
         const Run connect = ctl({u"connect"_s, u"--order"_s, u"D1Q"_s, u"--province"_s, u"广东"_s,
                                  u"--dedup"_s, u"24h"_s, u"--wait"_s});
         QCOMPARE(connect.code, 0);
         // The lookup went through the tunnel: the service saw the exit address, of 广东.
         QVERIFY2(connect.out.startsWith(u"当前IP：127.118.0."_s), qPrintable(connect.out));
+        // The log lines went to the journal.
+        QCOMPARE(connect.err, QString());
 
+        // Another, from a tunnel that is up.
+        QVERIFY(startWatching(textWatch, {}));
         const Run again = ctl({u"connect"_s, u"--order"_s, u"D1Q"_s});
         QCOMPARE(again.code, 5);
 
@@ -275,20 +391,22 @@ private Q_SLOTS:
         QCOMPARE(connect.out, u"当前IP："_s + first + u" 广东"_s);
 
         QStringList seen{first};
-        for (int i = 0; i < 2; ++i) {
-            const Run change = ctl({u"change-ip"_s, u"--wait"_s, u"--json"_s});
+        for (const bool verbose : {true, false}) {
+            const QStringList asked{u"change-ip"_s, u"--wait"_s, u"--json"_s};
+            const Run change = ctl(verbose ? asked + QStringList{u"--verbose"_s} : asked);
             QCOMPARE(change.code, 0);
+            QCOMPARE(change.err.isEmpty(), !verbose);
             const QString next =
                 change.json().value(u"publicAddress"_s).toObject().value(u"ip"_s).toString();
             QVERIFY2(next.startsWith(u"127.118.0."_s) && !seen.contains(next), qPrintable(next));
             seen << next;
         }
 
-        // A change whose sign-in is refused stops nothing.
+        // A change whose sign-in fails stops nothing.
         QProcessEnvironment unreachable = environment();
-        unreachable.insert(u"CORVANE_SERVICE_URL"_s, u"http://127.0.0.1:1"_s);
+        unreachable.insert(u"CORVANE_SERVICE_URL"_s, u"http://127.0.0.1:%1"_s.arg(closedPort()));
         const Run refused = ctl({u"change-ip"_s, u"--wait"_s}, {}, unreachable);
-        QCOMPARE(refused.code, 4);
+        QCOMPARE(refused.code, 7);
         QCOMPARE(refused.err, u"请求服务器失败"_s);
         status = ctl({u"status"_s, u"--json"_s}).json();
         QCOMPARE(status.value(u"status"_s).toString(), u"on"_s);
@@ -305,16 +423,29 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(QString::fromUtf8(watch.peek(1 << 20)).contains(u"\"off\""_s) &&
                                      QString::fromUtf8(watch.peek(1 << 20)).count(u'\n') > 3,
                                  30000);
-        QCOMPARE(::kill(static_cast<pid_t>(watch.processId()), SIGINT), 0);
-        QVERIFY(watch.waitForFinished(10000));
-        QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(watch.exitCode(), 0);
-        QStringList statuses;
-        for (const QByteArray &line : watch.readAllStandardOutput().split('\n')) {
-            if (!line.isEmpty())
-                statuses << QJsonDocument::fromJson(line).object().value(u"status"_s).toString();
+        QTRY_VERIFY_WITH_TIMEOUT(textWatch.peek(1 << 20).count('\n') > 3, 30000);
+        QStringList texts;
+        for (QProcess *watcher : {&watch, &textWatch}) {
+            QCOMPARE(::kill(static_cast<pid_t>(watcher->processId()), SIGINT), 0);
+            QVERIFY(watcher->waitForFinished(10000));
+            QCOMPARE(watcher->exitStatus(), QProcess::NormalExit);
+            QCOMPARE(watcher->exitCode(), 0);
+            // A line per change: never the same state twice in a row (text lines after their
+            // time stamp).
+            QString previous;
+            for (const QString &line : QString::fromUtf8(watcher->readAllStandardOutput())
+                                           .split(u'\n', Qt::SkipEmptyParts)) {
+                const QString state = watcher == &watch ? line : line.section(u' ', 1);
+                QVERIFY2(state != previous, qPrintable(line));
+                previous = state;
+                texts << state;
+            }
         }
-        statuses.removeDuplicates();
+        QStringList statuses;
+        for (const QString &line : texts) {
+            if (line.startsWith(u'{'))
+                statuses << QJsonDocument::fromJson(line.toUtf8())[u"status"_s].toString();
+        }
         QCOMPARE(statuses.first(), u"off"_s);
         QVERIFY2(statuses.contains(u"on"_s), qPrintable(statuses.join(u' ')));
     }
@@ -352,11 +483,57 @@ private Q_SLOTS:
         else if (!writeFile(file, good) || writeFile(folder + u"/filler"_s, QByteArray(1 << 16, 0)))
             QFAIL("the tmpfs did not fill up");
         const Run run = login(env);
-        QCOMPARE(run.code, 7);
-        QVERIFY2(run.err.contains(u"could not be stored"_s), qPrintable(run.err));
+        QCOMPARE(run.code, 8);
+        QVERIFY2(run.err.contains(u"凭据无法保存"_s), qPrintable(run.err));
         QVERIFY(!QFileInfo::exists(dir.filePath(u"elsewhere.json"_s)));
         QVERIFY(settings != u"full"_s ||
                 (readAll(file) == good && QDir(folder).entryList(QDir::Files).size() == 2));
+    }
+
+    void serviceFailures_data()
+    {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<int>("code");
+        const QList<QStringList> commands{
+            {u"login"_s, u"--mobile"_s, u"13800000001"_s, u"--password-stdin"_s},
+            {u"orders"_s},
+            {u"connect"_s, u"--order"_s, u"D1Q"_s, u"--wait"_s},
+        };
+        for (const QStringList &command : commands) {
+            QTest::addRow("%s, stopped", qPrintable(command.first()))
+                << command << u"stopped"_s << 7;
+            QTest::addRow("%s, refusing", qPrintable(command.first()))
+                << command << u"refusing"_s << 4;
+            QTest::addRow("%s, slow", qPrintable(command.first())) << command << u"slow"_s << 7;
+        }
+    }
+
+    // A script must tell "try again later" (7) from "stop" (4).
+    void serviceFailures()
+    {
+        QFETCH(QStringList, command);
+        QFETCH(QString, service);
+        QFETCH(int, code);
+        QTemporaryDir dir;
+        QProcessEnvironment env = homeIn(dir);
+        QCOMPARE(login(env).code, 0);
+        QHttpServer refusing;
+        refusing.route(u"/vpnApp/personal/queryOrder"_s, [] {
+            return QHttpServerResponse("application/json",
+                                       R"({"code":1,"message":"password is error"})");
+        });
+        // Listens, and never takes the connection.
+        QTcpServer slow;
+        quint16 port = closedPort();
+        if (service == u"refusing"_s)
+            port = refusing.listen(QHostAddress::LocalHost, 0);
+        else if (service == u"slow"_s && slow.listen(QHostAddress::LocalHost, 0))
+            port = slow.serverPort();
+        env.insert(u"CORVANE_SERVICE_URL"_s, u"http://127.0.0.1:%1"_s.arg(port));
+        const Run run = ctl(command + QStringList{u"--timeout"_s, u"1"_s}, "corvane1\n", env);
+        QCOMPARE(run.code, code);
+        QCOMPARE(ctl({u"status"_s, u"--json"_s}, {}, env).json()[u"status"_s], u"off"_s);
     }
 
     void connectFailsAtOnceWhereTheTunnelCannotBeKept_data()
@@ -402,7 +579,9 @@ private Q_SLOTS:
                    u"http://127.0.0.1:%1"_s.arg(hostile.listen(QHostAddress::LocalHost, 0)));
         Run run = login(env);
         QCOMPARE(run.code, 4);
-        QVERIFY2(run.err.contains(u"no order list"_s), qPrintable(run.err));
+        QVERIFY2(run.err.contains(u"没有发来订单列表"_s), qPrintable(run.err));
+        signIn = "<html>bad gateway</html>";
+        QCOMPARE(login(env).code, 7);
 
         signIn = "{\"code\":1,\"message\":\"\\u001b]0;owned\\u0007\\u001b[2J\\u009b31m\\u007fno\"}";
         run = login(env);

@@ -1,6 +1,7 @@
 #include "DemoServiceProcess.h"
 
 #include "core/config/ServiceEndpoints.h"
+#include "platform/log/Log.h"
 #include "platform/resources/Resources.h"
 
 #include <QFile>
@@ -30,7 +31,14 @@ DemoServiceProcess::~DemoServiceProcess()
 
 std::optional<QString> DemoServiceProcess::start(const QString &program)
 {
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The service's log joins the demo's own, wherever that goes: the steps stay alone.
+    connect(&m_process, &QProcess::readyReadStandardError, this, [this] {
+        m_errors += m_process.readAllStandardError();
+        for (qsizetype end = m_errors.indexOf('\n'); end >= 0; end = m_errors.indexOf('\n')) {
+            Log::write(QString::fromUtf8(m_errors.left(end)));
+            m_errors.remove(0, end + 1);
+        }
+    });
     m_process.start(program, {QStringLiteral("--port"), QStringLiteral("0")});
     if (!m_process.waitForStarted(kStartMs))
         return QStringLiteral("cannot start %1: %2").arg(program, m_process.errorString());

@@ -32,6 +32,8 @@ public:
 private:
     QProcess m_process;
     QString m_baseUrl;
+    // What the service wrote on standard error since its last full line.
+    QByteArray m_errors;
     quint16 m_relayPort = 0;
     quint16 m_plainRelayPort = 0;
     QTemporaryDir m_rules;

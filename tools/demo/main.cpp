@@ -5,6 +5,7 @@
 #include "RoadDemo.h"
 #include "app/Application.h"
 #include "launch/LaunchEnvironment.h"
+#include "platform/log/LogDestination.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -59,7 +60,14 @@ int main(int argc, char *argv[])
         QStringLiteral("quick"),
         QStringLiteral("Connect and disconnect through the quick connect screen."));
     parser.addOption(quick);
+    const QCommandLineOption verbose(
+        QStringLiteral("verbose"),
+        QStringLiteral("Print the log lines on standard error too, between the steps."));
+    parser.addOption(verbose);
     parser.process(app);
+    // The steps are what a run prints; the log is for the journal.
+    if (!parser.isSet(verbose))
+        corvane::LogDestination::toJournalOnly();
 
     corvane::Application application(app);
     return parser.isSet(quick) ? runQuick(application) : runRoad(application);

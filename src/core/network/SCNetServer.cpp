@@ -38,7 +38,7 @@ void deliver(const HttpReply &reply, const SCNetServer::Success &onSuccess,
         success(envelope);
         return;
     }
-    failure(SCNetError(envelope->resultMsg, status));
+    failure(SCNetError(envelope->resultMsg, status, true));
 }
 } // namespace
 

@@ -86,7 +86,7 @@ void LocalState::pwdNum(const QObject *context, PasswordCompletion completion)
     m_keyring->read(kPwdNumKey, [guard = QPointer<const QObject>(context),
                                  completion = std::move(completion)](const Keyring::Read &read) {
         if (read.status == Keyring::Read::Status::failed)
-            Log::write(QStringLiteral("无法从钥匙环读取密码：") + read.error);
+            Log::warn(QStringLiteral("无法从钥匙环读取密码：") + read.error);
         if (!guard)
             return;
         completion(read.status == Keyring::Read::Status::found ? std::optional(read.value)
@@ -106,12 +106,12 @@ void LocalState::setPwdNum(const QString &typed, StoreCompletion done)
     writeToKeyring(password, [this, password, done](const std::optional<QString> &refusal) {
         if (refusal) {
             const bool stored = m_store.setObject(password, kPwdNumKey);
-            Log::write(*refusal + (stored ? QStringLiteral("；密码改存在设置文件中（仅本用户可读）")
-                                          : QStringLiteral("；设置文件也无法写入，密码未保存")));
+            Log::warn(*refusal + (stored ? QStringLiteral("；密码改存在设置文件中（仅本用户可读）")
+                                         : QStringLiteral("；设置文件也无法写入，密码未保存")));
             done(stored);
         } else if (!m_store.remove(kPwdNumKey)) {
             // An older password left in the file would be taken for the newest.
-            Log::write(QStringLiteral("密码已存入钥匙环，但设置文件中的旧密码无法删除"));
+            Log::warn(QStringLiteral("密码已存入钥匙环，但设置文件中的旧密码无法删除"));
             done(false);
         } else {
             done(true);
@@ -127,7 +127,7 @@ void LocalState::moveIntoKeyring(const QString &plain)
     writeToKeyring(plain, [this, plain](const std::optional<QString> &refusal) {
         m_moving = false;
         if (refusal) {
-            Log::write(QStringLiteral("密码仍留在设置文件中：") + *refusal);
+            Log::warn(QStringLiteral("密码仍留在设置文件中：") + *refusal);
         } else if (m_store.string(kPwdNumKey) == plain) {
             // Only the copy the keyring now holds leaves the file; a newer one stored meanwhile
             // moves at the next read.

@@ -10,6 +10,12 @@ Log::Sink &sink()
     static Log::Sink current;
     return current;
 }
+
+Log::Sink &warningSink()
+{
+    static Log::Sink current;
+    return current;
+}
 } // namespace
 
 void Log::write(const QString &line)
@@ -23,9 +29,22 @@ void Log::write(const QString &line)
     std::fflush(stderr);
 }
 
+void Log::warn(const QString &line)
+{
+    if (warningSink())
+        warningSink()(line);
+    else
+        write(line);
+}
+
 Log::Sink Log::setSink(Sink next)
 {
     return std::exchange(sink(), std::move(next));
+}
+
+Log::Sink Log::setWarningSink(Sink next)
+{
+    return std::exchange(warningSink(), std::move(next));
 }
 
 } // namespace corvane

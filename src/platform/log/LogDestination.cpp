@@ -1,0 +1,57 @@
+#include "platform/log/LogDestination.h"
+
+#include "platform/log/Log.h"
+
+#include <QCoreApplication>
+#include <syslog.h>
+#include <systemd/sd-journal.h>
+#include <unistd.h>
+
+namespace corvane {
+
+namespace {
+
+bool environmentSays(const char *name)
+{
+    bool ok = false;
+    return qEnvironmentVariableIntValue(name, &ok) != 0 && ok;
+}
+
+void qtMessageToLog(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    Log::write(message);
+}
+
+} // namespace
+
+bool LogDestination::standardErrorWanted()
+{
+    return environmentSays("QT_FORCE_STDERR_LOGGING") || environmentSays("QT_LOGGING_TO_CONSOLE") ||
+           ::isatty(STDERR_FILENO) == 1;
+}
+
+void LogDestination::followDesktop()
+{
+    if (!standardErrorWanted())
+        toJournalOnly();
+}
+
+void LogDestination::toJournalOnly()
+{
+    Log::setSink([](const QString &line) { toJournal(line); });
+    routeQtMessagesToLog();
+}
+
+void LogDestination::routeQtMessagesToLog()
+{
+    qInstallMessageHandler(qtMessageToLog);
+}
+
+bool LogDestination::toJournal(const QString &line)
+{
+    const QByteArray name = QCoreApplication::applicationName().toUtf8();
+    return sd_journal_send("MESSAGE=%s", line.toUtf8().constData(), "PRIORITY=%i", LOG_INFO,
+                           "SYSLOG_IDENTIFIER=%s", name.constData(), nullptr) == 0;
+}
+
+} // namespace corvane
