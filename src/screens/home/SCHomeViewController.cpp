@@ -154,13 +154,15 @@ void SCHomeViewController::chooseOrder(const QString &title, const std::shared_p
 
 void SCHomeViewController::refreshResidue()
 {
-    if (!currentOrder)
+    if (!currentOrder || !residueLbl)
         return;
-    if (const std::optional<QString> residue = residueText(*currentOrder); residue && residueLbl) {
+    // An order with nothing to tell (a trial order) must not show what another order had left.
+    const std::optional<QString> residue = residueText(*currentOrder);
+    if (residue)
         residueLbl->setText(*residue);
-        // An order with nothing to tell leaves no empty line in the form.
-        residueLbl->setVisible(!residue->isEmpty());
-    }
+    else
+        residueLbl->clear();
+    residueLbl->setVisible(residue && !residue->isEmpty());
 }
 
 void SCHomeViewController::selectedProvince()

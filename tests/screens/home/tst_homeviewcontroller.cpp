@@ -227,12 +227,13 @@ private Q_SLOTS:
         m_clock->advance(0.5);
         chooseInSheet(0);
         QCOMPARE(m_screen->outlet<QLabel>(u"residueLbl"_s)->text(), u"剩余:10.0G"_s);
-        // A trial order leaves the residue as it was.
+        // A trial order has no residue: the traffic order's figure must not stay on screen.
         m_screen->selectedOrder();
         m_clock->advance(0.5);
         chooseInSheet(2);
         QCOMPARE(m_screen->outlet<QLabel>(u"orderLbl"_s)->text(), u"试用订单"_s);
-        QCOMPARE(m_screen->outlet<QLabel>(u"residueLbl"_s)->text(), u"剩余:10.0G"_s);
+        QVERIFY(m_screen->outlet<QLabel>(u"residueLbl"_s)->isHidden());
+        QVERIFY(m_screen->outlet<QLabel>(u"residueLbl"_s)->text().isEmpty());
         // Cancelling keeps the choice.
         m_screen->selectedOrder();
         m_clock->advance(0.5);
