@@ -60,7 +60,7 @@ public:
     // Why the last connect never reached a running start (the store, the rules or the tunnel's
     // files refused it), set before the status refresh that announces it; cleared by the next
     // connect. Callers that wait for a connect read it when the notification comes.
-    std::optional<QString> connectFailure;
+    std::optional<TunnelError> connectFailure;
 
 Q_SIGNALS:
     // On every refresh, with kProxyServiceVPNStatusNotification: a status may be announced
@@ -90,7 +90,7 @@ private:
     void refreshStatus(const TunnelProfile &profile);
     // Logs `reason`, keeps it in connectFailure and refreshes the status (from `profile` where
     // there is one) so that whoever waits for the connect hears of it now.
-    void failConnect(const QString &reason, const TunnelProfilePtr &profile = nullptr);
+    void failConnect(const TunnelError &reason, const TunnelProfilePtr &profile = nullptr);
 
     VPNStatus m_vpnStatus = VPNStatus::off;
     TunnelProfileStore &m_store;

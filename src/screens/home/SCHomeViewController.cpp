@@ -260,7 +260,7 @@ void SCHomeViewController::onVPNStatusChanged(VPNStatus now)
     if (m_awaitingConnect && manager.connectFailure) {
         m_awaitingConnect = false;
         // The status did not move, so only the reason tells the customer why nothing happens.
-        sc_showToast(this, QStringLiteral("连接失败：") + *manager.connectFailure);
+        sc_showToast(this, TunnelTexts::connectFailure(*manager.connectFailure));
         status = now;
         applyStatus();
         return;

@@ -313,7 +313,7 @@ private Q_SLOTS:
         m_clock->advance(1.0);
         m_tunnel.drain();
         QCOMPARE(title(), kConnect);
-        QCOMPARE(toastTexts(m_screen.get()), QStringList{u"连接失败：the disk is full"_s});
+        QCOMPARE(toastTexts(m_screen.get()), QStringList{u"无法启动隧道：无法保存隧道配置"_s});
         QVERIFY(isUserInteractionEnabled(connect));
     }
 

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
@@ -65,7 +66,8 @@ std::optional<TunnelError> LinuxTunnelConnection::start()
     case TunnelStatus::Reasserting:
         return std::nullopt;
     case TunnelStatus::Disconnecting:
-        return TunnelError{QStringLiteral("The tunnel is still stopping.")};
+        return TunnelError{QStringLiteral("The tunnel is still stopping."),
+                           TunnelError::Kind::stillStopping};
     case TunnelStatus::Invalid:
     case TunnelStatus::Disconnected:
         break;
@@ -144,7 +146,7 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
 {
     const auto stored = m_store->storedProfile(m_identifier);
     if (const auto *error = std::get_if<TunnelError>(&stored))
-        return *error;
+        return TunnelError{error->description, TunnelError::Kind::store};
     const auto &profile = std::get<StoredProfile>(stored);
     if (!profile.protocol)
         return TunnelError{QStringLiteral("The tunnel profile has no protocol configuration.")};
@@ -155,10 +157,12 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
     if (runtimeDir.isEmpty()) {
         return TunnelError{QStringLiteral("There is no private runtime folder for the tunnel's "
                                           "channel: XDG_RUNTIME_DIR is not a usable folder of this "
-                                          "user, and neither is Qt's fallback")};
+                                          "user, and neither is Qt's fallback"),
+                           TunnelError::Kind::runtimeFolder};
     }
     if (!PrivateFile::makeFolder(runtimeDir))
-        return TunnelError{QStringLiteral("Cannot create the folder %1").arg(runtimeDir)};
+        return TunnelError{QStringLiteral("Cannot create the folder %1").arg(runtimeDir),
+                           TunnelError::Kind::runtimeFolder};
     // The configuration holds the authentication string: it goes through a 0600 file that the
     // helper deletes once read, never through the helper's command line.
     const QByteArray config =
@@ -166,13 +170,15 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
             .toJson(QJsonDocument::Compact);
     if (std::optional<QString> error = PrivateFile::write(m_channel.configPath(), config))
         return TunnelError{
-            QStringLiteral("Cannot hand over the tunnel configuration: %1").arg(*error)};
+            QStringLiteral("Cannot hand over the tunnel configuration: %1").arg(*error),
+            TunnelError::Kind::runtimeFolder};
 
     // QProcess would create the log with the umask's mode; the helper writes its reasons there.
     if (std::optional<QString> error = PrivateFile::prepare(m_channel.logPath())) {
         QFile::remove(m_channel.configPath());
         return TunnelError{QStringLiteral("Cannot prepare the tunnel helper's log %1: %2")
-                               .arg(m_channel.logPath(), *error)};
+                               .arg(m_channel.logPath(), *error),
+                           TunnelError::Kind::runtimeFolder};
     }
     // Lets a later launch of another program tell a script's tunnel from one a window left.
     if (std::optional<QString> error =
@@ -190,7 +196,10 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
     // child, so it leaves no zombie behind here.
     if (!helper.startDetached(&pid)) {
         QFile::remove(m_channel.configPath());
-        return TunnelError{QStringLiteral("Cannot start the tunnel helper %1").arg(program)};
+        const QFileInfo file(program);
+        return TunnelError{QStringLiteral("Cannot start the tunnel helper %1").arg(program),
+                           file.exists() ? TunnelError::Kind::helperNotRunnable
+                                         : TunnelError::Kind::helperMissing};
     }
     m_helperPid = pid;
     m_terminating = false;
