@@ -157,6 +157,15 @@ void VpnManager::disconnectEveryTunnel(const QString &sparedProgram)
     });
 }
 
+void VpnManager::readConfiguration(std::function<void(const QVariantMap &)> done)
+{
+    loadFirstProfile([done = std::move(done)](const TunnelProfilePtr &profile) {
+        const std::optional<TunnelProtocol> protocol =
+            profile ? profile->protocolConfiguration() : std::nullopt;
+        done(protocol ? protocol->providerConfiguration : QVariantMap());
+    });
+}
+
 bool VpnManager::isSpared(const TunnelProfilePtr &profile, const QString &program) const
 {
     if (program.isEmpty() || !profile || !profile->connection() ||

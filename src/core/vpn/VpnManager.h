@@ -44,6 +44,9 @@ public:
     // connected at once on an empty store made one each), but a tunnel that `sparedProgram`
     // started, when one is named. For the application's end.
     void disconnectEveryTunnel(const QString &sparedProgram = {});
+    // The provider configuration the first stored profile holds (empty without one), handed to
+    // `done` once the store answers: what a tunnel that somebody else started runs with.
+    void readConfiguration(std::function<void(const QVariantMap &configuration)> done);
 
     bool observerAdded = false;
     QString address;

@@ -1,6 +1,8 @@
 #include "screens/home/SCHomeViewController.h"
 
+#include "core/home/AuthString.h"
 #include "core/home/OrderTexts.h"
+#include "core/province/ProvinceFile.h"
 #include "core/state/LocalState.h"
 #include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
@@ -228,6 +230,8 @@ void SCHomeViewController::connectVPN(QAbstractButton *sender)
         setUserInteractionEnabled(button, false);
     m_road.toggleLater(currentOrder, pid, [this, button](TunnelRoad::Toggle toggle) {
         m_awaitingConnect = toggle == TunnelRoad::Toggle::connecting;
+        if (m_awaitingConnect)
+            m_tunnelOrderKnown = true;
         if (toggle == TunnelRoad::Toggle::disconnecting)
             setConnectTitle(TunnelTexts::disconnecting());
         if (button)
@@ -247,6 +251,14 @@ void SCHomeViewController::pressConnect()
 
 void SCHomeViewController::changeIP()
 {
+    // A reconnect with another order than the running tunnel's would change more than the IP.
+    if (!currentOrder || !m_tunnelOrderKnown) {
+        sc_showToast(this, QStringLiteral("无法切换IP：不知道当前隧道使用的订单"));
+        return;
+    }
+    // Hidden during the change, the button hands the keyboard to the next one (disconnect);
+    // it takes it back when the change is done.
+    m_refocusChangeIP = changeIPBtn && window()->focusWidget() == changeIPBtn;
     m_road.beginChange();
     showIPArea(false);
     setConnectTitle(TunnelTexts::switching());
@@ -282,9 +294,51 @@ void SCHomeViewController::applyStatus()
     });
     if (reconnecting)
         return;
+    if (status == VPNStatus::off) {
+        m_tunnelOrderKnown = false;
+    } else if (status == VPNStatus::on && !m_tunnelOrderKnown) {
+        // Started elsewhere (corvanectl, an earlier window): show what it runs with.
+        VpnManager::shared().readConfiguration(
+            weakly(this, [](SCHomeViewController &self, const QVariantMap &configuration) {
+                self.adoptRunningTunnel(configuration.value(QStringLiteral("ss_auth")).toString());
+            }));
+    }
     if (status == VPNStatus::off || status == VPNStatus::on)
         showIPArea(status == VPNStatus::on);
     setConnectTitle(TunnelTexts::buttonTitle(status, isChange));
+    if (status == VPNStatus::off)
+        m_refocusChangeIP = false;
+    else if (status == VPNStatus::on && std::exchange(m_refocusChangeIP, false) && changeIPBtn)
+        changeIPBtn->setFocus(Qt::OtherFocusReason);
+}
+
+void SCHomeViewController::adoptRunningTunnel(const QString &auth)
+{
+    const std::optional<AuthStringFields> fields = parseAuthString(auth);
+    const std::shared_ptr<SCOrderContent> content = currentOrderContent();
+    if (!fields || !content || status != VPNStatus::on)
+        return;
+    for (const std::shared_ptr<SCOrder> &order : std::as_const(content->orderInfoList)) {
+        const std::optional<QString> title =
+            order && order->orderId == fields->orderId ? orderTitle(*order) : std::nullopt;
+        if (!title)
+            continue;
+        m_tunnelOrderKnown = true;
+        chooseOrder(*title, order);
+        const qint64 index = fields->provinceIndex.value_or(-1);
+        const QStringList names = ProvinceFile::load().value_or(QStringList());
+        didChooseProvince(index < 0 ? QStringLiteral("随机省份")
+                                    : names.value(index, QString::number(index)),
+                          index);
+        chooseDuplicate(fields->nd == 1 ? QStringLiteral("24小时去重") : QStringLiteral("不去重"),
+                        fields->nd);
+        if (abnormalSwitch)
+            abnormalSwitch->setOn(fields->sip == 0);
+        VpnManager::shared().sip = fields->sip;
+        return;
+    }
+    Log::write(QStringLiteral("The running tunnel's order %1 is not one of this account's")
+                   .arg(fields->orderId));
 }
 
 void SCHomeViewController::showIPArea(bool show)
