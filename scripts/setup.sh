@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev libgl-dev
     libssl-dev openssl qtkeychain-qt6-dev libhttp-parser-dev gnome-keyring
     libgtest-dev libbenchmark-dev
-    xvfb xauth fonts-noto-cjk
+    xvfb xauth fonts-noto-cjk fonts-wqy-microhei
     python3 dbus dbus-x11 at-spi2-core python3-pyatspi trayer python3-xlib
     appstream lintian desktop-file-utils
 )
