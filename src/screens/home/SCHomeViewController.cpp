@@ -22,6 +22,7 @@
 #include "ui/toolkit/UserInteraction.h"
 #include "ui/toolkit/ViewAnimation.h"
 #include "ui/tools/Helpers.h"
+#include "ui/tools/ScrollingColumn.h"
 
 #include "ui_SCHomeViewController.h"
 
@@ -63,6 +64,7 @@ void SCHomeViewController::viewDidLoad()
     SCBaseViewController::viewDidLoad();
     m_ui = std::make_unique<Ui::SCHomeViewController>();
     m_ui->setupUi(this);
+    ScrollingColumn::wrap(m_ui->content);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, hexColor(0xF4F5F9));
     setPalette(colours);

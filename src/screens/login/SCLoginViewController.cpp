@@ -8,6 +8,7 @@
 #include "ui/shell/SCBaseNavigationController.h"
 #include "ui/toolkit/BusyButton.h"
 #include "ui/toolkit/ScreenFactory.h"
+#include "ui/tools/ScrollingColumn.h"
 
 #include "ui_SCLoginViewController.h"
 
@@ -29,6 +30,7 @@ void SCLoginViewController::viewDidLoad()
     SCBaseViewController::viewDidLoad();
     m_ui = std::make_unique<Ui::SCLoginViewController>();
     m_ui->setupUi(this);
+    ScrollingColumn::wrap(m_ui->form);
     phoneTF = outlet<QLineEdit>(QStringLiteral("phoneTF"));
     pwdTF = outlet<QLineEdit>(QStringLiteral("pwdTF"));
     loginBtn = outlet<BusyButton>(QStringLiteral("loginBtn"));
