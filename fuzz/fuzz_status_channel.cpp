@@ -1,6 +1,6 @@
-// Feeds arbitrary bytes to the window's side of the status channel: the lines a helper sends,
-// arriving in pieces of any size, and the status file. Cutting the stream elsewhere must not
-// change the lines, and no line may outgrow the protocol.
+// Feeds arbitrary bytes to the window's side of the status channel: the lines a helper sends
+// (statuses and its proxies' ports), arriving in pieces of any size, and the status file. Cutting
+// the stream elsewhere must not change the lines, and no line may outgrow the protocol.
 #include "platform/tunnel/linux/ChannelLines.h"
 #include "platform/tunnel/linux/TunnelChannel.h"
 
@@ -28,6 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             __builtin_trap();
         if (const auto status = TunnelChannel::parseStatus(line)) {
             if (tunnelStatusFromName(tunnelStatusName(*status)) != status)
+                __builtin_trap();
+        }
+        if (const auto ports = TunnelChannel::parseProxyLine(line)) {
+            if (ports->socks == 0 || ports->http == 0)
                 __builtin_trap();
         }
     }

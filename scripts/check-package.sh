@@ -11,8 +11,10 @@ out=$(mktemp -d)
 root=$(mktemp -d)
 home=$(mktemp -d)
 connect_pid=
+service_pid=
 cleanup() {
     if [ -n "$connect_pid" ]; then kill "$connect_pid" 2>/dev/null || true; fi
+    if [ -n "$service_pid" ]; then kill "$service_pid" 2>/dev/null || true; fi
     rm -rf "$out" "$root" "$home"
 }
 trap cleanup EXIT
@@ -41,16 +43,27 @@ appstreamcli validate --no-net "$root/usr/share/metainfo/com.corvane.Corvane.met
 desktop-file-validate "$root/usr/share/applications/com.corvane.Corvane.desktop"
 
 # From here on only the unpacked package runs: no override points anywhere else.
-unset CORVANE_TUNNEL_HELPER CORVANE_DEMO_SERVICE CORVANE_TUNNEL_CHECK_URL
-export QT_QPA_PLATFORM=offscreen CORVANE_TUNNEL_CONNECT_DELAY_MS=50
-mkdir -m 700 "$home/config" "$home/data" "$home/runtime"
+unset CORVANE_TUNNEL_HELPER CORVANE_DEMO_SERVICE
+export QT_QPA_PLATFORM=offscreen
+mkdir -m 700 "$home/config" "$home/data" "$home/runtime" "$home/config/corvane"
 export XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_RUNTIME_DIR=$home/runtime
+# The tunnel's proxies take free ports, whatever else runs here.
+echo '{"socksPort": 0, "httpProxyPort": 0}' >"$home/config/corvane/settings.json"
 "$root/usr/bin/corvane" --help >/dev/null
 "$root/usr/libexec/corvane/corvane-tunnel-helper" --help >/dev/null
 # --demo hands over to the demo program shipped beside the helper.
 "$root/usr/libexec/corvane/corvane-demo" --help >/dev/null
 
-CORVANE_TUNNEL_HOST=127.0.0.1 "$root/usr/bin/corvane" --connect >/dev/null 2>&1 &
+# The installed demo service's plain relay carries the tunnel that --connect starts.
+"$root/usr/libexec/corvane/corvane-demo-service" >"$home/service.out" &
+service_pid=$!
+for _ in $(seq 100); do
+    grep -q '^plain relay on ' "$home/service.out" 2>/dev/null && break
+    sleep 0.1
+done
+relay=$(sed -n 's/^plain relay on 127.0.0.1://p' "$home/service.out")
+CORVANE_TUNNEL_HOST=127.0.0.1 CORVANE_TUNNEL_PORT=$relay "$root/usr/bin/corvane" --connect \
+    >/dev/null 2>&1 &
 connect_pid=$!
 for _ in $(seq 100); do
     grep -qx connected "$home/runtime/corvane/"*.status 2>/dev/null && break

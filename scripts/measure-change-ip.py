@@ -27,11 +27,15 @@ class Road:
         self.service = subprocess.Popen([bin_dir + "/corvane-demo-service", "--port", "0"],
                                         stdout=subprocess.PIPE, text=True)
         url = self.service.stdout.readline().strip()[len("listening on "):]
+        relay_port = self.service.stdout.readline().strip().rsplit(":", 1)[1]
+        # The two roads run side by side: their proxies take free ports.
+        os.mkdir(self.home + "/config/corvane", 0o700)
+        with open(self.home + "/config/corvane/settings.json", "w") as settings:
+            settings.write('{"socksPort": 0, "httpProxyPort": 0}')
         self.env = dict(os.environ, XDG_DATA_HOME=self.home + "/data",
                         XDG_CONFIG_HOME=self.home + "/config", XDG_RUNTIME_DIR=self.home + "/run",
                         CORVANE_SERVICE_URL=url, CORVANE_LOOKUP_URL=url,
-                        CORVANE_TUNNEL_HOST="127.0.0.1", CORVANE_TUNNEL_CHECK_URL=url,
-                        CORVANE_TUNNEL_CONNECT_DELAY_MS="0",
+                        CORVANE_TUNNEL_HOST="127.0.0.1", CORVANE_TUNNEL_PORT=relay_port,
                         CORVANE_TUNNEL_HELPER=bin_dir + "/corvane-tunnel-helper")
         # No keyring: the password stays in the settings file of this throwaway home.
         self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)

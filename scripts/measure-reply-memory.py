@@ -70,14 +70,19 @@ def peak_mb(command, env, stdin=None, timeout=120):
     return peak / 1024.0, process.wait()
 
 
+RELAY_PORT = "0"
+
+
 def home(bin_dir, service):
     root = tempfile.mkdtemp(prefix="corvane-memory-")
-    for folder in ("data", "config", "run"):
+    for folder in ("data", "config", "run", "config/corvane"):
         os.mkdir(os.path.join(root, folder), 0o700)
+    with open(root + "/config/corvane/settings.json", "w") as settings:
+        settings.write('{"socksPort": 0, "httpProxyPort": 0}')
     env = dict(os.environ, XDG_DATA_HOME=root + "/data", XDG_CONFIG_HOME=root + "/config",
                XDG_RUNTIME_DIR=root + "/run", CORVANE_SERVICE_URL=service,
                CORVANE_LOOKUP_URL=service, CORVANE_TUNNEL_HOST="127.0.0.1",
-               CORVANE_TUNNEL_CONNECT_DELAY_MS="0", QT_QPA_PLATFORM="offscreen",
+               CORVANE_TUNNEL_PORT=RELAY_PORT, QT_QPA_PLATFORM="offscreen",
                CORVANE_TUNNEL_HELPER=bin_dir + "/corvane-tunnel-helper",
                DBUS_SESSION_BUS_ADDRESS="unix:path=/nonexistent")
     return env
@@ -90,6 +95,8 @@ def main():
     demo = subprocess.Popen([bin_dir + "/corvane-demo-service", "--port", "0"],
                             stdout=subprocess.PIPE, text=True)
     real = demo.stdout.readline().strip()[len("listening on "):]
+    global RELAY_PORT
+    RELAY_PORT = demo.stdout.readline().strip().rsplit(":", 1)[1]
     login = [ctl, "login", "--mobile", "13800000001", "--password-stdin"]
     rows = []
 

@@ -14,7 +14,6 @@ cmake --build --preset release --target corvane corvane-demo corvane-tunnel-help
 bin=$PWD/build/release/bin
 export CORVANE_TUNNEL_HELPER=$bin/corvane-tunnel-helper
 export CORVANE_DEMO_SERVICE=$bin/corvane-demo-service
-export CORVANE_RELAY_HOST=127.0.0.1
 demo_home=$(mktemp -d)
 service_pid=
 cleanup() {
@@ -36,13 +35,20 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 url=$(sed -n 's/^listening on //p' "$demo_home/service.out")
-if [ -z "$url" ]; then
+relay=$(sed -n 's/^relay on 127.0.0.1://p' "$demo_home/service.out")
+plain_relay=$(sed -n 's/^plain relay on 127.0.0.1://p' "$demo_home/service.out")
+if [ -z "$url" ] || [ -z "$relay" ] || [ -z "$plain_relay" ]; then
     echo "run.sh: the demo service did not start" >&2
     exit 1
 fi
-export CORVANE_SERVICE_URL=$url CORVANE_LOOKUP_URL=$url CORVANE_TUNNEL_HOST=127.0.0.1
-# The stand-in tunnel helper checks each signed string with the demo service.
-export CORVANE_TUNNEL_CHECK_URL=$url
+# The home screen's tunnel goes through the demo's service relay, quick connect through its
+# plain relay; the demo's rules send loopback through the tunnel too, so the public address is
+# the exit address the demo service sees.
+mkdir -m 700 "$demo_home/rules"
+echo '{"rules": [{"type": "final", "action": "proxy"}]}' >"$demo_home/rules/rules.json"
+export CORVANE_SERVICE_URL=$url CORVANE_LOOKUP_URL=$url CORVANE_RULES_DIR=$demo_home/rules
+export CORVANE_TUNNEL_HOST=127.0.0.1 CORVANE_TUNNEL_PORT=$relay
+export CORVANE_RELAY_HOST=127.0.0.1 CORVANE_RELAY_PORT=$plain_relay
 echo "Demo service on $url. Sign in with one of these demo accounts:"
 sed -n 's/^account \([0-9]*\) password \(.*\)$/    mobile \1    password \2/p' "$demo_home/service.out"
 "$bin/corvane"

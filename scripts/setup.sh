@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build g++ clang libclang-rt-14-dev dpkg-dev
     qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev libgl-dev
-    libssl-dev openssl qtkeychain-qt6-dev libhttp-parser-dev gnome-keyring
+    libssl-dev openssl qtkeychain-qt6-dev libhttp-parser-dev gnome-keyring libasio-dev
+    shadowsocks-libev curl iproute2
     libgtest-dev libbenchmark-dev
     xvfb xauth fonts-noto-cjk fonts-wqy-microhei
     python3 dbus dbus-x11 at-spi2-core python3-pyatspi trayer python3-xlib

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
@@ -15,6 +16,8 @@ using namespace corvane;
 namespace {
 
 QTemporaryDir *home;
+// A plain relay counts as there once it takes a connection: a listening socket will do.
+QTcpServer *relay;
 
 LinuxTunnelProfileStore::Locations locations()
 {
@@ -32,16 +35,16 @@ template <typename Done> void spinUntil(Done done)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-// The whole connect: store load, save, reload, the helper's start and its first two reports.
+// The whole connect: store load, save, reload, the helper's start, its reach of the relay and
+// its first two reports.
 void BM_ConnectTunnelToOn(benchmark::State &state)
 {
-    QDir(home->path()).removeRecursively();
+    QDir(home->filePath(QStringLiteral("data"))).removeRecursively();
     LinuxTunnelProfileStore store(locations());
     VpnManager manager(store);
     for (auto _ : state) {
-        manager.address = QStringLiteral("relay.example");
-        manager.port = 14223;
-        manager.auth = QStringLiteral("orderId=1&time=1&sign=0");
+        manager.address = QStringLiteral("127.0.0.1");
+        manager.port = relay->serverPort();
         manager.connectTunnel();
         spinUntil([&] { return manager.vpnStatus() == VPNStatus::on; });
         state.PauseTiming();
@@ -93,7 +96,17 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     home = &dir;
-    qputenv("CORVANE_TUNNEL_CONNECT_DELAY_MS", "0");
+    QTcpServer listening;
+    listening.setMaxPendingConnections(1000);
+    listening.listen(QHostAddress::LocalHost);
+    relay = &listening;
+    // The helper's local proxies take free ports, not the user's.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config"))));
+    QDir().mkpath(dir.filePath(QStringLiteral("config/corvane")));
+    QFile settings(dir.filePath(QStringLiteral("config/corvane/settings.json")));
+    if (settings.open(QIODevice::WriteOnly))
+        settings.write(R"({"socksPort": 0, "httpProxyPort": 0})");
+    settings.close();
     // "配置 conf" on every connect would drown the results.
     Log::setSink([](const QString &) {});
     benchmark::Initialize(&argc, argv);

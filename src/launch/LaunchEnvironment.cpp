@@ -4,6 +4,7 @@
 #include "core/vpn/VpnManager.h"
 #include "launch/DesktopIdentity.h"
 #include "platform/keyring/secret/SecretServiceKeyring.h"
+#include "platform/resources/Resources.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 
 #include <QCoreApplication>
@@ -20,6 +21,14 @@ void override(const QProcessEnvironment &environment, const QString &name, QStri
     if (!set.isEmpty())
         value = set;
 }
+
+void override(const QProcessEnvironment &environment, const QString &name, qint64 &port)
+{
+    bool ok = false;
+    const uint set = environment.value(name).toUInt(&ok);
+    if (ok && set > 0 && set <= 65535)
+        port = set;
+}
 } // namespace
 
 ServiceEndpoints LaunchEnvironment::endpoints(const QProcessEnvironment &environment)
@@ -29,6 +38,8 @@ ServiceEndpoints LaunchEnvironment::endpoints(const QProcessEnvironment &environ
     override(environment, QStringLiteral("CORVANE_LOOKUP_URL"), endpoints.lookupBaseAddress);
     override(environment, QStringLiteral("CORVANE_TUNNEL_HOST"), endpoints.tunnelHost);
     override(environment, QStringLiteral("CORVANE_RELAY_HOST"), endpoints.relayHost);
+    override(environment, QStringLiteral("CORVANE_TUNNEL_PORT"), endpoints.tunnelPort);
+    override(environment, QStringLiteral("CORVANE_RELAY_PORT"), endpoints.relayPort);
     return endpoints;
 }
 
@@ -61,6 +72,10 @@ QString LaunchEnvironment::demoService(const QProcessEnvironment &environment)
 TunnelProfileStore *LaunchEnvironment::install(const QProcessEnvironment &environment)
 {
     ServiceEndpoints::install(endpoints(environment));
+    // A rules document of the demo's, which sends loopback destinations through the tunnel.
+    const QString rulesDir = environment.value(QStringLiteral("CORVANE_RULES_DIR"));
+    if (!rulesDir.isEmpty())
+        Resources::setSearchRoots(QStringList{rulesDir} + Resources::searchRoots());
     auto store = std::make_unique<LinuxTunnelProfileStore>(
         LinuxTunnelProfileStore::defaultLocations(tunnelHelper(environment)));
     // The manager takes the store over and never lets it go, so the pointer stays good.

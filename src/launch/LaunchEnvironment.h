@@ -10,8 +10,9 @@ namespace corvane {
 class TunnelProfileStore;
 
 // The run-time overrides, read here and nowhere else in the application: CORVANE_SERVICE_URL,
-// CORVANE_LOOKUP_URL, CORVANE_TUNNEL_HOST, CORVANE_RELAY_HOST, CORVANE_TUNNEL_HELPER and
-// CORVANE_DEMO_SERVICE. Unset or empty variables keep the built-in values.
+// CORVANE_LOOKUP_URL, CORVANE_TUNNEL_HOST, CORVANE_TUNNEL_PORT, CORVANE_RELAY_HOST,
+// CORVANE_RELAY_PORT, CORVANE_RULES_DIR, CORVANE_TUNNEL_HELPER and CORVANE_DEMO_SERVICE. Unset
+// or empty variables keep the built-in values.
 class LaunchEnvironment final
 {
 public:

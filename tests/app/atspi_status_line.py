@@ -15,6 +15,7 @@ import os
 import select
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -128,13 +129,21 @@ class Session:
         return path
 
     def start_application(self, corvane, helper):
+        # The quick connect relay is a plain one, there once it takes a connection: a listening
+        # socket will do. The tunnel's proxies take free ports.
+        self.relay = socket.create_server(("127.0.0.1", 0))
+        config = self.folder()
+        os.makedirs(os.path.join(config, "corvane"), mode=0o700)
+        with open(os.path.join(config, "corvane", "settings.json"), "w") as settings:
+            settings.write('{"socksPort": 0, "httpProxyPort": 0}')
         self.env.update({
             "QT_QPA_PLATFORM": "xcb",
             "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
             "XDG_RUNTIME_DIR": self.folder(),
             "XDG_DATA_HOME": self.folder(),
-            "XDG_CONFIG_HOME": self.folder(),
+            "XDG_CONFIG_HOME": config,
             "CORVANE_RELAY_HOST": "127.0.0.1",
+            "CORVANE_RELAY_PORT": str(self.relay.getsockname()[1]),
             "CORVANE_TUNNEL_HELPER": helper,
         })
         self.processes.append(subprocess.Popen([corvane, "--quick-connect"], env=self.env,

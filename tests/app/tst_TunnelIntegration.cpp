@@ -1,12 +1,16 @@
 #include "ProcessProbe.h"
+#include "RelayServer.h"
 #include "core/vpn/VpnManager.h"
+#include "platform/files/PrivateFile.h"
 #include "platform/log/Log.h"
 #include "platform/notification/NotificationCenter.h"
 #include "platform/resources/Resources.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
+#include "tunnel/engine/EngineThread.h"
 
 #include <QDir>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,6 +26,35 @@ namespace {
 
 const auto kAuth = QStringLiteral("orderId=42&time=1700000000&sign=0123456789abcdef");
 const auto kPassword = QStringLiteral("relay-password-9876");
+
+// A service relay that accepts every signed string, on a thread of its own.
+class AcceptingRelay final
+{
+public:
+    AcceptingRelay()
+    {
+        tunnel::RelayServer::Options options;
+        options.password = kPassword.toStdString();
+        m_engine.call([this, options] {
+            m_server = std::make_unique<tunnel::RelayServer>(
+                m_engine.loop(), options,
+                [](const std::string &) {
+                    return tunnel::RelayServer::Decision{true, {}, {}};
+                },
+                nullptr);
+            m_server->listen(tunnel::SocketAddress::loopback(false, 0));
+        });
+    }
+    ~AcceptingRelay()
+    {
+        m_engine.call([this] { m_server.reset(); });
+    }
+    quint16 port() const { return m_server->port(); }
+
+private:
+    tunnel::EngineThread m_engine;
+    std::unique_ptr<tunnel::RelayServer> m_server;
+};
 
 } // namespace
 
@@ -48,6 +81,8 @@ private Q_SLOTS:
     void helperRefusesBadConfiguration_data();
     void helperRefusesBadConfiguration();
     void corruptStoreIsKeptAside();
+    void twoTerminationSignalsLeaveItStopped();
+    void linkedLockIsRefused();
 
 private:
     void makeManager();
@@ -64,7 +99,16 @@ private:
         return m_home.filePath(QStringLiteral("data/corvane/profiles.json"));
     }
 
+    // Every connect fills these again: the manager clears them once it has configured a profile.
+    void useRelay(VpnManager &manager) const
+    {
+        manager.address = QStringLiteral("127.0.0.1");
+        manager.port = m_relay.port();
+        manager.pwd = kPassword;
+    }
+
     QTemporaryDir m_home;
+    AcceptingRelay m_relay;
     std::unique_ptr<LinuxTunnelProfileStore> m_store;
     std::unique_ptr<VpnManager> m_manager;
     std::unique_ptr<QObject> m_observer;
@@ -86,7 +130,7 @@ void tst_TunnelIntegration::initTestCase()
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_home.filePath(QStringLiteral("run"))));
-    qputenv("CORVANE_TUNNEL_CONNECT_DELAY_MS", "0");
+    QVERIFY(probe::useFreeProxyPorts(m_home.filePath(QStringLiteral("config"))));
     Log::setSink([this](const QString &line) { m_log << line; });
     m_roots = Resources::searchRoots();
 }
@@ -125,9 +169,7 @@ void tst_TunnelIntegration::makeManager()
 
 void tst_TunnelIntegration::connectUntilOn()
 {
-    m_manager->address = QStringLiteral("relay.example");
-    m_manager->port = 14223;
-    m_manager->pwd = kPassword;
+    useRelay(*m_manager);
     m_manager->auth = kAuth;
     m_manager->connectTunnel();
     QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::on, 5000);
@@ -163,7 +205,7 @@ void tst_TunnelIntegration::connectsWithoutSecretsOnTheCommandLine()
     QVERIFY(!cmdline.isEmpty());
     QVERIFY(!cmdline.contains(kAuth.toUtf8()));
     QVERIFY(!cmdline.contains(kPassword.toUtf8()));
-    QVERIFY(!cmdline.contains("relay.example"));
+    QVERIFY(!cmdline.contains(QByteArray::number(m_relay.port())));
     // Detached: never a child of this process, so never a zombie of it.
     QVERIFY(statFields(helpers.first()).value(1).toLongLong() != ::getpid());
 
@@ -193,13 +235,11 @@ void tst_TunnelIntegration::secondStartStartsNoSecondHelper()
     QCOMPARE(before.size(), 1);
 
     // Once from this window, once from a second window in the same state.
-    m_manager->address = QStringLiteral("relay.example");
-    m_manager->port = 14223;
+    useRelay(*m_manager);
     m_manager->connectTunnel();
     LinuxTunnelProfileStore otherStore;
     VpnManager other(otherStore);
-    other.address = QStringLiteral("relay.example");
-    other.port = 14223;
+    useRelay(other);
     other.connectTunnel();
     settle();
     QTRY_COMPARE_WITH_TIMEOUT(other.vpnStatus(), VPNStatus::on, 5000);
@@ -221,8 +261,7 @@ void tst_TunnelIntegration::reconnectAsSoonAsOff()
     NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, &reconnect, [&] {
         if (m_manager->vpnStatus() == VPNStatus::off && !reconnected) {
             reconnected = true;
-            m_manager->address = QStringLiteral("relay.example");
-            m_manager->port = 14223;
+            useRelay(*m_manager);
             m_manager->connectTunnel();
         }
     });
@@ -291,8 +330,7 @@ void tst_TunnelIntegration::tunnelOfAnotherProcessIsFollowed()
     }
     LinuxTunnelProfileStore otherStore(m_store->locations());
     VpnManager other(otherStore);
-    other.address = QStringLiteral("relay.example");
-    other.port = 14223;
+    useRelay(other);
     other.connectTunnel();
     QTRY_COMPARE_WITH_TIMEOUT(other.vpnStatus(), VPNStatus::on, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::on, 5000);
@@ -335,12 +373,15 @@ void tst_TunnelIntegration::laterWindowProcessSeesTheTunnelAndStopsIt()
 
 void tst_TunnelIntegration::stopWhileConnecting()
 {
-    qputenv("CORVANE_TUNNEL_CONNECT_DELAY_MS", "600000");
-    m_manager->address = QStringLiteral("relay.example");
-    m_manager->port = 14223;
+    // A relay that takes the connection and never answers keeps the tunnel connecting.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    m_manager->address = QStringLiteral("127.0.0.1");
+    m_manager->port = silent.serverPort();
+    m_manager->auth = kAuth;
     m_manager->connectTunnel();
     QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::connecting, 5000);
-    qputenv("CORVANE_TUNNEL_CONNECT_DELAY_MS", "0");
+    QTRY_VERIFY_WITH_TIMEOUT(silent.hasPendingConnections(), 5000);
     m_manager->disconnectTunnel();
     QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 5000);
     QVERIFY(!m_posted.contains(VPNStatus::on));
@@ -355,11 +396,15 @@ void tst_TunnelIntegration::helperRefusesBadConfiguration_data()
     QTest::addColumn<QByteArray>("reason");
     QTest::newRow("empty address")
         << QString() << qint64(14223) << QByteArray() << QByteArray("\"ss_address\" is empty");
-    QTest::newRow("port 0") << QStringLiteral("relay.example") << qint64(0) << QByteArray()
+    QTest::newRow("port 0") << QStringLiteral("127.0.0.1") << qint64(0) << QByteArray()
                             << QByteArray("\"ss_port\"");
     QTest::newRow("rules not JSON")
-        << QStringLiteral("relay.example") << qint64(14223) << QByteArray("rules: [")
+        << QStringLiteral("127.0.0.1") << qint64(14223) << QByteArray("rules: [")
         << QByteArray("\"json_conf\" is not valid JSON");
+    QTest::newRow("unknown rule type")
+        << QStringLiteral("127.0.0.1") << qint64(14223)
+        << QByteArray(R"({"rules": [{"type": "geoip", "value": "CN", "action": "direct"}]})")
+        << QByteArray("unknown type \"geoip\"");
 }
 
 void tst_TunnelIntegration::helperRefusesBadConfiguration()
@@ -416,6 +461,41 @@ void tst_TunnelIntegration::corruptStoreIsKeptAside()
     QCOMPARE(readAll(folder.filePath(copies.first())), garbage);
     m_manager->disconnectTunnel();
     QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 5000);
+}
+
+// A second SIGTERM right behind the first must neither cut the stop short nor leave a status
+// file that still says connected.
+void tst_TunnelIntegration::twoTerminationSignalsLeaveItStopped()
+{
+    for (int round = 0; round < 3; ++round) {
+        connectUntilOn();
+        const QList<qint64> helpers = liveHelpers();
+        QCOMPARE(helpers.size(), 1);
+        const auto pid = static_cast<pid_t>(helpers.first());
+        QCOMPARE(::kill(pid, SIGTERM), 0);
+        ::usleep(1000);
+        ::kill(pid, SIGTERM);
+        QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(liveHelpers().isEmpty(), 5000);
+        QVERIFY(QDir(runtimeDir()).entryList({QStringLiteral("*.status")}).isEmpty());
+        QVERIFY(QDir(runtimeDir()).entryList({QStringLiteral("*.sock")}).isEmpty());
+    }
+}
+
+void tst_TunnelIntegration::linkedLockIsRefused()
+{
+    QVERIFY(PrivateFile::makeFolder(runtimeDir()));
+    const QString base = runtimeDir() + QStringLiteral("/0123456789abcdef");
+    const QString target = m_home.filePath(QStringLiteral("not-a-lock"));
+    QVERIFY(QFile::link(target, base + QStringLiteral(".lock")));
+    QProcess helper;
+    helper.setProcessChannelMode(QProcess::MergedChannels);
+    helper.start(qEnvironmentVariable("CORVANE_TUNNEL_HELPER"),
+                 {QStringLiteral("--channel"), base});
+    QVERIFY(helper.waitForFinished(10000));
+    QCOMPARE(helper.exitCode(), 1);
+    QVERIFY(helper.readAll().contains("is a symbolic link"));
+    QVERIFY(!QFile::exists(target));
 }
 
 QTEST_GUILESS_MAIN(tst_TunnelIntegration)

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -45,6 +46,7 @@ private:
     }
 
     QTemporaryDir m_home;
+    QTcpServer m_relay;
     QString m_app;
     QList<QProcess *> m_windows;
 };
@@ -63,7 +65,11 @@ void tst_TunnelLifetime::initTestCase()
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_home.filePath(QStringLiteral("run"))));
-    qputenv("CORVANE_TUNNEL_CONNECT_DELAY_MS", "0");
+    QVERIFY(probe::useFreeProxyPorts(m_home.filePath(QStringLiteral("config"))));
+    // A plain relay counts as there once it takes a connection: a listening socket will do.
+    QVERIFY(m_relay.listen(QHostAddress::LocalHost));
+    qputenv("CORVANE_TUNNEL_HOST", "127.0.0.1");
+    qputenv("CORVANE_TUNNEL_PORT", QByteArray::number(m_relay.serverPort()));
     Log::setSink([](const QString &) {});
 }
 
@@ -202,8 +208,8 @@ void tst_TunnelLifetime::nextLaunchStopsWhatNoProfileInUseOwns()
         VpnManager first(firstStore);
         VpnManager second(secondStore);
         for (VpnManager *manager : {&first, &second}) {
-            manager->address = QStringLiteral("relay.example");
-            manager->port = 14223;
+            manager->address = QStringLiteral("127.0.0.1");
+            manager->port = m_relay.serverPort();
             manager->connectTunnel();
         }
         QTRY_COMPARE_WITH_TIMEOUT(statuses(), QByteArrayList({"connected", "connected"}), 10000);

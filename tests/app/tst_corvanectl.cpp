@@ -8,6 +8,7 @@
 #include <QHttpServerResponse>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -52,7 +53,7 @@ bool writeFile(const QString &path, const QByteArray &content)
 
 } // namespace
 
-// corvanectl as a script runs it: real processes, the demo service, the stand-in helper.
+// corvanectl as a script runs it: real processes, the demo service and its relay, the helper.
 class TestCorvanectl final : public QObject
 {
     Q_OBJECT
@@ -67,8 +68,9 @@ private:
         env.insert(u"CORVANE_SERVICE_URL"_s, m_url);
         env.insert(u"CORVANE_LOOKUP_URL"_s, m_url);
         env.insert(u"CORVANE_TUNNEL_HOST"_s, u"127.0.0.1"_s);
-        env.insert(u"CORVANE_TUNNEL_CHECK_URL"_s, m_url);
-        env.insert(u"CORVANE_TUNNEL_CONNECT_DELAY_MS"_s, u"50"_s);
+        env.insert(u"CORVANE_TUNNEL_PORT"_s, m_relayPort);
+        // The demo's rules: its lookup on loopback goes through the tunnel too.
+        env.insert(u"CORVANE_RULES_DIR"_s, m_home.filePath(u"rules"_s));
         // No keyring unless a test starts its own: the credentials stay in this home.
         env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s);
         return env;
@@ -123,18 +125,30 @@ private:
                    "corvane1\n", env);
     }
 
-    void signIn() { QCOMPARE(login().code, 0); }
+    void signIn()
+    {
+        // Free ports for the tunnel's proxies, so that tests running at once do not compete.
+        const QString config = m_home.filePath(u"config/corvane"_s);
+        QVERIFY(QDir().mkpath(config));
+        QJsonObject settings =
+            QJsonDocument::fromJson(readAll(config + u"/settings.json"_s)).object();
+        settings.insert(u"socksPort"_s, 0);
+        settings.insert(u"httpProxyPort"_s, 0);
+        QVERIFY(writeFile(config + u"/settings.json"_s, QJsonDocument(settings).toJson()));
+        QCOMPARE(login().code, 0);
+    }
 
     QTemporaryDir m_home;
     QProcess m_service;
     QString m_url;
+    QString m_relayPort;
 
 private Q_SLOTS:
     void initTestCase()
     {
         // A missing program is a broken build, not a reason to pass.
         QVERIFY2(QFileInfo(binary(u"corvanectl"_s)).isExecutable(), "corvanectl is not built");
-        for (const char *folder : {"data", "config", "run"})
+        for (const char *folder : {"data", "config", "run", "rules"})
             QVERIFY(QDir().mkpath(m_home.filePath(QString::fromLatin1(folder))));
         QFile::setPermissions(m_home.filePath(u"run"_s),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -143,6 +157,11 @@ private Q_SLOTS:
         QTRY_VERIFY(m_service.canReadLine());
         m_url = QString::fromUtf8(m_service.readLine().trimmed()).mid(13);
         QVERIFY(m_url.startsWith(u"http://127.0.0.1:"_s));
+        QTRY_VERIFY(m_service.canReadLine());
+        m_relayPort = QString::fromUtf8(m_service.readLine().trimmed()).section(u':', -1);
+        QFile rules(m_home.filePath(u"rules/rules.json"_s));
+        QVERIFY(rules.open(QIODevice::WriteOnly));
+        rules.write(R"({"rules": [{"type": "final", "action": "proxy"}]})");
     }
 
     void cleanupTestCase()
@@ -241,7 +260,8 @@ private Q_SLOTS:
         const Run connect = ctl({u"connect"_s, u"--order"_s, u"D1Q"_s, u"--province"_s, u"广东"_s,
                                  u"--dedup"_s, u"24h"_s, u"--wait"_s});
         QCOMPARE(connect.code, 0);
-        QVERIFY2(connect.out.startsWith(u"当前IP：198.18.18."_s), qPrintable(connect.out));
+        // The lookup went through the tunnel: the service saw the exit address, of 广东.
+        QVERIFY2(connect.out.startsWith(u"当前IP：127.118.0."_s), qPrintable(connect.out));
 
         const Run again = ctl({u"connect"_s, u"--order"_s, u"D1Q"_s});
         QCOMPARE(again.code, 5);
@@ -260,7 +280,7 @@ private Q_SLOTS:
             QCOMPARE(change.code, 0);
             const QString next =
                 change.json().value(u"publicAddress"_s).toObject().value(u"ip"_s).toString();
-            QVERIFY2(next.startsWith(u"198.18.18."_s) && !seen.contains(next), qPrintable(next));
+            QVERIFY2(next.startsWith(u"127.118.0."_s) && !seen.contains(next), qPrintable(next));
             seen << next;
         }
 

@@ -124,11 +124,14 @@ class Window:
 
 
 def start_service(program):
+    """The demo service; its relays' ports go with the process (relay_port, plain_relay_port)."""
     service = subprocess.Popen([program, "--port", "0"], stdout=subprocess.PIPE, text=True)
     line = service.stdout.readline().strip()
     if not line.startswith("listening on "):
         service.kill()
         raise Failure(f"the demo service said {line!r}")
+    service.relay_port = service.stdout.readline().strip().rsplit(":", 1)[1]
+    service.plain_relay_port = service.stdout.readline().strip().rsplit(":", 1)[1]
     accounts = []
     for _ in range(3):
         parts = service.stdout.readline().split()
@@ -152,6 +155,22 @@ def start_keyring(env):
     wait_for("the keyring on the session bus",
              lambda: b"boolean true" in subprocess.run(owned, capture_output=True).stdout)
     return keyring
+
+
+def demo_environment(service, url, home):
+    """What points corvane at the demo service and its relays, with the demo's rules (its
+    lookup on loopback goes through the tunnel) and free ports for the tunnel's proxies."""
+    os.makedirs(os.path.join(home, "rules"), exist_ok=True)
+    with open(os.path.join(home, "rules", "rules.json"), "w", encoding="utf-8") as rules:
+        rules.write('{"rules": [{"type": "final", "action": "proxy"}]}')
+    os.makedirs(os.path.join(home, "config", "corvane"), mode=0o700, exist_ok=True)
+    with open(os.path.join(home, "config", "corvane", "settings.json"), "w",
+              encoding="utf-8") as settings:
+        settings.write('{"socksPort": 0, "httpProxyPort": 0}')
+    return dict(CORVANE_SERVICE_URL=url, CORVANE_LOOKUP_URL=url,
+                CORVANE_TUNNEL_HOST="127.0.0.1", CORVANE_TUNNEL_PORT=service.relay_port,
+                CORVANE_RELAY_HOST="127.0.0.1", CORVANE_RELAY_PORT=service.plain_relay_port,
+                CORVANE_RULES_DIR=os.path.join(home, "rules"))
 
 
 def stored_settings(config):
@@ -197,11 +216,9 @@ def walk_the_road(pyatspi, args):
                XDG_DATA_HOME=os.path.join(home, "data"),
                XDG_CONFIG_HOME=os.path.join(home, "config"),
                XDG_RUNTIME_DIR=os.path.join(home, "runtime"),
-               CORVANE_SERVICE_URL=url, CORVANE_LOOKUP_URL=url, CORVANE_TUNNEL_HOST="127.0.0.1",
-               CORVANE_TUNNEL_CHECK_URL=url,
                CORVANE_TUNNEL_HELPER=os.path.join(args.bin_dir, "corvane-tunnel-helper"),
-               CORVANE_TUNNEL_CONNECT_DELAY_MS="100",
-               QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
+               QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
+               **demo_environment(service, url, home))
     keyring = start_keyring(env)
     try:
         app = start_app(os.path.join(args.bin_dir, "corvane"), env)
@@ -241,6 +258,9 @@ def walk_the_road(pyatspi, args):
             first = wait_for("the public address", window.address)
             window.wait("the place", "label", "上海")
             say(f"  当前IP：{first} 上海")
+            # The lookup went through the tunnel: the service saw 上海's exit address.
+            if not first.startswith("127.108.0."):
+                raise Failure(f"the public address {first} is not an exit address of 上海")
 
             say("change IP")
             window.press_button("切换IP")

@@ -20,8 +20,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from road_e2e import (SKIP, Failure, Window, say, start_display, start_keyring,  # noqa: E402
-                      start_service, stop, wait_for)
+from road_e2e import (SKIP, Failure, Window, demo_environment, say,  # noqa: E402
+                      start_display, start_keyring, start_service, stop, wait_for)
 
 
 class Desktop:
@@ -224,13 +224,10 @@ def walk(pyatspi, args, home, env):
         stop(app)
 
 
-def signed_in(pyatspi, args, env):
+def signed_in(pyatspi, args, env, accounts):
     """Signed in against the demo service, the tray connects with the home screen's order and
     changes the IP."""
     runtime = env["XDG_RUNTIME_DIR"]
-    service, url, accounts = start_service(os.path.join(args.bin_dir, "corvane-demo-service"))
-    env = dict(env, CORVANE_SERVICE_URL=url, CORVANE_LOOKUP_URL=url,
-               CORVANE_TUNNEL_HOST="127.0.0.1", CORVANE_TUNNEL_CHECK_URL=url)
     desktop = Desktop()
     trayer = subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype",
                                "request", "--height", "32", "--SetDockType", "false"],
@@ -264,25 +261,27 @@ def signed_in(pyatspi, args, env):
     finally:
         stop(app)
         stop(trayer)
-        stop(service)
 
 
 def run(pyatspi, args, home):
+    # The demo service's plain relay is the quick connect relay, its service relay the home
+    # screen's.
+    service, url, accounts = start_service(os.path.join(args.bin_dir, "corvane-demo-service"))
     env = dict(os.environ,
                XDG_DATA_HOME=os.path.join(home, "data"),
                XDG_CONFIG_HOME=os.path.join(home, "config"),
                XDG_RUNTIME_DIR=os.path.join(home, "runtime"),
-               CORVANE_RELAY_HOST="127.0.0.1",
                CORVANE_TUNNEL_HELPER=os.path.join(args.bin_dir, "corvane-tunnel-helper"),
-               CORVANE_TUNNEL_CONNECT_DELAY_MS="100",
-               QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
+               QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
+               **demo_environment(service, url, home))
     # The sign-in screen asks the keyring for the password: let it find one of our own.
     keyring = start_keyring(env)
     try:
         walk(pyatspi, args, home, env)
         say("signed in: the tray connects with the home screen's order and changes the IP")
-        signed_in(pyatspi, args, env)
+        signed_in(pyatspi, args, env, accounts)
     finally:
+        stop(service)
         if keyring is not None:
             stop(keyring)
 

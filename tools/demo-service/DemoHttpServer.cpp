@@ -83,17 +83,11 @@ HttpConnection::Response DemoHttpServer::respond(const HttpConnection::Request &
     const bool post = request.method == "POST";
     if (request.path == "/vpnApp/personal/queryOrder")
         return post ? json(m_service.signIn(request.body)) : HttpConnection::Response{405, {}, {}};
-    if (request.path == "/vpnApp/tunnel/open")
-        return post ? json(m_service.openTunnel(request.body))
-                    : HttpConnection::Response{405, {}, {}};
-    if (request.path == "/vpnApp/tunnel/close")
-        return post ? json(m_service.closeTunnel(request.body))
-                    : HttpConnection::Response{405, {}, {}};
     if (request.path == "/cityjson") {
         if (request.method != "GET")
             return {405, {}, {}};
         return {200, QByteArrayLiteral("application/javascript; charset=utf-8"),
-                m_service.lookupAnswer()};
+                m_service.lookupAnswer(request.peer.toString())};
     }
     return {404, {}, {}};
 }

@@ -11,9 +11,7 @@ namespace corvane {
 
 // The demo service on HTTP, on 127.0.0.1 only:
 //   POST /vpnApp/personal/queryOrder   the sign-in
-//   POST /vpnApp/tunnel/open           a tunnel's signed string (body as text), before it is up
-//   POST /vpnApp/tunnel/close          the same string once the tunnel is down
-//   GET  /cityjson?ie=utf-8            the public-address lookup
+//   GET  /cityjson?ie=utf-8            the public-address lookup, of the address it is asked from
 // Its own small transport rather than QHttpServer, which in Qt 6.4 reads any body whole into
 // memory, has no time limit on a request, keeps a connection the client asked to close, and once
 // out of file descriptors spins at full speed (or, when its first failed accept was that one,

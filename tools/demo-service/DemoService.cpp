@@ -107,34 +107,18 @@ QJsonObject DemoService::openTunnel(const QByteArray &authString)
         return failure(500, *reason);
     uids.insert(auth->uid, now);
     const ExitAddressBook::ExitAddress exit = std::get<ExitAddressBook::ExitAddress>(granted);
-    m_open.append(OpenTunnel{auth->orderId, auth->uid, exit});
     return success(QJsonObject{{QStringLiteral("ip"), exit.ip},
                                {QStringLiteral("cname"), exit.place},
                                {QStringLiteral("pid"), exit.province}});
 }
 
-QJsonObject DemoService::closeTunnel(const QByteArray &authString)
+QByteArray DemoService::lookupAnswer(const QString &peer) const
 {
-    const std::optional<AuthStringFields> auth = parseAuthString(QString::fromUtf8(authString));
-    if (!auth)
-        return failure(400, QStringLiteral("auth is malformed"));
-    const qsizetype closed = m_open.removeIf([&](const OpenTunnel &tunnel) {
-        return tunnel.orderId == auth->orderId && tunnel.uid == auth->uid;
-    });
-    return closed > 0 ? success(QJsonValue::Null) : failure(500, QStringLiteral("tunnel not open"));
-}
-
-QByteArray DemoService::lookupAnswer() const
-{
-    QJsonObject answer{{QStringLiteral("cip"), QString::fromLatin1(kHomeAddress)},
-                       {QStringLiteral("cid"), QStringLiteral("CN")},
-                       {QStringLiteral("cname"), QStringLiteral("CHINA")}};
-    if (!m_open.isEmpty()) {
-        const ExitAddressBook::ExitAddress &exit = m_open.last().exit;
-        answer = QJsonObject{{QStringLiteral("cip"), exit.ip},
-                             {QStringLiteral("cid"), QString::number(exit.province)},
-                             {QStringLiteral("cname"), exit.place}};
-    }
+    const qint64 province = m_addresses.provinceOf(peer).value_or(-1);
+    const QJsonObject answer{
+        {QStringLiteral("cip"), peer},
+        {QStringLiteral("cid"), province >= 0 ? QString::number(province) : QStringLiteral("CN")},
+        {QStringLiteral("cname"), m_addresses.placeOf(province)}};
     return "var returnCitySN = " + QJsonDocument(answer).toJson(QJsonDocument::Compact) + ';';
 }
 

@@ -11,10 +11,10 @@
 
 namespace corvane {
 
-// What the demo service answers, without the HTTP around it: the sign-in (the order query),
-// the tunnel's check of its signed authentication string, and the public-address lookup,
-// which tells the exit address of the tunnel opened last. Replies use the service's envelope
-// {"code", "message", "result"}; code 0 is success.
+// What the demo service answers, without the HTTP and the relay around it: the sign-in (the
+// order query), the relay's check of a tunnel's signed authentication string, and the
+// public-address lookup, which tells a peer its own address and that address's province.
+// Replies use the service's envelope {"code", "message", "result"}; code 0 is success.
 class DemoService final
 {
 public:
@@ -22,8 +22,6 @@ public:
     using Clock = std::function<qint64()>;
 
     static constexpr qint64 kTimeTolerance = 5 * 60;
-    // The address the lookup reports while no tunnel is open.
-    static constexpr auto kHomeAddress = "192.0.2.10";
 
     explicit DemoService(Clock clock = {}, quint32 seed = QRandomGenerator::global()->generate());
 
@@ -34,19 +32,10 @@ public:
     // The authentication string a tunnel carries: accepted with the exit address it gets, or
     // refused with the reason.
     QJsonObject openTunnel(const QByteArray &authString);
-    // The tunnel of that string is down; the lookup no longer reports its address.
-    QJsonObject closeTunnel(const QByteArray &authString);
-    // `var returnCitySN = {"cip": …, "cid": …, "cname": …};`
-    QByteArray lookupAnswer() const;
+    // `var returnCitySN = {"cip": …, "cid": …, "cname": …};` for a request from `peer`.
+    QByteArray lookupAnswer(const QString &peer) const;
 
 private:
-    struct OpenTunnel
-    {
-        QString orderId;
-        QString uid;
-        ExitAddressBook::ExitAddress exit;
-    };
-
     std::optional<QString> secretOf(const QString &orderId) const;
     void forgetOldUids(qint64 now);
 
@@ -55,7 +44,6 @@ private:
     ExitAddressBook m_addresses;
     // Per order: uid -> when it was first used.
     QHash<QString, QHash<QString, qint64>> m_uids;
-    QList<OpenTunnel> m_open;
 };
 
 } // namespace corvane

@@ -4,13 +4,16 @@
 #include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <variant>
 
 namespace corvane {
 
-// The exit addresses the demo service hands out: one /24 of the benchmarking range
-// 198.18.0.0/15 per province (198.18.<provinceIndex>.1-254), with each order's recent addresses
-// remembered so a 24-hour de-duplication can keep them from coming back.
+// The exit addresses the demo service hands out, real ones of this machine: Linux routes all of
+// 127.0.0.0/8 to loopback, so the relay can connect from any of them and a destination here
+// sees it. 127.<100 + provinceIndex>.0.1-254 for province `provinceIndex`, 127.99.0.1-254 for any
+// province; each order's recent addresses are remembered so a 24-hour de-duplication can keep them
+// from coming back.
 class ExitAddressBook final
 {
 public:
@@ -26,7 +29,12 @@ public:
     explicit ExitAddressBook(QStringList provinces,
                              quint32 seed = QRandomGenerator::global()->generate());
 
-    // An address in province `provinceIndex` (any province for -1) for `orderId` at time `now`;
+    // The province an exit address belongs to: its provinceIndex, -1 for one of any province, none
+    // for an address this book never hands out.
+    std::optional<qint64> provinceOf(const QString &ip) const;
+    QString placeOf(qint64 province) const;
+
+    // An address of province `provinceIndex` (of any province for -1) for `orderId` at time `now`;
     // with `deduplicate` none that order had in the 24 hours before. The reason when there is none.
     std::variant<ExitAddress, QString> grant(const QString &orderId, qint64 provinceIndex,
                                              bool deduplicate, qint64 now);

@@ -54,7 +54,12 @@ const http_parser_settings &HttpConnection::callbacks()
         http_parser_settings s;
         http_parser_settings_init(&s);
         s.on_message_begin = [](http_parser *parser) {
-            of(parser).m_request = Request{};
+            HttpConnection &self = of(parser);
+            self.m_request = Request{};
+            self.m_request.peer = self.m_socket->peerAddress();
+            bool mapped = false;
+            if (const quint32 v4 = self.m_request.peer.toIPv4Address(&mapped); mapped)
+                self.m_request.peer = QHostAddress(v4);
             return 0;
         };
         s.on_url = [](http_parser *parser, const char *at, size_t length) {

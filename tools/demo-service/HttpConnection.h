@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QObject>
 #include <functional>
 #include <http_parser.h>
@@ -25,6 +26,8 @@ public:
         // Without the query.
         QByteArray path;
         QByteArray body;
+        // Who asked, as IPv4 where it is one.
+        QHostAddress peer;
     };
     struct Response
     {

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 #include <optional>
 
 namespace corvane {
@@ -23,13 +24,17 @@ public:
     std::optional<QString> start(const QString &program);
     QString baseUrl() const { return m_baseUrl; }
 
-    // Points the service, the lookup and the tunnel host at the demo service, and has every
-    // tunnel helper started from now on check its signed string with it.
-    void pointClientAtIt() const;
+    // Points the service, the lookup, the tunnel and the quick connect relay at the demo
+    // service, with the demo's rules document, which sends loopback destinations (the demo's
+    // own lookup among them) through the tunnel.
+    void pointClientAtIt();
 
 private:
     QProcess m_process;
     QString m_baseUrl;
+    quint16 m_relayPort = 0;
+    quint16 m_plainRelayPort = 0;
+    QTemporaryDir m_rules;
 };
 
 } // namespace corvane

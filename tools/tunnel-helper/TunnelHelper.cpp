@@ -1,19 +1,15 @@
 #include "TunnelHelper.h"
 
-#include "HelperConfiguration.h"
 #include "platform/files/PrivateFile.h"
 #include "platform/files/RegularFile.h"
 #include "platform/log/Log.h"
+#include "tunnel/engine/EngineThread.h"
 
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QTimer>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -24,30 +20,21 @@ namespace corvane {
 namespace {
 // The configuration is seven short values and the rules document.
 constexpr qint64 kMaxConfigurationSize = 1024 * 1024;
-
-constexpr int kServiceTimeoutMs = 5000;
-constexpr int kCloseTimeoutMs = 1000;
-
-QNetworkRequest serviceRequest(const QUrl &service, const QString &path, int timeoutMs)
-{
-    QNetworkRequest request(QUrl(service.toString(QUrl::StripTrailingSlash) + path));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("text/plain"));
-    request.setTransferTimeout(timeoutMs);
-    return request;
-}
-
 } // namespace
 
-TunnelHelper::TunnelHelper(TunnelChannel channel, int connectDelayMs, QUrl checkService,
+TunnelHelper::TunnelHelper(TunnelChannel channel, quint16 socksPort, quint16 httpPort,
                            QObject *parent)
-    : QObject(parent), m_channel(std::move(channel)), m_connectDelayMs(connectDelayMs),
-      m_checkService(std::move(checkService)), m_server(new QLocalServer(this))
+    : QObject(parent), m_channel(std::move(channel)), m_server(new QLocalServer(this))
 {
+    m_options.socksPort = socksPort;
+    m_options.httpPort = httpPort;
     connect(m_server, &QLocalServer::newConnection, this, &TunnelHelper::attachClient);
 }
 
 TunnelHelper::~TunnelHelper()
 {
+    if (m_engine)
+        m_engine->call([this] { m_client.reset(); });
     releaseChannel();
 }
 
@@ -58,6 +45,7 @@ void TunnelHelper::releaseChannel()
     if (m_server->isListening()) {
         m_server->close();
         QFile::remove(m_channel.statusPath());
+        QFile::remove(m_channel.proxyPath());
     }
     if (m_lockFd >= 0)
         ::close(std::exchange(m_lockFd, -1));
@@ -65,13 +53,14 @@ void TunnelHelper::releaseChannel()
 
 bool TunnelHelper::begin()
 {
+    m_exitCode = 1;
     if (!takeLock()) {
         // The running helper already read its own configuration; this copy must not linger.
         QFile::remove(m_channel.configPath());
-        Log::write(QStringLiteral("A tunnel helper is already running for this profile"));
         return false;
     }
-    if (!readConfiguration()) {
+    std::optional<tunnel::TunnelConfiguration> configuration = readConfiguration();
+    if (!configuration) {
         setStatus(TunnelStatus::Disconnected);
         return false;
     }
@@ -84,59 +73,30 @@ bool TunnelHelper::begin()
         setStatus(TunnelStatus::Disconnected);
         return false;
     }
-    if (!m_checkService.isEmpty() && m_checkService.isValid())
-        checkWithService();
-    else
-        comeUp();
+    m_exitCode = 0;
+    startTunnel(std::move(*configuration));
     return true;
-}
-
-void TunnelHelper::comeUp()
-{
-    QTimer::singleShot(m_connectDelayMs, this, [this] {
-        if (m_status == TunnelStatus::Connecting)
-            setStatus(TunnelStatus::Connected);
-    });
-}
-
-void TunnelHelper::checkWithService()
-{
-    m_network = new QNetworkAccessManager(this);
-    QNetworkReply *reply = m_network->post(
-        serviceRequest(m_checkService, QStringLiteral("/vpnApp/tunnel/open"), kServiceTimeoutMs),
-        m_auth);
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
-        reply->deleteLater();
-        if (m_status != TunnelStatus::Connecting)
-            return;
-        const QJsonObject envelope = QJsonDocument::fromJson(reply->readAll()).object();
-        if (reply->error() == QNetworkReply::NoError &&
-            envelope.value(QLatin1String("code")).toInteger(-1) == 0) {
-            const QJsonObject exit = envelope.value(QLatin1String("result")).toObject();
-            Log::write(QStringLiteral("The service accepted the tunnel; exit address %1")
-                           .arg(exit.value(QLatin1String("ip")).toString()));
-            m_accepted = true;
-            comeUp();
-            return;
-        }
-        const QString reason = envelope.value(QLatin1String("message")).isString()
-                                   ? envelope.value(QLatin1String("message")).toString()
-                                   : reply->errorString();
-        Log::write(QStringLiteral("Refusing to connect: the service refused the tunnel: ") +
-                   reason);
-        finish();
-    });
 }
 
 bool TunnelHelper::takeLock()
 {
     // flock, unlike a pid in a lock file, is released by the kernel however the helper ends.
+    // A link in the lock's place could point the helper at a file it must not create or lock.
     m_lockFd = ::open(QFile::encodeName(m_channel.lockPath()).constData(),
-                      O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    return m_lockFd >= 0 && ::flock(m_lockFd, LOCK_EX | LOCK_NB) == 0;
+                      O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (m_lockFd < 0 && errno == ELOOP) {
+        Log::write(
+            QStringLiteral("Refusing to run: %1 is a symbolic link").arg(m_channel.lockPath()));
+        return false;
+    }
+    if (m_lockFd < 0 || ::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
+        Log::write(QStringLiteral("A tunnel helper is already running for this profile"));
+        return false;
+    }
+    return true;
 }
 
-bool TunnelHelper::readConfiguration()
+std::optional<tunnel::TunnelConfiguration> TunnelHelper::readConfiguration()
 {
     const QString path = m_channel.configPath();
     const RegularFile::Content content = RegularFile::read(path, kMaxConfigurationSize);
@@ -149,16 +109,93 @@ bool TunnelHelper::readConfiguration()
         Log::write(QStringLiteral("Refusing to connect: cannot read %1: %2").arg(path, why));
         if (content.outcome == Outcome::TooLarge)
             QFile::remove(path);
-        return false;
+        return std::nullopt;
     }
     QFile::remove(path);
-    const QString problem = HelperConfiguration::problem(content.data);
-    if (!problem.isEmpty()) {
-        Log::write(QStringLiteral("Refusing to connect: ") + problem);
-        return false;
+    auto parsed = tunnel::TunnelConfiguration::parse(content.data.toStdString());
+    if (const auto *problem = std::get_if<std::string>(&parsed)) {
+        Log::write(QStringLiteral("Refusing to connect: ") + QString::fromStdString(*problem));
+        return std::nullopt;
     }
-    m_auth = QJsonDocument::fromJson(content.data).object().value(QLatin1String("ss_auth")).toString().toUtf8();
-    return true;
+    return std::get<tunnel::TunnelConfiguration>(std::move(parsed));
+}
+
+void TunnelHelper::startTunnel(tunnel::TunnelConfiguration configuration)
+{
+    // The client reports on the engine's thread; everything it says is handled here, in order.
+    tunnel::TunnelClient::Events events;
+    events.status = [this](tunnel::TunnelClient::Status status, const std::string &reason) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, status, text = QString::fromStdString(reason)] { tunnelStatus(status, text); },
+            Qt::QueuedConnection);
+    };
+    events.listening = [this](std::uint16_t socks, std::uint16_t http) {
+        const QByteArray line =
+            "proxy " + QByteArray::number(socks) + ' ' + QByteArray::number(http) + '\n';
+        QMetaObject::invokeMethod(
+            this,
+            [this, line, socks, http] {
+                Log::write(QStringLiteral("Local proxies: socks5://127.0.0.1:%1 "
+                                          "http://127.0.0.1:%2")
+                               .arg(socks)
+                               .arg(http));
+                m_proxyLine = line;
+                if (std::optional<QString> error = PrivateFile::write(m_channel.proxyPath(), line))
+                    Log::write(
+                        QStringLiteral("Cannot write %1: %2").arg(m_channel.proxyPath(), *error));
+                broadcast(line);
+            },
+            Qt::QueuedConnection);
+    };
+    events.log = [this](const std::string &line) {
+        QMetaObject::invokeMethod(
+            this, [text = QString::fromStdString(line)] { Log::write(text); },
+            Qt::QueuedConnection);
+    };
+    m_engine = std::make_unique<tunnel::EngineThread>();
+    m_engine->call([&] {
+        m_client = std::make_unique<tunnel::TunnelClient>(
+            m_engine->loop(), std::move(configuration), m_options, std::move(events));
+        m_client->start();
+    });
+}
+
+void TunnelHelper::tunnelStatus(tunnel::TunnelClient::Status status, const QString &reason)
+{
+    if (m_status == TunnelStatus::Disconnected)
+        return;
+    using Status = tunnel::TunnelClient::Status;
+    switch (status) {
+    case Status::Connecting:
+        break;
+    case Status::Connected:
+        if (m_status != TunnelStatus::Disconnecting)
+            setStatus(TunnelStatus::Connected);
+        break;
+    case Status::Reasserting:
+        if (m_status != TunnelStatus::Disconnecting)
+            setStatus(TunnelStatus::Reasserting);
+        break;
+    case Status::Disconnected: {
+        bool couldNotListen = false;
+        m_engine->call([&] { couldNotListen = m_client->couldNotListen(); });
+        if (!reason.isEmpty())
+            Log::write(QStringLiteral("The tunnel is down: ") + reason);
+        m_exitCode = couldNotListen ? 1 : 0;
+        finish();
+        break;
+    }
+    }
+}
+
+void TunnelHelper::stop()
+{
+    if (m_status == TunnelStatus::Disconnecting || m_status == TunnelStatus::Disconnected)
+        return;
+    setStatus(TunnelStatus::Disconnecting);
+    // The client closes every connection and reports Disconnected, which finishes.
+    m_engine->post([this] { m_client->stop(); });
 }
 
 void TunnelHelper::attachClient()
@@ -172,7 +209,7 @@ void TunnelHelper::attachClient()
             m_commandLines.remove(client);
             client->deleteLater();
         });
-        client->write(tunnelStatusName(m_status).toUtf8() + '\n');
+        client->write(tunnelStatusName(m_status).toUtf8() + '\n' + m_proxyLine);
         client->flush();
     }
 }
@@ -182,29 +219,8 @@ void TunnelHelper::readCommands(QLocalSocket *client)
     const QList<QByteArray> lines = m_commandLines[client].append(client->readAll());
     for (const QByteArray &line : lines) {
         if (TunnelChannel::isStopCommand(line))
-            stopTunnel();
+            stop();
     }
-}
-
-void TunnelHelper::stopTunnel()
-{
-    if (m_status == TunnelStatus::Disconnecting)
-        return;
-    setStatus(TunnelStatus::Disconnecting);
-    if (!m_accepted) {
-        // Let the windows read the last line before the socket goes away.
-        QTimer::singleShot(0, this, &TunnelHelper::finish);
-        return;
-    }
-    // The service stops reporting this tunnel's exit address; a service that does not answer
-    // in time does not keep the tunnel from going down.
-    QNetworkReply *reply = m_network->post(
-        serviceRequest(m_checkService, QStringLiteral("/vpnApp/tunnel/close"), kCloseTimeoutMs),
-        m_auth);
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
-        reply->deleteLater();
-        finish();
-    });
 }
 
 void TunnelHelper::finish()

@@ -3,63 +3,70 @@
 #include "platform/tunnel/TunnelStatus.h"
 #include "platform/tunnel/linux/ChannelLines.h"
 #include "platform/tunnel/linux/TunnelChannel.h"
+#include "tunnel/client/TunnelClient.h"
 
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QUrl>
+#include <memory>
 
 class QLocalServer;
 class QLocalSocket;
-class QNetworkAccessManager;
 
 namespace corvane {
 
-// One profile's tunnel: owns the channel's lock and socket for as long as it runs and tells
-// every attached window each status change. Given a service to check with, it hands the
-// service the configuration's signed string before it reports connected, and stays down when
-// the service refuses it.
+namespace tunnel {
+class EngineThread;
+}
+
+// One profile's tunnel: owns the channel's lock and socket for as long as it runs, runs the
+// tunnel client on an engine thread of its own, and tells every attached window each status
+// change and the local proxies' ports.
 class TunnelHelper final : public QObject
 {
     Q_OBJECT
 
 public:
-    TunnelHelper(TunnelChannel channel, int connectDelayMs, QUrl checkService = {},
+    TunnelHelper(TunnelChannel channel, quint16 socksPort, quint16 httpPort,
                  QObject *parent = nullptr);
     ~TunnelHelper() override;
     Q_DISABLE_COPY_MOVE(TunnelHelper)
 
-    // Takes the lock, reads the configuration and opens the socket; false (with the reason
-    // logged) when the tunnel cannot run.
+    // Takes the lock, reads the configuration, opens the socket and starts the tunnel; false
+    // (with the reason logged) when the tunnel cannot run.
     bool begin();
+    // Brings the tunnel down, as a window's "stop" does.
+    void stop();
+    // What the process should end with once finished() came.
+    int exitCode() const { return m_exitCode; }
 
 Q_SIGNALS:
     void finished();
 
 private:
     bool takeLock();
-    bool readConfiguration();
+    std::optional<tunnel::TunnelConfiguration> readConfiguration();
+    void startTunnel(tunnel::TunnelConfiguration configuration);
+    void tunnelStatus(tunnel::TunnelClient::Status status, const QString &reason);
     void attachClient();
     void readCommands(QLocalSocket *client);
-    void checkWithService();
-    void comeUp();
-    void stopTunnel();
     void finish();
     void releaseChannel();
     void setStatus(TunnelStatus status);
     void broadcast(const QByteArray &line);
 
     TunnelChannel m_channel;
-    int m_connectDelayMs;
-    QUrl m_checkService;
-    QNetworkAccessManager *m_network = nullptr;
-    QByteArray m_auth;
-    bool m_accepted = false;
+    tunnel::TunnelClient::Options m_options;
+    std::unique_ptr<tunnel::EngineThread> m_engine;
+    // Lives on the engine's thread: made, stopped and destroyed there.
+    std::unique_ptr<tunnel::TunnelClient> m_client;
     int m_lockFd = -1;
     QLocalServer *m_server;
     QList<QLocalSocket *> m_clients;
     QHash<QLocalSocket *, ChannelLines> m_commandLines;
     TunnelStatus m_status = TunnelStatus::Disconnected;
+    QByteArray m_proxyLine;
+    int m_exitCode = 0;
 };
 
 } // namespace corvane

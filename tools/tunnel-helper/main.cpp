@@ -4,12 +4,40 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QSocketNotifier>
 
-// The tunnel of one profile, started detached by the application. Its only argument names the
-// channel; the configuration comes from the channel's 0600 file, never from the command line.
-// CORVANE_TUNNEL_CONNECT_DELAY_MS sets how long "connecting" lasts (300 ms by default);
-// CORVANE_TUNNEL_CHECK_URL names a service (the demo service) that must accept the signed
-// string before the tunnel comes up; without it the check is skipped.
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// The port given for `option`, or none when it is not a port number.
+std::optional<quint16> portOption(const QCommandLineParser &parser,
+                                  const QCommandLineOption &option, quint16 fallback)
+{
+    if (!parser.isSet(option))
+        return fallback;
+    bool ok = false;
+    const uint port = parser.value(option).toUInt(&ok);
+    if (!ok || port > 65535)
+        return std::nullopt;
+    return static_cast<quint16>(port);
+}
+
+} // namespace
+
+// The tunnel of one profile, started detached by the application. Its arguments name the
+// channel and the local proxies' ports; the configuration comes from the channel's 0600 file,
+// never from the command line. SIGTERM and SIGINT stop the tunnel as a window's "stop" does.
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
@@ -17,24 +45,52 @@ int main(int argc, char *argv[])
     const QCommandLineOption channel(QStringLiteral("channel"),
                                      QStringLiteral("Base path of the profile's channel files."),
                                      QStringLiteral("path"));
+    const QCommandLineOption socksPort(
+        QStringLiteral("socks-port"),
+        QStringLiteral("Port of the local SOCKS5 proxy (21080; 0 picks a free one)."),
+        QStringLiteral("port"));
+    const QCommandLineOption httpPort(
+        QStringLiteral("http-port"),
+        QStringLiteral("Port of the local HTTP proxy (21081; 0 picks a free one)."),
+        QStringLiteral("port"));
     parser.addOption(channel);
+    parser.addOption(socksPort);
+    parser.addOption(httpPort);
     parser.addHelpOption();
     parser.process(app);
     if (!parser.isSet(channel)) {
         corvane::Log::write(QStringLiteral("--channel is required"));
         return 2;
     }
-    bool ok = false;
-    int delayMs = qEnvironmentVariableIntValue("CORVANE_TUNNEL_CONNECT_DELAY_MS", &ok);
-    if (!ok || delayMs < 0)
-        delayMs = 300;
+    const auto socks =
+        portOption(parser, socksPort, corvane::tunnel::TunnelClient::kDefaultSocksPort);
+    const auto http = portOption(parser, httpPort, corvane::tunnel::TunnelClient::kDefaultHttpPort);
+    if (!socks || !http) {
+        corvane::Log::write(QStringLiteral("--socks-port and --http-port take 0 to 65535"));
+        return 2;
+    }
 
-    const QUrl checkService(qEnvironmentVariable("CORVANE_TUNNEL_CHECK_URL"));
-    corvane::TunnelHelper helper(corvane::TunnelChannel(parser.value(channel)), delayMs,
-                                 checkService);
+    corvane::TunnelHelper helper(corvane::TunnelChannel(parser.value(channel)), *socks, *http);
     QObject::connect(&helper, &corvane::TunnelHelper::finished, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
-    if (!helper.begin())
+    // A signal only writes to a pipe; the stop itself runs on the event loop, so a second
+    // signal while stopping changes nothing.
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return 1;
-    return app.exec();
+    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &helper, [&helper] {
+        char bytes[16];
+        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        helper.stop();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    if (!helper.begin())
+        return helper.exitCode();
+    const int result = QCoreApplication::exec();
+    return result != 0 ? result : helper.exitCode();
 }

@@ -22,9 +22,11 @@ struct ServiceEndpoints
     // Scheme, host and port of the service, without a trailing slash.
     QString serviceBaseAddress = QString::fromLatin1(kServiceBaseAddress);
     QString tunnelHost = QString::fromLatin1(kTunnelHost);
+    qint64 tunnelPort = kTunnelPort;
     // Scheme, host and port of the lookup service, without a trailing slash.
     QString lookupBaseAddress = QString::fromLatin1(kLookupBaseAddress);
     QString relayHost = QString::fromLatin1(kRelayHost);
+    qint64 relayPort = kRelayPort;
 
     static const ServiceEndpoints &current();
     // Replaces the values every later request and connect uses; trailing slashes are dropped.

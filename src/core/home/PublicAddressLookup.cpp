@@ -1,6 +1,7 @@
 #include "core/home/PublicAddressLookup.h"
 
 #include "core/config/ServiceEndpoints.h"
+#include "core/vpn/VpnManager.h"
 #include "platform/http/HttpClient.h"
 #include "platform/http/TextReplyReader.h"
 
@@ -27,6 +28,9 @@ void PublicAddressLookup::start(Completion completion)
     HttpRequest request;
     request.url = endpoint();
     request.method = HttpMethod::Get;
+    // While the tunnel is on, the address is the one the world sees through it.
+    if (const std::optional<LocalProxyPorts> proxy = VpnManager::sharedLocalProxy())
+        request.httpProxyPort = proxy->http;
     m_request = HttpClient::shared().send(
         request, [self = QPointer<PublicAddressLookup>(this),
                   completion = std::move(completion)](const HttpReply &reply) {

@@ -30,8 +30,9 @@ public:
     explicit PublicAddressLookup(QObject *parent = nullptr);
     ~PublicAddressLookup() override;
 
-    // GET "/cityjson?ie=utf-8" on the installed lookup service; `completion` runs once, on the
-    // main thread, unless this object is gone by then.
+    // GET "/cityjson?ie=utf-8" on the installed lookup service, through the tunnel's local
+    // SOCKS5 proxy while the shared tunnel is on; `completion` runs once, on the main thread,
+    // unless this object is gone by then.
     void start(Completion completion);
     void cancel();
     bool isRunning() const { return m_request.isRunning(); }

@@ -14,7 +14,7 @@ void ServiceTunnel::fillManager(VpnManager &manager, quint32 uid)
 {
     manager.address = ServiceEndpoints::current().tunnelHost;
     manager.pwd = QString();
-    manager.port = ServiceEndpoints::kTunnelPort;
+    manager.port = ServiceEndpoints::current().tunnelPort;
     manager.uid = uid;
 }
 

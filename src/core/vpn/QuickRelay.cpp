@@ -10,7 +10,7 @@ void QuickRelay::describeBuiltIn(FFSSModel &record)
 {
     record.ip = ServiceEndpoints::current().relayHost;
     record.pwd = QString();
-    record.port = ServiceEndpoints::kRelayPort;
+    record.port = ServiceEndpoints::current().relayPort;
 }
 
 void QuickRelay::fillManager(VpnManager &manager, const FFSSModel &relay)

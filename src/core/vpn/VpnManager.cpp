@@ -92,6 +92,24 @@ VpnManager &VpnManager::shared()
     return *instance;
 }
 
+std::optional<LocalProxyPorts> VpnManager::localProxy() const
+{
+    if (m_vpnStatus != VPNStatus::on || !m_watched)
+        return std::nullopt;
+    return m_watched->localProxy();
+}
+
+std::optional<LocalProxyPorts> VpnManager::sharedLocalProxy()
+{
+    {
+        SharedSetup &setup = sharedSetup();
+        std::lock_guard lock(setup.mutex);
+        if (!setup.made)
+            return std::nullopt;
+    }
+    return shared().localProxy();
+}
+
 bool VpnManager::installSharedStore(std::unique_ptr<TunnelProfileStore> store)
 {
     SharedSetup &setup = sharedSetup();

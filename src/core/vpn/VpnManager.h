@@ -47,6 +47,10 @@ public:
     // The provider configuration the first stored profile holds (empty without one), handed to
     // `done` once the store answers: what a tunnel that somebody else started runs with.
     void readConfiguration(std::function<void(const QVariantMap &configuration)> done);
+    // The local proxies of the tunnel while it is on.
+    std::optional<LocalProxyPorts> localProxy() const;
+    // The shared instance's, without making it: none before the application made it.
+    static std::optional<LocalProxyPorts> sharedLocalProxy();
 
     bool observerAdded = false;
     QString address;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QPointer>
 #include <QTimer>
@@ -124,7 +125,8 @@ HttpTask HttpClient::send(const HttpRequest &request, Completion completion)
     auto transfer = std::make_shared<Transfer>();
     transfer->completion = std::move(completion);
     transfer->limits = m_limits;
-    QNetworkReply *reply = m_manager->sendCustomRequest(networkRequest, verb(request.method), body);
+    QNetworkReply *reply =
+        managerFor(request)->sendCustomRequest(networkRequest, verb(request.method), body);
     // Qt hands the size on to its network thread only once the request has started there: at
     // once for a request without a body, a turn of the event loop later for one with a body.
     reply->setReadBufferSize(kReadBufferBytes);
@@ -143,6 +145,19 @@ HttpTask HttpClient::send(const HttpRequest &request, Completion completion)
     connect(reply, &QNetworkReply::readyRead, this, [this, transfer] { readBody(transfer); });
     connect(reply, &QNetworkReply::finished, this, [this, transfer] { finish(transfer); });
     return HttpTask(reply);
+}
+
+QNetworkAccessManager *HttpClient::managerFor(const HttpRequest &request)
+{
+    if (!request.httpProxyPort)
+        return m_manager;
+    QNetworkAccessManager *&manager = m_proxied[*request.httpProxyPort];
+    if (!manager) {
+        manager = new QNetworkAccessManager(this);
+        manager->setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"),
+                                        *request.httpProxyPort));
+    }
+    return manager;
 }
 
 void HttpClient::watchHeaders(const std::shared_ptr<Transfer> &transfer)

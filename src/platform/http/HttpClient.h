@@ -4,6 +4,7 @@
 #include "platform/http/HttpRequest.h"
 #include "platform/http/HttpTask.h"
 
+#include <QHash>
 #include <QObject>
 #include <chrono>
 #include <functional>
@@ -57,7 +58,11 @@ private:
     void readBody(const std::shared_ptr<Transfer> &transfer);
     void finish(const std::shared_ptr<Transfer> &transfer);
 
+    QNetworkAccessManager *managerFor(const HttpRequest &request);
+
     QNetworkAccessManager *m_manager;
+    // One manager per local SOCKS5 port requests were sent through.
+    QHash<quint16, QNetworkAccessManager *> m_proxied;
     Limits m_limits;
 };
 

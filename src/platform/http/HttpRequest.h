@@ -36,6 +36,9 @@ struct HttpRequest
     QList<QPair<QByteArray, QByteArray>> headers;
     // No byte moving for this long ends the request as a failure.
     std::chrono::milliseconds timeout{20000};
+    // Sent through the HTTP proxy on 127.0.0.1 at this port instead of directly. (Not through
+    // SOCKS5: Qt's SOCKS5 engine reads whatever arrives into a buffer of its own, with no bound.)
+    std::optional<quint16> httpProxyPort;
 };
 
 } // namespace corvane

@@ -8,6 +8,13 @@
 
 namespace corvane {
 
+// Where the tunnel's local proxies listen on the loopback interface.
+struct LocalProxyPorts
+{
+    quint16 socks = 0;
+    quint16 http = 0;
+};
+
 // The tunnel of one profile. Lives on the main thread; statusChanged is emitted there.
 class TunnelConnection : public QObject
 {
@@ -24,6 +31,8 @@ public:
     virtual void stop() = 0;
     // The name of the program whose start brought up the tunnel now running, where known.
     virtual QString startedBy() const { return {}; }
+    // The local proxies of the running tunnel, once its helper has said where they listen.
+    virtual std::optional<LocalProxyPorts> localProxy() const { return std::nullopt; }
 
 Q_SIGNALS:
     // Always delivered later from the event loop, as the platform's own notification is:

@@ -7,6 +7,14 @@
 
 namespace probe {
 
+bool useFreeProxyPorts(const QString &configHome)
+{
+    QFile settings(configHome + QStringLiteral("/corvane/settings.json"));
+    return QDir().mkpath(configHome + QStringLiteral("/corvane")) &&
+           settings.open(QIODevice::WriteOnly) &&
+           settings.write(R"({"socksPort": 0, "httpProxyPort": 0})") > 0;
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile file(path);

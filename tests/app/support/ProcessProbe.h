@@ -16,5 +16,8 @@ QList<QByteArray> statFields(qint64 pid);
 // Every process still running (zombies excluded) whose command line names `runtimeDir`: the
 // tunnel helpers of that folder, and any stand-in started in their place.
 QList<qint64> liveHelpers(const QString &runtimeDir);
+// Has helpers started with `configHome` as XDG_CONFIG_HOME take free ports for their local
+// proxies, so tests running at once do not compete for the fixed ones.
+bool useFreeProxyPorts(const QString &configHome);
 
 } // namespace probe

@@ -67,7 +67,7 @@ private Q_SLOTS:
         const TunnelProfile stored = *m_tunnel.store().storedProfile(m_tunnel.profile());
         const QVariantMap config = stored.protocolConfiguration()->providerConfiguration;
         QCOMPARE(config.value(u"ss_address"_s).toString(), ServiceEndpoints::current().relayHost);
-        QCOMPARE(config.value(u"ss_port"_s).toLongLong(), ServiceEndpoints::kRelayPort);
+        QCOMPARE(config.value(u"ss_port"_s).toLongLong(), ServiceEndpoints::current().relayPort);
 
         m_tunnel.setStatus(TunnelStatus::Connected);
         QCOMPARE(m_tray->state().icon, TrayMenuState::Icon::on);

@@ -4,6 +4,7 @@
 #include "platform/files/PrivateFile.h"
 #include "platform/files/RegularFile.h"
 #include "platform/log/Log.h"
+#include "platform/settings/SettingsStore.h"
 #include "platform/tunnel/linux/HelperProcesses.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 
@@ -29,6 +30,28 @@ constexpr int kStartTimeoutMs = 5000;
 // A status file holds one status name, an owner file one program name.
 constexpr qint64 kMaxStatusFileSize = 64;
 constexpr qint64 kMaxOwnerFileSize = 256;
+
+// The local proxies' ports from the user's settings ("socksPort", "httpProxyPort"; 0 lets the
+// system pick), for the helper's command line; the helper's defaults when unset.
+QStringList proxyPortArguments()
+{
+    const SettingsStore settings(SettingsStore::defaultFilePath());
+    QStringList arguments;
+    for (const auto &[key, option] :
+         {std::pair{"socksPort", "--socks-port"}, std::pair{"httpProxyPort", "--http-port"}}) {
+        const QJsonValue value = settings.object(QLatin1String(key));
+        if (!value.isDouble())
+            continue;
+        const double port = value.toDouble();
+        if (port < 0 || port > 65535 || port != static_cast<int>(port)) {
+            Log::write(QStringLiteral("Ignoring \"%1\" in %2: not a port number")
+                           .arg(QLatin1String(key), settings.filePath()));
+            continue;
+        }
+        arguments << QLatin1String(option) << QString::number(static_cast<int>(port));
+    }
+    return arguments;
+}
 
 } // namespace
 
@@ -94,6 +117,18 @@ void LinuxTunnelConnection::stop()
         m_terminateSent = HelperProcesses::signal(m_helperPid, m_channel.basePath(), SIGTERM);
         setStatus(TunnelStatus::Disconnecting);
     }
+}
+
+std::optional<LocalProxyPorts> LinuxTunnelConnection::localProxy() const
+{
+    if (m_localProxy || m_current != TunnelStatus::Connected)
+        return m_localProxy;
+    // A window that attached to a running helper may not have read its line yet.
+    const RegularFile::Content content =
+        RegularFile::read(m_channel.proxyPath(), kMaxStatusFileSize);
+    if (content.outcome != RegularFile::Content::Outcome::Read)
+        return std::nullopt;
+    return TunnelChannel::parseProxyLine(content.data);
 }
 
 QString LinuxTunnelConnection::startedBy() const
@@ -187,7 +222,8 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
     const QString program = m_store->locations().helperProgram;
     QProcess helper;
     helper.setProgram(program);
-    helper.setArguments({QStringLiteral("--channel"), m_channel.basePath()});
+    helper.setArguments(QStringList{QStringLiteral("--channel"), m_channel.basePath()} +
+                        proxyPortArguments());
     helper.setStandardInputFile(QProcess::nullDevice());
     helper.setStandardOutputFile(m_channel.logPath(), QIODevice::Append);
     helper.setStandardErrorFile(m_channel.logPath(), QIODevice::Append);
@@ -260,6 +296,10 @@ void LinuxTunnelConnection::readStatusLines()
         return;
     const QList<QByteArray> lines = m_lines.append(m_socket->readAll());
     for (const QByteArray &line : lines) {
+        if (const auto ports = TunnelChannel::parseProxyLine(line)) {
+            m_localProxy = ports;
+            continue;
+        }
         const std::optional<TunnelStatus> status = TunnelChannel::parseStatus(line);
         if (!status)
             continue;
@@ -312,6 +352,8 @@ void LinuxTunnelConnection::setStatus(TunnelStatus status)
         return;
     m_current = status;
     noteAuthString(status);
+    if (status == TunnelStatus::Disconnected)
+        m_localProxy.reset();
     QMetaObject::invokeMethod(
         this,
         [this, status] {

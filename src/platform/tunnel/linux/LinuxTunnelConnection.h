@@ -30,6 +30,7 @@ public:
     std::optional<TunnelError> start() override;
     void stop() override;
     QString startedBy() const override;
+    std::optional<LocalProxyPorts> localProxy() const override;
 
     // Looks again for a running helper (another window may have started one) while this
     // window believes the tunnel is down.
@@ -63,6 +64,7 @@ private:
     QString m_runningAuth;
     // What the helper last said, and what observers have been told so far: each change is
     // published on its own turn of the event loop, so none is skipped when two arrive at once.
+    std::optional<LocalProxyPorts> m_localProxy;
     TunnelStatus m_current = TunnelStatus::Disconnected;
     TunnelStatus m_published = TunnelStatus::Disconnected;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/tunnel/TunnelConnection.h"
 #include "platform/tunnel/TunnelStatus.h"
 
 #include <QByteArrayView>
@@ -23,6 +24,8 @@ public:
     QString socketPath() const { return m_base + QStringLiteral(".sock"); }
     QString statusPath() const { return m_base + QStringLiteral(".status"); }
     QString lockPath() const { return m_base + QStringLiteral(".lock"); }
+    // The local proxies' ports, one "proxy" line, while the helper's proxies listen.
+    QString proxyPath() const { return m_base + QStringLiteral(".proxy"); }
     QString logPath() const { return m_base + QStringLiteral(".log"); }
     // Which program last started a helper on this channel.
     QString ownerPath() const { return m_base + QStringLiteral(".owner"); }
@@ -34,6 +37,8 @@ public:
     // The status that a line from the helper, or the status file's content, names; none for
     // anything else. Surrounding white space does not count.
     static std::optional<TunnelStatus> parseStatus(QByteArrayView text);
+    // The ports of "proxy <socks5 port> <http port>", the helper's line about its proxies.
+    static std::optional<LocalProxyPorts> parseProxyLine(QByteArrayView line);
 
 private:
     QString m_base;

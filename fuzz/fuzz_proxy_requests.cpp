@@ -1,0 +1,31 @@
+// Feeds arbitrary first bytes to the local proxies' decoders: the SOCKS5 greeting and request,
+// and the HTTP proxy's request head. Whatever they accept names a destination that encodes,
+// and a head they rewrite ends in an empty line.
+#include "tunnel/proxy/HttpProxyRequest.h"
+#include "tunnel/proxy/Socks5Request.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    using namespace corvane::tunnel;
+    const ByteView bytes(data, size);
+    const Socks5Request::Greeting greeting = Socks5Request::parseGreeting(bytes);
+    if (greeting.consumed > size)
+        __builtin_trap();
+    const Socks5Request::Request request =
+        Socks5Request::parseRequest(bytes.subspan(greeting.consumed));
+    if (request.step == Socks5Request::Step::Done) {
+        Bytes encoded;
+        request.target.encode(encoded);
+        if (encoded.size() + 3 != request.consumed)
+            __builtin_trap();
+    }
+    const HttpProxyRequest::Parsed head = HttpProxyRequest::parse(bytes);
+    if (head.step == HttpProxyRequest::Step::Done &&
+        (head.consumed > size ||
+         (!head.tunnel && !head.forward.ends_with("Connection: close\r\n\r\n"))))
+        __builtin_trap();
+    return 0;
+}

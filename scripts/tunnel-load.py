@@ -1,0 +1,301 @@
+#!/usr/bin/env python3
+"""Load for scripts/measure-tunnel.sh: a loopback origin and the clients that measure a path
+to it, either straight (a forwarder's port, or the origin itself) or through a SOCKS5 proxy.
+
+    tunnel-load.py origin                       prints its port, serves until killed
+    tunnel-load.py bulk  PATH BYTES             seconds to read BYTES from the origin
+    tunnel-load.py ttfb  PATH COUNT             median and p90 ms to the first byte, COUNT requests
+    tunnel-load.py idle  PATH COUNT             opens COUNT idle connections, says "open", waits
+    tunnel-load.py engines BIN_DIR [ROUNDS]     compares the forwarders of BIN_DIR
+    tunnel-load.py tunnel HELPER [ROUNDS]       direct, ss-local and the helper, to ss-server
+
+PATH is "direct:PORT" (connect to 127.0.0.1:PORT, which reaches the origin) or
+"socks:PORT:ORIGIN_PORT" (a SOCKS5 proxy on 127.0.0.1:PORT, asked for 127.0.0.1:ORIGIN_PORT).
+The origin answers "GET /bytes/N" with N bytes and holds "GET /idle" open without answering.
+"""
+import asyncio
+import json
+import os
+import shutil
+import socket
+import statistics
+import subprocess
+import struct
+import sys
+import tempfile
+import time
+
+CHUNK = memoryview(b"\x5a" * (1 << 20))
+
+
+async def serve(reader, writer):
+    try:
+        head = await reader.readuntil(b"\r\n\r\n")
+    except (asyncio.IncompleteReadError, asyncio.LimitOverrunError, ConnectionError):
+        writer.close()
+        return
+    path = head.split(b" ", 2)[1].decode()
+    if path == "/idle":
+        await reader.read()
+        writer.close()
+        return
+    size = int(path.rsplit("/", 1)[1])
+    writer.write(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\nConnection: close\r\n\r\n" % size)
+    try:
+        while size > 0:
+            part = CHUNK[:min(size, len(CHUNK))]
+            writer.write(part)
+            size -= len(part)
+            await writer.drain()
+        writer.close()
+    except ConnectionError:
+        pass
+
+
+async def origin():
+    server = await asyncio.start_server(serve, "127.0.0.1", 0, backlog=4096)
+    print(server.sockets[0].getsockname()[1], flush=True)
+    await server.serve_forever()
+
+
+def open_path(path):
+    kind, *ports = path.split(":")
+    sock = socket.create_connection(("127.0.0.1", int(ports[0])))
+    sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    if kind == "socks":
+        sock.sendall(b"\x05\x01\x00")
+        if sock.recv(2) != b"\x05\x00":
+            raise RuntimeError("the SOCKS5 proxy refused the greeting")
+        sock.sendall(b"\x05\x01\x00\x01" + socket.inet_aton("127.0.0.1") +
+                     struct.pack(">H", int(ports[1])))
+        reply = b""
+        while len(reply) < 10:
+            part = sock.recv(10 - len(reply))
+            if not part:
+                raise RuntimeError("the SOCKS5 proxy closed the connection")
+            reply += part
+        if reply[1] != 0:
+            raise RuntimeError("the SOCKS5 proxy answered %d" % reply[1])
+    return sock
+
+
+def request(sock, path):
+    sock.sendall(b"GET %s HTTP/1.1\r\nHost: origin\r\n\r\n" % path.encode())
+
+
+def bulk(path, size):
+    buffer = bytearray(1 << 20)
+    start = time.monotonic()
+    sock = open_path(path)
+    request(sock, "/bytes/%d" % size)
+    received = 0
+    while True:
+        n = sock.recv_into(buffer)
+        if n == 0:
+            break
+        received += n
+    elapsed = time.monotonic() - start
+    sock.close()
+    if received < size:
+        raise RuntimeError("only %d of %d bytes arrived" % (received, size))
+    print("%.3f" % elapsed)
+
+
+def ttfb(path, count):
+    times = []
+    for _ in range(count):
+        start = time.monotonic()
+        sock = open_path(path)
+        request(sock, "/bytes/64")
+        if not sock.recv(1):
+            raise RuntimeError("no answer")
+        times.append((time.monotonic() - start) * 1000)
+        sock.close()
+    times.sort()
+    print("%.3f %.3f" % (statistics.median(times), times[int(len(times) * 0.9)]))
+
+
+def idle(path, count):
+    sockets = []
+    for _ in range(count):
+        sock = open_path(path)
+        request(sock, "/idle")
+        sockets.append(sock)
+    print("open", flush=True)
+    sys.stdin.read()
+
+
+class Process:
+    """A program under measurement: its start, the port it listens on, its CPU time and memory.
+    The port is the first line it prints, or else what the kernel says it listens on."""
+
+    def __init__(self, argv, port_line=True):
+        self.popen = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                      text=True)
+        self.port = int(self.popen.stdout.readline()) if port_line else self.listening_port()
+
+    def listening_port(self):
+        for _ in range(100):
+            listed = subprocess.run(["ss", "-ltnpH"], capture_output=True, text=True).stdout
+            for line in listed.splitlines():
+                if "pid=%d," % self.popen.pid in line:
+                    return int(line.split()[3].rsplit(":", 1)[1])
+            time.sleep(0.05)
+        raise RuntimeError("%s listens on no port" % self.popen.args[0])
+
+    def cpu_seconds(self):
+        with open("/proc/%d/stat" % self.popen.pid) as stat:
+            fields = stat.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+    def rss_kib(self, field="VmRSS:"):
+        with open("/proc/%d/status" % self.popen.pid) as status:
+            for line in status:
+                if line.startswith(field):
+                    return int(line.split()[1])
+        return 0
+
+    def stop(self):
+        self.popen.terminate()
+        self.popen.wait()
+
+
+def run_load(*arguments):
+    done = subprocess.run([sys.executable, __file__, *map(str, arguments)],
+                          capture_output=True, text=True)
+    if done.returncode != 0:
+        raise RuntimeError("tunnel-load.py %s failed: %s" % (" ".join(map(str, arguments)),
+                                                            done.stderr.strip()))
+    return done.stdout.split()
+
+
+def idle_cost(path, ends, count):
+    """Resident KiB per idle connection, summed over `ends`."""
+    before = sum(end.rss_kib() for end in ends)
+    holder = subprocess.Popen([sys.executable, __file__, "idle", path, str(count)],
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    if holder.stdout.readline().strip() != "open":
+        raise RuntimeError("the idle connections did not open")
+    time.sleep(0.5)
+    after = sum(end.rss_kib() for end in ends)
+    holder.stdin.close()
+    holder.wait()
+    return (after - before) / count
+
+
+def measure(paths, rounds, size):
+    """paths: name -> (path, [Process], memory_end or None); alternates the paths within each
+    round. CPU counts both ends; memory the client end, which is what differs, measured first,
+    while no transfer has left freed memory behind in it."""
+    results = {name: {"mbs": [], "cpu": [], "ttfb": [], "p90": [], "idle": [], "peak": []}
+               for name in paths}
+    for name, (path, _, client) in paths.items():
+        if client:
+            results[name]["idle"].append(idle_cost(path, [client], 1000))
+            results[name]["peak"].append(client.rss_kib("VmHWM:") / 1024)
+    for _ in range(rounds):
+        for name, (path, ends, client) in paths.items():
+            cpu = [end.cpu_seconds() for end in ends]
+            seconds = float(run_load("bulk", path, size)[0])
+            used = sum(end.cpu_seconds() for end in ends) - sum(cpu)
+            results[name]["mbs"].append(size / seconds / 1e6)
+            results[name]["cpu"].append(used / (size / 1e9))
+            median, p90 = map(float, run_load("ttfb", path, 1000))
+            results[name]["ttfb"].append(median)
+            results[name]["p90"].append(p90)
+    print("| Path | MB/s (1 GB) | CPU s/GB, both ends | first byte, median ms | p90 ms "
+          "| KiB per idle connection | peak RSS MiB, 1,000 idle |")
+    print("|---|---|---|---|---|---|---|")
+    for name, figures in results.items():
+        value = {key: statistics.median(v) if v else None for key, v in figures.items()}
+        idle_text = "%.1f" % value["idle"] if value["idle"] is not None else "-"
+        peak_text = "%.1f" % value["peak"] if value["peak"] is not None else "-"
+        print("| %s | %.0f | %.2f | %.3f | %.3f | %s | %s |" % (
+            name, value["mbs"], value["cpu"], value["ttfb"], value["p90"], idle_text, peak_text))
+
+
+def engines(bin_dir, rounds):
+    origin_process = Process([sys.executable, __file__, "origin"])
+    forwarders = {name: Process([os.path.join(bin_dir, name), str(origin_process.port)])
+                  for name in ("forward_epoll", "forward_asio", "forward_qt")}
+    try:
+        paths = {"direct": ("direct:%d" % origin_process.port, [], None)}
+        for name, process in forwarders.items():
+            paths[name] = ("direct:%d" % process.port, [process], process)
+        measure(paths, rounds, 1000000000)
+    finally:
+        for process in [origin_process, *forwarders.values()]:
+            process.stop()
+
+
+def start_helper(helper, folder, method, relay_port, password):
+    """corvane-tunnel-helper on its own channel, all traffic through ss-server."""
+    base = os.path.join(folder, "tunnel")
+    with open(base + ".conf", "w") as conf:
+        json.dump({"ss_address": "127.0.0.1", "ss_port": relay_port, "ss_method": method,
+                   "ss_password": password, "ss_ip": "", "ss_auth": "",
+                   "json_conf": '{"rules": [{"type": "final", "action": "proxy"}]}'}, conf)
+    process = Process([helper, "--channel", base, "--socks-port", "0", "--http-port", "0"],
+                      port_line=False)
+    for _ in range(200):
+        if os.path.exists(base + ".proxy") and open(base + ".status").read() == "connected\n":
+            process.port = int(open(base + ".proxy").read().split()[1])
+            return process
+        time.sleep(0.05)
+    raise RuntimeError("the helper did not come up")
+
+
+def tunnel(helper, rounds):
+    password = "measure-tunnel-password"
+    folder = tempfile.mkdtemp(prefix="measure-tunnel-")
+    origin_process = Process([sys.executable, __file__, "origin"])
+    started = [origin_process]
+    try:
+        for method in ("chacha20-ietf-poly1305", "chacha20"):
+            print("\n%s, %d rounds, medians:\n" % (method, rounds))
+            servers = [Process(["ss-server", "-s", "127.0.0.1", "-p", "0", "-k", password,
+                                "-m", method], port_line=False) for _ in range(2)]
+            local = Process(["ss-local", "-s", "127.0.0.1", "-p", str(servers[0].port),
+                             "-b", "127.0.0.1", "-l", "0", "-k", password, "-m", method],
+                            port_line=False)
+            corvane = start_helper(helper, folder, "CHACHA20" if method == "chacha20" else method,
+                                   servers[1].port, password)
+            started += [*servers, local, corvane]
+            paths = {
+                "(a) direct": ("direct:%d" % origin_process.port, [], None),
+                "(b) ss-local -> ss-server": ("socks:%d:%d" % (local.port, origin_process.port),
+                                              [local, servers[0]], local),
+                "(c) corvane helper -> ss-server": (
+                    "socks:%d:%d" % (corvane.port, origin_process.port),
+                    [corvane, servers[1]], corvane),
+            }
+            measure(paths, rounds, 1000000000)
+            for process in (*servers, local, corvane):
+                process.stop()
+                started.remove(process)
+    finally:
+        for process in started:
+            process.stop()
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def main():
+    command = sys.argv[1]
+    if command == "origin":
+        asyncio.run(origin())
+    elif command == "bulk":
+        bulk(sys.argv[2], int(sys.argv[3]))
+    elif command == "ttfb":
+        ttfb(sys.argv[2], int(sys.argv[3]))
+    elif command == "idle":
+        idle(sys.argv[2], int(sys.argv[3]))
+    elif command == "engines":
+        engines(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 3)
+    elif command == "tunnel":
+        tunnel(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 3)
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "tunnel/client/ProxyConnection.h"
+#include "tunnel/proxy/PeerOwner.h"
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace corvane::tunnel {
+
+// The tunnel's local proxies: SOCKS5 and HTTP on 127.0.0.1 and ::1, their connections, the
+// refusal of other users and the cap on connections.
+class LocalProxy final
+{
+public:
+    explicit LocalProxy(ProxyContext &context);
+    ~LocalProxy();
+    LocalProxy(const LocalProxy &) = delete;
+    LocalProxy &operator=(const LocalProxy &) = delete;
+
+    // Binds both proxies (0 picks a free port); the reason when a port cannot be had.
+    std::string listen(std::uint16_t socksPort, std::uint16_t httpPort);
+    std::uint16_t socksPort() const { return m_socksPort; }
+    std::uint16_t httpPort() const { return m_httpPort; }
+
+    // Connections wait in the kernel's queue until accepting starts.
+    void startAccepting();
+    // Closes the listeners and every connection.
+    void closeAll();
+    std::size_t connectionCount() const { return m_connections.size(); }
+
+private:
+    struct Listener final : Watched
+    {
+        LocalProxy *owner = nullptr;
+        Socket socket;
+        ProxyConnection::Kind kind = ProxyConnection::Kind::Socks5;
+        void onEvents(std::uint32_t) override { owner->accept(*this); }
+    };
+
+    std::string listenOn(ProxyConnection::Kind kind, std::uint16_t &port);
+    void accept(Listener &listener);
+    void release(ProxyConnection *connection);
+
+    ProxyContext &m_context;
+    std::vector<std::unique_ptr<Listener>> m_listeners;
+    std::unordered_map<ProxyConnection *, std::unique_ptr<ProxyConnection>> m_connections;
+    PeerOwner m_owners;
+    std::uint16_t m_socksPort = 0;
+    std::uint16_t m_httpPort = 0;
+    bool m_accepting = false;
+    bool m_atCapReported = false;
+};
+
+} // namespace corvane::tunnel

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "tunnel/client/RelaySession.h"
+#include "tunnel/engine/Socket.h"
+#include "tunnel/relay/RelayMethod.h"
+
+namespace corvane::tunnel {
+
+// A plain relay (the standard relay protocol, one relay connection per proxied connection).
+// Its protocol has no handshake, so the relay counts as there while it takes TCP connections:
+// the session connects once at the start, and again with back-off after a proxied connection
+// could not reach it.
+class PlainSession final : public RelaySession, private Watched
+{
+public:
+    PlainSession(EventLoop &loop, SessionTimings timings, Events events, RelayMethod method);
+    ~PlainSession() override;
+
+    void start(const SocketAddress &relay) override;
+    void stop() override;
+    std::optional<Dial> dial() override;
+    void relayUnreachable(const std::string &error) override;
+
+private:
+    void probe();
+    void onEvents(std::uint32_t events) override;
+    void probeEnded(const std::string &error);
+    void closeProbe();
+
+    RelayMethod m_method;
+    SocketAddress m_relay;
+    Socket m_probe;
+    EventLoop::Timer m_timer;
+};
+
+} // namespace corvane::tunnel

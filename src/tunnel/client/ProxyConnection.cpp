@@ -1,0 +1,284 @@
+#include "tunnel/client/ProxyConnection.h"
+
+#include "tunnel/client/RelayDialer.h"
+#include "tunnel/engine/Resolver.h"
+#include "tunnel/proxy/HttpProxyRequest.h"
+#include "tunnel/proxy/Socks5Request.h"
+#include "tunnel/rules/RuleSet.h"
+
+#include <sys/epoll.h>
+
+namespace corvane::tunnel {
+
+namespace {
+// What may arrive before a request is understood: the head of an HTTP request, or a SOCKS5
+// greeting and request with a little payload behind them.
+constexpr std::size_t kMaxRequestBytes = HttpProxyRequest::kMaxHead;
+constexpr std::uint32_t kIn = EPOLLIN;
+constexpr std::uint32_t kOut = EPOLLOUT;
+constexpr std::string_view kTunnelEstablished = "HTTP/1.1 200 Connection established\r\n\r\n";
+} // namespace
+
+ProxyConnection::ProxyConnection(ProxyContext &context, Kind kind, Socket client, std::string peer,
+                                 std::function<void(ProxyConnection *)> closed)
+    : m_context(context), m_kind(kind), m_client(std::move(client)), m_peer(std::move(peer)),
+      m_closed(std::move(closed))
+{
+    m_clientEnd.owner = this;
+    m_upstreamEnd.owner = this;
+    m_upstreamEnd.upstream = true;
+}
+
+ProxyConnection::~ProxyConnection() = default;
+
+void ProxyConnection::start()
+{
+    m_state = m_kind == Kind::Socks5 ? State::Greeting : State::Request;
+    updateInterest();
+    m_timer = m_context.loop.after(m_context.limits.requestTimeout, [this] {
+        m_timer = {};
+        close("no complete request and connection within " +
+              std::to_string(m_context.limits.requestTimeout.count()) + " s");
+    });
+}
+
+std::string ProxyConnection::describe() const
+{
+    std::string text = m_kind == Kind::Socks5 ? "SOCKS5" : "HTTP proxy";
+    text += " connection from " + m_peer;
+    if (m_state != State::Greeting && m_target.port != 0)
+        text += " to " + m_target.text();
+    return text;
+}
+
+void ProxyConnection::close(const std::string &reason)
+{
+    if (m_state == State::Closed)
+        return;
+    if (!reason.empty() && m_context.log)
+        m_context.log(describe() + ": " + reason);
+    m_state = State::Closed;
+    m_context.loop.cancel(m_timer);
+    if (m_pipe)
+        m_pipe->stop();
+    if (m_lookup)
+        m_context.resolver.cancel(std::exchange(m_lookup, 0));
+    for (auto [socket, end] : {std::pair{&m_client, &m_clientEnd}, {&m_upstream, &m_upstreamEnd}}) {
+        // Unwatched before closing: a process forked meanwhile still holds the socket.
+        if (socket->isOpen() && end->watching)
+            m_context.loop.unwatch(socket->fd());
+        end->watching = 0;
+        socket->close();
+    }
+    Bytes().swap(m_toUpstream);
+    Bytes().swap(m_request);
+    if (m_closed)
+        std::exchange(m_closed, {})(this);
+}
+
+void ProxyConnection::clientEvents(std::uint32_t events)
+{
+    if (m_state == State::Greeting || m_state == State::Request)
+        readRequest();
+    else if (events & (EPOLLHUP | EPOLLERR))
+        close({});
+    updateInterest();
+}
+
+void ProxyConnection::upstreamEvents(std::uint32_t)
+{
+    if (m_state != State::Connecting)
+        return;
+    const std::string error = m_upstream.connectError();
+    if (error.empty())
+        return connected();
+    if (m_relayed)
+        m_context.dialer.relayUnreachable(error);
+    refuse(Socks5Request::kConnectionRefused,
+           (m_relayed ? "cannot reach the relay: " : "cannot connect: ") + error);
+}
+
+void ProxyConnection::readRequest()
+{
+    const std::span<std::uint8_t> input = m_context.loop.input();
+    const long n = m_client.read(input);
+    if (n == -1)
+        return;
+    if (n <= 0)
+        return close({});
+    if (m_request.size() + static_cast<std::size_t>(n) > kMaxRequestBytes) {
+        if (m_kind == Kind::Http)
+            m_client.write(
+                bytesOf(HttpProxyRequest::response(431, "Request Header Fields Too Large")));
+        return close("the request is longer than 16 KiB");
+    }
+    append(m_request, input.first(static_cast<std::size_t>(n)));
+    if (m_kind == Kind::Socks5)
+        readSocks();
+    else
+        readHttp();
+}
+
+void ProxyConnection::readSocks()
+{
+    if (m_state == State::Greeting) {
+        const Socks5Request::Greeting greeting = Socks5Request::parseGreeting(m_request);
+        if (greeting.step == Socks5Request::Step::Incomplete)
+            return;
+        if (greeting.step == Socks5Request::Step::Refused)
+            return close("the greeting is not SOCKS5");
+        m_client.write(Socks5Request::methodReply(greeting.acceptable));
+        if (!greeting.acceptable)
+            return close("the client offers no method without authentication");
+        m_request.erase(m_request.begin(),
+                        m_request.begin() + static_cast<long>(greeting.consumed));
+        m_state = State::Request;
+    }
+    const Socks5Request::Request request = Socks5Request::parseRequest(m_request);
+    if (request.step == Socks5Request::Step::Incomplete)
+        return;
+    if (request.step == Socks5Request::Step::Refused) {
+        if (request.refusal)
+            m_client.write(Socks5Request::reply(request.refusal));
+        return close(request.refusal == Socks5Request::kCommandNotSupported
+                         ? "the request is not CONNECT"
+                         : "the request is malformed");
+    }
+    m_target = request.target;
+    route(request.target,
+          Bytes(m_request.begin() + static_cast<long>(request.consumed), m_request.end()));
+}
+
+void ProxyConnection::readHttp()
+{
+    const HttpProxyRequest::Parsed parsed = HttpProxyRequest::parse(m_request);
+    if (parsed.step == HttpProxyRequest::Step::Incomplete)
+        return;
+    if (parsed.step == HttpProxyRequest::Step::Refused) {
+        m_client.write(bytesOf(HttpProxyRequest::response(
+            parsed.status,
+            parsed.status == 431 ? "Request Header Fields Too Large" : "Bad Request")));
+        return close("refused the request: " + parsed.problem);
+    }
+    m_target = parsed.target;
+    m_httpTunnel = parsed.tunnel;
+    Bytes first(parsed.forward.begin(), parsed.forward.end());
+    first.insert(first.end(), m_request.begin() + static_cast<long>(parsed.consumed),
+                 m_request.end());
+    route(parsed.target, std::move(first));
+}
+
+void ProxyConnection::route(const TargetAddress &target, Bytes firstBytes)
+{
+    Bytes().swap(m_request);
+    if (m_context.rules.decide(target) == RuleSet::Action::Proxy) {
+        std::optional<RelayDialer::Dial> dial = m_context.dialer.dial();
+        if (!dial)
+            return refuse(Socks5Request::kGeneralFailure, "the relay takes no connections now");
+        m_relayed = true;
+        m_encoder = std::move(dial->encoder);
+        m_decoder = std::move(dial->decoder);
+        m_toUpstream = std::move(dial->preamble);
+        Bytes plain;
+        target.encode(plain);
+        append(plain, firstBytes);
+        m_encoder->transform(plain, m_toUpstream);
+        connectTo(dial->relay);
+        // What the relay does with the destination cannot be known before bytes flow, so the
+        // client need not wait for the relay's connection either: it can send its first bytes
+        // at once, and they go to the relay together with the destination.
+        if (m_state == State::Connecting) {
+            m_client.write(successReply());
+            m_replied = true;
+        }
+        return;
+    }
+    m_toUpstream = std::move(firstBytes);
+    if (const std::optional<SocketAddress> address = SocketAddress::of(target))
+        return connectTo(*address);
+    m_state = State::Resolving;
+    m_lookup = m_context.resolver.resolve(
+        target.name, target.port,
+        [this](const std::vector<SocketAddress> &addresses, const std::string &error) {
+            m_lookup = 0;
+            if (addresses.empty())
+                return refuse(Socks5Request::kHostUnreachable, "cannot resolve the name: " + error);
+            connectTo(addresses.front());
+        });
+}
+
+void ProxyConnection::connectTo(const SocketAddress &address)
+{
+    m_state = State::Connecting;
+    auto [socket, error] = Socket::connect(address);
+    if (!socket.isOpen()) {
+        if (m_relayed)
+            m_context.dialer.relayUnreachable(error);
+        return refuse(Socks5Request::kConnectionRefused, "cannot connect: " + error);
+    }
+    m_upstream = std::move(socket);
+    updateInterest();
+}
+
+void ProxyConnection::refuse(std::uint8_t socksCode, const std::string &reason)
+{
+    // A client told to go ahead only learns that it ends.
+    if (m_replied)
+        return close(reason);
+    if (m_kind == Kind::Socks5)
+        m_client.write(Socks5Request::reply(socksCode));
+    else
+        m_client.write(bytesOf(HttpProxyRequest::response(502, "Bad Gateway")));
+    close(reason);
+}
+
+Bytes ProxyConnection::successReply() const
+{
+    if (m_kind == Kind::Socks5)
+        return Socks5Request::reply(Socks5Request::kSucceeded);
+    return m_httpTunnel ? Bytes(kTunnelEstablished.begin(), kTunnelEstablished.end()) : Bytes();
+}
+
+void ProxyConnection::connected()
+{
+    m_state = State::Piping;
+    m_context.loop.cancel(m_timer);
+    if (m_relayed) {
+        // What the client sent meanwhile travels in the relay's first segment.
+        const std::span<std::uint8_t> input = m_context.loop.input();
+        const long n = m_client.read(input);
+        if (n > 0)
+            m_encoder->transform(input.first(static_cast<std::size_t>(n)), m_toUpstream);
+    }
+    m_pipe = std::make_unique<Pipe>(
+        m_context.loop,
+        Pipe::End{std::move(m_client), std::move(m_encoder), "the client",
+                  m_replied ? Bytes() : successReply(), std::exchange(m_clientEnd.watching, 0)},
+        Pipe::End{std::move(m_upstream), std::move(m_decoder),
+                  m_relayed ? "the relay" : "the destination", std::exchange(m_toUpstream, {}),
+                  std::exchange(m_upstreamEnd.watching, 0)},
+        m_context.limits.idleTimeout, [this](const std::string &reason) { close(reason); });
+    m_pipe->start();
+}
+
+void ProxyConnection::updateInterest()
+{
+    const bool reading = m_state == State::Greeting || m_state == State::Request;
+    watchEnd(m_client, m_clientEnd, reading ? kIn : 0);
+    watchEnd(m_upstream, m_upstreamEnd, m_state == State::Connecting ? kOut : 0);
+}
+
+void ProxyConnection::watchEnd(const Socket &socket, End &end, std::uint32_t wanted)
+{
+    if (!socket.isOpen() || end.watching == wanted)
+        return;
+    if (wanted == 0)
+        m_context.loop.unwatch(socket.fd());
+    else if (end.watching == 0)
+        m_context.loop.watch(socket.fd(), wanted, &end);
+    else
+        m_context.loop.change(socket.fd(), wanted, &end);
+    end.watching = wanted;
+}
+
+} // namespace corvane::tunnel

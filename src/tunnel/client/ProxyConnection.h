@@ -1,0 +1,98 @@
+#pragma once
+
+#include "tunnel/client/ProxyContext.h"
+#include "tunnel/engine/EventLoop.h"
+#include "tunnel/engine/Pipe.h"
+#include "tunnel/engine/Socket.h"
+#include "tunnel/relay/RelayCodec.h"
+#include "tunnel/relay/TargetAddress.h"
+
+#include <functional>
+#include <memory>
+
+namespace corvane::tunnel {
+
+// One connection to a local proxy: reads the SOCKS5 or HTTP proxy request, connects to the
+// destination (straight, or through the relay as the rules say) and then hands both sockets to
+// a Pipe.
+class ProxyConnection final : public Disposable
+{
+public:
+    enum class Kind
+    {
+        Socks5,
+        Http
+    };
+
+    ProxyConnection(ProxyContext &context, Kind kind, Socket client, std::string peer,
+                    std::function<void(ProxyConnection *)> closed);
+    ~ProxyConnection() override;
+
+    void start();
+    // Ends the connection at once; `reason` goes to the log unless empty.
+    void close(const std::string &reason);
+
+private:
+    enum class State
+    {
+        Greeting,
+        Request,
+        Resolving,
+        Connecting,
+        Piping,
+        Closed
+    };
+    struct End final : Watched
+    {
+        ProxyConnection *owner = nullptr;
+        bool upstream = false;
+        std::uint32_t watching = 0;
+        void onEvents(std::uint32_t events) override
+        {
+            if (upstream)
+                owner->upstreamEvents(events);
+            else
+                owner->clientEvents(events);
+        }
+    };
+
+    void clientEvents(std::uint32_t events);
+    void upstreamEvents(std::uint32_t events);
+    void readRequest();
+    void readSocks();
+    void readHttp();
+    void route(const TargetAddress &target, Bytes firstBytes);
+    void connectTo(const SocketAddress &address);
+    void connected();
+    void refuse(std::uint8_t socksCode, const std::string &reason);
+    Bytes successReply() const;
+    void updateInterest();
+    void watchEnd(const Socket &socket, End &end, std::uint32_t wanted);
+    std::string describe() const;
+
+    ProxyContext &m_context;
+    Kind m_kind;
+    State m_state = State::Greeting;
+    Socket m_client;
+    Socket m_upstream;
+    End m_clientEnd;
+    End m_upstreamEnd;
+    std::string m_peer;
+    std::function<void(ProxyConnection *)> m_closed;
+    // The request as far as it has arrived; emptied (and freed) once it is understood.
+    Bytes m_request;
+    TargetAddress m_target;
+    bool m_relayed = false;
+    bool m_httpTunnel = false;
+    // The client was told it may send before the relay's connection was up.
+    bool m_replied = false;
+    std::unique_ptr<RelayCodec> m_encoder;
+    std::unique_ptr<RelayCodec> m_decoder;
+    // What goes to the destination first: the relay's preamble, the rewritten request.
+    Bytes m_toUpstream;
+    std::uint64_t m_lookup = 0;
+    EventLoop::Timer m_timer;
+    std::unique_ptr<Pipe> m_pipe;
+};
+
+} // namespace corvane::tunnel

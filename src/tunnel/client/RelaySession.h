@@ -1,0 +1,76 @@
+#pragma once
+
+#include "tunnel/client/RelayDialer.h"
+#include "tunnel/engine/EventLoop.h"
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace corvane::tunnel {
+
+// How long a session tries before it gives up, and how often.
+struct SessionTimings
+{
+    // The first contact with the relay, retries included.
+    std::chrono::seconds startBound{10};
+    std::chrono::milliseconds firstRetry{500};
+    std::chrono::seconds longestRetry{30};
+    // A relay lost this long ends the tunnel.
+    std::chrono::seconds giveUpAfter{300};
+    std::chrono::seconds keepAlive{20};
+    std::chrono::seconds answerWithin{10};
+};
+
+// The tunnel's relationship with its relay: up once the relay answered, re-established with
+// back-off when it is lost, down (with the reason) when it cannot be had.
+class RelaySession : public RelayDialer
+{
+public:
+    enum class State
+    {
+        Connecting,
+        Connected,
+        Reasserting,
+        Down
+    };
+    struct Events
+    {
+        std::function<void(State state, const std::string &reason)> state;
+        std::function<void(const std::string &line)> log;
+    };
+
+    RelaySession(EventLoop &loop, SessionTimings timings, Events events)
+        : m_loop(loop), m_timings(timings), m_events(std::move(events))
+    {}
+    virtual ~RelaySession() = default;
+    RelaySession(const RelaySession &) = delete;
+    RelaySession &operator=(const RelaySession &) = delete;
+
+    virtual void start(const SocketAddress &relay) = 0;
+    // Leaves the relay at once (a service relay is told the tunnel is over); no state is
+    // reported after it.
+    virtual void stop() = 0;
+
+    State state() const { return m_state; }
+
+protected:
+    void report(State state, const std::string &reason = {});
+    // The wait before the next attempt, doubling from firstRetry to longestRetry, and cut short
+    // so that the last attempt falls on the bound: the start bound before the first success,
+    // giveUpAfter from the loss afterwards. None once the bound is reached.
+    std::optional<EventLoop::Clock::duration> retryDelay();
+    void resetDelay() { m_delay = {}; }
+    void lost(const std::string &reason);
+
+    EventLoop &m_loop;
+    SessionTimings m_timings;
+    Events m_events;
+    State m_state = State::Connecting;
+    EventLoop::Clock::time_point m_since;
+    EventLoop::Clock::duration m_delay{};
+    bool m_stopped = false;
+};
+
+} // namespace corvane::tunnel

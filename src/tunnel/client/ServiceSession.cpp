@@ -1,0 +1,288 @@
+#include "tunnel/client/ServiceSession.h"
+
+#include <sys/epoll.h>
+
+namespace corvane::tunnel {
+
+namespace {
+constexpr std::uint32_t kIn = EPOLLIN;
+constexpr std::uint32_t kOut = EPOLLOUT;
+} // namespace
+
+ServiceSession::ServiceSession(EventLoop &loop, SessionTimings timings, Events events,
+                               std::string password, std::string auth)
+    : RelaySession(loop, timings, std::move(events)), m_password(std::move(password)),
+      m_auth(std::move(auth))
+{}
+
+ServiceSession::~ServiceSession()
+{
+    m_stopped = true;
+    closeControl();
+}
+
+void ServiceSession::start(const SocketAddress &relay)
+{
+    m_relay = relay;
+    m_since = m_loop.now();
+    openControl();
+}
+
+void ServiceSession::stop()
+{
+    if (m_stopped)
+        return;
+    if (m_phase == Phase::Up)
+        send(ServiceMessage{ServiceMessage::Type::Close, {}, {}});
+    m_stopped = true;
+    closeControl();
+}
+
+std::optional<RelaySession::Dial> ServiceSession::dial()
+{
+    if (!m_accepted || m_state == State::Down)
+        return std::nullopt;
+    const std::uint64_t number = ++m_connections;
+    const ServiceKeys keys = ServiceKeys::forConnection(m_tunnelKey, m_tunnel, number);
+    Dial dial{m_relay,
+              {},
+              std::make_unique<ChunkEncoder>(keys.clientToRelay),
+              std::make_unique<ChunkDecoder>(keys.relayToClient)};
+    ServiceHello{ServiceHello::Kind::Attach, m_tunnel, {}, number}.encode(dial.preamble);
+    return dial;
+}
+
+void ServiceSession::openControl()
+{
+    closeControl();
+    auto [socket, error] = Socket::connect(m_relay);
+    if (!socket.isOpen())
+        return failed(error, true);
+    m_control = std::move(socket);
+    m_phase = Phase::Connecting;
+    m_keyPair.emplace();
+    m_watching = 0;
+    watchControl();
+    m_attemptTimer = m_loop.after(m_timings.answerWithin, [this] {
+        m_attemptTimer = {};
+        failed("no answer within " + std::to_string(m_timings.answerWithin.count()) + " s",
+               m_phase == Phase::Connecting);
+    });
+}
+
+void ServiceSession::closeControl()
+{
+    m_loop.cancel(m_attemptTimer);
+    m_loop.cancel(m_keepAliveTimer);
+    m_loop.cancel(m_answerTimer);
+    if (m_control.isOpen()) {
+        if (m_watching)
+            m_loop.unwatch(m_control.fd());
+        m_control.close();
+    }
+    m_watching = 0;
+    m_phase = Phase::Idle;
+    m_sealer.reset();
+    m_opener.reset();
+    Bytes().swap(m_in);
+    Bytes().swap(m_out);
+}
+
+void ServiceSession::watchControl()
+{
+    if (!m_control.isOpen())
+        return;
+    const std::uint32_t wanted =
+        m_phase == Phase::Connecting ? kOut : kIn | (m_out.empty() ? 0u : kOut);
+    if (wanted == m_watching)
+        return;
+    if (m_watching == 0)
+        m_loop.watch(m_control.fd(), wanted, this);
+    else
+        m_loop.change(m_control.fd(), wanted, this);
+    m_watching = wanted;
+}
+
+void ServiceSession::onEvents(std::uint32_t events)
+{
+    if (m_phase == Phase::Connecting) {
+        const std::string error = m_control.connectError();
+        if (!error.empty())
+            return failed(error, true);
+        m_phase = Phase::AwaitReply;
+        Bytes hello;
+        ServiceHello{m_accepted ? ServiceHello::Kind::Resume : ServiceHello::Kind::Open, m_tunnel,
+                     m_keyPair->publicKey(), 0}
+            .encode(hello);
+        sendRaw(hello);
+    } else {
+        if ((events & EPOLLOUT) && !m_out.empty())
+            sendRaw({});
+        if (m_control.isOpen() && (events & (EPOLLIN | EPOLLHUP | EPOLLERR)))
+            readControl();
+    }
+    watchControl();
+}
+
+void ServiceSession::sendRaw(ByteView bytes)
+{
+    append(m_out, bytes);
+    const long written = m_control.write(m_out);
+    if (written == -2)
+        return failed("the connection to the relay broke", false);
+    m_out.erase(m_out.begin(), m_out.begin() + std::max(written, 0L));
+}
+
+void ServiceSession::send(const ServiceMessage &message)
+{
+    Bytes sealed;
+    m_sealer->transform(message.encode(), sealed);
+    sendRaw(sealed);
+}
+
+void ServiceSession::readControl()
+{
+    const std::span<std::uint8_t> input = m_loop.input();
+    const long n = m_control.read(input);
+    if (n == -1)
+        return;
+    if (n <= 0)
+        return failed("the relay closed the connection", false);
+    ByteView data = input.first(static_cast<std::size_t>(n));
+    if (m_phase == Phase::AwaitReply) {
+        append(m_in, data);
+        if (m_in.size() < ServiceHelloReply::kSize) {
+            bool malformed = false;
+            ServiceHelloReply::decode(m_in, malformed);
+            if (malformed)
+                failed("the relay does not speak this protocol", false);
+            return;
+        }
+        const Bytes rest(m_in.begin() + ServiceHelloReply::kSize, m_in.end());
+        takeReply();
+        if (m_phase != Phase::AwaitAccept)
+            return;
+        Bytes().swap(m_in);
+        if (rest.empty())
+            return;
+        append(m_in, rest);
+        data = m_in;
+    }
+    // Messages are taken after decoding: taking one may close the connection and its decoder.
+    std::vector<Bytes> payloads;
+    const bool ok = m_opener->decodeChunks(data, [&payloads](ByteView payload) {
+        payloads.emplace_back(payload.begin(), payload.end());
+        return true;
+    });
+    for (const Bytes &payload : payloads) {
+        if (!takeMessage(payload))
+            return;
+    }
+    if (!ok)
+        failed("the relay's frames do not open", false);
+}
+
+void ServiceSession::takeReply()
+{
+    bool malformed = false;
+    const std::optional<ServiceHelloReply> reply = ServiceHelloReply::decode(m_in, malformed);
+    if (!reply)
+        return failed("the relay does not speak this protocol", false);
+    if (!reply->known) {
+        closeControl();
+        return report(State::Down, "the relay no longer knows this tunnel");
+    }
+    const std::optional<X25519KeyPair::Key> shared = m_keyPair->agree(reply->publicKey);
+    if (!shared)
+        return failed("the relay's key is unusable", false);
+    const ServiceKeys keys = m_accepted
+                                 ? ServiceKeys::forResume(*shared, m_tunnelKey, m_tunnel,
+                                                          m_keyPair->publicKey(), reply->publicKey)
+                                 : ServiceKeys::forOpen(*shared, m_password, m_keyPair->publicKey(),
+                                                        reply->publicKey, m_tunnelKey);
+    m_keyPair.reset();
+    m_sealer.emplace(keys.clientToRelay);
+    m_opener.emplace(keys.relayToClient);
+    m_phase = Phase::AwaitAccept;
+    // The string goes to this relay only, sealed, and only in an open.
+    send(m_accepted ? ServiceMessage{ServiceMessage::Type::Resume, {}, {}}
+                    : ServiceMessage{ServiceMessage::Type::Auth, {}, m_auth});
+}
+
+bool ServiceSession::takeMessage(ByteView payload)
+{
+    const std::optional<ServiceMessage> message = ServiceMessage::decode(payload);
+    if (!message) {
+        failed("the relay sent a malformed message", false);
+        return false;
+    }
+    using Type = ServiceMessage::Type;
+    if (m_phase == Phase::AwaitAccept && message->type == Type::Refuse) {
+        closeControl();
+        report(State::Down, "the relay refused the tunnel: " + message->text);
+        return false;
+    }
+    if (m_phase == Phase::AwaitAccept && message->type == Type::Accept) {
+        if (m_accepted && message->tunnel != m_tunnel) {
+            failed("the relay resumed another tunnel", false);
+            return false;
+        }
+        m_loop.cancel(m_attemptTimer);
+        m_tunnel = message->tunnel;
+        m_accepted = true;
+        m_phase = Phase::Up;
+        if (message->text != m_exitAddress && m_events.log)
+            m_events.log("The relay accepted the tunnel; exit address " + message->text);
+        m_exitAddress = message->text;
+        keepAlive();
+        report(State::Connected);
+        return true;
+    }
+    if (m_phase == Phase::Up && message->type == Type::Pong) {
+        m_loop.cancel(m_answerTimer);
+        return true;
+    }
+    failed("the relay sent an unexpected message", false);
+    return false;
+}
+
+void ServiceSession::keepAlive()
+{
+    m_loop.cancel(m_keepAliveTimer);
+    m_keepAliveTimer = m_loop.after(m_timings.keepAlive, [this] {
+        m_keepAliveTimer = {};
+        send(ServiceMessage{ServiceMessage::Type::Ping, {}, {}});
+        if (!m_control.isOpen())
+            return;
+        watchControl();
+        m_loop.cancel(m_answerTimer);
+        m_answerTimer = m_loop.after(m_timings.answerWithin, [this] {
+            m_answerTimer = {};
+            failed("the relay did not answer within " +
+                       std::to_string(m_timings.answerWithin.count()) + " s",
+                   false);
+        });
+        keepAlive();
+    });
+}
+
+void ServiceSession::failed(const std::string &reason, bool nothingSent)
+{
+    if (m_stopped)
+        return;
+    closeControl();
+    if (!m_accepted && !nothingSent)
+        return report(State::Down, reason);
+    lost(reason);
+    const auto delay = retryDelay();
+    if (!delay) {
+        const std::string what = m_accepted ? "lost the relay " : "cannot reach the relay ";
+        return report(State::Down, what + m_relay.text() + ": " + reason);
+    }
+    m_attemptTimer = m_loop.after(*delay, [this] {
+        m_attemptTimer = {};
+        openControl();
+    });
+}
+
+} // namespace corvane::tunnel

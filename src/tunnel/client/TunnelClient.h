@@ -1,0 +1,78 @@
+#pragma once
+
+#include "tunnel/client/LocalProxy.h"
+#include "tunnel/client/RelaySession.h"
+#include "tunnel/client/TunnelConfiguration.h"
+#include "tunnel/engine/Resolver.h"
+
+#include <memory>
+
+namespace corvane::tunnel {
+
+// One tunnel: the local proxies and the relay session behind them, on one event loop. Made,
+// used and destroyed on the loop's thread.
+class TunnelClient final
+{
+public:
+    static constexpr std::uint16_t kDefaultSocksPort = 21080;
+    static constexpr std::uint16_t kDefaultHttpPort = 21081;
+
+    enum class Status
+    {
+        Connecting,
+        Connected,
+        Reasserting,
+        Disconnected
+    };
+    struct Events
+    {
+        // Disconnected comes once, with the reason (empty after stop()).
+        std::function<void(Status status, const std::string &reason)> status;
+        std::function<void(std::uint16_t socksPort, std::uint16_t httpPort)> listening;
+        std::function<void(const std::string &line)> log;
+    };
+    struct Options
+    {
+        std::uint16_t socksPort = kDefaultSocksPort;
+        std::uint16_t httpPort = kDefaultHttpPort;
+        ProxyLimits limits;
+        SessionTimings timings;
+    };
+
+    TunnelClient(EventLoop &loop, TunnelConfiguration configuration, Options options,
+                 Events events);
+    ~TunnelClient();
+    TunnelClient(const TunnelClient &) = delete;
+    TunnelClient &operator=(const TunnelClient &) = delete;
+
+    void start();
+    // Closes every proxied connection and the listeners, leaves the relay, and reports
+    // Disconnected.
+    void stop();
+
+    // True when the tunnel went down because a local port could not be had.
+    bool couldNotListen() const { return m_couldNotListen; }
+    std::uint16_t socksPort() const { return m_proxy.socksPort(); }
+    std::uint16_t httpPort() const { return m_proxy.httpPort(); }
+    std::size_t connectionCount() const { return m_proxy.connectionCount(); }
+
+private:
+    void relayFound(const SocketAddress &relay);
+    void sessionState(RelaySession::State state, const std::string &reason);
+    void down(const std::string &reason);
+
+    EventLoop &m_loop;
+    TunnelConfiguration m_configuration;
+    Options m_options;
+    Events m_events;
+    Resolver m_resolver;
+    std::unique_ptr<RelaySession> m_session;
+    ProxyContext m_context;
+    LocalProxy m_proxy;
+    std::uint64_t m_lookup = 0;
+    EventLoop::Timer m_lookupTimer;
+    bool m_down = false;
+    bool m_couldNotListen = false;
+};
+
+} // namespace corvane::tunnel

@@ -1,0 +1,164 @@
+#include "TunnelHarness.h"
+
+namespace {
+const TimeSource &timeFor(bool manual, const ManualTime &time)
+{
+    return manual ? static_cast<const TimeSource &>(time) : TimeSource::system();
+}
+} // namespace
+
+TunnelHarness::TunnelHarness(bool manual) : m_engine(timeFor(manual, m_time)) {}
+
+TunnelHarness::~TunnelHarness()
+{
+    m_engine.call([this] { m_client.reset(); });
+}
+
+void TunnelHarness::start(const TunnelConfiguration &configuration, TunnelClient::Options options)
+{
+    TunnelClient::Events events;
+    events.status = [this](TunnelClient::Status status, const std::string &reason) {
+        const std::lock_guard lock(m_mutex);
+        m_statuses << status;
+        if (!reason.empty())
+            m_reason = QString::fromStdString(reason);
+    };
+    events.listening = [this](std::uint16_t socks, std::uint16_t http) {
+        m_socksPort = socks;
+        m_httpPort = http;
+    };
+    events.log = [this](const std::string &line) {
+        const std::lock_guard lock(m_mutex);
+        m_log << QString::fromStdString(line);
+    };
+    if (options.socksPort == TunnelClient::kDefaultSocksPort)
+        options.socksPort = 0;
+    if (options.httpPort == TunnelClient::kDefaultHttpPort)
+        options.httpPort = 0;
+    m_engine.call([&] {
+        m_client = std::make_unique<TunnelClient>(m_engine.loop(), configuration, options, events);
+        m_client->start();
+    });
+}
+
+void TunnelHarness::stop()
+{
+    m_engine.call([this] { m_client->stop(); });
+}
+
+void TunnelHarness::advance(std::chrono::milliseconds by)
+{
+    m_time.advance(by);
+    // A round of the loop runs its posted work before its timers: once a second round has
+    // begun, every timer due by now has run.
+    m_engine.call([] {});
+    m_engine.call([] {});
+}
+
+QList<TunnelClient::Status> TunnelHarness::statuses() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_statuses;
+}
+
+TunnelClient::Status TunnelHarness::last() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_statuses.isEmpty() ? TunnelClient::Status::Disconnected : m_statuses.last();
+}
+
+QString TunnelHarness::reason() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_reason;
+}
+
+QString TunnelHarness::log() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_log.join(u'\n');
+}
+
+std::size_t TunnelHarness::connectionCount()
+{
+    std::size_t count = 0;
+    m_engine.call([&] { count = m_client->connectionCount(); });
+    return count;
+}
+
+TunnelConfiguration TunnelHarness::configuration(quint16 relayPort, const std::string &method,
+                                                 const std::string &password,
+                                                 const std::string &auth, const std::string &rules)
+{
+    TunnelConfiguration configuration;
+    configuration.relayHost = "127.0.0.1";
+    configuration.relayPort = relayPort;
+    configuration.form = *RelayMethod::formNamed(method);
+    configuration.password = password;
+    configuration.auth = auth;
+    if (!rules.empty())
+        configuration.rules = std::get<RuleSet>(RuleSet::parse(rules));
+    return configuration;
+}
+
+RelayHarness::RelayHarness(RelayServer::Options options, std::string exitAddress,
+                           std::string refusal)
+{
+    auto authorise = [this, exitAddress, refusal](const std::string &auth) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_authorised << QString::fromStdString(auth);
+        }
+        RelayServer::Decision decision;
+        decision.accepted = refusal.empty();
+        decision.reason = refusal;
+        decision.exitAddress = exitAddress;
+        return decision;
+    };
+    auto log = [this](const std::string &line) {
+        const std::lock_guard lock(m_mutex);
+        m_log << QString::fromStdString(line);
+    };
+    m_engine.call([&] {
+        m_server = std::make_unique<RelayServer>(m_engine.loop(), options, authorise, log);
+        if (m_server->listen(SocketAddress::loopback(false, 0)).empty())
+            m_port = m_server->port();
+    });
+}
+
+RelayHarness::~RelayHarness()
+{
+    m_engine.call([this] { m_server.reset(); });
+}
+
+void RelayHarness::drop()
+{
+    m_engine.call([this] { m_server->dropConnections(); });
+}
+
+bool RelayHarness::relisten()
+{
+    bool listening = false;
+    m_engine.call(
+        [&] { listening = m_server->listen(SocketAddress::loopback(false, m_port)).empty(); });
+    return listening;
+}
+
+std::size_t RelayHarness::tunnelCount()
+{
+    std::size_t count = 0;
+    m_engine.call([&] { count = m_server->tunnelCount(); });
+    return count;
+}
+
+QStringList RelayHarness::authorised() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_authorised;
+}
+
+QString RelayHarness::log() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_log.join(u'\n');
+}

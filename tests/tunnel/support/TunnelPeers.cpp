@@ -1,0 +1,138 @@
+#include "TunnelPeers.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QRegularExpression>
+
+namespace {
+constexpr int kStartMs = 15000;
+
+quint16 listeningPortOf(qint64 pid)
+{
+    // ss-server says "listening at 127.0.0.1:0" for port 0; the kernel knows the real one.
+    QProcess ss;
+    ss.start(QStringLiteral("ss"), {QStringLiteral("-ltnpH")});
+    ss.waitForFinished();
+    const QRegularExpression line(QStringLiteral(R"(127\.0\.0\.1:(\d+)\s.*pid=%1,)").arg(pid));
+    const QRegularExpressionMatch match = line.match(QString::fromUtf8(ss.readAllStandardOutput()));
+    return match.hasMatch() ? static_cast<quint16>(match.captured(1).toUInt()) : 0;
+}
+} // namespace
+
+WebOrigin::WebOrigin() = default;
+
+WebOrigin::~WebOrigin()
+{
+    m_process.kill();
+    m_process.waitForFinished();
+}
+
+bool WebOrigin::start()
+{
+    // Python's own threading file server, with a listen queue long enough for a hundred
+    // connections at once (the module's command line keeps five).
+    const auto serve = QStringLiteral(
+        "import functools, http.server, sys\n"
+        "http.server.ThreadingHTTPServer.request_queue_size = 1024\n"
+        "handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1])\n"
+        "server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), handler)\n"
+        "print('port', server.server_address[1], flush=True)\n"
+        "server.serve_forever()\n");
+    m_process.start(QStringLiteral("/usr/bin/python3"),
+                    {QStringLiteral("-u"), QStringLiteral("-c"), serve, m_files.path()});
+    const QRegularExpression serving(QStringLiteral(R"(port (\d+))"));
+    QDeadlineTimer deadline(kStartMs);
+    QByteArray said;
+    while (!deadline.hasExpired() && m_process.waitForReadyRead(1000)) {
+        said += m_process.readAllStandardOutput();
+        const QRegularExpressionMatch match = serving.match(QString::fromUtf8(said));
+        if (match.hasMatch()) {
+            m_port = static_cast<quint16>(match.captured(1).toUInt());
+            return true;
+        }
+    }
+    return false;
+}
+
+QString WebOrigin::url(const QString &path) const
+{
+    return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(path);
+}
+
+QByteArray WebOrigin::addFile(const QString &name, qint64 size)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    quint32 state = 2463534242u;
+    for (char &byte : data) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        byte = static_cast<char>(state);
+    }
+    QFile file(m_files.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != size)
+        return {};
+    return data;
+}
+
+QStringList WebOrigin::peers()
+{
+    m_log += m_process.readAllStandardError();
+    QStringList seen;
+    const QRegularExpression request(QStringLiteral(R"(^(\S+) - - \[)"),
+                                     QRegularExpression::MultilineOption);
+    auto matches = request.globalMatch(QString::fromUtf8(m_log));
+    while (matches.hasNext())
+        seen << matches.next().captured(1);
+    return seen;
+}
+
+SsServer::~SsServer()
+{
+    m_process.kill();
+    m_process.waitForFinished();
+}
+
+bool SsServer::start(const QString &method, const QString &password)
+{
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.start(QStringLiteral("ss-server"),
+                    {QStringLiteral("-s"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                     QStringLiteral("0"), QStringLiteral("-k"), password, QStringLiteral("-m"),
+                     method});
+    if (!m_process.waitForStarted(kStartMs))
+        return false;
+    QDeadlineTimer deadline(kStartMs);
+    while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
+        m_port = listeningPortOf(m_process.processId());
+        if (m_port)
+            return true;
+        m_process.waitForReadyRead(50);
+    }
+    return false;
+}
+
+CurlRun runCurl(const QStringList &arguments, int asUid)
+{
+    QStringList command{QStringLiteral("curl"), QStringLiteral("--silent"),
+                        QStringLiteral("--show-error"), QStringLiteral("--max-time"),
+                        QStringLiteral("120")};
+    command += arguments;
+    if (asUid >= 0)
+        command =
+            QStringList{QStringLiteral("--reuid=%1").arg(asUid),
+                        QStringLiteral("--regid=%1").arg(asUid), QStringLiteral("--clear-groups")} +
+            command;
+    QProcess curl;
+    // The machine's proxy settings must not decide where these requests go.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"http_proxy", "https_proxy", "all_proxy", "HTTP_PROXY", "HTTPS_PROXY",
+                             "ALL_PROXY", "no_proxy", "NO_PROXY"})
+        environment.remove(QString::fromLatin1(name));
+    curl.setProcessEnvironment(environment);
+    const QString program = asUid >= 0 ? QStringLiteral("setpriv") : command.takeFirst();
+    curl.start(program, command);
+    curl.waitForFinished(180000);
+    return {curl.exitStatus() == QProcess::NormalExit ? curl.exitCode() : -1,
+            curl.readAllStandardOutput(), curl.readAllStandardError()};
+}

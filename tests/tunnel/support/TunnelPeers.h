@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+// Peers nobody here wrote, each on a port of 127.0.0.1 that the system picked and stopped
+// with its object: a static web server (Python's http.server) and Debian's ss-server.
+class WebOrigin final
+{
+public:
+    WebOrigin();
+    ~WebOrigin();
+    // Serves the files of dir(); false when it does not come up.
+    bool start();
+    quint16 port() const { return m_port; }
+    QString url(const QString &path) const;
+    QString dir() const { return m_files.path(); }
+    // Writes `size` bytes of a pattern that no shift of itself repeats, as `name`.
+    QByteArray addFile(const QString &name, qint64 size);
+    // The client addresses of the requests served so far, as the server logged them.
+    QStringList peers();
+
+private:
+    QTemporaryDir m_files;
+    QProcess m_process;
+    quint16 m_port = 0;
+    QByteArray m_log;
+};
+
+class SsServer final
+{
+public:
+    ~SsServer();
+    // Starts `ss-server -m method` with `password` on 127.0.0.1, on a port it picks itself.
+    bool start(const QString &method, const QString &password);
+    quint16 port() const { return m_port; }
+    qint64 pid() const { return m_process.processId(); }
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+struct CurlRun
+{
+    int code = -1;
+    QByteArray body;
+    QByteArray error;
+};
+
+// curl with `arguments`; `asUid` runs it as that user through setpriv (root only).
+CurlRun runCurl(const QStringList &arguments, int asUid = -1);

@@ -1,0 +1,225 @@
+#include "tunnel/proxy/HttpProxyRequest.h"
+#include "tunnel/proxy/Socks5Request.h"
+#include "tunnel/rules/RuleSet.h"
+
+#include <QTest>
+
+using namespace corvane::tunnel;
+
+namespace {
+ByteView bytes(const QByteArray &data)
+{
+    return {reinterpret_cast<const std::uint8_t *>(data.constData()),
+            static_cast<std::size_t>(data.size())};
+}
+
+QString decided(const RuleSet &rules, const QString &host)
+{
+    const auto target = TargetAddress::fromHost(host.toStdString(), 443);
+    return rules.decide(*target) == RuleSet::Action::Direct ? QStringLiteral("direct")
+                                                            : QStringLiteral("proxy");
+}
+} // namespace
+
+// What the local proxies make of a client's first bytes, and where the rules send a
+// destination.
+class tst_ProxyRequests final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void socksRequests_data();
+    void socksRequests();
+    void httpRequests_data();
+    void httpRequests();
+    void rulesDecide_data();
+    void rulesDecide();
+    void unusableRulesAreRefused_data();
+    void unusableRulesAreRefused();
+};
+
+void tst_ProxyRequests::socksRequests_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("refusal");
+    QTest::addRow("IPv4") << QByteArray("\x05\x01\x00\x01\x0a\x00\x00\x01\x01\xbb", 10)
+                          << QStringLiteral("10.0.0.1:443") << -1;
+    QTest::addRow("IPv6") << QByteArray("\x05\x01\x00\x04", 4) + QByteArray(15, '\0') +
+                                 QByteArray("\x01\x00\x50", 3)
+                          << QStringLiteral("[::1]:80") << -1;
+    QTest::addRow("name") << QByteArray("\x05\x01\x00\x03\x0b"
+                                        "example.com"
+                                        "\x00\x50",
+                                        18)
+                          << QStringLiteral("example.com:80") << -1;
+    QTest::addRow("half a name") << QByteArray("\x05\x01\x00\x03\x0bexam", 9) << QString() << -1;
+    QTest::addRow("BIND") << QByteArray("\x05\x02\x00\x01\x0a\x00\x00\x01\x01\xbb", 10) << QString()
+                          << int(Socks5Request::kCommandNotSupported);
+    QTest::addRow("unknown address type") << QByteArray("\x05\x01\x00\x07\x00", 5) << QString()
+                                          << int(Socks5Request::kAddressTypeNotSupported);
+    QTest::addRow("name with a line break") << QByteArray("\x05\x01\x00\x03\x04"
+                                                          "a\nb.\x00\x50",
+                                                          11)
+                                            << QString() << int(Socks5Request::kGeneralFailure);
+    QTest::addRow("SOCKS4") << QByteArray("\x04\x01\x00\x50", 4) << QString() << 0;
+}
+
+void tst_ProxyRequests::socksRequests()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QString, target);
+    QFETCH(int, refusal);
+    const Socks5Request::Request parsed = Socks5Request::parseRequest(bytes(request));
+    if (!target.isEmpty()) {
+        QCOMPARE(parsed.step, Socks5Request::Step::Done);
+        QCOMPARE(QString::fromStdString(parsed.target.text()), target);
+        QCOMPARE(parsed.consumed, std::size_t(request.size()));
+    } else if (refusal < 0) {
+        QCOMPARE(parsed.step, Socks5Request::Step::Incomplete);
+    } else {
+        QCOMPARE(parsed.step, Socks5Request::Step::Refused);
+        QCOMPARE(int(parsed.refusal), refusal);
+    }
+}
+
+void tst_ProxyRequests::httpRequests_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QByteArray>("forward");
+    QTest::addColumn<int>("status");
+    QTest::addRow("CONNECT") << QByteArray("CONNECT example.com:443 HTTP/1.1\r\nHost: x\r\n\r\n")
+                             << QStringLiteral("example.com:443") << QByteArray() << 0;
+    QTest::addRow("CONNECT to IPv6") << QByteArray("CONNECT [2001:db8::1]:8443 HTTP/1.1\r\n\r\n")
+                                     << QStringLiteral("[2001:db8::1]:8443") << QByteArray() << 0;
+    QTest::addRow("absolute URI")
+        << QByteArray("GET http://Example.com/a?b=1 HTTP/1.1\r\nHost: example.com\r\n"
+                      "Proxy-Connection: keep-alive\r\nProxy-Authorization: Basic eDp5\r\n"
+                      "Accept: */*\r\n\r\n")
+        << QStringLiteral("Example.com:80")
+        << QByteArray("GET /a?b=1 HTTP/1.1\r\nHost: example.com\r\nAccept: */*\r\n"
+                      "Connection: close\r\n\r\n")
+        << 0;
+    QTest::addRow("absolute URI, no path, no Host")
+        << QByteArray("HEAD HTTP://10.1.2.3:8080 HTTP/1.0\r\nConnection: keep-alive\r\n\r\n")
+        << QStringLiteral("10.1.2.3:8080")
+        << QByteArray("HEAD / HTTP/1.0\r\nHost: 10.1.2.3:8080\r\nConnection: close\r\n\r\n") << 0;
+    QTest::addRow("incomplete") << QByteArray("GET http://a/ HTTP/1.1\r\nHost: a\r\n") << QString()
+                                << QByteArray() << 0;
+    QTest::addRow("origin form") << QByteArray("GET / HTTP/1.1\r\nHost: a\r\n\r\n") << QString()
+                                 << QByteArray() << 400;
+    QTest::addRow("https URI") << QByteArray("GET https://a/ HTTP/1.1\r\n\r\n") << QString()
+                               << QByteArray() << 400;
+    QTest::addRow("CONNECT without a port")
+        << QByteArray("CONNECT a HTTP/1.1\r\n\r\n") << QString() << QByteArray() << 400;
+    QTest::addRow("user information")
+        << QByteArray("GET http://u:p@a/ HTTP/1.1\r\n\r\n") << QString() << QByteArray() << 400;
+    QTest::addRow("folded header") << QByteArray("GET http://a/ HTTP/1.1\r\nX: 1\r\n 2\r\n\r\n")
+                                   << QString() << QByteArray() << 400;
+    QTest::addRow("port out of range")
+        << QByteArray("CONNECT a:65536 HTTP/1.1\r\n\r\n") << QString() << QByteArray() << 400;
+    QTest::addRow("HTTP/2 line") << QByteArray("PRI * HTTP/2.0\r\n\r\n") << QString()
+                                 << QByteArray() << 400;
+    QTest::addRow("head over 16 KiB")
+        << QByteArray("GET http://a/ HTTP/1.1\r\nX: ") + QByteArray(16 * 1024, 'x') << QString()
+        << QByteArray() << 431;
+}
+
+void tst_ProxyRequests::httpRequests()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(QString, target);
+    QFETCH(QByteArray, forward);
+    QFETCH(int, status);
+    const QByteArray body("body bytes");
+    const HttpProxyRequest::Parsed parsed = HttpProxyRequest::parse(bytes(head + body));
+    if (status) {
+        QCOMPARE(parsed.step, HttpProxyRequest::Step::Refused);
+        QCOMPARE(parsed.status, status);
+    } else if (target.isEmpty()) {
+        QCOMPARE(parsed.step, HttpProxyRequest::Step::Incomplete);
+    } else {
+        QCOMPARE(parsed.step, HttpProxyRequest::Step::Done);
+        QCOMPARE(QString::fromStdString(parsed.target.text()), target);
+        QCOMPARE(QByteArray::fromStdString(parsed.forward), forward);
+        QCOMPARE(parsed.tunnel, forward.isEmpty());
+        QCOMPARE(parsed.consumed, std::size_t(head.size()));
+    }
+}
+
+void tst_ProxyRequests::rulesDecide_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("action");
+    QTest::addRow("suffix itself") << QStringLiteral("corp.lan") << QStringLiteral("direct");
+    QTest::addRow("below the suffix, any case")
+        << QStringLiteral("Files.Corp.LAN.") << QStringLiteral("direct");
+    QTest::addRow("suffix as a mere ending")
+        << QStringLiteral("notcorp.lan") << QStringLiteral("proxy");
+    QTest::addRow("inside the prefix") << QStringLiteral("10.200.3.4") << QStringLiteral("direct");
+    QTest::addRow("outside the prefix") << QStringLiteral("11.0.0.1") << QStringLiteral("proxy");
+    QTest::addRow("odd prefix length")
+        << QStringLiteral("192.168.7.255") << QStringLiteral("direct");
+    QTest::addRow("past odd prefix") << QStringLiteral("192.168.8.0") << QStringLiteral("proxy");
+    QTest::addRow("IPv6 prefix") << QStringLiteral("fd12::1") << QStringLiteral("direct");
+    QTest::addRow("earlier rule wins") << QStringLiteral("10.9.9.9") << QStringLiteral("proxy");
+    QTest::addRow("a name is not matched by address")
+        << QStringLiteral("10.0.0.1.example") << QStringLiteral("proxy");
+    QTest::addRow("after final") << QStringLiteral("late.example") << QStringLiteral("proxy");
+}
+
+void tst_ProxyRequests::rulesDecide()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, action);
+    const auto rules = RuleSet::parse(R"({"default": "direct", "dns": {"servers": []}, "rules": [
+        {"type": "ip-cidr", "value": "10.9.0.0/16", "action": "proxy"},
+        {"type": "domain-suffix", "value": ".corp.lan", "action": "direct"},
+        {"type": "ip-cidr", "value": "10.0.0.0/8", "action": "direct"},
+        {"type": "ip-cidr", "value": "192.168.0.0/21", "action": "direct"},
+        {"type": "ip-cidr", "value": "fc00::/7", "action": "direct"},
+        {"type": "final", "action": "proxy"},
+        {"type": "domain-suffix", "value": "late.example", "action": "direct"}]})");
+    QVERIFY(std::holds_alternative<RuleSet>(rules));
+    QCOMPARE(decided(std::get<RuleSet>(rules), host), action);
+}
+
+void tst_ProxyRequests::unusableRulesAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QString>("reason");
+    QTest::addRow("not JSON") << QByteArray("rules: [") << QStringLiteral("not JSON");
+    QTest::addRow("unknown type")
+        << QByteArray(R"({"rules": [{"type": "geoip", "value": "CN", "action": "direct"}]})")
+        << QStringLiteral("rule 1 has an unknown type \"geoip\"");
+    QTest::addRow("unknown action")
+        << QByteArray(R"({"rules": [{"type": "final", "action": "reject"}]})")
+        << QStringLiteral("rule 1 has no \"action\"");
+    QTest::addRow("suffix without value")
+        << QByteArray(R"({"rules": [{"type": "final", "action": "proxy"},
+                                    {"type": "domain-suffix", "action": "direct"}]})")
+        << QStringLiteral("rule 2 (domain-suffix) has no \"value\"");
+    QTest::addRow("prefix too long")
+        << QByteArray(
+               R"({"rules": [{"type": "ip-cidr", "value": "10.0.0.0/33", "action": "direct"}]})")
+        << QStringLiteral("bad prefix length");
+    QTest::addRow("no address")
+        << QByteArray(R"({"rules": [{"type": "ip-cidr", "value": "lan/8", "action": "direct"}]})")
+        << QStringLiteral("has no address");
+    QTest::addRow("bad default") << QByteArray(R"({"default": "block"})")
+                                 << QStringLiteral("\"default\"");
+}
+
+void tst_ProxyRequests::unusableRulesAreRefused()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QString, reason);
+    const auto rules = RuleSet::parse(document.toStdString());
+    QVERIFY(std::holds_alternative<std::string>(rules));
+    QVERIFY2(QString::fromStdString(std::get<std::string>(rules)).contains(reason),
+             std::get<std::string>(rules).c_str());
+}
+
+QTEST_GUILESS_MAIN(tst_ProxyRequests)
+#include "tst_proxyrequests.moc"

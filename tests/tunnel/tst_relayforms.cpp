@@ -1,0 +1,176 @@
+#include "RelayTunnel.h"
+#include "tunnel/crypto/KeyDerivation.h"
+#include "tunnel/relay/ChunkCodec.h"
+#include "tunnel/relay/RelayMethod.h"
+#include "tunnel/service/ServiceHello.h"
+#include "tunnel/service/ServiceMessage.h"
+
+#include <QTest>
+
+using namespace corvane::tunnel;
+
+namespace {
+Bytes pattern(std::size_t size)
+{
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    return bytes;
+}
+
+// Feeds `wire` to `decoder` in pieces of `piece` bytes.
+std::optional<Bytes> decodeInPieces(RelayCodec &decoder, const Bytes &wire, std::size_t piece)
+{
+    Bytes plain;
+    for (std::size_t at = 0; at < wire.size(); at += piece) {
+        if (!decoder.transform(ByteView(wire).subspan(at, std::min(piece, wire.size() - at)),
+                               plain))
+            return std::nullopt;
+    }
+    return plain;
+}
+} // namespace
+
+// The relay forms' codecs as the two ends of a connection see them: whatever the wire does to
+// the pieces, the other end reads what was sent, and a changed byte is caught where the form
+// can catch it.
+class tst_RelayForms final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void bytesSurviveAnySplit_data();
+    void bytesSurviveAnySplit();
+    void aChangedByteIsCaught_data();
+    void aChangedByteIsCaught();
+    void helloAndMessagesRefuseWhatTheyCannotBe_data();
+    void helloAndMessagesRefuseWhatTheyCannotBe();
+    void connectionNumbersAreTakenOnce();
+};
+
+void tst_RelayForms::bytesSurviveAnySplit_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<int>("piece");
+    for (const char *method : {"chacha20", "chacha20-ietf-poly1305", "chunks"}) {
+        for (int piece : {1, 17, 16384 + 34, 70000})
+            QTest::addRow("%s, %d-byte pieces", method, piece)
+                << QString::fromLatin1(method) << piece;
+    }
+}
+
+void tst_RelayForms::bytesSurviveAnySplit()
+{
+    QFETCH(QString, method);
+    QFETCH(int, piece);
+    std::unique_ptr<RelayCodec> encoder;
+    std::unique_ptr<RelayCodec> decoder;
+    if (method == QLatin1String("chunks")) {
+        std::array<std::uint8_t, 32> key{};
+        KeyDerivation::random(key);
+        encoder = std::make_unique<ChunkEncoder>(key);
+        decoder = std::make_unique<ChunkDecoder>(key);
+    } else {
+        const RelayMethod relay(*RelayMethod::formNamed(method.toStdString()), "secret");
+        encoder = relay.encoder();
+        decoder = relay.decoder();
+    }
+    // Writes of several sizes, one larger than a chunk, and an empty one.
+    const Bytes plain = pattern(100000);
+    Bytes wire;
+    std::size_t at = 0;
+    for (std::size_t size : {std::size_t(1), std::size_t(0), std::size_t(20000), plain.size()}) {
+        size = std::min(size, plain.size() - at);
+        encoder->transform(ByteView(plain).subspan(at, size), wire);
+        at += size;
+    }
+    const std::optional<Bytes> read =
+        decodeInPieces(*decoder, wire, static_cast<std::size_t>(piece));
+    QVERIFY(read);
+    QVERIFY(*read == plain);
+}
+
+void tst_RelayForms::aChangedByteIsCaught_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<int>("offset");
+    // Past the salt: in the first sealed length, in the first payload, in a later chunk.
+    QTest::addRow("AEAD length") << QStringLiteral("chacha20-ietf-poly1305") << 32 + 1;
+    QTest::addRow("AEAD payload") << QStringLiteral("chacha20-ietf-poly1305") << 32 + 18 + 5;
+    QTest::addRow("AEAD later chunk") << QStringLiteral("chacha20-ietf-poly1305") << 32 + 40000;
+    QTest::addRow("AEAD salt") << QStringLiteral("chacha20-ietf-poly1305") << 3;
+}
+
+void tst_RelayForms::aChangedByteIsCaught()
+{
+    QFETCH(QString, method);
+    QFETCH(int, offset);
+    const RelayMethod relay(*RelayMethod::formNamed(method.toStdString()), "secret");
+    Bytes wire;
+    relay.encoder()->transform(pattern(50000), wire);
+    wire[static_cast<std::size_t>(offset)] ^= 0x40;
+    QVERIFY(!decodeInPieces(*relay.decoder(), wire, 4096));
+}
+
+void tst_RelayForms::helloAndMessagesRefuseWhatTheyCannotBe_data()
+{
+    QTest::addColumn<QByteArray>("hello");
+    QTest::addColumn<bool>("helloMalformed");
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<bool>("messageDecodes");
+    const QByteArray key(32, 'k');
+    QTest::addRow("open") << QByteArray("\x01\x01") + key << false << QByteArray("\x01orderId=1")
+                          << true;
+    QTest::addRow("wrong version") << QByteArray("\x02\x01") << true << QByteArray("\x20") << true;
+    QTest::addRow("unknown kind") << QByteArray("\x01\x09") << true << QByteArray("\x7f") << false;
+    QTest::addRow("HTTP instead") << QByteArray("GET / HTTP/1.1\r\n") << true
+                                  << QByteArray("\x11reason\nforged log line") << false;
+    QTest::addRow("short accept") << QByteArray("\x01\x03") + QByteArray(24, 'i') << false
+                                  << QByteArray("\x10") + QByteArray(15, 'i') << false;
+    QTest::addRow("long exit address")
+        << QByteArray("\x01\x02") + QByteArray(48, 'i') << false
+        << QByteArray("\x10") + QByteArray(16, 'i') + QByteArray(65, '1') << false;
+    QTest::addRow("ping with a body")
+        << QByteArray("\x01") << false << QByteArray("\x20x") << false;
+}
+
+void tst_RelayForms::helloAndMessagesRefuseWhatTheyCannotBe()
+{
+    QFETCH(QByteArray, hello);
+    QFETCH(bool, helloMalformed);
+    QFETCH(QByteArray, message);
+    QFETCH(bool, messageDecodes);
+    const auto bytes = [](const QByteArray &data) {
+        return ByteView(reinterpret_cast<const std::uint8_t *>(data.constData()),
+                        static_cast<std::size_t>(data.size()));
+    };
+    const ServiceHello::Decoded decoded = ServiceHello::decode(bytes(hello));
+    QCOMPARE(decoded.malformed, helloMalformed);
+    if (decoded.hello) {
+        // What decodes encodes back to the same bytes.
+        Bytes again;
+        decoded.hello->encode(again);
+        QVERIFY(ByteView(again).size() == decoded.consumed);
+        QVERIFY(std::equal(again.begin(), again.end(), bytes(hello).begin()));
+    }
+    QCOMPARE(ServiceMessage::decode(bytes(message)).has_value(), messageDecodes);
+}
+
+void tst_RelayForms::connectionNumbersAreTakenOnce()
+{
+    RelayTunnel tunnel;
+    QVERIFY(!tunnel.takeNumber(0));
+    QVERIFY(tunnel.takeNumber(2));
+    QVERIFY(tunnel.takeNumber(1));
+    QVERIFY(!tunnel.takeNumber(2));
+    QVERIFY(!tunnel.takeNumber(1));
+    // Far ahead: what lies a whole window below is too old to tell, and refused.
+    QVERIFY(tunnel.takeNumber(RelayTunnel::kWindow + 5));
+    QVERIFY(!tunnel.takeNumber(5));
+    QVERIFY(tunnel.takeNumber(6));
+    QVERIFY(!tunnel.takeNumber(6));
+    QVERIFY(tunnel.takeNumber(RelayTunnel::kWindow + 4));
+}
+
+QTEST_GUILESS_MAIN(tst_RelayForms)
+#include "tst_relayforms.moc"

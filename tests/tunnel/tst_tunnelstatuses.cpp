@@ -1,0 +1,318 @@
+#include "TunnelHarness.h"
+#include "TunnelPeers.h"
+
+#include <QDeadlineTimer>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+using Status = TunnelClient::Status;
+
+namespace {
+const std::string kAuth = "orderId=D1T&time=1700000000&sign=0123&nd=0&sip=0&uid=123456789";
+const std::string kExit = "127.77.0.9";
+
+// A SOCKS5 connection through the tunnel to 127.0.0.1:port, opened and left as it is.
+std::unique_ptr<QTcpSocket> openStream(quint16 socksPort, quint16 port)
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->connectToHost(QHostAddress::LocalHost, socksPort);
+    if (!socket->waitForConnected())
+        return nullptr;
+    socket->write(QByteArray("\x05\x01\x00\x05\x01\x00\x01\x7f\x00\x00\x01", 11) +
+                  QByteArray(1, static_cast<char>(port >> 8)) +
+                  QByteArray(1, static_cast<char>(port & 0xff)));
+    while (socket->bytesAvailable() < 12) {
+        if (!socket->waitForReadyRead(5000))
+            return nullptr;
+    }
+    return socket->read(12) == QByteArray("\x05\x00\x05\x00\x00\x01\0\0\0\0\0\0", 12)
+               ? std::move(socket)
+               : nullptr;
+}
+
+// Bytes still on their way before the close do not count against it; a loaded machine may take
+// a while to deliver it.
+bool closedByPeer(QTcpSocket &socket)
+{
+    const QDeadlineTimer deadline(30000);
+    while (socket.state() != QAbstractSocket::UnconnectedState && !deadline.hasExpired()) {
+        socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
+        socket.readAll();
+    }
+    return socket.state() == QAbstractSocket::UnconnectedState;
+}
+
+quint16 closedPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    return server.serverPort();
+}
+} // namespace
+
+// The tunnel's statuses and what it does with connections, against a relay written here, on
+// a clock the test moves: connected only after the relay answered, down with the reason when
+// refused or out of reach, reasserting and back after a loss, nothing left after a stop.
+class tst_TunnelStatuses final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void routesByTheRules_data();
+    void routesByTheRules();
+    void goesDownWithTheReason_data();
+    void goesDownWithTheReason();
+    void lostRelayIsReassertedWithoutTheString();
+    void stopClosesEveryConnection();
+    void otherUsersAreRefused();
+    void badAndIdleConnectionsAreClosedAlone();
+    void takenPortIsReported();
+
+private:
+    WebOrigin m_origin;
+    QByteArray m_page;
+};
+
+void tst_TunnelStatuses::initTestCase()
+{
+    QVERIFY(m_origin.start());
+    m_page = m_origin.addFile(QStringLiteral("page.html"), 5000);
+}
+
+void tst_TunnelStatuses::routesByTheRules_data()
+{
+    QTest::addColumn<QString>("rules");
+    QTest::addColumn<QString>("seenFrom");
+    QTest::addRow("through the relay") << QString() << QString::fromStdString(kExit);
+    QTest::addRow("loopback direct")
+        << QStringLiteral(
+               R"({"rules": [{"type": "ip-cidr", "value": "127.0.0.0/8", "action": "direct"}]})")
+        << QStringLiteral("127.0.0.1");
+    QTest::addRow("first match decides") << QStringLiteral(R"({"default": "direct", "rules": [
+               {"type": "ip-cidr", "value": "127.0.0.1/32", "action": "proxy"},
+               {"type": "ip-cidr", "value": "127.0.0.0/8", "action": "direct"}]})")
+                                         << QString::fromStdString(kExit);
+    QTest::addRow("default") << QStringLiteral(R"({"default": "direct", "rules": [
+               {"type": "domain-suffix", "value": "0.0.1", "action": "proxy"}]})")
+                             << QStringLiteral("127.0.0.1");
+}
+
+void tst_TunnelStatuses::routesByTheRules()
+{
+    QFETCH(QString, rules);
+    QFETCH(QString, seenFrom);
+    RelayHarness relay({}, kExit);
+    TunnelHarness tunnel(true);
+    tunnel.start(
+        TunnelHarness::configuration(relay.port(), "CHACHA20", "", kAuth, rules.toStdString()));
+    QTRY_COMPARE(tunnel.last(), Status::Connected);
+    QCOMPARE(tunnel.statuses().first(), Status::Connecting);
+    QCOMPARE(relay.authorised(), QStringList{QString::fromStdString(kAuth)});
+
+    const int before = m_origin.peers().size();
+    for (const QString &proxy : {QStringLiteral("--socks5-hostname"), QStringLiteral("--proxy")}) {
+        const quint16 port =
+            proxy == QLatin1String("--proxy") ? tunnel.httpPort() : tunnel.socksPort();
+        const CurlRun run = runCurl({proxy, QStringLiteral("127.0.0.1:%1").arg(port),
+                                     m_origin.url(QStringLiteral("page.html"))});
+        QVERIFY2(run.code == 0, run.error.constData());
+        QVERIFY(run.body == m_page);
+    }
+    QTRY_COMPARE(m_origin.peers().mid(before), QStringList(2, seenFrom));
+    // The string went to the relay once, for the whole tunnel.
+    QCOMPARE(relay.authorised().size(), 1);
+}
+
+void tst_TunnelStatuses::goesDownWithTheReason_data()
+{
+    QTest::addColumn<QString>("relayKind");
+    QTest::addColumn<bool>("service");
+    QTest::addColumn<QString>("reason");
+    QTest::addRow("refused") << QStringLiteral("refusing") << true
+                             << QStringLiteral("refused the tunnel: sign is error");
+    QTest::addRow("service relay unreachable")
+        << QStringLiteral("closed") << true << QStringLiteral("cannot reach the relay");
+    QTest::addRow("plain relay unreachable")
+        << QStringLiteral("closed") << false << QStringLiteral("cannot reach the relay");
+    QTest::addRow("service relay silent")
+        << QStringLiteral("silent") << true << QStringLiteral("no answer within 10 s");
+}
+
+void tst_TunnelStatuses::goesDownWithTheReason()
+{
+    QFETCH(QString, relayKind);
+    QFETCH(bool, service);
+    QFETCH(QString, reason);
+    std::unique_ptr<RelayHarness> refusing;
+    QTcpServer silent;
+    quint16 port = 0;
+    if (relayKind == QLatin1String("refusing")) {
+        refusing = std::make_unique<RelayHarness>(RelayServer::Options{}, kExit, "sign is error");
+        port = refusing->port();
+    } else if (relayKind == QLatin1String("silent")) {
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        port = silent.serverPort();
+    } else {
+        port = closedPort();
+    }
+    TunnelHarness tunnel(true);
+    tunnel.start(TunnelHarness::configuration(port, "CHACHA20", "", service ? kAuth : ""));
+    if (relayKind == QLatin1String("silent"))
+        QTRY_VERIFY(silent.hasPendingConnections());
+    // Nothing gives up before its bound.
+    for (int step = 0; step < 19 && relayKind != QLatin1String("refusing"); ++step) {
+        QCOMPARE(tunnel.last(), Status::Connecting);
+        tunnel.advance(500ms);
+    }
+    tunnel.advance(1000ms);
+    QTRY_COMPARE(tunnel.last(), Status::Disconnected);
+    QCOMPARE(tunnel.statuses(), (QList<Status>{Status::Connecting, Status::Disconnected}));
+    QVERIFY2(tunnel.reason().contains(reason), qPrintable(tunnel.reason()));
+}
+
+void tst_TunnelStatuses::lostRelayIsReassertedWithoutTheString()
+{
+    RelayHarness relay({}, kExit);
+    TunnelHarness tunnel(true);
+    tunnel.start(TunnelHarness::configuration(relay.port(), "CHACHA20", "", kAuth));
+    QTRY_COMPARE(tunnel.last(), Status::Connected);
+    std::unique_ptr<QTcpSocket> stream = openStream(tunnel.socksPort(), m_origin.port());
+    QVERIFY(stream);
+
+    relay.drop();
+    QTRY_COMPARE(tunnel.last(), Status::Reasserting);
+    QVERIFY(closedByPeer(*stream));
+    QVERIFY(relay.relisten());
+    tunnel.advance(500ms);
+    QTRY_COMPARE(tunnel.last(), Status::Connected);
+    QCOMPARE(tunnel.statuses(), (QList<Status>{Status::Connecting, Status::Connected,
+                                               Status::Reasserting, Status::Connected}));
+    QCOMPARE(relay.authorised().size(), 1);
+    const CurlRun run = runCurl({QStringLiteral("--socks5-hostname"),
+                                 QStringLiteral("127.0.0.1:%1").arg(tunnel.socksPort()),
+                                 m_origin.url(QStringLiteral("page.html"))});
+    QVERIFY2(run.code == 0, run.error.constData());
+}
+
+void tst_TunnelStatuses::stopClosesEveryConnection()
+{
+    RelayHarness relay({}, kExit);
+    TunnelHarness tunnel(true);
+    tunnel.start(TunnelHarness::configuration(relay.port(), "CHACHA20", "", kAuth));
+    QTRY_COMPARE(tunnel.last(), Status::Connected);
+    std::vector<std::unique_ptr<QTcpSocket>> streams;
+    for (int i = 0; i < 3; ++i) {
+        streams.push_back(openStream(tunnel.socksPort(), m_origin.port()));
+        QVERIFY(streams.back());
+    }
+    QCOMPARE(tunnel.connectionCount(), 3u);
+    tunnel.stop();
+    QCOMPARE(tunnel.last(), Status::Disconnected);
+    QCOMPARE(tunnel.connectionCount(), 0u);
+    for (const auto &stream : streams)
+        QVERIFY(closedByPeer(*stream));
+    QTcpSocket late;
+    late.connectToHost(QHostAddress::LocalHost, tunnel.socksPort());
+    QVERIFY(!late.waitForConnected(5000));
+    // The relay heard that the tunnel is over.
+    QTRY_COMPARE(relay.tunnelCount(), 0u);
+}
+
+void tst_TunnelStatuses::otherUsersAreRefused()
+{
+    if (::getuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        QSKIP("running curl as another user takes root and setpriv");
+    RelayHarness relay({}, kExit);
+    TunnelHarness tunnel(true);
+    tunnel.start(TunnelHarness::configuration(relay.port(), "CHACHA20", "", kAuth));
+    QTRY_COMPARE(tunnel.last(), Status::Connected);
+    for (const QString &proxy : {QStringLiteral("--socks5-hostname"), QStringLiteral("--proxy")}) {
+        const quint16 port =
+            proxy == QLatin1String("--proxy") ? tunnel.httpPort() : tunnel.socksPort();
+        const QStringList arguments{proxy, QStringLiteral("127.0.0.1:%1").arg(port),
+                                    m_origin.url(QStringLiteral("page.html"))};
+        QVERIFY(runCurl(arguments, 65534).code != 0);
+        QCOMPARE(runCurl(arguments).code, 0);
+    }
+    QVERIFY2(tunnel.log().count(QStringLiteral("belongs to uid 65534")) == 2,
+             qPrintable(tunnel.log()));
+    QCOMPARE(tunnel.last(), Status::Connected);
+}
+
+void tst_TunnelStatuses::badAndIdleConnectionsAreClosedAlone()
+{
+    RelayHarness relay({}, kExit);
+    TunnelHarness tunnel(true);
+    TunnelClient::Options options;
+    options.limits.maxConnections = 3;
+    tunnel.start(TunnelHarness::configuration(relay.port(), "CHACHA20", "", kAuth), options);
+    QTRY_COMPARE(tunnel.last(), Status::Connected);
+
+    QTcpSocket notSocks;
+    notSocks.connectToHost(QHostAddress::LocalHost, tunnel.socksPort());
+    notSocks.write("GET / HTTP/1.1\r\n\r\n");
+    QVERIFY(closedByPeer(notSocks));
+    QTcpSocket hugeHead;
+    hugeHead.connectToHost(QHostAddress::LocalHost, tunnel.httpPort());
+    hugeHead.write("GET http://127.0.0.1/ HTTP/1.1\r\nX: " + QByteArray(20000, 'x'));
+    QVERIFY(hugeHead.waitForReadyRead(5000));
+    QVERIFY(hugeHead.readAll().startsWith("HTTP/1.1 431 "));
+
+    std::vector<std::unique_ptr<QTcpSocket>> silent;
+    for (int i = 0; i < 3; ++i) {
+        silent.push_back(std::make_unique<QTcpSocket>());
+        silent.back()->connectToHost(QHostAddress::LocalHost, tunnel.socksPort());
+        QVERIFY(silent.back()->waitForConnected());
+    }
+    QTRY_COMPARE(tunnel.connectionCount(), 3u);
+    QTcpSocket overCap;
+    overCap.connectToHost(QHostAddress::LocalHost, tunnel.socksPort());
+    QVERIFY(overCap.waitForReadyRead(5000));
+    QCOMPARE(overCap.readAll(), QByteArray("\x05\xff", 2));
+
+    tunnel.advance(16s);
+    for (const auto &socket : silent)
+        QVERIFY(closedByPeer(*socket));
+    QTRY_COMPARE(tunnel.connectionCount(), 0u);
+    // An established connection lasts while bytes move, and not five idle minutes.
+    std::unique_ptr<QTcpSocket> stream = openStream(tunnel.socksPort(), m_origin.port());
+    QVERIFY(stream);
+    tunnel.advance(299s);
+    QCOMPARE(tunnel.connectionCount(), 1u);
+    tunnel.advance(2s);
+    QVERIFY(closedByPeer(*stream));
+    const QString log = tunnel.log();
+    QVERIFY2(log.contains(QStringLiteral("the greeting is not SOCKS5")), qPrintable(log));
+    QVERIFY(log.contains(QStringLiteral("longer than 16 KiB")));
+    QVERIFY(log.contains(QStringLiteral("Refusing new proxy connections")));
+    QCOMPARE(log.count(QStringLiteral("no complete request")), 3);
+    QVERIFY(log.contains(QStringLiteral("idle for 300 s")));
+    QCOMPARE(tunnel.last(), Status::Connected);
+}
+
+void tst_TunnelStatuses::takenPortIsReported()
+{
+    QTcpServer taken;
+    QVERIFY(taken.listen(QHostAddress::LocalHost));
+    RelayHarness relay({}, kExit);
+    TunnelHarness tunnel(true);
+    TunnelClient::Options options;
+    options.httpPort = taken.serverPort();
+    tunnel.start(TunnelHarness::configuration(relay.port(), "CHACHA20", "", kAuth), options);
+    QCOMPARE(tunnel.last(), Status::Disconnected);
+    QVERIFY2(tunnel.reason().contains(
+                 QStringLiteral("Cannot listen on 127.0.0.1:%1 for the HTTP proxy: Address "
+                                "already in use")
+                     .arg(taken.serverPort())),
+             qPrintable(tunnel.reason()));
+    QVERIFY(relay.authorised().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_TunnelStatuses)
+#include "tst_tunnelstatuses.moc"

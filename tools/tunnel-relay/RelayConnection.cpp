@@ -1,0 +1,361 @@
+#include "RelayConnection.h"
+
+#include "RelayServer.h"
+#include "tunnel/crypto/KeyDerivation.h"
+
+#include <sys/epoll.h>
+
+namespace corvane::tunnel {
+
+namespace {
+constexpr std::uint32_t kIn = EPOLLIN;
+constexpr std::uint32_t kOut = EPOLLOUT;
+// A hello is at most this long; the destination's address form too, with some payload.
+constexpr std::size_t kMaxHello = 2 + 16 + 32;
+constexpr std::size_t kMaxTargetBytes = 64 * 1024;
+} // namespace
+
+RelayConnection::RelayConnection(RelayServer &server, Socket socket, std::string peer)
+    : m_server(server), m_socket(std::move(socket)), m_peer(std::move(peer))
+{
+    m_targetEnd.owner = this;
+}
+
+RelayConnection::~RelayConnection() = default;
+
+void RelayConnection::start()
+{
+    const RelayServer::Options &options = m_server.m_options;
+    if (options.plain) {
+        m_decoder = options.plain->decoder();
+        m_encoder = options.plain->encoder();
+        m_state = State::Target;
+    }
+    m_lastActive = m_server.m_loop.now();
+    updateInterest();
+    m_timer = m_server.m_loop.after(options.handshakeTimeout, [this] {
+        m_timer = {};
+        if (m_state != State::Control)
+            return close("no complete handshake within " +
+                         std::to_string(m_server.m_options.handshakeTimeout.count()) + " s");
+    });
+}
+
+void RelayConnection::close(const std::string &reason)
+{
+    if (m_state == State::Closed)
+        return;
+    if (!reason.empty())
+        m_server.log("Closed the connection from " + m_peer + ": " + reason);
+    m_state = State::Closed;
+    EventLoop &loop = m_server.m_loop;
+    loop.cancel(m_timer);
+    if (m_lookup)
+        m_server.m_resolver.cancel(std::exchange(m_lookup, 0));
+    if (m_pipe)
+        m_pipe->stop();
+    // Unwatched before closing: a process forked meanwhile still holds the sockets.
+    if (m_watching)
+        loop.unwatch(m_socket.fd());
+    if (m_targetWatching)
+        loop.unwatch(m_target.fd());
+    m_watching = m_targetWatching = 0;
+    m_socket.close();
+    m_target.close();
+    if (m_controlOf) {
+        RelayTunnel *tunnel = std::exchange(m_controlOf, nullptr);
+        if (tunnel->control == this)
+            m_server.controlGone(*tunnel);
+    }
+    m_server.release(this);
+}
+
+void RelayConnection::onEvents(std::uint32_t events)
+{
+    if (m_state == State::Closed)
+        return;
+    if ((events & EPOLLOUT) && !m_out.empty())
+        sendRaw({});
+    if (m_state != State::Closed && (events & (EPOLLIN | EPOLLHUP | EPOLLERR)))
+        readClient();
+    updateInterest();
+}
+
+void RelayConnection::readClient()
+{
+    const std::span<std::uint8_t> input = m_server.m_loop.input();
+    const long n = m_socket.read(input);
+    if (n == -1)
+        return;
+    if (n <= 0)
+        return close(m_state == State::Control ? "" : "the client left during the handshake");
+    m_lastActive = m_server.m_loop.now();
+    const ByteView data = input.first(static_cast<std::size_t>(n));
+    switch (m_state) {
+    case State::Hello:
+        append(m_in, data);
+        return takeHello();
+    case State::Handshake:
+    case State::Control:
+        return takeControlBytes(data);
+    case State::Target:
+        return takeTargetBytes(data);
+    default:
+        return;
+    }
+}
+
+void RelayConnection::takeHello()
+{
+    const ServiceHello::Decoded decoded = ServiceHello::decode(m_in);
+    if (decoded.malformed)
+        return close("the first bytes are not a hello of this protocol");
+    if (!decoded.hello)
+        return;
+    const Bytes rest(m_in.begin() + static_cast<long>(decoded.consumed), m_in.end());
+    Bytes().swap(m_in);
+    switch (decoded.hello->kind) {
+    case ServiceHello::Kind::Open:
+        open(*decoded.hello);
+        break;
+    case ServiceHello::Kind::Resume:
+        resume(*decoded.hello);
+        break;
+    case ServiceHello::Kind::Attach:
+        return attach(*decoded.hello, rest);
+    }
+    if (m_state == State::Handshake && !rest.empty())
+        takeControlBytes(rest);
+}
+
+void RelayConnection::open(const ServiceHello &hello)
+{
+    m_keyPair.emplace();
+    const std::optional<X25519KeyPair::Key> shared = m_keyPair->agree(hello.publicKey);
+    if (!shared)
+        return close("the client's key is unusable");
+    Bytes reply;
+    ServiceHelloReply{true, m_keyPair->publicKey()}.encode(reply);
+    const ServiceKeys keys = ServiceKeys::forOpen(
+        *shared, m_server.m_options.password, hello.publicKey, m_keyPair->publicKey(), m_tunnelKey);
+    m_keyPair.reset();
+    m_sealer.emplace(keys.relayToClient);
+    m_opener.emplace(keys.clientToRelay);
+    m_state = State::Handshake;
+    sendRaw(reply);
+}
+
+void RelayConnection::resume(const ServiceHello &hello)
+{
+    RelayTunnel *tunnel = m_server.tunnel(hello.tunnel);
+    if (!tunnel) {
+        Bytes reply;
+        ServiceHelloReply{false, {}}.encode(reply);
+        m_closeWhenSent = true;
+        m_server.log("Refused to resume an unknown tunnel from " + m_peer);
+        return sendRaw(reply);
+    }
+    m_keyPair.emplace();
+    const std::optional<X25519KeyPair::Key> shared = m_keyPair->agree(hello.publicKey);
+    if (!shared)
+        return close("the client's key is unusable");
+    Bytes reply;
+    ServiceHelloReply{true, m_keyPair->publicKey()}.encode(reply);
+    const ServiceKeys keys = ServiceKeys::forResume(*shared, tunnel->key, hello.tunnel,
+                                                    hello.publicKey, m_keyPair->publicKey());
+    m_keyPair.reset();
+    m_sealer.emplace(keys.relayToClient);
+    m_opener.emplace(keys.clientToRelay);
+    m_tunnelId = hello.tunnel;
+    m_resuming = true;
+    m_state = State::Handshake;
+    sendRaw(reply);
+}
+
+void RelayConnection::attach(const ServiceHello &hello, ByteView rest)
+{
+    RelayTunnel *tunnel = m_server.tunnel(hello.tunnel);
+    if (!tunnel)
+        return close("a connection for an unknown tunnel");
+    if (!tunnel->takeNumber(hello.number))
+        return close("connection number " + std::to_string(hello.number) +
+                     " was used before or is too old");
+    const ServiceKeys keys = ServiceKeys::forConnection(tunnel->key, hello.tunnel, hello.number);
+    m_decoder = std::make_unique<ChunkDecoder>(keys.clientToRelay);
+    m_encoder = std::make_unique<ChunkEncoder>(keys.relayToClient);
+    m_bindFrom = tunnel->bindFrom;
+    m_state = State::Target;
+    if (!rest.empty())
+        takeTargetBytes(rest);
+}
+
+void RelayConnection::takeControlBytes(ByteView wire)
+{
+    // Messages are taken after decoding: taking one may close the connection and its decoder.
+    std::vector<ServiceMessage> messages;
+    bool malformed = false;
+    const bool opened = m_opener->decodeChunks(wire, [&](ByteView payload) {
+        std::optional<ServiceMessage> message = ServiceMessage::decode(payload);
+        if (!message)
+            malformed = true;
+        else
+            messages.push_back(std::move(*message));
+        return !malformed;
+    });
+    for (const ServiceMessage &message : messages) {
+        if (!takeMessage(message))
+            return;
+    }
+    if (malformed)
+        return close("a malformed message");
+    if (!opened)
+        return close("frames that do not open (a wrong key, or not this protocol)");
+}
+
+bool RelayConnection::takeMessage(const ServiceMessage &message)
+{
+    using Type = ServiceMessage::Type;
+    if (m_state == State::Handshake && !m_resuming && message.type == Type::Auth) {
+        const RelayServer::Decision decision = m_server.m_authorise(message.text);
+        if (!decision.accepted) {
+            m_server.log("Refused a tunnel from " + m_peer + ": " + decision.reason);
+            m_closeWhenSent = true;
+            send(ServiceMessage{Type::Refuse, {}, decision.reason});
+            return false;
+        }
+        RelayTunnel &tunnel = m_server.newTunnel(m_tunnelKey, decision);
+        m_tunnelId = tunnel.id;
+        m_server.log("Accepted a tunnel from " + m_peer + "; exit address " + decision.exitAddress);
+    } else if (m_state == State::Handshake && m_resuming && message.type == Type::Resume) {
+        m_server.log("Resumed a tunnel from " + m_peer);
+    } else if (m_state == State::Control && message.type == Type::Ping) {
+        send(ServiceMessage{Type::Pong, {}, {}});
+        return m_state != State::Closed;
+    } else if (m_state == State::Control && message.type == Type::Close) {
+        // The tunnel goes first, so the close does not wait for a control connection again.
+        m_controlOf = nullptr;
+        m_server.forget(m_tunnelId);
+        close({});
+        return false;
+    } else {
+        close("an unexpected message");
+        return false;
+    }
+    RelayTunnel *tunnel = m_server.tunnel(m_tunnelId);
+    if (!tunnel) {
+        close("the tunnel is gone");
+        return false;
+    }
+    // A resumed control connection replaces one the relay has not seen go yet.
+    if (tunnel->control && tunnel->control != this)
+        tunnel->control->close("replaced by a resumed control connection");
+    tunnel->control = this;
+    m_server.m_loop.cancel(tunnel->forget);
+    m_controlOf = tunnel;
+    m_state = State::Control;
+    m_server.m_loop.cancel(m_timer);
+    send(ServiceMessage{Type::Accept, tunnel->id, tunnel->exitAddress});
+    return m_state != State::Closed;
+}
+
+void RelayConnection::takeTargetBytes(ByteView wire)
+{
+    if (!m_decoder->transform(wire, m_in))
+        return close("bytes that do not decode (a wrong password or key?)");
+    if (m_in.size() > kMaxTargetBytes)
+        return close("too many bytes before the destination");
+    const TargetAddress::Decoded decoded = TargetAddress::decode(m_in);
+    if (!decoded.address) {
+        if (decoded.problem != TargetAddress::Problem::Incomplete)
+            return close("the destination's address is malformed");
+        return;
+    }
+    m_destination = *decoded.address;
+    m_in.erase(m_in.begin(), m_in.begin() + static_cast<long>(decoded.consumed));
+    m_state = State::Connecting;
+    if (const std::optional<SocketAddress> address = SocketAddress::of(m_destination))
+        return connectTo(*address);
+    m_lookup = m_server.m_resolver.resolve(
+        m_destination.name, m_destination.port,
+        [this](const std::vector<SocketAddress> &addresses, const std::string &error) {
+            m_lookup = 0;
+            if (addresses.empty())
+                return close("cannot resolve " + m_destination.name + ": " + error);
+            connectTo(addresses.front());
+        });
+}
+
+void RelayConnection::connectTo(const SocketAddress &address)
+{
+    const SocketAddress *from =
+        m_bindFrom && m_bindFrom->family() == address.family() ? &*m_bindFrom : nullptr;
+    auto [socket, error] = Socket::connect(address, from);
+    if (!socket.isOpen())
+        return close("cannot connect to " + m_destination.text() + ": " + error);
+    m_target = std::move(socket);
+    m_targetWatching = kOut;
+    m_server.m_loop.watch(m_target.fd(), kOut, &m_targetEnd);
+    updateInterest();
+}
+
+void RelayConnection::connected()
+{
+    if (m_state != State::Connecting)
+        return;
+    const std::string error = m_target.connectError();
+    if (!error.empty())
+        return close("cannot connect to " + m_destination.text() + ": " + error);
+    m_state = State::Piping;
+    m_server.m_loop.cancel(m_timer);
+    m_pipe = std::make_unique<Pipe>(
+        m_server.m_loop,
+        Pipe::End{std::move(m_socket),
+                  std::move(m_decoder),
+                  "the client",
+                  {},
+                  std::exchange(m_watching, 0)},
+        Pipe::End{std::move(m_target), std::move(m_encoder), "the destination",
+                  std::exchange(m_in, {}), std::exchange(m_targetWatching, 0)},
+        m_server.m_options.idleTimeout, [this](const std::string &reason) { close(reason); });
+    m_pipe->start();
+}
+
+void RelayConnection::send(const ServiceMessage &message)
+{
+    Bytes sealed;
+    m_sealer->transform(message.encode(), sealed);
+    sendRaw(sealed);
+}
+
+void RelayConnection::sendRaw(ByteView bytes)
+{
+    append(m_out, bytes);
+    const long written = m_socket.write(m_out);
+    if (written == -2)
+        return close({});
+    m_out.erase(m_out.begin(), m_out.begin() + std::max(written, 0L));
+    if (m_out.empty() && m_closeWhenSent)
+        return close({});
+    updateInterest();
+}
+
+void RelayConnection::updateInterest()
+{
+    if (m_state == State::Closed || !m_socket.isOpen())
+        return;
+    std::uint32_t wanted = m_out.empty() ? 0 : kOut;
+    if (m_state != State::Connecting && m_state != State::Piping && !m_closeWhenSent)
+        wanted |= kIn;
+    if (wanted == m_watching)
+        return;
+    EventLoop &loop = m_server.m_loop;
+    if (wanted == 0)
+        loop.unwatch(m_socket.fd());
+    else if (m_watching == 0)
+        loop.watch(m_socket.fd(), wanted, this);
+    else
+        loop.change(m_socket.fd(), wanted, this);
+    m_watching = wanted;
+}
+
+} // namespace corvane::tunnel

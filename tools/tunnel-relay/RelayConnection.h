@@ -1,0 +1,90 @@
+#pragma once
+
+#include "RelayTunnel.h"
+#include "tunnel/crypto/X25519KeyPair.h"
+#include "tunnel/engine/Pipe.h"
+#include "tunnel/relay/ChunkCodec.h"
+#include "tunnel/service/ServiceMessage.h"
+
+#include <memory>
+#include <optional>
+
+namespace corvane::tunnel {
+
+class RelayServer;
+
+// One connection to the relay: a service relay's control connection (open, resume, keep-alive,
+// close) or a proxied connection (attached to a tunnel, or of a plain relay), which reads its
+// destination, connects to it from the tunnel's exit address and becomes a Pipe.
+class RelayConnection final : public Disposable, private Watched
+{
+public:
+    RelayConnection(RelayServer &server, Socket socket, std::string peer);
+    ~RelayConnection() override;
+
+    void start();
+    // Ends the connection at once; `reason` goes to the log unless empty.
+    void close(const std::string &reason);
+
+private:
+    enum class State
+    {
+        Hello,
+        Handshake,
+        Control,
+        Target,
+        Connecting,
+        Piping,
+        Closed
+    };
+
+    void onEvents(std::uint32_t events) override;
+    void readClient();
+    void takeHello();
+    void open(const ServiceHello &hello);
+    void resume(const ServiceHello &hello);
+    void attach(const ServiceHello &hello, ByteView rest);
+    void takeControlBytes(ByteView wire);
+    bool takeMessage(const ServiceMessage &message);
+    void takeTargetBytes(ByteView wire);
+    void connectTo(const SocketAddress &address);
+    void connected();
+    void send(const ServiceMessage &message);
+    void sendRaw(ByteView bytes);
+    void updateInterest();
+
+    RelayServer &m_server;
+    Socket m_socket;
+    Socket m_target;
+    std::string m_peer;
+    State m_state = State::Hello;
+    std::uint32_t m_watching = 0;
+    std::uint32_t m_targetWatching = 0;
+    Bytes m_in;
+    Bytes m_out;
+    bool m_closeWhenSent = false;
+    std::optional<X25519KeyPair> m_keyPair;
+    std::optional<ChunkEncoder> m_sealer;
+    std::optional<ChunkDecoder> m_opener;
+    ServiceKeys::Key m_tunnelKey{};
+    TunnelId m_tunnelId{};
+    bool m_resuming = false;
+    RelayTunnel *m_controlOf = nullptr;
+    std::unique_ptr<RelayCodec> m_decoder;
+    std::unique_ptr<RelayCodec> m_encoder;
+    std::optional<SocketAddress> m_bindFrom;
+    TargetAddress m_destination;
+    std::uint64_t m_lookup = 0;
+    EventLoop::Timer m_timer;
+    EventLoop::Clock::time_point m_lastActive;
+    std::unique_ptr<Pipe> m_pipe;
+
+    struct TargetEnd final : Watched
+    {
+        RelayConnection *owner = nullptr;
+        void onEvents(std::uint32_t) override { owner->connected(); }
+    };
+    TargetEnd m_targetEnd;
+};
+
+} // namespace corvane::tunnel

@@ -1,0 +1,119 @@
+#include "RelayServer.h"
+
+#include "RelayConnection.h"
+#include "tunnel/crypto/KeyDerivation.h"
+
+#include <sys/epoll.h>
+
+namespace corvane::tunnel {
+
+RelayServer::RelayServer(EventLoop &loop, Options options, Authorise authorise,
+                         std::function<void(const std::string &line)> log)
+    : m_loop(loop), m_options(std::move(options)), m_authorise(std::move(authorise)),
+      m_log(std::move(log)), m_resolver(loop)
+{}
+
+RelayServer::~RelayServer()
+{
+    dropConnections();
+    for (auto &[id, tunnel] : m_tunnels)
+        m_loop.cancel(tunnel.forget);
+}
+
+std::string RelayServer::listen(const SocketAddress &address)
+{
+    auto [socket, error] = Socket::listen(address);
+    if (!socket.isOpen())
+        return error;
+    m_listener = std::move(socket);
+    m_port = SocketAddress::local(m_listener.fd()).port();
+    m_loop.watch(m_listener.fd(), EPOLLIN, this);
+    return {};
+}
+
+void RelayServer::dropConnections()
+{
+    if (m_listener.isOpen()) {
+        m_loop.unwatch(m_listener.fd());
+        m_listener.close();
+    }
+    while (!m_connections.empty())
+        m_connections.begin()->first->close({});
+}
+
+void RelayServer::onEvents(std::uint32_t)
+{
+    for (int round = 0; round < 64; ++round) {
+        Socket socket = m_listener.accept();
+        if (!socket.isOpen())
+            return;
+        const std::string peer = SocketAddress::peer(socket.fd()).text();
+        if (m_connections.size() >= m_options.maxConnections) {
+            if (!m_atCapReported)
+                log("Refusing connections: " + std::to_string(m_connections.size()) + " are open");
+            m_atCapReported = true;
+            continue;
+        }
+        m_atCapReported = false;
+        auto connection = std::make_unique<RelayConnection>(*this, std::move(socket), peer);
+        RelayConnection *raw = connection.get();
+        m_connections.emplace(raw, std::move(connection));
+        raw->start();
+    }
+}
+
+void RelayServer::release(RelayConnection *connection)
+{
+    const auto found = m_connections.find(connection);
+    if (found == m_connections.end())
+        return;
+    m_loop.disposeLater(std::move(found->second));
+    m_connections.erase(found);
+}
+
+RelayTunnel *RelayServer::tunnel(const TunnelId &id)
+{
+    const auto found = m_tunnels.find(id);
+    return found == m_tunnels.end() ? nullptr : &found->second;
+}
+
+RelayTunnel &RelayServer::newTunnel(const ServiceKeys::Key &key, const Decision &decision)
+{
+    TunnelId id{};
+    do {
+        KeyDerivation::random(id);
+    } while (m_tunnels.contains(id));
+    RelayTunnel &tunnel = m_tunnels[id];
+    tunnel.id = id;
+    tunnel.key = key;
+    tunnel.exitAddress = decision.exitAddress;
+    tunnel.bindFrom = SocketAddress::parse(decision.exitAddress, 0);
+    return tunnel;
+}
+
+void RelayServer::forget(const TunnelId &id)
+{
+    const auto found = m_tunnels.find(id);
+    if (found == m_tunnels.end())
+        return;
+    m_loop.cancel(found->second.forget);
+    m_tunnels.erase(found);
+}
+
+void RelayServer::controlGone(RelayTunnel &tunnel)
+{
+    tunnel.control = nullptr;
+    const TunnelId id = tunnel.id;
+    tunnel.forget = m_loop.after(m_options.forgetAfter, [this, id] {
+        log("Forgot a tunnel whose control connection stayed away");
+        forget(id);
+    });
+}
+
+void RelayServer::log(const std::string &line) const
+{
+    if (m_log)
+        m_log(line);
+}
+
+} // namespace corvane::tunnel
