@@ -71,4 +71,23 @@ QString TunnelTexts::connectFailure(const TunnelError &error)
     return cannotStart + QStringLiteral("详情见日志");
 }
 
+QString TunnelTexts::endReason(const TunnelEndReason &reason)
+{
+    const QString down = QStringLiteral("隧道已断开：");
+    switch (reason.kind) {
+    case TunnelEndReason::Kind::port:
+        return down + QStringLiteral("本地代理端口已被占用");
+    case TunnelEndReason::Kind::unreachable:
+        return down + QStringLiteral("无法连接到隧道服务器");
+    case TunnelEndReason::Kind::refused:
+        return reason.detail.isEmpty() ? QStringLiteral("隧道被服务拒绝")
+                                       : QStringLiteral("隧道被服务拒绝：") + reason.detail;
+    case TunnelEndReason::Kind::lost:
+        return down + QStringLiteral("与隧道服务器的连接中断");
+    case TunnelEndReason::Kind::other:
+        break;
+    }
+    return QStringLiteral("隧道已断开");
+}
+
 } // namespace corvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/vpn/VPNStatus.h"
+#include "platform/tunnel/TunnelConnection.h"
 #include "platform/tunnel/TunnelError.h"
 
 #include <QString>
@@ -30,6 +31,8 @@ public:
 
     // Why a connect could not start, as the customer reads it; the log keeps the detail.
     static QString connectFailure(const TunnelError &error);
+    // Why a running tunnel went down by itself, as the customer reads it.
+    static QString endReason(const TunnelEndReason &reason);
 };
 
 } // namespace corvane

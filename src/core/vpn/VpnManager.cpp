@@ -138,6 +138,7 @@ VpnManager::~VpnManager() = default;
 void VpnManager::connectTunnel()
 {
     connectFailure.reset();
+    endReason.reset();
     prepareProfile([this](const TunnelProfilePtr &profile) { startTunnel(profile); });
 }
 
@@ -336,6 +337,8 @@ void VpnManager::watchStatus()
 void VpnManager::refreshStatus(const TunnelProfile &profile)
 {
     m_vpnStatus = toVPNStatus(profile.connection()->status());
+    if (m_vpnStatus == VPNStatus::off)
+        endReason = profile.connection()->endReason();
     NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
     Q_EMIT statusChanged(m_vpnStatus);
 }

@@ -68,6 +68,9 @@ public:
     // files refused it), set before the status refresh that announces it; cleared by the next
     // connect. Callers that wait for a connect read it when the notification comes.
     std::optional<TunnelError> connectFailure;
+    // Why the tunnel last went down by itself, as its helper said, set before the refresh that
+    // announces off; cleared by the next connect.
+    std::optional<TunnelEndReason> endReason;
 
 Q_SIGNALS:
     // On every refresh, with kProxyServiceVPNStatusNotification: a status may be announced

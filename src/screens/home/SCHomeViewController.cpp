@@ -281,6 +281,9 @@ void SCHomeViewController::onVPNStatusChanged(VPNStatus now)
     }
     if (now == status)
         return;
+    // A tunnel this screen connected went down by itself: the helper said why.
+    if (now == VPNStatus::off && m_tunnelOrderKnown && manager.endReason)
+        sc_showToast(this, TunnelTexts::endReason(*manager.endReason));
     status = now;
     Log::write(QStringLiteral("设置状态：") + vpnStatusName(status));
     applyStatus();

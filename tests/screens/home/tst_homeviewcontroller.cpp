@@ -319,6 +319,19 @@ private Q_SLOTS:
         QVERIFY(isUserInteractionEnabled(connect));
     }
 
+    // The tunnel this screen connected goes down by itself: the helper's reason is shown; a
+    // stop asked for shows nothing.
+    void aTunnelThatGoesDownSaysWhy()
+    {
+        bringUp();
+        m_tunnel.connection()->setEndReason(
+            TunnelEndReason{TunnelEndReason::Kind::refused, u"订单已过期"_s});
+        const auto restore = qScopeGuard([this] { m_tunnel.connection()->setEndReason({}); });
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
+        QCOMPARE(title(), kConnect);
+        QCOMPARE(toastTexts(m_screen.get()), QStringList{u"隧道被服务拒绝：订单已过期"_s});
+    }
+
     void titlesFollowTheTunnel_data()
     {
         QTest::addColumn<TunnelStatus>("tunnel");

@@ -98,6 +98,7 @@ std::optional<TunnelError> LinuxTunnelConnection::start()
     reattach();
     if (m_current != TunnelStatus::Disconnected)
         return std::nullopt;
+    m_endReason.reset();
     if (std::optional<TunnelError> error = launchHelper())
         return error;
     setStatus(TunnelStatus::Connecting);
@@ -298,6 +299,10 @@ void LinuxTunnelConnection::readStatusLines()
     for (const QByteArray &line : lines) {
         if (const auto ports = TunnelChannel::parseProxyLine(line)) {
             m_localProxy = ports;
+            continue;
+        }
+        if (auto reason = TunnelChannel::parseReasonLine(line)) {
+            m_endReason = std::move(reason);
             continue;
         }
         const std::optional<TunnelStatus> status = TunnelChannel::parseStatus(line);
