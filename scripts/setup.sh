@@ -10,7 +10,7 @@ packages=(
     shadowsocks-libev curl iproute2
     libgtest-dev libbenchmark-dev
     xvfb xauth fonts-noto-cjk fonts-wqy-microhei
-    python3 dbus dbus-x11 at-spi2-core python3-pyatspi trayer python3-xlib
+    python3 dbus dbus-x11 at-spi2-core python3-pyatspi trayer python3-xlib openbox
     appstream lintian desktop-file-utils
 )
 
