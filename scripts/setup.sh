@@ -9,8 +9,8 @@ packages=(
     libssl-dev openssl qtkeychain-qt6-dev libhttp-parser-dev libsystemd-dev gnome-keyring
     libasio-dev shadowsocks-libev curl iproute2
     libgtest-dev libbenchmark-dev
-    xvfb xauth fonts-noto-cjk
-    python3 dbus dbus-x11 at-spi2-core python3-pyatspi trayer python3-xlib
+    xvfb xauth fonts-noto-cjk fonts-wqy-microhei
+    python3 dbus dbus-x11 at-spi2-core python3-pyatspi trayer python3-xlib openbox
     appstream lintian desktop-file-utils help2man man-db
 )
 

@@ -7,7 +7,8 @@
 // With CORVANE_PROBE_COMMANDS=1 it does not quit but prints "ready" and then takes one command a
 // line on standard input, so a script can put the program into the states it measures:
 // "click NAME" (the button with that object name), "key NAME" (a key press and release, named
-// as QKeySequence names it, for the window), "grab PATH" (the window as a PNG), "minimise",
+// as QKeySequence names it, for the window), "grab PATH" (the window as a PNG), "grab-screen
+// PATH" (the whole screen, window manager and all, as a PNG), "minimise",
 // "hide", "show", "count" (start counting paint events by class), "paints" (print the counts
 // since "count" and stop counting), "quit".
 #include <QAbstractButton>
@@ -18,6 +19,7 @@
 #include <QMap>
 #include <QPixmap>
 #include <QPointer>
+#include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
@@ -110,6 +112,9 @@ private:
             QKeyEvent release(QEvent::KeyRelease, key.key(), key.keyboardModifiers());
             QCoreApplication::sendEvent(target, &press);
             QCoreApplication::sendEvent(target, &release);
+        } else if (command.startsWith("grab-screen ")) {
+            if (QScreen *screen = QGuiApplication::primaryScreen())
+                screen->grabWindow(0).save(QString::fromUtf8(command.mid(12)));
         } else if (command.startsWith("grab ")) {
             for (QWidget *window : windows) {
                 if (window->isVisible())

@@ -10,17 +10,15 @@
 #include "screens/MainScreens.h"
 #include "ui/toolkit/ScreenFactory.h"
 #include "ui/toolkit/ViewController.h"
+#include "ui/tools/WindowFit.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QScreen>
 #include <cstdio>
 
 namespace corvane {
-
-namespace {
-constexpr QSize kDesignSize{375, 812};
-} // namespace
 
 Application::Application(QApplication &application) : m_delegate(application)
 {
@@ -62,7 +60,11 @@ ViewController *Application::openScreen(const QString &identifier)
     registerMainScreens();
     m_screen.reset(ScreenFactory::named(QStringLiteral("Main")).instantiate(identifier));
     m_screen->setWindowTitle(QStringLiteral("Corvane"));
-    m_screen->resize(kDesignSize);
+    // Loaded first: the layout file sets the size it was drawn at.
+    m_screen->loadViewIfNeeded();
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    m_screen->resize(WindowFit::firstSize(screen ? screen->availableGeometry() : QRect()));
+    m_screen->setMinimumSize(WindowFit::kMinimumSize);
     m_delegate.window = m_screen.get();
     m_delegate.didFinishLaunching();
     m_screen->show();

@@ -27,7 +27,10 @@ namespace {
 const auto kAuth = QStringLiteral("orderId=42&time=1700000000&sign=0123456789abcdef");
 const auto kPassword = QStringLiteral("relay-password-9876");
 
-// A service relay that accepts every signed string, on a thread of its own.
+const auto kRefusedAuth = QStringLiteral("orderId=expired");
+const auto kRefusal = QStringLiteral("订单已过期");
+
+// A service relay that accepts every signed string but kRefusedAuth, on a thread of its own.
 class AcceptingRelay final
 {
 public:
@@ -38,7 +41,9 @@ public:
         m_engine.call([this, options] {
             m_server = std::make_unique<tunnel::RelayServer>(
                 m_engine.loop(), options,
-                [](const std::string &) {
+                [](const std::string &auth) {
+                    if (auth == kRefusedAuth.toStdString())
+                        return tunnel::RelayServer::Decision{false, kRefusal.toStdString(), {}};
                     return tunnel::RelayServer::Decision{true, {}, {}};
                 },
                 nullptr);
@@ -83,6 +88,7 @@ private Q_SLOTS:
     void corruptStoreIsKeptAside();
     void twoTerminationSignalsLeaveItStopped();
     void linkedLockIsRefused();
+    void aRefusedTunnelSaysWhy();
 
 private:
     void makeManager();
@@ -480,6 +486,26 @@ void tst_TunnelIntegration::twoTerminationSignalsLeaveItStopped()
         QVERIFY(QDir(runtimeDir()).entryList({QStringLiteral("*.status")}).isEmpty());
         QVERIFY(QDir(runtimeDir()).entryList({QStringLiteral("*.sock")}).isEmpty());
     }
+}
+
+// The relay's refusal reaches the window through the helper's status channel, before off; a
+// stop the window asked for carries none.
+void tst_TunnelIntegration::aRefusedTunnelSaysWhy()
+{
+    useRelay(*m_manager);
+    m_manager->auth = kRefusedAuth;
+    m_manager->connectTunnel();
+    QTRY_COMPARE_WITH_TIMEOUT(m_posted.contains(VPNStatus::connecting), true, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 5000);
+    QVERIFY(m_manager->endReason);
+    QCOMPARE(m_manager->endReason->kind, TunnelEndReason::Kind::refused);
+    QCOMPARE(m_manager->endReason->detail, kRefusal);
+
+    connectUntilOn();
+    QVERIFY(!m_manager->endReason);
+    m_manager->disconnectTunnel();
+    QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 5000);
+    QVERIFY(!m_manager->endReason);
 }
 
 void tst_TunnelIntegration::linkedLockIsRefused()

@@ -246,15 +246,19 @@ void TestMorphingEffects::everyEffectPaintsAWholeMorph()
     QCOMPARE(blankFrames, 0);
     QVERIFY(m_label->displayLink()->isPaused());
 
-    // The last frame shows the whole new text in full.
-    QImage last(m_label->size(), QImage::Format_ARGB32_Premultiplied);
+    // The last frame shows the whole new text in full, and nothing else: painted with a margin
+    // around the label, so a remnant shows whichever fonts place it inside the label or not.
+    const QSize margin = m_label->size();
+    QImage last(m_label->size() + 2 * margin, QImage::Format_ARGB32_Premultiplied);
     last.fill(Qt::transparent);
     QPainter painter(&last);
+    painter.translate(margin.width(), margin.height());
     m_label->drawTextInRect(painter, QRectF(m_label->rect()));
     painter.end();
-    QImage plain(m_label->size(), QImage::Format_ARGB32_Premultiplied);
+    QImage plain(last.size(), QImage::Format_ARGB32_Premultiplied);
     plain.fill(Qt::transparent);
     QPainter plainPainter(&plain);
+    plainPainter.translate(margin.width(), margin.height());
     plainPainter.setFont(m_label->font());
     plainPainter.setPen(m_label->textColor());
     for (int i = 0; i < m_label->newRects().size(); ++i) {

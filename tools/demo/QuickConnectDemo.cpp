@@ -66,7 +66,15 @@ void QuickConnectDemo::statusChanged(VPNStatus status)
     }
     printStatusLine();
 
-    if (m_phase == Phase::connecting && status == VPNStatus::on) {
+    if (const std::optional<TunnelError> &failure = VpnManager::shared().connectFailure;
+        failure && m_phase != Phase::done) {
+        std::fputs(QStringLiteral("demo: %1\n")
+                       .arg(TunnelTexts::connectFailure(*failure))
+                       .toUtf8()
+                       .constData(),
+                   stderr);
+        finish(1);
+    } else if (m_phase == Phase::connecting && status == VPNStatus::on) {
         m_phase = Phase::holding;
         delay(kHoldSeconds, this, [this] {
             m_phase = Phase::disconnecting;

@@ -220,6 +220,11 @@ void RoadDemo::poll()
 
 void RoadDemo::statusChanged(VPNStatus status)
 {
+    // A connect that cannot start is known at once: waiting out the step would only hide why.
+    if (const std::optional<TunnelError> &failure = VpnManager::shared().connectFailure) {
+        fail(TunnelTexts::connectFailure(*failure));
+        return;
+    }
     const QString name = vpnStatusName(status);
     if (name == m_lastStatus)
         return;

@@ -179,13 +179,39 @@ void TunnelHelper::tunnelStatus(tunnel::TunnelClient::Status status, const QStri
         break;
     case Status::Disconnected: {
         bool couldNotListen = false;
-        m_engine->call([&] { couldNotListen = m_client->couldNotListen(); });
+        auto cause = tunnel::TunnelClient::DownCause::stopped;
+        std::string refusal;
+        m_engine->call([&] {
+            couldNotListen = m_client->couldNotListen();
+            cause = m_client->downCause();
+            refusal = m_client->refusal();
+        });
         if (!reason.isEmpty())
             Log::write(QStringLiteral("The tunnel is down: ") + reason);
+        tellWhyDown(cause, QString::fromStdString(refusal));
         m_exitCode = couldNotListen ? 1 : 0;
         finish();
         break;
     }
+    }
+}
+
+void TunnelHelper::tellWhyDown(tunnel::TunnelClient::DownCause cause, const QString &refusal)
+{
+    // Windows show it; a stop that somebody asked for needs no reason.
+    using Cause = tunnel::TunnelClient::DownCause;
+    using Kind = TunnelEndReason::Kind;
+    switch (cause) {
+    case Cause::stopped:
+        return;
+    case Cause::port:
+        return broadcast(TunnelChannel::reasonLine(Kind::port));
+    case Cause::unreachable:
+        return broadcast(TunnelChannel::reasonLine(Kind::unreachable));
+    case Cause::refused:
+        return broadcast(TunnelChannel::reasonLine(Kind::refused, refusal));
+    case Cause::lost:
+        return broadcast(TunnelChannel::reasonLine(Kind::lost));
     }
 }
 

@@ -37,6 +37,9 @@ public:
     bool begin();
     // Brings the tunnel down, as a window's "stop" does.
     void stop();
+    // A "reason" line for the windows before "disconnected", when the tunnel went down by
+    // itself.
+    void tellWhyDown(tunnel::TunnelClient::DownCause cause, const QString &refusal);
     // What the process should end with once finished() came.
     int exitCode() const { return m_exitCode; }
 

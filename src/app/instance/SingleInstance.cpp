@@ -4,6 +4,7 @@
 #include "platform/log/Log.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -37,10 +38,13 @@ QString SingleInstance::defaultFolder()
 SingleInstance::Claim SingleInstance::claim()
 {
     PrivateFile::makeFolder(m_folder);
-    m_lock = std::make_unique<QLockFile>(m_folder + QStringLiteral("/instance.lock"));
+    const QString lockPath = m_folder + QStringLiteral("/instance.lock");
+    m_lock = std::make_unique<QLockFile>(lockPath);
     // Only a lock whose process is gone is stale, however long the first one has been running.
     m_lock->setStaleLockTime(0);
     if (m_lock->tryLock(0)) {
+        // QLockFile creates it with the umask's mode; like every file here it is the user's.
+        QFile::setPermissions(lockPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         if (!listen())
             Log::write(QStringLiteral("无法监听 %1：%2")
                            .arg(m_server->fullServerName(), m_server->errorString()));

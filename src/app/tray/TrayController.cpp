@@ -62,7 +62,10 @@ TrayController::TrayController(QWidget *window, DesktopNotifier &notifier, Autos
                 if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
                     showWindow();
             });
-    connect(&VpnManager::shared(), &VpnManager::statusChanged, this, &TrayController::refresh);
+    // Queued: the screens first take in the same status (a change of IP ends at `on`), and the
+    // icon shows where they are afterwards.
+    connect(&VpnManager::shared(), &VpnManager::statusChanged, this, &TrayController::refresh,
+            Qt::QueuedConnection);
     if (m_window)
         m_window->installEventFilter(this);
     refresh();

@@ -39,6 +39,8 @@ public:
     static inline const QString kTag = QStringLiteral("tray");
 
     TrayMenuState state() const;
+    // The look last handed to the tray host.
+    std::optional<TrayMenuState::Icon> shownIcon() const { return m_shown; }
     QMenu *menu() const { return m_menu.get(); }
     // Closing the window now hides it instead of quitting.
     bool keepsRunningOnClose() const;

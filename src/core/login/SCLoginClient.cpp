@@ -16,9 +16,10 @@ void SCLoginClient::login(const QString &mobile, const QString &password)
     const QPointer<SCLoginClient> self(this);
     SCNetServer::shared().request(
         QString::fromLatin1(kPath), HttpMethod::Post, parameters, ParameterEncoding::JsonBody,
-        [self](const std::shared_ptr<SCResponse> &envelope) {
+        [self, mobile, password](const std::shared_ptr<SCResponse> &envelope) {
             if (!self)
                 return;
+            self->answering(mobile, password);
             const std::shared_ptr<SCOrderContent> content =
                 Mapper<SCOrderContent>().mapJSONObject(envelope->result.value_or(QJsonValue()));
             if (!content) {
@@ -30,10 +31,18 @@ void SCLoginClient::login(const QString &mobile, const QString &password)
             currentOrderContent() = content;
             self->deliverSuccess(content);
         },
-        [self](const SCNetError &error) {
-            if (self)
-                self->deliverFailure(error);
+        [self, mobile, password](const SCNetError &error) {
+            if (!self)
+                return;
+            self->answering(mobile, password);
+            self->deliverFailure(error);
         });
+}
+
+void SCLoginClient::answering(const QString &mobile, const QString &password)
+{
+    m_answeredMobile = mobile;
+    m_answeredPassword = password;
 }
 
 } // namespace corvane

@@ -49,4 +49,45 @@ QString TunnelTexts::statusLine(VPNStatus status)
     return {};
 }
 
+QString TunnelTexts::connectFailure(const TunnelError &error)
+{
+    const QString cannotStart = QStringLiteral("无法启动隧道：");
+    switch (error.kind) {
+    case TunnelError::Kind::store:
+        return cannotStart + QStringLiteral("无法保存隧道配置");
+    case TunnelError::Kind::rules:
+        return cannotStart + QStringLiteral("缺少规则文件");
+    case TunnelError::Kind::runtimeFolder:
+        return cannotStart + QStringLiteral("没有可用的运行目录");
+    case TunnelError::Kind::helperMissing:
+        return cannotStart + QStringLiteral("找不到隧道程序");
+    case TunnelError::Kind::helperNotRunnable:
+        return cannotStart + QStringLiteral("隧道程序无法运行");
+    case TunnelError::Kind::stillStopping:
+        return cannotStart + QStringLiteral("上一个隧道仍在断开，请稍后再试");
+    case TunnelError::Kind::other:
+        break;
+    }
+    return cannotStart + QStringLiteral("详情见日志");
+}
+
+QString TunnelTexts::endReason(const TunnelEndReason &reason)
+{
+    const QString down = QStringLiteral("隧道已断开：");
+    switch (reason.kind) {
+    case TunnelEndReason::Kind::port:
+        return down + QStringLiteral("本地代理端口已被占用");
+    case TunnelEndReason::Kind::unreachable:
+        return down + QStringLiteral("无法连接到隧道服务器");
+    case TunnelEndReason::Kind::refused:
+        return reason.detail.isEmpty() ? QStringLiteral("隧道被服务拒绝")
+                                       : QStringLiteral("隧道被服务拒绝：") + reason.detail;
+    case TunnelEndReason::Kind::lost:
+        return down + QStringLiteral("与隧道服务器的连接中断");
+    case TunnelEndReason::Kind::other:
+        break;
+    }
+    return QStringLiteral("隧道已断开");
+}
+
 } // namespace corvane

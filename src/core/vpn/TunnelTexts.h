@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/vpn/VPNStatus.h"
+#include "platform/tunnel/TunnelConnection.h"
+#include "platform/tunnel/TunnelError.h"
 
 #include <QString>
 
@@ -26,6 +28,11 @@ public:
     // The status in a line of its own (the quick connect screen, the tray's tool tip): the
     // localised "connect.off", "connect.ing", "connect.on" or "connect.dis".
     static QString statusLine(VPNStatus status);
+
+    // Why a connect could not start, as the customer reads it; the log keeps the detail.
+    static QString connectFailure(const TunnelError &error);
+    // Why a running tunnel went down by itself, as the customer reads it.
+    static QString endReason(const TunnelEndReason &reason);
 };
 
 } // namespace corvane

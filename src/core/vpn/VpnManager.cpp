@@ -37,21 +37,24 @@ std::variant<QString, TunnelError> readRulesDocument()
         Resources::data(QStringLiteral("rules"), QStringLiteral("json"));
     if (!data)
         return TunnelError{
-            QStringLiteral("Cannot connect: the rules resource rules.json is missing")};
+            QStringLiteral("Cannot connect: the rules resource rules.json is missing"),
+            TunnelError::Kind::rules};
     QStringDecoder decoder(QStringDecoder::Utf8);
     QString text = decoder.decode(*data);
     if (decoder.hasError())
         return TunnelError{
-            QStringLiteral("Cannot connect: the rules resource rules.json is not UTF-8")};
+            QStringLiteral("Cannot connect: the rules resource rules.json is not UTF-8"),
+            TunnelError::Kind::rules};
     return text;
 }
 
 // A connect or disconnect that cannot reach the store would otherwise do nothing in silence;
 // the store's description names the file and the reason.
-QString storeFailure(const std::optional<TunnelError> &error)
+TunnelError storeFailure(const std::optional<TunnelError> &error)
 {
-    return error ? error->description
-                 : QStringLiteral("The tunnel profile store handed back no profiles");
+    return TunnelError{error ? error->description
+                             : QStringLiteral("The tunnel profile store handed back no profiles"),
+                       TunnelError::Kind::store};
 }
 
 VPNStatus toVPNStatus(TunnelStatus status)
@@ -135,6 +138,7 @@ VpnManager::~VpnManager() = default;
 void VpnManager::connectTunnel()
 {
     connectFailure.reset();
+    endReason.reset();
     prepareProfile([this](const TunnelProfilePtr &profile) { startTunnel(profile); });
 }
 
@@ -162,13 +166,22 @@ void VpnManager::disconnectEveryTunnel(const QString &sparedProgram)
         if (!alive)
             return;
         if (!profiles) {
-            Log::write(storeFailure(error));
+            Log::write(storeFailure(error).description);
             return;
         }
         for (const TunnelProfilePtr &profile : std::as_const(*profiles)) {
             if (!isSpared(profile, sparedProgram))
                 stopTunnel(profile);
         }
+    });
+}
+
+void VpnManager::readConfiguration(std::function<void(const QVariantMap &)> done)
+{
+    loadFirstProfile([done = std::move(done)](const TunnelProfilePtr &profile) {
+        const std::optional<TunnelProtocol> protocol =
+            profile ? profile->protocolConfiguration() : std::nullopt;
+        done(protocol ? protocol->providerConfiguration : QVariantMap());
     });
 }
 
@@ -191,7 +204,7 @@ void VpnManager::loadFirstProfile(ProfileCompletion completion, LoadErrors error
             if (!alive)
                 return;
             if (!profiles && errors == LoadErrors::log)
-                Log::write(storeFailure(error));
+                Log::write(storeFailure(error).description);
             completion(profiles && !profiles->isEmpty() ? profiles->first() : nullptr);
         });
 }
@@ -212,7 +225,7 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
         // and the removals below would leave the store empty.
         const std::variant<QString, TunnelError> rules = readRulesDocument();
         if (const auto *error = std::get_if<TunnelError>(&rules)) {
-            failConnect(error->description);
+            failConnect(*error);
             return;
         }
         TunnelProfilePtr profile;
@@ -228,7 +241,7 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
             if (!alive)
                 return;
             if (error) {
-                failConnect(error->description, profile);
+                failConnect(storeFailure(error), profile);
                 completion(nullptr);
                 return;
             }
@@ -237,7 +250,7 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
                                if (!alive)
                                    return;
                                if (failure) {
-                                   failConnect(failure->description, profile);
+                                   failConnect(storeFailure(failure), profile);
                                    completion(nullptr);
                                    return;
                                }
@@ -294,7 +307,7 @@ void VpnManager::startTunnel(const TunnelProfilePtr &profile)
     if (!profile || !profile->connection())
         return;
     if (std::optional<TunnelError> error = profile->connection()->start())
-        failConnect(error->description, profile);
+        failConnect(*error, profile);
 }
 
 void VpnManager::stopTunnel(const TunnelProfilePtr &profile)
@@ -324,13 +337,15 @@ void VpnManager::watchStatus()
 void VpnManager::refreshStatus(const TunnelProfile &profile)
 {
     m_vpnStatus = toVPNStatus(profile.connection()->status());
+    if (m_vpnStatus == VPNStatus::off)
+        endReason = profile.connection()->endReason();
     NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
     Q_EMIT statusChanged(m_vpnStatus);
 }
 
-void VpnManager::failConnect(const QString &reason, const TunnelProfilePtr &profile)
+void VpnManager::failConnect(const TunnelError &reason, const TunnelProfilePtr &profile)
 {
-    Log::write(reason);
+    Log::write(reason.description);
     connectFailure = reason;
     // Without a profile to read, the last status known stands.
     if (profile && profile->connection())

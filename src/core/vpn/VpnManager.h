@@ -44,6 +44,9 @@ public:
     // connected at once on an empty store made one each), but a tunnel that `sparedProgram`
     // started, when one is named. For the application's end.
     void disconnectEveryTunnel(const QString &sparedProgram = {});
+    // The provider configuration the first stored profile holds (empty without one), handed to
+    // `done` once the store answers: what a tunnel that somebody else started runs with.
+    void readConfiguration(std::function<void(const QVariantMap &configuration)> done);
     // The local proxies of the tunnel while it is on.
     std::optional<LocalProxyPorts> localProxy() const;
     // The shared instance's, without making it: none before the application made it.
@@ -64,7 +67,10 @@ public:
     // Why the last connect never reached a running start (the store, the rules or the tunnel's
     // files refused it), set before the status refresh that announces it; cleared by the next
     // connect. Callers that wait for a connect read it when the notification comes.
-    std::optional<QString> connectFailure;
+    std::optional<TunnelError> connectFailure;
+    // Why the tunnel last went down by itself, as its helper said, set before the refresh that
+    // announces off; cleared by the next connect.
+    std::optional<TunnelEndReason> endReason;
 
 Q_SIGNALS:
     // On every refresh, with kProxyServiceVPNStatusNotification: a status may be announced
@@ -94,7 +100,7 @@ private:
     void refreshStatus(const TunnelProfile &profile);
     // Logs `reason`, keeps it in connectFailure and refreshes the status (from `profile` where
     // there is one) so that whoever waits for the connect hears of it now.
-    void failConnect(const QString &reason, const TunnelProfilePtr &profile = nullptr);
+    void failConnect(const TunnelError &reason, const TunnelProfilePtr &profile = nullptr);
 
     VPNStatus m_vpnStatus = VPNStatus::off;
     TunnelProfileStore &m_store;

@@ -15,6 +15,25 @@ struct LocalProxyPorts
     quint16 http = 0;
 };
 
+// Why a tunnel went down by itself (not on a stop), as its helper said.
+struct TunnelEndReason
+{
+    enum class Kind
+    {
+        // A local proxy port was taken.
+        port,
+        // The relay could not be reached.
+        unreachable,
+        // The service's relay refused the tunnel; `detail` holds its words.
+        refused,
+        // The relay was lost after the tunnel was up.
+        lost,
+        other,
+    };
+    Kind kind = Kind::other;
+    QString detail;
+};
+
 // The tunnel of one profile. Lives on the main thread; statusChanged is emitted there.
 class TunnelConnection : public QObject
 {
@@ -33,6 +52,8 @@ public:
     virtual QString startedBy() const { return {}; }
     // The local proxies of the running tunnel, once its helper has said where they listen.
     virtual std::optional<LocalProxyPorts> localProxy() const { return std::nullopt; }
+    // Why the tunnel last went down by itself, until the next start.
+    virtual std::optional<TunnelEndReason> endReason() const { return std::nullopt; }
 
 Q_SIGNALS:
     // Always delivered later from the event loop, as the platform's own notification is:

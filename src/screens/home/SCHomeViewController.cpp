@@ -1,6 +1,8 @@
 #include "screens/home/SCHomeViewController.h"
 
+#include "core/home/AuthString.h"
 #include "core/home/OrderTexts.h"
+#include "core/province/ProvinceFile.h"
 #include "core/state/LocalState.h"
 #include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
@@ -20,6 +22,7 @@
 #include "ui/toolkit/UserInteraction.h"
 #include "ui/toolkit/ViewAnimation.h"
 #include "ui/tools/Helpers.h"
+#include "ui/tools/ScrollingColumn.h"
 
 #include "ui_SCHomeViewController.h"
 
@@ -61,6 +64,7 @@ void SCHomeViewController::viewDidLoad()
     SCBaseViewController::viewDidLoad();
     m_ui = std::make_unique<Ui::SCHomeViewController>();
     m_ui->setupUi(this);
+    ScrollingColumn::wrap(m_ui->content);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, hexColor(0xF4F5F9));
     setPalette(colours);
@@ -154,13 +158,15 @@ void SCHomeViewController::chooseOrder(const QString &title, const std::shared_p
 
 void SCHomeViewController::refreshResidue()
 {
-    if (!currentOrder)
+    if (!currentOrder || !residueLbl)
         return;
-    if (const std::optional<QString> residue = residueText(*currentOrder); residue && residueLbl) {
+    // An order with nothing to tell (a trial order) must not show what another order had left.
+    const std::optional<QString> residue = residueText(*currentOrder);
+    if (residue)
         residueLbl->setText(*residue);
-        // An order with nothing to tell leaves no empty line in the form.
-        residueLbl->setVisible(!residue->isEmpty());
-    }
+    else
+        residueLbl->clear();
+    residueLbl->setVisible(residue && !residue->isEmpty());
 }
 
 void SCHomeViewController::selectedProvince()
@@ -226,6 +232,8 @@ void SCHomeViewController::connectVPN(QAbstractButton *sender)
         setUserInteractionEnabled(button, false);
     m_road.toggleLater(currentOrder, pid, [this, button](TunnelRoad::Toggle toggle) {
         m_awaitingConnect = toggle == TunnelRoad::Toggle::connecting;
+        if (m_awaitingConnect)
+            m_tunnelOrderKnown = true;
         if (toggle == TunnelRoad::Toggle::disconnecting)
             setConnectTitle(TunnelTexts::disconnecting());
         if (button)
@@ -245,6 +253,14 @@ void SCHomeViewController::pressConnect()
 
 void SCHomeViewController::changeIP()
 {
+    // A reconnect with another order than the running tunnel's would change more than the IP.
+    if (!currentOrder || !m_tunnelOrderKnown) {
+        sc_showToast(this, QStringLiteral("无法切换IP：不知道当前隧道使用的订单"));
+        return;
+    }
+    // Hidden during the change, the button hands the keyboard to the next one (disconnect);
+    // it takes it back when the change is done.
+    m_refocusChangeIP = changeIPBtn && window()->focusWidget() == changeIPBtn;
     m_road.beginChange();
     showIPArea(false);
     setConnectTitle(TunnelTexts::switching());
@@ -258,13 +274,16 @@ void SCHomeViewController::onVPNStatusChanged(VPNStatus now)
     if (m_awaitingConnect && manager.connectFailure) {
         m_awaitingConnect = false;
         // The status did not move, so only the reason tells the customer why nothing happens.
-        sc_showToast(this, QStringLiteral("连接失败：") + *manager.connectFailure);
+        sc_showToast(this, TunnelTexts::connectFailure(*manager.connectFailure));
         status = now;
         applyStatus();
         return;
     }
     if (now == status)
         return;
+    // A tunnel this screen connected went down by itself: the helper said why.
+    if (now == VPNStatus::off && m_tunnelOrderKnown && manager.endReason)
+        sc_showToast(this, TunnelTexts::endReason(*manager.endReason));
     status = now;
     Log::write(QStringLiteral("设置状态：") + vpnStatusName(status));
     applyStatus();
@@ -280,9 +299,51 @@ void SCHomeViewController::applyStatus()
     });
     if (reconnecting)
         return;
+    if (status == VPNStatus::off) {
+        m_tunnelOrderKnown = false;
+    } else if (status == VPNStatus::on && !m_tunnelOrderKnown) {
+        // Started elsewhere (corvanectl, an earlier window): show what it runs with.
+        VpnManager::shared().readConfiguration(
+            weakly(this, [](SCHomeViewController &self, const QVariantMap &configuration) {
+                self.adoptRunningTunnel(configuration.value(QStringLiteral("ss_auth")).toString());
+            }));
+    }
     if (status == VPNStatus::off || status == VPNStatus::on)
         showIPArea(status == VPNStatus::on);
     setConnectTitle(TunnelTexts::buttonTitle(status, isChange));
+    if (status == VPNStatus::off)
+        m_refocusChangeIP = false;
+    else if (status == VPNStatus::on && std::exchange(m_refocusChangeIP, false) && changeIPBtn)
+        changeIPBtn->setFocus(Qt::OtherFocusReason);
+}
+
+void SCHomeViewController::adoptRunningTunnel(const QString &auth)
+{
+    const std::optional<AuthStringFields> fields = parseAuthString(auth);
+    const std::shared_ptr<SCOrderContent> content = currentOrderContent();
+    if (!fields || !content || status != VPNStatus::on)
+        return;
+    for (const std::shared_ptr<SCOrder> &order : std::as_const(content->orderInfoList)) {
+        const std::optional<QString> title =
+            order && order->orderId == fields->orderId ? orderTitle(*order) : std::nullopt;
+        if (!title)
+            continue;
+        m_tunnelOrderKnown = true;
+        chooseOrder(*title, order);
+        const qint64 index = fields->provinceIndex.value_or(-1);
+        const QStringList names = ProvinceFile::load().value_or(QStringList());
+        didChooseProvince(index < 0 ? QStringLiteral("随机省份")
+                                    : names.value(index, QString::number(index)),
+                          index);
+        chooseDuplicate(fields->nd == 1 ? QStringLiteral("24小时去重") : QStringLiteral("不去重"),
+                        fields->nd);
+        if (abnormalSwitch)
+            abnormalSwitch->setOn(fields->sip == 0);
+        VpnManager::shared().sip = fields->sip;
+        return;
+    }
+    Log::write(QStringLiteral("The running tunnel's order %1 is not one of this account's")
+                   .arg(fields->orderId));
 }
 
 void SCHomeViewController::showIPArea(bool show)

@@ -95,6 +95,9 @@ private:
     void chooseOrder(const QString &title, const std::shared_ptr<SCOrder> &order);
     void chooseDuplicate(const QString &title, qint64 nd);
     void applyStatus();
+    // Takes the order and choices of a running tunnel from the signed string it was started
+    // with, when the order is one of the signed-in customer's.
+    void adoptRunningTunnel(const QString &auth);
     void showIPArea(bool show);
     void startLookup();
     void refreshResidue();
@@ -105,6 +108,10 @@ private:
     std::unique_ptr<SCHomeClient> m_client;
     // This screen asked for a connect and has not seen it start or fail yet.
     bool m_awaitingConnect = false;
+    // The change of IP under way was asked for from its button with the keyboard.
+    bool m_refocusChangeIP = false;
+    // The running tunnel's order is the chosen one: this screen connected it, or found it.
+    bool m_tunnelOrderKnown = false;
 };
 
 } // namespace corvane

@@ -6,7 +6,9 @@
 #include "platform/scheduling/Scheduler.h"
 #include "ui/feedback/toast/ShowToast.h"
 #include "ui/shell/SCBaseNavigationController.h"
+#include "ui/toolkit/BusyButton.h"
 #include "ui/toolkit/ScreenFactory.h"
+#include "ui/tools/ScrollingColumn.h"
 
 #include "ui_SCLoginViewController.h"
 
@@ -28,9 +30,10 @@ void SCLoginViewController::viewDidLoad()
     SCBaseViewController::viewDidLoad();
     m_ui = std::make_unique<Ui::SCLoginViewController>();
     m_ui->setupUi(this);
+    ScrollingColumn::wrap(m_ui->form);
     phoneTF = outlet<QLineEdit>(QStringLiteral("phoneTF"));
     pwdTF = outlet<QLineEdit>(QStringLiteral("pwdTF"));
-    loginBtn = outlet<QPushButton>(QStringLiteral("loginBtn"));
+    loginBtn = outlet<BusyButton>(QStringLiteral("loginBtn"));
 
     LocalState &state = LocalState::shared();
     if (phoneTF)
@@ -70,8 +73,12 @@ void SCLoginViewController::viewDidDisappear(bool animated)
 
 SCLoginClient &SCLoginViewController::client()
 {
-    if (!m_client)
+    if (!m_client) {
         m_client = std::make_unique<SCLoginClient>(*this);
+        // No callback runs for it, but the request is answered all the same.
+        connect(m_client.get(), &SCLoginClient::replyWithoutOrders, this,
+                [this] { takeAnswered(); });
+    }
     return *m_client;
 }
 
@@ -86,14 +93,36 @@ void SCLoginViewController::doLogin()
     }
     const LoginRequest request = std::get<LoginRequest>(std::move(checked));
     SCLoginClient &login = client();
-    // The credentials stored after a success are the ones that succeeded, whatever the fields
-    // hold by the time the answer arrives.
-    login.successBlock = weakly(this, [request](SCLoginViewController &self, const std::any &) {
-        self.didSignIn(request);
+    // The credentials stored after a success are the ones of the request that succeeded,
+    // whatever the fields hold, or a later tap sent, by the time the answer arrives.
+    login.successBlock = weakly(this, [](SCLoginViewController &self, const std::any &) {
+        if (const std::optional<LoginRequest> answered = self.takeAnswered())
+            self.didSignIn(*answered);
     });
-    login.failureBlock = weakly(
-        this, [](SCLoginViewController &self, const SCNetError &error) { self.didFail(error); });
+    login.failureBlock = weakly(this, [](SCLoginViewController &self, const SCNetError &error) {
+        self.takeAnswered();
+        self.didFail(error);
+    });
+    m_pending.append(request);
+    if (loginBtn)
+        loginBtn->setBusy(true);
     login.login(request.mobile, request.encodedPassword);
+}
+
+std::optional<LoginRequest> SCLoginViewController::takeAnswered()
+{
+    const SCLoginClient &login = client();
+    std::optional<LoginRequest> answered;
+    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+        if (m_pending.at(i).mobile == login.answeredMobile() &&
+            m_pending.at(i).encodedPassword == login.answeredPassword()) {
+            answered = m_pending.takeAt(i);
+            break;
+        }
+    }
+    if (loginBtn)
+        loginBtn->setBusy(!m_pending.isEmpty());
+    return answered;
 }
 
 void SCLoginViewController::didSignIn(const LoginRequest &request)

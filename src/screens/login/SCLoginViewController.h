@@ -2,11 +2,14 @@
 
 #include "ui/shell/SCBaseViewController.h"
 
+#include "core/login/LoginForm.h"
+
+#include <QList>
 #include <QPointer>
 #include <memory>
+#include <optional>
 
 class QLineEdit;
-class QPushButton;
 
 namespace Ui {
 class SCLoginViewController;
@@ -14,9 +17,9 @@ class SCLoginViewController;
 
 namespace corvane {
 
+class BusyButton;
 class SCLoginClient;
 class SCNetError;
-struct LoginRequest;
 
 // The first screen: the customer types a mobile number and a password and signs in; the
 // orders that come back open the home screen over this one.
@@ -45,13 +48,18 @@ protected:
 private:
     QPointer<QLineEdit> phoneTF;
     QPointer<QLineEdit> pwdTF;
-    QPointer<QPushButton> loginBtn;
+    QPointer<BusyButton> loginBtn;
 
+    // Drops the request the client's answer is for from those out, and says whether any
+    // remain; the request, when it was one of this screen's.
+    std::optional<LoginRequest> takeAnswered();
     void didSignIn(const LoginRequest &request);
     void didFail(const SCNetError &error);
 
     std::unique_ptr<Ui::SCLoginViewController> m_ui;
     std::unique_ptr<SCLoginClient> m_client;
+    // Sent and not answered yet, oldest first.
+    QList<LoginRequest> m_pending;
 };
 
 } // namespace corvane

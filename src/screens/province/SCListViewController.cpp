@@ -7,6 +7,7 @@
 #include "ui/shell/ScreenNavigation.h"
 #include "ui/toolkit/BarButtonItem.h"
 #include "ui/toolkit/NavigationController.h"
+#include "ui/tools/ScrollingColumn.h"
 
 #include <QKeyEvent>
 #include <QListView>
@@ -56,6 +57,7 @@ void SCListViewController::viewDidLoad()
     tableView->viewport()->setAutoFillBackground(false);
     tableView->setSelectionMode(QAbstractItemView::SingleSelection);
     tableView->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    ScrollingColumn::styleScrollBar(tableView);
     layout->addWidget(tableView);
 
     auto *save = new BarButtonItem(QStringLiteral("保存"));

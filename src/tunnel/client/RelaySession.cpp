@@ -7,8 +7,10 @@ void RelaySession::report(State state, const std::string &reason)
     if (m_stopped || (m_state == state && reason.empty()))
         return;
     m_state = state;
-    if (state == State::Connected)
+    if (state == State::Connected) {
         resetDelay();
+        m_everConnected = true;
+    }
     if (m_events.state)
         m_events.state(state, reason);
 }

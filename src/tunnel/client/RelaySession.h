@@ -54,6 +54,10 @@ public:
     virtual void stop() = 0;
 
     State state() const { return m_state; }
+    // Whether the relay ever accepted this tunnel, and the service's own words when it
+    // refused it: what the window tells the customer once the session is down.
+    bool everConnected() const { return m_everConnected; }
+    const std::optional<std::string> &refusal() const { return m_refusal; }
 
 protected:
     void report(State state, const std::string &reason = {});
@@ -71,6 +75,8 @@ protected:
     EventLoop::Clock::time_point m_since;
     EventLoop::Clock::duration m_delay{};
     bool m_stopped = false;
+    bool m_everConnected = false;
+    std::optional<std::string> m_refusal;
 };
 
 } // namespace corvane::tunnel

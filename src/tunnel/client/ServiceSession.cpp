@@ -219,6 +219,7 @@ bool ServiceSession::takeMessage(ByteView payload)
     using Type = ServiceMessage::Type;
     if (m_phase == Phase::AwaitAccept && message->type == Type::Refuse) {
         closeControl();
+        m_refusal = message->text;
         report(State::Down, "the relay refused the tunnel: " + message->text);
         return false;
     }

@@ -78,6 +78,7 @@ void TunnelClient::stop()
     if (m_down)
         return;
     m_down = true;
+    m_stopped = true;
     m_loop.cancel(m_lookupTimer);
     m_resolver.cancel(m_lookup);
     m_session->stop();
@@ -101,6 +102,22 @@ void TunnelClient::sessionState(RelaySession::State state, const std::string &re
         down(reason);
         break;
     }
+}
+
+TunnelClient::DownCause TunnelClient::downCause() const
+{
+    if (m_couldNotListen)
+        return DownCause::port;
+    if (!m_down || m_stopped)
+        return DownCause::stopped;
+    if (m_session->refusal())
+        return DownCause::refused;
+    return m_session->everConnected() ? DownCause::lost : DownCause::unreachable;
+}
+
+std::string TunnelClient::refusal() const
+{
+    return m_session->refusal().value_or(std::string());
 }
 
 void TunnelClient::down(const std::string &reason)

@@ -52,6 +52,18 @@ public:
 
     // True when the tunnel went down because a local port could not be had.
     bool couldNotListen() const { return m_couldNotListen; }
+    // Why the tunnel went down by itself: a local port taken, the relay not reached, the
+    // relay refusing it (with the service's words), or the relay lost after it was up.
+    enum class DownCause
+    {
+        stopped,
+        port,
+        unreachable,
+        refused,
+        lost
+    };
+    DownCause downCause() const;
+    std::string refusal() const;
     std::uint16_t socksPort() const { return m_proxy.socksPort(); }
     std::uint16_t httpPort() const { return m_proxy.httpPort(); }
     std::size_t connectionCount() const { return m_proxy.connectionCount(); }
@@ -73,6 +85,8 @@ private:
     EventLoop::Timer m_lookupTimer;
     bool m_down = false;
     bool m_couldNotListen = false;
+    // Down because stop() asked for it.
+    bool m_stopped = false;
 };
 
 } // namespace corvane::tunnel

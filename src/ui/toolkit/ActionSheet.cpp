@@ -52,6 +52,10 @@ ActionSheet::ActionSheet(const QString &title, const QString &message, QWidget *
         if (!m_closing)
             return;
         hide();
+        // Hiding moved the keyboard to the first control of the screen; the next key belongs
+        // where the sheet was opened from.
+        if (m_returnFocus && m_returnFocus->isVisible() && m_returnFocus->isEnabled())
+            m_returnFocus->setFocus(Qt::OtherFocusReason);
         deleteLater();
         if (m_chosen >= 0 && m_actions.at(m_chosen).handler)
             m_actions.at(m_chosen).handler();
@@ -125,6 +129,7 @@ void ActionSheet::present(QWidget *host, bool animated)
     if (!host || m_panel)
         return;
     m_host = ViewController::presentationHost(host);
+    m_returnFocus = m_host->window()->focusWidget();
     setParent(m_host);
     m_host->installEventFilter(this);
     m_panel = buildPanel();

@@ -52,6 +52,8 @@ private:
     QList<AlertAction> m_actions;
     QList<QPushButton *> m_buttons;
     QPointer<QWidget> m_host;
+    // What had the keyboard when the sheet came up; it gets it back when the sheet leaves.
+    QPointer<QWidget> m_returnFocus;
     QWidget *m_panel = nullptr;
     QVariantAnimation *m_animation;
     double m_progress = 0.0;

@@ -67,6 +67,9 @@ private Q_SLOTS:
         QTemporaryDir dir;
         SingleInstance instance(dir.path());
         QCOMPARE(instance.claim(), SingleInstance::Claim::first);
+        QCOMPARE(QFile::permissions(dir.filePath(u"instance.lock"_s)),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                     QFileDevice::WriteUser);
         QSignalSpy raised(&instance, &SingleInstance::activationRequested);
         QProcess later;
         startProbe(later, dir.path(), u"5000"_s);

@@ -1,12 +1,15 @@
 #include "MemoryTunnel.h"
 #include "app/tray/TrayController.h"
 #include "core/config/ServiceEndpoints.h"
+#include "core/state/LocalState.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/notify/memory/RecordingNotifier.h"
 #include "platform/scheduling/ManualClock.h"
 #include "platform/tunnel/memory/MemoryTunnelConnection.h"
 #include "platform/tunnel/memory/MemoryTunnelProfileStore.h"
+#include "screens/home/SCHomeViewController.h"
 #include "screens/quick/MainViewController.h"
+#include "ui/toolkit/ActionSheet.h"
 
 #include <QAction>
 #include <QMenu>
@@ -24,7 +27,14 @@ class TestTrayController final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(m_tunnel.installShared()); }
+    void initTestCase()
+    {
+        QVERIFY(m_tunnel.installShared());
+        // The home screen looks up the public address once the tunnel is on: nobody answers.
+        ServiceEndpoints endpoints;
+        endpoints.lookupBaseAddress = u"http://127.0.0.1:1"_s;
+        ServiceEndpoints::install(endpoints);
+    }
 
     void init()
     {
@@ -97,6 +107,77 @@ private Q_SLOTS:
         QCOMPARE(m_window->close(), !keepsRunning);
         QCOMPARE(m_notifier.notices.size(), keepsRunning ? 1 : 0);
         m_tunnel.setStatus(TunnelStatus::Disconnected);
+    }
+
+    // The icon after each step of the tunnel, with the home screen of a signed-in customer in
+    // the window. A step is a status the helper reports or a tap on a menu item (连接 or 切换IP),
+    // then a second for the screen's delayed step; the tunnel starts and stops by itself.
+    void iconFollowsEveryStatus_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("icons");
+        const QString on = u"on"_s;
+        const QString amber = u"connecting"_s;
+        const QString off = u"off"_s;
+        QTest::newRow("connect") << QStringList{u"连接"_s, on} << QStringList{amber, on};
+        QTest::newRow("disconnect")
+            << QStringList{u"连接"_s, on, u"断开"_s, off} << QStringList{amber, on, amber, off};
+        QTest::newRow("reasserting") << QStringList{u"连接"_s, on, u"reasserting"_s, on}
+                                     << QStringList{amber, on, amber, on};
+        QTest::newRow("change of IP") << QStringList{u"连接"_s, on, u"切换IP"_s, off, on}
+                                      << QStringList{amber, on, amber, amber, on};
+        QTest::newRow("change of IP, then off")
+            << QStringList{u"连接"_s, on, u"切换IP"_s, off, on, u"disconnecting"_s, off}
+            << QStringList{amber, on, amber, amber, on, amber, off};
+    }
+
+    void iconFollowsEveryStatus()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, icons);
+        ManualClock clock;
+        auto content = std::make_shared<SCOrderContent>();
+        auto order = std::make_shared<SCOrder>();
+        order->orderId = u"T1"_s;
+        order->productId = 3;
+        content->orderInfoList = {order};
+        currentOrderContent() = content;
+        auto *home = new SCHomeViewController(m_window.get());
+        home->show();
+        home->selectedOrder();
+        clock.advance(1.0);
+        m_window->findChild<ActionSheet *>()->choose(0);
+        clock.advance(1.0);
+        QVERIFY(home->hasOrder());
+
+        const QHash<QString, TunnelStatus> statuses{
+            {u"connecting"_s, TunnelStatus::Connecting},
+            {u"reasserting"_s, TunnelStatus::Reasserting},
+            {u"on"_s, TunnelStatus::Connected},
+            {u"disconnecting"_s, TunnelStatus::Disconnecting},
+            {u"off"_s, TunnelStatus::Disconnected}};
+        const QHash<QString, TrayMenuState::Icon> looks{
+            {u"off"_s, TrayMenuState::Icon::off},
+            {u"connecting"_s, TrayMenuState::Icon::connecting},
+            {u"on"_s, TrayMenuState::Icon::on}};
+        for (qsizetype i = 0; i < steps.size(); ++i) {
+            // Found without refreshing the menu, which would mend a stale icon.
+            const QList<QAction *> items = m_tray->menu()->actions();
+            const auto item = std::find_if(items.begin(), items.end(), [&](QAction *candidate) {
+                return candidate->text() == steps.at(i);
+            });
+            if (item != items.end())
+                (*item)->trigger();
+            else
+                m_tunnel.setStatus(statuses.value(steps.at(i)));
+            clock.advance(1.0);
+            m_tunnel.drain();
+            QCoreApplication::sendPostedEvents();
+            QVERIFY2(m_tray->shownIcon() == looks.value(icons.at(i)),
+                     qPrintable(u"after step %1 (%2)"_s.arg(i).arg(steps.at(i))));
+        }
+        delete home;
+        currentOrderContent().reset();
     }
 
     void startAtLoginWritesTheAutostartEntry()

@@ -429,7 +429,13 @@ void tst_VpnManager::storeFailures()
     QCOMPARE(m_store->storedProfiles().size(), stored);
     QCOMPARE(m_posted, posted);
     QCOMPARE(manager.vpnStatus(), starts ? VPNStatus::connecting : VPNStatus::off);
-    QCOMPARE(manager.connectFailure, starts ? std::nullopt : std::optional(error.description));
+    QCOMPARE(manager.connectFailure.has_value(), !starts);
+    if (manager.connectFailure) {
+        QCOMPARE(manager.connectFailure->description, error.description);
+        // What the customer is told: a refused start keeps the tunnel's own reason.
+        QCOMPARE(manager.connectFailure->kind == TunnelError::Kind::store,
+                 failing != QStringLiteral("start"));
+    }
 }
 
 void tst_VpnManager::sharedInstanceTakesTheInstalledStore()

@@ -213,15 +213,30 @@ void tst_LinuxTunnelProfileStore::startIsRefusedWithoutSavedEnabledProfile_data(
 {
     QTest::addColumn<bool>("save");
     QTest::addColumn<bool>("enabled");
-    QTest::newRow("never saved") << false << true;
-    QTest::newRow("disabled") << true << false;
-    QTest::newRow("helper missing") << true << true;
+    // A helper file that is there but not executable.
+    QTest::addColumn<bool>("helperFile");
+    // What the customer is told comes from the kind.
+    QTest::addColumn<int>("kind");
+    const auto kind = [](TunnelError::Kind k) { return static_cast<int>(k); };
+    QTest::newRow("never saved") << false << true << false << kind(TunnelError::Kind::store);
+    QTest::newRow("disabled") << true << false << false << kind(TunnelError::Kind::other);
+    QTest::newRow("helper missing")
+        << true << true << false << kind(TunnelError::Kind::helperMissing);
+    QTest::newRow("helper not executable")
+        << true << true << true << kind(TunnelError::Kind::helperNotRunnable);
 }
 
 void tst_LinuxTunnelProfileStore::startIsRefusedWithoutSavedEnabledProfile()
 {
     QFETCH(bool, save);
     QFETCH(bool, enabled);
+    QFETCH(bool, helperFile);
+    QFETCH(int, kind);
+    if (helperFile) {
+        QFile helper(locations().helperProgram);
+        QVERIFY(helper.open(QIODevice::WriteOnly));
+        helper.write("#!/bin/sh\n");
+    }
     TunnelProfilePtr profile = m_store->makeProfile();
     profile->setEnabled(enabled);
     profile->setProtocolConfiguration(TunnelProtocol{QStringLiteral("Corvane"), {}});
@@ -232,6 +247,7 @@ void tst_LinuxTunnelProfileStore::startIsRefusedWithoutSavedEnabledProfile()
     TunnelConnection *connection = profile->connection();
     const std::optional<TunnelError> error = connection->start();
     QVERIFY(error);
+    QCOMPARE(static_cast<int>(error->kind), kind);
     settle();
     QCOMPARE(connection->status(), TunnelStatus::Disconnected);
     QVERIFY(QDir(locations().runtimeDir).entryList({QStringLiteral("*.conf")}).isEmpty());
@@ -429,6 +445,7 @@ void tst_LinuxTunnelProfileStore::noUsableRuntimeFolder()
     QVERIFY(error);
     QVERIFY2(error->description.contains(QStringLiteral("XDG_RUNTIME_DIR")),
              qPrintable(error->description));
+    QCOMPARE(error->kind, TunnelError::Kind::runtimeFolder);
 }
 
 QTEST_GUILESS_MAIN(tst_LinuxTunnelProfileStore)

@@ -3,6 +3,8 @@
 #include "core/config/ServiceEndpoints.h"
 #include "core/home/AuthString.h"
 #include "core/home/ServiceTunnel.h"
+#include "core/home/TunnelRoad.h"
+#include "core/province/ProvinceFile.h"
 #include "core/state/LocalState.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/log/Log.h"
@@ -227,12 +229,13 @@ private Q_SLOTS:
         m_clock->advance(0.5);
         chooseInSheet(0);
         QCOMPARE(m_screen->outlet<QLabel>(u"residueLbl"_s)->text(), u"剩余:10.0G"_s);
-        // A trial order leaves the residue as it was.
+        // A trial order has no residue: the traffic order's figure must not stay on screen.
         m_screen->selectedOrder();
         m_clock->advance(0.5);
         chooseInSheet(2);
         QCOMPARE(m_screen->outlet<QLabel>(u"orderLbl"_s)->text(), u"试用订单"_s);
-        QCOMPARE(m_screen->outlet<QLabel>(u"residueLbl"_s)->text(), u"剩余:10.0G"_s);
+        QVERIFY(m_screen->outlet<QLabel>(u"residueLbl"_s)->isHidden());
+        QVERIFY(m_screen->outlet<QLabel>(u"residueLbl"_s)->text().isEmpty());
         // Cancelling keeps the choice.
         m_screen->selectedOrder();
         m_clock->advance(0.5);
@@ -312,8 +315,21 @@ private Q_SLOTS:
         m_clock->advance(1.0);
         m_tunnel.drain();
         QCOMPARE(title(), kConnect);
-        QCOMPARE(toastTexts(m_screen.get()), QStringList{u"连接失败：the disk is full"_s});
+        QCOMPARE(toastTexts(m_screen.get()), QStringList{u"无法启动隧道：无法保存隧道配置"_s});
         QVERIFY(isUserInteractionEnabled(connect));
+    }
+
+    // The tunnel this screen connected goes down by itself: the helper's reason is shown; a
+    // stop asked for shows nothing.
+    void aTunnelThatGoesDownSaysWhy()
+    {
+        bringUp();
+        m_tunnel.connection()->setEndReason(
+            TunnelEndReason{TunnelEndReason::Kind::refused, u"订单已过期"_s});
+        const auto restore = qScopeGuard([this] { m_tunnel.connection()->setEndReason({}); });
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
+        QCOMPARE(title(), kConnect);
+        QCOMPARE(toastTexts(m_screen.get()), QStringList{u"隧道被服务拒绝：订单已过期"_s});
     }
 
     void titlesFollowTheTunnel_data()
@@ -465,6 +481,65 @@ private Q_SLOTS:
         QVERIFY(isUserInteractionEnabled(m_screen->outlet<QPushButton>(u"connectBtn"_s)));
     }
 
+    // A tunnel that another program started with its own order and choices: the screen shows
+    // them from the stored configuration and 切换IP keeps them, or, with an order the screen
+    // does not know, refuses and leaves the tunnel up.
+    void changeOfIPOnATunnelStartedElsewhere_data()
+    {
+        QTest::addColumn<bool>("known");
+        QTest::newRow("an order of this account") << true;
+        QTest::newRow("another account's order") << false;
+    }
+
+    void changeOfIPOnATunnelStartedElsewhere()
+    {
+        QFETCH(bool, known);
+        const std::shared_ptr<SCOrder> order =
+            known ? currentOrderContent()->orderInfoList.at(2) : makeOrder(u"Z9"_s, 2, 20);
+        VpnManager &manager = VpnManager::shared();
+        manager.nd = 1;
+        manager.sip = 1;
+        TunnelRoad(manager).connectNow(*order, 3);
+        manager.nd = 0;
+        manager.sip = 0;
+        m_tunnel.drain();
+        m_tunnel.setStatus(TunnelStatus::Connected);
+        m_tunnel.drain();
+        QCOMPARE(title(), kDisconnect);
+        const int stops = m_tunnel.connection()->stopCount();
+        if (!known) {
+            QTest::mouseClick(m_screen->outlet<QPushButton>(u"changeIPBtn"_s), Qt::LeftButton);
+            QCOMPARE(toastTexts(m_screen.get()),
+                     QStringList{u"无法切换IP：不知道当前隧道使用的订单"_s});
+            m_clock->advance(2.0);
+            m_tunnel.drain();
+            QCOMPARE(m_tunnel.connection()->stopCount(), stops);
+            QCOMPARE(title(), kDisconnect);
+            return;
+        }
+        QCOMPARE(m_screen->outlet<QLabel>(u"orderLbl"_s)->text(), u"带宽订单-20M/季"_s);
+        QCOMPARE(m_screen->outlet<QLabel>(u"provinceLbl"_s)->text(), ProvinceFile::load()->at(3));
+        QCOMPARE(m_screen->outlet<QLabel>(u"duplicateLbl"_s)->text(), u"24小时去重"_s);
+        QVERIFY(!m_screen->outlet<Switch>(u"abnormalSwitch"_s)->isOn());
+
+        QTest::mouseClick(m_screen->outlet<QPushButton>(u"changeIPBtn"_s), Qt::LeftButton);
+        m_clock->advance(1.0);
+        m_tunnel.drain();
+        QCOMPARE(m_tunnel.connection()->stopCount(), stops + 1);
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
+        m_clock->advance(1.0);
+        m_tunnel.drain();
+        const std::optional<AuthStringFields> again = parseAuthString(
+            m_tunnel.connection()->startedConfiguration().value(u"ss_auth"_s).toString());
+        QVERIFY(again);
+        QCOMPARE(again->orderId, order->orderId);
+        QCOMPARE(again->provinceIndex, std::optional<qint64>(3));
+        QCOMPARE(again->nd, 1);
+        QCOMPARE(again->sip, 1);
+        m_tunnel.setStatus(TunnelStatus::Connected);
+        QCOMPARE(title(), kDisconnect);
+    }
+
     void aTunnelAlreadyUpShowsAtOnce()
     {
         m_screen.reset();
@@ -596,6 +671,23 @@ private Q_SLOTS:
         flushDeletes();
         QVERIFY(!sheet());
         QCOMPARE(m_screen->outlet<QLabel>(u"duplicateLbl"_s)->text(), u"不去重"_s);
+        // The keyboard is back on the row that opened the sheet, so Return opens it again.
+        QCOMPARE(QApplication::focusWidget()->objectName(), u"duplicateRow"_s);
+
+        // A change of IP from the keyboard ends with the keyboard on 切换IP again, not on the
+        // disconnect button that a second Space would press.
+        QPushButton *changeIP = m_screen->outlet<QPushButton>(u"changeIPBtn"_s);
+        changeIP->setFocus();
+        QTest::keyClick(changeIP, Qt::Key_Space);
+        QVERIFY(m_screen->isChangingAddress());
+        m_clock->advance(1.0);
+        m_tunnel.drain();
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
+        m_clock->advance(1.0);
+        m_tunnel.drain();
+        m_tunnel.setStatus(TunnelStatus::Connected);
+        QVERIFY(!m_screen->isChangingAddress());
+        QCOMPARE(QApplication::focusWidget(), changeIP);
     }
 };
 

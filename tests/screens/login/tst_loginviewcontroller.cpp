@@ -1,4 +1,5 @@
 #include "StandInService.h"
+#include "core/login/LoginForm.h"
 #include "core/login/SCLoginClient.h"
 #include "core/state/LocalState.h"
 #include "core/vpn/VpnManager.h"
@@ -12,6 +13,7 @@
 #include "ui/shell/SCBaseNavigationController.h"
 #include "ui/toolkit/ScreenFactory.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QJsonDocument>
@@ -210,6 +212,33 @@ private Q_SLOTS:
         QTest::mouseClick(m_screen->outlet<QPushButton>(u"loginBtn"_s), Qt::LeftButton);
         QTRY_COMPARE(m_service->loginBodies.size(), 2);
         QVERIFY(m_screen->outlet<QPushButton>(u"loginBtn"_s)->isEnabled());
+    }
+
+    // Two taps with different passwords, both out at once: the button is busy until both are
+    // answered, and only the password the service accepted is stored.
+    void theRequestThatSucceededIsStored()
+    {
+        const auto encoded = [](const QString &password) {
+            return std::get<LoginRequest>(LoginForm::check(u"13800000000"_s, password))
+                .encodedPassword;
+        };
+        m_service->loginReply = R"({"code": 1, "message": "password is error"})";
+        m_service->loginReplyFor.insert(encoded(u"right"_s), kOrders);
+        QPushButton *button = m_screen->outlet<QPushButton>(u"loginBtn"_s);
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(button);
+        QVERIFY(!accessible->state().busy);
+        type(u"13800000000"_s, u"right"_s);
+        QTest::mouseClick(button, Qt::LeftButton);
+        type(u"13800000000"_s, u"wrong"_s);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(accessible->state().busy);
+        QVERIFY(accessible->actionInterface()->actionNames().contains(
+            QAccessibleActionInterface::pressAction()));
+        QTRY_VERIFY(!accessible->state().busy);
+        QCOMPARE(m_service->loginBodies.size(), 2);
+        QTRY_VERIFY(m_screen->presentedViewController());
+        settle();
+        QCOMPARE(SettingsStore::shared().string(LocalState::kPwdNumKey), u"right"_s);
     }
 
     void returnInThePasswordFieldSignsIn()

@@ -4,13 +4,20 @@
 
 #include <QHttpServerRequest>
 #include <QHttpServerResponse>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 StandInService::StandInService(QObject *parent) : QObject(parent)
 {
     m_server.route(QStringLiteral("/vpnApp/personal/queryOrder"),
                    [this](const QHttpServerRequest &request) {
                        loginBodies.append(request.body());
-                       return QHttpServerResponse("application/json", loginReply);
+                       const QString password = QJsonDocument::fromJson(request.body())
+                                                    .object()
+                                                    .value(QStringLiteral("password"))
+                                                    .toString();
+                       return QHttpServerResponse("application/json",
+                                                  loginReplyFor.value(password, loginReply));
                    });
     m_server.route(QStringLiteral("/cityjson"), [this](const QHttpServerRequest &) {
         ++lookups;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QHttpServer>
 #include <QList>
 #include <QObject>
@@ -19,6 +20,8 @@ public:
     void install() const;
 
     QByteArray loginReply = R"({"code": 0, "message": "ok", "result": {"orderInfoList": []}})";
+    // Replies to the sign-ins with a given encoded password, instead of loginReply.
+    QHash<QString, QByteArray> loginReplyFor;
     QByteArray lookupReply;
     QByteArray lookupContentType = "text/html; charset=utf-8";
 

@@ -53,7 +53,13 @@ private Q_SLOTS:
         ManualClock clock;
         QWidget host;
         host.resize(375, 812);
+        // Two controls, the sheet opened from the second: hiding the sheet alone would hand the
+        // keyboard to the first.
+        QPushButton first(QStringLiteral("first"), &host);
+        QPushButton opener(QStringLiteral("opener"), &host);
+        opener.move(0, 50);
         host.show();
+        opener.setFocus();
         QStringList calls;
         QPointer<ActionSheet> sheet = presentSheet(&host, &calls);
         clock.advance(kLongEnough);
@@ -79,6 +85,7 @@ private Q_SLOTS:
         QVERIFY(calls.isEmpty());
         clock.advance(kLongEnough);
         QCOMPARE(calls, QStringList{expected});
+        QCOMPARE(host.focusWidget(), &opener);
         // Further input after the choice changes nothing.
         if (sheet)
             sheet->choose(0);

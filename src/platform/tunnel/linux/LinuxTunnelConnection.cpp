@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
@@ -88,7 +89,8 @@ std::optional<TunnelError> LinuxTunnelConnection::start()
     case TunnelStatus::Reasserting:
         return std::nullopt;
     case TunnelStatus::Disconnecting:
-        return TunnelError{QStringLiteral("The tunnel is still stopping.")};
+        return TunnelError{QStringLiteral("The tunnel is still stopping."),
+                           TunnelError::Kind::stillStopping};
     case TunnelStatus::Invalid:
     case TunnelStatus::Disconnected:
         break;
@@ -96,6 +98,7 @@ std::optional<TunnelError> LinuxTunnelConnection::start()
     reattach();
     if (m_current != TunnelStatus::Disconnected)
         return std::nullopt;
+    m_endReason.reset();
     if (std::optional<TunnelError> error = launchHelper())
         return error;
     setStatus(TunnelStatus::Connecting);
@@ -179,7 +182,7 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
 {
     const auto stored = m_store->storedProfile(m_identifier);
     if (const auto *error = std::get_if<TunnelError>(&stored))
-        return *error;
+        return TunnelError{error->description, TunnelError::Kind::store};
     const auto &profile = std::get<StoredProfile>(stored);
     if (!profile.protocol)
         return TunnelError{QStringLiteral("The tunnel profile has no protocol configuration.")};
@@ -190,10 +193,12 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
     if (runtimeDir.isEmpty()) {
         return TunnelError{QStringLiteral("There is no private runtime folder for the tunnel's "
                                           "channel: XDG_RUNTIME_DIR is not a usable folder of this "
-                                          "user, and neither is Qt's fallback")};
+                                          "user, and neither is Qt's fallback"),
+                           TunnelError::Kind::runtimeFolder};
     }
     if (!PrivateFile::makeFolder(runtimeDir))
-        return TunnelError{QStringLiteral("Cannot create the folder %1").arg(runtimeDir)};
+        return TunnelError{QStringLiteral("Cannot create the folder %1").arg(runtimeDir),
+                           TunnelError::Kind::runtimeFolder};
     // The configuration holds the authentication string: it goes through a 0600 file that the
     // helper deletes once read, never through the helper's command line.
     const QByteArray config =
@@ -201,13 +206,15 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
             .toJson(QJsonDocument::Compact);
     if (std::optional<QString> error = PrivateFile::write(m_channel.configPath(), config))
         return TunnelError{
-            QStringLiteral("Cannot hand over the tunnel configuration: %1").arg(*error)};
+            QStringLiteral("Cannot hand over the tunnel configuration: %1").arg(*error),
+            TunnelError::Kind::runtimeFolder};
 
     // QProcess would create the log with the umask's mode; the helper writes its reasons there.
     if (std::optional<QString> error = PrivateFile::prepare(m_channel.logPath())) {
         QFile::remove(m_channel.configPath());
         return TunnelError{QStringLiteral("Cannot prepare the tunnel helper's log %1: %2")
-                               .arg(m_channel.logPath(), *error)};
+                               .arg(m_channel.logPath(), *error),
+                           TunnelError::Kind::runtimeFolder};
     }
     // Lets a later launch of another program tell a script's tunnel from one a window left.
     if (std::optional<QString> error =
@@ -226,7 +233,10 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
     // child, so it leaves no zombie behind here.
     if (!helper.startDetached(&pid)) {
         QFile::remove(m_channel.configPath());
-        return TunnelError{QStringLiteral("Cannot start the tunnel helper %1").arg(program)};
+        const QFileInfo file(program);
+        return TunnelError{QStringLiteral("Cannot start the tunnel helper %1").arg(program),
+                           file.exists() ? TunnelError::Kind::helperNotRunnable
+                                         : TunnelError::Kind::helperMissing};
     }
     m_helperPid = pid;
     m_terminating = false;
@@ -289,6 +299,10 @@ void LinuxTunnelConnection::readStatusLines()
     for (const QByteArray &line : lines) {
         if (const auto ports = TunnelChannel::parseProxyLine(line)) {
             m_localProxy = ports;
+            continue;
+        }
+        if (auto reason = TunnelChannel::parseReasonLine(line)) {
+            m_endReason = std::move(reason);
             continue;
         }
         const std::optional<TunnelStatus> status = TunnelChannel::parseStatus(line);

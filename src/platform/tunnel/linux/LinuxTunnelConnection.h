@@ -31,6 +31,7 @@ public:
     void stop() override;
     QString startedBy() const override;
     std::optional<LocalProxyPorts> localProxy() const override;
+    std::optional<TunnelEndReason> endReason() const override { return m_endReason; }
 
     // Looks again for a running helper (another window may have started one) while this
     // window believes the tunnel is down.
@@ -65,6 +66,7 @@ private:
     // What the helper last said, and what observers have been told so far: each change is
     // published on its own turn of the event loop, so none is skipped when two arrive at once.
     std::optional<LocalProxyPorts> m_localProxy;
+    std::optional<TunnelEndReason> m_endReason;
     TunnelStatus m_current = TunnelStatus::Disconnected;
     TunnelStatus m_published = TunnelStatus::Disconnected;
 };

@@ -39,6 +39,10 @@ public:
     static std::optional<TunnelStatus> parseStatus(QByteArrayView text);
     // The ports of "proxy <socks5 port> <http port>", the helper's line about its proxies.
     static std::optional<LocalProxyPorts> parseProxyLine(QByteArrayView line);
+    // "reason <kind>[ <detail>]", sent before "disconnected" when the tunnel went down by
+    // itself: kind one of port, unreachable, refused, lost; detail UTF-8 text on one line.
+    static QByteArray reasonLine(TunnelEndReason::Kind kind, const QString &detail = {});
+    static std::optional<TunnelEndReason> parseReasonLine(QByteArrayView line);
 
 private:
     QString m_base;

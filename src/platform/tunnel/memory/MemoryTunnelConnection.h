@@ -25,6 +25,9 @@ public:
     // Queues the status with its statusChanged, also when the status does not change.
     void setStatus(TunnelStatus status);
     void setStartError(std::optional<TunnelError> error) { m_startError = std::move(error); }
+    // Why the helper said the tunnel went down, from now on.
+    void setEndReason(std::optional<TunnelEndReason> reason) { m_endReason = std::move(reason); }
+    std::optional<TunnelEndReason> endReason() const override { return m_endReason; }
     int startCount() const { return m_startCount; }
     int stopCount() const { return m_stopCount; }
     // The stored provider configuration the last accepted start ran with.
@@ -35,6 +38,7 @@ private:
     MemoryTunnelProfileStore *m_store;
     TunnelStatus m_status = TunnelStatus::Disconnected;
     std::optional<TunnelError> m_startError;
+    std::optional<TunnelEndReason> m_endReason;
     int m_startCount = 0;
     int m_stopCount = 0;
     QVariantMap m_startedConfiguration;

@@ -41,6 +41,10 @@ void FallEffect::load(MorphingLabel &label)
         const qreal q = limbo.drawingProgress;
         if (q <= 0.0)
             return false;
+        // Fallen all the way, the character is gone: at 1 % it would stay behind as a ghost
+        // for as long as the label rests.
+        if (q >= 1.0)
+            return true;
         const QRectF rect = limbo.rect;
         const qreal pointSize = l->fontSize();
         QPointF pivot(rect.x() + rect.width() / 2, rect.bottom() - pointSize / 6);
