@@ -36,6 +36,9 @@ void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(summary());
+    if (words() == Words::commandLine)
+        parser.setOptionsAfterPositionalArgumentsMode(
+            QCommandLineParser::ParseAsPositionalArguments);
     parser.addOption(kHelp);
     declare(parser);
     // QCommandLineParser wants the program's name first.
@@ -49,7 +52,7 @@ void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt
         finish(CtlExit::done);
         return;
     }
-    if (!parsed || !parser.positionalArguments().isEmpty()) {
+    if (!parsed || (words() == Words::refused && !parser.positionalArguments().isEmpty())) {
         finish(CtlExit::usage, (parsed ? QStringLiteral("unexpected argument: ") +
                                              parser.positionalArguments().join(u' ')
                                        : parser.errorText()) +

@@ -13,6 +13,9 @@ enum class CtlExit
     timedOut = 6,
     // Signed in, but the credentials could be kept nowhere: later commands would not find them.
     notStored = 7,
+    // corvanectl exec found the program but could not run it, or did not find it (as a shell).
+    cannotExecute = 126,
+    commandNotFound = 127,
 };
 
 } // namespace corvane

@@ -1,6 +1,7 @@
 #include "ctl/TunnelSession.h"
 
 #include "core/province/ProvinceFile.h"
+#include "core/vpn/LocalProxyAddress.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/tunnel/TunnelProfileStore.h"
 
@@ -40,6 +41,7 @@ void TunnelSession::snapshot(std::function<void(const Snapshot &)> done)
                                                    std::optional<TunnelError>) {
         Snapshot snapshot;
         snapshot.status = m_manager.vpnStatus();
+        snapshot.proxy = m_manager.localProxy();
         if (profiles && !profiles->isEmpty()) {
             if (const std::optional<TunnelProtocol> protocol =
                     profiles->first()->protocolConfiguration()) {
@@ -87,6 +89,12 @@ QJsonObject TunnelSession::toJson(const Snapshot &snapshot,
             {QStringLiteral("place"), address->placeText()}};
     }
     json.insert(QStringLiteral("publicAddress"), publicAddress);
+    json.insert(
+        QStringLiteral("proxy"),
+        snapshot.proxy
+            ? QJsonObject{{QStringLiteral("socks5"), LocalProxyAddress::socks(*snapshot.proxy)},
+                          {QStringLiteral("http"), LocalProxyAddress::http(*snapshot.proxy)}}
+            : QJsonValue());
     return json;
 }
 
@@ -110,6 +118,8 @@ QStringList TunnelSession::toText(const Snapshot &snapshot,
                        text(province.value(QStringLiteral("index"))) + u')'),
         QStringLiteral("dedup: ") + text(json.value(QStringLiteral("dedup"))),
         QStringLiteral("abnormal-ip: ") + text(json.value(QStringLiteral("abnormalIp"))),
+        QStringLiteral("proxy: ") +
+            (snapshot.proxy ? LocalProxyAddress::urls(*snapshot.proxy) : QStringLiteral("-")),
         QStringLiteral("public address: ") + (exit.isEmpty()
                                                   ? QStringLiteral("-")
                                                   : text(exit.value(QStringLiteral("ip"))) + u' ' +

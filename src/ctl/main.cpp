@@ -2,6 +2,8 @@
 #include "ctl/ChangeIpCommand.h"
 #include "ctl/ConnectCommand.h"
 #include "ctl/DisconnectCommand.h"
+#include "ctl/EnvCommand.h"
+#include "ctl/ExecCommand.h"
 #include "ctl/LoginCommand.h"
 #include "ctl/OrdersCommand.h"
 #include "ctl/StatusCommand.h"
@@ -30,6 +32,8 @@ std::vector<std::unique_ptr<CtlCommand>> commands(TunnelProfileStore &store)
     list.push_back(std::make_unique<ChangeIpCommand>(store));
     list.push_back(std::make_unique<StatusCommand>(store));
     list.push_back(std::make_unique<DisconnectCommand>(store));
+    list.push_back(std::make_unique<EnvCommand>(store));
+    list.push_back(std::make_unique<ExecCommand>(store));
     return list;
 }
 
@@ -44,8 +48,9 @@ QString usage(const std::vector<std::unique_ptr<CtlCommand>> &list)
     text +=
         QStringLiteral("\nRun corvanectl <command> --help for a command's options.\n\n"
                        "Exit codes: 0 done, 2 usage, 3 not signed in, 4 refused by the service,\n"
-                       "5 the tunnel failed, 6 timed out, 7 signed in but the credentials could\n"
-                       "not be stored.\n");
+                       "5 the tunnel failed or is not on, 6 timed out, 7 signed in but the\n"
+                       "credentials could not be stored; exec ends with its program's code, or\n"
+                       "126 when it cannot run it and 127 when there is no such program.\n");
     return text;
 }
 

@@ -17,6 +17,10 @@ expect() {
 }
 expect "connect change-ip" corvanectl c
 expect "disconnect" corvanectl di
+expect "env exec" corvanectl e
+zz_probe() { :; }
+expect "zz_probe" corvanectl exec -- zz_pr
+expect "" corvanectl exec -- zz_probe --zz
 expect "--json" corvanectl change-ip --wait --j
 expect "--wait" corvanectl connect --w
 expect "none 24h" corvanectl connect --dedup ""

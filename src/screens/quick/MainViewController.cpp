@@ -4,6 +4,7 @@
 #include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/scheduling/Scheduler.h"
+#include "screens/LocalProxyLine.h"
 #include "ui/feedback/decoration/ViewDecoration.h"
 #include "ui/feedback/pulse/PulseView.h"
 #include "ui/morphing/MorphingLabel.h"
@@ -69,6 +70,9 @@ void MainViewController::viewDidLoad()
     // the system's.
     if (content)
         content->setMorphingEffect(MorphingEffect::evaporate);
+    proxyLbl = new LocalProxyLine(this);
+    m_ui->mainLayout->insertWidget(m_ui->mainLayout->indexOf(m_ui->content) + 1, proxyLbl);
+    proxyLbl->setPorts(VpnManager::shared().localProxy());
 
     auto *model = new FFSSModel(this);
     QuickRelay::describeBuiltIn(*model);
@@ -96,6 +100,8 @@ void MainViewController::onVPNStatusChanged(VPNStatus status)
         setConnectTitle(TunnelTexts::buttonTitle(m_status));
     if (content)
         content->setText(TunnelTexts::statusLine(m_status));
+    if (proxyLbl)
+        proxyLbl->setPorts(VpnManager::shared().localProxy());
     if (m_status == VPNStatus::on && connect)
         startConnectPulse(connect);
 }

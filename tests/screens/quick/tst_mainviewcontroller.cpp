@@ -13,6 +13,8 @@
 #include "ui/toolkit/UserInteraction.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QWindow>
@@ -68,6 +70,7 @@ private Q_SLOTS:
     void onlyTheDrawnCircleTaps_data();
     void onlyTheDrawnCircleTaps();
     void focusRingFollowsTheCircle();
+    void proxyLineWhileOnCopiesFromTheKeyboard();
     void builtInRelayRecord_data();
     void builtInRelayRecord();
 
@@ -210,6 +213,31 @@ void TestMainViewController::everyStatusRedraws()
     QCOMPARE(button->text(), title);
     QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), line);
     QCOMPARE(PulseView::externalBorderLayer(button) != nullptr, pulse);
+}
+
+void TestMainViewController::proxyLineWhileOnCopiesFromTheKeyboard()
+{
+    m_tunnel.connection()->setLocalProxy(LocalProxyPorts{40001, 40002});
+    m_tunnel.setStatus(TunnelStatus::Connected);
+    QPointer<QLabel> line = m_screen->outlet<QLabel>(u"proxyLbl"_s);
+    QVERIFY(line && line->isVisible());
+    QVERIFY(line->text().contains(u"socks5://127.0.0.1:40001"_s));
+    QCOMPARE(line->accessibleName(), line->text());
+    QApplication::setActiveWindow(m_screen.get());
+    m_screen->outlet<QPushButton>(u"connect"_s)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(line.data()));
+    QGuiApplication::clipboard()->clear();
+    QTest::keySequence(line, QKeySequence::Copy);
+    const QString copied = QGuiApplication::clipboard()->text();
+    QVERIFY2(copied.contains(u"127.0.0.1:40001"_s) && copied.contains(u"127.0.0.1:40002"_s),
+             qPrintable(copied));
+
+    // A screen opened on a running tunnel shows it without waiting for a change.
+    m_screen = showScreen();
+    QVERIFY(m_screen->outlet<QLabel>(u"proxyLbl"_s)->isVisible());
+    m_tunnel.setStatus(TunnelStatus::Disconnected);
+    QVERIFY(!m_screen->outlet<QLabel>(u"proxyLbl"_s)->isVisible());
 }
 
 void TestMainViewController::pulseCheckOneSecondAfterAppearing_data()

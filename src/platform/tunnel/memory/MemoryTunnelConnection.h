@@ -21,10 +21,13 @@ public:
     TunnelStatus status() const override { return m_status; }
     std::optional<TunnelError> start() override;
     void stop() override;
+    std::optional<LocalProxyPorts> localProxy() const override { return m_localProxy; }
 
     // Queues the status with its statusChanged, also when the status does not change.
     void setStatus(TunnelStatus status);
     void setStartError(std::optional<TunnelError> error) { m_startError = std::move(error); }
+    // Where the helper says its proxies listen; none, as before it has said.
+    void setLocalProxy(std::optional<LocalProxyPorts> ports) { m_localProxy = ports; }
     int startCount() const { return m_startCount; }
     int stopCount() const { return m_stopCount; }
     // The stored provider configuration the last accepted start ran with.
@@ -38,6 +41,7 @@ private:
     int m_startCount = 0;
     int m_stopCount = 0;
     QVariantMap m_startedConfiguration;
+    std::optional<LocalProxyPorts> m_localProxy;
 };
 
 } // namespace corvane
