@@ -6,6 +6,7 @@
 #include "ctl/ExecCommand.h"
 #include "ctl/LoginCommand.h"
 #include "ctl/OrdersCommand.h"
+#include "ctl/RelayCommand.h"
 #include "ctl/StatusCommand.h"
 #include "ctl/TerminalText.h"
 #include "launch/LaunchEnvironment.h"
@@ -34,6 +35,7 @@ std::vector<std::unique_ptr<CtlCommand>> commands(TunnelProfileStore &store)
     list.push_back(std::make_unique<DisconnectCommand>(store));
     list.push_back(std::make_unique<EnvCommand>(store));
     list.push_back(std::make_unique<ExecCommand>(store));
+    list.push_back(std::make_unique<RelayCommand>());
     return list;
 }
 

@@ -1,5 +1,6 @@
 #include "screens/quick/MainViewController.h"
 
+#include "core/vpn/CustomRelay.h"
 #include "core/vpn/QuickRelay.h"
 #include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
@@ -140,11 +141,13 @@ void MainViewController::toggle()
         manager.disconnectTunnel();
         return;
     }
-    if (!m_models.isEmpty())
+    // The customer's own relay, where one is set by now, else the built-in one.
+    CustomRelay::shared().describe(*m_models.first(), this, [this, &manager] {
         QuickRelay::fillManager(manager, *m_models.first());
-    manager.connectTunnel();
-    if (connect)
-        setUserInteractionEnabled(connect, true);
+        manager.connectTunnel();
+        if (connect)
+            setUserInteractionEnabled(connect, true);
+    });
 }
 
 void MainViewController::setConnectTitle(const QString &title)

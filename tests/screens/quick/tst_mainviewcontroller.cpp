@@ -16,6 +16,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 #include <memory>
@@ -78,6 +79,7 @@ private:
     std::unique_ptr<MainViewController> showScreen();
 
     std::unique_ptr<ManualClock> m_clock;
+    QTemporaryDir m_home;
     MemoryTunnel m_tunnel;
     std::unique_ptr<MainViewController> m_screen;
 };
@@ -86,6 +88,8 @@ void TestMainViewController::initTestCase()
 {
     // One clock for all tests: Qt's animation timer keeps its last tick across drivers.
     m_clock = std::make_unique<ManualClock>();
+    // The relay a connect takes is in the user's settings: these must be the test's own.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.path()));
     QVERIFY(m_tunnel.installShared());
 }
 
