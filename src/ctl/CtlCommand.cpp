@@ -45,9 +45,13 @@ void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt
     const bool parsed = parser.parse(QStringList{QStringLiteral("corvanectl")} + arguments);
     if (parsed && parser.isSet(kHelp)) {
         QString help = parser.helpText();
-        // The first line names the program as it was started; the command belongs in it.
-        help = QStringLiteral("Usage: corvanectl ") + m_name + QStringLiteral(" [options]") +
-               help.mid(help.indexOf(u'\n'));
+        // The first line names the program as it was started; the command belongs in it, before
+        // the words it takes.
+        const QString options = QStringLiteral(" [options]");
+        const qsizetype lineEnd = help.indexOf(u'\n');
+        const qsizetype rest = help.indexOf(options);
+        help = QStringLiteral("Usage: corvanectl ") + m_name + options +
+               help.mid(rest >= 0 && rest < lineEnd ? rest + options.size() : lineEnd);
         std::fputs(help.toUtf8().constData(), stdout);
         finish(CtlExit::done);
         return;

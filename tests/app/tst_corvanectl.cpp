@@ -211,6 +211,9 @@ private Q_SLOTS:
         const Run help = ctl({u"change-ip"_s, u"--help"_s});
         QCOMPARE(help.code, 0);
         QVERIFY(help.out.startsWith(u"Usage: corvanectl change-ip"_s));
+        // A command's words follow its options in the usage line.
+        QVERIFY(
+            ctl({u"exec"_s, u"--help"_s}).out.startsWith(u"Usage: corvanectl exec [options] --"_s));
         // Without a terminal to ask on, the password must come through --password-stdin.
         QCOMPARE(ctl({u"login"_s, u"--mobile"_s, u"13800000001"_s}).code, 2);
         // A day at most: more would overflow the timer and give up at once.
