@@ -2,6 +2,7 @@
 #include "TunnelPeers.h"
 #include "app/tray/TrayTunnelCommands.h"
 #include "core/vpn/VpnManager.h"
+#include "platform/resources/Resources.h"
 #include "platform/scheduling/ManualClock.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 #include "screens/quick/MainViewController.h"
@@ -74,6 +75,12 @@ private Q_SLOTS:
         // No keyring: the password goes where the sign-in password would, the settings file.
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
         QVERIFY(probe::useFreeProxyPorts(m_home.filePath(u"config"_s)));
+        // Loopback destinations through the relay too, not direct as the built-in rules have it.
+        QFile rules(m_home.filePath(u"rules.json"_s));
+        QVERIFY(rules.open(QIODevice::WriteOnly));
+        rules.write(R"({"rules": [{"type": "final", "action": "proxy"}]})");
+        rules.close();
+        Resources::setSearchRoots(QStringList{m_home.path()} + Resources::searchRoots());
         QVERIFY(VpnManager::installSharedStore(
             std::make_unique<LinuxTunnelProfileStore>(LinuxTunnelProfileStore::defaultLocations(
                 qEnvironmentVariable("CORVANE_TUNNEL_HELPER")))));
