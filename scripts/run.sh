@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds Corvane and lets a person walk the whole road against the demo service: sign in, pick
-# an order and a province, connect, see the public address, change IP, disconnect. With a
+# an order and a province, connect, see the public address, change IP, disconnect. Without a
+# display the scripted road also fetches a page through the tunnel's local proxy after the
+# connect and after the change of IP, and prints the two addresses the destination saw. With a
 # display it opens the application for you and prints a demo account to sign in with; without
 # one it plays the scripted road (corvane-demo, what corvane --demo runs) under Xvfb.
 # Everything it keeps lives in temporary folders, so nothing of yours is touched.
@@ -51,4 +53,7 @@ export CORVANE_TUNNEL_HOST=127.0.0.1 CORVANE_TUNNEL_PORT=$relay
 export CORVANE_RELAY_HOST=127.0.0.1 CORVANE_RELAY_PORT=$plain_relay
 echo "Demo service on $url. Sign in with one of these demo accounts:"
 sed -n 's/^account \([0-9]*\) password \(.*\)$/    mobile \1    password \2/p' "$demo_home/service.out"
+# The proxy's default port (the window shows the one in use): paste this once connected.
+echo "Once connected, this prints the exit address a destination sees:"
+echo "    curl -s --proxy socks5h://127.0.0.1:21080 $url/ip"
 "$bin/corvane"

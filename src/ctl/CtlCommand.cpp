@@ -45,6 +45,9 @@ void CtlCommand::prepare(QCommandLineParser &parser)
 {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(summary());
+    if (words() == Words::commandLine)
+        parser.setOptionsAfterPositionalArgumentsMode(
+            QCommandLineParser::ParseAsPositionalArguments);
     parser.addOption(kHelp);
     declare(parser);
     parser.addOption(kVerbose);
@@ -55,15 +58,21 @@ QString CtlCommand::helpText()
     QCommandLineParser parser;
     prepare(parser);
     const QString help = parser.helpText();
-    // The first line names the program as it was started; the command belongs in it. Qt's own
-    // heading follows Qt's language, not the locale's.
+    // The first line names the program as it was started; the command belongs in it, before the
+    // words it takes. Qt's own heading follows Qt's language, not the locale's.
+    const QString options = QStringLiteral(" [options]");
+    const qsizetype lineEnd = help.indexOf(u'\n');
+    const qsizetype rest = help.indexOf(options);
+    const QString words = rest >= 0 && rest < lineEnd
+                              ? help.mid(rest + options.size(), lineEnd - rest - options.size())
+                              : QString();
     return CtlText::pick(QStringLiteral("Usage: corvanectl %1 [options]"),
                          QStringLiteral("用法：corvanectl %1 [选项]"))
                .arg(m_name) +
-           help.mid(help.indexOf(u'\n'))
-               .replace(
-                   QStringLiteral("\nOptions:\n"),
-                   CtlText::pick(QStringLiteral("\nOptions:\n"), QStringLiteral("\n选项：\n")));
+           words +
+           help.mid(lineEnd).replace(
+               QStringLiteral("\nOptions:\n"),
+               CtlText::pick(QStringLiteral("\nOptions:\n"), QStringLiteral("\n选项：\n")));
 }
 
 void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt)
@@ -80,7 +89,7 @@ void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt
         finish(CtlExit::done);
         return;
     }
-    if (!parsed || !parser.positionalArguments().isEmpty()) {
+    if (!parsed || (words() == Words::refused && !parser.positionalArguments().isEmpty())) {
         QString problem = parser.errorText();
         if (parsed)
             problem = CtlText::pick(QStringLiteral("unexpected argument: "),

@@ -43,6 +43,15 @@ Q_SIGNALS:
     void finished(int code);
 
 protected:
+    // What the command makes of words that are not options: refuses them, reads them among its
+    // options, or takes the first and everything after it as a command line of its own.
+    enum class Words
+    {
+        refused,
+        accepted,
+        commandLine,
+    };
+    virtual Words words() const { return Words::refused; }
     // Adds the command's options to `parser`.
     virtual void declare(QCommandLineParser &parser) = 0;
     // Starts the work with the options read; a usage error ends it through finish().

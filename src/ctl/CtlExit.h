@@ -15,6 +15,9 @@ enum class CtlExit
     network = 7,
     // Signed in, but the credentials could be kept nowhere: later commands would not find them.
     notStored = 8,
+    // corvanectl exec found the program but could not run it, or did not find it (as a shell).
+    cannotExecute = 126,
+    commandNotFound = 127,
 };
 
 } // namespace corvane

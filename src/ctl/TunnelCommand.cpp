@@ -69,4 +69,16 @@ void TunnelCommand::reportAddress(bool json)
     });
 }
 
+void TunnelCommand::withLocalProxy(std::function<void(const LocalProxyPorts &)> use)
+{
+    session().snapshot([this, use = std::move(use)](const TunnelSession::Snapshot &snapshot) {
+        if (snapshot.status != VPNStatus::on || !snapshot.proxy) {
+            finish(CtlExit::tunnelFailed, QStringLiteral("the tunnel is not on (status: %1)")
+                                              .arg(vpnStatusName(snapshot.status)));
+            return;
+        }
+        use(*snapshot.proxy);
+    });
+}
+
 } // namespace corvane

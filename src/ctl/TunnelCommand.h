@@ -29,6 +29,9 @@ protected:
     void giveUpAfter(int seconds, const QString &waitingFor, const StoredSignIn *signIn = nullptr);
     // A step after the tunnel came up, tells its public address (as JSON with `json`) and ends.
     void reportAddress(bool json);
+    // Hands over the local proxies once the store has answered, or ends with 5 when the tunnel
+    // is not on.
+    void withLocalProxy(std::function<void(const LocalProxyPorts &)> use);
 
 private:
     TunnelProfileStore &m_store;

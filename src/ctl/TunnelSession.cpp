@@ -1,6 +1,7 @@
 #include "ctl/TunnelSession.h"
 
 #include "core/province/ProvinceFile.h"
+#include "core/vpn/LocalProxyAddress.h"
 #include "core/vpn/VpnManager.h"
 #include "ctl/CtlText.h"
 #include "platform/tunnel/TunnelProfileStore.h"
@@ -41,6 +42,7 @@ void TunnelSession::snapshot(std::function<void(const Snapshot &)> done)
                                                    std::optional<TunnelError>) {
         Snapshot snapshot;
         snapshot.status = m_manager.vpnStatus();
+        snapshot.proxy = m_manager.localProxy();
         if (profiles && !profiles->isEmpty()) {
             if (const std::optional<TunnelProtocol> protocol =
                     profiles->first()->protocolConfiguration()) {
@@ -88,6 +90,12 @@ QJsonObject TunnelSession::toJson(const Snapshot &snapshot,
             {QStringLiteral("place"), address->placeText()}};
     }
     json.insert(QStringLiteral("publicAddress"), publicAddress);
+    json.insert(
+        QStringLiteral("proxy"),
+        snapshot.proxy
+            ? QJsonObject{{QStringLiteral("socks5"), LocalProxyAddress::socks(*snapshot.proxy)},
+                          {QStringLiteral("http"), LocalProxyAddress::http(*snapshot.proxy)}}
+            : QJsonValue());
     return json;
 }
 
@@ -115,6 +123,8 @@ QStringList TunnelSession::toText(const Snapshot &snapshot,
             text(json.value(QStringLiteral("dedup"))),
         CtlText::pick(QStringLiteral("abnormal-ip: "), QStringLiteral("异常IP: ")) +
             text(json.value(QStringLiteral("abnormalIp"))),
+        CtlText::pick(QStringLiteral("proxy: "), QStringLiteral("本地代理: ")) +
+            (snapshot.proxy ? LocalProxyAddress::urls(*snapshot.proxy) : QStringLiteral("-")),
         CtlText::pick(QStringLiteral("public address: "), QStringLiteral("公网地址: ")) +
             (exit.isEmpty() ? QStringLiteral("-")
                             : text(exit.value(QStringLiteral("ip"))) + u' ' +

@@ -4,6 +4,7 @@
 #include "core/home/PublicAddressLookup.h"
 #include "core/home/TunnelRoad.h"
 #include "core/vpn/VPNStatus.h"
+#include "platform/tunnel/TunnelConnection.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -29,6 +30,8 @@ public:
         VPNStatus status = VPNStatus::off;
         // What the stored configuration's signed string says; none without a configuration.
         std::optional<AuthStringFields> auth;
+        // Where the tunnel's local proxies listen while it is on.
+        std::optional<LocalProxyPorts> proxy;
     };
 
     TunnelSession(VpnManager &manager, TunnelProfileStore &store, QObject *parent = nullptr);

@@ -4,8 +4,11 @@
 #include "ctl/CtlLog.h"
 #include "ctl/CtlText.h"
 #include "ctl/DisconnectCommand.h"
+#include "ctl/EnvCommand.h"
+#include "ctl/ExecCommand.h"
 #include "ctl/LoginCommand.h"
 #include "ctl/OrdersCommand.h"
+#include "ctl/RelayCommand.h"
 #include "ctl/StatusCommand.h"
 #include "ctl/TerminalText.h"
 #include "launch/DesktopIdentity.h"
@@ -35,6 +38,9 @@ std::vector<std::unique_ptr<CtlCommand>> commands(TunnelProfileStore &store)
     list.push_back(std::make_unique<ChangeIpCommand>(store));
     list.push_back(std::make_unique<StatusCommand>(store));
     list.push_back(std::make_unique<DisconnectCommand>(store));
+    list.push_back(std::make_unique<EnvCommand>(store));
+    list.push_back(std::make_unique<ExecCommand>(store));
+    list.push_back(std::make_unique<RelayCommand>());
     return list;
 }
 
@@ -59,11 +65,13 @@ QString usage(const std::vector<std::unique_ptr<CtlCommand>> &list)
                        "checks\n"
                        "  3  not signed in\n"
                        "  4  refused by the service (a wrong password, no such account): stop\n"
-                       "  5  the tunnel failed\n"
+                       "  5  the tunnel failed or is not on\n"
                        "  6  timed out waiting for the tunnel\n"
                        "  7  the service could not be reached, did not answer in time or sent\n"
                        "     an answer that cannot be read: retry later\n"
-                       "  8  signed in, but the credentials could not be stored\n"),
+                       "  8  signed in, but the credentials could not be stored\n"
+                       "exec ends with its program's code, or 126 when it cannot run it and 127\n"
+                       "when there is no such program.\n"),
         QStringLiteral("\n运行 corvanectl <命令> --help 查看该命令的选项；每个命令都接受 "
                        "--verbose。\ncorvanectl --version 显示版本。\n\n"
                        "退出码：\n"
@@ -71,10 +79,11 @@ QString usage(const std::vector<std::unique_ptr<CtlCommand>> &list)
                        "  2  用法错误：命令或选项有误，或登录表单未通过检查\n"
                        "  3  未登录\n"
                        "  4  服务拒绝（密码错误、账号不存在）：不要重试\n"
-                       "  5  隧道失败\n"
+                       "  5  隧道失败或未连接\n"
                        "  6  等待隧道超时\n"
                        "  7  无法连上服务、服务未及时应答或应答无法解读：稍后重试\n"
-                       "  8  已登录，但凭据无法保存\n"));
+                       "  8  已登录，但凭据无法保存\n"
+                       "exec 以所运行程序的退出码结束；无法运行时为 126，找不到程序时为 127。\n"));
     return text;
 }
 

@@ -238,6 +238,8 @@ private Q_SLOTS:
         const Run help = ctl({u"change-ip"_s, u"--help"_s});
         QCOMPARE(help.code, 0);
         QVERIFY(help.out.startsWith(u"用法：corvanectl change-ip"_s));
+        // A command's words follow its options in the usage line.
+        QVERIFY(ctl({u"exec"_s, u"--help"_s}).out.startsWith(u"用法：corvanectl exec [选项] --"_s));
         // Without a terminal to ask on, the password must come through --password-stdin.
         QCOMPARE(ctl({u"login"_s, u"--mobile"_s, u"13800000001"_s}).code, 2);
         // A day at most: more would overflow the timer and give up at once.
@@ -390,6 +392,25 @@ private Q_SLOTS:
         const QString first = status.value(u"publicAddress"_s).toObject().value(u"ip"_s).toString();
         QCOMPARE(connect.out, u"当前IP："_s + first + u" 广东"_s);
 
+        // The proxies, for a script: what curl run through them reaches the service from.
+        const QJsonObject proxy = status.value(u"proxy"_s).toObject();
+        QVERIFY(proxy.value(u"socks5"_s).toString().startsWith(u"127.0.0.1:"_s));
+        const Run env = ctl({u"env"_s});
+        QCOMPARE(env.code, 0);
+        QVERIFY2(env.out.contains(u"export ALL_PROXY=socks5h://"_s +
+                                  proxy.value(u"socks5"_s).toString()) &&
+                     env.out.contains(u"http://"_s + proxy.value(u"http"_s).toString()),
+                 qPrintable(env.out));
+        // curl takes the HTTP proxy for http URLs, and the SOCKS one without it.
+        QCOMPARE(ctl({u"exec"_s, u"curl"_s, u"-sS"_s, m_url + u"/ip"_s}).out, first);
+        const Run socks = ctl({u"exec"_s, u"--"_s, u"env"_s, u"-u"_s, u"http_proxy"_s, u"curl"_s,
+                               u"-sS"_s, m_url + u"/ip"_s});
+        QCOMPARE(socks.code, 0);
+        QCOMPARE(socks.out, first);
+        QCOMPARE(ctl({u"exec"_s, u"--"_s, u"sh"_s, u"-c"_s, u"exit 9"_s}).code, 9);
+        QCOMPARE(ctl({u"exec"_s, u"--"_s, u"corvane-no-such-program"_s}).code, 127);
+        QCOMPARE(ctl({u"exec"_s}).code, 2);
+
         QStringList seen{first};
         for (const bool verbose : {true, false}) {
             const QStringList asked{u"change-ip"_s, u"--wait"_s, u"--json"_s};
@@ -417,7 +438,10 @@ private Q_SLOTS:
         status = ctl({u"status"_s, u"--json"_s}).json();
         QCOMPARE(status.value(u"status"_s).toString(), u"off"_s);
         QVERIFY(status.value(u"publicAddress"_s).isNull());
+        QVERIFY(status.value(u"proxy"_s).isNull());
         QCOMPARE(ctl({u"change-ip"_s}).code, 5);
+        QCOMPARE(ctl({u"env"_s}).code, 5);
+        QCOMPARE(ctl({u"exec"_s, u"--"_s, u"true"_s}).code, 5);
 
         // Every status the watcher saw, in order, then a clean end on Ctrl-C.
         QTRY_VERIFY_WITH_TIMEOUT(QString::fromUtf8(watch.peek(1 << 20)).contains(u"\"off\""_s) &&

@@ -17,6 +17,14 @@ expect() {
 }
 expect "connect change-ip" corvanectl c
 expect "disconnect" corvanectl di
+expect "env exec" corvanectl e
+expect "relay" corvanectl rel
+expect "set show reset" corvanectl relay ""
+expect "chacha20 chacha20-ietf-poly1305" corvanectl relay set h 1 --method ""
+expect "--password-stdin" corvanectl relay set h 1 --pa
+zz_probe() { :; }
+expect "zz_probe" corvanectl exec -- zz_pr
+expect "" corvanectl exec -- zz_probe --zz
 expect "--json" corvanectl change-ip --wait --j
 expect "--wait" corvanectl connect --w
 expect "none 24h" corvanectl connect --dedup ""

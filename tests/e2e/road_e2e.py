@@ -22,6 +22,7 @@ import time
 SKIP = 77
 STEP_SECONDS = 25
 ADDRESS = re.compile(r"^当前IP：(\d+\.\d+\.\d+\.\d+)$")
+PROXY = re.compile(r"^本地代理 socks5://127\.0\.0\.1:\d+ · http://127\.0\.0\.1:\d+$")
 
 
 class Failure(Exception):
@@ -261,6 +262,9 @@ def walk_the_road(pyatspi, args):
             # The lookup went through the tunnel: the service saw 上海's exit address.
             if not first.startswith("127.108.0."):
                 raise Failure(f"the public address {first} is not an exit address of 上海")
+            proxy = window.wait("the local proxy line", "label",
+                                match=lambda n: PROXY.match(n or ""))
+            say(f"  {proxy.name}")
 
             say("change IP")
             window.press_button("切换IP")
@@ -271,6 +275,8 @@ def walk_the_road(pyatspi, args):
             say("disconnect")
             window.press_button("断开")
             window.wait("the connect button", "push button", "连接")
+            wait_for("the proxy line gone",
+                     lambda: window.find("label", match=lambda n: PROXY.match(n or "")) is None)
         finally:
             stop(app)
 

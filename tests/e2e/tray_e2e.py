@@ -178,7 +178,7 @@ def walk(pyatspi, args, home, env):
     try:
         Window(pyatspi, app.pid)
         say("connect through the quick connect relay from the tray menu")
-        # 显示窗口, 连接, 切换IP (off: skipped), 登录时启动, 退出
+        # 显示窗口, 连接, 切换IP and 复制代理地址 (off: skipped), 登录时启动, 退出
         choose_from_tray(args, desktop, app.pid, ["Down", "Down"], "the tunnel up",
                          lambda: tunnel_status(runtime) == "connected", "tray_menu_off")
         open_tray_menu(desktop, app.pid)
@@ -203,7 +203,8 @@ def walk(pyatspi, args, home, env):
         wait_for("the window focused", lambda: desktop.focused(desktop.main_window()))
 
         say("quit from the tray: the tunnel goes down with it")
-        choose_from_tray(args, desktop, app.pid, ["Down"] * 4, "corvane's end",
+        # 显示窗口, 断开, 切换IP (not signed in: skipped), 复制代理地址, 登录时启动, 退出
+        choose_from_tray(args, desktop, app.pid, ["Down"] * 5, "corvane's end",
                          lambda: app.poll() is not None)
         expect("corvane's exit code", app.wait(), 0)
         wait_for("the tunnel down", lambda: tunnel_status(runtime) == "disconnected")
@@ -244,7 +245,7 @@ def signed_in(pyatspi, args, env, accounts):
         window.press_button(match=lambda n: (n or "").startswith("带宽订单-"))
         window.wait("the chosen order", "push button",
                     match=lambda n: (n or "").startswith("订单：带宽订单-"))
-        # 显示窗口, 连接, 切换IP (off: skipped), 登录时启动, 退出
+        # 显示窗口, 连接, 切换IP and 复制代理地址 (off: skipped), 登录时启动, 退出
         choose_from_tray(args, desktop, app.pid, ["Down", "Down"], "the order's tunnel up",
                          lambda: tunnel_status(runtime) == "connected", "tray_menu_signed_off")
         first = wait_for("the public address", window.address)

@@ -89,6 +89,13 @@ HttpConnection::Response DemoHttpServer::respond(const HttpConnection::Request &
         return {200, QByteArrayLiteral("application/javascript; charset=utf-8"),
                 m_service.lookupAnswer(request.peer.toString())};
     }
+    // The address this request came from, for a person or a script checking the tunnel.
+    if (request.path == "/ip") {
+        if (request.method != "GET")
+            return {405, {}, {}};
+        return {200, QByteArrayLiteral("text/plain; charset=utf-8"),
+                request.peer.toString().toUtf8() + '\n'};
+    }
     return {404, {}, {}};
 }
 

@@ -1,5 +1,6 @@
 #include "RoadDemo.h"
 
+#include "ProxiedFetch.h"
 #include "ScreenReader.h"
 #include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
@@ -54,9 +55,9 @@ void press(const QString &button)
 
 } // namespace
 
-RoadDemo::RoadDemo(QString mobile, QString password, QObject *parent)
+RoadDemo::RoadDemo(QString mobile, QString password, QUrl page, QObject *parent)
     : QObject(parent), m_mobile(std::move(mobile)), m_password(std::move(password)),
-      m_poll(new QTimer(this))
+      m_poll(new QTimer(this)), m_page(std::move(page)), m_fetch(new ProxiedFetch(this))
 {
     m_poll->setInterval(kPollMs);
     connect(m_poll, &QTimer::timeout, this, &RoadDemo::poll);
@@ -92,6 +93,30 @@ QString RoadDemo::shownAddress() const
         return {};
     const QString place = ScreenReader::name(ScreenReader::next(label, QAccessible::StaticText));
     return place.isEmpty() ? QString() : ScreenReader::name(label) + u' ' + place;
+}
+
+bool RoadDemo::fetchedThroughProxy(QString &seen)
+{
+    if (!m_pressed) {
+        QAccessibleInterface *line = ScreenReader::find(
+            QAccessible::StaticText, startsWith(QStringLiteral("本地代理 socks5://")));
+        const std::optional<quint16> port =
+            line ? ProxiedFetch::socksPort(ScreenReader::name(line)) : std::nullopt;
+        if (!port)
+            return false;
+        printLine(QStringLiteral("  ") + ScreenReader::name(line));
+        m_fetch->start(m_page, *port);
+        m_pressed = true;
+        return false;
+    }
+    if (m_fetch->error()) {
+        fail(QStringLiteral("the page did not come through the tunnel: ") + *m_fetch->error());
+        return false;
+    }
+    if (!m_fetch->page())
+        return false;
+    seen = *m_fetch->page();
+    return true;
 }
 
 QList<RoadDemo::Step> RoadDemo::steps()
@@ -163,6 +188,16 @@ QList<RoadDemo::Step> RoadDemo::steps()
                          return true;
                      },
                      QStringLiteral("the tunnel to come up and the public address")});
+    const QString fetchTitle =
+        QStringLiteral("fetch %1 through the local proxy on the screen").arg(m_page.toString());
+    list.append(Step{fetchTitle, [] {},
+                     [this] {
+                         if (!fetchedThroughProxy(m_firstSeen))
+                             return false;
+                         printLine(QStringLiteral("  the destination saw: ") + m_firstSeen);
+                         return true;
+                     },
+                     QStringLiteral("the proxy line and the page")});
     list.append(Step{QStringLiteral("change IP"), [] { press(QStringLiteral("切换IP")); },
                      [this] {
                          const QString address = shownAddress();
@@ -174,6 +209,17 @@ QList<RoadDemo::Step> RoadDemo::steps()
                          return true;
                      },
                      QStringLiteral("the tunnel to come back with a new address")});
+    list.append(Step{fetchTitle, [] {},
+                     [this] {
+                         QString seen;
+                         if (!fetchedThroughProxy(seen))
+                             return false;
+                         printLine(QStringLiteral("  the destination saw: ") + seen);
+                         if (seen == m_firstSeen)
+                             fail(QStringLiteral("the destination saw the same address again"));
+                         return seen != m_firstSeen;
+                     },
+                     QStringLiteral("the proxy line and the page")});
     list.append(Step{QStringLiteral("disconnect"),
                      [] { press(TunnelTexts::buttonTitle(VPNStatus::on)); },
                      [] { return VpnManager::shared().vpnStatus() == VPNStatus::off; },

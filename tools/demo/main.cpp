@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QUrl>
 #include <cstdio>
 
 namespace {
@@ -27,7 +28,8 @@ int runRoad(corvane::Application &application)
     std::printf("demo service: %s\n", qPrintable(service.baseUrl()));
     std::fflush(stdout);
     application.openScreen(QStringLiteral("login"));
-    corvane::RoadDemo script(QStringLiteral("13800000001"), QStringLiteral("corvane1"));
+    corvane::RoadDemo script(QStringLiteral("13800000001"), QStringLiteral("corvane1"),
+                             QUrl(service.baseUrl() + QStringLiteral("/ip")));
     script.start();
     return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 #include "app/tray/TrayController.h"
 
+#include "core/vpn/LocalProxyAddress.h"
 #include "core/vpn/VpnManager.h"
 #include "launch/DesktopIdentity.h"
 #include "platform/notify/DesktopNotifier.h"
@@ -7,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QIcon>
@@ -45,6 +47,11 @@ TrayController::TrayController(QWidget *window, DesktopNotifier &notifier, Autos
     connect(m_connect, &QAction::triggered, this, &TrayController::connectOrDisconnect);
     m_changeIP = m_menu->addAction(QStringLiteral("切换IP"));
     connect(m_changeIP, &QAction::triggered, this, [this] { m_commands.changeIP(); });
+    m_copyProxy = m_menu->addAction(QStringLiteral("复制代理地址"));
+    connect(m_copyProxy, &QAction::triggered, this, [] {
+        if (const std::optional<LocalProxyPorts> ports = VpnManager::shared().localProxy())
+            QGuiApplication::clipboard()->setText(LocalProxyAddress::urls(*ports));
+    });
     m_menu->addSeparator();
     m_startAtLogin = m_menu->addAction(QStringLiteral("登录时启动"));
     m_startAtLogin->setCheckable(true);
@@ -91,6 +98,7 @@ void TrayController::refresh()
     m_connect->setText(now.connectText);
     m_connect->setEnabled(now.connectEnabled);
     m_changeIP->setEnabled(now.changeIPEnabled);
+    m_copyProxy->setEnabled(VpnManager::shared().localProxy().has_value());
     const QSignalBlocker quiet(m_startAtLogin);
     m_startAtLogin->setChecked(m_autostart.isEnabled());
 }

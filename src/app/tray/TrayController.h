@@ -66,6 +66,7 @@ private:
     QSystemTrayIcon *m_icon;
     QAction *m_connect;
     QAction *m_changeIP;
+    QAction *m_copyProxy;
     QAction *m_startAtLogin;
     bool m_toldInTray = false;
     // Each look is read once; the icon is handed to the tray host only when the look changes.

@@ -1,5 +1,6 @@
 #include "app/tray/TrayTunnelCommands.h"
 
+#include "core/vpn/CustomRelay.h"
 #include "core/vpn/FFSSModel.h"
 #include "core/vpn/QuickRelay.h"
 #include "core/vpn/VpnManager.h"
@@ -63,10 +64,11 @@ void TrayTunnelCommands::toggle()
         manager.disconnectTunnel();
         return;
     }
-    FFSSModel relay;
-    QuickRelay::describeBuiltIn(relay);
-    QuickRelay::fillManager(manager, relay);
-    manager.connectTunnel();
+    auto relay = std::make_shared<FFSSModel>();
+    CustomRelay::shared().describe(*relay, &manager, [relay, &manager] {
+        QuickRelay::fillManager(manager, *relay);
+        manager.connectTunnel();
+    });
 }
 
 void TrayTunnelCommands::changeIP()

@@ -74,17 +74,27 @@ bool LocalState::setPhoneNum(const QString &typed)
 
 void LocalState::pwdNum(const QObject *context, PasswordCompletion completion)
 {
-    const std::optional<QString> plain = m_store.string(kPwdNumKey);
+    secret(kPwdNumKey, context, std::move(completion));
+}
+
+void LocalState::setPwdNum(const QString &typed, StoreCompletion done)
+{
+    setSecret(kPwdNumKey, trimmed(typed), std::move(done));
+}
+
+void LocalState::secret(const QString &key, const QObject *context, PasswordCompletion completion)
+{
+    const std::optional<QString> plain = m_store.string(key);
     // A password still in the file is the newest: with a keyring it would have left the file
     // when it was stored.
     if (!m_keyring || plain) {
         completion(plain);
         if (m_keyring)
-            moveIntoKeyring(*plain);
+            moveIntoKeyring(key, *plain);
         return;
     }
-    m_keyring->read(kPwdNumKey, [guard = QPointer<const QObject>(context),
-                                 completion = std::move(completion)](const Keyring::Read &read) {
+    m_keyring->read(key, [guard = QPointer<const QObject>(context),
+                          completion = std::move(completion)](const Keyring::Read &read) {
         if (read.status == Keyring::Read::Status::failed)
             Log::warn(QStringLiteral("无法从钥匙环读取密码：") + read.error);
         if (!guard)
@@ -94,49 +104,50 @@ void LocalState::pwdNum(const QObject *context, PasswordCompletion completion)
     });
 }
 
-void LocalState::setPwdNum(const QString &typed, StoreCompletion done)
+void LocalState::setSecret(const QString &key, const QString &password, StoreCompletion done)
 {
-    const QString password = trimmed(typed);
     if (!done)
         done = [](bool) {};
     if (!m_keyring) {
-        done(m_store.setObject(password, kPwdNumKey));
+        done(m_store.setObject(password, key));
         return;
     }
-    writeToKeyring(password, [this, password, done](const std::optional<QString> &refusal) {
-        if (refusal) {
-            const bool stored = m_store.setObject(password, kPwdNumKey);
-            Log::warn(*refusal + (stored ? QStringLiteral("；密码改存在设置文件中（仅本用户可读）")
-                                         : QStringLiteral("；设置文件也无法写入，密码未保存")));
-            done(stored);
-        } else if (!m_store.remove(kPwdNumKey)) {
-            // An older password left in the file would be taken for the newest.
-            Log::warn(QStringLiteral("密码已存入钥匙环，但设置文件中的旧密码无法删除"));
-            done(false);
-        } else {
-            done(true);
-        }
-    });
+    writeToKeyring(
+        key, password, [this, key, password, done](const std::optional<QString> &refusal) {
+            if (refusal) {
+                const bool stored = m_store.setObject(password, key);
+                Log::warn(*refusal + (stored
+                                          ? QStringLiteral("；密码改存在设置文件中（仅本用户可读）")
+                                          : QStringLiteral("；设置文件也无法写入，密码未保存")));
+                done(stored);
+            } else if (!m_store.remove(key)) {
+                // An older password left in the file would be taken for the newest.
+                Log::warn(QStringLiteral("密码已存入钥匙环，但设置文件中的旧密码无法删除"));
+                done(false);
+            } else {
+                done(true);
+            }
+        });
 }
 
-void LocalState::moveIntoKeyring(const QString &plain)
+void LocalState::moveIntoKeyring(const QString &key, const QString &plain)
 {
-    if (m_moving)
+    if (m_moving.contains(key))
         return;
-    m_moving = true;
-    writeToKeyring(plain, [this, plain](const std::optional<QString> &refusal) {
-        m_moving = false;
+    m_moving.append(key);
+    writeToKeyring(key, plain, [this, key, plain](const std::optional<QString> &refusal) {
+        m_moving.removeOne(key);
         if (refusal) {
             Log::warn(QStringLiteral("密码仍留在设置文件中：") + *refusal);
-        } else if (m_store.string(kPwdNumKey) == plain) {
+        } else if (m_store.string(key) == plain) {
             // Only the copy the keyring now holds leaves the file; a newer one stored meanwhile
             // moves at the next read.
-            m_store.remove(kPwdNumKey);
+            m_store.remove(key);
         }
     });
 }
 
-void LocalState::writeToKeyring(const QString &password, KeyringOutcome outcome)
+void LocalState::writeToKeyring(const QString &key, const QString &password, KeyringOutcome outcome)
 {
     ++m_writing;
     // Whichever comes first, the keyring's answer or the end of the wait, decides.
@@ -151,7 +162,7 @@ void LocalState::writeToKeyring(const QString &password, KeyringOutcome outcome)
         for (const std::function<void()> &done : waiting)
             done();
     };
-    m_keyring->write(kPwdNumKey, password, [decide](const QString &error) {
+    m_keyring->write(key, password, [decide](const QString &error) {
         decide(error.isEmpty() ? std::nullopt
                                : std::optional(QStringLiteral("钥匙环拒绝写入：") + error));
     });

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -62,17 +63,22 @@ public:
     // none is. A program that is about to end waits for this, or its writes are lost.
     void whenSettled(std::function<void()> done);
 
+    // Any other password, kept under `key` as the sign-in password is, taken as given.
+    void secret(const QString &key, const QObject *context, PasswordCompletion completion);
+    void setSecret(const QString &key, const QString &value, StoreCompletion done = {});
+
 private:
     // Told why the keyring did not take the password; nothing when it confirmed the write.
     using KeyringOutcome = std::function<void(const std::optional<QString> &refusal)>;
 
-    void moveIntoKeyring(const QString &plain);
+    void moveIntoKeyring(const QString &key, const QString &plain);
     // Writes to the keyring, waiting at most kKeyringWait for its answer.
-    void writeToKeyring(const QString &password, KeyringOutcome outcome);
+    void writeToKeyring(const QString &key, const QString &password, KeyringOutcome outcome);
 
     SettingsStore &m_store;
     Keyring *m_keyring;
-    bool m_moving = false;
+    // The keys whose password is on its way from the file into the keyring.
+    QStringList m_moving;
     int m_writing = 0;
     QList<std::function<void()>> m_whenSettled;
     // Bounds the keyring waits to this object's life.

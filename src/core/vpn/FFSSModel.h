@@ -17,6 +17,8 @@ public:
     QString ip;
     QString pwd;
     qint64 port = 0;
+    // The relay's method name; empty for the one the service's relays use.
+    QString method;
 };
 
 } // namespace corvane

@@ -11,6 +11,7 @@ void QuickRelay::describeBuiltIn(FFSSModel &record)
     record.ip = ServiceEndpoints::current().relayHost;
     record.pwd = QString();
     record.port = ServiceEndpoints::current().relayPort;
+    record.method = QString();
 }
 
 void QuickRelay::fillManager(VpnManager &manager, const FFSSModel &relay)
@@ -18,6 +19,7 @@ void QuickRelay::fillManager(VpnManager &manager, const FFSSModel &relay)
     manager.address = relay.ip;
     manager.pwd = relay.pwd;
     manager.port = relay.port;
+    manager.method = relay.method;
 }
 
 } // namespace corvane

@@ -14,7 +14,7 @@ public:
 
     // The built-in server: ServiceEndpoints' relay host and port, no password.
     static void describeBuiltIn(FFSSModel &record);
-    // The record's address, password and port, which every connect must fill again.
+    // The record's address, password, port and method, which every connect must fill again.
     static void fillManager(VpnManager &manager, const FFSSModel &relay);
 };
 

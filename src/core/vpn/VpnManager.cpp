@@ -288,7 +288,7 @@ void VpnManager::applyProviderConfiguration(TunnelProfile &profile, const QStrin
     const QVariantMap configuration{
         {QStringLiteral("ss_address"), address},
         {QStringLiteral("ss_port"), port},
-        {QStringLiteral("ss_method"), QStringLiteral("CHACHA20")},
+        {QStringLiteral("ss_method"), method.isEmpty() ? QStringLiteral("CHACHA20") : method},
         {QStringLiteral("ss_password"), pwd},
         {QStringLiteral("ss_ip"), ip},
         {QStringLiteral("ss_auth"), auth},
@@ -300,6 +300,7 @@ void VpnManager::applyProviderConfiguration(TunnelProfile &profile, const QStrin
     address.clear();
     pwd.clear();
     port = 0;
+    method.clear();
 }
 
 void VpnManager::startTunnel(const TunnelProfilePtr &profile)

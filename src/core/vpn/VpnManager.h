@@ -57,6 +57,8 @@ public:
     QString ip;
     QString pwd;
     qint64 port = 0;
+    // The relay's method; empty for the service's own.
+    QString method;
     QString auth;
     qint64 nd = 0;
     qint64 sip = 0;

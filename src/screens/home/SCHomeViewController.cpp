@@ -8,6 +8,7 @@
 #include "core/vpn/VpnManager.h"
 #include "platform/log/Log.h"
 #include "platform/scheduling/Scheduler.h"
+#include "screens/LocalProxyLine.h"
 #include "screens/home/SCHomeClient.h"
 #include "screens/province/SCListClient.h"
 #include "screens/province/SCListViewController.h"
@@ -77,6 +78,10 @@ void SCHomeViewController::viewDidLoad()
     abnormalSwitch = outlet<Switch>(QStringLiteral("abnormalSwitch"));
     connectBtn = outlet<QPushButton>(QStringLiteral("connectBtn"));
     residueLbl = outlet<QLabel>(QStringLiteral("residueLbl"));
+    proxyLbl = new LocalProxyLine(m_ui->ipArea);
+    m_ui->ipLayout->insertWidget(m_ui->ipLayout->indexOf(m_ui->addressLbl) + 1, proxyLbl);
+    // Reached from the keyboard where it is seen: before the change of IP.
+    QWidget::setTabOrder(m_ui->abnormalSwitch, proxyLbl);
     navHeight = new LayoutConstraint(m_ui->navArea, LayoutConstraint::Attribute::Height, this);
     navHeight->setObjectName(QStringLiteral("navHeight"));
     ipTop = new LayoutConstraint(m_ui->ipArea, LayoutConstraint::Attribute::TopMargin, this);
@@ -269,6 +274,8 @@ void SCHomeViewController::changeIP()
 void SCHomeViewController::onVPNStatusChanged(VPNStatus now)
 {
     const VpnManager &manager = VpnManager::shared();
+    if (proxyLbl)
+        proxyLbl->setPorts(manager.localProxy());
     if (now != VPNStatus::off)
         m_awaitingConnect = false;
     if (m_awaitingConnect && manager.connectFailure) {

@@ -19,6 +19,7 @@ class SCHomeViewController;
 namespace corvane {
 
 class LayoutConstraint;
+class LocalProxyLine;
 class RowButton;
 class SCHomeClient;
 class SCOrder;
@@ -77,6 +78,7 @@ private:
     QPointer<Switch> abnormalSwitch;
     QPointer<QPushButton> connectBtn;
     QPointer<QLabel> residueLbl;
+    QPointer<LocalProxyLine> proxyLbl;
 
     // Declared before the state that reads it.
     TunnelRoad m_road;

@@ -1,9 +1,11 @@
 #include "screens/quick/MainViewController.h"
 
+#include "core/vpn/CustomRelay.h"
 #include "core/vpn/QuickRelay.h"
 #include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/scheduling/Scheduler.h"
+#include "screens/LocalProxyLine.h"
 #include "ui/feedback/decoration/ViewDecoration.h"
 #include "ui/feedback/pulse/PulseView.h"
 #include "ui/morphing/MorphingLabel.h"
@@ -69,6 +71,9 @@ void MainViewController::viewDidLoad()
     // the system's.
     if (content)
         content->setMorphingEffect(MorphingEffect::evaporate);
+    proxyLbl = new LocalProxyLine(this);
+    m_ui->mainLayout->insertWidget(m_ui->mainLayout->indexOf(m_ui->content) + 1, proxyLbl);
+    proxyLbl->setPorts(VpnManager::shared().localProxy());
 
     auto *model = new FFSSModel(this);
     QuickRelay::describeBuiltIn(*model);
@@ -96,6 +101,8 @@ void MainViewController::onVPNStatusChanged(VPNStatus status)
         setConnectTitle(TunnelTexts::buttonTitle(m_status));
     if (content)
         content->setText(TunnelTexts::statusLine(m_status));
+    if (proxyLbl)
+        proxyLbl->setPorts(VpnManager::shared().localProxy());
     if (m_status == VPNStatus::on && connect)
         startConnectPulse(connect);
 }
@@ -134,11 +141,13 @@ void MainViewController::toggle()
         manager.disconnectTunnel();
         return;
     }
-    if (!m_models.isEmpty())
+    // The customer's own relay, where one is set by now, else the built-in one.
+    CustomRelay::shared().describe(*m_models.first(), this, [this, &manager] {
         QuickRelay::fillManager(manager, *m_models.first());
-    manager.connectTunnel();
-    if (connect)
-        setUserInteractionEnabled(connect, true);
+        manager.connectTunnel();
+        if (connect)
+            setUserInteractionEnabled(connect, true);
+    });
 }
 
 void MainViewController::setConnectTitle(const QString &title)

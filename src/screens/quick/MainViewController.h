@@ -18,6 +18,7 @@ class MainViewController;
 
 namespace corvane {
 
+class LocalProxyLine;
 class MorphingLabel;
 
 // The quick connect screen: one button that starts and stops the tunnel through the built-in
@@ -52,6 +53,7 @@ protected:
 private:
     QPointer<QPushButton> connect;
     QPointer<MorphingLabel> content;
+    QPointer<LocalProxyLine> proxyLbl;
 
     void toggle();
     void setConnectTitle(const QString &title);

@@ -12,6 +12,7 @@
 #include "ui/toolkit/ActionSheet.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -29,6 +30,8 @@ class TestTrayController final : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
+        // The relay a connect takes is in the user's settings: these must be the test's own.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(u"config"_s)));
         QVERIFY(m_tunnel.installShared());
         // The home screen looks up the public address once the tunnel is on: nobody answers.
         ServiceEndpoints endpoints;
@@ -60,6 +63,7 @@ private Q_SLOTS:
         QAction *connect = action(u"连接"_s);
         QVERIFY(connect && connect->isEnabled());
         QVERIFY(!action(u"切换IP"_s)->isEnabled());
+        QVERIFY(!action(u"复制代理地址"_s)->isEnabled());
         const int starts = m_tunnel.connection()->startCount();
         connect->trigger();
         m_tunnel.drain();
@@ -69,13 +73,22 @@ private Q_SLOTS:
         QCOMPARE(config.value(u"ss_address"_s).toString(), ServiceEndpoints::current().relayHost);
         QCOMPARE(config.value(u"ss_port"_s).toLongLong(), ServiceEndpoints::current().relayPort);
 
+        m_tunnel.connection()->setLocalProxy(LocalProxyPorts{40001, 40002});
         m_tunnel.setStatus(TunnelStatus::Connected);
         QCOMPARE(m_tray->state().icon, TrayMenuState::Icon::on);
+        QGuiApplication::clipboard()->clear();
+        action(u"复制代理地址"_s)->trigger();
+        const QString copied = QGuiApplication::clipboard()->text();
+        QVERIFY2(copied.contains(u"socks5://127.0.0.1:40001"_s) &&
+                     copied.contains(u"http://127.0.0.1:40002"_s),
+                 qPrintable(copied));
         QVERIFY(action(u"断开"_s));
         const int stops = m_tunnel.connection()->stopCount();
         action(u"断开"_s)->trigger();
         m_tunnel.drain();
         QCOMPARE(m_tunnel.connection()->stopCount(), stops + 1);
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
+        QVERIFY(!action(u"复制代理地址"_s)->isEnabled());
     }
 
     void closingTheWindow_data()

@@ -369,12 +369,20 @@ private Q_SLOTS:
     {
         pickFirstOrder();
         tapConnectAndStart();
+        m_tunnel.connection()->setLocalProxy(LocalProxyPorts{40001, 40002});
         m_tunnel.setStatus(TunnelStatus::Connecting);
         QCOMPARE(alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)), 0.0);
         QVERIFY(!m_screen->outlet<QPushButton>(u"changeIPBtn"_s)->isEnabled());
+        const QPointer<QLabel> proxy = m_screen->outlet<QLabel>(u"proxyLbl"_s);
+        QVERIFY(proxy && !proxy->isVisible());
 
         m_tunnel.setStatus(TunnelStatus::Connected);
         QCOMPARE(title(), kDisconnect);
+        QVERIFY(proxy->isVisible());
+        QCOMPARE(proxy->text(), u"本地代理 socks5://127.0.0.1:40001 · http://127.0.0.1:40002"_s);
+        QCOMPARE(proxy->accessibleName(), proxy->text());
+        // The lookup would take that proxy, which nothing serves here.
+        m_tunnel.connection()->setLocalProxy(std::nullopt);
         QCOMPARE(m_screen->outlet<QLabel>(u"IPLbl"_s)->text(), u"IP解析中"_s);
         QCOMPARE(m_screen->outlet<QLabel>(u"addressLbl"_s)->text(), QString());
         QVERIFY(m_screen->outlet<QPushButton>(u"changeIPBtn"_s)->isEnabled());
@@ -411,6 +419,7 @@ private Q_SLOTS:
         m_clock->advance(0.5);
         QCOMPARE(alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)), 0.0);
         QCOMPARE(m_screen->outlet<LayoutConstraint>(u"ipTop"_s)->constant(), 0);
+        QVERIFY(!proxy->isVisible());
     }
 
     void changeOfAddressReconnectsWithAFreshString()

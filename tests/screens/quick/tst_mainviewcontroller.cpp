@@ -13,7 +13,10 @@
 #include "ui/toolkit/UserInteraction.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 #include <memory>
@@ -68,6 +71,7 @@ private Q_SLOTS:
     void onlyTheDrawnCircleTaps_data();
     void onlyTheDrawnCircleTaps();
     void focusRingFollowsTheCircle();
+    void proxyLineWhileOnCopiesFromTheKeyboard();
     void builtInRelayRecord_data();
     void builtInRelayRecord();
 
@@ -75,6 +79,7 @@ private:
     std::unique_ptr<MainViewController> showScreen();
 
     std::unique_ptr<ManualClock> m_clock;
+    QTemporaryDir m_home;
     MemoryTunnel m_tunnel;
     std::unique_ptr<MainViewController> m_screen;
 };
@@ -83,6 +88,8 @@ void TestMainViewController::initTestCase()
 {
     // One clock for all tests: Qt's animation timer keeps its last tick across drivers.
     m_clock = std::make_unique<ManualClock>();
+    // The relay a connect takes is in the user's settings: these must be the test's own.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.path()));
     QVERIFY(m_tunnel.installShared());
 }
 
@@ -210,6 +217,31 @@ void TestMainViewController::everyStatusRedraws()
     QCOMPARE(button->text(), title);
     QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), line);
     QCOMPARE(PulseView::externalBorderLayer(button) != nullptr, pulse);
+}
+
+void TestMainViewController::proxyLineWhileOnCopiesFromTheKeyboard()
+{
+    m_tunnel.connection()->setLocalProxy(LocalProxyPorts{40001, 40002});
+    m_tunnel.setStatus(TunnelStatus::Connected);
+    QPointer<QLabel> line = m_screen->outlet<QLabel>(u"proxyLbl"_s);
+    QVERIFY(line && line->isVisible());
+    QVERIFY(line->text().contains(u"socks5://127.0.0.1:40001"_s));
+    QCOMPARE(line->accessibleName(), line->text());
+    QApplication::setActiveWindow(m_screen.get());
+    m_screen->outlet<QPushButton>(u"connect"_s)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(line.data()));
+    QGuiApplication::clipboard()->clear();
+    QTest::keySequence(line, QKeySequence::Copy);
+    const QString copied = QGuiApplication::clipboard()->text();
+    QVERIFY2(copied.contains(u"127.0.0.1:40001"_s) && copied.contains(u"127.0.0.1:40002"_s),
+             qPrintable(copied));
+
+    // A screen opened on a running tunnel shows it without waiting for a change.
+    m_screen = showScreen();
+    QVERIFY(m_screen->outlet<QLabel>(u"proxyLbl"_s)->isVisible());
+    m_tunnel.setStatus(TunnelStatus::Disconnected);
+    QVERIFY(!m_screen->outlet<QLabel>(u"proxyLbl"_s)->isVisible());
 }
 
 void TestMainViewController::pulseCheckOneSecondAfterAppearing_data()

@@ -21,6 +21,7 @@ public:
     TunnelStatus status() const override { return m_status; }
     std::optional<TunnelError> start() override;
     void stop() override;
+    std::optional<LocalProxyPorts> localProxy() const override { return m_localProxy; }
 
     // Queues the status with its statusChanged, also when the status does not change.
     void setStatus(TunnelStatus status);
@@ -28,6 +29,8 @@ public:
     // Why the helper said the tunnel went down, from now on.
     void setEndReason(std::optional<TunnelEndReason> reason) { m_endReason = std::move(reason); }
     std::optional<TunnelEndReason> endReason() const override { return m_endReason; }
+    // Where the helper says its proxies listen; none, as before it has said.
+    void setLocalProxy(std::optional<LocalProxyPorts> ports) { m_localProxy = ports; }
     int startCount() const { return m_startCount; }
     int stopCount() const { return m_stopCount; }
     // The stored provider configuration the last accepted start ran with.
@@ -42,6 +45,7 @@ private:
     int m_startCount = 0;
     int m_stopCount = 0;
     QVariantMap m_startedConfiguration;
+    std::optional<LocalProxyPorts> m_localProxy;
 };
 
 } // namespace corvane
