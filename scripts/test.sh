@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 export TZ=${TZ:-UTC}
-fuzz_seconds=${CORVANE_FUZZ_SECONDS:-25}
+fuzz_seconds=${CORVANE_FUZZ_SECONDS:-10}
 
 echo "== Stage 1: build with -Werror and run the tests"
 cmake --preset ci >/dev/null
