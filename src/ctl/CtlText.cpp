@@ -1,25 +1,19 @@
 #include "ctl/CtlText.h"
 
+#include "launch/LocaleText.h"
+
 #include <QHash>
 
 namespace corvane {
 
 bool CtlText::chinese()
 {
-    static const bool answer = [] {
-        for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-            const QString value = qEnvironmentVariable(name);
-            if (!value.isEmpty())
-                return value.startsWith(QLatin1StringView("zh"));
-        }
-        return false;
-    }();
-    return answer;
+    return LocaleText::chinese();
 }
 
 QString CtlText::pick(const QString &english, const QString &chinese)
 {
-    return CtlText::chinese() ? chinese : english;
+    return LocaleText::pick(english, chinese);
 }
 
 QString CtlText::message(const QString &text)

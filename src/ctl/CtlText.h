@@ -4,9 +4,8 @@
 
 namespace corvane {
 
-// corvanectl speaks the language of the user's locale for messages: Chinese where the first of
-// LC_ALL, LC_MESSAGES and LANG that is set names a zh_* locale, English otherwise. Whatever is
-// meant for scripts (JSON, option names, status words) is the same in both.
+// corvanectl speaks the language of the user's locale for messages (LocaleText's rule). Whatever
+// is meant for scripts (JSON, option names, status words) is the same in both.
 class CtlText final
 {
 public:

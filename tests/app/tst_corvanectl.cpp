@@ -292,6 +292,14 @@ private Q_SLOTS:
         const bool han =
             ctl({u"--help"_s}, {}, env).out.contains(QRegularExpression(u"\\p{Han}"_s));
         QCOMPARE(han, expected.at(3).contains(u"已登录"_s));
+        // The window's program follows the same rule.
+        QProcess corvane;
+        corvane.setProcessEnvironment(env);
+        corvane.start(binary(u"corvane"_s), {u"--help"_s});
+        QVERIFY(corvane.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(corvane.readAllStandardOutput())
+                     .contains(QRegularExpression(u"\\p{Han}"_s)),
+                 han);
     }
 
     void ordersAreTheAccountsOrders()
