@@ -29,6 +29,16 @@ void FreedesktopNotifier::show(const Notice &notice)
 {
     if (!m_bus.isConnected())
         return;
+    if (const auto waiting = m_waiting.find(notice.tag); waiting != m_waiting.end()) {
+        *waiting = notice;
+        return;
+    }
+    send(notice);
+}
+
+void FreedesktopNotifier::send(const Notice &notice)
+{
+    m_waiting.insert(notice.tag, std::nullopt);
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("desktop-entry"), m_desktopEntry}};
@@ -39,11 +49,12 @@ void FreedesktopNotifier::show(const Notice &notice)
                      [this, watcher, tag = notice.tag] {
                          watcher->deleteLater();
                          const QDBusPendingReply<uint> reply = *watcher;
-                         if (reply.isError()) {
+                         if (reply.isError())
                              Log::write(QStringLiteral("通知未能显示：") + reply.error().message());
-                             return;
-                         }
-                         m_shown.insert(tag, reply.value());
+                         else
+                             m_shown.insert(tag, reply.value());
+                         if (const std::optional<Notice> next = m_waiting.take(tag))
+                             send(*next);
                      });
 }
 

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QObject>
 #include <memory>
+#include <optional>
 
 namespace corvane {
 
@@ -24,12 +25,17 @@ public:
     void show(const Notice &notice) override;
 
 private:
+    void send(const Notice &notice);
+
     QString m_appName;
     QString m_icon;
     QString m_desktopEntry;
     QDBusConnection m_bus;
     // The service's number for the last notice of each tag, so the next one replaces it.
     QHash<QString, uint> m_shown;
+    // Until the service has numbered a tag's notice, the next one of that tag waits here (the
+    // newest only): sent earlier, it would show beside the first instead of replacing it.
+    QHash<QString, std::optional<Notice>> m_waiting;
     std::unique_ptr<QObject> m_calls;
 };
 

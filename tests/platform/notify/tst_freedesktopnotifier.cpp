@@ -70,8 +70,10 @@ private Q_SLOTS:
         FreedesktopNotifier notifier(u"Corvane"_s, u"com.corvane.Corvane"_s,
                                      u"com.corvane.Corvane"_s,
                                      QDBusConnection::connectToBus(m_address, u"client"_s));
+        // The second comes before the service has numbered the first, and still replaces it;
+        // of two that wait, the newer is shown.
         notifier.show({u"tunnel"_s, u"Corvane 已连接"_s, u"正在查询公网地址…"_s});
-        QTRY_COMPARE(server.calls.size(), 1);
+        notifier.show({u"tunnel"_s, u"Corvane 已连接"_s, u"当前IP：198.51.100.1 广东"_s});
         notifier.show({u"tunnel"_s, u"Corvane 已连接"_s, u"当前IP：198.18.18.7 广东"_s});
         QTRY_COMPARE(server.calls.size(), 2);
         notifier.show({u"tray"_s, u"Corvane 仍在运行"_s, u"…"_s});
