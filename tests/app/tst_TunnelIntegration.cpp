@@ -503,6 +503,7 @@ void tst_TunnelIntegration::aRefusedTunnelSaysWhy()
 
     connectUntilOn();
     QVERIFY(!m_manager->endReason);
+    QVERIFY(QDir(runtimeDir()).entryList({QStringLiteral("*.reason")}).isEmpty());
     m_manager->disconnectTunnel();
     QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 5000);
     QVERIFY(!m_manager->endReason);

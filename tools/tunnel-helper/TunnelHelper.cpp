@@ -59,6 +59,7 @@ bool TunnelHelper::begin()
         QFile::remove(m_channel.configPath());
         return false;
     }
+    QFile::remove(m_channel.reasonPath());
     std::optional<tunnel::TunnelConfiguration> configuration = readConfiguration();
     if (!configuration) {
         setStatus(TunnelStatus::Disconnected);
@@ -201,18 +202,28 @@ void TunnelHelper::tellWhyDown(tunnel::TunnelClient::DownCause cause, const QStr
     // Windows show it; a stop that somebody asked for needs no reason.
     using Cause = tunnel::TunnelClient::DownCause;
     using Kind = TunnelEndReason::Kind;
+    QByteArray line;
     switch (cause) {
     case Cause::stopped:
         return;
     case Cause::port:
-        return broadcast(TunnelChannel::reasonLine(Kind::port));
+        line = TunnelChannel::reasonLine(Kind::port);
+        break;
     case Cause::unreachable:
-        return broadcast(TunnelChannel::reasonLine(Kind::unreachable));
+        line = TunnelChannel::reasonLine(Kind::unreachable);
+        break;
     case Cause::refused:
-        return broadcast(TunnelChannel::reasonLine(Kind::refused, refusal));
+        line = TunnelChannel::reasonLine(Kind::refused, refusal);
+        break;
     case Cause::lost:
-        return broadcast(TunnelChannel::reasonLine(Kind::lost));
+        line = TunnelChannel::reasonLine(Kind::lost);
+        break;
     }
+    // Written before the socket closes: a window whose connection was still waiting to be
+    // accepted reads it from there.
+    if (std::optional<QString> error = PrivateFile::write(m_channel.reasonPath(), line))
+        Log::write(QStringLiteral("Cannot write %1: %2").arg(m_channel.reasonPath(), *error));
+    broadcast(line);
 }
 
 void TunnelHelper::stop()

@@ -29,6 +29,7 @@ constexpr int kStartPollMs = 2;
 constexpr int kStartTimeoutMs = 5000;
 // A status file holds one status name, an owner file one program name.
 constexpr qint64 kMaxStatusFileSize = 64;
+constexpr qint64 kMaxReasonFileSize = 4096;
 constexpr qint64 kMaxOwnerFileSize = 256;
 
 // The local proxies' ports from the user's settings ("socksPort", "httpProxyPort"; 0 lets the
@@ -204,6 +205,7 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
     const QByteArray config =
         QJsonDocument(QJsonObject::fromVariantMap(profile.protocol->providerConfiguration))
             .toJson(QJsonDocument::Compact);
+    QFile::remove(m_channel.reasonPath());
     if (std::optional<QString> error = PrivateFile::write(m_channel.configPath(), config))
         return TunnelError{
             QStringLiteral("Cannot hand over the tunnel configuration: %1").arg(*error),
@@ -337,6 +339,15 @@ TunnelStatus LinuxTunnelConnection::statusFromFile() const
     return TunnelStatus::Connecting;
 }
 
+std::optional<TunnelEndReason> LinuxTunnelConnection::reasonFromFile() const
+{
+    const RegularFile::Content content =
+        RegularFile::read(m_channel.reasonPath(), kMaxReasonFileSize);
+    if (content.outcome != RegularFile::Content::Outcome::Read)
+        return std::nullopt;
+    return TunnelChannel::parseReasonLine(content.data);
+}
+
 void LinuxTunnelConnection::noteAuthString(TunnelStatus status)
 {
     // The signed string stays stored while the tunnel runs (scripts read the order and choices
@@ -357,8 +368,11 @@ void LinuxTunnelConnection::setStatus(TunnelStatus status)
         return;
     m_current = status;
     noteAuthString(status);
-    if (status == TunnelStatus::Disconnected)
+    if (status == TunnelStatus::Disconnected) {
         m_localProxy.reset();
+        if (!m_endReason)
+            m_endReason = reasonFromFile();
+    }
     QMetaObject::invokeMethod(
         this,
         [this, status] {

@@ -46,6 +46,7 @@ private:
     void readStatusLines();
     void socketClosed();
     TunnelStatus statusFromFile() const;
+    std::optional<TunnelEndReason> reasonFromFile() const;
     void removeStaleFiles();
     void noteAuthString(TunnelStatus status);
     void setStatus(TunnelStatus status);

@@ -29,6 +29,9 @@ public:
     QString logPath() const { return m_base + QStringLiteral(".log"); }
     // Which program last started a helper on this channel.
     QString ownerPath() const { return m_base + QStringLiteral(".owner"); }
+    // The reason line of a helper that ended by itself, kept until the next helper starts: a
+    // window that had not reached the socket in time still learns why.
+    QString reasonPath() const { return m_base + QStringLiteral(".reason"); }
 
     // Wire format: one status name per line from the helper, "stop" from a window.
     static QByteArray stopCommand() { return QByteArrayLiteral("stop\n"); }
