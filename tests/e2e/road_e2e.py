@@ -124,9 +124,10 @@ class Window:
         return ADDRESS.match(label.name).group(1) if label else None
 
 
-def start_service(program):
+def start_service(program, *options):
     """The demo service; its relays' ports go with the process (relay_port, plain_relay_port)."""
-    service = subprocess.Popen([program, "--port", "0"], stdout=subprocess.PIPE, text=True)
+    service = subprocess.Popen([program, "--port", "0", *options], stdout=subprocess.PIPE,
+                               text=True)
     line = service.stdout.readline().strip()
     if not line.startswith("listening on "):
         service.kill()
@@ -205,6 +206,27 @@ def stop(process):
         except subprocess.TimeoutExpired:
             process.kill()
             process.wait()
+
+
+def pick_bandwidth_order(window):
+    window.press_button(match=lambda n: n == "订单：请选择订单")
+    order = window.press_button(match=lambda n: (n or "").startswith("带宽订单-"))
+    window.wait("the chosen order", "push button", "订单：" + order.name)
+
+
+def connect_fails_with(pyatspi, binary, env, toast):
+    """Signs in with the stored password, connects, and expects `toast` and the connect button
+    back: a tunnel that cannot be had is never left looking like progress."""
+    app = start_app(binary, env)
+    try:
+        window = Window(pyatspi, app.pid)
+        window.press_button("登录")
+        pick_bandwidth_order(window)
+        window.press_button("连接")
+        window.wait(f"the toast {toast}", "label", toast)
+        window.wait("the connect button back", "push button", "连接")
+    finally:
+        stop(app)
 
 
 def walk_the_road(pyatspi, args):
@@ -308,6 +330,21 @@ def walk_the_road(pyatspi, args):
             window.wait("the connect button", "push button", "连接")
         finally:
             stop(app)
+
+        say("a missing tunnel helper says why at once")
+        connect_fails_with(pyatspi, os.path.join(args.bin_dir, "corvane"),
+                           dict(env, CORVANE_TUNNEL_HELPER=os.path.join(home, "no-such-helper")),
+                           "无法启动隧道：找不到隧道程序")
+
+        say("a tunnel the relay refuses says why")
+        refusing, _, _ = start_service(os.path.join(args.bin_dir, "corvane-demo-service"),
+                                       "--refuse-tunnels", "订单已暂停")
+        try:
+            connect_fails_with(pyatspi, os.path.join(args.bin_dir, "corvane"),
+                               dict(env, CORVANE_TUNNEL_PORT=refusing.relay_port),
+                               "隧道被服务拒绝：订单已暂停")
+        finally:
+            stop(refusing)
 
         say("a window launched while corvanectl's tunnel is up leaves it up and shows it")
         up = json.loads(run_ctl(ctl, env, "connect", "--order", order_id, "--wait", "--json"))

@@ -22,10 +22,12 @@ quint16 listenOn(tunnel::RelayServer &relay, quint16 port)
 }
 } // namespace
 
-DemoRelays::DemoRelays(DemoService &service, QObject *parent)
+DemoRelays::DemoRelays(DemoService &service, const QString &refusal, QObject *parent)
     : QObject(parent), m_driver(new QtDrivenLoop(this))
 {
-    auto authorise = [&service](const std::string &auth) {
+    auto authorise = [&service, refusal = refusal.toStdString()](const std::string &auth) {
+        if (!refusal.empty())
+            return tunnel::RelayServer::Decision{false, refusal, {}};
         const QJsonObject reply = service.openTunnel(QByteArray::fromStdString(auth));
         tunnel::RelayServer::Decision decision;
         decision.accepted = reply.value(QLatin1String("code")).toInt(-1) == 0;

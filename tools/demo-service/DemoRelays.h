@@ -4,6 +4,7 @@
 #include "RelayServer.h"
 
 #include <QObject>
+#include <QString>
 #include <memory>
 
 namespace corvane {
@@ -19,7 +20,10 @@ class DemoRelays final : public QObject
     Q_DISABLE_COPY_MOVE(DemoRelays)
 
 public:
-    explicit DemoRelays(DemoService &service, QObject *parent = nullptr);
+    // A non-empty `refusal` refuses every tunnel with that reason, so that how a client shows
+    // a refusal can be tried without breaking a signed string.
+    explicit DemoRelays(DemoService &service, const QString &refusal = {},
+                        QObject *parent = nullptr);
     ~DemoRelays() override;
 
     // 0 picks a free port. Return the port, or 0 when it cannot listen.

@@ -27,9 +27,15 @@ int main(int argc, char *argv[])
         QStringLiteral("plain-relay-port"),
         QStringLiteral("Port of the quick connect relay (CHACHA20, no password); 0 picks one."),
         QStringLiteral("port"), QStringLiteral("0"));
+    const QCommandLineOption refuse(
+        QStringLiteral("refuse-tunnels"),
+        QStringLiteral("Refuse every tunnel at the service relay with this reason, to see how a "
+                       "client shows a refusal."),
+        QStringLiteral("reason"));
     parser.addOption(port);
     parser.addOption(relayPort);
     parser.addOption(plainRelayPort);
+    parser.addOption(refuse);
     parser.process(app);
 
     quint16 wanted[3] = {};
@@ -45,7 +51,7 @@ int main(int argc, char *argv[])
         wanted[i] = static_cast<quint16>(value);
     }
     corvane::DemoHttpServer server;
-    corvane::DemoRelays relays(server.service());
+    corvane::DemoRelays relays(server.service(), parser.value(refuse));
     const quint16 bound[3] = {server.listen(wanted[0]), relays.listenServiceRelay(wanted[1]),
                               relays.listenPlainRelay(wanted[2])};
     for (int i = 0; i < 3; ++i) {
