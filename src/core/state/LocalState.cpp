@@ -204,8 +204,11 @@ void LocalState::forgetSecret(const QString &key, ForgetCompletion done)
         }
         // One wait for the whole exchange: the read that tells whether there is an entry, and
         // its removal.
-        const std::shared_ptr<bool> decided =
-            waitForKeyring([finish](const QString &why) { finish(why); });
+        const std::shared_ptr<bool> decided = waitForKeyring([outcome, finish](const QString &why) {
+            // A keyring that does not answer may hold it still.
+            outcome->wasStored = true;
+            finish(why);
+        });
         m_keyring->read(key, [this, key, outcome, finish, decided](const Keyring::Read &read) {
             if (*decided)
                 return;
