@@ -14,9 +14,9 @@ LogoutCommand::~LogoutCommand() = default;
 QString LogoutCommand::summary() const
 {
     return CtlText::pick(
-        QStringLiteral("Sign out: forget the stored password and stop the "
-                       "service's tunnel (the mobile number is kept)."),
-        QStringLiteral("退出登录：删除保存的密码并断开服务隧道（保留手机号码）。"));
+        QStringLiteral(
+            "Sign out: forget the password (the number stays), stop the service's tunnel."),
+        QStringLiteral("退出登录：删除保存的密码（保留手机号码），断开服务隧道。"));
 }
 
 void LogoutCommand::declare(QCommandLineParser &parser)
