@@ -7,6 +7,7 @@ packages=(
     build-essential cmake ninja-build g++ clang libclang-rt-14-dev dpkg-dev
     qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev libgl-dev
     libssl-dev openssl qtkeychain-qt6-dev libhttp-parser-dev libsystemd-dev gnome-keyring
+    libsecret-tools
     libasio-dev shadowsocks-libev curl iproute2
     libgtest-dev libbenchmark-dev
     xvfb xauth fonts-noto-cjk fonts-wqy-microhei

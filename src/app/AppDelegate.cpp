@@ -2,6 +2,7 @@
 
 #include "app/KeyboardManager.h"
 #include "core/vpn/VpnManager.h"
+#include "launch/DesktopIdentity.h"
 #include "launch/TerminationSignals.h"
 #include "platform/settings/SettingsStore.h"
 
@@ -50,8 +51,7 @@ void AppDelegate::willTerminate()
     // after the stop; then the stop is delivered before the process exits. Every stored
     // profile's tunnel goes: another process may have made a profile of its own meanwhile.
     deliverStoreRequests();
-    VpnManager::shared().disconnectEveryTunnel(sparesScriptedTunnel ? QStringLiteral("corvanectl")
-                                                                    : QString());
+    VpnManager::shared().disconnectEveryTunnel(sparesScriptedTunnel ? kScriptProgram : QString());
     deliverStoreRequests();
     TerminationSignals::allowEarlyEnd();
 }
@@ -59,7 +59,7 @@ void AppDelegate::willTerminate()
 void AppDelegate::stopTunnel()
 {
     if (sparesScriptedTunnel)
-        VpnManager::shared().disconnectTunnelUnlessStartedBy(QStringLiteral("corvanectl"));
+        VpnManager::shared().disconnectTunnelUnlessStartedBy(kScriptProgram);
     else
         VpnManager::shared().disconnectTunnel();
 }

@@ -14,6 +14,7 @@ enum class CtlExit
     // The service could not be reached or did not answer in a usable shape: worth a retry.
     network = 7,
     // Signed in, but the credentials could be kept nowhere: later commands would not find them.
+    // From logout: the stored password could not be deleted.
     notStored = 8,
     // corvanectl exec found the program but could not run it, or did not find it (as a shell).
     cannotExecute = 126,

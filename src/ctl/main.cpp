@@ -7,6 +7,7 @@
 #include "ctl/EnvCommand.h"
 #include "ctl/ExecCommand.h"
 #include "ctl/LoginCommand.h"
+#include "ctl/LogoutCommand.h"
 #include "ctl/OrdersCommand.h"
 #include "ctl/RelayCommand.h"
 #include "ctl/StatusCommand.h"
@@ -41,6 +42,7 @@ std::vector<std::unique_ptr<CtlCommand>> commands(TunnelProfileStore &store)
     list.push_back(std::make_unique<EnvCommand>(store));
     list.push_back(std::make_unique<ExecCommand>(store));
     list.push_back(std::make_unique<RelayCommand>());
+    list.push_back(std::make_unique<LogoutCommand>(store));
     return list;
 }
 
@@ -69,7 +71,8 @@ QString usage(const std::vector<std::unique_ptr<CtlCommand>> &list)
                        "  6  timed out waiting for the tunnel\n"
                        "  7  the service could not be reached, did not answer in time or sent\n"
                        "     an answer that cannot be read: retry later\n"
-                       "  8  signed in, but the credentials could not be stored\n"
+                       "  8  signed in, but the credentials could not be stored; or, from logout,\n"
+                       "     the stored password could not be deleted\n"
                        "exec ends with its program's code, or 126 when it cannot run it and 127\n"
                        "when there is no such program.\n"),
         QStringLiteral("\n运行 corvanectl <命令> --help 查看该命令的选项；每个命令都接受 "
@@ -82,7 +85,7 @@ QString usage(const std::vector<std::unique_ptr<CtlCommand>> &list)
                        "  5  隧道失败或未连接\n"
                        "  6  等待隧道超时\n"
                        "  7  无法连上服务、服务未及时应答或应答无法解读：稍后重试\n"
-                       "  8  已登录，但凭据无法保存\n"
+                       "  8  已登录，但凭据无法保存；或 logout 未能删除保存的密码\n"
                        "exec 以所运行程序的退出码结束；无法运行时为 126，找不到程序时为 127。\n"));
     return text;
 }
@@ -126,7 +129,7 @@ int main(int argc, char *argv[])
     // A script's request starts with the process, before the loader has brought in Qt.
     const auto invokedAt = CtlCommand::Clock::now() - ProcessStart::age();
     // Before the application, which may warn about the locale already.
-    QCoreApplication::setApplicationName(QStringLiteral("corvanectl"));
+    QCoreApplication::setApplicationName(kScriptProgram);
     CtlLog::install();
     QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments().mid(1);

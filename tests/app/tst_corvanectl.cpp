@@ -482,6 +482,27 @@ private Q_SLOTS:
         QVERIFY2(statuses.contains(u"on"_s), qPrintable(statuses.join(u' ')));
     }
 
+    // Signing out deletes the password, keeps the number and stops the service's tunnel;
+    // signed out already, it says so and succeeds.
+    void loggingOut()
+    {
+        signIn();
+        QCOMPARE(ctl({u"connect"_s, u"--order"_s, u"D1Q"_s, u"--wait"_s}).code, 0);
+        const Run out = ctl({u"logout"_s});
+        QCOMPARE(out.code, 0);
+        QCOMPARE(out.out, u"已退出登录；隧道已断开"_s);
+        const QJsonObject settings =
+            QJsonDocument::fromJson(readAll(m_home.filePath(u"config/corvane/settings.json"_s)))
+                .object();
+        QVERIFY(!settings.contains(u"pwdNum"_s));
+        QCOMPARE(settings.value(u"phoneNum"_s).toString(), u"13800000001"_s);
+        QCOMPARE(ctl({u"status"_s, u"--json"_s}).json().value(u"status"_s).toString(), u"off"_s);
+        QCOMPARE(ctl({u"orders"_s}).code, 3);
+        const Run again = ctl({u"logout"_s});
+        QCOMPARE(again.code, 0);
+        QCOMPARE(again.out, u"未登录，无需退出"_s);
+    }
+
     void credentialsThatCannotBeStored_data()
     {
         QTest::addColumn<QString>("settings");

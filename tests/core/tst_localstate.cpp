@@ -186,6 +186,60 @@ private Q_SLOTS:
         QCOMPARE(store.string(LocalState::kPwdNumKey), u"second"_s);
     }
 
+    void forgetting_data()
+    {
+        QTest::addColumn<QString>("keyringDoes");
+        QTest::addColumn<QString>("storedIn");
+        QTest::addColumn<bool>("wasStored");
+        QTest::addColumn<bool>("failed");
+        QTest::newRow("no keyring") << u"none"_s << u"file"_s << true << false;
+        QTest::newRow("nothing stored") << u"none"_s << u"nowhere"_s << false << false;
+        QTest::newRow("keyring deletes") << u"confirm"_s << u"keyring"_s << true << false;
+        QTest::newRow("keyring refuses") << u"refuse"_s << u"keyring"_s << true << true;
+        QTest::newRow("keyring never answers") << u"hold"_s << u"keyring"_s << true << true;
+        // Its fallback to the file comes after the forgetting asked: the password must not stay.
+        QTest::newRow("refused write on its way") << u"confirm"_s << u"writing"_s << true << false;
+    }
+
+    // The password goes from everywhere it is kept, or the outcome says why not; the mobile
+    // number stays.
+    void forgetting()
+    {
+        QFETCH(QString, keyringDoes);
+        QFETCH(QString, storedIn);
+        QFETCH(bool, wasStored);
+        QFETCH(bool, failed);
+        ManualScheduler clock;
+        SettingsStore store(path());
+        MemoryKeyring keyring;
+        LocalState state(store, keyringDoes == u"none"_s ? nullptr : &keyring);
+        QVERIFY(state.setPhoneNum(u"13800000001"_s));
+        if (storedIn == u"file"_s)
+            store.setObject(u"plain"_s, LocalState::kPwdNumKey);
+        else if (storedIn == u"keyring"_s)
+            keyring.entries.insert(LocalState::kPwdNumKey, u"kept"_s);
+        keyring.setHoldAnswers(keyringDoes == u"hold"_s || storedIn == u"writing"_s);
+        keyring.setRefuseWrites(storedIn == u"writing"_s);
+        if (storedIn == u"writing"_s)
+            state.setPwdNum(u"typed"_s);
+        keyring.setRefuseRemovals(keyringDoes == u"refuse"_s);
+
+        std::optional<LocalState::Forgetting> outcome;
+        state.forgetPwdNum(
+            [&outcome](const LocalState::Forgetting &forgetting) { outcome = forgetting; });
+        if (storedIn == u"writing"_s) {
+            keyring.setHoldAnswers(false);
+            keyring.releaseAnswers();
+        }
+        clock.advance(LocalState::kKeyringWait);
+        QVERIFY(outcome);
+        QCOMPARE(outcome->wasStored, wasStored);
+        QCOMPARE(outcome->failure.has_value(), failed);
+        QVERIFY(store.object(LocalState::kPwdNumKey).isUndefined());
+        QCOMPARE(keyring.entries.contains(LocalState::kPwdNumKey), failed);
+        QCOMPARE(state.phoneNum(), u"13800000001"_s);
+    }
+
     void keyringAnswersReachOnlyLiveReceivers()
     {
         SettingsStore store(path());

@@ -17,6 +17,7 @@ expect() {
 }
 expect "connect change-ip" corvanectl c
 expect "disconnect" corvanectl di
+expect "login logout" corvanectl lo
 expect "env exec" corvanectl e
 expect "relay" corvanectl rel
 expect "set show reset" corvanectl relay ""

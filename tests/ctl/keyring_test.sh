@@ -2,7 +2,8 @@
 # corvanectl login against a real gnome-keyring-daemon on a D-Bus bus of its own: the password
 # is in the keyring once login has returned, one left in the settings file moves there at the
 # next read, and a keyring that cannot store it leaves it in the owner-only file with a line
-# saying why. Exits 77 (skipped) where gnome-keyring-daemon is missing.
+# saying why; logout deletes it wherever it is. Exits 77 (skipped) where gnome-keyring-daemon is
+# missing.
 #
 #     keyring_test.sh CORVANECTL DEMO_SERVICE
 set -u
@@ -15,6 +16,8 @@ trap 'kill "${pids[@]}" 2>/dev/null; wait; rm -rf "$home"' EXIT
 failures=0
 check() { "$@" || { echo "failed: $*"; failures=$((failures + 1)); }; }
 lacks() { ! grep -q "$@"; }
+inKeyring() { secret-tool lookup server com.corvane.Corvane user pwdNum >/dev/null 2>&1; }
+notInKeyring() { ! inKeyring; }
 
 run() { # unlocked|refusing
     local dir=$home/$1
@@ -46,10 +49,18 @@ run() { # unlocked|refusing
         check "$ctl" orders >/dev/null
         check lacks corvane1 "$settings"
         check "$ctl" orders >/dev/null
+        check inKeyring
     else
         check grep -q corvane1 "$settings"
         check grep -q 钥匙环拒绝写入 "$dir/err"
     fi
+    # Signing out deletes the password wherever it is kept, and keeps the number.
+    check "$ctl" logout >/dev/null 2>>"$dir/err"
+    check notInKeyring
+    check lacks corvane1 "$settings"
+    check grep -q 13800000001 "$settings"
+    "$ctl" orders >/dev/null 2>&1
+    check [ $? -eq 3 ]
 }
 until [ -s "$home/service" ]; do sleep 0.05; done
 run unlocked

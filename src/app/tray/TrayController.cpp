@@ -56,6 +56,11 @@ TrayController::TrayController(QWidget *window, DesktopNotifier &notifier, Autos
     m_startAtLogin = m_menu->addAction(QStringLiteral("登录时启动"));
     m_startAtLogin->setCheckable(true);
     connect(m_startAtLogin, &QAction::toggled, this, &TrayController::setStartAtLogin);
+    m_signOut = m_menu->addAction(QStringLiteral("退出登录"));
+    connect(m_signOut, &QAction::triggered, this, [this] {
+        m_commands.signOut();
+        refresh();
+    });
     m_menu->addSeparator();
     QAction *quit = m_menu->addAction(QStringLiteral("退出"));
     // Quitting goes the usual way, so the tunnel is stopped as at every quit.
@@ -99,6 +104,7 @@ void TrayController::refresh()
     m_connect->setEnabled(now.connectEnabled);
     m_changeIP->setEnabled(now.changeIPEnabled);
     m_copyProxy->setEnabled(VpnManager::shared().localProxy().has_value());
+    m_signOut->setEnabled(m_commands.signedIn());
     const QSignalBlocker quiet(m_startAtLogin);
     m_startAtLogin->setChecked(m_autostart.isEnabled());
 }

@@ -23,8 +23,8 @@ class DesktopNotifier;
 
 // The application's icon in the panel: it shows whether the tunnel is off, on its way or on,
 // and its menu shows the window, connects or disconnects, changes the IP, switches starting at
-// login and quits. While the tunnel is up, closing the window keeps the application here (and
-// says so once); without a tray, closing quits as always.
+// login, signs out and quits. While the tunnel is up, closing the window keeps the application
+// here (and says so once); without a tray, closing quits as always.
 class TrayController final : public QObject
 {
     Q_OBJECT
@@ -67,6 +67,7 @@ private:
     QAction *m_connect;
     QAction *m_changeIP;
     QAction *m_copyProxy;
+    QAction *m_signOut;
     QAction *m_startAtLogin;
     bool m_toldInTray = false;
     // Each look is read once; the icon is handed to the tray host only when the look changes.

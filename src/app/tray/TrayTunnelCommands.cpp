@@ -4,7 +4,9 @@
 #include "core/vpn/FFSSModel.h"
 #include "core/vpn/QuickRelay.h"
 #include "core/vpn/VpnManager.h"
+#include "launch/DesktopIdentity.h"
 #include "screens/home/SCHomeViewController.h"
+#include "screens/login/SCLoginViewController.h"
 #include "screens/quick/MainViewController.h"
 
 namespace corvane {
@@ -13,12 +15,21 @@ TrayTunnelCommands::TrayTunnelCommands(QWidget *window) : m_window(window) {}
 
 SCHomeViewController *TrayTunnelCommands::home() const
 {
+    // A home screen dismissed at sign-out lingers until the event loop deletes it.
+    const SCLoginViewController *signIn = login();
+    if (signIn && !signIn->presentedViewController())
+        return nullptr;
     return m_window ? m_window->findChild<SCHomeViewController *>() : nullptr;
 }
 
 MainViewController *TrayTunnelCommands::quick() const
 {
     return qobject_cast<MainViewController *>(m_window.data());
+}
+
+SCLoginViewController *TrayTunnelCommands::login() const
+{
+    return qobject_cast<SCLoginViewController *>(m_window.data());
 }
 
 bool TrayTunnelCommands::signedIn() const
@@ -77,6 +88,16 @@ void TrayTunnelCommands::changeIP()
     if (screen && !screen->isChangingAddress() && !busy() &&
         VpnManager::shared().vpnStatus() == VPNStatus::on)
         screen->changeIP();
+}
+
+void TrayTunnelCommands::signOut()
+{
+    SCLoginViewController *screen = login();
+    if (!screen || !signedIn())
+        return;
+    // The home screen goes first, so that nothing of it reacts to the tunnel going down.
+    screen->signOut();
+    VpnManager::shared().disconnectTunnelUnlessStartedBy(kScriptProgram);
 }
 
 } // namespace corvane

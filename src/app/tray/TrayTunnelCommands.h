@@ -7,6 +7,7 @@ namespace corvane {
 
 class MainViewController;
 class SCHomeViewController;
+class SCLoginViewController;
 
 // What the tray's tunnel items do, through the screen that holds the tunnel: the home screen
 // and its order once someone is signed in, the quick connect screen when it is the window, and
@@ -26,10 +27,14 @@ public:
     // Connects when the tunnel is off, disconnects otherwise, as the screen's own button does.
     void toggle();
     void changeIP();
+    // Back to the sign-in screen with the password forgotten, and the tunnel this program
+    // started stopped; a script's tunnel stays up (the log says so).
+    void signOut();
 
 private:
     SCHomeViewController *home() const;
     MainViewController *quick() const;
+    SCLoginViewController *login() const;
 
     QPointer<QWidget> m_window;
 };

@@ -150,11 +150,7 @@ void LocalState::moveIntoKeyring(const QString &key, const QString &plain)
 void LocalState::writeToKeyring(const QString &key, const QString &password, KeyringOutcome outcome)
 {
     ++m_writing;
-    // Whichever comes first, the keyring's answer or the end of the wait, decides.
-    auto decided = std::make_shared<bool>(false);
-    const auto decide = [this, decided, outcome](const std::optional<QString> &refusal) {
-        if (std::exchange(*decided, true))
-            return;
+    const auto decide = [this, outcome](const std::optional<QString> &refusal) {
         outcome(refusal);
         if (--m_writing > 0)
             return;
@@ -162,12 +158,74 @@ void LocalState::writeToKeyring(const QString &key, const QString &password, Key
         for (const std::function<void()> &done : waiting)
             done();
     };
-    m_keyring->write(key, password, [decide](const QString &error) {
+    // Whichever comes first, the keyring's answer or the end of the wait, decides.
+    const std::shared_ptr<bool> decided =
+        waitForKeyring([decide](const QString &why) { decide(why); });
+    m_keyring->write(key, password, [decide, decided](const QString &error) {
+        if (std::exchange(*decided, true))
+            return;
         decide(error.isEmpty() ? std::nullopt
                                : std::optional(QStringLiteral("钥匙环拒绝写入：") + error));
     });
-    delay(kKeyringWait, m_context.get(), [decide] {
-        decide(QStringLiteral("钥匙环 %1 秒内没有应答").arg(static_cast<int>(kKeyringWait)));
+}
+
+std::shared_ptr<bool> LocalState::waitForKeyring(std::function<void(const QString &why)> silence)
+{
+    auto decided = std::make_shared<bool>(false);
+    delay(kKeyringWait, m_context.get(), [decided, silence = std::move(silence)] {
+        if (!std::exchange(*decided, true))
+            silence(QStringLiteral("钥匙环 %1 秒内没有应答").arg(static_cast<int>(kKeyringWait)));
+    });
+    return decided;
+}
+
+void LocalState::forgetPwdNum(ForgetCompletion done)
+{
+    forgetSecret(kPwdNumKey, std::move(done));
+}
+
+void LocalState::forgetSecret(const QString &key, ForgetCompletion done)
+{
+    whenSettled([this, key, done = std::move(done)] {
+        auto outcome = std::make_shared<Forgetting>();
+        outcome->wasStored = !m_store.object(key).isUndefined();
+        if (!m_store.remove(key))
+            outcome->failure = QStringLiteral("设置文件中的密码无法删除");
+        const auto finish = [outcome, done](const std::optional<QString> &failure) {
+            if (!outcome->failure)
+                outcome->failure = failure;
+            if (outcome->failure)
+                Log::warn(QStringLiteral("密码未能删除：") + *outcome->failure);
+            done(*outcome);
+        };
+        if (!m_keyring) {
+            finish(std::nullopt);
+            return;
+        }
+        // One wait for the whole exchange: the read that tells whether there is an entry, and
+        // its removal.
+        const std::shared_ptr<bool> decided = waitForKeyring([outcome, finish](const QString &why) {
+            // A keyring that does not answer may hold it still.
+            outcome->wasStored = true;
+            finish(why);
+        });
+        m_keyring->read(key, [this, key, outcome, finish, decided](const Keyring::Read &read) {
+            if (*decided)
+                return;
+            if (read.status == Keyring::Read::Status::missing) {
+                *decided = true;
+                finish(std::nullopt);
+                return;
+            }
+            // A keyring that cannot read may still delete.
+            outcome->wasStored = true;
+            m_keyring->remove(key, [finish, decided](const QString &error) {
+                if (std::exchange(*decided, true))
+                    return;
+                finish(error.isEmpty() ? std::nullopt
+                                       : std::optional(QStringLiteral("钥匙环拒绝删除：") + error));
+            });
+        });
     });
 }
 

@@ -63,9 +63,25 @@ public:
     // none is. A program that is about to end waits for this, or its writes are lost.
     void whenSettled(std::function<void()> done);
 
+    // What forgetting a password found.
+    struct Forgetting
+    {
+        // A password was kept, in the keyring or the settings file.
+        bool wasStored = false;
+        // Why it may still be kept somewhere (also logged); none once it is gone everywhere.
+        std::optional<QString> failure;
+    };
+    using ForgetCompletion = std::function<void(const Forgetting &outcome)>;
+
+    // Deletes the stored password from the keyring and the settings file, once the writes on
+    // their way are settled, so that none of them brings it back. The mobile number stays.
+    // `done` runs once, at the latest kKeyringWait after the keyring was asked.
+    void forgetPwdNum(ForgetCompletion done);
+
     // Any other password, kept under `key` as the sign-in password is, taken as given.
     void secret(const QString &key, const QObject *context, PasswordCompletion completion);
     void setSecret(const QString &key, const QString &value, StoreCompletion done = {});
+    void forgetSecret(const QString &key, ForgetCompletion done);
 
 private:
     // Told why the keyring did not take the password; nothing when it confirmed the write.
@@ -74,6 +90,9 @@ private:
     void moveIntoKeyring(const QString &key, const QString &plain);
     // Writes to the keyring, waiting at most kKeyringWait for its answer.
     void writeToKeyring(const QString &key, const QString &password, KeyringOutcome outcome);
+    // Set once the keyring's answer or the end of kKeyringWait has decided; `silence` runs when
+    // the wait ends first.
+    std::shared_ptr<bool> waitForKeyring(std::function<void(const QString &why)> silence);
 
     SettingsStore &m_store;
     Keyring *m_keyring;

@@ -33,6 +33,8 @@ public:
 
     virtual void read(const QString &key, ReadCompletion completion) = 0;
     virtual void write(const QString &key, const QString &value, WriteCompletion completion) = 0;
+    // Deletes the entry; `error` is empty once it is gone, also when there was none.
+    virtual void remove(const QString &key, WriteCompletion completion) = 0;
 };
 
 } // namespace corvane

@@ -19,6 +19,7 @@ namespace corvane {
 
 namespace {
 const QString kNotStored = QStringLiteral("登录信息未能保存，下次启动需重新输入");
+const QString kNotForgotten = QStringLiteral("保存的密码未能删除");
 } // namespace
 
 SCLoginViewController::SCLoginViewController(QWidget *parent) : SCBaseViewController(parent) {}
@@ -80,6 +81,25 @@ SCLoginClient &SCLoginViewController::client()
                 [this] { takeAnswered(); });
     }
     return *m_client;
+}
+
+void SCLoginViewController::signOut()
+{
+    // The client's answers still out would bring the orders back: they go with it.
+    m_client.reset();
+    m_pending.clear();
+    if (loginBtn)
+        loginBtn->setBusy(false);
+    if (pwdTF)
+        pwdTF->clear();
+    currentOrderContent().reset();
+    if (presentedViewController())
+        dismissViewController(false);
+    LocalState::shared().forgetPwdNum(
+        [screen = QPointer(this)](const LocalState::Forgetting &outcome) {
+            if (screen && outcome.failure)
+                sc_showToast(screen, kNotForgotten);
+        });
 }
 
 void SCLoginViewController::doLogin()

@@ -34,6 +34,10 @@ public:
 
     // Made on first use, with this screen as its owner.
     SCLoginClient &client();
+    // Back to this screen with nobody signed in: the home screen over it goes, and the order
+    // list with it; sign-ins still out are dropped; the stored password is forgotten while the
+    // mobile number stays for the next sign-in.
+    void signOut();
 
 public Q_SLOTS:
     // The sign-in button's action: checks the input, then asks the service. Every tap that

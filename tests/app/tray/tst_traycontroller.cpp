@@ -8,11 +8,14 @@
 #include "platform/tunnel/memory/MemoryTunnelConnection.h"
 #include "platform/tunnel/memory/MemoryTunnelProfileStore.h"
 #include "screens/home/SCHomeViewController.h"
+#include "screens/login/SCLoginViewController.h"
 #include "screens/quick/MainViewController.h"
+#include "ui/shell/SCBaseNavigationController.h"
 #include "ui/toolkit/ActionSheet.h"
 
 #include <QAction>
 #include <QClipboard>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -191,6 +194,46 @@ private Q_SLOTS:
         }
         delete home;
         currentOrderContent().reset();
+    }
+
+    // 退出登录 from the home screen over the sign-in screen, with the window's tunnel up.
+    void signingOut()
+    {
+        ManualClock clock;
+        LocalState &state = LocalState::shared();
+        QVERIFY(state.setPhoneNum(u"13800000001"_s));
+        state.setPwdNum(u"corvane1"_s);
+        auto content = std::make_shared<SCOrderContent>();
+        content->orderInfoList = {std::make_shared<SCOrder>()};
+        currentOrderContent() = content;
+        m_tray.reset();
+        auto *login = new SCLoginViewController;
+        m_window.reset(login);
+        login->show();
+        auto *password = login->findChild<QLineEdit *>(u"pwdTF"_s);
+        QCOMPARE(password->text(), u"corvane1"_s);
+        login->presentViewController(new SCBaseNavigationController(new SCHomeViewController),
+                                     false);
+        m_tray = std::make_unique<TrayController>(
+            m_window.get(), m_notifier,
+            AutostartEntry(m_dir.filePath(u"autostart/corvane.desktop"_s), u"/usr/bin/corvane"_s),
+            [] { return true; });
+        m_tunnel.setStatus(TunnelStatus::Connected);
+        const int stops = m_tunnel.connection()->stopCount();
+        QVERIFY(action(u"退出登录"_s)->isEnabled());
+
+        action(u"退出登录"_s)->trigger();
+        m_tunnel.drain();
+        QCOMPARE(m_tunnel.connection()->stopCount(), stops + 1);
+        QVERIFY(!login->presentedViewController());
+        QVERIFY(!currentOrderContent());
+        QVERIFY(password->text().isEmpty());
+        QCOMPARE(state.phoneNum(), u"13800000001"_s);
+        std::optional<QString> kept = u"unread"_s;
+        state.pwdNum(this, [&kept](const std::optional<QString> &stored) { kept = stored; });
+        QCOMPARE(kept, std::nullopt);
+        QVERIFY(!action(u"退出登录"_s)->isEnabled());
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
     }
 
     void startAtLoginWritesTheAutostartEntry()

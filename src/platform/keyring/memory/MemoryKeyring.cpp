@@ -28,6 +28,18 @@ void MemoryKeyring::write(const QString &key, const QString &value, WriteComplet
     });
 }
 
+void MemoryKeyring::remove(const QString &key, WriteCompletion completion)
+{
+    answer([this, key, completion = std::move(completion)] {
+        if (m_refuseRemovals) {
+            completion(QStringLiteral("refused by the test"));
+            return;
+        }
+        entries.remove(key);
+        completion({});
+    });
+}
+
 void MemoryKeyring::releaseAnswers()
 {
     // An answer may ask again; those requests are held for the next release.

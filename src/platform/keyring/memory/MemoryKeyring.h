@@ -17,10 +17,13 @@ public:
 
     void read(const QString &key, ReadCompletion completion) override;
     void write(const QString &key, const QString &value, WriteCompletion completion) override;
+    void remove(const QString &key, WriteCompletion completion) override;
 
-    // Held answers wait for releaseAnswers(); a refused write stores nothing.
+    // Held answers wait for releaseAnswers(); a refused write stores nothing, a refused removal
+    // removes nothing.
     void setHoldAnswers(bool hold) { m_hold = hold; }
     void setRefuseWrites(bool refuse) { m_refuseWrites = refuse; }
+    void setRefuseRemovals(bool refuse) { m_refuseRemovals = refuse; }
     void setRefuseReads(bool refuse) { m_refuseReads = refuse; }
     void releaseAnswers();
 
@@ -33,6 +36,7 @@ private:
     bool m_hold = false;
     bool m_refuseWrites = false;
     bool m_refuseReads = false;
+    bool m_refuseRemovals = false;
     QList<std::function<void()>> m_held;
 };
 

@@ -65,4 +65,19 @@ void SecretServiceKeyring::write(const QString &key, const QString &value,
     job->start();
 }
 
+void SecretServiceKeyring::remove(const QString &key, WriteCompletion completion)
+{
+    auto *job = new QKeychain::DeletePasswordJob(m_service, m_jobs.get());
+    job->setAutoDelete(true);
+    job->setInsecureFallback(false);
+    job->setKey(key);
+    QObject::connect(job, &QKeychain::Job::finished, m_jobs.get(),
+                     [job, completion = std::move(completion)] {
+                         const bool gone = job->error() == QKeychain::NoError ||
+                                           job->error() == QKeychain::EntryNotFound;
+                         completion(gone ? QString() : job->errorString());
+                     });
+    job->start();
+}
+
 } // namespace corvane

@@ -23,6 +23,7 @@ public:
 
     void read(const QString &key, ReadCompletion completion) override;
     void write(const QString &key, const QString &value, WriteCompletion completion) override;
+    void remove(const QString &key, WriteCompletion completion) override;
 
 private:
     QString m_service;
