@@ -20,8 +20,9 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from road_e2e import (SKIP, Failure, Window, demo_environment, say,  # noqa: E402
-                      start_display, start_keyring, start_service, stop, wait_for)
+from road_e2e import (SKIP, Failure, Window, demo_environment, pick_bandwidth_order,  # noqa: E402
+                      say, start_display, start_keyring, start_service, stop, stored_settings,
+                      wait_for)
 
 
 class Desktop:
@@ -241,10 +242,7 @@ def signed_in(pyatspi, args, env, accounts):
         window.type_into("手机号码", mobile)
         window.type_into("密码", password)
         window.press_button("登录")
-        window.press_button("订单：请选择订单")
-        window.press_button(match=lambda n: (n or "").startswith("带宽订单-"))
-        window.wait("the chosen order", "push button",
-                    match=lambda n: (n or "").startswith("订单：带宽订单-"))
+        pick_bandwidth_order(window)
         # 显示窗口, 连接, 切换IP and 复制代理地址 (off: skipped), 登录时启动, 退出
         choose_from_tray(args, desktop, app.pid, ["Down", "Down"], "the order's tunnel up",
                          lambda: tunnel_status(runtime) == "connected", "tray_menu_signed_off")
@@ -259,6 +257,22 @@ def signed_in(pyatspi, args, env, accounts):
         app.send_signal(signal.SIGTERM)
         expect("corvane's exit code after SIGTERM", app.wait(10), 0)
         wait_for("the tunnel down", lambda: tunnel_status(runtime) == "disconnected")
+
+        say("退出登录: the window's tunnel goes down and the sign-in screen comes back, number kept")
+        app = subprocess.Popen([os.path.join(args.bin_dir, "corvane")], env=env,
+                               stdout=subprocess.DEVNULL)
+        window = Window(pyatspi, app.pid)
+        window.press_button("登录")
+        pick_bandwidth_order(window)
+        window.press_button("连接")
+        wait_for("the order's tunnel up", lambda: tunnel_status(runtime) == "connected")
+        # 显示窗口, 断开, 切换IP, 复制代理地址, 登录时启动, 退出登录
+        choose_from_tray(args, desktop, app.pid, ["Down"] * 6, "the tunnel down",
+                         lambda: tunnel_status(runtime) == "disconnected")
+        window.wait("the sign-in screen", "push button", "登录")
+        expect("the mobile field", window.field_text("text", "手机号码"), mobile)
+        if "pwdNum" in stored_settings(env["XDG_CONFIG_HOME"]):
+            raise Failure("the settings file still holds the password")
     finally:
         stop(app)
         stop(trayer)
