@@ -178,6 +178,12 @@ private Q_SLOTS:
         QVERIFY(reach.width() <= qCeil(160 * 1.4) + 1);
         QVERIFY(windowPaints->painted.boundingRect().isEmpty() ||
                 reach.contains(windowPaints->painted.boundingRect()));
+        // On frames of its own rather than Qt's 60 Hz animation timer, and none out of sight.
+        QVERIFY(running(&window).isEmpty());
+        expose(window, QRegion());
+        const int paints = haloPaints->paints;
+        clock.advance(0.5);
+        QCOMPARE(haloPaints->paints, paints);
     }
 };
 

@@ -4,6 +4,7 @@
 #include <QExposeEvent>
 #include <QWidget>
 #include <QWindow>
+#include <utility>
 
 namespace corvane {
 
@@ -21,21 +22,37 @@ struct ExposedRegion final : QExposeEvent
 
 } // namespace
 
-PauseWhileHidden::PauseWhileHidden(QAbstractAnimation *animation, QWidget *widget)
-    : QObject(animation), m_animation(animation), m_widget(widget)
+PauseWhileHidden::PauseWhileHidden(QWidget *widget, QObject *owner,
+                                   std::function<void(bool)> listener)
+    : QObject(owner), m_widget(widget), m_onScreen(std::move(listener))
 {
     widget->installEventFilter(this);
     watchWindow();
+    // A hidden widget waits for its Show; the window's exposure matters only while shown.
+    m_unexposed = widget->isVisible() && m_window && !m_window->isExposed();
+    m_told = onScreen();
+    m_onScreen(m_told);
 }
 
 void PauseWhileHidden::start(QAbstractAnimation *animation, QWidget *widget,
                              QAbstractAnimation::DeletionPolicy policy)
 {
-    auto *guard = new PauseWhileHidden(animation, widget);
     animation->start(policy);
-    guard->m_unexposed = guard->m_window && !guard->m_window->isExposed();
-    if (!guard->onScreen())
-        guard->hold();
+    // Only a pause of its own is undone: whoever else paused the animation decides on resuming.
+    watch(widget, animation, [animation, holding = false](bool onScreen) mutable {
+        if (!onScreen && animation->state() == QAbstractAnimation::Running) {
+            animation->pause();
+            holding = true;
+        } else if (onScreen && std::exchange(holding, false) &&
+                   animation->state() == QAbstractAnimation::Paused) {
+            animation->resume();
+        }
+    });
+}
+
+void PauseWhileHidden::watch(QWidget *widget, QObject *owner, std::function<void(bool)> listener)
+{
+    new PauseWhileHidden(widget, owner, std::move(listener));
 }
 
 bool PauseWhileHidden::onScreen() const
@@ -44,21 +61,11 @@ bool PauseWhileHidden::onScreen() const
     return m_widget && m_widget->isVisible() && !m_widget->window()->isMinimized() && !m_unexposed;
 }
 
-void PauseWhileHidden::hold()
+void PauseWhileHidden::tell()
 {
-    if (m_animation->state() != QAbstractAnimation::Running)
-        return;
-    m_animation->pause();
-    m_holding = true;
-}
-
-void PauseWhileHidden::release()
-{
-    if (!m_holding || !onScreen())
-        return;
-    m_holding = false;
-    if (m_animation->state() == QAbstractAnimation::Paused)
-        m_animation->resume();
+    const bool now = onScreen();
+    if (now != std::exchange(m_told, now))
+        m_onScreen(now);
 }
 
 void PauseWhileHidden::watchWindow()
@@ -76,18 +83,16 @@ void PauseWhileHidden::watchWindow()
 bool PauseWhileHidden::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_widget && event->type() == QEvent::Hide) {
-        hold();
+        // A spontaneous hide (the window minimised) leaves the widget "visible".
+        if (std::exchange(m_told, false))
+            m_onScreen(false);
     } else if (watched == m_widget && event->type() == QEvent::Show) {
         watchWindow();
-        release();
+        tell();
     } else if (watched == m_window && event->type() == QEvent::Expose && m_widget &&
                m_widget->isVisible()) {
-        // A hidden widget waits for its Show; the window's news matters only while shown.
         m_unexposed = ExposedRegion::isEmpty(*static_cast<QExposeEvent *>(event));
-        if (m_unexposed)
-            hold();
-        else
-            release();
+        tell();
     }
     return QObject::eventFilter(watched, event);
 }
