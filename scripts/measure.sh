@@ -2,15 +2,17 @@
 # Builds the release preset and measures Corvane side by side with a minimal Qt Widgets window
 # (bench/window/minimal_window.cpp): first paint, instructions from start to first paint to quit
 # (valgrind's callgrind, when installed), peak RSS, and CPU time and wake-ups per second while
-# the window sits in each state. Prints one Markdown table; start-up rows give Corvane's ratio to
-# the minimal window and then to the minimal window showing Corvane's texts and fonts.
+# the window sits in each state, on the offscreen platform and on a real X server (xcb: the
+# running one, or an Xvfb with openbox of its own when there is no DISPLAY). Prints Markdown
+# tables; start-up rows give Corvane's ratio to the minimal window and then to the minimal
+# window showing Corvane's texts and fonts.
 #
 #   scripts/measure.sh            short run: 5 s windows, 5 start-up pairs
 #   scripts/measure.sh --long     20 s windows, 9 start-up pairs
 #   scripts/measure.sh --no-build measure what build/release holds
-#   scripts/measure.sh --corvane=PATH  measure another corvane binary (say, an earlier build)
-#
-# QT_QPA_PLATFORM picks the platform (offscreen unless set; "xcb" under a running X server).
+#   scripts/measure.sh --corvane=PATH   measure another corvane binary (say, an earlier build)
+#   scripts/measure.sh --baseline=PATH  also sample this corvane (say, main's), right after
+#   scripts/measure.sh --platforms=LIST offscreen,xcb unless given (start-up on the first)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,13 +20,17 @@ seconds=5
 pairs=5
 build=1
 corvane=
+baseline=
+platforms=offscreen,xcb
 for arg in "$@"; do
     case $arg in
     --long) seconds=20 pairs=9 ;;
     --no-build) build=0 ;;
     --corvane=*) corvane=$(realpath "${arg#--corvane=}") ;;
+    --baseline=*) baseline=$(realpath "${arg#--baseline=}") ;;
+    --platforms=*) platforms=${arg#--platforms=} ;;
     -h | --help)
-        sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
@@ -39,14 +45,18 @@ probe=$root/build/release/bench/libcorvane-first-paint-probe.so
 if ((build)); then
     cmake --preset release >/dev/null
     cmake --build build/release --target corvane corvane-gallery corvane-tunnel-helper \
-        corvane-minimal-window corvane-first-paint-probe >/dev/null
+        corvane-demo-service corvane-minimal-window corvane-first-paint-probe >/dev/null
 fi
 cd "$root"
 [[ -f $probe ]] || probe=$(find build/release -name 'libcorvane-first-paint-probe.so' | head -1)
 minimal=$(find build/release -name corvane-minimal-window -type f | head -1)
 corvane=${corvane:-$bin/corvane}
-[[ -x $corvane && -x $minimal && -f $probe ]] || {
-    echo "measure: build/release lacks corvane, the minimal window or the probe" >&2
+[[ -x $corvane && -x $minimal && -f $probe && -x $bin/corvane-demo-service ]] || {
+    echo "measure: build/release lacks corvane, the minimal window, the probe or the demo service" >&2
+    exit 1
+}
+[[ -z $baseline || -x $baseline ]] || {
+    echo "measure: no program $baseline" >&2
     exit 1
 }
 probe=$(realpath "$probe")
@@ -58,11 +68,25 @@ cleanup() {
     rm -rf "$scratch"
 }
 trap cleanup EXIT
-export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 export XDG_RUNTIME_DIR=$scratch/run XDG_DATA_HOME=$scratch/data XDG_CONFIG_HOME=$scratch/config
 export CORVANE_RELAY_HOST=127.0.0.1 CORVANE_TUNNEL_HELPER=$bin/corvane-tunnel-helper
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
 chmod 700 "$XDG_RUNTIME_DIR"
+
+# The quick connect screen's relay: the tunnel is on (and the button pulses) only once a relay
+# takes its connection.
+"$bin/corvane-demo-service" --port 0 >"$scratch/service.out" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+    grep -q '^plain relay on ' "$scratch/service.out" && break
+    sleep 0.1
+done
+CORVANE_RELAY_PORT=$(sed -n 's/^plain relay on .*:\([0-9]*\)$/\1/p' "$scratch/service.out")
+[[ -n $CORVANE_RELAY_PORT ]] || {
+    echo "measure: the demo service did not start its relay" >&2
+    exit 1
+}
+export CORVANE_RELAY_PORT
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
@@ -120,32 +144,72 @@ startDriven() {
     exit 1
 }
 
-# CPU ms per second and wake-ups per second of both processes over the same window.
+# CPU ms per second and wake-ups per second of every NAME=PID given, over the same window.
 declare -A cpu wake
 sample() {
-    local state=$1 a=$2 b=$3 t0 t1 spentA spentB
-    counters "$a" >"$scratch/a0"
-    counters "$b" >"$scratch/b0"
+    local state=$1 entry t0 t1 elapsed
+    shift
+    for entry in "$@"; do counters "${entry#*=}" >"$scratch/${entry%%=*}.0"; done
     t0=$(date +%s%N)
     sleep "$seconds"
-    counters "$a" >"$scratch/a1"
-    counters "$b" >"$scratch/b1"
+    for entry in "$@"; do counters "${entry#*=}" >"$scratch/${entry%%=*}.1"; done
     t1=$(date +%s%N)
-    read -r -a spentA <<<"$(spent "$scratch/a0" "$scratch/a1")"
-    read -r -a spentB <<<"$(spent "$scratch/b0" "$scratch/b1")"
-    local elapsed
     elapsed=$(awk -v t0="$t0" -v t1="$t1" 'BEGIN { print (t1 - t0) / 1e9 }')
-    cpu[$state, minimal]=$(awk -v d="${spentA[0]}" -v s="$elapsed" 'BEGIN { printf "%.1f", d / 1e6 / s }')
-    cpu[$state, corvane]=$(awk -v d="${spentB[0]}" -v s="$elapsed" 'BEGIN { printf "%.1f", d / 1e6 / s }')
-    wake[$state, minimal]=$(awk -v d="${spentA[1]}" -v s="$elapsed" 'BEGIN { printf "%.1f", d / s }')
-    wake[$state, corvane]=$(awk -v d="${spentB[1]}" -v s="$elapsed" 'BEGIN { printf "%.1f", d / s }')
+    for entry in "$@"; do
+        read -r -a used <<<"$(spent "$scratch/${entry%%=*}.0" "$scratch/${entry%%=*}.1")"
+        cpu[$platform, $state, ${entry%%=*}]=$(awk -v d="${used[0]}" -v s="$elapsed" \
+            'BEGIN { printf "%.1f", d / 1e6 / s }')
+        wake[$platform, $state, ${entry%%=*}]=$(awk -v d="${used[1]}" -v s="$elapsed" \
+            'BEGIN { printf "%.1f", d / s }')
+    done
 }
 
-echo "measuring on $QT_QPA_PLATFORM, ${seconds} s windows, $pairs start-up pairs" >&2
+# Every window of the X server to another workspace and back: the window manager unmaps them
+# there, as it does for a window left on another workspace.
+workspace() {
+    /usr/bin/python3 - "$1" <<'PY'
+import sys
+from Xlib import X, display
+from Xlib.protocol import event
+screen = display.Display()
+root = screen.screen().root
+root.send_event(event.ClientMessage(window=root, client_type=screen.intern_atom("_NET_CURRENT_DESKTOP"),
+                                    data=(32, [int(sys.argv[1]), X.CurrentTime, 0, 0, 0])),
+                event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+screen.sync()
+PY
+}
 
-# Start-up, alternating so that all see the same load on a shared machine. The minimal window
-# also runs showing the quick connect screen's Chinese texts in its three fonts ("look"): the
-# cost of that look in plain Qt.
+# An X server with a window manager for the xcb platform, when none is running.
+startX() {
+    [[ -n ${DISPLAY:-} ]] && return 0
+    if ! command -v Xvfb >/dev/null || ! command -v openbox >/dev/null; then
+        echo "measure: xcb needs Xvfb and openbox (scripts/setup.sh installs them)" >&2
+        exit 1
+    fi
+    # Xvfb picks a free display and writes its number on descriptor 3.
+    Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do
+        [[ -s $scratch/display ]] && break
+        sleep 0.1
+    done
+    DISPLAY=:$(head -1 "$scratch/display")
+    export DISPLAY
+    openbox >/dev/null 2>&1 &
+    pids+=($!)
+    sleep 1
+}
+
+IFS=, read -r -a platformList <<<"$platforms"
+echo "measuring on ${platformList[*]}, ${seconds} s windows, $pairs start-up pairs" >&2
+
+# Start-up on the first platform, alternating so that all see the same load on a shared
+# machine. The minimal window also runs showing the quick connect screen's Chinese texts in its
+# three fonts ("look"): the cost of that look in plain Qt.
+platform=${platformList[0]}
+[[ $platform == xcb ]] && startX
+export QT_QPA_PLATFORM=$platform
 : >"$scratch/minimal.start"
 : >"$scratch/look.start"
 : >"$scratch/corvane.start"
@@ -163,71 +227,112 @@ rssCorvane=$(cut -d' ' -f2 "$scratch/corvane.start" | median)
 insMinimal=$(instructions "$minimal")
 insLook=$(instructions "$minimal" --corvane-texts)
 insCorvane=$(instructions "$corvane" --quick-connect)
+startPlatform=$platform
 
-# Tunnel on in the quick connect window: connect, wait for the pulse, then visible, minimised,
-# hidden, and visible again.
-startDriven "$minimal"
-minimalPid=$started_pid minimalFd=$started_fd
-startDriven "$corvane" --quick-connect
-corvanePid=$started_pid corvaneFd=$started_fd corvaneLog=$started_log
-echo "click connect" >&"$corvaneFd"
-sleep 4
-echo count >&"$corvaneFd"
-sample visible "$minimalPid" "$corvanePid"
-echo paints >&"$corvaneFd"
-for state in minimise hide; do
-    echo "$state" >&"$minimalFd"
-    echo "$state" >&"$corvaneFd"
-    sleep 1
-    sample "$state" "$minimalPid" "$corvanePid"
-    echo show >&"$minimalFd"
-    echo show >&"$corvaneFd"
-    sleep 1
-done
-sample shown "$minimalPid" "$corvanePid"
-echo quit >&"$corvaneFd"
-wait "$corvanePid" || true
-# Paints of the window's own widget (the screen), which every halo frame repaints.
-frames=$(awk -v s="$seconds" '/^paints: corvane::MainViewController / { printf "%.1f", $3 / s }' \
-    "$corvaneLog")
+# Tunnel on in the quick connect window: visible, minimised, hidden, on another workspace (xcb),
+# and visible again, sampled over the same seconds as the minimal window. The baseline, when
+# given, goes through the same right after, in a home of its own (one window per user).
+states() {
+    local name=$1 program=$2 home=$scratch/$1.$platform fd pid log
+    mkdir -p "$home/data" "$home/config" "$home/run"
+    chmod 700 "$home/run"
+    XDG_RUNTIME_DIR=$home/run XDG_DATA_HOME=$home/data XDG_CONFIG_HOME=$home/config \
+        startDriven "$program" --quick-connect
+    fd=$started_fd pid=$started_pid log=$started_log
+    startDriven "$minimal"
+    echo "click connect" >&"$fd"
+    sleep 4
+    echo count >&"$fd"
+    sample visible "$name=$pid" "minimal.$name=$started_pid"
+    echo paints >&"$fd"
+    for state in minimise hide; do
+        echo "$state" >&"$fd"
+        echo "$state" >&"$started_fd"
+        sleep 1
+        sample "$state" "$name=$pid" "minimal.$name=$started_pid"
+        echo show >&"$fd"
+        echo show >&"$started_fd"
+        sleep 1
+    done
+    if [[ $platform == xcb ]]; then
+        workspace 1
+        sleep 1
+        sample unmapped "$name=$pid" "minimal.$name=$started_pid"
+        workspace 0
+        sleep 1
+    fi
+    sample shown "$name=$pid" "minimal.$name=$started_pid"
+    echo quit >&"$fd"
+    echo quit >&"$started_fd"
+    wait "$pid" "$started_pid" || true
+    # Paints of the window's own widget (the screen), which every halo frame repaints.
+    frames[$platform, $name]=$(awk -v s="$seconds" \
+        '/^paints: corvane::MainViewController / { printf "%.1f", $3 / s }' "$log")
+}
 
-# The gallery's index after every page was built and shown once: they exist, off screen.
-# Builds before corvane-gallery existed showed the gallery with corvane --gallery.
-gallery=$(dirname "$corvane")/corvane-gallery
-if [[ -x $gallery ]]; then startDriven "$gallery"; else startDriven "$corvane" --gallery; fi
-galleryPid=$started_pid galleryFd=$started_fd
-for _ in $(seq 40); do
-    echo "key PgDown" >&"$galleryFd"
-    sleep 0.05
+declare -A frames
+for platform in "${platformList[@]}"; do
+    [[ $platform == xcb ]] && startX
+    export QT_QPA_PLATFORM=$platform
+    states corvane "$corvane"
+    [[ -z $baseline ]] || states baseline "$baseline"
+
+    # The gallery's index after every page was built and shown once: they exist, off screen.
+    # Builds before corvane-gallery existed showed the gallery with corvane --gallery.
+    startDriven "$minimal"
+    minimalPid=$started_pid minimalFd=$started_fd
+    gallery=$(dirname "$corvane")/corvane-gallery
+    if [[ -x $gallery ]]; then startDriven "$gallery"; else startDriven "$corvane" --gallery; fi
+    galleryPid=$started_pid galleryFd=$started_fd
+    for _ in $(seq 40); do
+        echo "key PgDown" >&"$galleryFd"
+        sleep 0.05
+    done
+    echo "key Esc" >&"$galleryFd"
+    sleep 1
+    sample gallery minimal.corvane="$minimalPid" corvane="$galleryPid"
+    echo quit >&"$galleryFd"
+    echo quit >&"$minimalFd"
+    wait "$galleryPid" "$minimalPid" || true
 done
-echo "key Esc" >&"$galleryFd"
-sleep 1
-sample gallery "$minimalPid" "$galleryPid"
-echo quit >&"$galleryFd"
-echo quit >&"$minimalFd"
-wait "$galleryPid" "$minimalPid" || true
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0 && a != "-") printf " (%.2f×)", a / b }'; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
+figure() {
+    [[ -n ${cpu[$1, $2, $3]:-} ]] || {
+        echo "-"
+        return
+    }
+    echo "${cpu[$1, $2, $3]} ms CPU/s, ${wake[$1, $2, $3]} wake-ups/s"
+}
 
-echo "| Measure | Corvane | Minimal Qt window | Minimal window, Corvane's texts and fonts |"
-echo "|---|---|---|---|"
-for state in visible minimise hide shown gallery; do
-    case $state in
-    visible) label="tunnel on, quick connect visible (pulse running)" ;;
-    minimise) label="tunnel on, window minimised" ;;
-    hide) label="tunnel on, window hidden" ;;
-    shown) label="tunnel on, shown again" ;;
-    gallery) label="gallery index showing, pages hidden" ;;
-    esac
-    echo "| $label | ${cpu[$state, corvane]} ms CPU/s, ${wake[$state, corvane]} wake-ups/s |" \
-        "${cpu[$state, minimal]} ms CPU/s, ${wake[$state, minimal]} wake-ups/s | - |"
+for platform in "${platformList[@]}"; do
+    echo
+    echo "**$platform**"
+    echo
+    echo "| Measure | Corvane | Baseline | Minimal Qt window | Minimal window, Corvane's texts and fonts |"
+    echo "|---|---|---|---|---|"
+    for state in visible minimise hide unmapped shown gallery; do
+        [[ -n ${cpu[$platform, $state, corvane]:-} ]] || continue
+        case $state in
+        visible) label="tunnel on, quick connect visible (pulse running)" ;;
+        minimise) label="tunnel on, window minimised" ;;
+        hide) label="tunnel on, window hidden" ;;
+        unmapped) label="tunnel on, window on another workspace (unmapped)" ;;
+        shown) label="tunnel on, shown again" ;;
+        gallery) label="gallery index showing, pages hidden" ;;
+        esac
+        echo "| $label | $(figure "$platform" "$state" corvane) |" \
+            "$(figure "$platform" "$state" baseline) | $(figure "$platform" "$state" minimal.corvane) | - |"
+    done
+    echo "| screen repaints per second, pulse running | ${frames[$platform, corvane]:-0} |" \
+        "${frames[$platform, baseline]:--} | - | - |"
+    [[ $platform == "$startPlatform" ]] || continue
+    # Start-up ratios: Corvane against the minimal window, then against the same look in plain Qt.
+    echo "| first paint ($platform, median) | $paintCorvane ms$(ratio "$paintCorvane" "$paintMinimal")$(ratio "$paintCorvane" "$paintLook") |" \
+        "- | $paintMinimal ms | $paintLook ms |"
+    echo "| instructions, start → first paint → quit | $insCorvane$(ratio "$insCorvane" "$insMinimal")$(ratio "$insCorvane" "$insLook") |" \
+        "- | $insMinimal | $insLook |"
+    echo "| peak RSS (median) | $(mib "$rssCorvane")$(ratio "$rssCorvane" "$rssMinimal")$(ratio "$rssCorvane" "$rssLook") |" \
+        "- | $(mib "$rssMinimal") | $(mib "$rssLook") |"
 done
-echo "| screen repaints per second, pulse running | ${frames:-0} | - | - |"
-# Start-up ratios: Corvane against the minimal window, then against the same look in plain Qt.
-echo "| first paint ($QT_QPA_PLATFORM, median) | $paintCorvane ms$(ratio "$paintCorvane" "$paintMinimal")$(ratio "$paintCorvane" "$paintLook") |" \
-    "$paintMinimal ms | $paintLook ms |"
-echo "| instructions, start → first paint → quit | $insCorvane$(ratio "$insCorvane" "$insMinimal")$(ratio "$insCorvane" "$insLook") |" \
-    "$insMinimal | $insLook |"
-echo "| peak RSS (median) | $(mib "$rssCorvane")$(ratio "$rssCorvane" "$rssMinimal")$(ratio "$rssCorvane" "$rssLook") |" \
-    "$(mib "$rssMinimal") | $(mib "$rssLook") |"

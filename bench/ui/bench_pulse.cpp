@@ -1,7 +1,7 @@
 // One frame of the quick connect button's radar pulse as the window shows it: the animation
 // step, the repaint of whatever it dirtied and the flush of the window, on the offscreen
-// platform. Time comes from a manual animation driver, one step a frame.
-#include "platform/scheduling/ManualAnimationDriver.h"
+// platform. Time comes from the manual clock, one step a frame.
+#include "platform/scheduling/ManualClock.h"
 #include "ui/feedback/decoration/ViewDecoration.h"
 #include "ui/feedback/pulse/PulseView.h"
 #include "ui/toolkit/RoundButton.h"
@@ -16,7 +16,7 @@ namespace {
 
 void BM_PulseFrame(benchmark::State &state)
 {
-    ManualAnimationDriver driver(static_cast<int>(state.range(0)));
+    ManualClock clock(static_cast<int>(state.range(0)));
     QWidget window;
     window.resize(375, 812);
     QPalette colours = window.palette();
@@ -40,10 +40,9 @@ void BM_PulseFrame(benchmark::State &state)
     QApplication::processEvents();
 
     for (auto _ : state) {
-        driver.advanceBy(state.range(0));
-        QApplication::processEvents();
+        clock.advance(static_cast<double>(state.range(0)) / 1000.0);
     }
-    state.SetLabel(std::to_string(state.range(0)) + " ms animation ticks");
+    state.SetLabel(std::to_string(state.range(0)) + " ms clock steps");
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "ui/gallery/ShellGalleryPages.h"
 #include "ui/tools/PauseWhileHidden.h"
 
+#include <QExposeEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTest>
@@ -37,6 +38,13 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 };
+
+// What the platform tells a window the window manager unmaps (another workspace) and maps again.
+void expose(QWidget &window, const QRegion &region)
+{
+    QExposeEvent event(region);
+    QCoreApplication::sendEvent(window.windowHandle(), &event);
+}
 
 QList<QAbstractAnimation *> running(const QObject *root)
 {
@@ -67,6 +75,9 @@ private Q_SLOTS:
         QTest::newRow("window minimised")
             << std::function([](QWidget &window, QWidget *) { window.showMinimized(); })
             << std::function([](QWidget &window, QWidget *) { window.showNormal(); });
+        QTest::newRow("window unexposed")
+            << std::function([](QWidget &window, QWidget *) { expose(window, QRegion()); })
+            << std::function([](QWidget &window, QWidget *) { expose(window, window.rect()); });
         QTest::newRow("parent hidden")
             << std::function([](QWidget &, QWidget *page) { page->hide(); })
             << std::function([](QWidget &, QWidget *page) { page->show(); });
@@ -167,6 +178,12 @@ private Q_SLOTS:
         QVERIFY(reach.width() <= qCeil(160 * 1.4) + 1);
         QVERIFY(windowPaints->painted.boundingRect().isEmpty() ||
                 reach.contains(windowPaints->painted.boundingRect()));
+        // On frames of its own rather than Qt's 60 Hz animation timer, and none out of sight.
+        QVERIFY(running(&window).isEmpty());
+        expose(window, QRegion());
+        const int paints = haloPaints->paints;
+        clock.advance(0.5);
+        QCOMPARE(haloPaints->paints, paints);
     }
 };
 

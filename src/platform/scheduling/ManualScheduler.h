@@ -21,7 +21,7 @@ public:
     // Moves the clock forward, running every step that falls due on the way (including steps
     // scheduled by those steps).
     void advance(double seconds);
-    double now() const { return static_cast<double>(m_nowUs) / 1e6; }
+    double now() const override { return static_cast<double>(m_nowUs) / 1e6; }
     // Steps still waiting (dropped contexts included until their time comes).
     int pending() const { return static_cast<int>(m_tasks.size()); }
 

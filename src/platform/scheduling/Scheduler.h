@@ -15,6 +15,8 @@ public:
     // Runs `fn` on the main thread after `seconds`, never from inside this call. If `context` is
     // given and destroyed before then, `fn` is dropped.
     virtual void schedule(double seconds, QObject *context, std::function<void()> fn) = 0;
+    // Seconds on the scheduler's clock, which only goes forward: for what paces itself by it.
+    virtual double now() const = 0;
 
     static Scheduler &current();
     // Installs `scheduler` (not owned) for all later calls; nullptr restores the real one.

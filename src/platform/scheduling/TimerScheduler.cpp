@@ -1,6 +1,7 @@
 #include "platform/scheduling/TimerScheduler.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <cmath>
 
@@ -12,6 +13,16 @@ void TimerScheduler::schedule(double seconds, QObject *context, std::function<vo
     // Without a context the step belongs to the application and lives as long as it does.
     QObject *owner = context ? context : QCoreApplication::instance();
     QTimer::singleShot(ms, Qt::PreciseTimer, owner, std::move(fn));
+}
+
+double TimerScheduler::now() const
+{
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return static_cast<double>(clock.nsecsElapsed()) / 1e9;
 }
 
 } // namespace corvane

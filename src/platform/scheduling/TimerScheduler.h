@@ -9,6 +9,7 @@ class TimerScheduler final : public Scheduler
 {
 public:
     void schedule(double seconds, QObject *context, std::function<void()> fn) override;
+    double now() const override;
 };
 
 } // namespace corvane

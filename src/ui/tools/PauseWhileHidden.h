@@ -3,14 +3,17 @@
 #include <QAbstractAnimation>
 #include <QObject>
 #include <QPointer>
+#include <functional>
 
 class QWidget;
+class QWindow;
 
 namespace corvane {
 
 // Holds an endless animation still while its widget is off screen (hidden, inside a hidden
-// parent or in a minimised window) and lets it go on from there when the widget shows again,
-// so nothing ticks for pixels nobody sees. It lives as a child of the animation.
+// parent, in a minimised window or in one the window manager unmapped, say on another
+// workspace) and lets it go on from there when the widget shows again, so nothing ticks for
+// pixels nobody sees. It lives as a child of the animation (or of what it watches for).
 class PauseWhileHidden final : public QObject
 {
     Q_OBJECT
@@ -21,17 +24,26 @@ public:
     static void
     start(QAbstractAnimation *animation, QWidget *widget,
           QAbstractAnimation::DeletionPolicy policy = QAbstractAnimation::KeepWhenStopped);
+    // For what keeps time of its own: tells `listener` at once whether `widget` is on screen,
+    // then every change, for as long as `owner` lives.
+    static void watch(QWidget *widget, QObject *owner, std::function<void(bool)> listener);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    PauseWhileHidden(QAbstractAnimation *animation, QWidget *widget);
+    PauseWhileHidden(QWidget *widget, QObject *owner, std::function<void(bool)> listener);
+    bool onScreen() const;
+    void tell();
+    // Exposure is told to the widget's window, which exists only once the window was shown.
+    void watchWindow();
 
-    QAbstractAnimation *m_animation;
     QPointer<QWidget> m_widget;
-    // Only a pause of its own is undone: whoever else paused the animation decides on resuming.
-    bool m_holding = false;
+    QPointer<QWindow> m_window;
+    std::function<void(bool)> m_onScreen;
+    bool m_told = false;
+    // The window said it is out of sight while the widget stayed shown.
+    bool m_unexposed = false;
 };
 
 } // namespace corvane

@@ -1,5 +1,6 @@
 #include "ui/feedback/pulse/PulseHalo.h"
 
+#include "platform/scheduling/Scheduler.h"
 #include "ui/feedback/decoration/ViewDecoration.h"
 #include "ui/feedback/pulse/HaloFrame.h"
 #include "ui/tools/PauseWhileHidden.h"
@@ -9,13 +10,14 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 namespace corvane {
 
 namespace {
-// Every other tick of Qt's 60 Hz animation timer: 30 frames a second are smooth for a halo that
-// grows a few dozen pixels in a second and a half, at half the painting.
-constexpr int kFrameGapMs = 25;
+// 30 frames a second are smooth for a halo that grows a few dozen pixels in a second and a half;
+// Qt's animation timer would wake the program 60 times a second for them.
+constexpr double kFrameGap = 1.0 / 30;
 } // namespace
 
 PulseHalo::PulseHalo(QWidget *target, const QColor &color, qreal opacity, qreal reach)
@@ -50,9 +52,46 @@ bool PulseHalo::eventFilter(QObject *watched, QEvent *event)
 
 void PulseHalo::run(QAbstractAnimation *animation)
 {
-    if (!m_clock)
-        m_clock = animation;
-    PauseWhileHidden::start(animation, this);
+    animation->start();
+    animation->pause();
+    m_animations.append(animation);
+    if (m_animations.size() == 1)
+        PauseWhileHidden::watch(this, this, [this](bool onScreen) { setOnScreen(onScreen); });
+}
+
+void PulseHalo::setOnScreen(bool onScreen)
+{
+    // Time off screen does not count: the halo goes on from where it was.
+    const double now = Scheduler::current().now();
+    if (m_onScreen)
+        m_time += now - m_lastFrame;
+    m_lastFrame = now;
+    m_onScreen = onScreen;
+    if (onScreen && !m_frameDue)
+        scheduleFrame();
+}
+
+void PulseHalo::scheduleFrame()
+{
+    m_frameDue = true;
+    delay(kFrameGap, this, [this] { frame(); });
+}
+
+void PulseHalo::frame()
+{
+    m_frameDue = false;
+    if (!m_onScreen)
+        return;
+    const double now = Scheduler::current().now();
+    m_time += now - m_lastFrame;
+    m_lastFrame = now;
+    const auto ms = static_cast<qint64>(std::llround(m_time * 1000));
+    for (const QPointer<QAbstractAnimation> &animation : std::as_const(m_animations)) {
+        // Within the first loop, which looks the same as any later one, so the time fits an int.
+        if (animation && animation->duration() > 0)
+            animation->setCurrentTime(static_cast<int>(ms % animation->duration()));
+    }
+    scheduleFrame();
 }
 
 void PulseHalo::setScale(qreal scale)
@@ -76,12 +115,7 @@ QRectF PulseHalo::shape() const
 
 void PulseHalo::changed()
 {
-    // Values arrive on every animation tick; a frame is painted only once its time has come,
-    // and then over the old and the new shape alone.
-    const int now = m_clock ? m_clock->currentTime() : -1;
-    if (m_clock && m_paintedAt >= 0 && now >= m_paintedAt && now - m_paintedAt < kFrameGapMs)
-        return;
-    m_paintedAt = now;
+    // A frame repaints the old and the new shape alone.
     const QRect next = shape().toAlignedRect().adjusted(-1, -1, 1, 1) & rect();
     update(m_painted.united(next));
     m_painted = next;

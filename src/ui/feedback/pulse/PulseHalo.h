@@ -3,6 +3,7 @@
 #include "ui/feedback/pulse/HaloFrame.h"
 
 #include <QColor>
+#include <QList>
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
@@ -13,7 +14,8 @@ namespace corvane {
 
 // The coloured halo a pulsing view shows behind itself. It sits in the view's parent just below
 // the view and paints a copy of the view's frame grown by `scale` about the frame's centre,
-// following the view when it moves or resizes. Its animations pause while it is off screen.
+// following the view when it moves or resizes. It steps its animations itself, at its own frame
+// rate and only while it is on screen.
 class PulseHalo final : public QWidget
 {
     Q_OBJECT
@@ -31,8 +33,8 @@ public:
     qreal cornerRadius() const { return m_cornerRadius; }
     QRect baseFrame() const { return m_baseFrame; }
 
-    // Starts one of the halo's animations (a child of it), held paused while the halo is not on
-    // screen. The first one sets the pace of the halo's frames.
+    // Runs one of the halo's animations (a child of it): held paused for Qt's animation timer,
+    // it is set to the halo's time at each of the halo's frames.
     void run(QAbstractAnimation *animation);
 
     qreal scale() const { return m_scale; }
@@ -48,18 +50,25 @@ private:
     void followTarget();
     QRectF shape() const;
     void changed();
+    void setOnScreen(bool onScreen);
+    void scheduleFrame();
+    void frame();
 
     QPointer<QWidget> m_target;
-    QPointer<QAbstractAnimation> m_clock;
+    QList<QPointer<QAbstractAnimation>> m_animations;
     QColor m_color;
     QRect m_baseFrame;
     qreal m_cornerRadius = 0;
     qreal m_reach = 1;
     qreal m_scale = 1;
     qreal m_opacity = 1;
-    // What the last frame painted, and when on the animation clock.
+    // What the last frame painted.
     QRect m_painted;
-    int m_paintedAt = -1;
+    // The halo's own time: seconds on screen up to the last frame, taken on the scheduler's clock.
+    double m_time = 0;
+    double m_lastFrame = 0;
+    bool m_onScreen = false;
+    bool m_frameDue = false;
     // The frame is drawn off the window and blended onto it in one piece.
     HaloFrame m_frame;
 };
