@@ -1,3 +1,4 @@
+#include "ClosedPort.h"
 #include "DemoService.h"
 #include "core/home/OrderTexts.h"
 #include "core/model/Mapper.h"
@@ -44,14 +45,6 @@ QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// A port nothing listens on: the OS gave it out and it was closed again.
-quint16 closedPort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
 }
 
 bool writeFile(const QString &path, const QByteArray &content)
@@ -433,7 +426,8 @@ private Q_SLOTS:
 
         // A change whose sign-in fails stops nothing.
         QProcessEnvironment unreachable = environment();
-        unreachable.insert(u"CORVANE_SERVICE_URL"_s, u"http://127.0.0.1:%1"_s.arg(closedPort()));
+        const ClosedPort closed;
+        unreachable.insert(u"CORVANE_SERVICE_URL"_s, u"http://127.0.0.1:%1"_s.arg(closed.port()));
         const Run refused = ctl({u"change-ip"_s, u"--wait"_s}, {}, unreachable);
         QCOMPARE(refused.code, 7);
         QCOMPARE(refused.err, u"请求服务器失败"_s);
@@ -578,7 +572,8 @@ private Q_SLOTS:
         });
         // Listens, and never takes the connection.
         QTcpServer slow;
-        quint16 port = closedPort();
+        const ClosedPort closed;
+        quint16 port = closed.port();
         if (service == u"refusing"_s)
             port = refusing.listen(QHostAddress::LocalHost, 0);
         else if (service == u"slow"_s && slow.listen(QHostAddress::LocalHost, 0))

@@ -1,3 +1,4 @@
+#include "ClosedPort.h"
 #include "TunnelHarness.h"
 #include "TunnelPeers.h"
 
@@ -47,12 +48,6 @@ bool closedByPeer(QTcpSocket &socket)
     return socket.state() == QAbstractSocket::UnconnectedState;
 }
 
-quint16 closedPort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost);
-    return server.serverPort();
-}
 } // namespace
 
 // The tunnel's statuses and what it does with connections, against a relay written here, on
@@ -151,6 +146,7 @@ void tst_TunnelStatuses::goesDownWithTheReason()
     QFETCH(QString, reason);
     std::unique_ptr<RelayHarness> refusing;
     QTcpServer silent;
+    const ClosedPort closed;
     quint16 port = 0;
     if (relayKind == QLatin1String("refusing")) {
         refusing = std::make_unique<RelayHarness>(RelayServer::Options{}, kExit, "sign is error");
@@ -159,7 +155,7 @@ void tst_TunnelStatuses::goesDownWithTheReason()
         QVERIFY(silent.listen(QHostAddress::LocalHost));
         port = silent.serverPort();
     } else {
-        port = closedPort();
+        port = closed.port();
     }
     TunnelHarness tunnel(true);
     tunnel.start(TunnelHarness::configuration(port, "CHACHA20", "", service ? kAuth : ""));
