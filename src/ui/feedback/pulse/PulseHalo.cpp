@@ -15,9 +15,11 @@
 namespace corvane {
 
 namespace {
-// 30 frames a second are smooth for a halo that grows a few dozen pixels in a second and a half;
-// Qt's animation timer would wake the program 60 times a second for them.
-constexpr double kFrameGap = 1.0 / 30;
+// A frame for every pixel the edge moves reads as smooth, and more would show nothing new; Qt's
+// animation timer would wake the program 60 times a second for them. Slow or small halos still
+// fade in steps too small to see.
+constexpr double kShortestFrameGap = 1.0 / 30;
+constexpr double kLongestFrameGap = 1.0 / 15;
 } // namespace
 
 PulseHalo::PulseHalo(QWidget *target, const QColor &color, qreal opacity, qreal reach)
@@ -59,6 +61,20 @@ void PulseHalo::run(QAbstractAnimation *animation)
         PauseWhileHidden::watch(this, this, [this](bool onScreen) { setOnScreen(onScreen); });
 }
 
+void PulseHalo::setGrowth(qreal scalePerSecond)
+{
+    m_growth = std::abs(scalePerSecond);
+}
+
+double PulseHalo::frameGap() const
+{
+    const qreal pixelsPerSecond =
+        m_growth * std::max(m_baseFrame.width(), m_baseFrame.height()) / 2 * devicePixelRatioF();
+    if (pixelsPerSecond <= 0)
+        return kShortestFrameGap;
+    return std::clamp(1 / pixelsPerSecond, kShortestFrameGap, kLongestFrameGap);
+}
+
 void PulseHalo::setOnScreen(bool onScreen)
 {
     // Time off screen does not count: the halo goes on from where it was.
@@ -74,7 +90,7 @@ void PulseHalo::setOnScreen(bool onScreen)
 void PulseHalo::scheduleFrame()
 {
     m_frameDue = true;
-    delay(kFrameGap, this, [this] { frame(); });
+    delay(frameGap(), this, [this] { frame(); });
 }
 
 void PulseHalo::frame()
