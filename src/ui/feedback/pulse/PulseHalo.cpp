@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <algorithm>
 #include <cmath>
 
@@ -64,6 +65,23 @@ void PulseHalo::run(QAbstractAnimation *animation)
 void PulseHalo::setGrowth(qreal scalePerSecond)
 {
     m_growth = std::abs(scalePerSecond);
+}
+
+void PulseHalo::setOpaqueView(bool opaque)
+{
+    m_opaqueView = opaque;
+}
+
+QRect PulseHalo::hidden() const
+{
+    if (!m_opaqueView)
+        return {};
+    // The largest square within the view's corners, a pixel in from its antialiased edge.
+    const qreal inset = m_cornerRadius * (1 - M_SQRT1_2) + 1;
+    const QRectF inside =
+        QRectF(m_baseFrame.translated(-pos())).adjusted(inset, inset, -inset, -inset);
+    return QRect(QPoint(qCeil(inside.left()), qCeil(inside.top())),
+                 QPoint(qFloor(inside.right()) - 1, qFloor(inside.bottom()) - 1));
 }
 
 double PulseHalo::frameGap() const
@@ -141,13 +159,18 @@ void PulseHalo::paintEvent(QPaintEvent *event)
 {
     const qreal ratio = devicePixelRatioF();
     const QRectF halo = shape();
-    const QImage &frame = m_frame.draw((QSizeF(size()) * ratio).toSize(),
-                                       QRectF(halo.topLeft() * ratio, halo.size() * ratio),
-                                       m_cornerRadius * m_scale * ratio, m_color, m_opacity);
-    const QRect area = event->rect();
+    const QRect hiddenArea = hidden();
+    const QRect hiddenPixels =
+        QRectF(QPointF(hiddenArea.topLeft()) * ratio, QSizeF(hiddenArea.size()) * ratio)
+            .toAlignedRect()
+            .adjusted(1, 1, -1, -1);
+    const QImage &frame = m_frame.draw(
+        (QSizeF(size()) * ratio).toSize(), QRectF(halo.topLeft() * ratio, halo.size() * ratio),
+        m_cornerRadius * m_scale * ratio, m_color, m_opacity, hiddenPixels);
     QPainter painter(this);
-    painter.drawImage(QRectF(area), frame,
-                      QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+    // Blended in the pieces around what the view hides: each a plain rectangle for the painter.
+    for (const QRect &area : QRegion(event->rect()) - hiddenArea)
+        painter.drawImage(QRectF(area), frame,
+                          QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
 }
-
 } // namespace corvane
