@@ -10,6 +10,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
+#include <QtMath>
 #include <algorithm>
 #include <cmath>
 
@@ -173,4 +174,5 @@ void PulseHalo::paintEvent(QPaintEvent *event)
         painter.drawImage(QRectF(area), frame,
                           QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
 }
+
 } // namespace corvane
