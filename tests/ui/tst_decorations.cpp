@@ -140,11 +140,12 @@ private Q_SLOTS:
         QVERIFY(halo);
         const double period = type == 0 ? 2.0 : 1.5;
         clock.advance(period / 2);
-        QVERIFY(qAbs(halo->scale() - scaleAtHalf) < 0.02);
+        // Within a frame of where the animation is.
+        QVERIFY(qAbs(halo->scale() - scaleAtHalf) < 0.05);
         if (fades)
-            QVERIFY(qAbs(halo->opacity() - 0.35) < 0.02);
-        clock.advance(period / 2 + 0.02); // just into the next loop
-        QVERIFY(qAbs(halo->scale() - scaleAtEnd) < 0.02);
+            QVERIFY(qAbs(halo->opacity() - 0.35) < 0.05);
+        clock.advance(period / 2 + 0.1); // into the next loop
+        QVERIFY(qAbs(halo->scale() - scaleAtEnd) < 0.05);
         QVERIFY(halo->width() < 100 * 1.42);
     }
 

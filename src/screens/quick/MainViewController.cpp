@@ -7,6 +7,7 @@
 #include "platform/scheduling/Scheduler.h"
 #include "screens/LocalProxyLine.h"
 #include "ui/feedback/decoration/ViewDecoration.h"
+#include "ui/feedback/pulse/PulseHalo.h"
 #include "ui/feedback/pulse/PulseView.h"
 #include "ui/morphing/MorphingLabel.h"
 #include "ui/toolkit/UserInteraction.h"
@@ -31,6 +32,9 @@ constexpr qreal kTitlePadding = 16;
 void startConnectPulse(QWidget *button)
 {
     PulseView::startPulse(button, Qt::white, PulseView::radar);
+    // The button's face is a solid colour in every state.
+    if (PulseHalo *halo = PulseView::externalBorderLayer(button))
+        halo->setOpaqueView(true);
 }
 } // namespace
 

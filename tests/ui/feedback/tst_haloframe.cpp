@@ -102,6 +102,16 @@ private Q_SLOTS:
         // edge pixels come out a little lighter, the look the same.
         const int difference = largestDifference(frame, expected);
         QVERIFY2(difference <= 40, qPrintable(QString::number(difference)));
+        // With a part hidden, the rest is the same frame.
+        const QRect hidden(80, 80, 64, 64);
+        QImage holed = halo.draw(size, shape, radius, color, opacity, hidden);
+        QImage plain = frame;
+        for (QImage *image : {&holed, &plain}) {
+            QPainter painter(image);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.fillRect(hidden, Qt::transparent);
+        }
+        QCOMPARE(largestDifference(holed, plain), 0);
 
         // Against the exact outline, sampled, every pixel Qt or the frame covers in part.
         const qreal strength = color.alphaF() * opacity * 255;

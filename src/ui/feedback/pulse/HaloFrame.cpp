@@ -96,7 +96,7 @@ qreal within(qreal x, const QRect &bounds)
 } // namespace
 
 const QImage &HaloFrame::draw(QSize pixels, const QRectF &shape, qreal radius, const QColor &color,
-                              qreal opacity)
+                              qreal opacity, const QRect &hidden)
 {
     if (m_image.size() != pixels) {
         m_image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
@@ -144,8 +144,16 @@ const QImage &HaloFrame::draw(QSize pixels, const QRectF &shape, qreal radius, c
                 first, static_cast<int>(std::ceil(within(centre.x() - inner - 0.5, bounds))));
             solidLast = std::min(
                 last, static_cast<int>(std::floor(within(centre.x() + inner - 0.5, bounds))));
-            if (solidFirst <= solidLast)
-                std::fill(line + solidFirst, line + solidLast + 1, solid);
+            const auto fill = [&](int from, int to) {
+                if (from < to)
+                    std::fill(line + from, line + to, solid);
+            };
+            if (y >= hidden.top() && y <= hidden.bottom()) {
+                fill(solidFirst, std::min(solidLast + 1, hidden.left()));
+                fill(std::max(solidFirst, hidden.right() + 1), solidLast + 1);
+            } else {
+                fill(solidFirst, solidLast + 1);
+            }
         }
         for (int x = first; x <= last; ++x) {
             if (x >= solidFirst && x <= solidLast) {

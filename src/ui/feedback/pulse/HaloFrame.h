@@ -15,9 +15,10 @@ class HaloFrame final
 {
 public:
     // The frame, `pixels` large, showing `shape` (in its pixels) with corners of `radius`, in
-    // `color` at `opacity`, over transparency.
+    // `color` at `opacity`, over transparency. Pixels in `hidden` are left as they are where the
+    // shape covers them wholly: nothing shows there.
     const QImage &draw(QSize pixels, const QRectF &shape, qreal radius, const QColor &color,
-                       qreal opacity);
+                       qreal opacity, const QRect &hidden = {});
 
 private:
     QImage m_image;

@@ -9,15 +9,19 @@
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
+#include <QtMath>
 #include <algorithm>
 #include <cmath>
 
 namespace corvane {
 
 namespace {
-// 30 frames a second are smooth for a halo that grows a few dozen pixels in a second and a half;
-// Qt's animation timer would wake the program 60 times a second for them.
-constexpr double kFrameGap = 1.0 / 30;
+// A frame for every pixel the edge moves reads as smooth, and more would show nothing new; Qt's
+// animation timer would wake the program 60 times a second for them. Slow or small halos still
+// fade in steps too small to see.
+constexpr double kShortestFrameGap = 1.0 / 30;
+constexpr double kLongestFrameGap = 1.0 / 15;
 } // namespace
 
 PulseHalo::PulseHalo(QWidget *target, const QColor &color, qreal opacity, qreal reach)
@@ -59,6 +63,37 @@ void PulseHalo::run(QAbstractAnimation *animation)
         PauseWhileHidden::watch(this, this, [this](bool onScreen) { setOnScreen(onScreen); });
 }
 
+void PulseHalo::setGrowth(qreal scalePerSecond)
+{
+    m_growth = std::abs(scalePerSecond);
+}
+
+void PulseHalo::setOpaqueView(bool opaque)
+{
+    m_opaqueView = opaque;
+}
+
+QRect PulseHalo::hidden() const
+{
+    if (!m_opaqueView)
+        return {};
+    // The largest square within the view's corners, a pixel in from its antialiased edge.
+    const qreal inset = m_cornerRadius * (1 - M_SQRT1_2) + 1;
+    const QRectF inside =
+        QRectF(m_baseFrame.translated(-pos())).adjusted(inset, inset, -inset, -inset);
+    return QRect(QPoint(qCeil(inside.left()), qCeil(inside.top())),
+                 QPoint(qFloor(inside.right()) - 1, qFloor(inside.bottom()) - 1));
+}
+
+double PulseHalo::frameGap() const
+{
+    const qreal pixelsPerSecond =
+        m_growth * std::max(m_baseFrame.width(), m_baseFrame.height()) / 2 * devicePixelRatioF();
+    if (pixelsPerSecond <= 0)
+        return kShortestFrameGap;
+    return std::clamp(1 / pixelsPerSecond, kShortestFrameGap, kLongestFrameGap);
+}
+
 void PulseHalo::setOnScreen(bool onScreen)
 {
     // Time off screen does not count: the halo goes on from where it was.
@@ -74,7 +109,7 @@ void PulseHalo::setOnScreen(bool onScreen)
 void PulseHalo::scheduleFrame()
 {
     m_frameDue = true;
-    delay(kFrameGap, this, [this] { frame(); });
+    delay(frameGap(), this, [this] { frame(); });
 }
 
 void PulseHalo::frame()
@@ -125,13 +160,19 @@ void PulseHalo::paintEvent(QPaintEvent *event)
 {
     const qreal ratio = devicePixelRatioF();
     const QRectF halo = shape();
-    const QImage &frame = m_frame.draw((QSizeF(size()) * ratio).toSize(),
-                                       QRectF(halo.topLeft() * ratio, halo.size() * ratio),
-                                       m_cornerRadius * m_scale * ratio, m_color, m_opacity);
-    const QRect area = event->rect();
+    const QRect hiddenArea = hidden();
+    const QRect hiddenPixels =
+        QRectF(QPointF(hiddenArea.topLeft()) * ratio, QSizeF(hiddenArea.size()) * ratio)
+            .toAlignedRect()
+            .adjusted(1, 1, -1, -1);
+    const QImage &frame = m_frame.draw(
+        (QSizeF(size()) * ratio).toSize(), QRectF(halo.topLeft() * ratio, halo.size() * ratio),
+        m_cornerRadius * m_scale * ratio, m_color, m_opacity, hiddenPixels);
     QPainter painter(this);
-    painter.drawImage(QRectF(area), frame,
-                      QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+    // Blended in the pieces around what the view hides: each a plain rectangle for the painter.
+    for (const QRect &area : QRegion(event->rect()) - hiddenArea)
+        painter.drawImage(QRectF(area), frame,
+                          QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
 }
 
 } // namespace corvane

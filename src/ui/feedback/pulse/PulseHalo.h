@@ -36,6 +36,11 @@ public:
     // Runs one of the halo's animations (a child of it): held paused for Qt's animation timer,
     // it is set to the halo's time at each of the halo's frames.
     void run(QAbstractAnimation *animation);
+    // How fast the scale changes at most, per second: the halo draws a frame for about every
+    // pixel its edge moves.
+    void setGrowth(qreal scalePerSecond);
+    // The view covers its rounded shape with opaque paint: frames leave what it hides alone.
+    void setOpaqueView(bool opaque);
 
     qreal scale() const { return m_scale; }
     void setScale(qreal scale);
@@ -50,6 +55,8 @@ private:
     void followTarget();
     QRectF shape() const;
     void changed();
+    double frameGap() const;
+    QRect hidden() const;
     void setOnScreen(bool onScreen);
     void scheduleFrame();
     void frame();
@@ -62,6 +69,8 @@ private:
     qreal m_reach = 1;
     qreal m_scale = 1;
     qreal m_opacity = 1;
+    qreal m_growth = 0;
+    bool m_opaqueView = false;
     // What the last frame painted.
     QRect m_painted;
     // The halo's own time: seconds on screen up to the last frame, taken on the scheduler's clock.

@@ -49,6 +49,7 @@ void startPulse(QWidget *view, const QColor &color, double scaleFrom, double sca
         scale->setEndValue(scaleTo);
     }
     scale->setLoopCount(-1);
+    halo->setGrowth((scaleTo - scaleFrom) * 1000 / periodMs);
     halo->run(scale);
 
     if (animation == radar) {
