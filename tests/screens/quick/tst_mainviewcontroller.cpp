@@ -302,6 +302,8 @@ void TestMainViewController::pulseLooksAsIfBlendedOntoTheScreen()
     m_tunnel.setStatus(TunnelStatus::Connected);
     PulseHalo *halo = PulseView::externalBorderLayer(m_screen->outlet<QPushButton>(u"connect"_s));
     QVERIFY(halo);
+    // Opaque on the screen's backdrop: its frames repaint nothing beneath it.
+    QVERIFY(halo->testAttribute(Qt::WA_OpaquePaintEvent));
     // Mid-way through a beat, the halo well out from the button and half faded.
     m_clock->advance(0.75);
     const QRect area =
