@@ -265,12 +265,14 @@ states() {
     echo quit >&"$fd"
     echo quit >&"$started_fd"
     wait "$pid" "$started_pid" || true
-    # Paints of the window's own widget (the screen), which every halo frame repaints.
+    # The halo's frames, and the paints of the screen beneath it that they caused.
     frames[$platform, $name]=$(awk -v s="$seconds" \
+        '/^paints: corvane::PulseHalo / { printf "%.1f", $3 / s }' "$log")
+    screens[$platform, $name]=$(awk -v s="$seconds" \
         '/^paints: corvane::MainViewController / { printf "%.1f", $3 / s }' "$log")
 }
 
-declare -A frames
+declare -A frames screens
 for platform in "${platformList[@]}"; do
     [[ $platform == xcb ]] && startX
     export QT_QPA_PLATFORM=$platform
@@ -325,8 +327,10 @@ for platform in "${platformList[@]}"; do
         echo "| $label | $(figure "$platform" "$state" corvane) |" \
             "$(figure "$platform" "$state" baseline) | $(figure "$platform" "$state" minimal.corvane) | - |"
     done
-    echo "| screen repaints per second, pulse running | ${frames[$platform, corvane]:-0} |" \
+    echo "| halo frames per second, pulse running | ${frames[$platform, corvane]:-0} |" \
         "${frames[$platform, baseline]:--} | - | - |"
+    echo "| screen repaints per second, pulse running | ${screens[$platform, corvane]:-0} |" \
+        "${screens[$platform, baseline]:--} | - | - |"
     [[ $platform == "$startPlatform" ]] || continue
     # Start-up ratios: Corvane against the minimal window, then against the same look in plain Qt.
     echo "| first paint ($platform, median) | $paintCorvane ms$(ratio "$paintCorvane" "$paintMinimal")$(ratio "$paintCorvane" "$paintLook") |" \

@@ -1,12 +1,13 @@
 #include "app/DesktopSession.h"
 
-#include "app/instance/SingleInstance.h"
 #include "app/notify/TunnelNotices.h"
 #include "app/tray/TrayController.h"
 #include "core/state/LocalState.h"
 #include "core/vpn/VpnManager.h"
 #include "launch/DesktopIdentity.h"
+#include "launch/SingleInstance.h"
 #include "platform/autostart/AutostartEntry.h"
+#include "platform/log/Log.h"
 #include "platform/notify/FreedesktopNotifier.h"
 
 #include <QCoreApplication>
@@ -23,7 +24,7 @@ DesktopSession::DesktopSession(QWidget *window, SingleInstance &instance, QObjec
                                          AutostartEntry(AutostartEntry::defaultFilePath(kDesktopId),
                                                         QCoreApplication::applicationFilePath()),
                                          [] { return QSystemTrayIcon::isSystemTrayAvailable(); });
-    const TrayTunnelCommands commands(window);
+    TrayTunnelCommands commands(window);
     m_notices = std::make_unique<TunnelNotices>(
         *m_notifier,
         TunnelNotices::Probes{[this] { return m_window && m_window->isActiveWindow(); },
@@ -32,6 +33,10 @@ DesktopSession::DesktopSession(QWidget *window, SingleInstance &instance, QObjec
             &TunnelNotices::statusChanged);
     connect(&instance, &SingleInstance::activationRequested, this,
             [this] { m_tray->showWindow(); });
+    connect(&instance, &SingleInstance::signOutRequested, this, [commands]() mutable {
+        if (commands.showSignedOut())
+            Log::write(QStringLiteral("corvanectl 已退出登录：回到登录界面"));
+    });
 }
 
 DesktopSession::~DesktopSession() = default;

@@ -2,6 +2,7 @@
 
 #include "core/vpn/VpnManager.h"
 #include "ctl/CtlText.h"
+#include "launch/SingleInstance.h"
 
 namespace corvane {
 
@@ -64,6 +65,8 @@ void LogoutCommand::conclude(bool stoppedTunnel)
                    tunnel);
         return;
     }
+    // An open window goes back to its sign-in screen: it would otherwise carry on signed in.
+    SingleInstance::tellSignedOut(SingleInstance::defaultFolder());
     finish(CtlExit::done,
            (m_forgetting.wasStored
                 ? CtlText::pick(QStringLiteral("signed out"), QStringLiteral("已退出登录"))

@@ -273,6 +273,16 @@ def signed_in(pyatspi, args, env, accounts):
         expect("the mobile field", window.field_text("text", "手机号码"), mobile)
         if "pwdNum" in stored_settings(env["XDG_CONFIG_HOME"]):
             raise Failure("the settings file still holds the password")
+
+        say("corvanectl logout: the open window goes back to the sign-in screen too")
+        window.type_into("密码", password)
+        window.press_button("登录")
+        pick_bandwidth_order(window)
+        logout = subprocess.run([os.path.join(args.bin_dir, "corvanectl"), "logout"], env=env,
+                                capture_output=True, text=True, timeout=30)
+        expect("corvanectl logout's exit code", logout.returncode, 0)
+        window.wait("the sign-in screen", "push button", "登录")
+        expect("the mobile field", window.field_text("text", "手机号码"), mobile)
     finally:
         stop(app)
         stop(trayer)

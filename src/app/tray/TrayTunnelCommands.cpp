@@ -92,12 +92,18 @@ void TrayTunnelCommands::changeIP()
 
 void TrayTunnelCommands::signOut()
 {
+    // The home screen goes first, so that nothing of it reacts to the tunnel going down.
+    if (showSignedOut())
+        VpnManager::shared().disconnectTunnelUnlessStartedBy(kScriptProgram);
+}
+
+bool TrayTunnelCommands::showSignedOut()
+{
     SCLoginViewController *screen = login();
     if (!screen || !signedIn())
-        return;
-    // The home screen goes first, so that nothing of it reacts to the tunnel going down.
+        return false;
     screen->signOut();
-    VpnManager::shared().disconnectTunnelUnlessStartedBy(kScriptProgram);
+    return true;
 }
 
 } // namespace corvane

@@ -30,6 +30,9 @@ public:
     // Back to the sign-in screen with the password forgotten, and the tunnel this program
     // started stopped; a script's tunnel stays up (the log says so).
     void signOut();
+    // Back to the sign-in screen with the password forgotten, after corvanectl signed the
+    // account out: the tunnel is left as corvanectl left it. False when nobody was signed in.
+    bool showSignedOut();
 
 private:
     SCHomeViewController *home() const;

@@ -29,12 +29,15 @@ constexpr double kPulseCheckDelay = 1.0;
 constexpr qreal kMinimumTitleScale = 0.5;
 constexpr qreal kTitlePadding = 16;
 
-void startConnectPulse(QWidget *button)
+void startConnectPulse(QWidget *button, const QColor &backdrop)
 {
     PulseView::startPulse(button, Qt::white, PulseView::radar);
-    // The button's face is a solid colour in every state.
-    if (PulseHalo *halo = PulseView::externalBorderLayer(button))
+    // The button's face is a solid colour in every state, and the screen's plain background
+    // lies beneath it.
+    if (PulseHalo *halo = PulseView::externalBorderLayer(button)) {
         halo->setOpaqueView(true);
+        halo->setBackdrop(backdrop);
+    }
 }
 } // namespace
 
@@ -91,7 +94,7 @@ void MainViewController::viewWillAppear(bool animated)
         if (!connect)
             return;
         if (VpnManager::shared().vpnStatus() == VPNStatus::on)
-            startConnectPulse(connect);
+            startConnectPulse(connect, palette().color(QPalette::Window));
         else
             PulseView::stopPulse(connect);
     });
@@ -108,7 +111,7 @@ void MainViewController::onVPNStatusChanged(VPNStatus status)
     if (proxyLbl)
         proxyLbl->setPorts(VpnManager::shared().localProxy());
     if (m_status == VPNStatus::on && connect)
-        startConnectPulse(connect);
+        startConnectPulse(connect, palette().color(QPalette::Window));
 }
 
 void MainViewController::clickConnect(QAbstractButton *sender)

@@ -18,7 +18,12 @@ qreal radiusOf(const QRectF &rect)
 
 } // namespace
 
-RoundButton::RoundButton(QWidget *parent) : QPushButton(parent) {}
+RoundButton::RoundButton(QWidget *parent) : QPushButton(parent)
+{
+    // Fixed once: otherwise every paint asks the style sheet for it, the costliest part of a
+    // repaint that the cached picture answers.
+    setIconSize(iconSize());
+}
 
 RoundButton::~RoundButton() = default;
 

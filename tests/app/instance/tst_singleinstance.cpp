@@ -1,5 +1,6 @@
-#include "app/instance/SingleInstance.h"
+#include "launch/SingleInstance.h"
 
+#include <QElapsedTimer>
 #include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -24,6 +25,11 @@ int probe(const QString &folder, int handOffMs)
         return 0;
     QObject::connect(&instance, &SingleInstance::activationRequested, &instance, [] {
         std::printf("activated\n");
+        std::fflush(stdout);
+        QCoreApplication::quit();
+    });
+    QObject::connect(&instance, &SingleInstance::signOutRequested, &instance, [] {
+        std::printf("signed out\n");
         std::fflush(stdout);
         QCoreApplication::quit();
     });
@@ -76,6 +82,24 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(later.state(), QProcess::NotRunning, 10000);
         QCOMPARE(later.readAll(), "handedOff\n");
         QCOMPARE(raised.size(), 1);
+    }
+
+    // What corvanectl logout tells an open window, and that nobody listening costs no wait.
+    void signOutReachesTheWindow()
+    {
+        QTemporaryDir dir;
+        QElapsedTimer nobody;
+        nobody.start();
+        QVERIFY(!SingleInstance::tellSignedOut(dir.path(), 5000));
+        QVERIFY(nobody.elapsed() < 4000);
+
+        QProcess window;
+        startProbe(window, dir.path(), u"5000"_s);
+        QVERIFY(window.waitForReadyRead(10000));
+        QCOMPARE(window.readLine(), "first\n");
+        QVERIFY(SingleInstance::tellSignedOut(dir.path(), 5000));
+        QVERIFY(window.waitForFinished(10000));
+        QCOMPARE(window.readAll(), "signed out\n");
     }
 
     void lockOfAProcessThatIsGoneIsTakenOver()

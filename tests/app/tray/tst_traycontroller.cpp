@@ -1,5 +1,6 @@
 #include "MemoryTunnel.h"
 #include "app/tray/TrayController.h"
+#include "app/tray/TrayTunnelCommands.h"
 #include "core/config/ServiceEndpoints.h"
 #include "core/state/LocalState.h"
 #include "core/vpn/VpnManager.h"
@@ -196,9 +197,17 @@ private Q_SLOTS:
         currentOrderContent().reset();
     }
 
-    // 退出登录 from the home screen over the sign-in screen, with the window's tunnel up.
+    void signingOut_data()
+    {
+        QTest::addColumn<bool>("byCorvanectl");
+        QTest::newRow("退出登录 in the tray: the window's tunnel stops") << false;
+        QTest::newRow("corvanectl logout: the tunnel is left as it left it") << true;
+    }
+
+    // Signing out from the home screen over the sign-in screen, with the window's tunnel up.
     void signingOut()
     {
+        QFETCH(bool, byCorvanectl);
         ManualClock clock;
         LocalState &state = LocalState::shared();
         QVERIFY(state.setPhoneNum(u"13800000001"_s));
@@ -222,9 +231,12 @@ private Q_SLOTS:
         const int stops = m_tunnel.connection()->stopCount();
         QVERIFY(action(u"退出登录"_s)->isEnabled());
 
-        action(u"退出登录"_s)->trigger();
+        if (byCorvanectl)
+            QVERIFY(TrayTunnelCommands(m_window.get()).showSignedOut());
+        else
+            action(u"退出登录"_s)->trigger();
         m_tunnel.drain();
-        QCOMPARE(m_tunnel.connection()->stopCount(), stops + 1);
+        QCOMPARE(m_tunnel.connection()->stopCount(), stops + (byCorvanectl ? 0 : 1));
         QVERIFY(!login->presentedViewController());
         QVERIFY(!currentOrderContent());
         QVERIFY(password->text().isEmpty());

@@ -66,6 +66,7 @@ private Q_SLOTS:
     void pulseCheckOneSecondAfterAppearing_data();
     void pulseCheckOneSecondAfterAppearing();
     void repeatedOnRestartsThePulse();
+    void pulseLooksAsIfBlendedOntoTheScreen();
     void destroyedScreenHearsNothing();
     void titleShrinksToFitTheButton();
     void onlyTheDrawnCircleTaps_data();
@@ -294,6 +295,37 @@ void TestMainViewController::repeatedOnRestartsThePulse()
     // The radar halo grows and fades again from its start.
     QCOMPARE(second->scale(), 1.0);
     QCOMPARE(second->opacity(), double(0.7f));
+}
+
+void TestMainViewController::pulseLooksAsIfBlendedOntoTheScreen()
+{
+    m_tunnel.setStatus(TunnelStatus::Connected);
+    PulseHalo *halo = PulseView::externalBorderLayer(m_screen->outlet<QPushButton>(u"connect"_s));
+    QVERIFY(halo);
+    // Opaque on the screen's backdrop: its frames repaint nothing beneath it.
+    QVERIFY(halo->testAttribute(Qt::WA_OpaquePaintEvent));
+    // Mid-way through a beat, the halo well out from the button and half faded.
+    m_clock->advance(0.75);
+    const QRect area =
+        halo->geometry().translated(halo->parentWidget()->mapTo(m_screen.get(), QPoint()));
+    const QImage fast = m_screen->grab(area).toImage();
+    // The screen's shortcuts (its own backdrop, the face it skips) off: plainly blended.
+    halo->setBackdrop(QColor());
+    halo->setOpaqueView(false);
+    const QImage plain = m_screen->grab(area).toImage();
+    QCOMPARE(fast.size(), plain.size());
+    int largest = 0;
+    for (int y = 0; y < fast.height(); ++y)
+        for (int x = 0; x < fast.width(); ++x) {
+            const QRgb a = fast.pixel(x, y);
+            const QRgb b = plain.pixel(x, y);
+            largest = std::max({largest, std::abs(qRed(a) - qRed(b)),
+                                std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+        }
+    QVERIFY2(largest <= 1, qPrintable(QString::number(largest)));
+    // And it did show: a ring lighter than the corner beyond its reach, 8 px out from the button.
+    const int ring = (area.width() - 160) / 2 - 8;
+    QVERIFY(qGray(fast.pixel(ring, fast.height() / 2)) > qGray(fast.pixel(2, 2)) + 40);
 }
 
 void TestMainViewController::destroyedScreenHearsNothing()

@@ -112,6 +112,15 @@ private Q_SLOTS:
             painter.fillRect(hidden, Qt::transparent);
         }
         QCOMPARE(largestDifference(holed, plain), 0);
+        // Laid over a backdrop, it is what blending it onto the backdrop gives, and opaque.
+        const QColor backdrop(0x0F, 0x1B, 0x2D);
+        QImage blended(size, QImage::Format_ARGB32_Premultiplied);
+        blended.fill(backdrop);
+        QPainter(&blended).drawImage(0, 0, frame);
+        HaloFrame laid;
+        laid.setBackdrop(backdrop);
+        laid.draw(size, QRectF(QPointF(), size), 112, Qt::red, 1);
+        QVERIFY(largestDifference(laid.draw(size, shape, radius, color, opacity), blended) <= 1);
 
         // Against the exact outline, sampled, every pixel Qt or the frame covers in part.
         const qreal strength = color.alphaF() * opacity * 255;

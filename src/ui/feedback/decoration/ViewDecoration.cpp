@@ -8,7 +8,10 @@
 
 namespace corvane {
 
-ViewDecoration::ViewDecoration(QWidget *view) : QGraphicsEffect(view) {}
+ViewDecoration::ViewDecoration(QWidget *view) : QGraphicsEffect(view)
+{
+    changed();
+}
 
 ViewDecoration *ViewDecoration::of(QWidget *view)
 {
@@ -95,11 +98,15 @@ void ViewDecoration::setShadowOffset(QPointF offset)
 void ViewDecoration::setAlpha(qreal alpha)
 {
     m_alpha = std::clamp<qreal>(alpha, 0, 1);
-    update();
+    changed();
 }
 
 void ViewDecoration::changed()
 {
+    // With nothing of its own to draw, the widget paints as if undecorated: Qt then skips the
+    // effect's detour at every repaint.
+    setEnabled(m_alpha < 1 || m_masksToBounds || hasShadow() ||
+               (m_backgroundColor.isValid() && m_backgroundColor.alpha() > 0) || m_borderWidth > 0);
     // The shadow may reach outside the widget, so the painted area has to be recomputed.
     updateBoundingRect();
     update();

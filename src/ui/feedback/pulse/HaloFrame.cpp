@@ -95,21 +95,41 @@ qreal within(qreal x, const QRect &bounds)
 
 } // namespace
 
+void HaloFrame::setBackdrop(const QColor &backdrop)
+{
+    const quint32 blank = backdrop.isValid() ? qPremultiply(backdrop.rgba()) | 0xff000000u : 0u;
+    if (blank == m_blank)
+        return;
+    m_blank = blank;
+    // Drawn afresh over the new backdrop at the next frame.
+    m_image = QImage();
+}
+
 const QImage &HaloFrame::draw(QSize pixels, const QRectF &shape, qreal radius, const QColor &color,
                               qreal opacity, const QRect &hidden)
 {
     if (m_image.size() != pixels) {
         m_image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-        m_image.fill(Qt::transparent);
+        m_image.fill(m_blank);
         m_drawn = QRect();
     }
-    for (int y = m_drawn.top(); y <= m_drawn.bottom(); ++y) {
-        auto *line = reinterpret_cast<quint32 *>(m_image.scanLine(y));
-        std::fill(line + m_drawn.left(), line + m_drawn.right() + 1, 0u);
-    }
-    m_drawn = QRect();
-    if (shape.isEmpty())
+    // Only pixels the shape's bounds touch can be covered; those the last frame drew are
+    // cleared on the way, each pixel written once.
+    const QRect bounds = shape.isEmpty() ? QRect() : shape.toAlignedRect() & m_image.rect();
+    const QRect area = m_drawn.united(bounds);
+    m_drawn = bounds;
+    uchar *const bits = m_image.bits();
+    const qsizetype stride = m_image.bytesPerLine();
+    const auto lineAt = [&](int y) { return reinterpret_cast<quint32 *>(bits + y * stride); };
+    const auto clear = [&](quint32 *line, int from, int to) {
+        if (from <= to)
+            std::fill(line + from, line + to + 1, m_blank);
+    };
+    if (bounds.isEmpty()) {
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            clear(lineAt(y), area.left(), area.right());
         return m_image;
+    }
     const qreal r = std::clamp<qreal>(radius, 0, std::min(shape.width(), shape.height()) / 2);
     const Outline outline{shape.width() / 2 - r, shape.height() / 2 - r, r};
     const QPointF centre = shape.center();
@@ -117,24 +137,28 @@ const QImage &HaloFrame::draw(QSize pixels, const QRectF &shape, qreal radius, c
     const quint32 colour = qPremultiply(color.rgba());
     const qreal strength = std::clamp<qreal>(opacity, 0, 1) * 255;
     std::array<quint32, 256> shades{};
-    for (int level = 0; level < 256; ++level)
-        shades[level] = scaled(colour, qRound(strength * level / 255));
+    for (int level = 0; level < 256; ++level) {
+        const quint32 halo = scaled(colour, qRound(strength * level / 255));
+        // Over the backdrop as blending the frame onto it would lay it: never past 255.
+        shades[level] = halo + scaled(m_blank, 255 - qAlpha(halo));
+    }
     const quint32 solid = shades[255];
 
-    // Only pixels the shape's bounds touch can be covered.
-    const QRect bounds = shape.toAlignedRect() & m_image.rect();
-    m_drawn = bounds;
-    for (int y = bounds.top(); y <= bounds.bottom(); ++y) {
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        quint32 *const line = lineAt(y);
         const qreal dy = y + 0.5 - centre.y();
         const qreal qy = std::abs(dy) - outline.halfY;
         const qreal outer = outline.reach(qy, kPixelReach);
-        if (outer < 0)
+        if (y < bounds.top() || y > bounds.bottom() || outer < 0) {
+            clear(line, area.left(), area.right());
             continue;
+        }
         const int first = std::max(
             bounds.left(), static_cast<int>(std::floor(within(centre.x() - outer - 0.5, bounds))));
         const int last = std::min(
             bounds.right(), static_cast<int>(std::ceil(within(centre.x() + outer - 0.5, bounds))));
-        auto *line = reinterpret_cast<quint32 *>(m_image.scanLine(y));
+        clear(line, area.left(), first - 1);
+        clear(line, last + 1, area.right());
         // Pixels centred within `inner` of the centre are wholly covered.
         const qreal inner = outline.reach(qy, -kPixelReach);
         int solidFirst = std::numeric_limits<int>::max();

@@ -15,13 +15,18 @@ class HaloFrame final
 {
 public:
     // The frame, `pixels` large, showing `shape` (in its pixels) with corners of `radius`, in
-    // `color` at `opacity`, over transparency. Pixels in `hidden` are left as they are where the
+    // `color` at `opacity`, over the backdrop. Pixels in `hidden` are left as they are where the
     // shape covers them wholly: nothing shows there.
     const QImage &draw(QSize pixels, const QRectF &shape, qreal radius, const QColor &color,
                        qreal opacity, const QRect &hidden = {});
+    // Frames come out already laid over this opaque colour, ready to be copied rather than
+    // blended; an invalid colour means over transparency.
+    void setBackdrop(const QColor &backdrop);
 
 private:
     QImage m_image;
+    // What every pixel outside the shape holds.
+    quint32 m_blank = 0;
     // What the last frame painted: only that needs clearing for the next.
     QRect m_drawn;
 };

@@ -13,13 +13,16 @@
 #include <QtMath>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace corvane {
 
 namespace {
-// A frame for every pixel the edge moves reads as smooth, and more would show nothing new; Qt's
-// animation timer would wake the program 60 times a second for them. Slow or small halos still
-// fade in steps too small to see.
+// A frame for every pixel and a half the edge moves reads as smooth for a soft, fading edge, and
+// each frame costs the same whatever it shows: on X, a round trip to the server besides the
+// repaint. Qt's animation timer would wake the program 60 times a second. Slow or small halos
+// still fade in steps too small to see.
+constexpr double kPixelsPerFrame = 1.5;
 constexpr double kShortestFrameGap = 1.0 / 30;
 constexpr double kLongestFrameGap = 1.0 / 15;
 } // namespace
@@ -73,9 +76,19 @@ void PulseHalo::setOpaqueView(bool opaque)
     m_opaqueView = opaque;
 }
 
+void PulseHalo::setBackdrop(const QColor &backdrop)
+{
+    m_onBackdrop = backdrop.isValid() && backdrop.alpha() == 255;
+    m_frame.setBackdrop(m_onBackdrop ? backdrop : QColor());
+    setAttribute(Qt::WA_OpaquePaintEvent, m_onBackdrop);
+    if (m_onBackdrop)
+        lower();
+    update();
+}
+
 QRect PulseHalo::hidden() const
 {
-    if (!m_opaqueView)
+    if (!m_opaqueView || !m_target || !m_target->isVisible())
         return {};
     // The largest square within the view's corners, a pixel in from its antialiased edge.
     const qreal inset = m_cornerRadius * (1 - M_SQRT1_2) + 1;
@@ -91,7 +104,7 @@ double PulseHalo::frameGap() const
         m_growth * std::max(m_baseFrame.width(), m_baseFrame.height()) / 2 * devicePixelRatioF();
     if (pixelsPerSecond <= 0)
         return kShortestFrameGap;
-    return std::clamp(1 / pixelsPerSecond, kShortestFrameGap, kLongestFrameGap);
+    return std::clamp(kPixelsPerFrame / pixelsPerSecond, kShortestFrameGap, kLongestFrameGap);
 }
 
 void PulseHalo::setOnScreen(bool onScreen)
@@ -121,11 +134,16 @@ void PulseHalo::frame()
     m_time += now - m_lastFrame;
     m_lastFrame = now;
     const auto ms = static_cast<qint64>(std::llround(m_time * 1000));
+    m_inFrame = true;
     for (const QPointer<QAbstractAnimation> &animation : std::as_const(m_animations)) {
         // Within the first loop, which looks the same as any later one, so the time fits an int.
         if (animation && animation->duration() > 0)
             animation->setCurrentTime(static_cast<int>(ms % animation->duration()));
     }
+    m_inFrame = false;
+    // Painted now rather than on a posted request: one pass of the event loop a frame, not two.
+    if (!m_dirty.isEmpty())
+        repaint(std::exchange(m_dirty, QRect()));
     scheduleFrame();
 }
 
@@ -152,8 +170,12 @@ void PulseHalo::changed()
 {
     // A frame repaints the old and the new shape alone.
     const QRect next = shape().toAlignedRect().adjusted(-1, -1, 1, 1) & rect();
-    update(m_painted.united(next));
+    const QRect dirty = m_painted.united(next);
     m_painted = next;
+    if (m_inFrame)
+        m_dirty |= dirty;
+    else
+        update(dirty);
 }
 
 void PulseHalo::paintEvent(QPaintEvent *event)

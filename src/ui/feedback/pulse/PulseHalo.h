@@ -37,10 +37,14 @@ public:
     // it is set to the halo's time at each of the halo's frames.
     void run(QAbstractAnimation *animation);
     // How fast the scale changes at most, per second: the halo draws a frame for about every
-    // pixel its edge moves.
+    // pixel and a half its edge moves.
     void setGrowth(qreal scalePerSecond);
     // The view covers its rounded shape with opaque paint: frames leave what it hides alone.
     void setOpaqueView(bool opaque);
+    // The halo lies on a plain backdrop of this colour, with nothing else beneath it: it paints
+    // the backdrop too, so a frame repaints nothing below the halo. It goes beneath the view's
+    // other siblings, which would otherwise be covered.
+    void setBackdrop(const QColor &backdrop);
 
     qreal scale() const { return m_scale; }
     void setScale(qreal scale);
@@ -71,6 +75,7 @@ private:
     qreal m_opacity = 1;
     qreal m_growth = 0;
     bool m_opaqueView = false;
+    bool m_onBackdrop = false;
     // What the last frame painted.
     QRect m_painted;
     // The halo's own time: seconds on screen up to the last frame, taken on the scheduler's clock.
@@ -78,6 +83,9 @@ private:
     double m_lastFrame = 0;
     bool m_onScreen = false;
     bool m_frameDue = false;
+    // Within a frame, what its changes dirtied: painted at once when the frame ends.
+    bool m_inFrame = false;
+    QRect m_dirty;
     // The frame is drawn off the window and blended onto it in one piece.
     HaloFrame m_frame;
 };

@@ -1,4 +1,4 @@
-#include "app/instance/SingleInstance.h"
+#include "launch/SingleInstance.h"
 
 #include "platform/files/PrivateFile.h"
 #include "platform/log/Log.h"
@@ -15,9 +15,39 @@ namespace corvane {
 
 namespace {
 const QByteArray kActivate = QByteArrayLiteral("activate\n");
+const QByteArray kSignedOut = QByteArrayLiteral("signed-out\n");
 const QByteArray kDone = QByteArrayLiteral("ok\n");
 // Between the lock and the socket the first process needs only a moment.
 constexpr int kRetryMs = 20;
+
+QString socketPath(const QString &folder)
+{
+    return folder + QStringLiteral("/instance.sock");
+}
+
+// Sends `message` to the window listening in `folder` and waits for its answer; `retry` keeps
+// trying to reach it until the deadline, for a window that has the lock but no socket yet.
+bool ask(const QString &folder, const QByteArray &message, int waitMs, bool retry)
+{
+    const QDeadlineTimer deadline(waitMs);
+    QLocalSocket socket;
+    while (!deadline.hasExpired()) {
+        socket.connectToServer(socketPath(folder));
+        if (socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
+            socket.write(message);
+            socket.flush();
+            while (!socket.canReadLine() &&
+                   socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            }
+            return socket.canReadLine() && socket.readLine() == kDone;
+        }
+        socket.abort();
+        if (!retry)
+            return false;
+        QThread::msleep(kRetryMs);
+    }
+    return false;
+}
 } // namespace
 
 SingleInstance::SingleInstance(QString folder, int handOffMs, QObject *parent)
@@ -58,36 +88,21 @@ SingleInstance::Claim SingleInstance::claim()
         return Claim::first;
     }
     m_lock.reset();
-    return handOff() ? Claim::handedOff : Claim::noAnswer;
+    return ask(m_folder, kActivate, m_handOffMs, true) ? Claim::handedOff : Claim::noAnswer;
+}
+
+bool SingleInstance::tellSignedOut(const QString &folder, int waitMs)
+{
+    return ask(folder, kSignedOut, waitMs, false);
 }
 
 bool SingleInstance::listen()
 {
-    const QString name = m_folder + QStringLiteral("/instance.sock");
+    const QString name = socketPath(m_folder);
     // The lock is ours, so a socket file left there belongs to a process that is gone.
     QLocalServer::removeServer(name);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     return m_server->listen(name);
-}
-
-bool SingleInstance::handOff()
-{
-    const QDeadlineTimer deadline(m_handOffMs);
-    QLocalSocket socket;
-    while (!deadline.hasExpired()) {
-        socket.connectToServer(m_folder + QStringLiteral("/instance.sock"));
-        if (socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
-            socket.write(kActivate);
-            socket.flush();
-            while (!socket.canReadLine() &&
-                   socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-            }
-            return socket.canReadLine() && socket.readLine() == kDone;
-        }
-        socket.abort();
-        QThread::msleep(kRetryMs);
-    }
-    return false;
 }
 
 void SingleInstance::answer()
@@ -97,10 +112,14 @@ void SingleInstance::answer()
         connect(client, &QLocalSocket::readyRead, this, [this, client] {
             if (!client->canReadLine())
                 return;
-            if (client->readLine() == kActivate) {
+            const QByteArray message = client->readLine();
+            if (message == kActivate || message == kSignedOut) {
                 client->write(kDone);
                 client->flush();
-                Q_EMIT activationRequested();
+                if (message == kActivate)
+                    Q_EMIT activationRequested();
+                else
+                    Q_EMIT signOutRequested();
             }
             client->disconnectFromServer();
         });

@@ -10,7 +10,8 @@ class QLockFile;
 namespace corvane {
 
 // One windowed corvane per user: the first holds a lock in the runtime folder and listens on a
-// socket beside it; a later one asks it to show its window and steps back.
+// socket beside it; a later one asks it to show its window and steps back. corvanectl tells it
+// the same way when the account was signed out.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
@@ -37,13 +38,18 @@ public:
     // Blocks for at most handOffMs, before the event loop runs.
     Claim claim();
 
+    // Tells the window listening in `folder`, if there is one, that the stored password was
+    // forgotten elsewhere. Blocks for at most `waitMs`; true when a window took it.
+    static bool tellSignedOut(const QString &folder, int waitMs = 1000);
+
 Q_SIGNALS:
     // A later launch asked for the window.
     void activationRequested();
+    // corvanectl signed the account out.
+    void signOutRequested();
 
 private:
     bool listen();
-    bool handOff();
     void answer();
 
     QString m_folder;
