@@ -277,8 +277,13 @@ void tst_TunnelStatuses::badAndIdleConnectionsAreClosedAlone()
         QVERIFY(closedByPeer(*socket));
     QTRY_COMPARE(tunnel.connectionCount(), 0u);
     // An established connection lasts while bytes move, and not five idle minutes.
-    std::unique_ptr<QTcpSocket> stream = openStream(tunnel.socksPort(), m_origin.port());
+    QTcpServer destination;
+    QVERIFY(destination.listen(QHostAddress::LocalHost));
+    std::unique_ptr<QTcpSocket> stream = openStream(tunnel.socksPort(), destination.serverPort());
     QVERIFY(stream);
+    // The reply comes before the relay's connection is up. Once the destination has the stream,
+    // the connection is piping and its idle time counts from before the clock moves.
+    QVERIFY(destination.waitForNewConnection(30000));
     tunnel.advance(299s);
     QCOMPARE(tunnel.connectionCount(), 1u);
     tunnel.advance(2s);

@@ -147,13 +147,17 @@ void EventLoop::turn(int timeoutMs)
     if (count < 0 && errno != EINTR)
         throw std::runtime_error("epoll_wait failed");
     m_now = m_time.now();
+    bool woken = false;
     for (int i = 0; i < count; ++i) {
         auto *watched = static_cast<Watched *>(events[i].data.ptr);
         if (watched == kWakeTag)
-            runPosted();
+            woken = true;
         else
             watched->onEvents(events[i].events);
     }
+    // Posted work may delete what this round's events still point at, so it waits for them.
+    if (woken)
+        runPosted();
     runTimers();
     m_disposed.clear();
 }
