@@ -17,6 +17,7 @@ namespace {
 const QByteArray kActivate = QByteArrayLiteral("activate\n");
 const QByteArray kSignedOut = QByteArrayLiteral("signed-out\n");
 const QByteArray kDone = QByteArrayLiteral("ok\n");
+constexpr qint64 kLongestMessage = 64;
 // Between the lock and the socket the first process needs only a moment.
 constexpr int kRetryMs = 20;
 
@@ -110,8 +111,12 @@ void SingleInstance::answer()
     while (QLocalSocket *client = m_server->nextPendingConnection()) {
         connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
         connect(client, &QLocalSocket::readyRead, this, [this, client] {
-            if (!client->canReadLine())
+            if (!client->canReadLine()) {
+                // Every message is one short line; a longer one is not ours and is not kept.
+                if (client->bytesAvailable() > kLongestMessage)
+                    client->abort();
                 return;
+            }
             const QByteArray message = client->readLine();
             if (message == kActivate || message == kSignedOut) {
                 client->write(kDone);

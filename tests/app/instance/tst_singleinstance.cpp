@@ -1,6 +1,7 @@
 #include "launch/SingleInstance.h"
 
 #include <QElapsedTimer>
+#include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -100,6 +101,18 @@ private Q_SLOTS:
         QVERIFY(SingleInstance::tellSignedOut(dir.path(), 5000));
         QVERIFY(window.waitForFinished(10000));
         QCOMPARE(window.readAll(), "signed out\n");
+    }
+
+    void endlessLineIsCutOff()
+    {
+        QTemporaryDir dir;
+        SingleInstance instance(dir.path());
+        QCOMPARE(instance.claim(), SingleInstance::Claim::first);
+        QLocalSocket stranger;
+        stranger.connectToServer(dir.filePath(u"instance.sock"_s));
+        QVERIFY(stranger.waitForConnected(5000));
+        stranger.write(QByteArray(100000, 'x'));
+        QTRY_COMPARE(stranger.state(), QLocalSocket::UnconnectedState);
     }
 
     void lockOfAProcessThatIsGoneIsTakenOver()
