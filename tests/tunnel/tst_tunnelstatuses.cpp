@@ -1,6 +1,9 @@
 #include "ClosedPort.h"
 #include "TunnelHarness.h"
 #include "TunnelPeers.h"
+#include "tunnel/relay/ChunkCodec.h"
+#include "tunnel/service/ServiceKeys.h"
+#include "tunnel/service/ServiceMessage.h"
 
 #include <QDeadlineTimer>
 #include <QStandardPaths>
@@ -8,6 +11,9 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -48,6 +54,85 @@ bool closedByPeer(QTcpSocket &socket)
     return socket.state() == QAbstractSocket::UnconnectedState;
 }
 
+// The service relay's side of an open, played on the test's thread: the test decides what it
+// answers and when.
+class ScriptedRelay final
+{
+public:
+    bool listen() { return m_server.listen(QHostAddress::LocalHost); }
+    quint16 port() const { return m_server.serverPort(); }
+
+    // Takes the control connection and its open, and answers with a key that yields no secret
+    // or accepts the tunnel.
+    bool answerOpen(bool usableKey)
+    {
+        if (!m_server.waitForNewConnection(30000))
+            return false;
+        m_control = m_server.nextPendingConnection();
+        const std::optional<ServiceHello> hello =
+            ServiceHello::decode(take(2 + X25519KeyPair::kKeySize)).hello;
+        if (!hello)
+            return false;
+        const X25519KeyPair::Key clientKey = hello->publicKey;
+        const X25519KeyPair pair;
+        Bytes reply;
+        ServiceHelloReply{true, usableKey ? pair.publicKey() : X25519KeyPair::Key{}}.encode(reply);
+        if (!sendRaw(reply) || !usableKey)
+            return !usableKey;
+        ServiceKeys::Key tunnelKey{};
+        const ServiceKeys keys = ServiceKeys::forOpen(*pair.agree(clientKey), "", clientKey,
+                                                      pair.publicKey(), tunnelKey);
+        m_sealer.emplace(keys.relayToClient);
+        m_opener.emplace(keys.clientToRelay);
+        return next().type == ServiceMessage::Type::Auth &&
+               send({ServiceMessage::Type::Accept, {}, kExit});
+    }
+    ServiceMessage next()
+    {
+        std::optional<ServiceMessage> message;
+        for (Bytes byte; !message && !(byte = take(1)).empty();) {
+            m_opener->decodeChunks(byte, [&message](ByteView payload) {
+                message = ServiceMessage::decode(payload);
+                return true;
+            });
+        }
+        return message.value_or(ServiceMessage{});
+    }
+    // Returns once the client's socket holds it.
+    bool send(const ServiceMessage &message)
+    {
+        Bytes sealed;
+        m_sealer->transform(message.encode(), sealed);
+        return sendRaw(sealed);
+    }
+
+private:
+    Bytes take(qsizetype size)
+    {
+        while (m_control->bytesAvailable() < size && m_control->waitForReadyRead(30000)) {
+        }
+        const QByteArray bytes = m_control->read(size);
+        return Bytes(bytes.begin(), bytes.end());
+    }
+    bool sendRaw(const Bytes &bytes)
+    {
+        m_control->write(reinterpret_cast<const char *>(bytes.data()),
+                         static_cast<qint64>(bytes.size()));
+        const QDeadlineTimer deadline(30000);
+        int unacknowledged = 1;
+        while (m_control->flush() || (unacknowledged > 0 && !deadline.hasExpired())) {
+            std::this_thread::yield();
+            ::ioctl(static_cast<int>(m_control->socketDescriptor()), SIOCOUTQ, &unacknowledged);
+        }
+        return unacknowledged == 0;
+    }
+
+    QTcpServer m_server;
+    QTcpSocket *m_control = nullptr;
+    std::optional<ChunkEncoder> m_sealer;
+    std::optional<ChunkDecoder> m_opener;
+};
+
 } // namespace
 
 // The tunnel's statuses and what it does with connections, against a relay written here, on
@@ -64,6 +149,7 @@ private Q_SLOTS:
     void goesDownWithTheReason_data();
     void goesDownWithTheReason();
     void lostRelayIsReassertedWithoutTheString();
+    void answerThatCameDuringAFreezeCounts();
     void stopClosesEveryConnection();
     void otherUsersAreRefused();
     void badAndIdleConnectionsAreClosedAlone();
@@ -194,6 +280,26 @@ void tst_TunnelStatuses::lostRelayIsReassertedWithoutTheString()
                                  QStringLiteral("127.0.0.1:%1").arg(tunnel.socksPort()),
                                  m_origin.url(QStringLiteral("page.html"))});
     QVERIFY2(run.code == 0, run.error.constData());
+}
+
+void tst_TunnelStatuses::answerThatCameDuringAFreezeCounts()
+{
+    ScriptedRelay relay;
+    QVERIFY(relay.listen());
+    TunnelHarness tunnel(true);
+    tunnel.start(TunnelHarness::configuration(relay.port(), "CHACHA20", "", kAuth));
+    QVERIFY(relay.answerOpen(true));
+    QTRY_COMPARE(tunnel.last(), Status::Connected);
+    tunnel.advance(20s);
+    QCOMPARE(relay.next().type, ServiceMessage::Type::Ping);
+    // The answer arrives while the helper is stopped; it wakes when the wait for it is over.
+    bool answered = false;
+    QVERIFY(tunnel.freezeWhile(10s, [&] {
+        answered = relay.send({ServiceMessage::Type::Pong, {}, {}});
+    }));
+    QVERIFY(answered);
+    QCOMPARE(tunnel.statuses(), (QList<Status>{Status::Connecting, Status::Connected}));
+    QVERIFY2(!tunnel.log().contains(QStringLiteral("did not answer")), qPrintable(tunnel.log()));
 }
 
 void tst_TunnelStatuses::stopClosesEveryConnection()
