@@ -149,6 +149,7 @@ private Q_SLOTS:
     void goesDownWithTheReason_data();
     void goesDownWithTheReason();
     void lostRelayIsReassertedWithoutTheString();
+    void flappingRelayIsGivenUpFromTheFirstLoss();
     void answerThatCameDuringAFreezeCounts();
     void stopClosesEveryConnection();
     void otherUsersAreRefused();
@@ -280,6 +281,31 @@ void tst_TunnelStatuses::lostRelayIsReassertedWithoutTheString()
                                  QStringLiteral("127.0.0.1:%1").arg(tunnel.socksPort()),
                                  m_origin.url(QStringLiteral("page.html"))});
     QVERIFY2(run.code == 0, run.error.constData());
+}
+
+void tst_TunnelStatuses::flappingRelayIsGivenUpFromTheFirstLoss()
+{
+    RelayHarness relay({}, kExit);
+    TunnelHarness tunnel(true);
+    tunnel.start(TunnelHarness::configuration(relay.port(), "CHACHA20", "", kAuth));
+    QTRY_COMPARE(tunnel.last(), Status::Connected);
+    // The relay drops the tunnel as soon as it has resumed it, every 30 s of the clock: a few
+    // times, then, after a minute up, from a fresh first loss until the give-up 5 minutes on.
+    for (const int losses : {3, 11}) {
+        for (int loss = 1; loss <= losses; ++loss) {
+            relay.drop();
+            QTRY_VERIFY(tunnel.last() != Status::Connected);
+            QVERIFY(relay.relisten());
+            tunnel.advance(30s);
+            if (loss < 11)
+                QTRY_COMPARE(tunnel.last(), Status::Connected);
+        }
+        tunnel.advance(60s);
+    }
+    QCOMPARE(tunnel.last(), Status::Disconnected);
+    QVERIFY2(tunnel.reason().contains(QStringLiteral("lost the relay")),
+             qPrintable(tunnel.reason()));
+    QCOMPARE(tunnel.downCause(), TunnelClient::DownCause::lost);
 }
 
 void tst_TunnelStatuses::answerThatCameDuringAFreezeCounts()

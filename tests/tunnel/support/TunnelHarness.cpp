@@ -148,6 +148,13 @@ std::size_t TunnelHarness::connectionCount()
     return count;
 }
 
+TunnelClient::DownCause TunnelHarness::downCause()
+{
+    auto cause = TunnelClient::DownCause::stopped;
+    m_engine.call([&] { cause = m_client->downCause(); });
+    return cause;
+}
+
 TunnelConfiguration TunnelHarness::configuration(quint16 relayPort, const std::string &method,
                                                  const std::string &password,
                                                  const std::string &auth, const std::string &rules)

@@ -36,6 +36,7 @@ public:
     quint16 socksPort() const { return m_socksPort; }
     quint16 httpPort() const { return m_httpPort; }
     std::size_t connectionCount();
+    TunnelClient::DownCause downCause();
 
     // A plain relay configuration, or the service relay's when `auth` is set; the rules send
     // everything through the relay unless given.
