@@ -213,43 +213,74 @@ void tst_TunnelStatuses::routesByTheRules()
 
 void tst_TunnelStatuses::goesDownWithTheReason_data()
 {
+    using Cause = TunnelClient::DownCause;
     QTest::addColumn<QString>("relayKind");
     QTest::addColumn<bool>("service");
+    // The relay's refusal, or the exit address it accepts with.
+    QTest::addColumn<QString>("words");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<Cause>("cause");
+    const QString badWords = QStringLiteral("over 1 KiB or holding a control character");
     QTest::addRow("refused") << QStringLiteral("refusing") << true
-                             << QStringLiteral("refused the tunnel: sign is error");
+                             << QStringLiteral("sign is error")
+                             << QStringLiteral("refused the tunnel: sign is error")
+                             << Cause::refused;
+    QTest::addRow("refused with a control character")
+        << QStringLiteral("refusing") << true << QStringLiteral("sign\x1b[2Jis error") << badWords
+        << Cause::refused;
+    QTest::addRow("refused at length")
+        << QStringLiteral("refusing") << true << QString(1025, u'x') << badWords << Cause::refused;
+    QTest::addRow("exit address over 64 bytes")
+        << QStringLiteral("accepting") << true << QString(65, u'1')
+        << QStringLiteral("malformed or oversized message") << Cause::protocol;
+    QTest::addRow("unusable relay key") << QStringLiteral("scripted") << true << QString()
+                                        << QStringLiteral("key is unusable") << Cause::protocol;
     QTest::addRow("service relay unreachable")
-        << QStringLiteral("closed") << true << QStringLiteral("cannot reach the relay");
+        << QStringLiteral("closed") << true << QString() << QStringLiteral("cannot reach the relay")
+        << Cause::unreachable;
     QTest::addRow("plain relay unreachable")
-        << QStringLiteral("closed") << false << QStringLiteral("cannot reach the relay");
+        << QStringLiteral("closed") << false << QString()
+        << QStringLiteral("cannot reach the relay") << Cause::unreachable;
     QTest::addRow("service relay silent")
-        << QStringLiteral("silent") << true << QStringLiteral("no answer within 10 s");
+        << QStringLiteral("silent") << true << QString() << QStringLiteral("no answer within 10 s")
+        << Cause::unreachable;
 }
 
 void tst_TunnelStatuses::goesDownWithTheReason()
 {
     QFETCH(QString, relayKind);
     QFETCH(bool, service);
+    QFETCH(QString, words);
     QFETCH(QString, reason);
-    std::unique_ptr<RelayHarness> refusing;
+    QFETCH(TunnelClient::DownCause, cause);
+    std::unique_ptr<RelayHarness> answering;
     QTcpServer silent;
+    ScriptedRelay scripted;
     const ClosedPort closed;
-    quint16 port = 0;
-    if (relayKind == QLatin1String("refusing")) {
-        refusing = std::make_unique<RelayHarness>(RelayServer::Options{}, kExit, "sign is error");
-        port = refusing->port();
+    quint16 port = closed.port();
+    if (relayKind == QLatin1String("refusing") || relayKind == QLatin1String("accepting")) {
+        const std::string text = words.toStdString();
+        answering = relayKind == QLatin1String("refusing")
+                        ? std::make_unique<RelayHarness>(RelayServer::Options{}, kExit, text)
+                        : std::make_unique<RelayHarness>(RelayServer::Options{}, text);
+        port = answering->port();
     } else if (relayKind == QLatin1String("silent")) {
         QVERIFY(silent.listen(QHostAddress::LocalHost));
         port = silent.serverPort();
-    } else {
-        port = closed.port();
+    } else if (relayKind == QLatin1String("scripted")) {
+        QVERIFY(scripted.listen());
+        port = scripted.port();
     }
     TunnelHarness tunnel(true);
     tunnel.start(TunnelHarness::configuration(port, "CHACHA20", "", service ? kAuth : ""));
     if (relayKind == QLatin1String("silent"))
         QTRY_VERIFY(silent.hasPendingConnections());
-    // Nothing gives up before its bound.
-    for (int step = 0; step < 19 && relayKind != QLatin1String("refusing"); ++step) {
+    if (relayKind == QLatin1String("scripted"))
+        QVERIFY(scripted.answerOpen(false));
+    // Nothing gives up before its bound; a relay that answered is not asked again.
+    const bool retries =
+        relayKind == QLatin1String("closed") || relayKind == QLatin1String("silent");
+    for (int step = 0; step < 19 && retries; ++step) {
         QCOMPARE(tunnel.last(), Status::Connecting);
         tunnel.advance(500ms);
     }
@@ -257,6 +288,7 @@ void tst_TunnelStatuses::goesDownWithTheReason()
     QTRY_COMPARE(tunnel.last(), Status::Disconnected);
     QCOMPARE(tunnel.statuses(), (QList<Status>{Status::Connecting, Status::Disconnected}));
     QVERIFY2(tunnel.reason().contains(reason), qPrintable(tunnel.reason()));
+    QCOMPARE(tunnel.downCause(), cause);
 }
 
 void tst_TunnelStatuses::lostRelayIsReassertedWithoutTheString()

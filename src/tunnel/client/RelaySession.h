@@ -57,9 +57,11 @@ public:
     virtual void stop() = 0;
 
     State state() const { return m_state; }
-    // Whether the relay ever accepted this tunnel, and the service's own words when it
-    // refused it: what the window tells the customer once the session is down.
+    // Whether the relay ever accepted this tunnel, whether it answered outside its protocol,
+    // and the service's own words when it refused it (empty when they broke the limits): what
+    // the window tells the customer once the session is down.
     bool everConnected() const { return m_everConnected; }
+    bool brokeProtocol() const { return m_brokeProtocol; }
     const std::optional<std::string> &refusal() const { return m_refusal; }
 
 protected:
@@ -80,6 +82,7 @@ protected:
     bool m_stopped = false;
     bool m_everConnected = false;
     bool m_lostBefore = false;
+    bool m_brokeProtocol = false;
     std::optional<std::string> m_refusal;
 };
 
