@@ -1,6 +1,9 @@
 #include "ClosedPort.h"
 #include "TunnelHarness.h"
 #include "TunnelPeers.h"
+#include "tunnel/relay/ChunkCodec.h"
+#include "tunnel/service/ServiceKeys.h"
+#include "tunnel/service/ServiceMessage.h"
 
 #include <QDeadlineTimer>
 #include <QStandardPaths>
@@ -8,6 +11,9 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -48,6 +54,85 @@ bool closedByPeer(QTcpSocket &socket)
     return socket.state() == QAbstractSocket::UnconnectedState;
 }
 
+// The service relay's side of an open, played on the test's thread: the test decides what it
+// answers and when.
+class ScriptedRelay final
+{
+public:
+    bool listen() { return m_server.listen(QHostAddress::LocalHost); }
+    quint16 port() const { return m_server.serverPort(); }
+
+    // Takes the control connection and its open, and answers with a key that yields no secret
+    // or accepts the tunnel.
+    bool answerOpen(bool usableKey)
+    {
+        if (!m_server.waitForNewConnection(30000))
+            return false;
+        m_control = m_server.nextPendingConnection();
+        const std::optional<ServiceHello> hello =
+            ServiceHello::decode(take(2 + X25519KeyPair::kKeySize)).hello;
+        if (!hello)
+            return false;
+        const X25519KeyPair::Key clientKey = hello->publicKey;
+        const X25519KeyPair pair;
+        Bytes reply;
+        ServiceHelloReply{true, usableKey ? pair.publicKey() : X25519KeyPair::Key{}}.encode(reply);
+        if (!sendRaw(reply) || !usableKey)
+            return !usableKey;
+        ServiceKeys::Key tunnelKey{};
+        const ServiceKeys keys = ServiceKeys::forOpen(*pair.agree(clientKey), "", clientKey,
+                                                      pair.publicKey(), tunnelKey);
+        m_sealer.emplace(keys.relayToClient);
+        m_opener.emplace(keys.clientToRelay);
+        return next().type == ServiceMessage::Type::Auth &&
+               send({ServiceMessage::Type::Accept, {}, kExit});
+    }
+    ServiceMessage next()
+    {
+        std::optional<ServiceMessage> message;
+        for (Bytes byte; !message && !(byte = take(1)).empty();) {
+            m_opener->decodeChunks(byte, [&message](ByteView payload) {
+                message = ServiceMessage::decode(payload);
+                return true;
+            });
+        }
+        return message.value_or(ServiceMessage{});
+    }
+    // Returns once the client's socket holds it.
+    bool send(const ServiceMessage &message)
+    {
+        Bytes sealed;
+        m_sealer->transform(message.encode(), sealed);
+        return sendRaw(sealed);
+    }
+
+private:
+    Bytes take(qsizetype size)
+    {
+        while (m_control->bytesAvailable() < size && m_control->waitForReadyRead(30000)) {
+        }
+        const QByteArray bytes = m_control->read(size);
+        return Bytes(bytes.begin(), bytes.end());
+    }
+    bool sendRaw(const Bytes &bytes)
+    {
+        m_control->write(reinterpret_cast<const char *>(bytes.data()),
+                         static_cast<qint64>(bytes.size()));
+        const QDeadlineTimer deadline(30000);
+        int unacknowledged = 1;
+        while (m_control->flush() || (unacknowledged > 0 && !deadline.hasExpired())) {
+            std::this_thread::yield();
+            ::ioctl(static_cast<int>(m_control->socketDescriptor()), SIOCOUTQ, &unacknowledged);
+        }
+        return unacknowledged == 0;
+    }
+
+    QTcpServer m_server;
+    QTcpSocket *m_control = nullptr;
+    std::optional<ChunkEncoder> m_sealer;
+    std::optional<ChunkDecoder> m_opener;
+};
+
 } // namespace
 
 // The tunnel's statuses and what it does with connections, against a relay written here, on
@@ -64,6 +149,8 @@ private Q_SLOTS:
     void goesDownWithTheReason_data();
     void goesDownWithTheReason();
     void lostRelayIsReassertedWithoutTheString();
+    void flappingRelayIsGivenUpFromTheFirstLoss();
+    void answerThatCameDuringAFreezeCounts();
     void stopClosesEveryConnection();
     void otherUsersAreRefused();
     void badAndIdleConnectionsAreClosedAlone();
@@ -126,43 +213,74 @@ void tst_TunnelStatuses::routesByTheRules()
 
 void tst_TunnelStatuses::goesDownWithTheReason_data()
 {
+    using Cause = TunnelClient::DownCause;
     QTest::addColumn<QString>("relayKind");
     QTest::addColumn<bool>("service");
+    // The relay's refusal, or the exit address it accepts with.
+    QTest::addColumn<QString>("words");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<Cause>("cause");
+    const QString badWords = QStringLiteral("over 1 KiB or holding a control character");
     QTest::addRow("refused") << QStringLiteral("refusing") << true
-                             << QStringLiteral("refused the tunnel: sign is error");
+                             << QStringLiteral("sign is error")
+                             << QStringLiteral("refused the tunnel: sign is error")
+                             << Cause::refused;
+    QTest::addRow("refused with a control character")
+        << QStringLiteral("refusing") << true << QStringLiteral("sign\x1b[2Jis error") << badWords
+        << Cause::refused;
+    QTest::addRow("refused at length")
+        << QStringLiteral("refusing") << true << QString(1025, u'x') << badWords << Cause::refused;
+    QTest::addRow("exit address over 64 bytes")
+        << QStringLiteral("accepting") << true << QString(65, u'1')
+        << QStringLiteral("malformed or oversized message") << Cause::protocol;
+    QTest::addRow("unusable relay key") << QStringLiteral("scripted") << true << QString()
+                                        << QStringLiteral("key is unusable") << Cause::protocol;
     QTest::addRow("service relay unreachable")
-        << QStringLiteral("closed") << true << QStringLiteral("cannot reach the relay");
+        << QStringLiteral("closed") << true << QString() << QStringLiteral("cannot reach the relay")
+        << Cause::unreachable;
     QTest::addRow("plain relay unreachable")
-        << QStringLiteral("closed") << false << QStringLiteral("cannot reach the relay");
+        << QStringLiteral("closed") << false << QString()
+        << QStringLiteral("cannot reach the relay") << Cause::unreachable;
     QTest::addRow("service relay silent")
-        << QStringLiteral("silent") << true << QStringLiteral("no answer within 10 s");
+        << QStringLiteral("silent") << true << QString() << QStringLiteral("no answer within 10 s")
+        << Cause::unreachable;
 }
 
 void tst_TunnelStatuses::goesDownWithTheReason()
 {
     QFETCH(QString, relayKind);
     QFETCH(bool, service);
+    QFETCH(QString, words);
     QFETCH(QString, reason);
-    std::unique_ptr<RelayHarness> refusing;
+    QFETCH(TunnelClient::DownCause, cause);
+    std::unique_ptr<RelayHarness> answering;
     QTcpServer silent;
+    ScriptedRelay scripted;
     const ClosedPort closed;
-    quint16 port = 0;
-    if (relayKind == QLatin1String("refusing")) {
-        refusing = std::make_unique<RelayHarness>(RelayServer::Options{}, kExit, "sign is error");
-        port = refusing->port();
+    quint16 port = closed.port();
+    if (relayKind == QLatin1String("refusing") || relayKind == QLatin1String("accepting")) {
+        const std::string text = words.toStdString();
+        answering = relayKind == QLatin1String("refusing")
+                        ? std::make_unique<RelayHarness>(RelayServer::Options{}, kExit, text)
+                        : std::make_unique<RelayHarness>(RelayServer::Options{}, text);
+        port = answering->port();
     } else if (relayKind == QLatin1String("silent")) {
         QVERIFY(silent.listen(QHostAddress::LocalHost));
         port = silent.serverPort();
-    } else {
-        port = closed.port();
+    } else if (relayKind == QLatin1String("scripted")) {
+        QVERIFY(scripted.listen());
+        port = scripted.port();
     }
     TunnelHarness tunnel(true);
     tunnel.start(TunnelHarness::configuration(port, "CHACHA20", "", service ? kAuth : ""));
     if (relayKind == QLatin1String("silent"))
         QTRY_VERIFY(silent.hasPendingConnections());
-    // Nothing gives up before its bound.
-    for (int step = 0; step < 19 && relayKind != QLatin1String("refusing"); ++step) {
+    if (relayKind == QLatin1String("scripted"))
+        QVERIFY(scripted.answerOpen(false));
+    // Nothing gives up before its bound; a relay that answered is not asked again.
+    const bool retries =
+        relayKind == QLatin1String("closed") || relayKind == QLatin1String("silent");
+    for (int step = 0; step < 19 && retries; ++step) {
         QCOMPARE(tunnel.last(), Status::Connecting);
         tunnel.advance(500ms);
     }
@@ -170,6 +288,7 @@ void tst_TunnelStatuses::goesDownWithTheReason()
     QTRY_COMPARE(tunnel.last(), Status::Disconnected);
     QCOMPARE(tunnel.statuses(), (QList<Status>{Status::Connecting, Status::Disconnected}));
     QVERIFY2(tunnel.reason().contains(reason), qPrintable(tunnel.reason()));
+    QCOMPARE(tunnel.downCause(), cause);
 }
 
 void tst_TunnelStatuses::lostRelayIsReassertedWithoutTheString()
@@ -194,6 +313,51 @@ void tst_TunnelStatuses::lostRelayIsReassertedWithoutTheString()
                                  QStringLiteral("127.0.0.1:%1").arg(tunnel.socksPort()),
                                  m_origin.url(QStringLiteral("page.html"))});
     QVERIFY2(run.code == 0, run.error.constData());
+}
+
+void tst_TunnelStatuses::flappingRelayIsGivenUpFromTheFirstLoss()
+{
+    RelayHarness relay({}, kExit);
+    TunnelHarness tunnel(true);
+    tunnel.start(TunnelHarness::configuration(relay.port(), "CHACHA20", "", kAuth));
+    QTRY_COMPARE(tunnel.last(), Status::Connected);
+    // The relay drops the tunnel as soon as it has resumed it, every 30 s of the clock: a few
+    // times, then, after a minute up, from a fresh first loss until the give-up 5 minutes on.
+    for (const int losses : {3, 11}) {
+        for (int loss = 1; loss <= losses; ++loss) {
+            relay.drop();
+            QTRY_VERIFY(tunnel.last() != Status::Connected);
+            QVERIFY(relay.relisten());
+            tunnel.advance(30s);
+            if (loss < 11)
+                QTRY_COMPARE(tunnel.last(), Status::Connected);
+        }
+        tunnel.advance(60s);
+    }
+    QCOMPARE(tunnel.last(), Status::Disconnected);
+    QVERIFY2(tunnel.reason().contains(QStringLiteral("lost the relay")),
+             qPrintable(tunnel.reason()));
+    QCOMPARE(tunnel.downCause(), TunnelClient::DownCause::lost);
+}
+
+void tst_TunnelStatuses::answerThatCameDuringAFreezeCounts()
+{
+    ScriptedRelay relay;
+    QVERIFY(relay.listen());
+    TunnelHarness tunnel(true);
+    tunnel.start(TunnelHarness::configuration(relay.port(), "CHACHA20", "", kAuth));
+    QVERIFY(relay.answerOpen(true));
+    QTRY_COMPARE(tunnel.last(), Status::Connected);
+    tunnel.advance(20s);
+    QCOMPARE(relay.next().type, ServiceMessage::Type::Ping);
+    // The answer arrives while the helper is stopped; it wakes when the wait for it is over.
+    bool answered = false;
+    QVERIFY(tunnel.freezeWhile(10s, [&] {
+        answered = relay.send({ServiceMessage::Type::Pong, {}, {}});
+    }));
+    QVERIFY(answered);
+    QCOMPARE(tunnel.statuses(), (QList<Status>{Status::Connecting, Status::Connected}));
+    QVERIFY2(!tunnel.log().contains(QStringLiteral("did not answer")), qPrintable(tunnel.log()));
 }
 
 void tst_TunnelStatuses::stopClosesEveryConnection()

@@ -215,6 +215,9 @@ void TunnelHelper::tellWhyDown(tunnel::TunnelClient::DownCause cause, const QStr
     case Cause::refused:
         line = TunnelChannel::reasonLine(Kind::refused, refusal);
         break;
+    case Cause::protocol:
+        line = TunnelChannel::reasonLine(Kind::protocol);
+        break;
     case Cause::lost:
         line = TunnelChannel::reasonLine(Kind::lost);
         break;

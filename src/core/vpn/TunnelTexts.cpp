@@ -82,6 +82,8 @@ QString TunnelTexts::endReason(const TunnelEndReason &reason)
     case TunnelEndReason::Kind::refused:
         return reason.detail.isEmpty() ? QStringLiteral("隧道被服务拒绝")
                                        : QStringLiteral("隧道被服务拒绝：") + reason.detail;
+    case TunnelEndReason::Kind::protocol:
+        return down + QStringLiteral("隧道服务器的应答不符合协议");
     case TunnelEndReason::Kind::lost:
         return down + QStringLiteral("与隧道服务器的连接中断");
     case TunnelEndReason::Kind::other:

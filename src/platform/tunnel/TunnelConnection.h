@@ -26,6 +26,8 @@ struct TunnelEndReason
         unreachable,
         // The service's relay refused the tunnel; `detail` holds its words.
         refused,
+        // The relay was reached, but its answers broke the handshake.
+        protocol,
         // The relay was lost after the tunnel was up.
         lost,
         other,

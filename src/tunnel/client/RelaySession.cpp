@@ -8,7 +8,7 @@ void RelaySession::report(State state, const std::string &reason)
         return;
     m_state = state;
     if (state == State::Connected) {
-        resetDelay();
+        m_upSince = m_loop.now();
         m_everConnected = true;
     }
     if (m_events.state)
@@ -33,8 +33,12 @@ void RelaySession::lost(const std::string &reason)
 {
     if (m_state != State::Connected)
         return;
-    m_since = m_loop.now();
-    resetDelay();
+    const auto now = m_loop.now();
+    if (!m_lostBefore || now - m_upSince >= m_timings.stableAfter) {
+        m_since = now;
+        m_delay = {};
+    }
+    m_lostBefore = true;
     if (m_events.log)
         m_events.log("Lost the relay: " + reason);
     report(State::Reasserting);

@@ -17,8 +17,11 @@ struct SessionTimings
     std::chrono::seconds startBound{10};
     std::chrono::milliseconds firstRetry{500};
     std::chrono::seconds longestRetry{30};
-    // A relay lost this long ends the tunnel.
+    // A relay lost this long ends the tunnel, counted from the first loss.
     std::chrono::seconds giveUpAfter{300};
+    // Up this long after a resume, the tunnel has recovered: its next loss starts the back-off
+    // and the give-up afresh. A relay that drops it sooner cannot keep it flapping.
+    std::chrono::seconds stableAfter{60};
     std::chrono::seconds keepAlive{20};
     std::chrono::seconds answerWithin{10};
 };
@@ -54,18 +57,19 @@ public:
     virtual void stop() = 0;
 
     State state() const { return m_state; }
-    // Whether the relay ever accepted this tunnel, and the service's own words when it
-    // refused it: what the window tells the customer once the session is down.
+    // Whether the relay ever accepted this tunnel, whether it answered outside its protocol,
+    // and the service's own words when it refused it (empty when they broke the limits): what
+    // the window tells the customer once the session is down.
     bool everConnected() const { return m_everConnected; }
+    bool brokeProtocol() const { return m_brokeProtocol; }
     const std::optional<std::string> &refusal() const { return m_refusal; }
 
 protected:
     void report(State state, const std::string &reason = {});
     // The wait before the next attempt, doubling from firstRetry to longestRetry, and cut short
     // so that the last attempt falls on the bound: the start bound before the first success,
-    // giveUpAfter from the loss afterwards. None once the bound is reached.
+    // giveUpAfter from the first loss afterwards. None once the bound is reached.
     std::optional<EventLoop::Clock::duration> retryDelay();
-    void resetDelay() { m_delay = {}; }
     void lost(const std::string &reason);
 
     EventLoop &m_loop;
@@ -73,9 +77,12 @@ protected:
     Events m_events;
     State m_state = State::Connecting;
     EventLoop::Clock::time_point m_since;
+    EventLoop::Clock::time_point m_upSince;
     EventLoop::Clock::duration m_delay{};
     bool m_stopped = false;
     bool m_everConnected = false;
+    bool m_lostBefore = false;
+    bool m_brokeProtocol = false;
     std::optional<std::string> m_refusal;
 };
 

@@ -155,7 +155,7 @@ void ServiceSession::readControl()
             bool malformed = false;
             ServiceHelloReply::decode(m_in, malformed);
             if (malformed)
-                failed("the relay does not speak this protocol", false);
+                brokeProtocol("the relay does not speak this protocol");
             return;
         }
         const Bytes rest(m_in.begin() + ServiceHelloReply::kSize, m_in.end());
@@ -179,7 +179,7 @@ void ServiceSession::readControl()
             return;
     }
     if (!ok)
-        failed("the relay's frames do not open", false);
+        brokeProtocol("the relay's frames do not open");
 }
 
 void ServiceSession::takeReply()
@@ -187,14 +187,14 @@ void ServiceSession::takeReply()
     bool malformed = false;
     const std::optional<ServiceHelloReply> reply = ServiceHelloReply::decode(m_in, malformed);
     if (!reply)
-        return failed("the relay does not speak this protocol", false);
+        return brokeProtocol("the relay does not speak this protocol");
     if (!reply->known) {
         closeControl();
         return report(State::Down, "the relay no longer knows this tunnel");
     }
     const std::optional<X25519KeyPair::Key> shared = m_keyPair->agree(reply->publicKey);
     if (!shared)
-        return failed("the relay's key is unusable", false);
+        return brokeProtocol("the relay's key is unusable");
     const ServiceKeys keys = m_accepted
                                  ? ServiceKeys::forResume(*shared, m_tunnelKey, m_tunnel,
                                                           m_keyPair->publicKey(), reply->publicKey)
@@ -211,21 +211,25 @@ void ServiceSession::takeReply()
 
 bool ServiceSession::takeMessage(ByteView payload)
 {
+    using Type = ServiceMessage::Type;
     const std::optional<ServiceMessage> message = ServiceMessage::decode(payload);
-    if (!message) {
-        failed("the relay sent a malformed message", false);
+    // A refusal whose words break the limits is still a refusal; the words are not passed on.
+    if (!message && m_phase == Phase::AwaitAccept && !payload.empty() &&
+        payload[0] == static_cast<std::uint8_t>(Type::Refuse)) {
+        refused({});
         return false;
     }
-    using Type = ServiceMessage::Type;
+    if (!message) {
+        brokeProtocol("the relay sent a malformed or oversized message");
+        return false;
+    }
     if (m_phase == Phase::AwaitAccept && message->type == Type::Refuse) {
-        closeControl();
-        m_refusal = message->text;
-        report(State::Down, "the relay refused the tunnel: " + message->text);
+        refused(message->text);
         return false;
     }
     if (m_phase == Phase::AwaitAccept && message->type == Type::Accept) {
         if (m_accepted && message->tunnel != m_tunnel) {
-            failed("the relay resumed another tunnel", false);
+            brokeProtocol("the relay resumed another tunnel");
             return false;
         }
         m_loop.cancel(m_attemptTimer);
@@ -243,8 +247,23 @@ bool ServiceSession::takeMessage(ByteView payload)
         m_loop.cancel(m_answerTimer);
         return true;
     }
-    failed("the relay sent an unexpected message", false);
+    brokeProtocol("the relay sent an unexpected message");
     return false;
+}
+
+void ServiceSession::refused(const std::string &words)
+{
+    closeControl();
+    m_refusal = words;
+    report(State::Down, words.empty() ? "the relay refused the tunnel, with a reason over "
+                                        "1 KiB or holding a control character"
+                                      : "the relay refused the tunnel: " + words);
+}
+
+void ServiceSession::brokeProtocol(const std::string &reason)
+{
+    m_brokeProtocol = true;
+    failed(reason, false);
 }
 
 void ServiceSession::keepAlive()

@@ -49,6 +49,9 @@ private:
     // The control connection failed; `nothingSent` when it failed before the string was sent,
     // so that trying again cannot present it twice.
     void failed(const std::string &reason, bool nothingSent);
+    // The relay was reached but answered outside the handshake.
+    void brokeProtocol(const std::string &reason);
+    void refused(const std::string &words);
     void closeControl();
     void watchControl();
 

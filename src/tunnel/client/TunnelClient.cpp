@@ -112,7 +112,9 @@ TunnelClient::DownCause TunnelClient::downCause() const
         return DownCause::stopped;
     if (m_session->refusal())
         return DownCause::refused;
-    return m_session->everConnected() ? DownCause::lost : DownCause::unreachable;
+    if (m_session->everConnected())
+        return DownCause::lost;
+    return m_session->brokeProtocol() ? DownCause::protocol : DownCause::unreachable;
 }
 
 std::string TunnelClient::refusal() const

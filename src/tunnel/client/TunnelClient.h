@@ -53,13 +53,15 @@ public:
     // True when the tunnel went down because a local port could not be had.
     bool couldNotListen() const { return m_couldNotListen; }
     // Why the tunnel went down by itself: a local port taken, the relay not reached, the
-    // relay refusing it (with the service's words), or the relay lost after it was up.
+    // relay refusing it (with the service's words), the relay answering outside its protocol
+    // before it accepted the tunnel, or the relay lost after it was up.
     enum class DownCause
     {
         stopped,
         port,
         unreachable,
         refused,
+        protocol,
         lost
     };
     DownCause downCause() const;

@@ -143,7 +143,11 @@ void EventLoop::turn(int timeoutMs)
 {
     constexpr int kBatch = 256;
     epoll_event events[kBatch];
-    const int count = epoll_wait(m_epoll, events, kBatch, timeoutMs);
+    int count = epoll_wait(m_epoll, events, kBatch, timeoutMs);
+    // A signal cuts the wait short, a stop signal after a freeze of any length: what arrived
+    // meanwhile is delivered before the timers are judged by the late clock.
+    if (count < 0 && errno == EINTR)
+        count = epoll_wait(m_epoll, events, kBatch, 0);
     if (count < 0 && errno != EINTR)
         throw std::runtime_error("epoll_wait failed");
     m_now = m_time.now();

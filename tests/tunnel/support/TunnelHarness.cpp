@@ -1,9 +1,36 @@
 #include "TunnelHarness.h"
 
+#include <QDeadlineTimer>
+#include <QFile>
+#include <csignal>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+
 namespace {
 const TimeSource &timeFor(bool manual, const ManualTime &time)
 {
     return manual ? static_cast<const TimeSource &>(time) : TimeSource::system();
+}
+
+// The frozen thread says so on the first pipe and waits on the second.
+int g_frozen[2] = {-1, -1};
+int g_thaw[2] = {-1, -1};
+
+void freeze(int)
+{
+    char byte = 0;
+    [[maybe_unused]] const ssize_t written = ::write(g_frozen[1], &byte, 1);
+    [[maybe_unused]] const ssize_t read = ::read(g_thaw[0], &byte, 1);
+}
+
+bool waitsInEpoll(pid_t thread)
+{
+    QFile file(QStringLiteral("/proc/self/task/%1/syscall").arg(thread));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const long call = file.readAll().split(' ').value(0).toLong();
+    return call == SYS_epoll_wait || call == SYS_epoll_pwait;
 }
 } // namespace
 
@@ -55,6 +82,41 @@ void TunnelHarness::advance(std::chrono::milliseconds by)
     m_engine.call([] {});
 }
 
+bool TunnelHarness::freezeWhile(std::chrono::milliseconds by,
+                                const std::function<void()> &meanwhile)
+{
+    pthread_t thread{};
+    pid_t id = 0;
+    m_engine.call([&] {
+        thread = pthread_self();
+        id = ::gettid();
+    });
+    const QDeadlineTimer deadline(30000);
+    while (!waitsInEpoll(id)) {
+        if (deadline.hasExpired())
+            return false;
+        std::this_thread::yield();
+    }
+    if (::pipe(g_frozen) != 0 || ::pipe(g_thaw) != 0)
+        return false;
+    struct sigaction action = {};
+    struct sigaction previous = {};
+    action.sa_handler = freeze;
+    sigaction(SIGUSR1, &action, &previous);
+    pthread_kill(thread, SIGUSR1);
+    char byte = 0;
+    bool frozen = ::read(g_frozen[0], &byte, 1) == 1;
+    meanwhile();
+    m_time.advance(by);
+    frozen = ::write(g_thaw[1], &byte, 1) == 1 && frozen;
+    m_engine.call([] {});
+    m_engine.call([] {});
+    sigaction(SIGUSR1, &previous, nullptr);
+    for (int fd : {g_frozen[0], g_frozen[1], g_thaw[0], g_thaw[1]})
+        ::close(fd);
+    return frozen;
+}
+
 QList<TunnelClient::Status> TunnelHarness::statuses() const
 {
     const std::lock_guard lock(m_mutex);
@@ -84,6 +146,13 @@ std::size_t TunnelHarness::connectionCount()
     std::size_t count = 0;
     m_engine.call([&] { count = m_client->connectionCount(); });
     return count;
+}
+
+TunnelClient::DownCause TunnelHarness::downCause()
+{
+    auto cause = TunnelClient::DownCause::stopped;
+    m_engine.call([&] { cause = m_client->downCause(); });
+    return cause;
 }
 
 TunnelConfiguration TunnelHarness::configuration(quint16 relayPort, const std::string &method,

@@ -24,6 +24,10 @@ public:
     void stop();
     // Moves the clock; returns once every timer due by then has run.
     void advance(std::chrono::milliseconds by);
+    // As a stop signal finds an idle helper: the engine thread stops in its wait, `meanwhile`
+    // runs, the clock jumps by `by`, and the thread goes on. False when the thread cannot be
+    // seen waiting.
+    bool freezeWhile(std::chrono::milliseconds by, const std::function<void()> &meanwhile);
 
     QList<TunnelClient::Status> statuses() const;
     TunnelClient::Status last() const;
@@ -32,6 +36,7 @@ public:
     quint16 socksPort() const { return m_socksPort; }
     quint16 httpPort() const { return m_httpPort; }
     std::size_t connectionCount();
+    TunnelClient::DownCause downCause();
 
     // A plain relay configuration, or the service relay's when `auth` is set; the rules send
     // everything through the relay unless given.

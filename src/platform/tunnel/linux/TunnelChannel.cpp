@@ -22,6 +22,7 @@ const QList<QPair<TunnelEndReason::Kind, QByteArray>> kReasonNames{
     {TunnelEndReason::Kind::port, "port"},
     {TunnelEndReason::Kind::unreachable, "unreachable"},
     {TunnelEndReason::Kind::refused, "refused"},
+    {TunnelEndReason::Kind::protocol, "protocol"},
     {TunnelEndReason::Kind::lost, "lost"},
 };
 

@@ -43,7 +43,8 @@ public:
     // The ports of "proxy <socks5 port> <http port>", the helper's line about its proxies.
     static std::optional<LocalProxyPorts> parseProxyLine(QByteArrayView line);
     // "reason <kind>[ <detail>]", sent before "disconnected" when the tunnel went down by
-    // itself: kind one of port, unreachable, refused, lost; detail UTF-8 text on one line.
+    // itself: kind one of port, unreachable, refused, protocol, lost; detail UTF-8 text on one
+    // line.
     static QByteArray reasonLine(TunnelEndReason::Kind kind, const QString &detail = {});
     static std::optional<TunnelEndReason> parseReasonLine(QByteArrayView line);
 
