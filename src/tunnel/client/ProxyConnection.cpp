@@ -11,9 +11,6 @@
 namespace corvane::tunnel {
 
 namespace {
-// What may arrive before a request is understood: the head of an HTTP request, or a SOCKS5
-// greeting and request with a little payload behind them.
-constexpr std::size_t kMaxRequestBytes = HttpProxyRequest::kMaxHead;
 constexpr std::uint32_t kIn = EPOLLIN;
 constexpr std::uint32_t kOut = EPOLLOUT;
 constexpr std::string_view kTunnelEstablished = "HTTP/1.1 200 Connection established\r\n\r\n";
@@ -106,12 +103,8 @@ void ProxyConnection::readRequest()
         return;
     if (n <= 0)
         return close({});
-    if (m_request.size() + static_cast<std::size_t>(n) > kMaxRequestBytes) {
-        if (m_kind == Kind::Http)
-            m_client.write(
-                bytesOf(HttpProxyRequest::response(431, "Request Header Fields Too Large")));
-        return close("the request is longer than 16 KiB");
-    }
+    // Whatever follows the request in this read is payload. The decoders bound the request
+    // itself: an HTTP head ends within 16 KiB, a SOCKS5 greeting and request within 520 bytes.
     append(m_request, input.first(static_cast<std::size_t>(n)));
     if (m_kind == Kind::Socks5)
         readSocks();
