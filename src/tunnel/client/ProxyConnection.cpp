@@ -3,6 +3,7 @@
 #include "tunnel/client/RelayDialer.h"
 #include "tunnel/engine/Resolver.h"
 #include "tunnel/proxy/HttpProxyRequest.h"
+#include "tunnel/proxy/HttpResponseHead.h"
 #include "tunnel/proxy/Socks5Request.h"
 #include "tunnel/rules/RuleSet.h"
 
@@ -156,8 +157,16 @@ void ProxyConnection::readHttp()
     m_target = parsed.target;
     m_httpTunnel = parsed.tunnel;
     Bytes first(parsed.forward.begin(), parsed.forward.end());
-    first.insert(first.end(), m_request.begin() + static_cast<long>(parsed.consumed),
-                 m_request.end());
+    const ByteView rest = ByteView(m_request).subspan(parsed.consumed);
+    if (m_httpTunnel) {
+        append(first, rest);
+    } else {
+        m_requestBody = std::make_unique<HttpRequestBody>(parsed.body, parsed.bodyLength);
+        if (!m_requestBody->transform(rest, first)) {
+            m_client.write(bytesOf(HttpProxyRequest::response(400, "Bad Request")));
+            return close("refused the request: its chunked body is malformed");
+        }
+    }
     route(parsed.target, std::move(first));
 }
 
@@ -236,12 +245,17 @@ void ProxyConnection::connected()
 {
     m_state = State::Piping;
     m_context.loop.cancel(m_timer);
+    if (m_requestBody) {
+        m_requestBody->then(std::move(m_encoder));
+        m_encoder = std::move(m_requestBody);
+        m_decoder = std::make_unique<HttpResponseHead>(std::move(m_decoder));
+    }
     if (m_relayed) {
         // What the client sent meanwhile travels in the relay's first segment.
         const std::span<std::uint8_t> input = m_context.loop.input();
         const long n = m_client.read(input);
-        if (n > 0)
-            m_encoder->transform(input.first(static_cast<std::size_t>(n)), m_toUpstream);
+        if (n > 0 && !m_encoder->transform(input.first(static_cast<std::size_t>(n)), m_toUpstream))
+            return close("the client sent bytes that do not decode");
     }
     m_pipe = std::make_unique<Pipe>(
         m_context.loop,
