@@ -144,7 +144,7 @@ Parsed HttpProxyRequest::parse(ByteView bytes)
             hasLength = true;
             parsed.bodyLength = length;
         } else if (http::sameName(name, "transfer-encoding")) {
-            // The last coding of the list, or the whole value when it has one.
+            // The last coding of the list, or the whole value when it names only one.
             lastCoding = http::trimmed(value.substr(value.rfind(',') + 1));
         }
         if (std::any_of(kHopByHop.begin(), kHopByHop.end(),
