@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev libgl-dev
     libssl-dev openssl qtkeychain-qt6-dev libhttp-parser-dev libsystemd-dev gnome-keyring
     libsecret-tools
-    libasio-dev shadowsocks-libev curl iproute2
+    libasio-dev shadowsocks-libev curl wget python3-requests iproute2
     libgtest-dev libbenchmark-dev
     xvfb xauth fonts-noto-cjk fonts-wqy-microhei
     python3 dbus dbus-x11 at-spi2-core python3-pyatspi trayer python3-xlib openbox

@@ -1,4 +1,6 @@
 #include "tunnel/proxy/HttpProxyRequest.h"
+#include "tunnel/proxy/HttpRequestBody.h"
+#include "tunnel/proxy/HttpResponseHead.h"
 #include "tunnel/proxy/Socks5Request.h"
 #include "tunnel/rules/RuleSet.h"
 
@@ -32,6 +34,10 @@ private Q_SLOTS:
     void socksRequests();
     void httpRequests_data();
     void httpRequests();
+    void requestBodies_data();
+    void requestBodies();
+    void responseHeads_data();
+    void responseHeads();
     void rulesDecide_data();
     void rulesDecide();
     void unusableRulesAreRefused_data();
@@ -121,6 +127,14 @@ void tst_ProxyRequests::httpRequests_data()
         << QByteArray("CONNECT a:65536 HTTP/1.1\r\n\r\n") << QString() << QByteArray() << 400;
     QTest::addRow("HTTP/2 line") << QByteArray("PRI * HTTP/2.0\r\n\r\n") << QString()
                                  << QByteArray() << 400;
+    for (const auto &[name, fields] :
+         {std::pair{"length and chunked", "Content-Length: 3\r\nTransfer-Encoding: chunked\r\n"},
+          {"chunked not last", "Transfer-Encoding: chunked, gzip\r\n"},
+          {"two lengths", "Content-Length: 3\r\nContent-Length: 4\r\n"},
+          {"negative length", "Content-Length: -3\r\n"}})
+        QTest::addRow("body framing: %s", name)
+            << QByteArray("POST http://a/ HTTP/1.1\r\n") + fields + "\r\n"
+            << QString() << QByteArray() << 400;
     QTest::addRow("head over 16 KiB")
         << QByteArray("GET http://a/ HTTP/1.1\r\nX: ") + QByteArray(16 * 1024, 'x') << QString()
         << QByteArray() << 431;
@@ -146,6 +160,87 @@ void tst_ProxyRequests::httpRequests()
         QCOMPARE(parsed.tunnel, forward.isEmpty());
         QCOMPARE(parsed.consumed, std::size_t(head.size()));
     }
+}
+
+void tst_ProxyRequests::requestBodies_data()
+{
+    QTest::addColumn<QByteArray>("fields");
+    QTest::addColumn<QByteArray>("after");
+    // How many bytes after the head are body; -1 for a malformed body.
+    QTest::addColumn<int>("kept");
+    const QByteArray chunked("Transfer-Encoding: gzip, chunked\r\n");
+    const QByteArray next("GET http://a/ HTTP/1.1\r\n\r\n");
+    QTest::addRow("none") << QByteArray() << next << 0;
+    QTest::addRow("length") << QByteArray("Content-Length:  5 \r\n") << "hello" + next << 5;
+    const QByteArray chunks("5;x=y\r\nhello\r\nA\r\n0123456789\r\n00\r\nT: 1\r\n\r\n");
+    QTest::addRow("chunks, extension, trailer") << chunked << chunks + next << int(chunks.size());
+    QTest::addRow("size not hex") << chunked << QByteArray("5g\r\nhello") << -1;
+    QTest::addRow("data without its CRLF") << chunked << QByteArray("3\r\nabcX\r\n") << -1;
+    QTest::addRow("size of 16 digits") << chunked << QByteArray("1000000000000000\r\n") << -1;
+    QTest::addRow("bare LF") << chunked << QByteArray("3\nabc\r\n") << -1;
+}
+
+void tst_ProxyRequests::requestBodies()
+{
+    QFETCH(QByteArray, fields);
+    QFETCH(QByteArray, after);
+    QFETCH(int, kept);
+    const QByteArray head = "POST http://a/ HTTP/1.1\r\n" + fields + "\r\n";
+    const HttpProxyRequest::Parsed parsed = HttpProxyRequest::parse(bytes(head));
+    QCOMPARE(parsed.step, HttpProxyRequest::Step::Done);
+    // At once, and a byte at a time.
+    for (const qsizetype piece : {after.size(), qsizetype(1)}) {
+        HttpRequestBody body(parsed.body, parsed.bodyLength);
+        Bytes out;
+        bool decoded = true;
+        for (qsizetype at = 0; at < after.size() && decoded; at += piece)
+            decoded = body.transform(bytes(after.mid(at, piece)), out);
+        QCOMPARE(decoded, kept >= 0);
+        if (decoded)
+            QCOMPARE(QByteArray(reinterpret_cast<const char *>(out.data()), qsizetype(out.size())),
+                     after.left(kept));
+    }
+}
+
+void tst_ProxyRequests::responseHeads_data()
+{
+    QTest::addColumn<QByteArray>("response");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray closes("Connection: close\r\nProxy-Connection: close\r\n\r\n");
+    const QByteArray refused =
+        QByteArray::fromStdString(HttpProxyRequest::response(502, "Bad Gateway"));
+    QTest::addRow("kept alive")
+        << QByteArray(
+               "HTTP/1.1 200 OK\r\nconnection: keep-alive, X-Hop\r\nKeep-Alive: timeout=5\r\n"
+               "x-hop: 1\r\nContent-Length: 2\r\n\r\nhi")
+        << "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n" + closes + "hi";
+    QTest::addRow("interim, then final")
+        << QByteArray("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 204 No Content\r\n"
+                      "Proxy-Connection: keep-alive\r\n\r\n")
+        << "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 204 No Content\r\n" + closes;
+    QTest::addRow("body that looks like a head")
+        << QByteArray("HTTP/1.0 200\r\n\r\nHTTP/1.1 200 OK\r\nConnection: keep-alive\r\n\r\n")
+        << "HTTP/1.0 200\r\n" + closes + "HTTP/1.1 200 OK\r\nConnection: keep-alive\r\n\r\n";
+    QTest::addRow("folded field") << QByteArray("HTTP/1.1 200 OK\r\nX: a\r\n b\r\n\r\nbody")
+                                  << refused;
+    QTest::addRow("not HTTP") << QByteArray("SSH-2.0-x\r\n\r\n") << refused;
+    QTest::addRow("head over 64 KiB")
+        << QByteArray("HTTP/1.1 200 OK\r\nX: ") + QByteArray(64 * 1024, 'x') + "\r\n\r\n"
+        << refused;
+}
+
+void tst_ProxyRequests::responseHeads()
+{
+    QFETCH(QByteArray, response);
+    QFETCH(QByteArray, expected);
+    // In two reads, the second starting inside the empty line.
+    const qsizetype split = response.indexOf("\r\n\r\n") + 2;
+    HttpResponseHead head(nullptr);
+    Bytes out;
+    QVERIFY(head.transform(bytes(response.left(split)), out));
+    QVERIFY(head.transform(bytes(response.mid(split)), out));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(out.data()), qsizetype(out.size())),
+             expected);
 }
 
 void tst_ProxyRequests::rulesDecide_data()

@@ -3,6 +3,7 @@
 #include "tunnel/client/RelayDialer.h"
 #include "tunnel/engine/Resolver.h"
 #include "tunnel/proxy/HttpProxyRequest.h"
+#include "tunnel/proxy/HttpResponseHead.h"
 #include "tunnel/proxy/Socks5Request.h"
 #include "tunnel/rules/RuleSet.h"
 
@@ -11,9 +12,6 @@
 namespace corvane::tunnel {
 
 namespace {
-// What may arrive before a request is understood: the head of an HTTP request, or a SOCKS5
-// greeting and request with a little payload behind them.
-constexpr std::size_t kMaxRequestBytes = HttpProxyRequest::kMaxHead;
 constexpr std::uint32_t kIn = EPOLLIN;
 constexpr std::uint32_t kOut = EPOLLOUT;
 constexpr std::string_view kTunnelEstablished = "HTTP/1.1 200 Connection established\r\n\r\n";
@@ -106,12 +104,8 @@ void ProxyConnection::readRequest()
         return;
     if (n <= 0)
         return close({});
-    if (m_request.size() + static_cast<std::size_t>(n) > kMaxRequestBytes) {
-        if (m_kind == Kind::Http)
-            m_client.write(
-                bytesOf(HttpProxyRequest::response(431, "Request Header Fields Too Large")));
-        return close("the request is longer than 16 KiB");
-    }
+    // Whatever follows the request in this read is payload. The decoders bound the request
+    // itself: an HTTP head ends within 16 KiB, a SOCKS5 greeting and request within 520 bytes.
     append(m_request, input.first(static_cast<std::size_t>(n)));
     if (m_kind == Kind::Socks5)
         readSocks();
@@ -163,8 +157,16 @@ void ProxyConnection::readHttp()
     m_target = parsed.target;
     m_httpTunnel = parsed.tunnel;
     Bytes first(parsed.forward.begin(), parsed.forward.end());
-    first.insert(first.end(), m_request.begin() + static_cast<long>(parsed.consumed),
-                 m_request.end());
+    const ByteView rest = ByteView(m_request).subspan(parsed.consumed);
+    if (m_httpTunnel) {
+        append(first, rest);
+    } else {
+        m_requestBody = std::make_unique<HttpRequestBody>(parsed.body, parsed.bodyLength);
+        if (!m_requestBody->transform(rest, first)) {
+            m_client.write(bytesOf(HttpProxyRequest::response(400, "Bad Request")));
+            return close("refused the request: its chunked body is malformed");
+        }
+    }
     route(parsed.target, std::move(first));
 }
 
@@ -243,12 +245,17 @@ void ProxyConnection::connected()
 {
     m_state = State::Piping;
     m_context.loop.cancel(m_timer);
+    if (m_requestBody) {
+        m_requestBody->then(std::move(m_encoder));
+        m_encoder = std::move(m_requestBody);
+        m_decoder = std::make_unique<HttpResponseHead>(std::move(m_decoder));
+    }
     if (m_relayed) {
         // What the client sent meanwhile travels in the relay's first segment.
         const std::span<std::uint8_t> input = m_context.loop.input();
         const long n = m_client.read(input);
-        if (n > 0)
-            m_encoder->transform(input.first(static_cast<std::size_t>(n)), m_toUpstream);
+        if (n > 0 && !m_encoder->transform(input.first(static_cast<std::size_t>(n)), m_toUpstream))
+            return close("the client sent bytes that do not decode");
     }
     m_pipe = std::make_unique<Pipe>(
         m_context.loop,

@@ -4,6 +4,7 @@
 #include "tunnel/engine/EventLoop.h"
 #include "tunnel/engine/Pipe.h"
 #include "tunnel/engine/Socket.h"
+#include "tunnel/proxy/HttpRequestBody.h"
 #include "tunnel/relay/RelayCodec.h"
 #include "tunnel/relay/TargetAddress.h"
 
@@ -88,6 +89,9 @@ private:
     bool m_replied = false;
     std::unique_ptr<RelayCodec> m_encoder;
     std::unique_ptr<RelayCodec> m_decoder;
+    // An absolute-URI request: its body, until the destination is connected and it goes
+    // before the encoder.
+    std::unique_ptr<HttpRequestBody> m_requestBody;
     // What goes to the destination first: the relay's preamble, the rewritten request.
     Bytes m_toUpstream;
     std::uint64_t m_lookup = 0;

@@ -1,8 +1,11 @@
 #include "tunnel/proxy/HttpProxyRequest.h"
 
+#include "tunnel/proxy/HttpText.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <optional>
 
 namespace corvane::tunnel {
 
@@ -13,24 +16,6 @@ using Parsed = HttpProxyRequest::Parsed;
 // Headers that describe the client's connection to this proxy, not the request.
 constexpr std::array<std::string_view, 5> kHopByHop = {
     "connection", "keep-alive", "proxy-connection", "proxy-authorization", "proxy-authenticate"};
-
-bool isTokenChar(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-           std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
-}
-
-bool isToken(std::string_view text)
-{
-    return !text.empty() && std::all_of(text.begin(), text.end(), isTokenChar);
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return (x | 0x20) == (y | 0x20);
-           });
-}
 
 Parsed refuse(int status, std::string problem)
 {
@@ -103,7 +88,7 @@ Parsed HttpProxyRequest::parse(ByteView bytes)
     const std::string_view method = line.substr(0, firstSpace);
     const std::string_view target = line.substr(firstSpace + 1, secondSpace - firstSpace - 1);
     const std::string_view version = line.substr(secondSpace + 1);
-    if (!isToken(method) || (version != "HTTP/1.1" && version != "HTTP/1.0") ||
+    if (!http::isToken(method) || (version != "HTTP/1.1" && version != "HTTP/1.0") ||
         std::any_of(line.begin(), line.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
         return refuse(400, "the request line is malformed");
@@ -117,7 +102,7 @@ Parsed HttpProxyRequest::parse(ByteView bytes)
     } else {
         constexpr std::string_view kScheme = "http://";
         if (target.size() < kScheme.size() ||
-            !equalsIgnoringCase(target.substr(0, kScheme.size()), kScheme))
+            !http::sameName(target.substr(0, kScheme.size()), kScheme))
             return refuse(400, "the request target is not an absolute http URI");
         const std::string_view rest = target.substr(kScheme.size());
         const std::size_t pathStart = rest.find_first_of("/?");
@@ -134,6 +119,8 @@ Parsed HttpProxyRequest::parse(ByteView bytes)
 
     std::string headers;
     bool hasHost = false;
+    bool hasLength = false;
+    std::optional<std::string_view> lastCoding;
     std::size_t count = 0;
     for (std::size_t at = lineEnd + 2; at < head.size();) {
         const std::size_t next = head.find("\r\n", at);
@@ -142,17 +129,39 @@ Parsed HttpProxyRequest::parse(ByteView bytes)
         const std::size_t colon = field.find(':');
         if (++count > kMaxHeaders)
             return refuse(431, "the request has more than 100 header fields");
-        if (colon == std::string_view::npos || !isToken(field.substr(0, colon)) ||
+        if (colon == std::string_view::npos || !http::isToken(field.substr(0, colon)) ||
             field.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos)
             return refuse(400, "a header field is malformed");
         const std::string_view name = field.substr(0, colon);
+        const std::string_view value = http::trimmed(field.substr(colon + 1));
+        if (http::sameName(name, "content-length")) {
+            std::uint64_t length = 0;
+            const auto [last, error] =
+                std::from_chars(value.data(), value.data() + value.size(), length);
+            if (value.empty() || error != std::errc() || last != value.data() + value.size() ||
+                (hasLength && length != parsed.bodyLength))
+                return refuse(400, "the request's Content-Length is malformed");
+            hasLength = true;
+            parsed.bodyLength = length;
+        } else if (http::sameName(name, "transfer-encoding")) {
+            // The last coding of the list, or the whole value when it names only one.
+            lastCoding = http::trimmed(value.substr(value.rfind(',') + 1));
+        }
         if (std::any_of(kHopByHop.begin(), kHopByHop.end(),
-                        [name](std::string_view hop) { return equalsIgnoringCase(name, hop); }))
+                        [name](std::string_view hop) { return http::sameName(name, hop); }))
             continue;
-        hasHost = hasHost || equalsIgnoringCase(name, "host");
+        hasHost = hasHost || http::sameName(name, "host");
         headers.append(field).append("\r\n");
     }
     if (!parsed.tunnel) {
+        // A body whose end cannot be found for certain is refused (RFC 9112 6.3), lest the
+        // destination take what follows it for another request.
+        if (lastCoding && (hasLength || !http::sameName(*lastCoding, "chunked")))
+            return refuse(400, "the request's body has no length that can be trusted");
+        if (lastCoding)
+            parsed.body = Body::Chunked;
+        else if (parsed.bodyLength > 0)
+            parsed.body = Body::Length;
         parsed.forward.append(method).append(" ").append(path).append(" ").append(version);
         parsed.forward.append("\r\n");
         if (!hasHost)
@@ -167,7 +176,7 @@ Parsed HttpProxyRequest::parse(ByteView bytes)
 std::string HttpProxyRequest::response(int status, std::string_view reason)
 {
     return "HTTP/1.1 " + std::to_string(status) + ' ' + std::string(reason) +
-           "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+           "\r\nContent-Length: 0\r\nConnection: close\r\nProxy-Connection: close\r\n\r\n";
 }
 
 } // namespace corvane::tunnel

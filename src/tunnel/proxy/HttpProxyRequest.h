@@ -8,8 +8,8 @@ namespace corvane::tunnel {
 
 // The head of a request to the HTTP proxy (RFC 9110, 9112): "CONNECT host:port", or a request
 // with an absolute "http://" URI, which is passed on in origin form, without the hop-by-hop
-// headers and with "Connection: close", so that each request of a kept-alive client is routed
-// on its own connection.
+// headers and with "Connection: close", so that each request is routed on a connection of its
+// own and the destination ends the response by closing.
 class HttpProxyRequest final
 {
 public:
@@ -22,6 +22,13 @@ public:
         Done,
         Refused
     };
+    // How the body of an absolute-URI request ends (RFC 9112 6.3).
+    enum class Body
+    {
+        None,
+        Length,
+        Chunked
+    };
 
     struct Parsed
     {
@@ -33,6 +40,8 @@ public:
         TargetAddress target;
         // The head to send on instead of the client's (absolute-URI requests).
         std::string forward;
+        Body body = Body::None;
+        std::uint64_t bodyLength = 0;
         // The status a refused head is answered with (400, 431, 501), and why.
         int status = 0;
         std::string problem;

@@ -38,20 +38,24 @@ bool WebOrigin::start()
         "server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), handler)\n"
         "print('port', server.server_address[1], flush=True)\n"
         "server.serve_forever()\n");
-    m_process.start(QStringLiteral("/usr/bin/python3"),
-                    {QStringLiteral("-u"), QStringLiteral("-c"), serve, m_files.path()});
+    m_port = startPythonServer(m_process, {QStringLiteral("-c"), serve, m_files.path()});
+    return m_port != 0;
+}
+
+quint16 startPythonServer(QProcess &process, const QStringList &arguments)
+{
+    process.start(QStringLiteral("/usr/bin/python3"),
+                  QStringList{QStringLiteral("-u")} + arguments);
     const QRegularExpression serving(QStringLiteral(R"(port (\d+))"));
     QDeadlineTimer deadline(kStartMs);
     QByteArray said;
-    while (!deadline.hasExpired() && m_process.waitForReadyRead(1000)) {
-        said += m_process.readAllStandardOutput();
+    while (!deadline.hasExpired() && process.waitForReadyRead(1000)) {
+        said += process.readAllStandardOutput();
         const QRegularExpressionMatch match = serving.match(QString::fromUtf8(said));
-        if (match.hasMatch()) {
-            m_port = static_cast<quint16>(match.captured(1).toUInt());
-            return true;
-        }
+        if (match.hasMatch())
+            return static_cast<quint16>(match.captured(1).toUInt());
     }
-    return false;
+    return 0;
 }
 
 QString WebOrigin::url(const QString &path) const
@@ -118,21 +122,25 @@ CurlRun runCurl(const QStringList &arguments, int asUid)
                         QStringLiteral("--show-error"), QStringLiteral("--max-time"),
                         QStringLiteral("120")};
     command += arguments;
-    if (asUid >= 0)
-        command =
-            QStringList{QStringLiteral("--reuid=%1").arg(asUid),
-                        QStringLiteral("--regid=%1").arg(asUid), QStringLiteral("--clear-groups")} +
-            command;
-    QProcess curl;
+    if (asUid < 0)
+        return runPeer(command.takeFirst(), command);
+    return runPeer(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=%1").arg(asUid),
+                                                          QStringLiteral("--regid=%1").arg(asUid),
+                                                          QStringLiteral("--clear-groups")} +
+                                                  command);
+}
+
+CurlRun runPeer(const QString &program, const QStringList &arguments)
+{
+    QProcess peer;
     // The machine's proxy settings must not decide where these requests go.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"http_proxy", "https_proxy", "all_proxy", "HTTP_PROXY", "HTTPS_PROXY",
                              "ALL_PROXY", "no_proxy", "NO_PROXY"})
         environment.remove(QString::fromLatin1(name));
-    curl.setProcessEnvironment(environment);
-    const QString program = asUid >= 0 ? QStringLiteral("setpriv") : command.takeFirst();
-    curl.start(program, command);
-    curl.waitForFinished(180000);
-    return {curl.exitStatus() == QProcess::NormalExit ? curl.exitCode() : -1,
-            curl.readAllStandardOutput(), curl.readAllStandardError()};
+    peer.setProcessEnvironment(environment);
+    peer.start(program, arguments);
+    peer.waitForFinished(180000);
+    return {peer.exitStatus() == QProcess::NormalExit ? peer.exitCode() : -1,
+            peer.readAllStandardOutput(), peer.readAllStandardError()};
 }

@@ -54,3 +54,8 @@ struct CurlRun
 
 // curl with `arguments`; `asUid` runs it as that user through setpriv (root only).
 CurlRun runCurl(const QStringList &arguments, int asUid = -1);
+// Any client, without the machine's proxy settings.
+CurlRun runPeer(const QString &program, const QStringList &arguments);
+// Starts Python 3 with `arguments`, a server that prints "port N" once it listens; N, or 0 when
+// it does not come up.
+quint16 startPythonServer(QProcess &process, const QStringList &arguments);
