@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 using namespace corvane;
@@ -36,7 +37,7 @@ QList<QWidget *> textWidgets(QWidget *root)
     return found;
 }
 
-QRect inRoot(QWidget *widget, QWidget *root)
+QRect inRoot(const QWidget *widget, const QWidget *root)
 {
     return QRect(widget->mapTo(root, QPoint(0, 0)), widget->size());
 }
@@ -139,26 +140,43 @@ private Q_SLOTS:
         const QRect window = shown->rect();
         const QList<QWidget *> texts = textWidgets(shown);
         QVERIFY(texts.size() >= 3);
+        const auto scrolled = [scroll](const QWidget *text) {
+            return scroll && scroll->widget()->isAncestorOf(text);
+        };
+        // Against what does not scroll, only the part of a scrolled text in sight counts.
+        const auto seen = [&](const QWidget *text, const QWidget *alongside) {
+            const QRect place = inRoot(text, shown);
+            return scrolled(text) && !scrolled(alongside)
+                       ? place & inRoot(scroll->viewport(), shown)
+                       : place;
+        };
         for (QWidget *text : texts) {
             const QRect place = inRoot(text, shown);
             const QString name = text->objectName();
             QVERIFY2(place.left() >= window.left() && place.right() <= window.right(),
                      qPrintable(name));
-            const bool scrolled = scroll && scroll->widget()->isAncestorOf(text);
-            const QRect room = scrolled ? inRoot(scroll->widget(), shown) : window;
+            const QRect room = scrolled(text) ? inRoot(scroll->widget(), shown) : window;
             QVERIFY2(room.contains(place), qPrintable(name));
             QVERIFY2(text->height() >= text->minimumSizeHint().height(), qPrintable(name));
             for (QWidget *other : texts) {
                 if (other != text && !text->isAncestorOf(other) && !other->isAncestorOf(text)) {
-                    QVERIFY2(!place.intersects(inRoot(other, shown)),
+                    QVERIFY2(!seen(text, other).intersects(seen(other, text)),
                              qPrintable(name + u" over "_s + other->objectName()));
                 }
             }
         }
-        // The button under the form keeps to the column.
+        // All of the scrolled content can be scrolled to.
+        if (scroll) {
+            QVERIFY(scroll->verticalScrollBar()->maximum() >=
+                    scroll->widget()->height() - scroll->viewport()->height());
+        }
+        // The button under the form keeps to the column; connect stays in sight however short
+        // the window, the form scrolling above it.
         const auto *button = shown->findChild<QAbstractButton *>(
             screen == u"home"_s ? u"connectBtn"_s : u"loginBtn"_s);
         QVERIFY(button->width() <= ScrollingColumn::kMaxWidth);
+        if (screen == u"home"_s)
+            QVERIFY(window.contains(inRoot(button, shown)));
     }
 
     void cleanup()

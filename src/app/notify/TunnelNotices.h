@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/home/PublicAddressLookup.h"
+#include "core/home/TunnelRoad.h"
 #include "core/vpn/VPNStatus.h"
 
 #include <QObject>
@@ -28,8 +29,9 @@ public:
     };
 
     static inline const QString kTag = QStringLiteral("tunnel");
-    // The pause the home screen also leaves before its lookup, so the route has settled.
-    static constexpr double kLookupDelay = 1.0;
+    // The pause the home screen also leaves before its lookup, so the route has settled and
+    // the two lookups share one request.
+    static constexpr double kLookupDelay = TunnelRoad::kStepDelay;
 
     TunnelNotices(DesktopNotifier &notifier, Probes probes, QObject *parent = nullptr);
 

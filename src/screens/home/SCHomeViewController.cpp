@@ -29,6 +29,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 
 namespace corvane {
 
@@ -65,7 +66,9 @@ void SCHomeViewController::viewDidLoad()
     SCBaseViewController::viewDidLoad();
     m_ui = std::make_unique<Ui::SCHomeViewController>();
     m_ui->setupUi(this);
-    ScrollingColumn::wrap(m_ui->content);
+    // The scroll area fills its column in the default grey, which would set the form off from
+    // the connect button pinned below it on the screen's own colour.
+    ScrollingColumn::wrap(m_ui->content)->widget()->setAutoFillBackground(false);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, hexColor(0xF4F5F9));
     setPalette(colours);

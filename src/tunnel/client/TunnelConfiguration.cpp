@@ -14,8 +14,9 @@ std::variant<TunnelConfiguration, std::string> TunnelConfiguration::parse(std::s
     const QJsonObject config = document.object();
     for (const char *key :
          {"ss_address", "ss_method", "ss_password", "ss_ip", "ss_auth", "json_conf"}) {
+        // Appended, not "…" + std::string: GCC 12 takes that for an overlapping copy.
         if (!config.value(QLatin1String(key)).isString())
-            return "\"" + std::string(key) + "\" is missing or not text";
+            return std::string("\"").append(key).append("\" is missing or not text");
     }
     TunnelConfiguration configuration;
     configuration.relayHost = config.value(QLatin1String("ss_address")).toString().toStdString();

@@ -17,7 +17,10 @@ bool isPlainText(std::string_view text)
 
 Bytes ServiceMessage::encode() const
 {
-    Bytes out{static_cast<std::uint8_t>(type)};
+    // Sized once: growing a vector of one byte is what GCC 12 takes for a copy out of bounds.
+    Bytes out;
+    out.reserve(1 + tunnel.size() + text.size());
+    out.push_back(static_cast<std::uint8_t>(type));
     if (type == Type::Accept)
         append(out, tunnel);
     append(out, bytesOf(text));

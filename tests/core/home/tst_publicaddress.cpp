@@ -1,11 +1,14 @@
+#include "MemoryTunnel.h"
 #include "RawHttpServer.h"
 #include "core/config/ServiceEndpoints.h"
 #include "core/home/PublicAddressLookup.h"
+#include "platform/tunnel/memory/MemoryTunnelConnection.h"
 
 #include <QStringEncoder>
 #include <QTest>
 
 using namespace corvane;
+using namespace corvane::test;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -32,7 +35,12 @@ class TestPublicAddress final : public QObject
 {
     Q_OBJECT
 
+private:
+    MemoryTunnel m_tunnel;
+
 private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_tunnel.installShared()); }
+
     // Requests aborted by the cancel tests finish on Qt's network thread; let them, so that
     // the network manager is not torn down under them at exit.
     void cleanupTestCase() { QTest::qWait(200); }
@@ -208,6 +216,58 @@ private Q_SLOTS:
         for (int i = 0; i < 20; ++i)
             QCoreApplication::processEvents();
         QVERIFY(outcomes.list.isEmpty());
+    }
+
+    // The home screen and the desktop notice both look up a step after the tunnel came up: one
+    // request answers both, also when one of them gives up.
+    void lookupsInFlightShareOneRequest_data()
+    {
+        QTest::addColumn<bool>("firstGivesUp");
+        QTest::newRow("both wait") << false;
+        QTest::newRow("the first gives up") << true;
+    }
+
+    void lookupsInFlightShareOneRequest()
+    {
+        QFETCH(bool, firstGivesUp);
+        RawHttpServer server;
+        server.reply(200, R"(var returnCitySN = {"cip": "192.0.2.8", "cname": "CHINA"};)",
+                     "text/html");
+        useLookup(server.baseUrl());
+        PublicAddressLookup first;
+        PublicAddressLookup second;
+        Outcomes firstOutcomes;
+        Outcomes secondOutcomes;
+        first.start(firstOutcomes.record());
+        second.start(secondOutcomes.record());
+        if (firstGivesUp)
+            first.cancel();
+        QTRY_COMPARE(firstOutcomes.list.size() + secondOutcomes.list.size(), 2);
+        QCOMPARE(firstOutcomes.list.first().failed, firstGivesUp);
+        QCOMPARE(secondOutcomes.list.first().answer->addressText(), u"当前IP：192.0.2.8"_s);
+        QCOMPARE(server.received.size(), 1);
+    }
+
+    // The request in flight took the route of before: a lookup after the tunnel went down and
+    // up again asks anew.
+    void aLookupAfterTheTunnelMovedAsksAgain()
+    {
+        RawHttpServer proxy;
+        proxy.setMode(RawHttpServer::Mode::NeverAnswer);
+        useLookup(u"http://127.0.0.1:1"_s);
+        m_tunnel.connection()->setLocalProxy(LocalProxyPorts{1, proxy.port()});
+        m_tunnel.setStatus(TunnelStatus::Connected);
+        PublicAddressLookup before;
+        PublicAddressLookup after;
+        Outcomes outcomes;
+        before.start(outcomes.record());
+        m_tunnel.setStatus(TunnelStatus::Reasserting);
+        m_tunnel.setStatus(TunnelStatus::Connected);
+        after.start(outcomes.record());
+        QTRY_COMPARE(proxy.received.size(), 2);
+        QCOMPARE(proxy.received.first().requestLine,
+                 QByteArray("GET http://127.0.0.1:1/cityjson?ie=utf-8 HTTP/1.1"));
+        m_tunnel.setStatus(TunnelStatus::Disconnected);
     }
 
     void cleanup() { ServiceEndpoints::install(ServiceEndpoints()); }
