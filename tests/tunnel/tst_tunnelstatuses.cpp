@@ -248,7 +248,11 @@ void tst_TunnelStatuses::otherUsersAreRefused()
     QVERIFY(runCurl(socks, 65534).code != 0);
     QCOMPARE(tunnel.log().count(QStringLiteral("belongs to uid 65534")), 3);
     QVERIFY(tunnel.log().contains(QStringLiteral("(and 2 more since the last such line)")));
+    QVERIFY(runCurl(socks, 65534).code != 0);
     QCOMPARE(tunnel.last(), Status::Connected);
+    tunnel.stop();
+    QVERIFY(
+        tunnel.log().contains(QStringLiteral("SOCKS5 proxy refused since the last such line: 1")));
 }
 
 void tst_TunnelStatuses::badAndIdleConnectionsAreClosedAlone()

@@ -103,6 +103,12 @@ void LocalProxy::closeAll()
 {
     if (m_accepting && !m_paused)
         watchListeners(false);
+    for (const auto &listener : m_listeners) {
+        if (listener->refusedUnlogged > 0)
+            m_context.log("Other users' connections to the " + std::string(nameOf(listener->kind)) +
+                          " proxy refused since the last such line: " +
+                          std::to_string(listener->refusedUnlogged));
+    }
     m_listeners.clear();
     m_accepting = false;
     m_paused = false;
