@@ -400,9 +400,23 @@ void tst_TunnelStatuses::otherUsersAreRefused()
         QVERIFY(runCurl(arguments, 65534).code != 0);
         QCOMPARE(runCurl(arguments).code, 0);
     }
+    // A flood of them is told once a minute per proxy, with the count.
+    const QStringList socks{QStringLiteral("--socks5-hostname"),
+                            QStringLiteral("127.0.0.1:%1").arg(tunnel.socksPort()),
+                            m_origin.url(QStringLiteral("page.html"))};
+    for (int i = 0; i < 2; ++i)
+        QVERIFY(runCurl(socks, 65534).code != 0);
     QVERIFY2(tunnel.log().count(QStringLiteral("belongs to uid 65534")) == 2,
              qPrintable(tunnel.log()));
+    tunnel.advance(60s);
+    QVERIFY(runCurl(socks, 65534).code != 0);
+    QCOMPARE(tunnel.log().count(QStringLiteral("belongs to uid 65534")), 3);
+    QVERIFY(tunnel.log().contains(QStringLiteral("(and 2 more since the last such line)")));
+    QVERIFY(runCurl(socks, 65534).code != 0);
     QCOMPARE(tunnel.last(), Status::Connected);
+    tunnel.stop();
+    QVERIFY(
+        tunnel.log().contains(QStringLiteral("SOCKS5 proxy refused since the last such line: 1")));
 }
 
 void tst_TunnelStatuses::badAndIdleConnectionsAreClosedAlone()

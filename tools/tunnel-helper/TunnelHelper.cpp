@@ -6,12 +6,16 @@
 #include "tunnel/engine/EngineThread.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -20,6 +24,18 @@ namespace corvane {
 namespace {
 // The configuration is seven short values and the rules document.
 constexpr qint64 kMaxConfigurationSize = 1024 * 1024;
+
+// Why a file or folder of the channel must not be trusted: someone else owns it, or (a folder)
+// others may write in it and so replace any file of the channel. None when it is ours alone.
+std::optional<QString> foreignness(const struct stat &info, bool folder)
+{
+    if (info.st_uid != ::getuid())
+        return QStringLiteral("it belongs to uid %1").arg(info.st_uid);
+    if (folder && (info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return QStringLiteral("other users may write in it (mode %1)")
+            .arg(info.st_mode & 07777, 4, 8, QLatin1Char('0'));
+    return std::nullopt;
+}
 } // namespace
 
 TunnelHelper::TunnelHelper(TunnelChannel channel, quint16 socksPort, quint16 httpPort,
@@ -54,6 +70,8 @@ void TunnelHelper::releaseChannel()
 bool TunnelHelper::begin()
 {
     m_exitCode = 1;
+    if (!folderIsPrivate())
+        return false;
     if (!takeLock()) {
         // The running helper already read its own configuration; this copy must not linger.
         QFile::remove(m_channel.configPath());
@@ -62,7 +80,8 @@ bool TunnelHelper::begin()
     QFile::remove(m_channel.reasonPath());
     std::optional<tunnel::TunnelConfiguration> configuration = readConfiguration();
     if (!configuration) {
-        setStatus(TunnelStatus::Disconnected);
+        // No helper runs this tunnel now: a status file would say that one does.
+        QFile::remove(m_channel.statusPath());
         return false;
     }
     setStatus(TunnelStatus::Connecting);
@@ -71,11 +90,28 @@ bool TunnelHelper::begin()
     if (!m_server->listen(m_channel.socketPath())) {
         Log::write(QStringLiteral("Cannot open %1: %2")
                        .arg(m_channel.socketPath(), m_server->errorString()));
-        setStatus(TunnelStatus::Disconnected);
+        m_status = TunnelStatus::Disconnected;
+        QFile::remove(m_channel.statusPath());
         return false;
     }
     m_exitCode = 0;
     startTunnel(std::move(*configuration));
+    return true;
+}
+
+bool TunnelHelper::folderIsPrivate()
+{
+    const QString folder = QFileInfo(m_channel.basePath()).path();
+    struct stat info = {};
+    if (::stat(QFile::encodeName(folder).constData(), &info) != 0) {
+        Log::write(QStringLiteral("Refusing to run: cannot examine %1: %2")
+                       .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
+        return false;
+    }
+    if (const std::optional<QString> why = foreignness(info, true)) {
+        Log::write(QStringLiteral("Refusing to run in %1: %2").arg(folder, *why));
+        return false;
+    }
     return true;
 }
 
@@ -85,12 +121,24 @@ bool TunnelHelper::takeLock()
     // A link in the lock's place could point the helper at a file it must not create or lock.
     m_lockFd = ::open(QFile::encodeName(m_channel.lockPath()).constData(),
                       O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (m_lockFd < 0 && errno == ELOOP) {
+    if (m_lockFd < 0) {
         Log::write(
-            QStringLiteral("Refusing to run: %1 is a symbolic link").arg(m_channel.lockPath()));
+            errno == ELOOP
+                ? QStringLiteral("Refusing to run: %1 is a symbolic link").arg(m_channel.lockPath())
+                : QStringLiteral("Refusing to run: cannot open %1: %2")
+                      .arg(m_channel.lockPath(), QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
-    if (m_lockFd < 0 || ::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
+    struct stat info = {};
+    if (::fstat(m_lockFd, &info) == 0) {
+        if (const std::optional<QString> why = foreignness(info, false)) {
+            Log::write(QStringLiteral("Refusing to run: %1 is not ours: %2")
+                           .arg(m_channel.lockPath(), *why));
+            ::close(std::exchange(m_lockFd, -1));
+            return false;
+        }
+    }
+    if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
         Log::write(QStringLiteral("A tunnel helper is already running for this profile"));
         return false;
     }
@@ -100,6 +148,13 @@ bool TunnelHelper::takeLock()
 std::optional<tunnel::TunnelConfiguration> TunnelHelper::readConfiguration()
 {
     const QString path = m_channel.configPath();
+    struct stat info = {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) == 0) {
+        if (const std::optional<QString> why = foreignness(info, false)) {
+            Log::write(QStringLiteral("Refusing to connect: %1 is not ours: %2").arg(path, *why));
+            return std::nullopt;
+        }
+    }
     const RegularFile::Content content = RegularFile::read(path, kMaxConfigurationSize);
     using Outcome = RegularFile::Content::Outcome;
     if (content.outcome != Outcome::Read) {
@@ -241,6 +296,21 @@ void TunnelHelper::stop()
 void TunnelHelper::attachClient()
 {
     while (QLocalSocket *client = m_server->nextPendingConnection()) {
+        // The socket's mode is the first guard, the peer's credentials the second: only our
+        // own user may stop the tunnel.
+        ucred peer{};
+        socklen_t length = sizeof peer;
+        const bool known = ::getsockopt(static_cast<int>(client->socketDescriptor()), SOL_SOCKET,
+                                        SO_PEERCRED, &peer, &length) == 0;
+        if (!known || peer.uid != ::getuid()) {
+            Log::write(QStringLiteral("Refused a status channel connection from %1: the channel "
+                                      "serves its own user only")
+                           .arg(known ? QStringLiteral("uid %1").arg(peer.uid)
+                                      : QStringLiteral("a peer the kernel does not name")));
+            client->abort();
+            client->deleteLater();
+            continue;
+        }
         m_clients << client;
         m_commandLines.insert(client, ChannelLines());
         connect(client, &QLocalSocket::readyRead, this, [this, client] { readCommands(client); });

@@ -47,6 +47,7 @@ Q_SIGNALS:
     void finished();
 
 private:
+    bool folderIsPrivate();
     bool takeLock();
     std::optional<tunnel::TunnelConfiguration> readConfiguration();
     void startTunnel(tunnel::TunnelConfiguration configuration);

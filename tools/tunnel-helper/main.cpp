@@ -1,10 +1,15 @@
+#include "HelperLog.h"
 #include "TunnelHelper.h"
 
 #include "platform/log/Log.h"
+#include "platform/log/LogDestination.h"
+#include "tunnel/client/DescriptorBudget.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QScopeGuard>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <fcntl.h>
@@ -70,7 +75,21 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    corvane::TunnelHelper helper(corvane::TunnelChannel(parser.value(channel)), *socks, *http);
+    const corvane::TunnelChannel files(parser.value(channel));
+    // Another user's flood of connections must not fill the runtime folder with their lines.
+    corvane::HelperLog log(files.logPath(), {STDERR_FILENO, STDOUT_FILENO}, {},
+                           [] { return corvane::HelperLog::Clock::now(); });
+    corvane::Log::setSink([&log](const QString &line) { log.write(line); });
+    const auto unhook = qScopeGuard([] { corvane::Log::setSink({}); });
+    corvane::LogDestination::routeQtMessagesToLog();
+    QTimer minutes;
+    QObject::connect(&minutes, &QTimer::timeout, &app, [&log] { log.flush(); });
+    minutes.start(std::chrono::minutes(1));
+    // The usual soft limit of 1,024 descriptors would stop the proxies at about 500
+    // connections.
+    corvane::tunnel::DescriptorBudget::raiseFor(corvane::tunnel::ProxyLimits().maxConnections);
+
+    corvane::TunnelHelper helper(files, *socks, *http);
     QObject::connect(&helper, &corvane::TunnelHelper::finished, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     // A signal only writes to a pipe; the stop itself runs on the event loop, so a second

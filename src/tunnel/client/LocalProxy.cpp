@@ -1,8 +1,11 @@
 #include "tunnel/client/LocalProxy.h"
 
+#include "tunnel/client/DescriptorBudget.h"
 #include "tunnel/proxy/HttpProxyRequest.h"
 #include "tunnel/proxy/Socks5Request.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/epoll.h>
 #include <unistd.h>
 
@@ -12,6 +15,15 @@ namespace {
 const char *nameOf(ProxyConnection::Kind kind)
 {
     return kind == ProxyConnection::Kind::Socks5 ? "SOCKS5" : "HTTP";
+}
+
+// Another user can open connections as fast as the kernel takes them: their refusals are
+// counted, and told once a minute.
+constexpr auto kRefusalLineEvery = std::chrono::minutes(1);
+
+int openSpare()
+{
+    return ::open("/dev/null", O_RDONLY | O_CLOEXEC);
 }
 } // namespace
 
@@ -29,9 +41,18 @@ std::string LocalProxy::listen(std::uint16_t socksPort, std::uint16_t httpPort)
     std::string problem = listenOn(ProxyConnection::Kind::Socks5, m_socksPort);
     if (problem.empty())
         problem = listenOn(ProxyConnection::Kind::Http, m_httpPort);
-    if (!problem.empty())
+    if (!problem.empty()) {
         m_listeners.clear();
-    return problem;
+        return problem;
+    }
+    m_cap = DescriptorBudget::connectionsWithin(m_context.limits.maxConnections);
+    if (m_cap < m_context.limits.maxConnections)
+        m_context.log("Serving at most " + std::to_string(m_cap) +
+                      " proxy connections at once: the descriptor limit is " +
+                      DescriptorBudget::describeLimit());
+    if (m_spare < 0)
+        m_spare = openSpare();
+    return {};
 }
 
 std::string LocalProxy::listenOn(ProxyConnection::Kind kind, std::uint16_t &port)
@@ -65,20 +86,36 @@ void LocalProxy::startAccepting()
     if (m_accepting)
         return;
     m_accepting = true;
-    for (const auto &listener : m_listeners)
-        m_context.loop.watch(listener->socket.fd(), EPOLLIN, listener.get());
+    watchListeners(true);
+}
+
+void LocalProxy::watchListeners(bool watch)
+{
+    for (const auto &listener : m_listeners) {
+        if (watch)
+            m_context.loop.watch(listener->socket.fd(), EPOLLIN, listener.get());
+        else
+            m_context.loop.unwatch(listener->socket.fd());
+    }
 }
 
 void LocalProxy::closeAll()
 {
+    if (m_accepting && !m_paused)
+        watchListeners(false);
     for (const auto &listener : m_listeners) {
-        if (m_accepting)
-            m_context.loop.unwatch(listener->socket.fd());
+        if (listener->refusedUnlogged > 0)
+            m_context.log("Other users' connections to the " + std::string(nameOf(listener->kind)) +
+                          " proxy refused since the last such line: " +
+                          std::to_string(listener->refusedUnlogged));
     }
     m_listeners.clear();
     m_accepting = false;
+    m_paused = false;
     while (!m_connections.empty())
         m_connections.begin()->first->close({});
+    if (m_spare >= 0)
+        ::close(std::exchange(m_spare, -1));
 }
 
 void LocalProxy::accept(Listener &listener)
@@ -86,28 +123,19 @@ void LocalProxy::accept(Listener &listener)
     // A few at a time, so a flood of connections cannot starve the ones already open.
     for (int round = 0; round < 64; ++round) {
         Socket socket = listener.socket.accept();
-        if (!socket.isOpen())
+        if (!socket.isOpen()) {
+            if (DescriptorBudget::isOwnShortage(errno))
+                shedWithoutDescriptors(listener);
             return;
+        }
         const SocketAddress peer = SocketAddress::peer(socket.fd());
         const std::optional<uid_t> uid = m_owners.uidOf(peer, SocketAddress::local(socket.fd()));
         if (!uid || *uid != ::getuid()) {
-            m_context.log("Refused a connection to the " + std::string(nameOf(listener.kind)) +
-                          " proxy from " + peer.text() + ": " +
-                          (uid ? "it belongs to uid " + std::to_string(*uid) +
-                                     ", and the tunnel serves its own user only"
-                               : std::string("the kernel does not say whose it is")));
+            refuseOtherUser(listener, peer, uid);
             continue;
         }
-        if (m_connections.size() >= m_context.limits.maxConnections) {
-            if (!m_atCapReported) {
-                m_atCapReported = true;
-                m_context.log("Refusing new proxy connections: " +
-                              std::to_string(m_connections.size()) + " are open");
-            }
-            if (listener.kind == ProxyConnection::Kind::Socks5)
-                socket.write(Socks5Request::methodReply(false));
-            else
-                socket.write(bytesOf(HttpProxyRequest::response(503, "Service Unavailable")));
+        if (m_connections.size() >= m_cap) {
+            refuseAtCap(listener, socket, std::to_string(m_connections.size()) + " are open");
             continue;
         }
         m_atCapReported = false;
@@ -120,6 +148,53 @@ void LocalProxy::accept(Listener &listener)
     }
 }
 
+void LocalProxy::refuseOtherUser(Listener &listener, const SocketAddress &peer,
+                                 std::optional<uid_t> uid)
+{
+    ++listener.refusedUnlogged;
+    const auto now = m_context.loop.now();
+    if (now < listener.nextRefusalLine)
+        return;
+    listener.nextRefusalLine = now + kRefusalLineEvery;
+    std::string line = "Refused a connection to the " + std::string(nameOf(listener.kind)) +
+                       " proxy from " + peer.text() + ": " +
+                       (uid ? "it belongs to uid " + std::to_string(*uid) +
+                                  ", and the tunnel serves its own user only"
+                            : std::string("the kernel does not say whose it is"));
+    if (const std::size_t before = std::exchange(listener.refusedUnlogged, 0) - 1; before > 0)
+        line += " (and " + std::to_string(before) + " more since the last such line)";
+    m_context.log(line);
+}
+
+void LocalProxy::refuseAtCap(const Listener &listener, const Socket &socket, const std::string &why)
+{
+    if (!m_atCapReported) {
+        m_atCapReported = true;
+        m_context.log("Refusing new proxy connections: " + why);
+    }
+    if (listener.kind == ProxyConnection::Kind::Socks5)
+        socket.write(Socks5Request::methodReply(false));
+    else
+        socket.write(bytesOf(HttpProxyRequest::response(503, "Service Unavailable")));
+}
+
+void LocalProxy::shedWithoutDescriptors(Listener &listener)
+{
+    // A pending connection keeps the listener readable: left there, the loop would spin on it
+    // and its client would wait for an answer that never comes.
+    if (m_spare >= 0) {
+        ::close(std::exchange(m_spare, -1));
+        if (const Socket socket = listener.socket.accept(); socket.isOpen())
+            refuseAtCap(listener, socket, "no descriptor is left");
+        m_spare = openSpare();
+    }
+    if (m_spare < 0 && !m_paused) {
+        m_paused = true;
+        watchListeners(false);
+        m_context.log("Refusing new proxy connections: no descriptor is left");
+    }
+}
+
 void LocalProxy::release(ProxyConnection *connection)
 {
     const auto found = m_connections.find(connection);
@@ -127,6 +202,13 @@ void LocalProxy::release(ProxyConnection *connection)
         return;
     m_context.loop.disposeLater(std::move(found->second));
     m_connections.erase(found);
+    if (m_paused) {
+        m_spare = openSpare();
+        if (m_spare >= 0) {
+            m_paused = false;
+            watchListeners(true);
+        }
+    }
 }
 
 } // namespace corvane::tunnel

@@ -11,7 +11,8 @@
 namespace corvane::tunnel {
 
 // The tunnel's local proxies: SOCKS5 and HTTP on 127.0.0.1 and ::1, their connections, the
-// refusal of other users and the cap on connections.
+// refusal of other users and the cap on connections, lowered to what the descriptor limit
+// holds.
 class LocalProxy final
 {
 public:
@@ -37,20 +38,34 @@ private:
         LocalProxy *owner = nullptr;
         Socket socket;
         ProxyConnection::Kind kind = ProxyConnection::Kind::Socks5;
+        // Other users' connections refused since the last line about them, and when the
+        // next line may come.
+        std::size_t refusedUnlogged = 0;
+        EventLoop::Clock::time_point nextRefusalLine{};
         void onEvents(std::uint32_t) override { owner->accept(*this); }
     };
 
     std::string listenOn(ProxyConnection::Kind kind, std::uint16_t &port);
     void accept(Listener &listener);
+    void refuseOtherUser(Listener &listener, const SocketAddress &peer, std::optional<uid_t> uid);
+    void refuseAtCap(const Listener &listener, const Socket &socket, const std::string &why);
+    void shedWithoutDescriptors(Listener &listener);
+    void watchListeners(bool watch);
     void release(ProxyConnection *connection);
 
     ProxyContext &m_context;
     std::vector<std::unique_ptr<Listener>> m_listeners;
     std::unordered_map<ProxyConnection *, std::unique_ptr<ProxyConnection>> m_connections;
     PeerOwner m_owners;
+    std::size_t m_cap = 0;
+    // Kept open so that, with every other descriptor taken, one can be freed to take a
+    // pending connection and answer it.
+    int m_spare = -1;
     std::uint16_t m_socksPort = 0;
     std::uint16_t m_httpPort = 0;
     bool m_accepting = false;
+    // Listeners unwatched until a connection closes: no descriptor to take the next one with.
+    bool m_paused = false;
     bool m_atCapReported = false;
 };
 

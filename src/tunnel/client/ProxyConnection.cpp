@@ -1,5 +1,6 @@
 #include "tunnel/client/ProxyConnection.h"
 
+#include "tunnel/client/DescriptorBudget.h"
 #include "tunnel/client/RelayDialer.h"
 #include "tunnel/engine/Resolver.h"
 #include "tunnel/proxy/HttpProxyRequest.h"
@@ -7,6 +8,7 @@
 #include "tunnel/proxy/Socks5Request.h"
 #include "tunnel/rules/RuleSet.h"
 
+#include <cerrno>
 #include <sys/epoll.h>
 
 namespace corvane::tunnel {
@@ -214,7 +216,8 @@ void ProxyConnection::connectTo(const SocketAddress &address)
     m_state = State::Connecting;
     auto [socket, error] = Socket::connect(address);
     if (!socket.isOpen()) {
-        if (m_relayed)
+        // Our own want of descriptors says nothing about the relay.
+        if (m_relayed && !DescriptorBudget::isOwnShortage(errno))
             m_context.dialer.relayUnreachable(error);
         return refuse(Socks5Request::kConnectionRefused, "cannot connect: " + error);
     }

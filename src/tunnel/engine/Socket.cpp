@@ -54,8 +54,12 @@ std::pair<Socket, std::string> Socket::connect(const SocketAddress &address,
                                                const SocketAddress *from)
 {
     Socket socket(::socket(address.family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!socket.isOpen())
-        return {Socket(), errorText(errno)};
+    if (!socket.isOpen()) {
+        const int error = errno;
+        std::string text = errorText(error);
+        errno = error;
+        return {Socket(), std::move(text)};
+    }
     setNoDelay(socket.fd());
     if (from && ::bind(socket.fd(), from->raw(), from->length) != 0)
         return {Socket(), errorText(errno)};

@@ -26,7 +26,7 @@ public:
     // A listening socket on `address`; the error text when it cannot listen.
     static std::pair<Socket, std::string> listen(const SocketAddress &address);
     // A connect under way (or done) to `address`, from `from` when given; the error text when
-    // it could not even start.
+    // it could not even start, with errno still telling why when no socket could be made.
     static std::pair<Socket, std::string> connect(const SocketAddress &address,
                                                   const SocketAddress *from = nullptr);
     // The next pending connection, non-blocking; a closed Socket when there is none.

@@ -5,6 +5,8 @@
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 
 #include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,6 +36,7 @@ private Q_SLOTS:
     void onlyARegularFileIsAStore();
     void changeWaitsForTheLock();
     void launchStopsStrayHelpersAndRemovesLeftovers();
+    void helperEndingWithoutAWordLeavesNothingSayingOn();
     void noUsableRuntimeFolder_data();
     void noUsableRuntimeFolder();
 
@@ -387,6 +390,30 @@ void tst_LinuxTunnelProfileStore::launchStopsStrayHelpersAndRemovesLeftovers()
     QCOMPARE(m_log.filter(QStringLiteral("Removed")).size(), 2);
     for (const QString &line : std::as_const(m_log))
         QVERIFY(!line.contains(QStringLiteral("secret")));
+}
+
+// A helper killed outright leaves its status, socket and proxy line saying that the tunnel is
+// up: the window that saw its socket close finds the lock free and clears them at once.
+void tst_LinuxTunnelProfileStore::helperEndingWithoutAWordLeavesNothingSayingOn()
+{
+    TunnelProfilePtr profile = m_store->makeProfile();
+    const TunnelChannel channel =
+        TunnelChannel::forProfile(locations().runtimeDir, profile->identifier());
+    QLocalServer helper;
+    QVERIFY(helper.listen(channel.socketPath()));
+    for (const auto &[path, line] : {std::pair{channel.statusPath(), "connected\n"},
+                                     std::pair{channel.proxyPath(), "proxy 21080 21081\n"}}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(line);
+    }
+    m_store->loadAll([](auto, auto) {});
+    QTRY_COMPARE(profile->connection()->status(), TunnelStatus::Connected);
+    QTRY_VERIFY(helper.hasPendingConnections());
+    helper.nextPendingConnection()->abort();
+    QTRY_COMPARE(profile->connection()->status(), TunnelStatus::Disconnected);
+    QVERIFY(!QFile::exists(channel.statusPath()));
+    QVERIFY(!QFile::exists(channel.proxyPath()));
 }
 
 void tst_LinuxTunnelProfileStore::noUsableRuntimeFolder_data()

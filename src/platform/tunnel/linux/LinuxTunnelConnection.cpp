@@ -166,15 +166,17 @@ bool LinuxTunnelConnection::attach()
 
 void LinuxTunnelConnection::removeStaleFiles()
 {
-    // A helper holds the lock for as long as it runs: with the lock free, a status and socket
-    // left behind are a killed helper's, and would tell scripts the tunnel is up. Taken while
-    // they go, so a helper starting meanwhile finds its own files untouched.
-    if (!QFile::exists(m_channel.statusPath()) && !QFile::exists(m_channel.socketPath()))
+    // A helper holds the lock for as long as it runs: with the lock free, a status, socket and
+    // proxy line left behind are a killed helper's, and would tell scripts the tunnel is up.
+    // Taken while they go, so a helper starting meanwhile finds its own files untouched.
+    if (!QFile::exists(m_channel.statusPath()) && !QFile::exists(m_channel.socketPath()) &&
+        !QFile::exists(m_channel.proxyPath()))
         return;
     const FileLock lock(m_channel.lockPath(), std::chrono::milliseconds(0));
     if (!lock.isLocked())
         return;
-    if (QFile::remove(m_channel.statusPath()) | QFile::remove(m_channel.socketPath()))
+    if (QFile::remove(m_channel.statusPath()) | QFile::remove(m_channel.socketPath()) |
+        QFile::remove(m_channel.proxyPath()))
         Log::write(QStringLiteral("Removed the status of a tunnel helper that no longer runs (%1)")
                        .arg(m_channel.basePath()));
 }
@@ -326,6 +328,8 @@ void LinuxTunnelConnection::socketClosed()
         return;
     readStatusLines();
     setStatus(TunnelStatus::Disconnected);
+    // A helper that died without a word left files saying the tunnel is up.
+    removeStaleFiles();
 }
 
 TunnelStatus LinuxTunnelConnection::statusFromFile() const
