@@ -11,7 +11,7 @@
 #   scripts/measure.sh --long     20 s windows, 9 start-up pairs
 #   scripts/measure.sh --no-build measure what build/release holds
 #   scripts/measure.sh --corvane=PATH   measure another corvane binary (say, an earlier build)
-#   scripts/measure.sh --baseline=PATH  also sample this corvane (say, main's), right after
+#   scripts/measure.sh --baseline=PATH  also start and sample this corvane (say, main's), in turn
 #   scripts/measure.sh --platforms=LIST offscreen,xcb unless given (start-up on the first)
 set -euo pipefail
 
@@ -213,10 +213,12 @@ export QT_QPA_PLATFORM=$platform
 : >"$scratch/minimal.start"
 : >"$scratch/look.start"
 : >"$scratch/corvane.start"
+: >"$scratch/baseline.start"
 for _ in $(seq "$pairs"); do
     startOnce "$minimal" >>"$scratch/minimal.start"
     startOnce "$minimal" --corvane-texts >>"$scratch/look.start"
     startOnce "$corvane" --quick-connect >>"$scratch/corvane.start"
+    [[ -z $baseline ]] || startOnce "$baseline" --quick-connect >>"$scratch/baseline.start"
 done
 paintMinimal=$(cut -d' ' -f1 "$scratch/minimal.start" | median)
 paintLook=$(cut -d' ' -f1 "$scratch/look.start" | median)
@@ -227,6 +229,12 @@ rssCorvane=$(cut -d' ' -f2 "$scratch/corvane.start" | median)
 insMinimal=$(instructions "$minimal")
 insLook=$(instructions "$minimal" --corvane-texts)
 insCorvane=$(instructions "$corvane" --quick-connect)
+paintBaseline=- rssBaseline=- insBaseline=-
+if [[ -n $baseline ]]; then
+    paintBaseline=$(cut -d' ' -f1 "$scratch/baseline.start" | median)
+    rssBaseline=$(cut -d' ' -f2 "$scratch/baseline.start" | median)
+    insBaseline=$(instructions "$baseline" --quick-connect)
+fi
 startPlatform=$platform
 
 # Tunnel on in the quick connect window: visible, minimised, hidden, on another workspace (xcb),
@@ -300,6 +308,11 @@ done
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0 && a != "-") printf " (%.2f×)", a / b }'; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
+# A start-up figure as "$2" shows it, then its ratios to the minimal window's "$3" and to the
+# same look's "$4" in plain Qt.
+startup() {
+    if [[ $1 == - ]]; then echo "-"; else echo "$2$(ratio "$1" "$3")$(ratio "$1" "$4")"; fi
+}
 figure() {
     [[ -n ${cpu[$1, $2, $3]:-} ]] || {
         echo "-"
@@ -332,11 +345,17 @@ for platform in "${platformList[@]}"; do
     echo "| screen repaints per second, pulse running | ${screens[$platform, corvane]:-0} |" \
         "${screens[$platform, baseline]:--} | - | - |"
     [[ $platform == "$startPlatform" ]] || continue
-    # Start-up ratios: Corvane against the minimal window, then against the same look in plain Qt.
-    echo "| first paint ($platform, median) | $paintCorvane ms$(ratio "$paintCorvane" "$paintMinimal")$(ratio "$paintCorvane" "$paintLook") |" \
-        "- | $paintMinimal ms | $paintLook ms |"
-    echo "| instructions, start → first paint → quit | $insCorvane$(ratio "$insCorvane" "$insMinimal")$(ratio "$insCorvane" "$insLook") |" \
-        "- | $insMinimal | $insLook |"
-    echo "| peak RSS (median) | $(mib "$rssCorvane")$(ratio "$rssCorvane" "$rssMinimal")$(ratio "$rssCorvane" "$rssLook") |" \
-        "- | $(mib "$rssMinimal") | $(mib "$rssLook") |"
+    # Start-up ratios: each corvane against the minimal window, then against the same look in
+    # plain Qt.
+    echo "| first paint ($platform, median) |" \
+        "$(startup "$paintCorvane" "$paintCorvane ms" "$paintMinimal" "$paintLook") |" \
+        "$(startup "$paintBaseline" "$paintBaseline ms" "$paintMinimal" "$paintLook") |" \
+        "$paintMinimal ms | $paintLook ms |"
+    echo "| instructions, start → first paint → quit |" \
+        "$(startup "$insCorvane" "$insCorvane" "$insMinimal" "$insLook") |" \
+        "$(startup "$insBaseline" "$insBaseline" "$insMinimal" "$insLook") | $insMinimal | $insLook |"
+    echo "| peak RSS (median) |" \
+        "$(startup "$rssCorvane" "$(mib "$rssCorvane")" "$rssMinimal" "$rssLook") |" \
+        "$(startup "$rssBaseline" "$(mib "$rssBaseline")" "$rssMinimal" "$rssLook") |" \
+        "$(mib "$rssMinimal") | $(mib "$rssLook") |"
 done

@@ -1,7 +1,9 @@
 #include "app/Application.h"
 
+#include "app/BuiltInIconEngine.h"
 #include "app/ConnectOnLaunch.h"
 #include "app/DesktopSession.h"
+#include "app/FirstFrame.h"
 #include "app/HeadlessLaunch.h"
 #include "app/TunnelStatusLine.h"
 #include "launch/DesktopIdentity.h"
@@ -20,10 +22,12 @@
 
 namespace corvane {
 
-Application::Application(QApplication &application) : m_delegate(application)
-{
-    LaunchEnvironment::install();
-}
+// Every launch but the window's tidies the tunnel's runtime folder before it does anything else.
+Application::Application(QApplication &application)
+    : m_delegate(application),
+      m_store(LaunchEnvironment::install(QProcessEnvironment::systemEnvironment(),
+                                         LinuxTunnelProfileStore::Tidying::later))
+{}
 
 Application::~Application() = default;
 
@@ -32,12 +36,14 @@ void Application::nameProcess()
     QApplication::setApplicationName(QStringLiteral("corvane"));
     QApplication::setApplicationVersion(kVersion);
     QApplication::setDesktopFileName(kDesktopId);
-    // The installed theme's icon, else the same drawings built in.
-    QIcon builtIn;
+    // The installed theme's icon, else the same drawings built in (a folder a size: "48x48").
+    QMap<int, QString> drawings;
     for (const QFileInfo &size :
          QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
-        builtIn.addFile(size.filePath() + QStringLiteral("/com.corvane.Corvane.png"));
-    QApplication::setWindowIcon(QIcon::fromTheme(kDesktopId, builtIn));
+        drawings.insert(size.fileName().section(u'x', 0, 0).toInt(),
+                        size.filePath() + QStringLiteral("/com.corvane.Corvane.png"));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(kDesktopId, QIcon(new BuiltInIconEngine(std::move(drawings)))));
 }
 
 int Application::run(Mode mode)
@@ -68,11 +74,20 @@ ViewController *Application::openScreen(const QString &identifier)
     m_delegate.window = m_screen.get();
     m_delegate.didFinishLaunching();
     m_screen->show();
+    // Reading every process's name costs more than the frame.
+    m_firstFrame = std::make_unique<FirstFrame>(m_screen.get(), [this] { tidyTunnelStore(); });
     return m_screen.get();
+}
+
+void Application::tidyTunnelStore()
+{
+    if (m_store)
+        m_store->tidyRuntimeFolder();
 }
 
 int Application::runDisconnectAndExit()
 {
+    tidyTunnelStore();
     const HeadlessLaunch launch;
     m_delegate.sparesScriptedTunnel = false;
     m_delegate.didFinishLaunching();
@@ -81,6 +96,7 @@ int Application::runDisconnectAndExit()
 
 int Application::runConnect()
 {
+    tidyTunnelStore();
     TunnelStatusLine statusLine;
     m_delegate.window = &statusLine;
     m_delegate.didFinishLaunching();

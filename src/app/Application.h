@@ -10,6 +10,8 @@ class QApplication;
 
 namespace corvane {
 
+class FirstFrame;
+class LinuxTunnelProfileStore;
 class SingleInstance;
 class ViewController;
 
@@ -44,7 +46,8 @@ public:
     int run(Mode mode);
 
     // A screen of the "Main" layout in a window of the layouts' design size, shown once the
-    // launch's own work is done; it lives as long as this object.
+    // launch's own work is done; it lives as long as this object. The tidying of the tunnel's
+    // runtime folder waits for its first frame.
     ViewController *openScreen(const QString &identifier);
 
 private:
@@ -52,9 +55,12 @@ private:
     int runConnect();
     int runWindow(const QString &identifier, bool desktopKeyring);
     static std::optional<int> handOff(SingleInstance &instance);
+    void tidyTunnelStore();
 
     AppDelegate m_delegate;
+    LinuxTunnelProfileStore *m_store;
     std::unique_ptr<ViewController> m_screen;
+    std::unique_ptr<FirstFrame> m_firstFrame;
 };
 
 } // namespace corvane

@@ -1,5 +1,6 @@
 #include "app/DesktopSession.h"
 
+#include "app/FirstFrame.h"
 #include "app/notify/TunnelNotices.h"
 #include "app/tray/TrayController.h"
 #include "core/state/LocalState.h"
@@ -19,11 +20,6 @@ DesktopSession::DesktopSession(QWidget *window, SingleInstance &instance, QObjec
     : QObject(parent), m_window(window),
       m_notifier(std::make_unique<FreedesktopNotifier>(kDesktopName, kDesktopId, kDesktopId))
 {
-    m_tray =
-        std::make_unique<TrayController>(window, *m_notifier,
-                                         AutostartEntry(AutostartEntry::defaultFilePath(kDesktopId),
-                                                        QCoreApplication::applicationFilePath()),
-                                         [] { return QSystemTrayIcon::isSystemTrayAvailable(); });
     TrayTunnelCommands commands(window);
     m_notices = std::make_unique<TunnelNotices>(
         *m_notifier,
@@ -31,14 +27,26 @@ DesktopSession::DesktopSession(QWidget *window, SingleInstance &instance, QObjec
                               [commands] { return commands.changingAddress(); }});
     connect(&VpnManager::shared(), &VpnManager::statusChanged, m_notices.get(),
             &TunnelNotices::statusChanged);
-    connect(&instance, &SingleInstance::activationRequested, this,
-            [this] { m_tray->showWindow(); });
+    connect(&instance, &SingleInstance::activationRequested, this, [this] {
+        m_firstFrame->hurry();
+        m_tray->showWindow();
+    });
     connect(&instance, &SingleInstance::signOutRequested, this, [commands]() mutable {
         if (commands.showSignedOut())
             Log::write(QStringLiteral("corvanectl 已退出登录：回到登录界面"));
     });
+    m_firstFrame = std::make_unique<FirstFrame>(window, [this] { showTray(); });
 }
 
 DesktopSession::~DesktopSession() = default;
+
+void DesktopSession::showTray()
+{
+    m_tray =
+        std::make_unique<TrayController>(m_window, *m_notifier,
+                                         AutostartEntry(AutostartEntry::defaultFilePath(kDesktopId),
+                                                        QCoreApplication::applicationFilePath()),
+                                         [] { return QSystemTrayIcon::isSystemTrayAvailable(); });
+}
 
 } // namespace corvane

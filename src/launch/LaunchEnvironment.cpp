@@ -5,7 +5,6 @@
 #include "launch/DesktopIdentity.h"
 #include "platform/keyring/secret/SecretServiceKeyring.h"
 #include "platform/resources/Resources.h"
-#include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -69,7 +68,8 @@ QString LaunchEnvironment::demoService(const QProcessEnvironment &environment)
     return program;
 }
 
-TunnelProfileStore *LaunchEnvironment::install(const QProcessEnvironment &environment)
+LinuxTunnelProfileStore *LaunchEnvironment::install(const QProcessEnvironment &environment,
+                                                    LinuxTunnelProfileStore::Tidying tidying)
 {
     ServiceEndpoints::install(endpoints(environment));
     // A rules document of the demo's, which sends loopback destinations through the tunnel.
@@ -77,9 +77,9 @@ TunnelProfileStore *LaunchEnvironment::install(const QProcessEnvironment &enviro
     if (!rulesDir.isEmpty())
         Resources::setSearchRoots(QStringList{rulesDir} + Resources::searchRoots());
     auto store = std::make_unique<LinuxTunnelProfileStore>(
-        LinuxTunnelProfileStore::defaultLocations(tunnelHelper(environment)));
+        LinuxTunnelProfileStore::defaultLocations(tunnelHelper(environment)), nullptr, tidying);
     // The manager takes the store over and never lets it go, so the pointer stays good.
-    TunnelProfileStore *installed = store.get();
+    LinuxTunnelProfileStore *installed = store.get();
     return VpnManager::installSharedStore(std::move(store)) ? installed : nullptr;
 }
 

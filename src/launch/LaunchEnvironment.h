@@ -1,13 +1,12 @@
 #pragma once
 
 #include "core/config/ServiceEndpoints.h"
+#include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 
 #include <QProcessEnvironment>
 #include <QString>
 
 namespace corvane {
-
-class TunnelProfileStore;
 
 // The run-time overrides, read here and nowhere else in the application: CORVANE_SERVICE_URL,
 // CORVANE_LOOKUP_URL, CORVANE_TUNNEL_HOST, CORVANE_TUNNEL_PORT, CORVANE_RELAY_HOST,
@@ -33,8 +32,9 @@ public:
     // Hands the overrides down before anything below the application uses them: the
     // endpoints, and the tunnel store with its helper program, which it returns (null when the
     // tunnel manager was already made on another store).
-    static TunnelProfileStore *
-    install(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+    static LinuxTunnelProfileStore *
+    install(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+            LinuxTunnelProfileStore::Tidying tidying = LinuxTunnelProfileStore::Tidying::atOnce);
     // With a Secret Service on the session bus the password is kept there from now on; only
     // before the first use of LocalState.
     static void useDesktopKeyring();

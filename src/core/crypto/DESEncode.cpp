@@ -3,21 +3,81 @@
 #include "platform/log/Log.h"
 
 #include <QByteArray>
+#include <QLibrary>
 #include <QStringDecoder>
 #include <algorithm>
 #include <memory>
 #include <openssl/err.h>
 #include <openssl/evp.h>
+#include <openssl/opensslv.h>
 #include <openssl/provider.h>
 
 namespace corvane {
 
 namespace {
 
+// OpenSSL's libcrypto, loaded at the first use of DES: linked, its relocations and pages would
+// come with every launch, though only a sign-in needs it.
+class LibCrypto final
+{
+public:
+    LibCrypto() : m_library(QStringLiteral("crypto"), OPENSSL_VERSION_MAJOR)
+    {
+        resolve(errorString, "ERR_error_string_n");
+        resolve(getError, "ERR_get_error");
+        resolve(contextNew, "OSSL_LIB_CTX_new");
+        resolve(contextFree, "OSSL_LIB_CTX_free");
+        resolve(providerLoad, "OSSL_PROVIDER_load");
+        resolve(providerUnload, "OSSL_PROVIDER_unload");
+        resolve(cipherFetch, "EVP_CIPHER_fetch");
+        resolve(cipherFree, "EVP_CIPHER_free");
+        resolve(cipherContextNew, "EVP_CIPHER_CTX_new");
+        resolve(cipherContextFree, "EVP_CIPHER_CTX_free");
+        resolve(cipherInit, "EVP_CipherInit_ex2");
+        resolve(cipherUpdate, "EVP_CipherUpdate");
+        resolve(cipherFinal, "EVP_CipherFinal_ex");
+    }
+
+    // Why it is unusable; empty when every function was found.
+    QString failure() const { return m_failure; }
+
+    decltype(&ERR_error_string_n) errorString = nullptr;
+    decltype(&ERR_get_error) getError = nullptr;
+    decltype(&OSSL_LIB_CTX_new) contextNew = nullptr;
+    decltype(&OSSL_LIB_CTX_free) contextFree = nullptr;
+    decltype(&OSSL_PROVIDER_load) providerLoad = nullptr;
+    decltype(&OSSL_PROVIDER_unload) providerUnload = nullptr;
+    decltype(&EVP_CIPHER_fetch) cipherFetch = nullptr;
+    decltype(&EVP_CIPHER_free) cipherFree = nullptr;
+    decltype(&EVP_CIPHER_CTX_new) cipherContextNew = nullptr;
+    decltype(&EVP_CIPHER_CTX_free) cipherContextFree = nullptr;
+    decltype(&EVP_CipherInit_ex2) cipherInit = nullptr;
+    decltype(&EVP_CipherUpdate) cipherUpdate = nullptr;
+    decltype(&EVP_CipherFinal_ex) cipherFinal = nullptr;
+
+private:
+    template <typename Function> void resolve(Function &function, const char *name)
+    {
+        function = reinterpret_cast<Function>(m_library.resolve(name));
+        if (!function && m_failure.isEmpty())
+            m_failure = m_library.errorString();
+    }
+
+    // Never unloaded: OpenSSL's own exit handlers run from it.
+    QLibrary m_library;
+    QString m_failure;
+};
+
+const LibCrypto &libCrypto()
+{
+    static const LibCrypto crypto;
+    return crypto;
+}
+
 QString openSslError()
 {
     char text[256] = {};
-    ERR_error_string_n(ERR_get_error(), text, sizeof text);
+    libCrypto().errorString(libCrypto().getError(), text, sizeof text);
     return QString::fromLatin1(text);
 }
 
@@ -28,18 +88,23 @@ class DesCipher final
 public:
     DesCipher()
     {
-        m_context.reset(OSSL_LIB_CTX_new());
+        const LibCrypto &crypto = libCrypto();
+        if (!crypto.failure().isEmpty()) {
+            fail(QStringLiteral("cannot load OpenSSL: %1").arg(crypto.failure()));
+            return;
+        }
+        m_context.reset(crypto.contextNew());
         if (!m_context) {
             fail(QStringLiteral("cannot create an OpenSSL library context"));
             return;
         }
-        m_legacy.reset(OSSL_PROVIDER_load(m_context.get(), "legacy"));
-        m_default.reset(OSSL_PROVIDER_load(m_context.get(), "default"));
+        m_legacy.reset(crypto.providerLoad(m_context.get(), "legacy"));
+        m_default.reset(crypto.providerLoad(m_context.get(), "default"));
         if (!m_legacy || !m_default) {
             fail(QStringLiteral("cannot load the OpenSSL legacy provider: %1").arg(openSslError()));
             return;
         }
-        m_cipher.reset(EVP_CIPHER_fetch(m_context.get(), "DES-ECB", nullptr));
+        m_cipher.reset(crypto.cipherFetch(m_context.get(), "DES-ECB", nullptr));
         if (!m_cipher)
             fail(QStringLiteral("DES-ECB is not available: %1").arg(openSslError()));
     }
@@ -51,15 +116,15 @@ private:
 
     struct FreeContext
     {
-        void operator()(OSSL_LIB_CTX *c) const { OSSL_LIB_CTX_free(c); }
+        void operator()(OSSL_LIB_CTX *c) const { libCrypto().contextFree(c); }
     };
     struct Unload
     {
-        void operator()(OSSL_PROVIDER *p) const { OSSL_PROVIDER_unload(p); }
+        void operator()(OSSL_PROVIDER *p) const { libCrypto().providerUnload(p); }
     };
     struct FreeCipher
     {
-        void operator()(EVP_CIPHER *c) const { EVP_CIPHER_free(c); }
+        void operator()(EVP_CIPHER *c) const { libCrypto().cipherFree(c); }
     };
 
     // Declared first so it is freed last.
@@ -77,7 +142,7 @@ const DesCipher &desCipher()
 
 struct FreeCipherContext
 {
-    void operator()(EVP_CIPHER_CTX *c) const { EVP_CIPHER_CTX_free(c); }
+    void operator()(EVP_CIPHER_CTX *c) const { libCrypto().cipherContextFree(c); }
 };
 
 constexpr int kBlock = 8;
@@ -96,11 +161,11 @@ std::optional<QByteArray> runCipher(Direction direction, const QByteArray &input
     const EVP_CIPHER *cipher = desCipher().cipher();
     if (!cipher)
         return std::nullopt;
-    std::unique_ptr<EVP_CIPHER_CTX, FreeCipherContext> context(EVP_CIPHER_CTX_new());
-    if (!context ||
-        EVP_CipherInit_ex2(context.get(), cipher,
-                           reinterpret_cast<const unsigned char *>(keyBytes.constData()), nullptr,
-                           static_cast<int>(direction), nullptr) != 1)
+    const LibCrypto &crypto = libCrypto();
+    std::unique_ptr<EVP_CIPHER_CTX, FreeCipherContext> context(crypto.cipherContextNew());
+    if (!context || crypto.cipherInit(context.get(), cipher,
+                                      reinterpret_cast<const unsigned char *>(keyBytes.constData()),
+                                      nullptr, static_cast<int>(direction), nullptr) != 1)
         return std::nullopt;
 
     // Update may write up to one block more than it is given before Final pads.
@@ -108,10 +173,10 @@ std::optional<QByteArray> runCipher(Direction direction, const QByteArray &input
     auto *out = reinterpret_cast<unsigned char *>(output.data());
     int written = 0;
     int finalWritten = 0;
-    if (EVP_CipherUpdate(context.get(), out, &written,
-                         reinterpret_cast<const unsigned char *>(input.constData()),
-                         static_cast<int>(input.size())) != 1 ||
-        EVP_CipherFinal_ex(context.get(), out + written, &finalWritten) != 1)
+    if (crypto.cipherUpdate(context.get(), out, &written,
+                            reinterpret_cast<const unsigned char *>(input.constData()),
+                            static_cast<int>(input.size())) != 1 ||
+        crypto.cipherFinal(context.get(), out + written, &finalWritten) != 1)
         return std::nullopt;
     output.truncate(written + finalWritten);
     return output;

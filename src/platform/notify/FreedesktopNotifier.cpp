@@ -17,7 +17,7 @@ constexpr int kServerDefaultTimeout = -1;
 } // namespace
 
 FreedesktopNotifier::FreedesktopNotifier(QString appName, QString icon, QString desktopEntry,
-                                         QDBusConnection bus)
+                                         std::optional<QDBusConnection> bus)
     : m_appName(std::move(appName)), m_icon(std::move(icon)),
       m_desktopEntry(std::move(desktopEntry)), m_bus(std::move(bus)),
       m_calls(std::make_unique<QObject>())
@@ -27,7 +27,9 @@ FreedesktopNotifier::~FreedesktopNotifier() = default;
 
 void FreedesktopNotifier::show(const Notice &notice)
 {
-    if (!m_bus.isConnected())
+    if (!m_bus)
+        m_bus = QDBusConnection::sessionBus();
+    if (!m_bus->isConnected())
         return;
     if (const auto waiting = m_waiting.find(notice.tag); waiting != m_waiting.end()) {
         *waiting = notice;
@@ -44,7 +46,7 @@ void FreedesktopNotifier::send(const Notice &notice)
     const QVariantMap hints{{QStringLiteral("desktop-entry"), m_desktopEntry}};
     call << m_appName << m_shown.value(notice.tag) << m_icon << notice.title << notice.body
          << QStringList() << hints << kServerDefaultTimeout;
-    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), m_calls.get());
+    auto *watcher = new QDBusPendingCallWatcher(m_bus->asyncCall(call), m_calls.get());
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, m_calls.get(),
                      [this, watcher, tag = notice.tag] {
                          watcher->deleteLater();

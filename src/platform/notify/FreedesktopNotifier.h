@@ -16,9 +16,10 @@ class FreedesktopNotifier final : public DesktopNotifier
 {
 public:
     // `appName` and `icon` name the application to the notification service; `desktopEntry`
-    // lets it find the application's settings and icon.
+    // lets it find the application's settings and icon. Without `bus`, the session bus,
+    // reached at the first notice: connecting costs a launch more than its first frame.
     FreedesktopNotifier(QString appName, QString icon, QString desktopEntry,
-                        QDBusConnection bus = QDBusConnection::sessionBus());
+                        std::optional<QDBusConnection> bus = std::nullopt);
     ~FreedesktopNotifier() override;
     Q_DISABLE_COPY_MOVE(FreedesktopNotifier)
 
@@ -30,7 +31,7 @@ private:
     QString m_appName;
     QString m_icon;
     QString m_desktopEntry;
-    QDBusConnection m_bus;
+    std::optional<QDBusConnection> m_bus;
     // The service's number for the last notice of each tag, so the next one replaces it.
     QHash<QString, uint> m_shown;
     // Until the service has numbered a tag's notice, the next one of that tag waits here (the

@@ -64,10 +64,12 @@ LinuxTunnelProfileStore::defaultLocations(const QString &helperProgram)
                      channelFolder(), helper};
 }
 
-LinuxTunnelProfileStore::LinuxTunnelProfileStore(Locations locations, QObject *parent)
+LinuxTunnelProfileStore::LinuxTunnelProfileStore(Locations locations, QObject *parent,
+                                                 Tidying tidying)
     : TunnelProfileStore(parent), m_locations(std::move(locations)), m_file(m_locations.storeFile)
 {
-    tidyRuntimeFolder();
+    if (tidying == Tidying::atOnce)
+        tidyRuntimeFolder();
     watchRuntimeFolder();
 }
 

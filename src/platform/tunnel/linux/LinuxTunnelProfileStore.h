@@ -34,10 +34,17 @@ public:
     // the helper next to the application when that is empty.
     static Locations defaultLocations(const QString &helperProgram = {});
 
-    // A store is made once per process, at launch: it stops the helpers that no profile in use
-    // owns and removes configurations that no running helper will read.
+    // Whether a new store tidies the runtime folder at once or leaves it to tidyRuntimeFolder(),
+    // for a window that has its first frame to paint.
+    enum class Tidying
+    {
+        atOnce,
+        later
+    };
+
+    // A store is made once per process, at launch.
     explicit LinuxTunnelProfileStore(Locations locations = defaultLocations(),
-                                     QObject *parent = nullptr);
+                                     QObject *parent = nullptr, Tidying tidying = Tidying::atOnce);
     ~LinuxTunnelProfileStore() override;
     Q_DISABLE_COPY_MOVE(LinuxTunnelProfileStore)
 
@@ -47,6 +54,9 @@ public:
     void remove(const TunnelProfilePtr &profile, Completion completion) override;
     TunnelProfilePtr makeProfile() override;
 
+    // Stops the helpers that no profile in use owns and removes configurations that no running
+    // helper will read.
+    void tidyRuntimeFolder();
     Locations locations() const { return m_locations; }
     // How long a save or remove waits for another process's change of the store.
     void setLockWait(std::chrono::milliseconds wait) { m_file.setLockWait(wait); }
@@ -60,7 +70,6 @@ public:
     void forgetAuthString(const QString &identifier, const QString &auth);
 
 private:
-    void tidyRuntimeFolder();
     void watchRuntimeFolder();
     void runtimeFolderChanged();
     TunnelProfilePtr toProfile(const StoredProfile &stored);

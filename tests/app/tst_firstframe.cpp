@@ -1,0 +1,109 @@
+#include "app/Application.h"
+#include "app/DesktopSession.h"
+#include "app/FirstFrame.h"
+#include "launch/SingleInstance.h"
+#include "platform/scheduling/ManualScheduler.h"
+#include "ui/toolkit/ViewController.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+using namespace corvane;
+using namespace Qt::StringLiterals;
+
+// What a launch leaves until its window is on screen, on the manual clock.
+class TestFirstFrame final : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_home;
+    // One per process: it installs the tunnel store.
+    std::unique_ptr<Application> m_application;
+
+    QString runtime() const { return m_home.filePath(u"runtime/corvane"_s); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
+            qputenv(name, QFile::encodeName(m_home.filePath(QString::fromLatin1(name))));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_home.filePath(u"runtime"_s)));
+        QVERIFY(QDir().mkpath(runtime()));
+        QVERIFY(QFile::setPermissions(m_home.filePath(u"runtime"_s), QFileDevice::ReadOwner |
+                                                                         QFileDevice::WriteOwner |
+                                                                         QFileDevice::ExeOwner));
+        m_application = std::make_unique<Application>(*qApp);
+    }
+
+    void cleanupTestCase() { m_application.reset(); }
+
+    void workWaitsForTheFirstFrame_data()
+    {
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<double>("due");
+        QTest::newRow("a moment after the frame") << true << FirstFrame::kSettle;
+        QTest::newRow("a window never exposed") << false << FirstFrame::kLongestWait;
+    }
+
+    void workWaitsForTheFirstFrame()
+    {
+        QFETCH(bool, shown);
+        QFETCH(double, due);
+        ManualScheduler clock;
+        QWidget window;
+        int runs = 0;
+        FirstFrame frame(&window, [&] { ++runs; });
+        if (shown) {
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+        }
+        clock.advance(0);
+        clock.advance(due - 0.001);
+        QCOMPARE(runs, 0);
+        clock.advance(0.001);
+        QCOMPARE(runs, 1);
+        frame.hurry();
+        clock.advance(FirstFrame::kLongestWait);
+        QCOMPARE(runs, 1);
+    }
+
+    // The tray and the tidying of the tunnel's runtime folder come after the frame; a later
+    // launch asking for the window brings the tray at once.
+    void windowedLaunchLeavesTheRestUntilTheFirstFrame_data()
+    {
+        QTest::addColumn<bool>("handedOver");
+        QTest::newRow("first frame") << false;
+        QTest::newRow("a later launch") << true;
+    }
+
+    void windowedLaunchLeavesTheRestUntilTheFirstFrame()
+    {
+        QFETCH(bool, handedOver);
+        ManualScheduler clock;
+        // Left by a helper killed before it read it; no helper runs here.
+        QFile stale(runtime() + u"/left.conf"_s);
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.close();
+        SingleInstance instance(runtime());
+        ViewController *window = m_application->openScreen(u"quick"_s);
+        const DesktopSession session(window, instance);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(!session.tray());
+        QVERIFY(stale.exists());
+        if (handedOver) {
+            Q_EMIT instance.activationRequested();
+            QVERIFY(session.tray());
+        }
+        clock.advance(0);
+        clock.advance(FirstFrame::kSettle);
+        QVERIFY(session.tray());
+        QVERIFY(!stale.exists());
+    }
+};
+
+QTEST_MAIN(TestFirstFrame)
+#include "tst_firstframe.moc"
