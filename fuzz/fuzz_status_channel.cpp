@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the window's side of the status channel: the lines a helper sends
-// (statuses and its proxies' ports), arriving in pieces of any size, and the status file. Cutting
-// the stream elsewhere must not change the lines, and no line may outgrow the protocol.
+// (statuses, its proxies' ports and why the tunnel went down), arriving in pieces of any size, and
+// the status file. Cutting the stream elsewhere must not change the lines, and no line may outgrow
+// the protocol.
 #include "platform/tunnel/linux/ChannelLines.h"
 #include "platform/tunnel/linux/TunnelChannel.h"
 
@@ -26,12 +27,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const QByteArray &line : whole) {
         if (line.size() > ChannelLines::kMaxLine || line.contains('\n'))
             __builtin_trap();
-        if (const auto status = TunnelChannel::parseStatus(line)) {
-            if (tunnelStatusFromName(tunnelStatusName(*status)) != status)
-                __builtin_trap();
-        }
+        // In the order the window tries them.
         if (const auto ports = TunnelChannel::parseProxyLine(line)) {
             if (ports->socks == 0 || ports->http == 0)
+                __builtin_trap();
+        } else if (const auto reason = TunnelChannel::parseReasonLine(line)) {
+            const auto again = TunnelChannel::parseReasonLine(
+                TunnelChannel::reasonLine(reason->kind, reason->detail));
+            if (!again || again->kind != reason->kind ||
+                again->detail != reason->detail.simplified())
+                __builtin_trap();
+        } else if (const auto status = TunnelChannel::parseStatus(line)) {
+            if (tunnelStatusFromName(tunnelStatusName(*status)) != status)
                 __builtin_trap();
         }
     }

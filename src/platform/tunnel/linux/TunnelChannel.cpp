@@ -60,13 +60,18 @@ std::optional<TunnelEndReason> TunnelChannel::parseReasonLine(QByteArrayView lin
 
 std::optional<LocalProxyPorts> TunnelChannel::parseProxyLine(QByteArrayView line)
 {
-    const QList<QByteArray> words = line.trimmed().toByteArray().split(' ');
-    if (words.size() != 3 || words.at(0) != "proxy")
+    // Read in place: the window reads every line from the helper with this first.
+    const QByteArrayView text = line.trimmed();
+    if (!text.startsWith("proxy "))
+        return std::nullopt;
+    const QByteArrayView ports = text.sliced(6);
+    const qsizetype space = ports.indexOf(' ');
+    if (space < 0 || ports.sliced(space + 1).contains(' '))
         return std::nullopt;
     bool socksOk = false;
     bool httpOk = false;
-    const ushort socks = words.at(1).toUShort(&socksOk);
-    const ushort http = words.at(2).toUShort(&httpOk);
+    const ushort socks = ports.first(space).toUShort(&socksOk);
+    const ushort http = ports.sliced(space + 1).toUShort(&httpOk);
     if (!socksOk || !httpOk || socks == 0 || http == 0)
         return std::nullopt;
     return LocalProxyPorts{socks, http};
