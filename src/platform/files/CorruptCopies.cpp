@@ -24,9 +24,12 @@ std::optional<QString> CorruptCopies::moveAside(const QString &path)
         return std::nullopt;
     QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
 
-    QStringList all = copies(path);
-    while (all.size() > kKept)
-        QFile::remove(all.takeFirst());
+    // The copy just made is kept whatever its name sorts as: a clock set back names it before
+    // older ones.
+    QStringList older = copies(path);
+    older.removeAll(copy);
+    while (older.size() >= kKept)
+        QFile::remove(older.takeFirst());
     return copy;
 }
 
