@@ -45,7 +45,7 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
     m_wait = parser.isSet(kWait);
     m_json = parser.isSet(kJson);
     giveUpAfter(
-        timeoutSeconds(parser),
+        timeout(parser),
         CtlText::pick(QStringLiteral("the tunnel to come back"), QStringLiteral("隧道重新连通")),
         m_signIn);
     // The window has the orders at hand; a script has to sign in for them. That happens during
@@ -71,7 +71,7 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
             stopWhenReady();
         },
         [this](CtlExit code, const QString &message) {
-            m_signInFailure = {code, message};
+            m_signInFailure = CtlFailure{code, message};
             stopWhenReady();
         });
     delay(remainingOfStep(TunnelRoad::kStepDelay), this, [this] {
@@ -86,7 +86,7 @@ void ChangeIpCommand::stopWhenReady()
     if (isFinished() || !m_running)
         return;
     if (m_signInFailure) {
-        finish(m_signInFailure->first, m_signInFailure->second);
+        finish(m_signInFailure->code, m_signInFailure->message);
         return;
     }
     if (!m_orders || !m_stepWaited)

@@ -15,7 +15,7 @@ StoredSignIn::StoredSignIn(QObject *parent)
 
 StoredSignIn::~StoredSignIn() = default;
 
-std::pair<CtlExit, QString> StoredSignIn::failureOf(const SCNetError &error)
+CtlFailure StoredSignIn::failureOf(const SCNetError &error)
 {
     return {error.refused ? CtlExit::refused : CtlExit::network,
             CtlText::message(
