@@ -127,7 +127,7 @@ void ConnectCommand::run(const QCommandLineParser &parser)
     if (!choices)
         return;
     m_choices = *choices;
-    giveUpAfter(timeoutSeconds(parser),
+    giveUpAfter(timeout(parser),
                 m_choices.wait ? CtlText::pick(QStringLiteral("the tunnel and its public address"),
                                                QStringLiteral("隧道及其公网地址"))
                                : CtlText::pick(QStringLiteral("the tunnel to start"),

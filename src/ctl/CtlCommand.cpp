@@ -26,7 +26,7 @@ const QCommandLineOption
                                           "6 while waiting for the tunnel, 7 for the service."),
                            QStringLiteral(
                                "等待这么多秒后放弃（默认 %1）：等隧道时退出码为 6，等服务时为 7。"))
-                 .arg(CtlCommand::kDefaultTimeoutSeconds),
+                 .arg(CtlCommand::kDefaultTimeout.count()),
              QStringLiteral("seconds"));
 
 void write(std::FILE *stream, const QString &text)
@@ -105,12 +105,12 @@ void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt
                              .arg(m_name));
         return;
     }
-    if (m_hasTimeout && parser.isSet(kTimeout) && timeoutSeconds(parser) <= 0) {
+    if (m_hasTimeout && parser.isSet(kTimeout) && timeout(parser) <= std::chrono::seconds::zero()) {
         finish(CtlExit::usage,
                CtlText::pick(
                    QStringLiteral("--timeout takes a whole number of seconds from 1 to %1 (a day)"),
                    QStringLiteral("--timeout 只接受 1 到 %1（一天）之间的整秒数"))
-                   .arg(kMaxTimeoutSeconds));
+                   .arg(kMaxTimeout.count()));
         return;
     }
     run(parser);
@@ -142,13 +142,13 @@ void CtlCommand::declareTimeout(QCommandLineParser &parser)
     parser.addOption(kTimeout);
 }
 
-int CtlCommand::timeoutSeconds(const QCommandLineParser &parser) const
+std::chrono::seconds CtlCommand::timeout(const QCommandLineParser &parser) const
 {
     if (!parser.isSet(kTimeout))
-        return kDefaultTimeoutSeconds;
+        return kDefaultTimeout;
     bool ok = false;
-    const int seconds = parser.value(kTimeout).toInt(&ok);
-    return ok && seconds <= kMaxTimeoutSeconds ? seconds : 0;
+    const std::chrono::seconds given{parser.value(kTimeout).toInt(&ok)};
+    return ok && given <= kMaxTimeout ? given : std::chrono::seconds::zero();
 }
 
 void CtlCommand::printLine(const QString &line)

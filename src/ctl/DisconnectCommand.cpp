@@ -30,7 +30,7 @@ void DisconnectCommand::declare(QCommandLineParser &parser)
 
 void DisconnectCommand::run(const QCommandLineParser &parser)
 {
-    giveUpAfter(timeoutSeconds(parser),
+    giveUpAfter(timeout(parser),
                 CtlText::pick(QStringLiteral("the tunnel to stop"), QStringLiteral("隧道断开")));
     session().snapshot([this](const TunnelSession::Snapshot &snapshot) {
         if (snapshot.status == VPNStatus::off) {

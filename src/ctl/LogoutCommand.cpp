@@ -27,7 +27,7 @@ void LogoutCommand::declare(QCommandLineParser &parser)
 
 void LogoutCommand::run(const QCommandLineParser &parser)
 {
-    giveUpAfter(timeoutSeconds(parser),
+    giveUpAfter(timeout(parser),
                 CtlText::pick(QStringLiteral("the tunnel to stop"), QStringLiteral("隧道断开")));
     // The password goes first: a tunnel that will not stop must not keep the account signed in.
     LocalState::shared().forgetPwdNum([this](const LocalState::Forgetting &outcome) {

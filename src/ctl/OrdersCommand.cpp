@@ -115,7 +115,7 @@ void OrdersCommand::run(const QCommandLineParser &parser)
             finish(CtlExit::done);
         },
         [this](CtlExit code, const QString &message) { finish(code, message); });
-    QTimer::singleShot(timeoutSeconds(parser) * 1000, this, [this] {
+    QTimer::singleShot(timeout(parser), this, [this] {
         finish(CtlExit::network, CtlText::pick(QStringLiteral("the service did not answer in time"),
                                                QStringLiteral("服务未及时应答")));
     });
