@@ -38,7 +38,7 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
 {
     m_wait = parser.isSet(kWait);
     m_json = parser.isSet(kJson);
-    giveUpAfter(timeoutSeconds(parser),
+    giveUpAfter(timeout(parser),
                 LocaleText::text(QStringLiteral("change-ip.the-tunnel-to-come-back")), m_signIn);
     // The window has the orders at hand; a script has to sign in for them. That happens during
     // the change's first step instead of before it, and the tunnel stops only once the step is
@@ -62,7 +62,7 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
             stopWhenReady();
         },
         [this](CtlExit code, const QString &message) {
-            m_signInFailure = {code, message};
+            m_signInFailure = CtlFailure{code, message};
             stopWhenReady();
         });
     delay(remainingOfStep(TunnelRoad::kStepDelay), this, [this] {
@@ -77,7 +77,7 @@ void ChangeIpCommand::stopWhenReady()
     if (isFinished() || !m_running)
         return;
     if (m_signInFailure) {
-        finish(m_signInFailure->first, m_signInFailure->second);
+        finish(m_signInFailure->code, m_signInFailure->message);
         return;
     }
     if (!m_orders || !m_stepWaited)

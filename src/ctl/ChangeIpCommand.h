@@ -38,7 +38,7 @@ private:
     // What the running tunnel was signed for, once the store has said.
     std::optional<AuthStringFields> m_running;
     std::shared_ptr<SCOrderContent> m_orders;
-    std::optional<std::pair<CtlExit, QString>> m_signInFailure;
+    std::optional<CtlFailure> m_signInFailure;
     bool m_stepWaited = false;
     std::shared_ptr<SCOrder> m_order;
     bool m_wait = false;

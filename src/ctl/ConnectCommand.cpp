@@ -106,7 +106,7 @@ void ConnectCommand::run(const QCommandLineParser &parser)
     if (!choices)
         return;
     m_choices = *choices;
-    giveUpAfter(timeoutSeconds(parser),
+    giveUpAfter(timeout(parser),
                 m_choices.wait
                     ? LocaleText::text(QStringLiteral("connect.the-tunnel-and-its-public"))
                     : LocaleText::text(QStringLiteral("connect.the-tunnel-to-start")),

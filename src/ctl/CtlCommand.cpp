@@ -20,7 +20,7 @@ const QCommandLineOption
 const QCommandLineOption
     kTimeout(QStringLiteral("timeout"),
              LocaleText::text(QStringLiteral("command.give-up-after-this-many"))
-                 .arg(CtlCommand::kDefaultTimeoutSeconds),
+                 .arg(CtlCommand::kDefaultTimeout.count()),
              QStringLiteral("seconds"));
 
 void write(std::FILE *stream, const QString &text)
@@ -93,10 +93,10 @@ void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt
                    LocaleText::text(QStringLiteral("command.see-corvanectl-1-help")).arg(m_name));
         return;
     }
-    if (m_hasTimeout && parser.isSet(kTimeout) && timeoutSeconds(parser) <= 0) {
+    if (m_hasTimeout && parser.isSet(kTimeout) && timeout(parser) <= std::chrono::seconds::zero()) {
         finish(CtlExit::usage,
                LocaleText::text(QStringLiteral("command.timeout-takes-a-whole-number"))
-                   .arg(kMaxTimeoutSeconds));
+                   .arg(kMaxTimeout.count()));
         return;
     }
     run(parser);
@@ -128,13 +128,13 @@ void CtlCommand::declareTimeout(QCommandLineParser &parser)
     parser.addOption(kTimeout);
 }
 
-int CtlCommand::timeoutSeconds(const QCommandLineParser &parser) const
+std::chrono::seconds CtlCommand::timeout(const QCommandLineParser &parser) const
 {
     if (!parser.isSet(kTimeout))
-        return kDefaultTimeoutSeconds;
+        return kDefaultTimeout;
     bool ok = false;
-    const int seconds = parser.value(kTimeout).toInt(&ok);
-    return ok && seconds <= kMaxTimeoutSeconds ? seconds : 0;
+    const std::chrono::seconds given{parser.value(kTimeout).toInt(&ok)};
+    return ok && given <= kMaxTimeout ? given : std::chrono::seconds::zero();
 }
 
 void CtlCommand::printLine(const QString &line)

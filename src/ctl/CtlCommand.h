@@ -19,9 +19,9 @@ class CtlCommand : public QObject
 
 public:
     // How long a command waits for the tunnel or the service unless told otherwise.
-    static constexpr int kDefaultTimeoutSeconds = 60;
+    static constexpr std::chrono::seconds kDefaultTimeout{60};
     // Longer waits are no use to a script, and in milliseconds they would overflow a timer.
-    static constexpr int kMaxTimeoutSeconds = 24 * 60 * 60;
+    static constexpr std::chrono::seconds kMaxTimeout = std::chrono::hours{24};
 
     explicit CtlCommand(QString name, QObject *parent = nullptr);
     ~CtlCommand() override;
@@ -64,8 +64,8 @@ protected:
     double remainingOfStep(double seconds) const;
     // The --timeout option every waiting command offers.
     void declareTimeout(QCommandLineParser &parser);
-    // The --timeout given, or the default; 0 for a value out of range or not a number.
-    int timeoutSeconds(const QCommandLineParser &parser) const;
+    // The --timeout given, or the default; zero for a value out of range or not a number.
+    std::chrono::seconds timeout(const QCommandLineParser &parser) const;
 
     static void printLine(const QString &line);
     static void printJson(const QJsonObject &object);

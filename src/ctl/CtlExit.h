@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace corvane {
 
 // corvanectl's exit codes, the contract scripts test against.
@@ -19,6 +21,13 @@ enum class CtlExit
     // corvanectl exec found the program but could not run it, or did not find it (as a shell).
     cannotExecute = 126,
     commandNotFound = 127,
+};
+
+// corvanectl's error: the exit code a script tests and the line standard error shows.
+struct CtlFailure
+{
+    CtlExit code = CtlExit::done;
+    QString message;
 };
 
 } // namespace corvane

@@ -30,8 +30,7 @@ void DisconnectCommand::declare(QCommandLineParser &parser)
 
 void DisconnectCommand::run(const QCommandLineParser &parser)
 {
-    giveUpAfter(timeoutSeconds(parser),
-                LocaleText::text(QStringLiteral("disconnect.the-tunnel-to-stop")));
+    giveUpAfter(timeout(parser), LocaleText::text(QStringLiteral("disconnect.the-tunnel-to-stop")));
     session().snapshot([this](const TunnelSession::Snapshot &snapshot) {
         if (snapshot.status == VPNStatus::off) {
             finish(CtlExit::done, disconnected());

@@ -87,7 +87,7 @@ void LoginCommand::run(const QCommandLineParser &parser)
     });
     m_client->login(request.mobile, request.encodedPassword);
     // The keyring's own wait bounds the storing that follows the answer.
-    QTimer::singleShot(timeoutSeconds(parser) * 1000, this, [this] {
+    QTimer::singleShot(timeout(parser), this, [this] {
         if (!m_storing)
             finish(CtlExit::network,
                    LocaleText::text(QStringLiteral("login.the-service-did-not-answer")));

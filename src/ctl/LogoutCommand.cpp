@@ -24,8 +24,7 @@ void LogoutCommand::declare(QCommandLineParser &parser)
 
 void LogoutCommand::run(const QCommandLineParser &parser)
 {
-    giveUpAfter(timeoutSeconds(parser),
-                LocaleText::text(QStringLiteral("disconnect.the-tunnel-to-stop")));
+    giveUpAfter(timeout(parser), LocaleText::text(QStringLiteral("disconnect.the-tunnel-to-stop")));
     // The password goes first: a tunnel that will not stop must not keep the account signed in.
     LocalState::shared().forgetPwdNum([this](const LocalState::Forgetting &outcome) {
         m_forgetting = outcome;

@@ -113,7 +113,7 @@ void OrdersCommand::run(const QCommandLineParser &parser)
             finish(CtlExit::done);
         },
         [this](CtlExit code, const QString &message) { finish(code, message); });
-    QTimer::singleShot(timeoutSeconds(parser) * 1000, this, [this] {
+    QTimer::singleShot(timeout(parser), this, [this] {
         finish(CtlExit::network,
                LocaleText::text(QStringLiteral("login.the-service-did-not-answer")));
     });

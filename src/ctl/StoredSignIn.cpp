@@ -16,7 +16,7 @@ StoredSignIn::StoredSignIn(QObject *parent)
 
 StoredSignIn::~StoredSignIn() = default;
 
-std::pair<CtlExit, QString> StoredSignIn::failureOf(const SCNetError &error)
+CtlFailure StoredSignIn::failureOf(const SCNetError &error)
 {
     return {error.refused ? CtlExit::refused : CtlExit::network,
             LoginForm::userMessage(error.message.value_or(

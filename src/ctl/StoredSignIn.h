@@ -7,7 +7,6 @@
 #include <QString>
 #include <functional>
 #include <memory>
-#include <utility>
 
 namespace corvane {
 
@@ -36,7 +35,7 @@ public:
     bool isWaiting() const { return m_waiting; }
 
     // A failed sign-in as corvanectl reports it: the service's refusal or the network's fault.
-    static std::pair<CtlExit, QString> failureOf(const SCNetError &error);
+    static CtlFailure failureOf(const SCNetError &error);
 
 private:
     std::unique_ptr<SCLoginClient> m_client;

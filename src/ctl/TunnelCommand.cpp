@@ -23,9 +23,10 @@ TunnelSession &TunnelCommand::session()
     return *m_session;
 }
 
-void TunnelCommand::giveUpAfter(int seconds, const QString &waitingFor, const StoredSignIn *signIn)
+void TunnelCommand::giveUpAfter(std::chrono::seconds wait, const QString &waitingFor,
+                                const StoredSignIn *signIn)
 {
-    QTimer::singleShot(seconds * 1000, this, [this, seconds, waitingFor, signIn] {
+    QTimer::singleShot(wait, this, [this, seconds = wait.count(), waitingFor, signIn] {
         if (signIn && signIn->isWaiting()) {
             finish(CtlExit::network,
                    LocaleText::text(QStringLiteral("tunnel.gave-up-after-1-s")).arg(seconds));

@@ -4,6 +4,7 @@
 #include "ctl/TunnelSession.h"
 
 #include <QElapsedTimer>
+#include <chrono>
 #include <memory>
 
 namespace corvane {
@@ -24,9 +25,10 @@ public:
 
 protected:
     TunnelSession &session();
-    // Ends the command unless it has ended `seconds` from now: with 7 while `signIn` still
-    // waits for the service, else with 6.
-    void giveUpAfter(int seconds, const QString &waitingFor, const StoredSignIn *signIn = nullptr);
+    // Ends the command unless it has ended `wait` from now: with 7 while `signIn` still waits
+    // for the service, else with 6.
+    void giveUpAfter(std::chrono::seconds wait, const QString &waitingFor,
+                     const StoredSignIn *signIn = nullptr);
     // A step after the tunnel came up, tells its public address (as JSON with `json`) and ends.
     void reportAddress(bool json);
     // Hands over the local proxies once the store has answered, or ends with 5 when the tunnel

@@ -38,8 +38,8 @@ public:
         resolve(cipherFinal, "EVP_CipherFinal_ex");
     }
 
-    // Why it is unusable; empty when every function was found.
-    QString failure() const { return m_failure; }
+    // Why it is unusable; nothing when every function was found.
+    std::optional<QString> failure() const { return m_failure; }
 
     decltype(&ERR_error_string_n) errorString = nullptr;
     decltype(&ERR_get_error) getError = nullptr;
@@ -59,13 +59,13 @@ private:
     template <typename Function> void resolve(Function &function, const char *name)
     {
         function = reinterpret_cast<Function>(m_library.resolve(name));
-        if (!function && m_failure.isEmpty())
+        if (!function && !m_failure)
             m_failure = m_library.errorString();
     }
 
     // Never unloaded: OpenSSL's own exit handlers run from it.
     QLibrary m_library;
-    QString m_failure;
+    std::optional<QString> m_failure;
 };
 
 const LibCrypto &libCrypto()
@@ -89,8 +89,8 @@ public:
     DesCipher()
     {
         const LibCrypto &crypto = libCrypto();
-        if (!crypto.failure().isEmpty()) {
-            fail(QStringLiteral("cannot load OpenSSL: %1").arg(crypto.failure()));
+        if (const std::optional<QString> failure = crypto.failure()) {
+            fail(QStringLiteral("cannot load OpenSSL: %1").arg(*failure));
             return;
         }
         m_context.reset(crypto.contextNew());

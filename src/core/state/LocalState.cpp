@@ -161,11 +161,10 @@ void LocalState::writeToKeyring(const QString &key, const QString &password, Key
     // Whichever comes first, the keyring's answer or the end of the wait, decides.
     const std::shared_ptr<bool> decided =
         waitForKeyring([decide](const QString &why) { decide(why); });
-    m_keyring->write(key, password, [decide, decided](const QString &error) {
+    m_keyring->write(key, password, [decide, decided](const std::optional<QString> &error) {
         if (std::exchange(*decided, true))
             return;
-        decide(error.isEmpty() ? std::nullopt
-                               : std::optional(QStringLiteral("钥匙环拒绝写入：") + error));
+        decide(error ? std::optional(QStringLiteral("钥匙环拒绝写入：") + *error) : std::nullopt);
     });
 }
 
@@ -219,11 +218,11 @@ void LocalState::forgetSecret(const QString &key, ForgetCompletion done)
             }
             // A keyring that cannot read may still delete.
             outcome->wasStored = true;
-            m_keyring->remove(key, [finish, decided](const QString &error) {
+            m_keyring->remove(key, [finish, decided](const std::optional<QString> &error) {
                 if (std::exchange(*decided, true))
                     return;
-                finish(error.isEmpty() ? std::nullopt
-                                       : std::optional(QStringLiteral("钥匙环拒绝删除：") + error));
+                finish(error ? std::optional(QStringLiteral("钥匙环拒绝删除：") + *error)
+                             : std::nullopt);
             });
         });
     });

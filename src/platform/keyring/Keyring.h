@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace corvane {
 
@@ -24,8 +25,8 @@ public:
         QString error;
     };
     using ReadCompletion = std::function<void(const Read &read)>;
-    // `error` is empty when the keyring confirmed the write.
-    using WriteCompletion = std::function<void(const QString &error)>;
+    // No error when the keyring confirmed the write.
+    using WriteCompletion = std::function<void(const std::optional<QString> &error)>;
 
     Keyring() = default;
     virtual ~Keyring() = default;
@@ -33,7 +34,7 @@ public:
 
     virtual void read(const QString &key, ReadCompletion completion) = 0;
     virtual void write(const QString &key, const QString &value, WriteCompletion completion) = 0;
-    // Deletes the entry; `error` is empty once it is gone, also when there was none.
+    // Deletes the entry; no error once it is gone, also when there was none.
     virtual void remove(const QString &key, WriteCompletion completion) = 0;
 };
 

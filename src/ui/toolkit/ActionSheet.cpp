@@ -44,7 +44,7 @@ ActionSheet::ActionSheet(const QString &title, const QString &message, QWidget *
     : QWidget(parent), m_title(title), m_message(message), m_animation(new QVariantAnimation(this))
 {
     hide();
-    m_animation->setDuration(kDurationMs);
+    m_animation->setDuration(static_cast<int>(kDuration.count()));
     m_animation->setEasingCurve(QEasingCurve::OutCubic);
     connect(m_animation, &QVariantAnimation::valueChanged, this,
             [this](const QVariant &value) { applyProgress(value.toDouble()); });

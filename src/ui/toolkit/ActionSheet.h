@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPointer>
 #include <QWidget>
+#include <chrono>
 
 class QPushButton;
 class QVariantAnimation;
@@ -21,7 +22,7 @@ class ActionSheet final : public QWidget
     Q_DISABLE_COPY_MOVE(ActionSheet)
 
 public:
-    static constexpr int kDurationMs = 250;
+    static constexpr std::chrono::milliseconds kDuration{250};
 
     // An empty title or message is left out.
     explicit ActionSheet(const QString &title = {}, const QString &message = {},

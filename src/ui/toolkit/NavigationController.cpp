@@ -22,13 +22,13 @@ NavigationController::NavigationController(ViewController *root, QWidget *parent
       m_barAnimation(new QVariantAnimation(this)), m_barHeight(NavigationBar::kHeight)
 {
     setFocusPolicy(Qt::ClickFocus);
-    m_animation->setDuration(kTransitionMs);
+    m_animation->setDuration(static_cast<int>(kTransition.count()));
     m_animation->setEasingCurve(QEasingCurve::OutCubic);
     connect(m_animation, &QVariantAnimation::valueChanged, this,
             [this](const QVariant &value) { applyProgress(value.toDouble()); });
     connect(m_animation, &QVariantAnimation::finished, this,
             &NavigationController::finishTransition);
-    m_barAnimation->setDuration(kTransitionMs);
+    m_barAnimation->setDuration(static_cast<int>(kTransition.count()));
     connect(m_barAnimation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
         m_barHeight = value.toInt();
         layoutContent();

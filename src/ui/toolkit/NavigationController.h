@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QPointer>
+#include <chrono>
 #include <optional>
 
 class QVariantAnimation;
@@ -22,7 +23,7 @@ class NavigationController : public ViewController
     Q_DISABLE_COPY_MOVE(NavigationController)
 
 public:
-    static constexpr int kTransitionMs = 350;
+    static constexpr std::chrono::milliseconds kTransition{350};
 
     explicit NavigationController(ViewController *root, QWidget *parent = nullptr);
     ~NavigationController() override;

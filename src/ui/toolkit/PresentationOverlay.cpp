@@ -19,7 +19,7 @@ PresentationOverlay::PresentationOverlay(ViewController *presenting, ViewControl
     setGeometry(host->rect());
     host->installEventFilter(this);
     presented->setParent(this);
-    m_animation->setDuration(kDurationMs);
+    m_animation->setDuration(static_cast<int>(kDuration.count()));
     m_animation->setEasingCurve(QEasingCurve::OutCubic);
     connect(m_animation, &QVariantAnimation::valueChanged, this,
             [this](const QVariant &value) { applyProgress(value.toDouble()); });

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <chrono>
 #include <functional>
 
 class QVariantAnimation;
@@ -21,7 +22,7 @@ class PresentationOverlay final : public QWidget
 public:
     // How far below the window's top a default-style sheet starts.
     static constexpr int kSheetTopInset = 40;
-    static constexpr int kDurationMs = 350;
+    static constexpr std::chrono::milliseconds kDuration{350};
 
     PresentationOverlay(ViewController *presenting, ViewController *presented, QWidget *host);
     ~PresentationOverlay() override;

@@ -10,7 +10,7 @@ Switch::Switch(QWidget *parent) : QAbstractButton(parent), m_animation(new QVari
     setCheckable(true);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    m_animation->setDuration(kAnimationMs);
+    m_animation->setDuration(static_cast<int>(kAnimation.count()));
     m_animation->setEasingCurve(QEasingCurve::InOutQuad);
     connect(m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
         m_knob = value.toDouble();

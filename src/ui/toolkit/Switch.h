@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <chrono>
 
 class QVariantAnimation;
 
@@ -15,7 +16,7 @@ class Switch final : public QAbstractButton
     Q_DISABLE_COPY_MOVE(Switch)
 
 public:
-    static constexpr int kAnimationMs = 200;
+    static constexpr std::chrono::milliseconds kAnimation{200};
     static constexpr qreal kFocusRingWidth = 2.0;
 
     explicit Switch(QWidget *parent = nullptr);

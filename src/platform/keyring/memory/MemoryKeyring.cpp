@@ -24,7 +24,7 @@ void MemoryKeyring::write(const QString &key, const QString &value, WriteComplet
             return;
         }
         entries.insert(key, value);
-        completion({});
+        completion(std::nullopt);
     });
 }
 
@@ -36,7 +36,7 @@ void MemoryKeyring::remove(const QString &key, WriteCompletion completion)
             return;
         }
         entries.remove(key);
-        completion({});
+        completion(std::nullopt);
     });
 }
 

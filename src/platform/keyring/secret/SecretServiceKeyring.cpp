@@ -60,7 +60,8 @@ void SecretServiceKeyring::write(const QString &key, const QString &value,
     job->setTextData(value);
     QObject::connect(
         job, &QKeychain::Job::finished, m_jobs.get(), [job, completion = std::move(completion)] {
-            completion(job->error() == QKeychain::NoError ? QString() : job->errorString());
+            completion(job->error() == QKeychain::NoError ? std::nullopt
+                                                          : std::optional(job->errorString()));
         });
     job->start();
 }
@@ -75,7 +76,7 @@ void SecretServiceKeyring::remove(const QString &key, WriteCompletion completion
                      [job, completion = std::move(completion)] {
                          const bool gone = job->error() == QKeychain::NoError ||
                                            job->error() == QKeychain::EntryNotFound;
-                         completion(gone ? QString() : job->errorString());
+                         completion(gone ? std::nullopt : std::optional(job->errorString()));
                      });
     job->start();
 }
