@@ -24,11 +24,7 @@ int becomeDemo(const char *mode)
     char *arguments[] = {program.data(), argument.data(), nullptr};
     ::execv(program.constData(), arguments);
     if (errno == ENOENT) {
-        std::fputs(corvane::LocaleText::pick(
-                       QStringLiteral("corvane: the demo is not installed; it comes in the "
-                                      "package corvane-demo (sudo apt install corvane-demo)\n"),
-                       QStringLiteral("corvane：未安装演示，它在软件包 corvane-demo 中"
-                                      "（sudo apt install corvane-demo）\n"))
+        std::fputs(corvane::LocaleText::text(QStringLiteral("corvane.corvane-the-demo-is-not"))
                        .toUtf8()
                        .constData(),
                    stderr);
@@ -64,53 +60,28 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        LocaleText::pick(QStringLiteral("Without an option, opens the sign-in screen of the "
-                                        "Corvane client, or shows the window of the one already "
-                                        "running."),
-                         QStringLiteral("不带选项时打开 Corvane 客户端的登录页，"
-                                        "已有一个在运行时显示它的窗口。")));
+        LocaleText::text(QStringLiteral("corvane.without-an-option-opens-the")));
     const QCommandLineOption help = parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption disconnectAndExit(
         QStringLiteral("disconnect-and-exit"),
-        LocaleText::pick(
-            QStringLiteral("Run start-up without a window, stop any running tunnel and quit."),
-            QStringLiteral("不开窗口完成启动，断开正在运行的隧道后退出。")));
+        LocaleText::text(QStringLiteral("corvane.run-start-up-without-a")));
     parser.addOption(disconnectAndExit);
     const QCommandLineOption connect(
         QStringLiteral("connect"),
-        LocaleText::pick(
-            QStringLiteral("Connect at launch through the service's tunnel host "
-                           "(CORVANE_TUNNEL_HOST overrides it), with a one-line status window."),
-            QStringLiteral("启动即经服务的隧道主机连接（CORVANE_TUNNEL_HOST 可替换），"
-                           "并显示一行状态的窗口。")));
+        LocaleText::text(QStringLiteral("corvane.connect-at-launch-through-the")));
     parser.addOption(connect);
     const QCommandLineOption quickConnect(
         QStringLiteral("quick-connect"),
-        LocaleText::pick(
-            QStringLiteral("Open the quick connect screen, which connects through the built-in "
-                           "relay (CORVANE_RELAY_HOST overrides its address)."),
-            QStringLiteral("打开一键连接页，经内置中继连接（CORVANE_RELAY_HOST 可替换其地址）。")));
+        LocaleText::text(QStringLiteral("corvane.open-the-quick-connect-screen")));
     parser.addOption(quickConnect);
     const QCommandLineOption demo(
         QStringLiteral("demo"),
-        LocaleText::pick(
-            QStringLiteral("Walk the whole road against the demo service, which it starts: sign "
-                           "in, pick an order and a province, connect, change IP, disconnect and "
-                           "quit, printing each step. Exits with 1 and the reason if a step fails. "
-                           "Needs the corvane-demo package."),
-            QStringLiteral("对着自行启动的演示服务走完全程：登录、选订单和省份、连接、切换IP、"
-                           "断开并退出，逐步打印。某步失败时打印原因并以 1 退出。"
-                           "需要 corvane-demo 软件包。")));
+        LocaleText::text(QStringLiteral("corvane.walk-the-whole-road-against")));
     parser.addOption(demo);
     const QCommandLineOption demoQuick(
         QStringLiteral("demo-quick"),
-        LocaleText::pick(
-            QStringLiteral("Open the quick connect screen, connect, disconnect a few seconds later "
-                           "and quit, printing each status on the way. Needs the corvane-demo "
-                           "package."),
-            QStringLiteral("打开一键连接页，连接，几秒后断开并退出，沿途打印每个状态。"
-                           "需要 corvane-demo 软件包。")));
+        LocaleText::text(QStringLiteral("corvane.open-the-quick-connect-screen-2")));
     parser.addOption(demoQuick);
     if (LocaleText::chinese() && parser.parse(QCoreApplication::arguments()) &&
         parser.isSet(help)) {

@@ -1,10 +1,9 @@
 #include "ctl/ChangeIpCommand.h"
 
 #include "core/home/OrderTexts.h"
-#include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
-#include "ctl/CtlText.h"
 #include "ctl/StoredSignIn.h"
+#include "launch/LocaleText.h"
 #include "platform/scheduling/Scheduler.h"
 
 namespace corvane {
@@ -12,14 +11,10 @@ namespace corvane {
 namespace {
 const QCommandLineOption
     kWait(QStringLiteral("wait"),
-          CtlText::pick(
-              QStringLiteral(
-                  "Return once the tunnel is back up with its new public address, and print it."),
-              QStringLiteral("等隧道以新的公网地址重新连通后再返回，并打印该地址。")));
+          LocaleText::text(QStringLiteral("change-ip.return-once-the-tunnel-is")));
 const QCommandLineOption
     kJson(QStringLiteral("json"),
-          CtlText::pick(QStringLiteral("With --wait, print the status as JSON."),
-                        QStringLiteral("与 --wait 同用：以 JSON 打印状态。")));
+          LocaleText::text(QStringLiteral("change-ip.with-wait-print-the-status")));
 } // namespace
 
 ChangeIpCommand::ChangeIpCommand(TunnelProfileStore &store, QObject *parent)
@@ -30,8 +25,7 @@ ChangeIpCommand::~ChangeIpCommand() = default;
 
 QString ChangeIpCommand::summary() const
 {
-    return CtlText::pick(QStringLiteral("Reconnect the running tunnel for a new exit address."),
-                         QStringLiteral("重新连接运行中的隧道，换一个出口地址。"));
+    return LocaleText::text(QStringLiteral("change-ip.reconnect-the-running-tunnel-for"));
 }
 
 void ChangeIpCommand::declare(QCommandLineParser &parser)
@@ -44,10 +38,8 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
 {
     m_wait = parser.isSet(kWait);
     m_json = parser.isSet(kJson);
-    giveUpAfter(
-        timeoutSeconds(parser),
-        CtlText::pick(QStringLiteral("the tunnel to come back"), QStringLiteral("隧道重新连通")),
-        m_signIn);
+    giveUpAfter(timeoutSeconds(parser),
+                LocaleText::text(QStringLiteral("change-ip.the-tunnel-to-come-back")), m_signIn);
     // The window has the orders at hand; a script has to sign in for them. That happens during
     // the change's first step instead of before it, and the tunnel stops only once the step is
     // over and the sign-in has brought the order, so a refused sign-in leaves the tunnel up.
@@ -56,8 +48,7 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
     session().snapshot([this](const TunnelSession::Snapshot &snapshot) {
         if (snapshot.status != VPNStatus::on || !snapshot.auth) {
             finish(CtlExit::tunnelFailed,
-                   CtlText::pick(QStringLiteral("the tunnel is %1: corvanectl connect first"),
-                                 QStringLiteral("隧道状态为 %1：请先运行 corvanectl connect"))
+                   LocaleText::text(QStringLiteral("change-ip.the-tunnel-is-1-corvanectl"))
                        .arg(vpnStatusName(snapshot.status)));
             return;
         }
@@ -97,10 +88,7 @@ void ChangeIpCommand::stopWhenReady()
     }
     if (!m_order) {
         finish(CtlExit::refused,
-               CtlText::pick(
-                   QStringLiteral(
-                       "the running tunnel's order %1 is no longer among this customer's orders"),
-                   QStringLiteral("运行中隧道的订单 %1 已不在该用户的订单中"))
+               LocaleText::text(QStringLiteral("change-ip.the-running-tunnels-order-1"))
                    .arg(m_running->orderId));
         return;
     }
@@ -124,23 +112,14 @@ void ChangeIpCommand::follow(VPNStatus status)
     if (!changing)
         return;
     if (status == VPNStatus::connecting && m_reconnected && !m_wait)
-        finish(CtlExit::done, CtlText::pick(QStringLiteral("changing the exit address..."),
-                                            TunnelTexts::switching()));
+        finish(CtlExit::done, LocaleText::text(QStringLiteral("switching")));
     else if (status == VPNStatus::on && m_reconnected)
         reportAddress(m_json);
     else if (status == VPNStatus::off && m_reconnected)
-        finish(
-            CtlExit::tunnelFailed,
-            session().manager().connectFailure
-                ? CtlText::pick(
-                      QStringLiteral(
-                          "the tunnel could not be started again (the line above says why)"),
-                      QStringLiteral("隧道无法重新启动（原因见上一行）"))
-                : CtlText::pick(
-                      QStringLiteral("the tunnel did not come back; the tunnel helper's log in "
-                                     "$XDG_RUNTIME_DIR/corvane/ says why"),
-                      QStringLiteral(
-                          "隧道未能重新连通；原因见 $XDG_RUNTIME_DIR/corvane/ 中隧道助手的日志")));
+        finish(CtlExit::tunnelFailed,
+               session().manager().connectFailure
+                   ? LocaleText::text(QStringLiteral("change-ip.the-tunnel-could-not-be"))
+                   : LocaleText::text(QStringLiteral("change-ip.the-tunnel-did-not-come")));
 }
 
 } // namespace corvane

@@ -1,51 +1,38 @@
 #include "ctl/ConnectCommand.h"
 
+#include "core/home/ChoiceTexts.h"
 #include "core/home/OrderTexts.h"
 #include "core/province/ProvinceFile.h"
-#include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
-#include "ctl/CtlText.h"
 #include "ctl/StoredSignIn.h"
+#include "launch/LocaleText.h"
 
 namespace corvane {
 
 namespace {
 const QCommandLineOption
     kOrder(QStringLiteral("order"),
-           CtlText::pick(QStringLiteral("The order to connect with (see corvanectl orders)."),
-                         QStringLiteral("用来连接的订单（见 corvanectl orders）。")),
+           LocaleText::text(QStringLiteral("connect.the-order-to-connect-with")),
            QStringLiteral("id"));
 const QCommandLineOption kProvince(
     QStringLiteral("province"),
-    CtlText::pick(
-        QStringLiteral("Where the exit address comes from: a province's name or number (see the "
-                       "README), or -1 for any. Default: any."),
-        QStringLiteral(
-            "出口地址所在的省份：名称或编号（见 README），-1 或 随机省份 表示任意。默认：任意。")),
+    // The Chinese text names the word --province takes for any; the English one does not.
+    LocaleText::text(QStringLiteral("connect.where-the-exit-address-comes"))
+        .replace(QStringLiteral("%1"), ChoiceTexts::anyProvince(Localization::Language::chinese)),
     QStringLiteral("name|index"));
-const QCommandLineOption kDedup(
-    QStringLiteral("dedup"),
-    CtlText::pick(
-        QStringLiteral(
-            "none, or 24h: never an address this order had in the last 24 hours. Default: none."),
-        QStringLiteral("none，或 24h：不给本订单 24 小时内用过的地址。默认：none。")),
-    QStringLiteral("none|24h"));
+const QCommandLineOption kDedup(QStringLiteral("dedup"),
+                                LocaleText::text(QStringLiteral("connect.none-or-24h-never-an")),
+                                QStringLiteral("none|24h"));
 const QCommandLineOption
     kAbnormalIp(QStringLiteral("abnormal-ip"),
-                CtlText::pick(QStringLiteral("The abnormal-IP switch. Default: on."),
-                              QStringLiteral("异常 IP 开关。默认：on。")),
+                LocaleText::text(QStringLiteral("connect.the-abnormal-ip-switch-default")),
                 QStringLiteral("on|off"));
 const QCommandLineOption
     kWait(QStringLiteral("wait"),
-          CtlText::pick(
-              QStringLiteral(
-                  "Return once the tunnel is up and the public address is known, and print it."),
-              QStringLiteral("等隧道连通、公网地址已知后再返回，并打印该地址。")));
+          LocaleText::text(QStringLiteral("connect.return-once-the-tunnel-is")));
 const QCommandLineOption
     kJson(QStringLiteral("json"),
-          CtlText::pick(QStringLiteral("With --wait, print the status as JSON."),
-                        QStringLiteral("与 --wait 同用：以 JSON 打印状态。")));
-const QString kRandomProvince = QStringLiteral("随机省份");
+          LocaleText::text(QStringLiteral("change-ip.with-wait-print-the-status")));
 } // namespace
 
 ConnectCommand::ConnectCommand(TunnelProfileStore &store, QObject *parent)
@@ -56,9 +43,7 @@ ConnectCommand::~ConnectCommand() = default;
 
 QString ConnectCommand::summary() const
 {
-    return CtlText::pick(
-        QStringLiteral("Connect through the service's tunnel with one of the orders."),
-        QStringLiteral("用一个订单通过服务的隧道连接。"));
+    return LocaleText::text(QStringLiteral("connect.connect-through-the-services-tunnel"));
 }
 
 void ConnectCommand::declare(QCommandLineParser &parser)
@@ -73,8 +58,7 @@ std::optional<ConnectCommand::Choices> ConnectCommand::read(const QCommandLinePa
     choices.orderId = parser.value(kOrder);
     if (choices.orderId.isEmpty()) {
         finish(CtlExit::usage,
-               CtlText::pick(QStringLiteral("--order is required (see corvanectl orders)"),
-                             QStringLiteral("需要 --order（见 corvanectl orders）")));
+               LocaleText::text(QStringLiteral("connect.order-is-required-see-corvanectl")));
         return std::nullopt;
     }
     if (parser.isSet(kProvince)) {
@@ -82,36 +66,31 @@ std::optional<ConnectCommand::Choices> ConnectCommand::read(const QCommandLinePa
         const QStringList names = ProvinceFile::load().value_or(QStringList());
         bool isNumber = false;
         const qint64 index = province.toLongLong(&isNumber);
-        if (province == kRandomProvince || (isNumber && index == -1))
+        if (province == ChoiceTexts::anyProvince(Localization::Language::chinese) ||
+            (isNumber && index == -1))
             choices.provinceIndex = -1;
         else if (isNumber && index >= 0 && index < names.size())
             choices.provinceIndex = index;
         else if (!isNumber && names.contains(province))
             choices.provinceIndex = names.indexOf(province);
         else {
-            finish(CtlExit::usage,
-                   CtlText::pick(
-                       QStringLiteral("no province %1: give a name of the province list or a "
-                                      "number from 0 to %2"),
-                       QStringLiteral("没有省份 %1：请给出省份列表中的名称或 0 到 %2 的编号"))
-                       .arg(province)
-                       .arg(names.size() - 1));
+            finish(CtlExit::usage, LocaleText::text(QStringLiteral("connect.no-province-1-give-a"))
+                                       .arg(province)
+                                       .arg(names.size() - 1));
             return std::nullopt;
         }
     }
     const QString dedup = parser.value(kDedup);
     if (!dedup.isEmpty() && dedup != QLatin1StringView("none") &&
         dedup != QLatin1StringView("24h")) {
-        finish(CtlExit::usage, CtlText::pick(QStringLiteral("--dedup takes none or 24h"),
-                                             QStringLiteral("--dedup 只接受 none 或 24h")));
+        finish(CtlExit::usage, LocaleText::text(QStringLiteral("connect.dedup-takes-none-or-24h")));
         return std::nullopt;
     }
     choices.nd = dedup == QLatin1StringView("24h") ? 1 : 0;
     const QString abnormal = parser.value(kAbnormalIp);
     if (!abnormal.isEmpty() && abnormal != QLatin1StringView("on") &&
         abnormal != QLatin1StringView("off")) {
-        finish(CtlExit::usage, CtlText::pick(QStringLiteral("--abnormal-ip takes on or off"),
-                                             QStringLiteral("--abnormal-ip 只接受 on 或 off")));
+        finish(CtlExit::usage, LocaleText::text(QStringLiteral("connect.abnormal-ip-takes-on-or")));
         return std::nullopt;
     }
     // The switch on means the service may replace an abnormal address: sip 0.
@@ -128,21 +107,15 @@ void ConnectCommand::run(const QCommandLineParser &parser)
         return;
     m_choices = *choices;
     giveUpAfter(timeoutSeconds(parser),
-                m_choices.wait ? CtlText::pick(QStringLiteral("the tunnel and its public address"),
-                                               QStringLiteral("隧道及其公网地址"))
-                               : CtlText::pick(QStringLiteral("the tunnel to start"),
-                                               QStringLiteral("隧道启动")),
+                m_choices.wait
+                    ? LocaleText::text(QStringLiteral("connect.the-tunnel-and-its-public"))
+                    : LocaleText::text(QStringLiteral("connect.the-tunnel-to-start")),
                 m_signIn);
     session().snapshot([this](const TunnelSession::Snapshot &snapshot) {
         if (snapshot.status != VPNStatus::off) {
-            finish(
-                CtlExit::tunnelFailed,
-                CtlText::pick(
-                    QStringLiteral("the tunnel is %1 already: corvanectl change-ip for a new "
-                                   "address, corvanectl disconnect to stop it"),
-                    QStringLiteral(
-                        "隧道已是 %1：换地址用 corvanectl change-ip，断开用 corvanectl disconnect"))
-                    .arg(vpnStatusName(snapshot.status)));
+            finish(CtlExit::tunnelFailed,
+                   LocaleText::text(QStringLiteral("connect.the-tunnel-is-1-already"))
+                       .arg(vpnStatusName(snapshot.status)));
             return;
         }
         m_signIn->fetch([this](const std::shared_ptr<SCOrderContent> &orders) { connect(orders); },
@@ -158,12 +131,8 @@ void ConnectCommand::connect(const std::shared_ptr<SCOrderContent> &orders)
             order = choice.order;
     }
     if (!order) {
-        finish(
-            CtlExit::usage,
-            CtlText::pick(
-                QStringLiteral("no order %1 among this customer's orders (see corvanectl orders)"),
-                QStringLiteral("该用户没有订单 %1（见 corvanectl orders）"))
-                .arg(m_choices.orderId));
+        finish(CtlExit::usage, LocaleText::text(QStringLiteral("connect.no-order-1-among-this"))
+                                   .arg(m_choices.orderId));
         return;
     }
     VpnManager &manager = session().manager();
@@ -181,16 +150,13 @@ void ConnectCommand::follow(VPNStatus status)
     // The manager has logged the reason on the line before.
     if (session().manager().connectFailure) {
         finish(CtlExit::tunnelFailed,
-               CtlText::pick(
-                   QStringLiteral("the tunnel could not be started (the line above says why)"),
-                   QStringLiteral("隧道无法启动（原因见上一行）")));
+               LocaleText::text(QStringLiteral("connect.the-tunnel-could-not-be")));
         return;
     }
     if (status == VPNStatus::connecting || status == VPNStatus::on) {
         m_sawProgress = true;
         if (!m_choices.wait) {
-            finish(CtlExit::done,
-                   CtlText::pick(QStringLiteral("connecting..."), TunnelTexts::connecting()));
+            finish(CtlExit::done, LocaleText::text(QStringLiteral("connect.ing")));
             return;
         }
     }
@@ -201,11 +167,7 @@ void ConnectCommand::follow(VPNStatus status)
     }
     if (status == VPNStatus::off && m_sawProgress)
         finish(CtlExit::tunnelFailed,
-               CtlText::pick(
-                   QStringLiteral("the tunnel went down before it came up; the tunnel helper's log "
-                                  "in $XDG_RUNTIME_DIR/corvane/ says why"),
-                   QStringLiteral(
-                       "隧道未连通就已断开；原因见 $XDG_RUNTIME_DIR/corvane/ 中隧道助手的日志")));
+               LocaleText::text(QStringLiteral("connect.the-tunnel-went-down-before")));
 }
 
 } // namespace corvane

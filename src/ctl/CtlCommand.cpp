@@ -1,8 +1,8 @@
 #include "ctl/CtlCommand.h"
 
 #include "ctl/CtlLog.h"
-#include "ctl/CtlText.h"
 #include "ctl/TerminalText.h"
+#include "launch/LocaleText.h"
 
 #include <QJsonDocument>
 #include <QTimer>
@@ -13,19 +13,13 @@ namespace corvane {
 
 namespace {
 const QCommandLineOption kHelp({QStringLiteral("h"), QStringLiteral("help")},
-                               CtlText::pick(QStringLiteral("Show this help and exit."),
-                                             QStringLiteral("显示本帮助并退出。")));
+                               LocaleText::text(QStringLiteral("command.show-this-help-and-exit")));
 const QCommandLineOption
     kVerbose(QStringLiteral("verbose"),
-             CtlText::pick(
-                 QStringLiteral("Print the log lines on standard error as well as to the journal."),
-                 QStringLiteral("日志行除写入系统日志外，也打印到标准错误。")));
+             LocaleText::text(QStringLiteral("command.print-the-log-lines-on")));
 const QCommandLineOption
     kTimeout(QStringLiteral("timeout"),
-             CtlText::pick(QStringLiteral("Give up after this many seconds (default %1): exit code "
-                                          "6 while waiting for the tunnel, 7 for the service."),
-                           QStringLiteral(
-                               "等待这么多秒后放弃（默认 %1）：等隧道时退出码为 6，等服务时为 7。"))
+             LocaleText::text(QStringLiteral("command.give-up-after-this-many"))
                  .arg(CtlCommand::kDefaultTimeoutSeconds),
              QStringLiteral("seconds"));
 
@@ -66,13 +60,10 @@ QString CtlCommand::helpText()
     const QString words = rest >= 0 && rest < lineEnd
                               ? help.mid(rest + options.size(), lineEnd - rest - options.size())
                               : QString();
-    return CtlText::pick(QStringLiteral("Usage: corvanectl %1 [options]"),
-                         QStringLiteral("用法：corvanectl %1 [选项]"))
-               .arg(m_name) +
+    return LocaleText::text(QStringLiteral("command.usage-corvanectl-1-options")).arg(m_name) +
            words +
-           help.mid(lineEnd).replace(
-               QStringLiteral("\nOptions:\n"),
-               CtlText::pick(QStringLiteral("\nOptions:\n"), QStringLiteral("\n选项：\n")));
+           help.mid(lineEnd).replace(QStringLiteral("\nOptions:\n"),
+                                     LocaleText::text(QStringLiteral("command.options")));
 }
 
 void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt)
@@ -92,24 +83,19 @@ void CtlCommand::start(const QStringList &arguments, Clock::time_point invokedAt
     if (!parsed || (words() == Words::refused && !parser.positionalArguments().isEmpty())) {
         QString problem = parser.errorText();
         if (parsed)
-            problem = CtlText::pick(QStringLiteral("unexpected argument: "),
-                                    QStringLiteral("多余的参数：")) +
+            problem = LocaleText::text(QStringLiteral("command.unexpected-argument")) +
                       parser.positionalArguments().join(u' ');
         else if (!parser.unknownOptionNames().isEmpty())
-            problem =
-                CtlText::pick(QStringLiteral("unknown option '%1'"), QStringLiteral("未知选项“%1”"))
-                    .arg(parser.unknownOptionNames().first());
+            problem = LocaleText::text(QStringLiteral("command.unknown-option-1"))
+                          .arg(parser.unknownOptionNames().first());
         finish(CtlExit::usage,
-               problem + CtlText::pick(QStringLiteral("\nSee: corvanectl %1 --help"),
-                                       QStringLiteral("\n参见：corvanectl %1 --help"))
-                             .arg(m_name));
+               problem +
+                   LocaleText::text(QStringLiteral("command.see-corvanectl-1-help")).arg(m_name));
         return;
     }
     if (m_hasTimeout && parser.isSet(kTimeout) && timeoutSeconds(parser) <= 0) {
         finish(CtlExit::usage,
-               CtlText::pick(
-                   QStringLiteral("--timeout takes a whole number of seconds from 1 to %1 (a day)"),
-                   QStringLiteral("--timeout 只接受 1 到 %1（一天）之间的整秒数"))
+               LocaleText::text(QStringLiteral("command.timeout-takes-a-whole-number"))
                    .arg(kMaxTimeoutSeconds));
         return;
     }

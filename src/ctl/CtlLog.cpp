@@ -35,14 +35,14 @@ void toStandardError(const QString &line)
 void CtlLog::install()
 {
     // Qt's own warnings are of no use to replay: corvanectl says what matters in its words.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &message) {
-        LogDestination::toJournal(message);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+        LogDestination::toJournal(message, LogDestination::priorityOf(type));
         if (state().verbose)
             toStandardError(message);
     });
     Log::setSink(&CtlLog::write);
     Log::setWarningSink([](const QString &line) {
-        LogDestination::toJournal(line);
+        LogDestination::toJournal(line, LogDestination::Priority::warning);
         toStandardError(line);
     });
 }

@@ -1,14 +1,14 @@
 #include "ctl/DisconnectCommand.h"
 
 #include "core/vpn/VpnManager.h"
-#include "ctl/CtlText.h"
+#include "launch/LocaleText.h"
 
 namespace corvane {
 
 namespace {
 QString disconnected()
 {
-    return CtlText::pick(QStringLiteral("disconnected"), QStringLiteral("已断开"));
+    return LocaleText::text(QStringLiteral("disconnect.disconnected"));
 }
 } // namespace
 
@@ -20,7 +20,7 @@ DisconnectCommand::~DisconnectCommand() = default;
 
 QString DisconnectCommand::summary() const
 {
-    return CtlText::pick(QStringLiteral("Stop the tunnel."), QStringLiteral("断开隧道。"));
+    return LocaleText::text(QStringLiteral("disconnect.stop-the-tunnel"));
 }
 
 void DisconnectCommand::declare(QCommandLineParser &parser)
@@ -31,7 +31,7 @@ void DisconnectCommand::declare(QCommandLineParser &parser)
 void DisconnectCommand::run(const QCommandLineParser &parser)
 {
     giveUpAfter(timeoutSeconds(parser),
-                CtlText::pick(QStringLiteral("the tunnel to stop"), QStringLiteral("隧道断开")));
+                LocaleText::text(QStringLiteral("disconnect.the-tunnel-to-stop")));
     session().snapshot([this](const TunnelSession::Snapshot &snapshot) {
         if (snapshot.status == VPNStatus::off) {
             finish(CtlExit::done, disconnected());

@@ -3,9 +3,9 @@
 #include "core/login/LoginForm.h"
 #include "core/login/SCLoginClient.h"
 #include "core/state/LocalState.h"
-#include "ctl/CtlText.h"
 #include "ctl/PasswordInput.h"
 #include "ctl/StoredSignIn.h"
+#include "launch/LocaleText.h"
 
 #include <QTimer>
 
@@ -14,14 +14,11 @@ namespace corvane {
 namespace {
 const QCommandLineOption
     kMobile(QStringLiteral("mobile"),
-            CtlText::pick(QStringLiteral("The mobile number the orders were bought with."),
-                          QStringLiteral("购买订单所用的手机号码。")),
+            LocaleText::text(QStringLiteral("login.the-mobile-number-the-orders")),
             QStringLiteral("number"));
 const QCommandLineOption
     kPasswordStdin(QStringLiteral("password-stdin"),
-                   CtlText::pick(QStringLiteral("Read the password from the first line of standard "
-                                                "input instead of asking on the terminal."),
-                                 QStringLiteral("从标准输入的第一行读取密码，而不在终端上询问。")));
+                   LocaleText::text(QStringLiteral("login.read-the-password-from-the")));
 } // namespace
 
 LoginCommand::LoginCommand(QObject *parent) : CtlCommand(QStringLiteral("login"), parent) {}
@@ -30,8 +27,7 @@ LoginCommand::~LoginCommand() = default;
 
 QString LoginCommand::summary() const
 {
-    return CtlText::pick(QStringLiteral("Sign in and keep the credentials for the other commands."),
-                         QStringLiteral("登录，并为其他命令保存凭据。"));
+    return LocaleText::text(QStringLiteral("login.sign-in-and-keep-the"));
 }
 
 void LoginCommand::declare(QCommandLineParser &parser)
@@ -44,26 +40,22 @@ void LoginCommand::declare(QCommandLineParser &parser)
 void LoginCommand::run(const QCommandLineParser &parser)
 {
     if (!parser.isSet(kMobile)) {
-        finish(CtlExit::usage, CtlText::pick(QStringLiteral("--mobile is required"),
-                                             QStringLiteral("需要 --mobile")));
+        finish(CtlExit::usage, LocaleText::text(QStringLiteral("login.mobile-is-required")));
         return;
     }
     QString password;
     if (parser.isSet(kPasswordStdin)) {
         password = PasswordInput::fromStandardInput();
-    } else if (const std::optional<QString> typed = PasswordInput::prompt(
-                   CtlText::pick(QStringLiteral("Password: "), QStringLiteral("密码：")))) {
+    } else if (const std::optional<QString> typed =
+                   PasswordInput::prompt(LocaleText::text(QStringLiteral("login.password")))) {
         password = *typed;
     } else {
-        finish(CtlExit::usage,
-               CtlText::pick(
-                   QStringLiteral("no terminal to ask for the password on: use --password-stdin"),
-                   QStringLiteral("没有可询问密码的终端：请用 --password-stdin")));
+        finish(CtlExit::usage, LocaleText::text(QStringLiteral("login.no-terminal-to-ask-for")));
         return;
     }
     auto checked = LoginForm::check(parser.value(kMobile), password);
     if (const auto *message = std::get_if<QString>(&checked)) {
-        finish(CtlExit::usage, CtlText::message(*message));
+        finish(CtlExit::usage, *message);
         return;
     }
     const LoginRequest request = std::get<LoginRequest>(std::move(checked));
@@ -71,16 +63,11 @@ void LoginCommand::run(const QCommandLineParser &parser)
     m_client->successBlock = [this, request](const std::any &payload) {
         m_storing = true;
         const auto orders = std::any_cast<std::shared_ptr<SCOrderContent>>(payload);
-        const QString signedIn = CtlText::pick(QStringLiteral("signed in as %1: %2 orders"),
-                                               QStringLiteral("已登录 %1：%2 个订单"))
+        const QString signedIn = LocaleText::text(QStringLiteral("login.signed-in-as-1-2"))
                                      .arg(request.mobile)
                                      .arg(orders->orderInfoList.size());
         const QString notStored =
-            signedIn +
-            CtlText::pick(
-                QStringLiteral(
-                    ", but the credentials could not be stored (the line above says why)"),
-                QStringLiteral("，但凭据无法保存（原因见上一行）"));
+            signedIn + LocaleText::text(QStringLiteral("login.but-the-credentials-could-not"));
         LocalState &state = LocalState::shared();
         if (!state.setPhoneNum(request.mobile)) {
             finish(CtlExit::notStored, notStored);
@@ -95,18 +82,15 @@ void LoginCommand::run(const QCommandLineParser &parser)
         finish(code, message);
     };
     QObject::connect(m_client.get(), &SCLoginClient::replyWithoutOrders, this, [this] {
-        finish(
-            CtlExit::refused,
-            CtlText::pick(QStringLiteral("the service accepted the sign-in but sent no order list"),
-                          QStringLiteral("服务接受了登录，但没有发来订单列表")));
+        finish(CtlExit::refused,
+               LocaleText::text(QStringLiteral("login.the-service-accepted-the-sign")));
     });
     m_client->login(request.mobile, request.encodedPassword);
     // The keyring's own wait bounds the storing that follows the answer.
     QTimer::singleShot(timeoutSeconds(parser) * 1000, this, [this] {
         if (!m_storing)
             finish(CtlExit::network,
-                   CtlText::pick(QStringLiteral("the service did not answer in time"),
-                                 QStringLiteral("服务未及时应答")));
+                   LocaleText::text(QStringLiteral("login.the-service-did-not-answer")));
     });
 }
 

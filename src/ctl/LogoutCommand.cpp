@@ -1,7 +1,7 @@
 #include "ctl/LogoutCommand.h"
 
 #include "core/vpn/VpnManager.h"
-#include "ctl/CtlText.h"
+#include "launch/LocaleText.h"
 #include "launch/SingleInstance.h"
 
 namespace corvane {
@@ -14,10 +14,7 @@ LogoutCommand::~LogoutCommand() = default;
 
 QString LogoutCommand::summary() const
 {
-    return CtlText::pick(
-        QStringLiteral(
-            "Sign out: forget the password (the number stays), stop the service's tunnel."),
-        QStringLiteral("退出登录：删除保存的密码（保留手机号码），断开服务隧道。"));
+    return LocaleText::text(QStringLiteral("logout.sign-out-forget-the-password"));
 }
 
 void LogoutCommand::declare(QCommandLineParser &parser)
@@ -28,7 +25,7 @@ void LogoutCommand::declare(QCommandLineParser &parser)
 void LogoutCommand::run(const QCommandLineParser &parser)
 {
     giveUpAfter(timeoutSeconds(parser),
-                CtlText::pick(QStringLiteral("the tunnel to stop"), QStringLiteral("隧道断开")));
+                LocaleText::text(QStringLiteral("disconnect.the-tunnel-to-stop")));
     // The password goes first: a tunnel that will not stop must not keep the account signed in.
     LocalState::shared().forgetPwdNum([this](const LocalState::Forgetting &outcome) {
         m_forgetting = outcome;
@@ -54,24 +51,20 @@ void LogoutCommand::stopServiceTunnel()
 
 void LogoutCommand::conclude(bool stoppedTunnel)
 {
-    const QString tunnel = stoppedTunnel ? CtlText::pick(QStringLiteral("; the tunnel is stopped"),
-                                                         QStringLiteral("；隧道已断开"))
-                                         : QString();
+    const QString tunnel = stoppedTunnel
+                               ? LocaleText::text(QStringLiteral("logout.the-tunnel-is-stopped"))
+                               : QString();
     if (m_forgetting.failure) {
         finish(CtlExit::notStored,
-               CtlText::pick(QStringLiteral("the stored password could not be deleted (the line "
-                                            "above says why)"),
-                             QStringLiteral("保存的密码未能删除（原因见上一行）")) +
-                   tunnel);
+               LocaleText::text(QStringLiteral("logout.the-stored-password-could-not")) + tunnel);
         return;
     }
     // An open window goes back to its sign-in screen: it would otherwise carry on signed in.
     SingleInstance::tellSignedOut(SingleInstance::defaultFolder());
     finish(CtlExit::done,
            (m_forgetting.wasStored
-                ? CtlText::pick(QStringLiteral("signed out"), QStringLiteral("已退出登录"))
-                : CtlText::pick(QStringLiteral("not signed in: nothing to sign out of"),
-                                QStringLiteral("未登录，无需退出"))) +
+                ? LocaleText::text(QStringLiteral("logout.signed-out"))
+                : LocaleText::text(QStringLiteral("logout.not-signed-in-nothing-to"))) +
                tunnel);
 }
 

@@ -1,8 +1,8 @@
 #include "ctl/OrdersCommand.h"
 
 #include "core/home/OrderTexts.h"
-#include "ctl/CtlText.h"
 #include "ctl/StoredSignIn.h"
+#include "launch/LocaleText.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -14,8 +14,7 @@ namespace corvane {
 namespace {
 const QCommandLineOption
     kJson(QStringLiteral("json"),
-          CtlText::pick(QStringLiteral("Print one JSON object: {\"orders\": [...]}."),
-                        QStringLiteral("打印一个 JSON 对象：{\"orders\": [...]}。")));
+          LocaleText::text(QStringLiteral("orders.print-one-json-object-orders")));
 
 QString kindOf(const SCOrder &order)
 {
@@ -78,8 +77,7 @@ OrdersCommand::~OrdersCommand() = default;
 
 QString OrdersCommand::summary() const
 {
-    return CtlText::pick(QStringLiteral("List the orders of the signed-in customer."),
-                         QStringLiteral("列出已登录用户的订单。"));
+    return LocaleText::text(QStringLiteral("orders.list-the-orders-of-the"));
 }
 
 void OrdersCommand::declare(QCommandLineParser &parser)
@@ -116,8 +114,8 @@ void OrdersCommand::run(const QCommandLineParser &parser)
         },
         [this](CtlExit code, const QString &message) { finish(code, message); });
     QTimer::singleShot(timeoutSeconds(parser) * 1000, this, [this] {
-        finish(CtlExit::network, CtlText::pick(QStringLiteral("the service did not answer in time"),
-                                               QStringLiteral("服务未及时应答")));
+        finish(CtlExit::network,
+               LocaleText::text(QStringLiteral("login.the-service-did-not-answer")));
     });
 }
 

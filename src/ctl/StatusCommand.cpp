@@ -1,20 +1,15 @@
 #include "ctl/StatusCommand.h"
+#include "launch/LocaleText.h"
 
-#include "ctl/CtlText.h"
 #include <QDateTime>
 
 namespace corvane {
 
 namespace {
-const QCommandLineOption
-    kJson(QStringLiteral("json"),
-          CtlText::pick(
-              QStringLiteral("Print the status as one JSON object (one per line with --watch)."),
-              QStringLiteral("以一个 JSON 对象打印状态（与 --watch 同用时每行一个）。")));
-const QCommandLineOption
-    kWatch(QStringLiteral("watch"),
-           CtlText::pick(QStringLiteral("Print a line for every change until interrupted."),
-                         QStringLiteral("每次变化打印一行，直到被中断。")));
+const QCommandLineOption kJson(QStringLiteral("json"),
+                               LocaleText::text(QStringLiteral("status.print-the-status-as-one")));
+const QCommandLineOption kWatch(QStringLiteral("watch"),
+                                LocaleText::text(QStringLiteral("status.print-a-line-for-every")));
 } // namespace
 
 StatusCommand::StatusCommand(TunnelProfileStore &store, QObject *parent)
@@ -25,9 +20,7 @@ StatusCommand::~StatusCommand() = default;
 
 QString StatusCommand::summary() const
 {
-    return CtlText::pick(
-        QStringLiteral("Tell the tunnel's status, order, province and public address."),
-        QStringLiteral("显示隧道的状态、订单、省份和公网地址。"));
+    return LocaleText::text(QStringLiteral("status.tell-the-tunnels-status-order"));
 }
 
 void StatusCommand::declare(QCommandLineParser &parser)

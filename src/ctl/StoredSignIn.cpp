@@ -3,7 +3,8 @@
 #include "core/login/LoginForm.h"
 #include "core/login/SCLoginClient.h"
 #include "core/state/LocalState.h"
-#include "ctl/CtlText.h"
+#include "launch/LocaleText.h"
+#include "platform/resources/Localization.h"
 
 #include <QTimer>
 
@@ -18,8 +19,8 @@ StoredSignIn::~StoredSignIn() = default;
 std::pair<CtlExit, QString> StoredSignIn::failureOf(const SCNetError &error)
 {
     return {error.refused ? CtlExit::refused : CtlExit::network,
-            CtlText::message(
-                LoginForm::userMessage(error.message.value_or(QStringLiteral("请求服务器失败"))))};
+            LoginForm::userMessage(error.message.value_or(
+                Localization::string(QStringLiteral("service.unreachable"))))};
 }
 
 void StoredSignIn::fetch(Orders orders, Failure failure)
@@ -43,10 +44,7 @@ void StoredSignIn::fetch(Orders orders, Failure failure)
             // The keyring may answer at once: the caller hears of it on a later turn either way.
             QTimer::singleShot(0, this, [failure] {
                 failure(CtlExit::notSignedIn,
-                        CtlText::pick(
-                            QStringLiteral(
-                                "not signed in: run corvanectl login --mobile <number> first"),
-                            QStringLiteral("未登录：先运行 corvanectl login --mobile <手机号码>")));
+                        LocaleText::text(QStringLiteral("sign-in.not-signed-in-run-corvanectl")));
             });
             return;
         }
@@ -61,9 +59,7 @@ void StoredSignIn::fetch(Orders orders, Failure failure)
         m_client->disconnect(this);
         QObject::connect(m_client.get(), &SCLoginClient::replyWithoutOrders, this, [failure] {
             failure(CtlExit::refused,
-                    CtlText::pick(
-                        QStringLiteral("the service accepted the sign-in but sent no order list"),
-                        QStringLiteral("服务接受了登录，但没有发来订单列表")));
+                    LocaleText::text(QStringLiteral("login.the-service-accepted-the-sign")));
         });
         m_client->login(request.mobile, request.encodedPassword);
     });

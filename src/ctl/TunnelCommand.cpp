@@ -2,8 +2,8 @@
 
 #include "core/home/TunnelRoad.h"
 #include "core/vpn/VpnManager.h"
-#include "ctl/CtlText.h"
 #include "ctl/StoredSignIn.h"
+#include "launch/LocaleText.h"
 #include "platform/scheduling/Scheduler.h"
 
 #include <QTimer>
@@ -28,13 +28,10 @@ void TunnelCommand::giveUpAfter(int seconds, const QString &waitingFor, const St
     QTimer::singleShot(seconds * 1000, this, [this, seconds, waitingFor, signIn] {
         if (signIn && signIn->isWaiting()) {
             finish(CtlExit::network,
-                   CtlText::pick(QStringLiteral("gave up after %1 s waiting for the service"),
-                                 QStringLiteral("等待服务 %1 秒后放弃"))
-                       .arg(seconds));
+                   LocaleText::text(QStringLiteral("tunnel.gave-up-after-1-s")).arg(seconds));
             return;
         }
-        finish(CtlExit::timedOut, CtlText::pick(QStringLiteral("gave up after %1 s waiting for %2"),
-                                                QStringLiteral("等待%2 %1 秒后放弃"))
+        finish(CtlExit::timedOut, LocaleText::text(QStringLiteral("tunnel.gave-up-after-1-s-2"))
                                       .arg(seconds)
                                       .arg(waitingFor));
     });
@@ -50,18 +47,14 @@ void TunnelCommand::reportAddress(bool json)
                 [this, json, snapshot](const std::optional<PublicAddressAnswer> &address) {
                     if (!address) {
                         finish(CtlExit::tunnelFailed,
-                               CtlText::pick(
-                                   QStringLiteral("IP连接异常: the tunnel is up but the public "
-                                                  "address lookup failed"),
-                                   QStringLiteral("IP连接异常：隧道已连通，但查询公网地址失败")));
+                               LocaleText::text(QStringLiteral("tunnel.ip-the-tunnel-is-up")));
                         return;
                     }
                     if (json)
                         printJson(TunnelSession::toJson(snapshot, address));
                     else
-                        printLine(CtlText::pick(QStringLiteral("public address: ") +
-                                                    address->cip.value_or(QString()),
-                                                address->addressText()) +
+                        printLine(LocaleText::text(QStringLiteral("address.current"))
+                                      .arg(address->cip.value_or(QString())) +
                                   u' ' + address->placeText());
                     finish(CtlExit::done);
                 });

@@ -1,9 +1,10 @@
 #include "ctl/TunnelSession.h"
 
+#include "core/home/ChoiceTexts.h"
 #include "core/province/ProvinceFile.h"
 #include "core/vpn/LocalProxyAddress.h"
 #include "core/vpn/VpnManager.h"
-#include "ctl/CtlText.h"
+#include "launch/LocaleText.h"
 #include "platform/tunnel/TunnelProfileStore.h"
 
 namespace corvane {
@@ -109,23 +110,23 @@ QStringList TunnelSession::toText(const Snapshot &snapshot,
     const QJsonObject province = json.value(QStringLiteral("province")).toObject();
     const QJsonObject exit = json.value(QStringLiteral("publicAddress")).toObject();
     return {
-        CtlText::pick(QStringLiteral("status: "), QStringLiteral("状态: ")) +
+        LocaleText::text(QStringLiteral("status.status")) +
             text(json.value(QStringLiteral("status"))),
-        CtlText::pick(QStringLiteral("order: "), QStringLiteral("订单: ")) +
+        LocaleText::text(QStringLiteral("status.order")) +
             text(json.value(QStringLiteral("orderId"))),
-        CtlText::pick(QStringLiteral("province: "), QStringLiteral("省份: ")) +
+        LocaleText::text(QStringLiteral("status.province")) +
             (!snapshot.auth ? QStringLiteral("-")
              : province.isEmpty()
-                 ? CtlText::pick(QStringLiteral("any"), QStringLiteral("随机省份"))
+                 ? ChoiceTexts::anyProvince()
                  : text(province.value(QStringLiteral("name"))) + QStringLiteral(" (") +
                        text(province.value(QStringLiteral("index"))) + u')'),
-        CtlText::pick(QStringLiteral("dedup: "), QStringLiteral("去重: ")) +
+        LocaleText::text(QStringLiteral("status.dedup")) +
             text(json.value(QStringLiteral("dedup"))),
-        CtlText::pick(QStringLiteral("abnormal-ip: "), QStringLiteral("异常IP: ")) +
+        LocaleText::text(QStringLiteral("status.abnormal-ip")) +
             text(json.value(QStringLiteral("abnormalIp"))),
-        CtlText::pick(QStringLiteral("proxy: "), QStringLiteral("本地代理: ")) +
+        LocaleText::text(QStringLiteral("status.proxy")) +
             (snapshot.proxy ? LocalProxyAddress::urls(*snapshot.proxy) : QStringLiteral("-")),
-        CtlText::pick(QStringLiteral("public address: "), QStringLiteral("公网地址: ")) +
+        LocaleText::text(QStringLiteral("status.public-address")) +
             (exit.isEmpty() ? QStringLiteral("-")
                             : text(exit.value(QStringLiteral("ip"))) + u' ' +
                                   text(exit.value(QStringLiteral("place")))),

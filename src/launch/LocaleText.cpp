@@ -2,22 +2,28 @@
 
 namespace corvane {
 
-bool LocaleText::chinese()
+Localization::Language LocaleText::language()
 {
-    static const bool answer = [] {
+    static const Localization::Language answer = [] {
         for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
             const QString value = qEnvironmentVariable(name);
             if (!value.isEmpty())
-                return value.startsWith(QLatin1StringView("zh"));
+                return value.startsWith(QLatin1StringView("zh")) ? Localization::Language::chinese
+                                                                 : Localization::Language::english;
         }
-        return false;
+        return Localization::Language::english;
     }();
     return answer;
 }
 
-QString LocaleText::pick(const QString &english, const QString &chinese)
+bool LocaleText::chinese()
 {
-    return LocaleText::chinese() ? chinese : english;
+    return language() == Localization::Language::chinese;
+}
+
+QString LocaleText::text(const QString &key)
+{
+    return Localization::string(key, language());
 }
 
 } // namespace corvane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/resources/Localization.h"
+
 #include <QString>
 
 namespace corvane {
@@ -9,8 +11,10 @@ namespace corvane {
 class LocaleText final
 {
 public:
+    static Localization::Language language();
     static bool chinese();
-    static QString pick(const QString &english, const QString &chinese);
+    // The key table's text for `key` in that language.
+    static QString text(const QString &key);
 };
 
 } // namespace corvane

@@ -2,6 +2,7 @@
 
 #include "ProxiedFetch.h"
 #include "ScreenReader.h"
+#include "core/home/ChoiceTexts.h"
 #include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
 
@@ -150,11 +151,14 @@ QList<RoadDemo::Step> RoadDemo::steps()
     list.append(Step{QStringLiteral("choose 24-hour de-duplication, so a new address is new"),
                      [] {
                          ScreenReader::press(ScreenReader::find(
-                             QAccessible::Button, startsWith(QStringLiteral("去重设置："))));
+                             QAccessible::Button,
+                             startsWith(ChoiceTexts::deduplicationTitle() + QStringLiteral("："))));
                      },
                      [this] {
-                         pressOnce(is(QStringLiteral("24小时去重")), true);
-                         return shows(QAccessible::Button, QStringLiteral("去重设置：24小时去重"));
+                         pressOnce(is(ChoiceTexts::deduplication(1)), true);
+                         return shows(QAccessible::Button, ChoiceTexts::deduplicationTitle() +
+                                                               QStringLiteral("：") +
+                                                               ChoiceTexts::deduplication(1));
                      },
                      QStringLiteral("the de-duplication sheet")});
     list.append(Step{

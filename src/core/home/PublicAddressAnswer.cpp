@@ -1,5 +1,7 @@
 #include "core/home/PublicAddressAnswer.h"
 
+#include "platform/resources/Localization.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -36,7 +38,7 @@ std::optional<PublicAddressAnswer> PublicAddressAnswer::parse(const QString &tex
 
 QString PublicAddressAnswer::addressText() const
 {
-    return QStringLiteral("当前IP：") + cip.value_or(QString());
+    return Localization::string(QStringLiteral("address.current")).arg(cip.value_or(QString()));
 }
 
 QString PublicAddressAnswer::placeText() const

@@ -2,6 +2,7 @@
 
 #include "core/crypto/DESEncode.h"
 #include "core/state/LocalState.h"
+#include "platform/resources/Localization.h"
 
 #include <QTextBoundaryFinder>
 
@@ -24,28 +25,28 @@ std::variant<LoginRequest, QString> LoginForm::check(const QString &typedMobile,
                                                      const QString &typedPassword)
 {
     if (typedMobile.isEmpty())
-        return QStringLiteral("请输入手机号码");
+        return Localization::string(QStringLiteral("login.mobile.missing"));
     const QString mobile = LocalState::trimmed(typedMobile);
     if (userPerceivedLength(mobile) != kMobileLength)
-        return QStringLiteral("请输入正确手机号码（11位数字）");
+        return Localization::string(QStringLiteral("login.mobile.invalid"));
     if (typedPassword.isEmpty())
-        return QStringLiteral("请输入密码");
+        return Localization::string(QStringLiteral("login.password.missing"));
     const QString password = LocalState::trimmed(typedPassword);
     if (password.toUtf8().size() >= DESEncode::kOutputLimit)
-        return QStringLiteral("密码过长，请输入较短的密码");
+        return Localization::string(QStringLiteral("login.password.long"));
     const std::optional<QString> encoded =
         DESEncode::encryptUseDES(password, QString::fromLatin1(DESEncode::kKey));
     if (!encoded)
-        return QStringLiteral("密码加密失败，无法登录");
+        return Localization::string(QStringLiteral("login.password.unencoded"));
     return LoginRequest{mobile, password, *encoded};
 }
 
 QString LoginForm::userMessage(const QString &serviceMessage)
 {
     if (serviceMessage == QLatin1StringView("mobile not exist"))
-        return QStringLiteral("该手机号不存在");
+        return Localization::string(QStringLiteral("login.refused.mobile"));
     if (serviceMessage == QLatin1StringView("password is error"))
-        return QStringLiteral("密码错误，请重新输入");
+        return Localization::string(QStringLiteral("login.refused.password"));
     return serviceMessage;
 }
 

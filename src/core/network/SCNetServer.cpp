@@ -4,12 +4,11 @@
 #include "core/model/Mapper.h"
 #include "platform/http/HttpClient.h"
 #include "platform/http/JsonReplyReader.h"
+#include "platform/resources/Localization.h"
 
 namespace corvane {
 
 namespace {
-const QString kRequestFailed = QStringLiteral("请求服务器失败");
-const QString kDecodeFailed = QStringLiteral("数据解析失败");
 
 void deliver(const HttpReply &reply, const SCNetServer::Success &onSuccess,
              const SCNetServer::Failure &onFailure)
@@ -26,12 +25,12 @@ void deliver(const HttpReply &reply, const SCNetServer::Success &onSuccess,
         reply.statusCode ? std::optional<qint64>(*reply.statusCode) : std::optional<qint64>(1);
     const std::optional<QJsonValue> json = JsonReplyReader::read(reply);
     if (!json) {
-        failure(SCNetError(kRequestFailed, status));
+        failure(SCNetError(Localization::string(QStringLiteral("service.unreachable")), status));
         return;
     }
     const std::shared_ptr<SCResponse> envelope = Mapper<SCResponse>().mapJSONObject(*json);
     if (!envelope) {
-        failure(SCNetError(kDecodeFailed, 1));
+        failure(SCNetError(Localization::string(QStringLiteral("service.unreadable")), 1));
         return;
     }
     if (envelope->resultCode == 0) {

@@ -6,17 +6,17 @@ namespace corvane {
 
 QString TunnelTexts::connecting()
 {
-    return QStringLiteral("连接中...");
+    return Localization::string(QStringLiteral("connect.ing"));
 }
 
 QString TunnelTexts::disconnecting()
 {
-    return QStringLiteral("断开中...");
+    return Localization::string(QStringLiteral("connect.dis"));
 }
 
 QString TunnelTexts::switching()
 {
-    return QStringLiteral("切换中...");
+    return Localization::string(QStringLiteral("switching"));
 }
 
 QString TunnelTexts::buttonTitle(VPNStatus status, bool changing)

@@ -47,11 +47,32 @@ void LogDestination::routeQtMessagesToLog()
     qInstallMessageHandler(qtMessageToLog);
 }
 
-bool LogDestination::toJournal(const QString &line)
+LogDestination::Priority LogDestination::priorityOf(QtMsgType type)
 {
+    switch (type) {
+    case QtDebugMsg:
+        return Priority::debug;
+    case QtInfoMsg:
+        return Priority::info;
+    case QtWarningMsg:
+        return Priority::warning;
+    case QtCriticalMsg:
+    case QtFatalMsg:
+        return Priority::error;
+    }
+    return Priority::info;
+}
+
+bool LogDestination::toJournal(const QString &line, Priority priority)
+{
+    static_assert(static_cast<int>(Priority::error) == LOG_ERR &&
+                  static_cast<int>(Priority::warning) == LOG_WARNING &&
+                  static_cast<int>(Priority::info) == LOG_INFO &&
+                  static_cast<int>(Priority::debug) == LOG_DEBUG);
     const QByteArray name = QCoreApplication::applicationName().toUtf8();
-    return sd_journal_send("MESSAGE=%s", line.toUtf8().constData(), "PRIORITY=%i", LOG_INFO,
-                           "SYSLOG_IDENTIFIER=%s", name.constData(), nullptr) == 0;
+    return sd_journal_send("MESSAGE=%s", line.toUtf8().constData(), "PRIORITY=%i",
+                           static_cast<int>(priority), "SYSLOG_IDENTIFIER=%s", name.constData(),
+                           nullptr) == 0;
 }
 
 } // namespace corvane

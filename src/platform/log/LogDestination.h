@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 namespace corvane {
 
@@ -11,6 +12,16 @@ namespace corvane {
 class LogDestination final
 {
 public:
+    // The journal's priorities (syslog's levels, sd-daemon's SD_ERR...SD_DEBUG).
+    enum class Priority
+    {
+        error = 3,
+        warning = 4,
+        info = 6,
+        debug = 7
+    };
+    static Priority priorityOf(QtMsgType type);
+
     // Whether standard error is the place: a terminal, or asked for.
     static bool standardErrorWanted();
     // Sends both kinds of line to the journal unless standardErrorWanted().
@@ -20,7 +31,7 @@ public:
     // Sends Qt's messages into Log::write, wherever its sink takes them.
     static void routeQtMessagesToLog();
     // One line into the journal under this program's name; false when there is no journal.
-    static bool toJournal(const QString &line);
+    static bool toJournal(const QString &line, Priority priority = Priority::info);
 };
 
 } // namespace corvane

@@ -4,36 +4,59 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <array>
 #include <optional>
 
 namespace corvane {
 
 namespace {
-std::optional<QJsonObject> &table()
+using Language = Localization::Language;
+
+std::array<std::optional<QJsonObject>, 2> &tables()
 {
-    static std::optional<QJsonObject> loaded;
+    static std::array<std::optional<QJsonObject>, 2> loaded;
     return loaded;
 }
 
-const QJsonObject &loadedTable()
+Language &processLanguage()
 {
-    if (!table()) {
-        const auto bytes = Resources::data(QStringLiteral("Localizable"), QStringLiteral("json"));
-        table() = bytes ? QJsonDocument::fromJson(*bytes).object() : QJsonObject();
+    static Language language = Language::chinese;
+    return language;
+}
+
+const QJsonObject &loadedTable(Language language)
+{
+    std::optional<QJsonObject> &table = tables().at(static_cast<std::size_t>(language));
+    if (!table) {
+        const QString name = language == Language::english ? QStringLiteral("Localizable.en")
+                                                           : QStringLiteral("Localizable");
+        const auto bytes = Resources::data(name, QStringLiteral("json"));
+        table = bytes ? QJsonDocument::fromJson(*bytes).object() : QJsonObject();
     }
-    return *table();
+    return *table;
 }
 } // namespace
 
 QString Localization::string(const QString &key)
 {
-    const QJsonValue value = loadedTable().value(key);
+    return string(key, processLanguage());
+}
+
+QString Localization::string(const QString &key, Language language)
+{
+    const QJsonValue value = loadedTable(language).value(key);
     return value.isString() ? value.toString() : key;
+}
+
+void Localization::setLanguage(Language language)
+{
+    processLanguage() = language;
 }
 
 void Localization::reload()
 {
-    table().reset();
+    for (std::optional<QJsonObject> &table : tables())
+        table.reset();
 }
 
 } // namespace corvane

@@ -5,6 +5,14 @@
 #include <QFileInfo>
 #include <QHash>
 
+// Texts are looked up during static initialisation too (corvanectl's option descriptions),
+// maybe before the compiled-in resources' own initialiser has run; registering twice is harmless.
+// (Outside any namespace: the macro declares the generated function where it stands.)
+static void registerCompiledResources()
+{
+    Q_INIT_RESOURCE(corvane_resources);
+}
+
 namespace corvane {
 
 namespace {
@@ -36,6 +44,8 @@ void indexFolder(const QString &folder, bool top, FileIndex &index)
 const FileIndex &compiledIndex(const QString &root)
 {
     static QHash<QString, FileIndex> indexes;
+    if (indexes.isEmpty())
+        registerCompiledResources();
     auto found = indexes.constFind(root);
     if (found == indexes.cend()) {
         FileIndex index;

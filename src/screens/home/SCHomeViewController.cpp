@@ -1,6 +1,7 @@
 #include "screens/home/SCHomeViewController.h"
 
 #include "core/home/AuthString.h"
+#include "core/home/ChoiceTexts.h"
 #include "core/home/OrderTexts.h"
 #include "core/province/ProvinceFile.h"
 #include "core/state/LocalState.h"
@@ -79,6 +80,12 @@ void SCHomeViewController::viewDidLoad()
     provinceLbl = outlet<QLabel>(QStringLiteral("provinceLbl"));
     duplicateLbl = outlet<QLabel>(QStringLiteral("duplicateLbl"));
     abnormalSwitch = outlet<Switch>(QStringLiteral("abnormalSwitch"));
+    // The choices a screen starts with; the layout leaves these texts to the table.
+    m_ui->duplicateRowCaptionLbl->setText(ChoiceTexts::deduplicationTitle());
+    if (provinceLbl)
+        provinceLbl->setText(ChoiceTexts::anyProvince());
+    if (duplicateLbl)
+        duplicateLbl->setText(ChoiceTexts::deduplication(0));
     connectBtn = outlet<QPushButton>(QStringLiteral("connectBtn"));
     residueLbl = outlet<QLabel>(QStringLiteral("residueLbl"));
     proxyLbl = new LocalProxyLine(m_ui->ipArea);
@@ -199,15 +206,13 @@ void SCHomeViewController::didChooseProvince(const QString &name, qint64 index)
 
 void SCHomeViewController::settingDuplicate()
 {
-    auto *sheet = new ActionSheet(QStringLiteral("去重设置"));
-    sheet->addAction(AlertAction{QStringLiteral("不去重"), AlertAction::Style::Default,
-                                 weakly(this, [](SCHomeViewController &self) {
-                                     self.chooseDuplicate(QStringLiteral("不去重"), 0);
-                                 })});
-    sheet->addAction(AlertAction{QStringLiteral("24小时去重"), AlertAction::Style::Default,
-                                 weakly(this, [](SCHomeViewController &self) {
-                                     self.chooseDuplicate(QStringLiteral("24小时去重"), 1);
-                                 })});
+    auto *sheet = new ActionSheet(ChoiceTexts::deduplicationTitle());
+    for (const qint64 nd : {0, 1}) {
+        sheet->addAction(AlertAction{ChoiceTexts::deduplication(nd), AlertAction::Style::Default,
+                                     weakly(this, [nd](SCHomeViewController &self) {
+                                         self.chooseDuplicate(ChoiceTexts::deduplication(nd), nd);
+                                     })});
+    }
     sheet->addAction(AlertAction{QStringLiteral("取消"), AlertAction::Style::Cancel, {}});
     sheet->present(this, true);
 }
@@ -342,11 +347,10 @@ void SCHomeViewController::adoptRunningTunnel(const QString &auth)
         chooseOrder(*title, order);
         const qint64 index = fields->provinceIndex.value_or(-1);
         const QStringList names = ProvinceFile::load().value_or(QStringList());
-        didChooseProvince(index < 0 ? QStringLiteral("随机省份")
+        didChooseProvince(index < 0 ? ChoiceTexts::anyProvince()
                                     : names.value(index, QString::number(index)),
                           index);
-        chooseDuplicate(fields->nd == 1 ? QStringLiteral("24小时去重") : QStringLiteral("不去重"),
-                        fields->nd);
+        chooseDuplicate(ChoiceTexts::deduplication(fields->nd), fields->nd);
         if (abnormalSwitch)
             abnormalSwitch->setOn(fields->sip == 0);
         VpnManager::shared().sip = fields->sip;
@@ -414,7 +418,7 @@ void SCHomeViewController::describeRows()
     };
     describe(m_ui->orderRow, QStringLiteral("订单"), orderLbl);
     describe(m_ui->provinceRow, QStringLiteral("省份"), provinceLbl);
-    describe(m_ui->duplicateRow, QStringLiteral("去重设置"), duplicateLbl);
+    describe(m_ui->duplicateRow, ChoiceTexts::deduplicationTitle(), duplicateLbl);
 }
 
 } // namespace corvane

@@ -6,9 +6,9 @@
 
 namespace corvane {
 
-// The province list's rows for a Qt list view, as its client answers for them: "随机省份", then
-// the names. A row speaks its name and whether it carries the mark, and is as high as its row
-// and the footer of its section together.
+// The province list's rows for a Qt list view, as its client answers for them: the any-province
+// row, then the names. A row speaks its name and whether it carries the mark, and is as high as its
+// row and the footer of its section together.
 class ProvinceListModel final : public QAbstractListModel
 {
     Q_OBJECT

@@ -10,7 +10,7 @@ class ProvinceProtocol
 public:
     virtual ~ProvinceProtocol() = default;
 
-    // `index` is the province's position in the list, or -1 for "随机省份".
+    // `index` is the province's position in the list, or -1 for any province.
     virtual void didChooseProvince(const QString &name, qint64 index) = 0;
 
 protected:

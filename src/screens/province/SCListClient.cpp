@@ -1,5 +1,6 @@
 #include "screens/province/SCListClient.h"
 
+#include "core/home/ChoiceTexts.h"
 #include "core/province/ProvinceFile.h"
 #include "screens/province/ProvinceListModel.h"
 #include "screens/province/SCCityCell.h"
@@ -9,9 +10,7 @@
 
 namespace corvane {
 
-namespace {
-const QString kRandomProvince = QStringLiteral("随机省份");
-} // namespace
+namespace {} // namespace
 
 SCListClient::SCListClient(QObject &screen) : SCBaseClient(screen) {}
 
@@ -39,7 +38,7 @@ int SCListClient::numberOfRows(int section) const
 
 QString SCListClient::titleForRow(const IndexPath &indexPath) const
 {
-    return indexPath.section == 0 ? kRandomProvince : data.value(indexPath.row);
+    return indexPath.section == 0 ? ChoiceTexts::anyProvince() : data.value(indexPath.row);
 }
 
 bool SCListClient::isChosen(const IndexPath &indexPath) const

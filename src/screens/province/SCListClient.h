@@ -10,7 +10,7 @@ namespace corvane {
 class ProvinceListModel;
 class SCCityCell;
 
-// A row's place in the list: section 0 holds "随机省份", section 1 the names.
+// A row's place in the list: section 0 holds the any-province row, section 1 the names.
 struct IndexPath
 {
     int section = 0;
@@ -39,7 +39,7 @@ public:
     void loadProvinces();
 
     QStringList data;
-    // -1: "随机省份"; otherwise a position in `data`.
+    // -1: any province; otherwise a position in `data`.
     qsizetype selectedIndex = -1;
 
     int numberOfSections() const;

@@ -1,5 +1,6 @@
 #include "screens/province/SCListViewController.h"
 
+#include "core/home/ChoiceTexts.h"
 #include "screens/province/ProvinceListModel.h"
 #include "screens/province/ProvinceProtocol.h"
 #include "screens/province/ProvinceRowDelegate.h"
@@ -15,9 +16,7 @@
 
 namespace corvane {
 
-namespace {
-const QString kRandomProvince = QStringLiteral("随机省份");
-} // namespace
+namespace {} // namespace
 
 SCListViewController::SCListViewController(QWidget *parent) : SCBaseViewController(parent) {}
 
@@ -116,7 +115,7 @@ void SCListViewController::saveCity()
     if (ProvinceProtocol *opener = chooseClick()) {
         const SCListClient &list = client();
         const qsizetype index = list.selectedIndex;
-        const QString name = index >= 0 ? list.data.value(index) : kRandomProvince;
+        const QString name = index >= 0 ? list.data.value(index) : ChoiceTexts::anyProvince();
         opener->didChooseProvince(name, index);
     }
     if (NavigationController *navigation = navigationController())

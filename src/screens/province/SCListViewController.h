@@ -13,7 +13,7 @@ namespace corvane {
 class ProvinceProtocol;
 class SCListClient;
 
-// The province list: "随机省份" or one of the provinces the exit address should come from. A
+// The province list: any province or one of the provinces the exit address should come from. A
 // tap moves the mark; "保存" hands the choice to the opener and goes back, while going back any
 // other way keeps the opener's earlier choice.
 class SCListViewController final : public SCBaseViewController

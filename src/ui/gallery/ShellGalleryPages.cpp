@@ -1,5 +1,6 @@
 #include "ui/gallery/ShellGalleryPages.h"
 
+#include "core/home/ChoiceTexts.h"
 #include "platform/scheduling/Scheduler.h"
 #include "ui/gallery/GalleryButtonStyle.h"
 #include "ui/gallery/GalleryControlsViewController.h"
@@ -80,9 +81,9 @@ DemoScreen *provinceScreen()
 
 ActionSheet *duplicateSheet()
 {
-    auto *sheet = new ActionSheet(QStringLiteral("去重设置"));
-    sheet->addAction({QStringLiteral("不去重"), AlertAction::Style::Default, {}});
-    sheet->addAction({QStringLiteral("24小时去重"), AlertAction::Style::Default, {}});
+    auto *sheet = new ActionSheet(ChoiceTexts::deduplicationTitle());
+    sheet->addAction({ChoiceTexts::deduplication(0), AlertAction::Style::Default, {}});
+    sheet->addAction({ChoiceTexts::deduplication(1), AlertAction::Style::Default, {}});
     sheet->addAction({QStringLiteral("取消"), AlertAction::Style::Cancel, {}});
     return sheet;
 }
@@ -130,10 +131,11 @@ QWidget *presentationPage(QWidget *parent, bool fullScreen)
 
 QWidget *actionSheetPage(QWidget *parent)
 {
-    auto *root = new DemoScreen(QStringLiteral("去重设置"),
+    auto *root = new DemoScreen(ChoiceTexts::deduplicationTitle(),
                                 QStringLiteral("底部弹出的操作表：↑ ↓ 选择，回车确认，Esc 取消。"));
     auto *navigation = new SCBaseNavigationController(root, parent);
-    root->addButton(QStringLiteral("去重设置"), [root] { duplicateSheet()->present(root, true); });
+    root->addButton(ChoiceTexts::deduplicationTitle(),
+                    [root] { duplicateSheet()->present(root, true); });
     root->onFirstAppearance = [root] { duplicateSheet()->present(root, true); };
     return navigation;
 }
@@ -152,7 +154,7 @@ public:
         m_list->setAccessibleName(title());
         m_list->setModel(new QStringListModel(
             QStringList{
-                QStringLiteral("随机省份"), QStringLiteral("北京市"), QStringLiteral("天津市"),
+                ChoiceTexts::anyProvince(), QStringLiteral("北京市"), QStringLiteral("天津市"),
                 QStringLiteral("河北省"), QStringLiteral("山西省"), QStringLiteral("内蒙古"),
                 QStringLiteral("辽宁省"), QStringLiteral("吉林省"), QStringLiteral("黑龙江"),
                 QStringLiteral("上海市"), QStringLiteral("江苏省"), QStringLiteral("浙江省")},
