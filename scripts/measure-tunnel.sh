@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Measures the tunnel on loopback, side by side in one run and alternating, with the same
 # cipher: (a) direct, (b) Debian's ss-local -> ss-server, (c) corvane-tunnel-helper ->
-# ss-server. For each: throughput of a 1 GB transfer and the CPU seconds per GB of both ends,
-# time to the first byte of 1,000 sequential small requests, and the memory of the client end
-# with 1,000 idle connections open. Prints one Markdown table per cipher (the stream form and
+# ss-server. For each: throughput of a 1 GB transfer, the CPU seconds per GB of both ends and of
+# the client end alone (the helper or ss-local), time to the first byte of 1,000 sequential
+# small requests, and the memory of the client end with 1,000 idle connections open. Prints one Markdown table per cipher (the stream form and
 # the AEAD form).
 #
 #     scripts/measure-tunnel.sh               3 rounds, release build

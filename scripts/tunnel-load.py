@@ -185,10 +185,10 @@ def idle_cost(path, ends, count):
 
 def measure(paths, rounds, size):
     """paths: name -> (path, [Process], memory_end or None); alternates the paths within each
-    round. CPU counts both ends; memory the client end, which is what differs, measured first,
-    while no transfer has left freed memory behind in it."""
-    results = {name: {"mbs": [], "cpu": [], "ttfb": [], "p90": [], "idle": [], "peak": []}
-               for name in paths}
+    round. CPU counts both ends, and the client end alone, which is what differs; so does memory,
+    measured first, while no transfer has left freed memory behind in it."""
+    results = {name: {"mbs": [], "cpu": [], "client_cpu": [], "ttfb": [], "p90": [], "idle": [],
+                      "peak": []} for name in paths}
     for name, (path, _, client) in paths.items():
         if client:
             results[name]["idle"].append(idle_cost(path, [client], 1000))
@@ -197,21 +197,25 @@ def measure(paths, rounds, size):
         for name, (path, ends, client) in paths.items():
             cpu = [end.cpu_seconds() for end in ends]
             seconds = float(run_load("bulk", path, size)[0])
-            used = sum(end.cpu_seconds() for end in ends) - sum(cpu)
+            used = [end.cpu_seconds() - before for end, before in zip(ends, cpu)]
             results[name]["mbs"].append(size / seconds / 1e6)
-            results[name]["cpu"].append(used / (size / 1e9))
+            results[name]["cpu"].append(sum(used) / (size / 1e9))
+            if client:
+                results[name]["client_cpu"].append(used[ends.index(client)] / (size / 1e9))
             median, p90 = map(float, run_load("ttfb", path, 1000))
             results[name]["ttfb"].append(median)
             results[name]["p90"].append(p90)
-    print("| Path | MB/s (1 GB) | CPU s/GB, both ends | first byte, median ms | p90 ms "
-          "| KiB per idle connection | peak RSS MiB, 1,000 idle |")
-    print("|---|---|---|---|---|---|---|")
+    print("| Path | MB/s (1 GB) | CPU s/GB, both ends | CPU s/GB, client end "
+          "| first byte, median ms | p90 ms | KiB per idle connection | peak RSS MiB, 1,000 idle |")
+    print("|---|---|---|---|---|---|---|---|")
     for name, figures in results.items():
         value = {key: statistics.median(v) if v else None for key, v in figures.items()}
         idle_text = "%.1f" % value["idle"] if value["idle"] is not None else "-"
         peak_text = "%.1f" % value["peak"] if value["peak"] is not None else "-"
-        print("| %s | %.0f | %.2f | %.3f | %.3f | %s | %s |" % (
-            name, value["mbs"], value["cpu"], value["ttfb"], value["p90"], idle_text, peak_text))
+        client_text = "%.2f" % value["client_cpu"] if value["client_cpu"] is not None else "-"
+        print("| %s | %.0f | %.2f | %s | %.3f | %.3f | %s | %s |" % (
+            name, value["mbs"], value["cpu"], client_text, value["ttfb"], value["p90"], idle_text,
+            peak_text))
 
 
 def engines(bin_dir, rounds):
