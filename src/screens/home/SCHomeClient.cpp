@@ -1,7 +1,6 @@
 #include "screens/home/SCHomeClient.h"
 
 #include "core/home/AuthString.h"
-#include "core/home/OrderTexts.h"
 #include "core/home/ServiceTunnel.h"
 #include "core/vpn/VpnManager.h"
 #include "screens/home/SCHomeViewController.h"
@@ -26,11 +25,6 @@ QString SCHomeClient::makeAuthString() const
         return {};
     return corvane::makeAuthString(
         ServiceTunnel::authFields(*screen->currentOrder, screen->pid, VpnManager::shared()));
-}
-
-QString SCHomeClient::orderPeriodText(const SCOrder &order) const
-{
-    return corvane::orderPeriodText(order);
 }
 
 QPair<QString, QString> SCHomeClient::lookupPublicAddress()

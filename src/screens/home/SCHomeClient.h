@@ -9,11 +9,10 @@
 namespace corvane {
 
 class SCHomeViewController;
-class SCOrder;
 
-// The home screen's client: the signed string each connect carries, the period shown in a
-// bandwidth order's title, and the public-address lookup whose answer it writes into the
-// screen's address and place labels. Its success and failure callbacks are not used.
+// The home screen's client: the signed string each connect carries and the public-address
+// lookup whose answer it writes into the screen's address and place labels. Its success and
+// failure callbacks are not used.
 class SCHomeClient final : public SCBaseClient
 {
     Q_OBJECT
@@ -26,7 +25,6 @@ public:
     // For the screen's chosen order and province and the manager's current choices and uid,
     // signed at this moment. The screen has an order whenever it asks.
     QString makeAuthString() const;
-    QString orderPeriodText(const SCOrder &order) const;
     // Starts a lookup (cancelling one in flight) and hands back at once the texts to show
     // until its answer arrives: "IP解析中" and an empty place.
     QPair<QString, QString> lookupPublicAddress();
