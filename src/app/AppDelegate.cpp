@@ -1,28 +1,15 @@
 #include "app/AppDelegate.h"
 
 #include "app/KeyboardManager.h"
-#include "core/vpn/VpnManager.h"
+#include "core/vpn/TunnelSequencer.h"
 #include "launch/DesktopIdentity.h"
 #include "launch/TerminationSignals.h"
 #include "platform/settings/SettingsStore.h"
 
 #include <QApplication>
+#include <QEventLoop>
 
 namespace corvane {
-
-namespace {
-
-// Store requests complete on posted events only, and a connect is three of them in a row
-// (load, save, reload) before its start; a disconnect is one.
-constexpr int kStoreRequestRounds = 4;
-
-void deliverStoreRequests()
-{
-    for (int round = 0; round < kStoreRequestRounds; ++round)
-        QCoreApplication::sendPostedEvents();
-}
-
-} // namespace
 
 AppDelegate::AppDelegate(QApplication &application)
 {
@@ -46,22 +33,21 @@ bool AppDelegate::didFinishLaunching()
 
 void AppDelegate::willTerminate()
 {
-    // The event loop has ended, so nothing queued would run any more. A connect still on its
-    // way through the store is let through to its start first, or it would start the tunnel
-    // after the stop; then the stop is delivered before the process exits. Every stored
-    // profile's tunnel goes: another process may have made a profile of its own meanwhile.
-    deliverStoreRequests();
-    VpnManager::shared().disconnectEveryTunnel(sparesScriptedTunnel ? kScriptProgram : QString());
-    deliverStoreRequests();
+    // The event loop has ended, so the store's answers are delivered here until the stop is
+    // handed over (after any connect still on its way has started). Every stored profile's
+    // tunnel goes: another process may have made a profile of its own meanwhile.
+    bool stopped = false;
+    TunnelSequencer::shared().disconnectEveryTunnel(
+        sparesScriptedTunnel ? kScriptProgram : QString(), [&stopped] { stopped = true; });
+    while (!stopped)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     TerminationSignals::allowEarlyEnd();
 }
 
 void AppDelegate::stopTunnel()
 {
-    if (sparesScriptedTunnel)
-        VpnManager::shared().disconnectTunnelUnlessStartedBy(kScriptProgram);
-    else
-        VpnManager::shared().disconnectTunnel();
+    TunnelSequencer::shared().disconnectTunnel({},
+                                               sparesScriptedTunnel ? kScriptProgram : QString());
 }
 
 } // namespace corvane

@@ -1,15 +1,12 @@
 #include "app/ConnectOnLaunch.h"
 
-#include "core/home/ServiceTunnel.h"
-#include "core/vpn/VpnManager.h"
+#include "core/vpn/TunnelSequencer.h"
 
 namespace corvane {
 
 void ConnectOnLaunch::connect()
 {
-    VpnManager &manager = VpnManager::shared();
-    ServiceTunnel::fillManager(manager, ServiceTunnel::drawUid());
-    manager.connectTunnel();
+    TunnelSequencer::shared().connectTunnel(TunnelRequest{TunnelRequest::Service{}});
 }
 
 } // namespace corvane

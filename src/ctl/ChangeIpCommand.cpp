@@ -65,7 +65,7 @@ void ChangeIpCommand::run(const QCommandLineParser &parser)
             m_signInFailure = CtlFailure{code, message};
             stopWhenReady();
         });
-    delay(remainingOfStep(TunnelRoad::kStepDelay), this, [this] {
+    delay(remainingOfStep(TunnelSequencer::kStepDelay), this, [this] {
         m_stepWaited = true;
         stopWhenReady();
     });
@@ -82,40 +82,39 @@ void ChangeIpCommand::stopWhenReady()
     }
     if (!m_orders || !m_stepWaited)
         return;
+    std::shared_ptr<SCOrder> order;
     for (const OrderChoice &choice : orderChoices(*m_orders)) {
         if (choice.order->orderId == m_running->orderId)
-            m_order = choice.order;
+            order = choice.order;
     }
-    if (!m_order) {
+    if (!order) {
         finish(CtlExit::refused,
                LocaleText::text(QStringLiteral("change-ip.the-running-tunnels-order-1"))
                    .arg(m_running->orderId));
         return;
     }
-    VpnManager &manager = session().manager();
-    manager.nd = m_running->nd;
-    manager.sip = m_running->sip;
     session().onStatusChanged([this](VPNStatus status) { follow(status); });
-    session().road().changeNow();
+    TunnelSequencer &sequencer = session().sequencer();
+    sequencer.choose(TunnelRequest{TunnelRequest::Service{
+        order, m_running->provinceIndex.value_or(-1), m_running->nd, m_running->sip}});
+    // The step has been waited out already.
+    sequencer.changeAddress(0);
 }
 
 void ChangeIpCommand::follow(VPNStatus status)
 {
     if (isFinished())
         return;
-    TunnelRoad &road = session().road();
-    const bool changing = road.isChanging();
-    road.statusChanged(status, [this, &road] {
-        road.toggleLater(m_order, m_running->provinceIndex.value_or(-1),
-                         [this](TunnelRoad::Toggle) { m_reconnected = true; });
-    });
-    if (!changing)
+    // The sequencer connects again a step after this first off.
+    if (!m_stopped) {
+        m_stopped = status == VPNStatus::off;
         return;
-    if (status == VPNStatus::connecting && m_reconnected && !m_wait)
+    }
+    if (status == VPNStatus::connecting && !m_wait)
         finish(CtlExit::done, LocaleText::text(QStringLiteral("switching")));
-    else if (status == VPNStatus::on && m_reconnected)
+    else if (status == VPNStatus::on)
         reportAddress(m_json);
-    else if (status == VPNStatus::off && m_reconnected)
+    else if (status == VPNStatus::off)
         finish(CtlExit::tunnelFailed,
                session().manager().connectFailure
                    ? LocaleText::text(QStringLiteral("change-ip.the-tunnel-could-not-be"))

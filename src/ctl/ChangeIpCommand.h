@@ -40,10 +40,10 @@ private:
     std::shared_ptr<SCOrderContent> m_orders;
     std::optional<CtlFailure> m_signInFailure;
     bool m_stepWaited = false;
-    std::shared_ptr<SCOrder> m_order;
     bool m_wait = false;
     bool m_json = false;
-    bool m_reconnected = false;
+    // The change's stop has brought the tunnel down; what follows is the reconnect.
+    bool m_stopped = false;
 };
 
 } // namespace corvane

@@ -118,12 +118,13 @@ void ConnectCommand::run(const QCommandLineParser &parser)
                        .arg(vpnStatusName(snapshot.status)));
             return;
         }
-        m_signIn->fetch([this](const std::shared_ptr<SCOrderContent> &orders) { connect(orders); },
-                        [this](CtlExit code, const QString &message) { finish(code, message); });
+        m_signIn->fetch(
+            [this](const std::shared_ptr<SCOrderContent> &orders) { connectWith(orders); },
+            [this](CtlExit code, const QString &message) { finish(code, message); });
     });
 }
 
-void ConnectCommand::connect(const std::shared_ptr<SCOrderContent> &orders)
+void ConnectCommand::connectWith(const std::shared_ptr<SCOrderContent> &orders)
 {
     std::shared_ptr<SCOrder> order;
     for (const OrderChoice &choice : orderChoices(*orders)) {
@@ -135,12 +136,11 @@ void ConnectCommand::connect(const std::shared_ptr<SCOrderContent> &orders)
                                    .arg(m_choices.orderId));
         return;
     }
-    VpnManager &manager = session().manager();
-    manager.nd = m_choices.nd;
-    manager.sip = m_choices.sip;
     session().onStatusChanged([this](VPNStatus status) { follow(status); });
-    session().road().toggleLater(order, m_choices.provinceIndex,
-                                 [this](TunnelRoad::Toggle) { m_started = true; });
+    TunnelSequencer &sequencer = session().sequencer();
+    sequencer.choose(TunnelRequest{
+        TunnelRequest::Service{order, m_choices.provinceIndex, m_choices.nd, m_choices.sip}});
+    sequencer.toggle([this](TunnelSequencer::Toggle) { m_started = true; });
 }
 
 void ConnectCommand::follow(VPNStatus status)

@@ -36,7 +36,7 @@ private:
     };
 
     std::optional<Choices> read(const QCommandLineParser &parser);
-    void connect(const std::shared_ptr<SCOrderContent> &orders);
+    void connectWith(const std::shared_ptr<SCOrderContent> &orders);
     void follow(VPNStatus status);
 
     StoredSignIn *m_signIn;

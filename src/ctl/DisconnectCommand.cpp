@@ -40,7 +40,7 @@ void DisconnectCommand::run(const QCommandLineParser &parser)
             if (status == VPNStatus::off)
                 finish(CtlExit::done, disconnected());
         });
-        session().manager().disconnectTunnel();
+        session().sequencer().disconnectTunnel();
     });
 }
 

@@ -44,7 +44,7 @@ void RelayCommand::run(const QCommandLineParser &parser)
     } else if (action == QLatin1StringView("show") && words.size() == 1) {
         show();
     } else if (action == QLatin1StringView("reset") && words.size() == 1) {
-        if (!CustomRelay::shared().reset()) {
+        if (!CustomRelay::onSharedSettings().reset()) {
             finish(CtlExit::notStored, QStringLiteral("the settings file could not be written"));
             return;
         }
@@ -76,7 +76,7 @@ void RelayCommand::set(const QCommandLineParser &parser, const QStringList &word
                QStringLiteral("no terminal to ask for the password on: use --password-stdin"));
         return;
     }
-    CustomRelay::shared().set(address, password, [this](bool kept) {
+    CustomRelay::onSharedSettings().set(address, password, [this](bool kept) {
         if (!kept) {
             finish(CtlExit::notStored, QStringLiteral("the relay could not be stored (the line "
                                                       "above says why)"));
@@ -88,7 +88,7 @@ void RelayCommand::set(const QCommandLineParser &parser, const QStringList &word
 
 void RelayCommand::show()
 {
-    const std::optional<CustomRelay::Address> address = CustomRelay::shared().address();
+    const std::optional<CustomRelay::Address> address = CustomRelay::onSharedSettings().address();
     finish(CtlExit::done, address ? QStringLiteral("relay: %1 %2 %3")
                                         .arg(address->host)
                                         .arg(address->port)

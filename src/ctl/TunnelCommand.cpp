@@ -1,6 +1,6 @@
 #include "ctl/TunnelCommand.h"
 
-#include "core/home/TunnelRoad.h"
+#include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VpnManager.h"
 #include "ctl/StoredSignIn.h"
 #include "launch/LocaleText.h"
@@ -42,7 +42,7 @@ void TunnelCommand::reportAddress(bool json)
 {
     // As the home screen does: the lookup a step after the tunnel came up, once the new route
     // carries it.
-    delay(TunnelRoad::kStepDelay, this, [this, json] {
+    delay(TunnelSequencer::kStepDelay, this, [this, json] {
         session().snapshot([this, json](const TunnelSession::Snapshot &snapshot) {
             session().lookUp(
                 [this, json, snapshot](const std::optional<PublicAddressAnswer> &address) {

@@ -25,7 +25,7 @@ QJsonValue provinceJson(const std::optional<qint64> &provinceIndex)
 } // namespace
 
 TunnelSession::TunnelSession(VpnManager &manager, TunnelProfileStore &store, QObject *parent)
-    : QObject(parent), m_manager(manager), m_store(store), m_road(manager)
+    : QObject(parent), m_manager(manager), m_store(store), m_sequencer(manager)
 {
     connect(&m_manager, &VpnManager::statusChanged, this, [this](VPNStatus status) {
         if (m_changed)

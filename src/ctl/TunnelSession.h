@@ -2,7 +2,7 @@
 
 #include "core/home/AuthString.h"
 #include "core/home/PublicAddressLookup.h"
-#include "core/home/TunnelRoad.h"
+#include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VPNStatus.h"
 #include "platform/tunnel/TunnelConnection.h"
 
@@ -38,7 +38,7 @@ public:
     ~TunnelSession() override;
 
     VpnManager &manager() { return m_manager; }
-    TunnelRoad &road() { return m_road; }
+    TunnelSequencer &sequencer() { return m_sequencer; }
 
     // Once the store has answered: the status and the stored configuration.
     void snapshot(std::function<void(const Snapshot &)> done);
@@ -56,7 +56,8 @@ public:
 private:
     VpnManager &m_manager;
     TunnelProfileStore &m_store;
-    TunnelRoad m_road;
+    // Made before the status follower below, so that it has moved when a command hears.
+    TunnelSequencer m_sequencer;
     PublicAddressLookup m_lookup;
     std::function<void(VPNStatus)> m_changed;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/home/PublicAddressLookup.h"
-#include "core/home/TunnelRoad.h"
+#include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VPNStatus.h"
 
 #include <QObject>
@@ -31,7 +31,7 @@ public:
     static inline const QString kTag = QStringLiteral("tunnel");
     // The pause the home screen also leaves before its lookup, so the route has settled and
     // the two lookups share one request.
-    static constexpr double kLookupDelay = TunnelRoad::kStepDelay;
+    static constexpr double kLookupDelay = TunnelSequencer::kStepDelay;
 
     TunnelNotices(DesktopNotifier &notifier, Probes probes, QObject *parent = nullptr);
 

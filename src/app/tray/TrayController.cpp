@@ -1,6 +1,7 @@
 #include "app/tray/TrayController.h"
 
 #include "core/vpn/LocalProxyAddress.h"
+#include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VpnManager.h"
 #include "launch/DesktopIdentity.h"
 #include "platform/notify/DesktopNotifier.h"
@@ -78,6 +79,8 @@ TrayController::TrayController(QWidget *window, DesktopNotifier &notifier, Autos
     // icon shows where they are afterwards.
     connect(&VpnManager::shared(), &VpnManager::statusChanged, this, &TrayController::refresh,
             Qt::QueuedConnection);
+    connect(&TunnelSequencer::shared(), &TunnelSequencer::stateChanged, this,
+            &TrayController::refresh, Qt::QueuedConnection);
     if (m_window)
         m_window->installEventFilter(this);
     refresh();

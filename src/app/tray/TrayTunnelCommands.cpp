@@ -1,31 +1,14 @@
 #include "app/tray/TrayTunnelCommands.h"
 
 #include "core/vpn/CustomRelay.h"
-#include "core/vpn/FFSSModel.h"
-#include "core/vpn/QuickRelay.h"
+#include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VpnManager.h"
 #include "launch/DesktopIdentity.h"
-#include "screens/home/SCHomeViewController.h"
 #include "screens/login/SCLoginViewController.h"
-#include "screens/quick/MainViewController.h"
 
 namespace corvane {
 
 TrayTunnelCommands::TrayTunnelCommands(QWidget *window) : m_window(window) {}
-
-SCHomeViewController *TrayTunnelCommands::home() const
-{
-    // A home screen dismissed at sign-out lingers until the event loop deletes it.
-    const SCLoginViewController *signIn = login();
-    if (signIn && !signIn->presentedViewController())
-        return nullptr;
-    return m_window ? m_window->findChild<SCHomeViewController *>() : nullptr;
-}
-
-MainViewController *TrayTunnelCommands::quick() const
-{
-    return qobject_cast<MainViewController *>(m_window.data());
-}
 
 SCLoginViewController *TrayTunnelCommands::login() const
 {
@@ -34,67 +17,55 @@ SCLoginViewController *TrayTunnelCommands::login() const
 
 bool TrayTunnelCommands::signedIn() const
 {
-    return home() != nullptr;
+    // The home screen is presented over the sign-in screen for as long as someone is signed in,
+    // and hands its choices to the sequencer while it lives.
+    const SCLoginViewController *signIn = login();
+    const std::optional<TunnelRequest> &request = TunnelSequencer::shared().request();
+    return (signIn && signIn->presentedViewController()) || (request && request->isService());
 }
 
 bool TrayTunnelCommands::hasOrder() const
 {
-    const SCHomeViewController *screen = home();
-    return screen && screen->hasOrder();
+    const std::optional<TunnelRequest> &request = TunnelSequencer::shared().request();
+    return signedIn() && request && request->isService();
 }
 
 bool TrayTunnelCommands::busy() const
 {
-    if (const SCHomeViewController *screen = home())
-        return screen->isConnectPending();
-    if (const MainViewController *screen = quick())
-        return screen->isConnectPending();
-    return false;
+    return TunnelSequencer::shared().state() == TunnelSequencer::State::stepping;
 }
 
 bool TrayTunnelCommands::changingAddress() const
 {
-    const SCHomeViewController *screen = home();
-    return screen && screen->isChangingAddress();
+    return TunnelSequencer::shared().isSwitching();
 }
 
 void TrayTunnelCommands::toggle()
 {
     if (busy() || changingAddress())
         return;
-    if (SCHomeViewController *screen = home()) {
-        screen->pressConnect();
+    TunnelSequencer &sequencer = TunnelSequencer::shared();
+    if (VpnManager::shared().vpnStatus() != VPNStatus::off) {
+        sequencer.disconnectTunnel();
         return;
     }
-    if (MainViewController *screen = quick()) {
-        screen->pressConnect();
-        return;
-    }
-    VpnManager &manager = VpnManager::shared();
-    if (manager.vpnStatus() != VPNStatus::off) {
-        manager.disconnectTunnel();
-        return;
-    }
-    auto relay = std::make_shared<FFSSModel>();
-    CustomRelay::shared().describe(*relay, &manager, [relay, &manager] {
-        QuickRelay::fillManager(manager, *relay);
-        manager.connectTunnel();
-    });
+    // Signed in, the home screen's choices; else quick connect's relay.
+    if (!signedIn())
+        sequencer.connectTunnel(CustomRelay::quickConnect());
+    else if (hasOrder())
+        sequencer.connectTunnel(*sequencer.request());
 }
 
 void TrayTunnelCommands::changeIP()
 {
-    SCHomeViewController *screen = home();
-    if (screen && !screen->isChangingAddress() && !busy() &&
-        VpnManager::shared().vpnStatus() == VPNStatus::on)
-        screen->changeIP();
+    TunnelSequencer::shared().changeAddress();
 }
 
 void TrayTunnelCommands::signOut()
 {
     // The home screen goes first, so that nothing of it reacts to the tunnel going down.
     if (showSignedOut())
-        VpnManager::shared().disconnectTunnelUnlessStartedBy(kScriptProgram);
+        TunnelSequencer::shared().disconnectTunnel({}, kScriptProgram);
 }
 
 bool TrayTunnelCommands::showSignedOut()

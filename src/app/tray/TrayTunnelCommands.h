@@ -5,13 +5,10 @@
 
 namespace corvane {
 
-class MainViewController;
-class SCHomeViewController;
 class SCLoginViewController;
 
-// What the tray's tunnel items do, through the screen that holds the tunnel: the home screen
-// and its order once someone is signed in, the quick connect screen when it is the window, and
-// otherwise the quick connect relay directly.
+// What the tray's tunnel items do, through the tunnel sequencer, never a screen: with the home
+// screen's choices once someone is signed in, else with quick connect's relay.
 class TrayTunnelCommands final
 {
 public:
@@ -20,11 +17,11 @@ public:
     bool signedIn() const;
     // Signed in and an order chosen: a connect has something to connect with.
     bool hasOrder() const;
-    // The screen that connects is between a tap and its delayed step.
+    // A screen's tap waits out its step.
     bool busy() const;
     bool changingAddress() const;
 
-    // Connects when the tunnel is off, disconnects otherwise, as the screen's own button does.
+    // Connects when the tunnel is off, disconnects otherwise, at once.
     void toggle();
     void changeIP();
     // Back to the sign-in screen with the password forgotten, and the tunnel this program
@@ -35,8 +32,6 @@ public:
     bool showSignedOut();
 
 private:
-    SCHomeViewController *home() const;
-    MainViewController *quick() const;
     SCLoginViewController *login() const;
 
     QPointer<QWidget> m_window;

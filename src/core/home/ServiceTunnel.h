@@ -22,9 +22,6 @@ public:
     // Uniform over kLowestUid..kHighestUid.
     static quint32 drawUid(QRandomGenerator &generator = *QRandomGenerator::global());
 
-    // The service's tunnel host and port, no password, and `uid`.
-    static void fillManager(VpnManager &manager, quint32 uid);
-
     // The fields of the authentication string for `order` with the manager's current
     // de-duplication rule, abnormal-IP switch and uid.
     static AuthFields authFields(const SCOrder &order, qint64 provinceIndex,

@@ -21,9 +21,16 @@ const QString kMethod = QStringLiteral("method");
 CustomRelay::CustomRelay(SettingsStore &store, LocalState &state) : m_store(store), m_state(state)
 {}
 
-CustomRelay CustomRelay::shared()
+CustomRelay CustomRelay::onSharedSettings()
 {
     return CustomRelay(SettingsStore::shared(), LocalState::shared());
+}
+
+TunnelRequest CustomRelay::quickConnect()
+{
+    if (onSharedSettings().address())
+        return TunnelRequest{TunnelRequest::Own{}};
+    return TunnelRequest{TunnelRequest::Quick{}};
 }
 
 QStringList CustomRelay::methods()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/vpn/TunnelRequest.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -29,8 +31,11 @@ public:
     };
 
     CustomRelay(SettingsStore &store, LocalState &state);
-    // On the shared settings and local state.
-    static CustomRelay shared();
+    // A new one on the shared settings and local state.
+    static CustomRelay onSharedSettings();
+    // What quick connect asks for: the customer's own relay where one is set, else the
+    // built-in one.
+    static TunnelRequest quickConnect();
 
     // The methods a relay may use.
     static QStringList methods();

@@ -3,10 +3,8 @@
 namespace corvane {
 
 class FFSSModel;
-class VpnManager;
 
-// The quick connect screen's relay: the one built-in server, and what a connect through a
-// relay record writes into the manager.
+// The quick connect screen's one built-in relay server.
 class QuickRelay final
 {
 public:
@@ -14,8 +12,6 @@ public:
 
     // The built-in server: ServiceEndpoints' relay host and port, no password.
     static void describeBuiltIn(FFSSModel &record);
-    // The record's address, password, port and method, which every connect must fill again.
-    static void fillManager(VpnManager &manager, const FFSSModel &relay);
 };
 
 } // namespace corvane

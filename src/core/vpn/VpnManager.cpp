@@ -139,41 +139,62 @@ void VpnManager::connectTunnel()
 {
     connectFailure.reset();
     endReason.reset();
-    prepareProfile([this](const TunnelProfilePtr &profile) { startTunnel(profile); });
+    ++m_connectsOnTheirWay;
+    prepareProfile([this](const TunnelProfilePtr &profile) {
+        startTunnel(profile);
+        connectSettled();
+    });
 }
 
-void VpnManager::disconnectTunnel()
+void VpnManager::connectSettled()
 {
-    loadFirstProfile([this](const TunnelProfilePtr &profile) { stopTunnel(profile); },
-                     LoadErrors::log);
+    if (--m_connectsOnTheirWay > 0)
+        return;
+    for (const std::function<void()> &waiting : std::exchange(m_afterConnects, {}))
+        waiting();
 }
 
-void VpnManager::disconnectTunnelUnlessStartedBy(const QString &program)
+void VpnManager::disconnectTunnel(std::function<void()> stopped)
+{
+    disconnectTunnelUnlessStartedBy(QString(), std::move(stopped));
+}
+
+void VpnManager::disconnectTunnelUnlessStartedBy(const QString &program,
+                                                 std::function<void()> stopped)
 {
     loadFirstProfile(
-        [this, program](const TunnelProfilePtr &profile) {
+        [this, program, stopped = std::move(stopped)](const TunnelProfilePtr &profile) {
             if (!isSpared(profile, program))
                 stopTunnel(profile);
+            if (stopped)
+                stopped();
         },
         LoadErrors::log);
 }
 
-void VpnManager::disconnectEveryTunnel(const QString &sparedProgram)
+void VpnManager::disconnectEveryTunnel(const QString &sparedProgram, std::function<void()> stopped)
 {
-    QPointer<QObject> alive = m_context.get();
-    m_store.loadAll([this, alive, sparedProgram](std::optional<QList<TunnelProfilePtr>> profiles,
-                                                 std::optional<TunnelError> error) {
-        if (!alive)
-            return;
-        if (!profiles) {
-            Log::write(storeFailure(error).description);
-            return;
-        }
-        for (const TunnelProfilePtr &profile : std::as_const(*profiles)) {
-            if (!isSpared(profile, sparedProgram))
-                stopTunnel(profile);
-        }
-    });
+    auto stopAll = [this, sparedProgram, stopped = std::move(stopped)] {
+        QPointer<QObject> alive = m_context.get();
+        m_store.loadAll([this, alive, sparedProgram,
+                         stopped](std::optional<QList<TunnelProfilePtr>> profiles,
+                                  std::optional<TunnelError> error) {
+            if (!alive)
+                return;
+            if (!profiles)
+                Log::write(storeFailure(error).description);
+            for (const TunnelProfilePtr &profile : profiles.value_or(QList<TunnelProfilePtr>())) {
+                if (!isSpared(profile, sparedProgram))
+                    stopTunnel(profile);
+            }
+            if (stopped)
+                stopped();
+        });
+    };
+    if (m_connectsOnTheirWay > 0)
+        m_afterConnects.push_back(std::move(stopAll));
+    else
+        stopAll();
 }
 
 void VpnManager::readConfiguration(std::function<void(const QVariantMap &)> done)
@@ -219,6 +240,7 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
             return;
         if (!profiles) {
             failConnect(storeFailure(loadError));
+            completion(nullptr);
             return;
         }
         // Checked before any profile is touched: with no rules nothing could be saved back,
@@ -226,6 +248,7 @@ void VpnManager::prepareProfile(ProfileCompletion completion)
         const std::variant<QString, TunnelError> rules = readRulesDocument();
         if (const auto *error = std::get_if<TunnelError>(&rules)) {
             failConnect(*error);
+            completion(nullptr);
             return;
         }
         TunnelProfilePtr profile;
@@ -340,8 +363,8 @@ void VpnManager::refreshStatus(const TunnelProfile &profile)
     m_vpnStatus = toVPNStatus(profile.connection()->status());
     if (m_vpnStatus == VPNStatus::off)
         endReason = profile.connection()->endReason();
-    NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
     Q_EMIT statusChanged(m_vpnStatus);
+    NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
 }
 
 void VpnManager::failConnect(const TunnelError &reason, const TunnelProfilePtr &profile)
@@ -351,8 +374,8 @@ void VpnManager::failConnect(const TunnelError &reason, const TunnelProfilePtr &
     // Without a profile to read, the last status known stands.
     if (profile && profile->connection())
         m_vpnStatus = toVPNStatus(profile->connection()->status());
-    NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
     Q_EMIT statusChanged(m_vpnStatus);
+    NotificationCenter::shared().post(kProxyServiceVPNStatusNotification);
 }
 
 } // namespace corvane

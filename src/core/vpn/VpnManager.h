@@ -9,16 +9,20 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace corvane {
 
-// Posted with no object on every status refresh, as statusChanged is emitted.
+// Posted with no object on every status refresh, right after statusChanged. The two screens
+// whose steps are fixed (home and quick connect) follow this notification; everything else
+// follows statusChanged (or the sequencer), which has moved by the time the screens hear.
 inline const QString kProxyServiceVPNStatusNotification =
     QStringLiteral("kProxyServiceVPNStatusNotification");
 
 // Owns the application's one tunnel profile: creates it, drops surplus copies, writes the
-// provider configuration, starts and stops the tunnel and announces its status. Screens fill the
-// connection fields, call connectTunnel or disconnectTunnel, and follow statusChanged.
+// provider configuration, starts and stops the tunnel and announces its status. The home and
+// quick connect screens fill the connection fields and call connectTunnel or disconnectTunnel;
+// every other way in goes through TunnelSequencer, the one other writer of the fields.
 class VpnManager final : public QObject
 {
     Q_OBJECT
@@ -37,13 +41,17 @@ public:
     Q_DISABLE_COPY_MOVE(VpnManager)
 
     void connectTunnel();
-    void disconnectTunnel();
+    // `stopped` runs once the stop has been handed to the tunnel (or there was none to stop).
+    void disconnectTunnel(std::function<void()> stopped = {});
     // As disconnectTunnel, but a tunnel that `program` started is left running.
-    void disconnectTunnelUnlessStartedBy(const QString &program);
+    void disconnectTunnelUnlessStartedBy(const QString &program,
+                                         std::function<void()> stopped = {});
     // Stops the tunnel of every stored profile, not only the first one's (two processes that
     // connected at once on an empty store made one each), but a tunnel that `sparedProgram`
-    // started, when one is named. For the application's end.
-    void disconnectEveryTunnel(const QString &sparedProgram = {});
+    // started, when one is named. A connect still on its way through the store reaches its
+    // start first, so that it cannot start the tunnel after the stop. For the application's end.
+    void disconnectEveryTunnel(const QString &sparedProgram = {},
+                               std::function<void()> stopped = {});
     // The provider configuration the first stored profile holds (empty without one), handed to
     // `done` once the store answers: what a tunnel that somebody else started runs with.
     void readConfiguration(std::function<void(const QVariantMap &configuration)> done);
@@ -96,6 +104,7 @@ private:
     void applyProviderConfiguration(TunnelProfile &profile, const QString &rules);
     void startTunnel(const TunnelProfilePtr &profile);
     void stopTunnel(const TunnelProfilePtr &profile);
+    void connectSettled();
     void watchStatus();
     // Whether the running tunnel of `profile` was started by `program` and is to be left.
     bool isSpared(const TunnelProfilePtr &profile, const QString &program) const;
@@ -109,6 +118,9 @@ private:
     // The connection whose changes are followed: each is watched once, however often the
     // profile is loaded again.
     QPointer<TunnelConnection> m_watched;
+    // Connects between their request and their start (or failure), and what waits for them.
+    int m_connectsOnTheirWay = 0;
+    std::vector<std::function<void()>> m_afterConnects;
     // Bounds every observer and pending completion to this instance's life.
     std::unique_ptr<QObject> m_context;
 };

@@ -8,6 +8,7 @@
 #include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/log/Log.h"
+#include "platform/notification/NotificationCenter.h"
 #include "platform/scheduling/Scheduler.h"
 #include "screens/LocalProxyLine.h"
 #include "screens/home/SCHomeClient.h"
@@ -40,19 +41,30 @@ constexpr int kBarHeight = 64;
 constexpr int kAreaOffset = 50;
 } // namespace
 
-SCHomeViewController::SCHomeViewController(QWidget *parent)
-    : SCBaseViewController(parent), m_road(VpnManager::shared(), this),
-      isChange(m_road.isChanging())
+SCHomeViewController::SCHomeViewController(QWidget *parent) : SCBaseViewController(parent)
 {
     setTitle(QStringLiteral("首页"));
-    connect(&VpnManager::shared(), &VpnManager::statusChanged, this,
-            &SCHomeViewController::onVPNStatusChanged);
+    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this, [this] {
+        onVPNStatusChanged(VpnManager::shared().vpnStatus());
+    });
+    // A change asked for elsewhere (the tray) shows here as one from the button does.
+    connect(&TunnelSequencer::shared(), &TunnelSequencer::stateChanged, this,
+            [this](TunnelSequencer::State state) {
+                if (state != TunnelSequencer::State::switching || !m_ui)
+                    return;
+                showIPArea(false);
+                setConnectTitle(TunnelTexts::switching());
+            });
 }
 
 SCHomeViewController::~SCHomeViewController()
 {
     // A status announced while the widgets below are torn down must not reach this screen.
-    disconnect(&VpnManager::shared(), nullptr, this, nullptr);
+    NotificationCenter::shared().removeObservers(this);
+    // Its choices go with it: a tray or a later screen must not connect with them.
+    const std::optional<TunnelRequest> &request = TunnelSequencer::shared().request();
+    if (request && request->isService())
+        TunnelSequencer::shared().choose(std::nullopt);
 }
 
 SCHomeClient &SCHomeViewController::client()
@@ -123,6 +135,7 @@ void SCHomeViewController::viewDidLoad()
     if (residueLbl)
         residueLbl->hide();
     describeRows();
+    publishChoices();
     // The tunnel may already be up (another window or corvanectl started it): show it as it is,
     // not as off until its next change.
     onVPNStatusChanged(VpnManager::shared().vpnStatus());
@@ -169,6 +182,7 @@ void SCHomeViewController::chooseOrder(const QString &title, const std::shared_p
     currentOrder = order;
     refreshResidue();
     describeRows();
+    publishChoices();
 }
 
 void SCHomeViewController::refreshResidue()
@@ -202,6 +216,7 @@ void SCHomeViewController::didChooseProvince(const QString &name, qint64 index)
         provinceLbl->setText(name);
     pid = index;
     describeRows();
+    publishChoices();
 }
 
 void SCHomeViewController::settingDuplicate()
@@ -223,12 +238,23 @@ void SCHomeViewController::chooseDuplicate(const QString &title, qint64 nd)
         duplicateLbl->setText(title);
     VpnManager::shared().nd = nd;
     describeRows();
+    publishChoices();
 }
 
 void SCHomeViewController::abnormalSwitchAction()
 {
     if (abnormalSwitch)
         VpnManager::shared().sip = abnormalSwitch->isOn() ? 0 : 1;
+    publishChoices();
+}
+
+void SCHomeViewController::publishChoices()
+{
+    const VpnManager &manager = VpnManager::shared();
+    TunnelSequencer::shared().choose(currentOrder
+                                         ? std::optional(TunnelRequest{TunnelRequest::Service{
+                                               currentOrder, pid, manager.nd, manager.sip}})
+                                         : std::nullopt);
 }
 
 void SCHomeViewController::connectVPN(QAbstractButton *sender)
@@ -237,26 +263,29 @@ void SCHomeViewController::connectVPN(QAbstractButton *sender)
         sc_showToast(this, QStringLiteral("请选择订单"));
         return;
     }
+    const QPointer<QAbstractButton> button(sender);
+    const bool stepping = TunnelSequencer::shared().toggle(
+        weakly(this, [button](SCHomeViewController &self, TunnelSequencer::Toggle toggle) {
+            self.m_awaitingConnect = toggle == TunnelSequencer::Toggle::connecting;
+            if (self.m_awaitingConnect)
+                self.m_tunnelOrderKnown = true;
+            if (toggle == TunnelSequencer::Toggle::disconnecting)
+                self.setConnectTitle(TunnelTexts::disconnecting());
+            if (button)
+                setUserInteractionEnabled(button, true);
+        }));
+    if (!stepping)
+        return;
     setConnectTitle(VpnManager::shared().vpnStatus() == VPNStatus::off
                         ? TunnelTexts::connecting()
                         : TunnelTexts::disconnecting());
-    const QPointer<QAbstractButton> button(sender);
     if (button)
         setUserInteractionEnabled(button, false);
-    m_road.toggleLater(currentOrder, pid, [this, button](TunnelRoad::Toggle toggle) {
-        m_awaitingConnect = toggle == TunnelRoad::Toggle::connecting;
-        if (m_awaitingConnect)
-            m_tunnelOrderKnown = true;
-        if (toggle == TunnelRoad::Toggle::disconnecting)
-            setConnectTitle(TunnelTexts::disconnecting());
-        if (button)
-            setUserInteractionEnabled(button, true);
-    });
 }
 
 bool SCHomeViewController::isConnectPending() const
 {
-    return connectBtn && !isUserInteractionEnabled(connectBtn);
+    return TunnelSequencer::shared().state() == TunnelSequencer::State::stepping;
 }
 
 void SCHomeViewController::pressConnect()
@@ -274,9 +303,8 @@ void SCHomeViewController::changeIP()
     // Hidden during the change, the button hands the keyboard to the next one (disconnect);
     // it takes it back when the change is done.
     m_refocusChangeIP = changeIPBtn && window()->focusWidget() == changeIPBtn;
-    m_road.beginChange();
-    showIPArea(false);
-    setConnectTitle(TunnelTexts::switching());
+    if (!TunnelSequencer::shared().changeAddress())
+        m_refocusChangeIP = false;
 }
 
 void SCHomeViewController::onVPNStatusChanged(VPNStatus now)
@@ -306,14 +334,17 @@ void SCHomeViewController::onVPNStatusChanged(VPNStatus now)
 
 void SCHomeViewController::applyStatus()
 {
-    // Off during a change is the second half of it: connect again, leaving the title to that.
-    bool reconnecting = false;
-    m_road.statusChanged(status, [this, &reconnecting] {
-        reconnecting = true;
-        connectVPN(connectBtn);
-    });
-    if (reconnecting)
+    const bool isChange = TunnelSequencer::shared().isSwitching();
+    // Off during a change is its second half: the sequencer connects again a step later.
+    if (status == VPNStatus::off && isChange) {
+        m_awaitingConnect = true;
+        setConnectTitle(TunnelTexts::connecting());
+        if (connectBtn)
+            setUserInteractionEnabled(connectBtn, false);
         return;
+    }
+    if (connectBtn && !isConnectPending())
+        setUserInteractionEnabled(connectBtn, true);
     if (status == VPNStatus::off) {
         m_tunnelOrderKnown = false;
     } else if (status == VPNStatus::on && !m_tunnelOrderKnown) {
@@ -374,7 +405,7 @@ void SCHomeViewController::showIPArea(bool show)
     };
     if (changeIPBtn)
         changeIPBtn->setEnabled(show);
-    if (isChange)
+    if (TunnelSequencer::shared().isSwitching())
         apply();
     else
         ViewAnimation::animate(kAreaAnimation, apply);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/home/TunnelRoad.h"
+#include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VPNStatus.h"
 #include "screens/province/ProvinceProtocol.h"
 #include "ui/shell/SCBaseViewController.h"
@@ -27,14 +27,15 @@ class Switch;
 
 // The signed-in customer's screen: pick an order, a province, a de-duplication rule and the
 // abnormal-IP switch, connect and disconnect, and change the exit address while connected.
-// It follows the tunnel only through the status notification.
+// It follows the tunnel only through the status notification, and its steps drive the
+// tunnel sequencer.
 class SCHomeViewController final : public SCBaseViewController, public ProvinceProtocol
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SCHomeViewController)
 
 public:
-    static constexpr double kStepDelay = TunnelRoad::kStepDelay;
+    static constexpr double kStepDelay = TunnelSequencer::kStepDelay;
     static constexpr double kAreaAnimation = 0.5;
 
     explicit SCHomeViewController(QWidget *parent = nullptr);
@@ -45,9 +46,8 @@ public:
     // Made on first use, with this screen as its owner.
     SCHomeClient &client();
 
-    // What the tray asks of the screen before it offers a connect or a change of IP.
     bool hasOrder() const { return currentOrder != nullptr; }
-    bool isChangingAddress() const { return isChange; }
+    bool isChangingAddress() const { return TunnelSequencer::shared().isSwitching(); }
     // Between a tap on the connect button and its delayed step.
     bool isConnectPending() const;
 
@@ -80,10 +80,6 @@ private:
     QPointer<QLabel> residueLbl;
     QPointer<LocalProxyLine> proxyLbl;
 
-    // Declared before the state that reads it.
-    TunnelRoad m_road;
-    // A change of exit address is under way; the road keeps it.
-    const bool &isChange;
     std::shared_ptr<SCOrder> currentOrder;
     qint64 pid = -1;
     VPNStatus status = VPNStatus::off;
@@ -105,6 +101,9 @@ private:
     void refreshResidue();
     void setConnectTitle(const QString &title);
     void describeRows();
+    // Hands the chosen order, province, de-duplication and switch to the sequencer, which
+    // connects and changes the address with them (also when the tray asks).
+    void publishChoices();
 
     std::unique_ptr<Ui::SCHomeViewController> m_ui;
     std::unique_ptr<SCHomeClient> m_client;

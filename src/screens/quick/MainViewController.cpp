@@ -1,9 +1,12 @@
 #include "screens/quick/MainViewController.h"
 
+#include "core/network/SCBaseClient.h"
 #include "core/vpn/CustomRelay.h"
 #include "core/vpn/QuickRelay.h"
+#include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/TunnelTexts.h"
 #include "core/vpn/VpnManager.h"
+#include "platform/notification/NotificationCenter.h"
 #include "platform/scheduling/Scheduler.h"
 #include "screens/LocalProxyLine.h"
 #include "ui/feedback/decoration/ViewDecoration.h"
@@ -23,7 +26,6 @@
 namespace corvane {
 
 namespace {
-constexpr double kToggleDelay = 1.0;
 constexpr double kPulseCheckDelay = 1.0;
 // The title shrinks to fit the button down to this share of its layout size.
 constexpr qreal kMinimumTitleScale = 0.5;
@@ -43,14 +45,15 @@ void startConnectPulse(QWidget *button, const QColor &backdrop)
 
 MainViewController::MainViewController(QWidget *parent) : ViewController(parent)
 {
-    QObject::connect(&VpnManager::shared(), &VpnManager::statusChanged, this,
-                     &MainViewController::onVPNStatusChanged);
+    NotificationCenter::shared().addObserver(kProxyServiceVPNStatusNotification, this, [this] {
+        onVPNStatusChanged(VpnManager::shared().vpnStatus());
+    });
 }
 
 MainViewController::~MainViewController()
 {
     // A status announced while the widgets below are torn down must not reach this screen.
-    QObject::disconnect(&VpnManager::shared(), nullptr, this, nullptr);
+    NotificationCenter::shared().removeObservers(this);
 }
 
 void MainViewController::viewDidLoad()
@@ -63,15 +66,14 @@ void MainViewController::viewDidLoad()
     colours.setColor(QPalette::WindowText, Qt::white);
     setPalette(colours);
 
-    connect = outlet<QPushButton>(QStringLiteral("connect"));
+    connectBtn = outlet<QPushButton>(QStringLiteral("connect"));
     content = outlet<MorphingLabel>(QStringLiteral("content"));
-    if (connect) {
+    if (connectBtn) {
         // The halo takes the button's round shape from its layer.
-        ViewDecoration::of(connect)->setCornerRadius(connect->minimumWidth() / 2.0);
-        m_connectFont = connect->font();
-        connect->installEventFilter(this);
-        QObject::connect(connect, &QAbstractButton::clicked, this,
-                         [this] { clickConnect(connect); });
+        ViewDecoration::of(connectBtn)->setCornerRadius(connectBtn->minimumWidth() / 2.0);
+        m_connectFont = connectBtn->font();
+        connectBtn->installEventFilter(this);
+        QObject::connect(connectBtn, &QAbstractButton::clicked, this, [this] { clickConnect(); });
         fitConnectTitle();
     }
     // The light status bar style has nothing to restyle on the desktop: the window frame is
@@ -91,12 +93,12 @@ void MainViewController::viewWillAppear(bool animated)
 {
     ViewController::viewWillAppear(animated);
     delay(kPulseCheckDelay, this, [this] {
-        if (!connect)
+        if (!connectBtn)
             return;
         if (VpnManager::shared().vpnStatus() == VPNStatus::on)
-            startConnectPulse(connect, palette().color(QPalette::Window));
+            startConnectPulse(connectBtn, palette().color(QPalette::Window));
         else
-            PulseView::stopPulse(connect);
+            PulseView::stopPulse(connectBtn);
     });
 }
 
@@ -104,72 +106,65 @@ void MainViewController::onVPNStatusChanged(VPNStatus status)
 {
     m_status = status;
     // Between off and on the button keeps its title; only the status line follows.
-    if (m_status == VPNStatus::off || m_status == VPNStatus::on)
+    if (m_status == VPNStatus::off || m_status == VPNStatus::on) {
+        m_titleStatus = m_status;
         setConnectTitle(TunnelTexts::buttonTitle(m_status));
+    }
     if (content)
         content->setText(TunnelTexts::statusLine(m_status));
     if (proxyLbl)
         proxyLbl->setPorts(VpnManager::shared().localProxy());
-    if (m_status == VPNStatus::on && connect)
-        startConnectPulse(connect, palette().color(QPalette::Window));
+    if (m_status == VPNStatus::on && connectBtn)
+        startConnectPulse(connectBtn, palette().color(QPalette::Window));
 }
 
-void MainViewController::clickConnect(QAbstractButton *sender)
+void MainViewController::clickConnect()
 {
-    if (connect)
-        setUserInteractionEnabled(connect, false);
-    const bool connecting = sender && sender->text() == TunnelTexts::buttonTitle(VPNStatus::off);
+    TunnelSequencer &sequencer = TunnelSequencer::shared();
+    // The customer's own relay, where one is set by then, else the built-in one.
+    sequencer.choose(CustomRelay::quickConnect());
+    const bool stepping =
+        sequencer.toggle(weakly(this, [](MainViewController &self, TunnelSequencer::Toggle toggle) {
+            if (!self.connectBtn)
+                return;
+            if (toggle == TunnelSequencer::Toggle::disconnecting)
+                PulseView::stopPulse(self.connectBtn);
+            setUserInteractionEnabled(self.connectBtn, true);
+        }));
+    if (!stepping)
+        return;
+    if (connectBtn)
+        setUserInteractionEnabled(connectBtn, false);
+    const bool connecting = m_titleStatus == VPNStatus::off;
     if (content) {
         content->setText(
             TunnelTexts::statusLine(connecting ? VPNStatus::connecting : VPNStatus::disconnecting));
     }
-    delay(kToggleDelay, this, [this] { toggle(); });
 }
 
 bool MainViewController::isConnectPending() const
 {
-    return connect && !isUserInteractionEnabled(connect);
+    return TunnelSequencer::shared().state() == TunnelSequencer::State::stepping;
 }
 
 void MainViewController::pressConnect()
 {
-    clickConnect(connect);
-}
-
-void MainViewController::toggle()
-{
-    VpnManager &manager = VpnManager::shared();
-    // The tunnel's own status decides, not the title, which may not have caught up yet.
-    if (manager.vpnStatus() != VPNStatus::off) {
-        if (connect) {
-            PulseView::stopPulse(connect);
-            setUserInteractionEnabled(connect, true);
-        }
-        manager.disconnectTunnel();
-        return;
-    }
-    // The customer's own relay, where one is set by now, else the built-in one.
-    CustomRelay::shared().describe(*m_models.first(), this, [this, &manager] {
-        QuickRelay::fillManager(manager, *m_models.first());
-        manager.connectTunnel();
-        if (connect)
-            setUserInteractionEnabled(connect, true);
-    });
+    clickConnect();
 }
 
 void MainViewController::setConnectTitle(const QString &title)
 {
-    if (!connect)
+    if (!connectBtn)
         return;
-    connect->setText(title);
+    connectBtn->setText(title);
     fitConnectTitle();
 }
 
 void MainViewController::fitConnectTitle()
 {
-    const qreal available = connect->width() - 2 * kTitlePadding;
+    const qreal available = connectBtn->width() - 2 * kTitlePadding;
     QFont font = m_connectFont;
-    const qreal natural = QFontMetricsF(font).horizontalAdvance(connect->text());
+    const qreal natural = QFontMetricsF(font).horizontalAdvance(connectBtn->text());
     if (available > 0 && natural > available) {
         const qreal scale = std::max(kMinimumTitleScale, available / natural);
         if (m_connectFont.pixelSize() > 0)
@@ -177,12 +172,12 @@ void MainViewController::fitConnectTitle()
         else
             font.setPointSizeF(m_connectFont.pointSizeF() * scale);
     }
-    connect->setFont(font);
+    connectBtn->setFont(font);
 }
 
 bool MainViewController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == connect && event->type() == QEvent::Resize)
+    if (watched == connectBtn && event->type() == QEvent::Resize)
         fitConnectTitle();
     return ViewController::eventFilter(watched, event);
 }

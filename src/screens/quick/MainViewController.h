@@ -39,8 +39,9 @@ public:
     bool isConnectPending() const;
 
 public Q_SLOTS:
-    // The tap on `connect`: announces the change at once, toggles the tunnel a second later.
-    void clickConnect(QAbstractButton *sender);
+    // A tap on the connect button: announces the change at once, and the sequencer toggles
+    // the tunnel a step later.
+    void clickConnect();
     // Redraws for the tunnel's new status; every announcement redraws, repeated ones included.
     void onVPNStatusChanged(VPNStatus status);
     // A tap on the connect button, for those who do not hold it.
@@ -51,11 +52,10 @@ protected:
     void viewWillAppear(bool animated) override;
 
 private:
-    QPointer<QPushButton> connect;
+    QPointer<QPushButton> connectBtn;
     QPointer<MorphingLabel> content;
     QPointer<LocalProxyLine> proxyLbl;
 
-    void toggle();
     void setConnectTitle(const QString &title);
     void fitConnectTitle();
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -63,6 +63,8 @@ private:
     std::unique_ptr<Ui::MainViewController> m_ui;
     QList<FFSSModel *> m_models;
     VPNStatus m_status = VPNStatus::off;
+    // The last of off and on announced, which the button's title shows: a tap does the other.
+    VPNStatus m_titleStatus = VPNStatus::off;
     QFont m_connectFont;
 };
 

@@ -3,9 +3,9 @@
 #include "core/config/ServiceEndpoints.h"
 #include "core/home/AuthString.h"
 #include "core/home/ServiceTunnel.h"
-#include "core/home/TunnelRoad.h"
 #include "core/province/ProvinceFile.h"
 #include "core/state/LocalState.h"
+#include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/log/Log.h"
 #include "platform/notification/NotificationCenter.h"
@@ -518,7 +518,8 @@ private Q_SLOTS:
         VpnManager &manager = VpnManager::shared();
         manager.nd = 1;
         manager.sip = 1;
-        TunnelRoad(manager).connectNow(*order, 3);
+        TunnelSequencer(manager).connectTunnel(
+            TunnelRequest{TunnelRequest::Service{order, 3, manager.nd, manager.sip}});
         manager.nd = 0;
         manager.sip = 0;
         m_tunnel.drain();
