@@ -7,9 +7,13 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QStandardPaths>
 #include <QThread>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvane {
 
@@ -20,6 +24,38 @@ const QByteArray kDone = QByteArrayLiteral("ok\n");
 constexpr qint64 kLongestMessage = 64;
 // Between the lock and the socket the first process needs only a moment.
 constexpr int kRetryMs = 20;
+
+QString lockPath(const QString &folder)
+{
+    return folder + QStringLiteral("/instance.lock");
+}
+
+// The lock file at `path`, open and locked with flock(2), which the kernel lets go with the
+// process however it ends; -1 when another process holds it (`held`) or it cannot be made.
+// QLockFile would also write and sync its owner's details, and read the boot and machine ids,
+// all before the first window could paint.
+int lockedFile(const QByteArray &path, bool &held)
+{
+    for (;;) {
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        if (fd < 0)
+            return -1;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            held = errno == EWOULDBLOCK;
+            ::close(fd);
+            return -1;
+        }
+        // The holder before may have removed the file between the open and the lock.
+        struct stat locked = {}, named = {};
+        if (::fstat(fd, &locked) == 0 && ::stat(path.constData(), &named) == 0 &&
+            locked.st_dev == named.st_dev && locked.st_ino == named.st_ino) {
+            // One made before with the umask's mode: like every file here it is the user's.
+            ::fchmod(fd, S_IRUSR | S_IWUSR);
+            return fd;
+        }
+        ::close(fd);
+    }
+}
 
 QString socketPath(const QString &folder)
 {
@@ -58,7 +94,16 @@ SingleInstance::SingleInstance(QString folder, int handOffMs, QObject *parent)
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::answer);
 }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance()
+{
+    // Removed while still locked, so that no later launch can lock the file once unlinked
+    // (claim checks it locked the file the name still names), and a corvane that used
+    // QLockFile finds no lock it would think held.
+    if (m_lockFd >= 0) {
+        ::unlink(QFile::encodeName(lockPath(m_folder)).constData());
+        ::close(m_lockFd);
+    }
+}
 
 QString SingleInstance::defaultFolder()
 {
@@ -69,26 +114,20 @@ QString SingleInstance::defaultFolder()
 SingleInstance::Claim SingleInstance::claim()
 {
     PrivateFile::makeFolder(m_folder);
-    const QString lockPath = m_folder + QStringLiteral("/instance.lock");
-    m_lock = std::make_unique<QLockFile>(lockPath);
-    // Only a lock whose process is gone is stale, however long the first one has been running.
-    m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0)) {
-        // QLockFile creates it with the umask's mode; like every file here it is the user's.
-        QFile::setPermissions(lockPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    bool held = false;
+    m_lockFd = lockedFile(QFile::encodeName(lockPath(m_folder)), held);
+    if (m_lockFd >= 0) {
         if (!listen())
             Log::write(QStringLiteral("无法监听 %1：%2")
                            .arg(m_server->fullServerName(), m_server->errorString()));
         return Claim::first;
     }
-    if (m_lock->error() != QLockFile::LockFailedError) {
+    if (!held) {
         // Nobody holds the lock; the folder is unusable. One window is still better than none.
-        Log::write(QStringLiteral("无法创建 %1，不检查是否已有 corvane 在运行")
-                       .arg(m_folder + QStringLiteral("/instance.lock")));
-        m_lock.reset();
+        Log::write(
+            QStringLiteral("无法创建 %1，不检查是否已有 corvane 在运行").arg(lockPath(m_folder)));
         return Claim::first;
     }
-    m_lock.reset();
     return ask(m_folder, kActivate, m_handOffMs, true) ? Claim::handedOff : Claim::noAnswer;
 }
 

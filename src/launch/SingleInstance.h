@@ -2,10 +2,8 @@
 
 #include <QObject>
 #include <QString>
-#include <memory>
 
 class QLocalServer;
-class QLockFile;
 
 namespace corvane {
 
@@ -54,7 +52,7 @@ private:
 
     QString m_folder;
     int m_handOffMs;
-    std::unique_ptr<QLockFile> m_lock;
+    int m_lockFd = -1;
     QLocalServer *m_server;
 };
 

@@ -128,6 +128,18 @@ private Q_SLOTS:
         QCOMPARE(instance.claim(), SingleInstance::Claim::first);
     }
 
+    // A corvane of the QLockFile days, started after this one ended, must find no lock held.
+    void endedWindowLeavesNoLock()
+    {
+        QTemporaryDir dir;
+        {
+            SingleInstance instance(dir.path());
+            QCOMPARE(instance.claim(), SingleInstance::Claim::first);
+        }
+        QLockFile earlier(dir.filePath(u"instance.lock"_s));
+        QVERIFY(earlier.tryLock(0));
+    }
+
     void lockHolderThatNeverAnswers()
     {
         QTemporaryDir dir;
