@@ -358,6 +358,15 @@ void tst_TunnelStatuses::answerThatCameDuringAFreezeCounts()
     QVERIFY(answered);
     QCOMPARE(tunnel.statuses(), (QList<Status>{Status::Connecting, Status::Connected}));
     QVERIFY2(!tunnel.log().contains(QStringLiteral("did not answer")), qPrintable(tunnel.log()));
+    // A ping left unanswered ends the tunnel 10 s on, and not before.
+    tunnel.advance(20s);
+    QCOMPARE(relay.next().type, ServiceMessage::Type::Ping);
+    tunnel.advance(9s);
+    QCOMPARE(tunnel.last(), Status::Connected);
+    tunnel.advance(1s);
+    QTRY_VERIFY(tunnel.last() != Status::Connected);
+    QVERIFY2(tunnel.log().contains(QStringLiteral("did not answer within 10 s")),
+             qPrintable(tunnel.log()));
 }
 
 void tst_TunnelStatuses::stopClosesEveryConnection()
