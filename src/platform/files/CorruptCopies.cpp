@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace corvane {
 
@@ -17,9 +18,20 @@ std::optional<QString> CorruptCopies::moveAside(const QString &path)
     // copies made within one millisecond.
     const QString stamp =
         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-    QString copy = path + kMarker + stamp;
-    for (int n = 1; QFileInfo::exists(copy) || QFileInfo(copy).isSymLink(); ++n)
-        copy = path + kMarker + stamp + QStringLiteral("-%1").arg(n, 3, 10, QLatin1Char('0'));
+    const QString base = path + kMarker + stamp;
+    // The counter goes past every copy of this millisecond, not into the first free name: a
+    // pruned first copy would otherwise give its name to the newest, which then sorts oldest.
+    int next = 0;
+    for (const QString &existing : copies(path)) {
+        if (existing.startsWith(base))
+            next = std::max(next, QStringView(existing).mid(base.size() + 1).toInt() + 1);
+    }
+    const auto named = [&base](int n) {
+        return n == 0 ? base : base + QStringLiteral("-%1").arg(n, 3, 10, QLatin1Char('0'));
+    };
+    while (QFileInfo::exists(named(next)) || QFileInfo(named(next)).isSymLink())
+        ++next;
+    const QString copy = named(next);
     if (!QFile::rename(path, copy))
         return std::nullopt;
     QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
