@@ -10,9 +10,9 @@
 #include "launch/LaunchEnvironment.h"
 #include "launch/SingleInstance.h"
 #include "screens/MainScreens.h"
+#include "ui/common/WindowFit.h"
 #include "ui/toolkit/ScreenFactory.h"
 #include "ui/toolkit/ViewController.h"
-#include "ui/tools/WindowFit.h"
 
 #include <QApplication>
 #include <QDir>

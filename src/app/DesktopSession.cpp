@@ -8,8 +8,8 @@
 #include "launch/DesktopIdentity.h"
 #include "launch/SingleInstance.h"
 #include "platform/autostart/AutostartEntry.h"
+#include "platform/desktopnotifier/FreedesktopNotifier.h"
 #include "platform/log/Log.h"
-#include "platform/notify/FreedesktopNotifier.h"
 
 #include <QCoreApplication>
 #include <QSystemTrayIcon>

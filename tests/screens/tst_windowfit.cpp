@@ -4,10 +4,10 @@
 #include "platform/scheduling/ManualClock.h"
 #include "screens/MainScreens.h"
 #include "screens/home/SCHomeViewController.h"
+#include "ui/common/ScrollingColumn.h"
+#include "ui/common/WindowFit.h"
 #include "ui/toolkit/ActionSheet.h"
 #include "ui/toolkit/ScreenFactory.h"
-#include "ui/tools/ScrollingColumn.h"
-#include "ui/tools/WindowFit.h"
 
 #include <QAbstractButton>
 #include <QLabel>

@@ -1,4 +1,5 @@
 #include "platform/scheduling/ManualClock.h"
+#include "ui/common/Helpers.h"
 #include "ui/feedback/decoration/ViewDecoration.h"
 #include "ui/feedback/pulse/PulseHalo.h"
 #include "ui/feedback/pulse/PulseView.h"
@@ -6,7 +7,6 @@
 #include "ui/feedback/refresh/SCRefreshHeader.h"
 #include "ui/feedback/views/ActivityIndicator.h"
 #include "ui/feedback/views/ImageView.h"
-#include "ui/tools/Helpers.h"
 
 #include <QHBoxLayout>
 #include <QJsonArray>

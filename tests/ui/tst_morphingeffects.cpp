@@ -1,9 +1,9 @@
 #include "LabelFixture.h"
 #include "platform/scheduling/ManualClock.h"
+#include "ui/common/Helpers.h"
 #include "ui/morphing/DisplayLink.h"
 #include "ui/morphing/EmitterView.h"
 #include "ui/morphing/MorphingLabel.h"
-#include "ui/tools/Helpers.h"
 
 #include <QImage>
 #include <QPainter>

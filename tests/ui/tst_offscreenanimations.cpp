@@ -1,4 +1,5 @@
 #include "platform/scheduling/ManualClock.h"
+#include "ui/common/PauseWhileHidden.h"
 #include "ui/feedback/decoration/ViewDecoration.h"
 #include "ui/feedback/pulse/PulseHalo.h"
 #include "ui/feedback/pulse/PulseView.h"
@@ -7,7 +8,6 @@
 #include "ui/gallery/GalleryWidget.h"
 #include "ui/gallery/MorphingGalleryPages.h"
 #include "ui/gallery/ShellGalleryPages.h"
-#include "ui/tools/PauseWhileHidden.h"
 
 #include <QExposeEvent>
 #include <QPaintEvent>

@@ -1,10 +1,10 @@
 #include "platform/scheduling/ManualClock.h"
+#include "ui/common/Helpers.h"
 #include "ui/feedback/placeholder/SCEmptyView.h"
 #include "ui/feedback/placeholder/SCErrorView.h"
 #include "ui/feedback/placeholder/SCLoadingView.h"
 #include "ui/feedback/views/ImageView.h"
 #include "ui/toolkit/ViewTag.h"
-#include "ui/tools/Helpers.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #include "app/notify/TunnelNotices.h"
 
-#include "platform/notify/DesktopNotifier.h"
+#include "platform/desktopnotifier/DesktopNotifier.h"
 #include "platform/scheduling/Scheduler.h"
 
 namespace corvane {

@@ -4,8 +4,8 @@
 #include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VpnManager.h"
 #include "launch/DesktopIdentity.h"
-#include "platform/notify/DesktopNotifier.h"
-#include "ui/tools/PngResource.h"
+#include "platform/desktopnotifier/DesktopNotifier.h"
+#include "ui/common/PngResource.h"
 
 #include <QAction>
 #include <QApplication>

@@ -14,6 +14,8 @@
 #include "screens/home/SCHomeClient.h"
 #include "screens/province/SCListClient.h"
 #include "screens/province/SCListViewController.h"
+#include "ui/common/Helpers.h"
+#include "ui/common/ScrollingColumn.h"
 #include "ui/feedback/toast/ShowToast.h"
 #include "ui/shell/ScreenNavigation.h"
 #include "ui/toolkit/ActionSheet.h"
@@ -24,8 +26,6 @@
 #include "ui/toolkit/Switch.h"
 #include "ui/toolkit/UserInteraction.h"
 #include "ui/toolkit/ViewAnimation.h"
-#include "ui/tools/Helpers.h"
-#include "ui/tools/ScrollingColumn.h"
 
 #include "ui_SCHomeViewController.h"
 

@@ -4,11 +4,11 @@
 #include "core/login/SCLoginClient.h"
 #include "core/state/LocalState.h"
 #include "platform/scheduling/Scheduler.h"
+#include "ui/common/ScrollingColumn.h"
 #include "ui/feedback/toast/ShowToast.h"
 #include "ui/shell/SCBaseNavigationController.h"
 #include "ui/toolkit/BusyButton.h"
 #include "ui/toolkit/ScreenFactory.h"
-#include "ui/tools/ScrollingColumn.h"
 
 #include "ui_SCLoginViewController.h"
 

@@ -5,10 +5,10 @@
 #include "screens/province/ProvinceProtocol.h"
 #include "screens/province/ProvinceRowDelegate.h"
 #include "screens/province/SCListClient.h"
+#include "ui/common/ScrollingColumn.h"
 #include "ui/shell/ScreenNavigation.h"
 #include "ui/toolkit/BarButtonItem.h"
 #include "ui/toolkit/NavigationController.h"
-#include "ui/tools/ScrollingColumn.h"
 
 #include <QKeyEvent>
 #include <QListView>

@@ -9,12 +9,12 @@
 #include "platform/notification/NotificationCenter.h"
 #include "platform/scheduling/Scheduler.h"
 #include "screens/LocalProxyLine.h"
+#include "ui/common/Helpers.h"
 #include "ui/feedback/decoration/ViewDecoration.h"
 #include "ui/feedback/pulse/PulseHalo.h"
 #include "ui/feedback/pulse/PulseView.h"
 #include "ui/morphing/MorphingLabel.h"
 #include "ui/toolkit/UserInteraction.h"
-#include "ui/tools/Helpers.h"
 
 #include "ui_MainViewController.h"
 

@@ -1,5 +1,6 @@
 #include "ui/gallery/FeedbackGalleryPages.h"
 
+#include "ui/common/Helpers.h"
 #include "ui/feedback/decoration/ViewDecoration.h"
 #include "ui/feedback/placeholder/SCEmptyView.h"
 #include "ui/feedback/placeholder/SCErrorView.h"
@@ -12,7 +13,6 @@
 #include "ui/feedback/toast/ToastManager.h"
 #include "ui/feedback/views/ImageView.h"
 #include "ui/gallery/GalleryButtonStyle.h"
-#include "ui/tools/Helpers.h"
 
 #include <QLabel>
 #include <QPushButton>

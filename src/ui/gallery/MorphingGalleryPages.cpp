@@ -1,8 +1,8 @@
 #include "ui/gallery/MorphingGalleryPages.h"
 
+#include "ui/common/Helpers.h"
 #include "ui/gallery/GalleryButtonStyle.h"
 #include "ui/morphing/MorphingLabel.h"
-#include "ui/tools/Helpers.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "ui/morphing/Emitter.h"
 
-#include "ui/tools/PngResource.h"
+#include "ui/common/PngResource.h"
 
 #include <QHash>
 #include <QPainter>

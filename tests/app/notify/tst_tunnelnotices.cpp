@@ -1,6 +1,6 @@
 #include "app/notify/TunnelNotices.h"
 #include "core/config/ServiceEndpoints.h"
-#include "platform/notify/memory/RecordingNotifier.h"
+#include "platform/desktopnotifier/memory/RecordingNotifier.h"
 #include "platform/scheduling/ManualClock.h"
 
 #include <QHttpServer>

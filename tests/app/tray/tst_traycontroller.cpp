@@ -4,7 +4,7 @@
 #include "core/config/ServiceEndpoints.h"
 #include "core/state/LocalState.h"
 #include "core/vpn/VpnManager.h"
-#include "platform/notify/memory/RecordingNotifier.h"
+#include "platform/desktopnotifier/memory/RecordingNotifier.h"
 #include "platform/scheduling/ManualClock.h"
 #include "platform/tunnel/memory/MemoryTunnelConnection.h"
 #include "platform/tunnel/memory/MemoryTunnelProfileStore.h"

@@ -1,7 +1,7 @@
 #include "ui/feedback/placeholder/PlaceholderParts.h"
 
+#include "ui/common/Helpers.h"
 #include "ui/toolkit/ViewTag.h"
-#include "ui/tools/Helpers.h"
 
 #include <QLabel>
 #include <QWidget>

@@ -1,10 +1,10 @@
 #include "ui/feedback/placeholder/SCErrorView.h"
 
+#include "ui/common/Helpers.h"
 #include "ui/feedback/decoration/ViewDecoration.h"
 #include "ui/feedback/placeholder/PlaceholderParts.h"
 #include "ui/feedback/placeholder/PlaceholderTags.h"
 #include "ui/feedback/views/ImageView.h"
-#include "ui/tools/Helpers.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,9 +1,9 @@
 #include "ui/feedback/pulse/PulseHalo.h"
 
 #include "platform/scheduling/Scheduler.h"
+#include "ui/common/PauseWhileHidden.h"
 #include "ui/feedback/decoration/ViewDecoration.h"
 #include "ui/feedback/pulse/HaloFrame.h"
-#include "ui/tools/PauseWhileHidden.h"
 
 #include <QAbstractAnimation>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "ui/feedback/refresh/RefreshControl.h"
 
-#include "ui/tools/Helpers.h"
+#include "ui/common/Helpers.h"
 
 #include <QLabel>
 

@@ -1,7 +1,7 @@
 #include "ui/feedback/refresh/SCRefreshFooter.h"
 
+#include "ui/common/Helpers.h"
 #include "ui/feedback/views/ActivityIndicator.h"
-#include "ui/tools/Helpers.h"
 
 #include <QLabel>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "ui/feedback/toast/ToastManager.h"
 
-#include "ui/tools/Helpers.h"
+#include "ui/common/Helpers.h"
 
 namespace corvane {
 

@@ -1,6 +1,6 @@
 #include "ui/feedback/views/ActivityIndicator.h"
 
-#include "ui/tools/PauseWhileHidden.h"
+#include "ui/common/PauseWhileHidden.h"
 
 #include <QPainter>
 #include <QVariantAnimation>

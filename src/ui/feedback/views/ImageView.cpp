@@ -1,7 +1,7 @@
 #include "ui/feedback/views/ImageView.h"
 
-#include "ui/tools/PauseWhileHidden.h"
-#include "ui/tools/PngResource.h"
+#include "ui/common/PauseWhileHidden.h"
+#include "ui/common/PngResource.h"
 
 #include <QPainter>
 #include <QVariantAnimation>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/notify/DesktopNotifier.h"
+#include "platform/desktopnotifier/DesktopNotifier.h"
 
 #include <QDBusConnection>
 #include <QHash>

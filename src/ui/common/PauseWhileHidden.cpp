@@ -1,4 +1,4 @@
-#include "ui/tools/PauseWhileHidden.h"
+#include "ui/common/PauseWhileHidden.h"
 
 #include <QEvent>
 #include <QExposeEvent>

@@ -1,4 +1,4 @@
-#include "ui/tools/WindowFit.h"
+#include "ui/common/WindowFit.h"
 
 namespace corvane {
 

@@ -1,5 +1,5 @@
 #include "platform/resources/Resources.h"
-#include "ui/tools/PngResource.h"
+#include "ui/common/PngResource.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "ui/tools/Helpers.h"
+#include "ui/common/Helpers.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

@@ -1,4 +1,4 @@
-#include "ui/tools/ScrollingColumn.h"
+#include "ui/common/ScrollingColumn.h"
 
 #include <QHBoxLayout>
 #include <QLayout>

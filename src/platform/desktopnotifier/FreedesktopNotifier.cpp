@@ -1,4 +1,4 @@
-#include "platform/notify/FreedesktopNotifier.h"
+#include "platform/desktopnotifier/FreedesktopNotifier.h"
 
 #include "platform/log/Log.h"
 

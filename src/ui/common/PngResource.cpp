@@ -1,4 +1,4 @@
-#include "ui/tools/PngResource.h"
+#include "ui/common/PngResource.h"
 
 #include "platform/resources/Resources.h"
 
