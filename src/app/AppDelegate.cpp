@@ -3,8 +3,8 @@
 #include "app/KeyboardManager.h"
 #include "core/vpn/TunnelSequencer.h"
 #include "launch/DesktopIdentity.h"
-#include "launch/TerminationSignals.h"
 #include "platform/settings/SettingsStore.h"
+#include "platform/signals/TerminationSignals.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -17,7 +17,7 @@ AppDelegate::AppDelegate(QApplication &application)
     // A logout, `systemctl stop` or Ctrl-C ends the event loop, so the termination step below
     // still runs. Not through quit(): that asks every window to close first, and a window that
     // stays in the tray refuses, which would leave the process running until it is killed.
-    auto *terminationSignals = new TerminationSignals(this);
+    auto *terminationSignals = new TerminationSignals(TerminationSignals::HangUp::caught, this);
     connect(terminationSignals, &TerminationSignals::received, &application,
             [] { QCoreApplication::exit(0); });
 }

@@ -14,9 +14,9 @@
 #include "launch/DesktopIdentity.h"
 #include "launch/LaunchEnvironment.h"
 #include "launch/LocaleText.h"
-#include "launch/TerminationSignals.h"
 #include "platform/process/ProcessStart.h"
 #include "platform/resources/Localization.h"
+#include "platform/signals/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QDir>

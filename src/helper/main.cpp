@@ -3,27 +3,15 @@
 
 #include "platform/log/Log.h"
 #include "platform/log/LogDestination.h"
+#include "platform/signals/TerminationSignals.h"
 #include "tunnel/client/DescriptorBudget.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QScopeGuard>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void onTerminationSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
-}
 
 // The port given for `option`, or none when it is not a port number.
 std::optional<quint16> portOption(const QCommandLineParser &parser,
@@ -92,22 +80,10 @@ int main(int argc, char *argv[])
     corvane::TunnelHelper helper(files, *socks, *http);
     QObject::connect(&helper, &corvane::TunnelHelper::finished, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
-    // A signal only writes to a pipe; the stop itself runs on the event loop, so a second
-    // signal while stopping changes nothing.
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return 1;
-    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &helper, [&helper] {
-        char bytes[16];
-        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
-        }
-        helper.stop();
-    });
-    struct sigaction action = {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    // The stop runs on the event loop, and a second signal while stopping changes nothing.
+    const corvane::TerminationSignals terminations(corvane::TerminationSignals::HangUp::left);
+    QObject::connect(&terminations, &corvane::TerminationSignals::received, &helper,
+                     [&helper] { helper.stop(); });
     if (!helper.begin())
         return helper.exitCode();
     const int result = QCoreApplication::exec();

@@ -1,4 +1,4 @@
-#include "launch/TerminationSignals.h"
+#include "platform/signals/TerminationSignals.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -66,6 +66,23 @@ private Q_SLOTS:
             QCOMPARE(spy.size(), 0);
         }
         QVERIFY(::signal(SIGHUP, previous) == SIG_IGN);
+    }
+
+    // The helper leaves SIGHUP alone: whatever it did before, it still does.
+    void hangUpLeftKeepsItsOwnHandling()
+    {
+        static int hangUps = 0;
+        const auto previous = ::signal(SIGHUP, [](int) { ++hangUps; });
+        {
+            TerminationSignals notifier(TerminationSignals::HangUp::left);
+            QSignalSpy spy(&notifier, &TerminationSignals::received);
+            QCOMPARE(::raise(SIGHUP), 0);
+            QCOMPARE(hangUps, 1);
+            QCOMPARE(::raise(SIGTERM), 0);
+            QTRY_COMPARE(spy.size(), 1);
+            QCOMPARE(spy.first().first().toInt(), SIGTERM);
+        }
+        ::signal(SIGHUP, previous);
     }
 };
 

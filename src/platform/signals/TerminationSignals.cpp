@@ -1,4 +1,4 @@
-#include "launch/TerminationSignals.h"
+#include "platform/signals/TerminationSignals.h"
 
 #include <QSocketNotifier>
 
@@ -14,6 +14,7 @@ namespace corvane {
 
 namespace {
 
+// SIGHUP last, so that leaving it is catching one fewer.
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // Written by the handler, read by the event loop; -1 while no instance exists.
@@ -44,7 +45,8 @@ void onSignal(int signalNumber)
 
 } // namespace
 
-TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
+TerminationSignals::TerminationSignals(HangUp hangUp, QObject *parent)
+    : QObject(parent), m_caught(std::size(kSignals) - (hangUp == HangUp::left ? 1 : 0))
 {
     Q_ASSERT(g_pipe[0] < 0);
     if (::pipe2(g_pipe, O_NONBLOCK | O_CLOEXEC) != 0) {
@@ -60,7 +62,7 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     g_received = 0;
     g_mayEnd = false;
-    for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+    for (std::size_t i = 0; i < m_caught; ++i) {
         ::sigaction(kSignals[i], nullptr, &g_previous[i]);
         // A signal ignored from the start (SIGHUP under nohup) stays ignored.
         if (g_previous[i].sa_handler != SIG_IGN)
@@ -72,7 +74,7 @@ TerminationSignals::~TerminationSignals()
 {
     if (!m_notifier)
         return;
-    for (std::size_t i = 0; i < std::size(kSignals); ++i)
+    for (std::size_t i = 0; i < m_caught; ++i)
         ::sigaction(kSignals[i], &g_previous[i], nullptr);
     delete m_notifier;
     ::close(g_pipe[0]);

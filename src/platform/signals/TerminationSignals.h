@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <cstddef>
+
 class QSocketNotifier;
 
 namespace corvane {
@@ -18,7 +20,15 @@ class TerminationSignals final : public QObject
     Q_OBJECT
 
 public:
-    explicit TerminationSignals(QObject *parent = nullptr);
+    // Whether SIGHUP is caught too: a program that outlives its terminal's session, as the
+    // tunnel helper may, leaves it to its default.
+    enum class HangUp
+    {
+        caught,
+        left
+    };
+
+    explicit TerminationSignals(HangUp hangUp = HangUp::caught, QObject *parent = nullptr);
     // Puts the earlier handlers back.
     ~TerminationSignals() override;
     Q_DISABLE_COPY_MOVE(TerminationSignals)
@@ -33,6 +43,7 @@ private:
     void drain();
 
     QSocketNotifier *m_notifier = nullptr;
+    std::size_t m_caught = 0;
 };
 
 } // namespace corvane
