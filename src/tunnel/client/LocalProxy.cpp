@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/epoll.h>
 #include <unistd.h>
 
 namespace corvane::tunnel {
@@ -59,22 +58,24 @@ std::string LocalProxy::listenOn(ProxyConnection::Kind kind, std::uint16_t &port
 {
     for (const bool v6 : {false, true}) {
         const SocketAddress address = SocketAddress::loopback(v6, port);
-        auto [socket, error] = Socket::listen(address);
-        if (!socket.isOpen()) {
+        std::variant<Socket, TunnelError> listening = Socket::listen(address);
+        if (const auto *error = std::get_if<TunnelError>(&listening)) {
             // A machine without IPv6 still has its IPv4 proxy.
             if (v6) {
                 m_context.log("Not listening on " + address.text() + " for the " + nameOf(kind) +
-                              " proxy: " + error);
+                              " proxy: " + error->description);
                 continue;
             }
             return "Cannot listen on " + address.text() + " for the " + nameOf(kind) +
-                   " proxy: " + error;
+                   " proxy: " + error->description;
         }
+        Socket socket = std::get<Socket>(std::move(listening));
         // With port 0 the IPv6 listener takes the port the system gave the IPv4 one.
         port = SocketAddress::local(socket.fd()).port();
         auto listener = std::make_unique<Listener>();
         listener->owner = this;
         listener->socket = std::move(socket);
+        listener->socket.watch(m_context.loop, *listener);
         listener->kind = kind;
         m_listeners.push_back(std::move(listener));
     }
@@ -92,17 +93,14 @@ void LocalProxy::startAccepting()
 void LocalProxy::watchListeners(bool watch)
 {
     for (const auto &listener : m_listeners) {
-        if (watch)
-            m_context.loop.watch(listener->socket.fd(), EPOLLIN, listener.get());
-        else
-            m_context.loop.unwatch(listener->socket.fd());
+        if (const std::optional<TunnelError> error = listener->socket.want({watch, false}))
+            m_context.log("Cannot take connections to the " + std::string(nameOf(listener->kind)) +
+                          " proxy: " + error->description);
     }
 }
 
 void LocalProxy::closeAll()
 {
-    if (m_accepting && !m_paused)
-        watchListeners(false);
     for (const auto &listener : m_listeners) {
         if (listener->refusedUnlogged > 0)
             m_context.log("Other users' connections to the " + std::string(nameOf(listener->kind)) +

@@ -23,9 +23,8 @@ public:
 
 private:
     void probe();
-    void onEvents(std::uint32_t events) override;
+    void onEvents(Readiness ready) override;
     void probeEnded(const std::string &error);
-    void closeProbe();
 
     RelayMethod m_method;
     SocketAddress m_relay;

@@ -32,9 +32,6 @@ public:
         std::string name;
         // Sent to this side before anything it is sent later.
         Bytes first;
-        // The events the socket is registered for with the loop already, by its owner before
-        // the pipe; the pipe takes the registration over instead of making a new one.
-        std::uint32_t registered = 0;
     };
 
     Pipe(EventLoop &loop, End a, End b, std::chrono::seconds idleTimeout, Ended ended);
@@ -56,13 +53,10 @@ private:
         Bytes pending;
         bool readEnded = false;
         bool writeShut = false;
-        std::uint32_t watching = 0;
-        // Registered for another object: the first update points it at this side.
-        bool adopted = false;
-        void onEvents(std::uint32_t events) override { pipe->events(index, events); }
+        void onEvents(Readiness ready) override { pipe->events(index, ready); }
     };
 
-    void events(int index, std::uint32_t events);
+    void events(int index, Readiness ready);
     void pump(int from);
     bool flush(int to);
     void update();
