@@ -6,8 +6,7 @@
 namespace corvane::tunnel {
 
 namespace {
-// A hello is at most this long; the destination's address form too, with some payload.
-constexpr std::size_t kMaxHello = 2 + 16 + 32;
+// The destination's address form comes within this many bytes, with some payload.
 constexpr std::size_t kMaxTargetBytes = 64 * 1024;
 } // namespace
 
