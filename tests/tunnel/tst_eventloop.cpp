@@ -93,6 +93,22 @@ private Q_SLOTS:
         refused.reset();
         ::close(file);
     }
+
+    // A loop whose epoll stops answering records why and goes on with posted work, so what
+    // lives on it can still be ended from outside.
+    void failedWaitKeepsPostedWork()
+    {
+        EventLoop loop;
+        const int notEpoll = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        QVERIFY(::dup2(notEpoll, loop.descriptor()) == loop.descriptor());
+        ::close(notEpoll);
+        bool ran = false;
+        loop.post([&] { ran = true; });
+        loop.runReady();
+        QVERIFY(loop.failure());
+        QCOMPARE(loop.failure()->code, EINVAL);
+        QVERIFY(ran);
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_EventLoop)

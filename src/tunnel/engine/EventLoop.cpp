@@ -151,25 +151,25 @@ void EventLoop::runPosted()
 
 int EventLoop::wait(epoll_event *events, int size, int timeoutMs)
 {
-    if (m_failure) {
-        pollfd wake{m_wakeFd, POLLIN, 0};
-        if (::poll(&wake, 1, timeoutMs) <= 0)
-            return 0;
-        events[0].events = EPOLLIN;
-        events[0].data.ptr = kWakeTag;
-        return 1;
+    if (!m_failure) {
+        int count = epoll_wait(m_epoll, events, size, timeoutMs);
+        // A signal cuts the wait short, a stop signal after a freeze of any length: what
+        // arrived meanwhile is delivered before the timers are judged by the late clock.
+        if (count < 0 && errno == EINTR)
+            count = epoll_wait(m_epoll, events, size, 0);
+        if (count >= 0 || errno == EINTR)
+            return std::max(count, 0);
+        const int error = errno;
+        m_failure = TunnelError{"the event loop cannot wait on epoll: " +
+                                    TunnelError::fromErrno(error).description,
+                                error};
     }
-    int count = epoll_wait(m_epoll, events, size, timeoutMs);
-    // A signal cuts the wait short, a stop signal after a freeze of any length: what arrived
-    // meanwhile is delivered before the timers are judged by the late clock.
-    if (count < 0 && errno == EINTR)
-        count = epoll_wait(m_epoll, events, size, 0);
-    if (count >= 0 || errno == EINTR)
-        return std::max(count, 0);
-    const int error = errno;
-    m_failure = TunnelError{
-        "the event loop cannot wait on epoll: " + TunnelError::fromErrno(error).description, error};
-    return 0;
+    pollfd wake{m_wakeFd, POLLIN, 0};
+    if (::poll(&wake, 1, timeoutMs) <= 0)
+        return 0;
+    events[0].events = EPOLLIN;
+    events[0].data.ptr = kWakeTag;
+    return 1;
 }
 
 void EventLoop::turn(int timeoutMs)
