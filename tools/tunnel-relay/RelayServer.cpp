@@ -43,9 +43,10 @@ void RelayServer::dropConnections()
 void RelayServer::onEvents(Readiness)
 {
     for (int round = 0; round < 64; ++round) {
-        Socket socket = m_listener.accept();
-        if (!socket.isOpen())
+        std::variant<Socket, TunnelError> accepted = m_listener.accept();
+        if (!std::holds_alternative<Socket>(accepted))
             return;
+        Socket socket = std::get<Socket>(std::move(accepted));
         const std::string peer = SocketAddress::peer(socket.fd()).text();
         if (m_connections.size() >= m_options.maxConnections) {
             if (!m_atCapReported)

@@ -4,7 +4,6 @@
 #include "tunnel/proxy/HttpProxyRequest.h"
 #include "tunnel/proxy/Socks5Request.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -120,12 +119,13 @@ void LocalProxy::accept(Listener &listener)
 {
     // A few at a time, so a flood of connections cannot starve the ones already open.
     for (int round = 0; round < 64; ++round) {
-        Socket socket = listener.socket.accept();
-        if (!socket.isOpen()) {
-            if (DescriptorBudget::isOwnShortage(errno))
+        std::variant<Socket, TunnelError> accepted = listener.socket.accept();
+        if (const auto *error = std::get_if<TunnelError>(&accepted)) {
+            if (DescriptorBudget::isOwnShortage(error->code))
                 shedWithoutDescriptors(listener);
             return;
         }
+        Socket socket = std::get<Socket>(std::move(accepted));
         const SocketAddress peer = SocketAddress::peer(socket.fd());
         const std::optional<uid_t> uid = m_owners.uidOf(peer, SocketAddress::local(socket.fd()));
         if (!uid || *uid != ::getuid()) {
@@ -182,8 +182,9 @@ void LocalProxy::shedWithoutDescriptors(Listener &listener)
     // and its client would wait for an answer that never comes.
     if (m_spare >= 0) {
         ::close(std::exchange(m_spare, -1));
-        if (const Socket socket = listener.socket.accept(); socket.isOpen())
-            refuseAtCap(listener, socket, "no descriptor is left");
+        if (const auto accepted = listener.socket.accept();
+            std::holds_alternative<Socket>(accepted))
+            refuseAtCap(listener, std::get<Socket>(accepted), "no descriptor is left");
         m_spare = openSpare();
     }
     if (m_spare < 0 && !m_paused) {

@@ -46,18 +46,19 @@ void PlainSession::probe()
     m_loop.cancel(m_timer);
     std::variant<Socket, TunnelError> connecting = Socket::connect(m_relay);
     if (const auto *error = std::get_if<TunnelError>(&connecting))
-        return probeEnded(error->description);
+        return probeEnded(*error);
     m_probe = std::get<Socket>(std::move(connecting));
     m_probe.watch(m_loop, *this);
     if (const std::optional<TunnelError> error = m_probe.want({false, true})) {
         m_probe.close();
-        return probeEnded(error->description);
+        return probeEnded(error);
     }
     // A relay that drops the connection attempt silently is given the time of one answer.
     m_timer = m_loop.after(m_timings.answerWithin, [this] {
         m_timer = {};
         m_probe.close();
-        probeEnded("no answer within " + std::to_string(m_timings.answerWithin.count()) + " s");
+        probeEnded(TunnelError{"no answer within " +
+                               std::to_string(m_timings.answerWithin.count()) + " s"});
     });
 }
 
@@ -66,21 +67,22 @@ void PlainSession::onEvents(Readiness)
     const std::optional<TunnelError> error = m_probe.connectError();
     m_probe.close();
     m_loop.cancel(m_timer);
-    probeEnded(error ? error->description : std::string());
+    probeEnded(error);
 }
 
-void PlainSession::probeEnded(const std::string &error)
+void PlainSession::probeEnded(const std::optional<TunnelError> &error)
 {
     if (m_stopped)
         return;
-    if (error.empty()) {
+    if (!error) {
         if (m_events.log && m_state == State::Connecting)
             m_events.log("The relay " + m_relay.text() + " takes connections");
         return report(State::Connected);
     }
     const auto delay = retryDelay();
     if (!delay)
-        return report(State::Down, "cannot reach the relay " + m_relay.text() + ": " + error);
+        return report(State::Down,
+                      "cannot reach the relay " + m_relay.text() + ": " + error->description);
     m_timer = m_loop.after(*delay, [this] {
         m_timer = {};
         probe();

@@ -24,7 +24,8 @@ public:
 private:
     void probe();
     void onEvents(Readiness ready) override;
-    void probeEnded(const std::string &error);
+    // Connected when there is no error.
+    void probeEnded(const std::optional<TunnelError> &error);
 
     RelayMethod m_method;
     SocketAddress m_relay;

@@ -42,11 +42,12 @@ std::variant<Socket, TunnelError> Socket::connect(const SocketAddress &address,
     return socket;
 }
 
-Socket Socket::accept() const
+std::variant<Socket, TunnelError> Socket::accept() const
 {
     Socket socket(::accept4(fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-    if (socket.isOpen())
-        setNoDelay(socket.fd());
+    if (!socket.isOpen())
+        return TunnelError::fromErrno(errno);
+    setNoDelay(socket.fd());
     return socket;
 }
 

@@ -25,9 +25,8 @@ public:
     // tells our own want of descriptors from the peer's refusal.
     static std::variant<Socket, TunnelError> connect(const SocketAddress &address,
                                                      const SocketAddress *from = nullptr);
-    // The next pending connection, non-blocking; a closed Socket when there is none, errno
-    // telling why.
-    Socket accept() const;
+    // The next pending connection, non-blocking; the error's code is EAGAIN when there is none.
+    std::variant<Socket, TunnelError> accept() const;
     // The outcome of a connect once the socket is writable.
     std::optional<TunnelError> connectError() const;
 
