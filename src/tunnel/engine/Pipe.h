@@ -15,7 +15,8 @@ namespace corvane::tunnel {
 // Two connected sockets carrying bytes both ways, each direction through an optional codec.
 // What one side sends is read into the loop's scratch buffer, transformed into the other
 // scratch buffer and written at once; only what the receiving side could not take is kept,
-// and the sending side is not read again until that is gone. An end of stream is passed on
+// and the sending side is not read again until that is gone. A side is read until it has no
+// more, up to a share of each round of the loop. An end of stream is passed on
 // once everything before it is through; the pipe is over when both ends are, on an error, on
 // bytes a codec refuses, or after idleTimeout without a byte.
 class Pipe final
@@ -58,6 +59,8 @@ private:
 
     void events(int index, Readiness ready);
     void pump(int from);
+    // One read and its write; true when reading again may find more and the other side takes it.
+    bool pumpOnce(int from);
     bool flush(int to);
     void update();
     void finish(const std::string &reason);
