@@ -59,6 +59,7 @@ void Registration::reset()
 {
     if (!m_entry)
         return;
+    // Refused only for a descriptor the set no longer holds: nothing is left to undo.
     if (m_entry->interest)
         m_entry->loop->control(EPOLL_CTL_DEL, *m_entry, {});
     m_entry->loop->retire(std::move(m_entry));
