@@ -26,8 +26,8 @@ public:
 
 // The I/O engine: one thread waiting on epoll with level-triggered readiness, timers on a
 // TimeSource, and work posted from other threads. Descriptors join it through a Registration.
-// Two scratch buffers are shared by everything
-// the loop runs, so a connection needs a buffer of its own only for what a peer did not take.
+// Two scratch buffers are shared by everything the loop runs, so a connection needs a buffer of
+// its own only for what a peer did not take.
 class EventLoop final
 {
 public:
