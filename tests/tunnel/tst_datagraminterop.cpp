@@ -78,9 +78,7 @@ void tst_DatagramInterop::echoesThroughSsServer()
         RelayMethod(*RelayMethod::formNamed(method.toStdString()), kPassword.toStdString())
             .datagrams();
     const TargetAddress echo = *TargetAddress::fromHost(host.toStdString(), m_echoPort);
-    Bytes payload(static_cast<std::size_t>(size));
-    for (std::size_t i = 0; i < payload.size(); ++i)
-        payload[i] = static_cast<std::uint8_t>(i * 31 + size);
+    const Bytes payload(static_cast<std::size_t>(size), static_cast<std::uint8_t>(size));
     Bytes packet;
     QVERIFY(codec->seal(echo, payload, packet));
     QUdpSocket socket;
