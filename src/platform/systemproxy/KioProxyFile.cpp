@@ -188,7 +188,8 @@ std::optional<QString> KioProxyFile::commit()
         return m_error;
     if (!m_changed)
         return std::nullopt;
-    if (m_lines.isEmpty() && !m_existed) {
+    // Nothing but Corvane's keys was ever in it: the file goes as it came.
+    if (m_lines.isEmpty()) {
         QFile::remove(m_path);
     } else {
         QByteArray data = m_lines.join('\n');
