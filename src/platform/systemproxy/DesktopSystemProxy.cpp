@@ -129,6 +129,11 @@ std::vector<std::unique_ptr<ProxyKeyStore>> DesktopSystemProxy::storesInUse() co
 
 std::optional<ProxyJournal> DesktopSystemProxy::loadJournal() const
 {
+    // Every program's start comes here: without a journal GIO is not even loaded.
+    struct stat info
+    {};
+    if (::lstat(QFile::encodeName(m_locations.journalFile).constData(), &info) != 0)
+        return std::nullopt;
     const std::unique_ptr<ProxyKeyStore> gsettings = store(QStringLiteral("gsettings"));
     const KioProxyFile kio(m_locations.kioFile);
     const auto accepts = [&](const QString &name, const ProxyKeyStore::Key &key,
