@@ -1,5 +1,6 @@
 #include "platform/systemproxy/DesktopSystemProxy.h"
 
+#include "platform/autostart/AutostartEntry.h"
 #include "platform/files/CorruptCopies.h"
 #include "platform/files/FileLock.h"
 #include "platform/files/PrivateFile.h"
@@ -12,6 +13,7 @@
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 #include "platform/tunnel/linux/TunnelChannel.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -77,7 +79,9 @@ DesktopSystemProxy::Locations DesktopSystemProxy::defaultLocations()
     return {config + QStringLiteral("/corvane/system-proxy.journal"),
             config + QStringLiteral("/kioslaverc"),
             LinuxTunnelProfileStore::defaultLocations().runtimeDir,
-            desktops.contains(QStringLiteral("KDE"), Qt::CaseInsensitive)};
+            desktops.contains(QStringLiteral("KDE"), Qt::CaseInsensitive),
+            AutostartEntry::defaultFilePath(QStringLiteral("com.corvane.Corvane.SystemProxy")),
+            QCoreApplication::applicationDirPath() + QStringLiteral("/corvanectl")};
 }
 
 DesktopSystemProxy::DesktopSystemProxy(Locations locations) : m_locations(std::move(locations)) {}
@@ -199,6 +203,21 @@ std::optional<QString> DesktopSystemProxy::apply(Ports ports)
         return QStringLiteral("The system proxy is not set: cannot write %1: %2")
             .arg(m_locations.journalFile, *error);
 
+    if (!m_locations.loginEntry.isEmpty() &&
+        PrivateFile::makeFolder(QFileInfo(m_locations.loginEntry).absolutePath())) {
+        const QString entry =
+            QStringLiteral("[Desktop Entry]\nType=Application\nName=Corvane\n"
+                           "Comment=Gives back the desktop's proxy settings after a run that "
+                           "ended without doing so\nExec=%1 --version\nNoDisplay=true\n"
+                           "Terminal=false\nX-GNOME-Autostart-enabled=true\n")
+                .arg(AutostartEntry::execValue(m_locations.loginProgram));
+        if (std::optional<QString> error =
+                PrivateFile::write(m_locations.loginEntry, entry.toUtf8()))
+            Log::write(QStringLiteral("The next login will not check the proxy settings: cannot "
+                                      "write %1: %2")
+                           .arg(m_locations.loginEntry, *error));
+    }
+
     QStringList errors;
     for (const auto &store : stores) {
         for (const ProxyKeyStore::Value &value : store->planned(ports)) {
@@ -254,6 +273,8 @@ std::optional<QString> DesktopSystemProxy::restoreJournal(const ProxyJournal &jo
                               "journal is kept): %1.")
             .arg(errors.join(QStringLiteral("; ")));
     QFile::remove(m_locations.journalFile);
+    if (!m_locations.loginEntry.isEmpty())
+        QFile::remove(m_locations.loginEntry);
     Log::write(QStringLiteral("The desktop's proxy settings are given back"));
     return std::nullopt;
 }
