@@ -2,7 +2,6 @@
 #include "launch/LaunchEnvironment.h"
 #include "launch/LocaleText.h"
 #include "platform/log/LogDestination.h"
-#include "platform/systemproxy/DesktopSystemProxy.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -58,9 +57,6 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     corvane::Application::nameProcess();
     corvane::LogDestination::followDesktop();
-    // Also what the autostart entry runs at login: proxy settings left by a run that died are
-    // given back before anything touches the tunnel.
-    corvane::DesktopSystemProxy().repair();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

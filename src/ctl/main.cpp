@@ -17,7 +17,6 @@
 #include "platform/process/ProcessStart.h"
 #include "platform/resources/Localization.h"
 #include "platform/signals/TerminationSignals.h"
-#include "platform/systemproxy/DesktopSystemProxy.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -89,8 +88,6 @@ int main(int argc, char *argv[])
     // What the core says (sign-in checks, the service's refusals) reads in the locale's language.
     Localization::setLanguage(LocaleText::language());
     QCoreApplication app(argc, argv);
-    // Proxy settings left by a run that died are given back before anything touches the tunnel.
-    DesktopSystemProxy().repair();
     const QStringList arguments = QCoreApplication::arguments().mid(1);
 
     TunnelProfileStore *store = LaunchEnvironment::install();

@@ -4,7 +4,6 @@
 #include "platform/log/Log.h"
 #include "platform/log/LogDestination.h"
 #include "platform/signals/TerminationSignals.h"
-#include "platform/systemproxy/DesktopSystemProxy.h"
 #include "tunnel/client/DescriptorBudget.h"
 
 #include <QCommandLineParser>
@@ -78,8 +77,6 @@ int main(int argc, char *argv[])
     // connections.
     corvane::tunnel::DescriptorBudget::raiseFor(corvane::tunnel::ProxyLimits().maxConnections);
 
-    // Proxy settings left by a run that died are given back before this tunnel starts.
-    corvane::DesktopSystemProxy().repair();
     corvane::TunnelHelper helper(files, *socks, *http);
     QObject::connect(&helper, &corvane::TunnelHelper::finished, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

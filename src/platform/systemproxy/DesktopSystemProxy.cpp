@@ -14,6 +14,7 @@
 #include "platform/tunnel/linux/TunnelChannel.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -65,6 +66,18 @@ void setAside(const QString &path)
         CorruptCopies::moveAside(path);
 }
 
+// corvanectl beside this program (corvane's), or in the package's bin folder seen from the
+// helper's libexec folder.
+QString corvanectl()
+{
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/corvanectl");
+    const QString installed =
+        QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                        QStringLiteral("/" CORVANE_BIN_FROM_LIBEXEC "/corvanectl"));
+    return QFileInfo(beside).isExecutable() || !QFileInfo(installed).isExecutable() ? beside
+                                                                                    : installed;
+}
+
 QString portsText(SystemProxy::Ports ports)
 {
     return QStringLiteral("127.0.0.1:%1 (SOCKS5) and :%2 (HTTP)").arg(ports.socks).arg(ports.http);
@@ -81,7 +94,7 @@ DesktopSystemProxy::Locations DesktopSystemProxy::defaultLocations()
             LinuxTunnelProfileStore::defaultLocations().runtimeDir,
             desktops.contains(QStringLiteral("KDE"), Qt::CaseInsensitive),
             AutostartEntry::defaultFilePath(QStringLiteral("com.corvane.Corvane.SystemProxy")),
-            QCoreApplication::applicationDirPath() + QStringLiteral("/corvanectl")};
+            corvanectl()};
 }
 
 DesktopSystemProxy::DesktopSystemProxy(Locations locations) : m_locations(std::move(locations)) {}

@@ -36,7 +36,7 @@ public:
     // $XDG_CONFIG_HOME/corvane/system-proxy.journal, $XDG_CONFIG_HOME/kioslaverc, the tunnel
     // helpers' runtime folder, XDG_CURRENT_DESKTOP naming KDE, and
     // $XDG_CONFIG_HOME/autostart/com.corvane.Corvane.SystemProxy.desktop running the
-    // corvanectl beside this program.
+    // corvanectl beside this program, or the installed one seen from the helper's folder.
     static Locations defaultLocations();
 
     explicit DesktopSystemProxy(Locations locations = defaultLocations());

@@ -232,21 +232,17 @@ private Q_SLOTS:
     void repair_data()
     {
         QTest::addColumn<QString>("leftBy");
-        QTest::addColumn<bool>("byHelper");
         QTest::addColumn<bool>("restored");
-        QTest::newRow("object dropped") << u"dropped"_s << false << true;
-        QTest::newRow("program killed") << u"killed"_s << false << true;
-        QTest::newRow("program killed, the helper starts") << u"killed"_s << true << true;
-        QTest::newRow("program still runs") << u"running"_s << false << false;
-        QTest::newRow("program still runs, the helper starts") << u"running"_s << true << false;
-        QTest::newRow("live tunnel on its ports") << u"tunnel 21080 21081"_s << false << false;
-        QTest::newRow("live tunnel on other ports") << u"tunnel 31080 31081"_s << false << true;
+        QTest::newRow("object dropped") << u"dropped"_s << true;
+        QTest::newRow("program killed") << u"killed"_s << true;
+        QTest::newRow("program still runs") << u"running"_s << false;
+        QTest::newRow("live tunnel on its ports") << u"tunnel 21080 21081"_s << false;
+        QTest::newRow("live tunnel on other ports") << u"tunnel 31080 31081"_s << true;
     }
 
     void repair()
     {
         QFETCH(QString, leftBy);
-        QFETCH(bool, byHelper);
         QFETCH(bool, restored);
         setOwn({{kSchema, u"mode"_s, u"auto"_s}});
         const QByteArray before = everything();
@@ -280,13 +276,7 @@ private Q_SLOTS:
             QVERIFY(other.waitForStarted());
         }
         const QByteArray applied = everything();
-        if (byHelper) {
-            // With no configuration to read it ends at once, after its repair.
-            run(qEnvironmentVariable("CORVANE_TUNNEL_HELPER"),
-                {u"--channel"_s, locations().runtimeDir + u"/fedcba9876543210"_s});
-        } else {
-            QCOMPARE(ok(DesktopSystemProxy(locations()).repair()), u"ok"_s);
-        }
+        QCOMPARE(ok(DesktopSystemProxy(locations()).repair()), u"ok"_s);
         QCOMPARE(everything(), restored ? before : applied);
         QCOMPARE(present(journal()), !restored);
         other.kill();
