@@ -1,5 +1,7 @@
 #include "core/vpn/VpnManager.h"
 
+#include "core/vpn/TunnelStoreProduct.h"
+
 #include "platform/log/Log.h"
 #include "platform/notification/NotificationCenter.h"
 #include "platform/resources/Resources.h"
@@ -314,7 +316,7 @@ void VpnManager::applyProviderConfiguration(TunnelProfile &profile, const QStrin
         {QStringLiteral("ss_method"), method.isEmpty() ? QStringLiteral("CHACHA20") : method},
         {QStringLiteral("ss_password"), pwd},
         {QStringLiteral("ss_ip"), ip},
-        {QStringLiteral("ss_auth"), auth},
+        {TunnelStoreProduct::authKey(), auth},
         {QStringLiteral("json_conf"), rules},
     };
     TunnelProtocol protocol = profile.protocolConfiguration().value_or(TunnelProtocol{});
