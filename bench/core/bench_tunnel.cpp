@@ -109,7 +109,7 @@ int main(int argc, char **argv)
         settings.write(R"({"socksPort": 0, "httpProxyPort": 0})");
     settings.close();
     // "配置 conf" on every connect would drown the results.
-    Log::setSink([](const QString &) {});
+    Log::setSink([](QtMsgType, const QString &) {});
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -138,7 +138,7 @@ void tst_TunnelIntegration::initTestCase()
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_home.filePath(QStringLiteral("run"))));
     QVERIFY(probe::useFreeProxyPorts(m_home.filePath(QStringLiteral("config"))));
-    Log::setSink([this](const QString &line) { m_log << line; });
+    Log::setSink([this](QtMsgType, const QString &line) { m_log << line; });
     m_roots = Resources::searchRoots();
 }
 

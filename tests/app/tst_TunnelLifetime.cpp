@@ -71,7 +71,7 @@ void tst_TunnelLifetime::initTestCase()
     QVERIFY(m_relay.listen(QHostAddress::LocalHost));
     qputenv("CORVANE_TUNNEL_HOST", "127.0.0.1");
     qputenv("CORVANE_TUNNEL_PORT", QByteArray::number(m_relay.serverPort()));
-    Log::setSink([](const QString &) {});
+    Log::setSink([](QtMsgType, const QString &) {});
 }
 
 void tst_TunnelLifetime::cleanup()

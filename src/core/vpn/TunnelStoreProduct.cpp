@@ -21,8 +21,8 @@ LinuxTunnelProfileStore::ProxyPorts TunnelStoreProduct::proxyPorts()
             continue;
         const double number = value.toDouble();
         if (number < 0 || number > 65535 || number != static_cast<int>(number)) {
-            Log::write(QStringLiteral("Ignoring \"%1\" in %2: not a port number")
-                           .arg(QLatin1String(key), settings.filePath()));
+            Log::warning(QStringLiteral("Ignoring \"%1\" in %2: not a port number")
+                             .arg(QLatin1String(key), settings.filePath()));
             continue;
         }
         *port = static_cast<quint16>(number);

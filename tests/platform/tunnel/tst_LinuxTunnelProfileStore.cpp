@@ -62,7 +62,7 @@ void tst_LinuxTunnelProfileStore::init()
     QVERIFY(m_dir->isValid());
     m_store = std::make_unique<LinuxTunnelProfileStore>(locations(), product());
     m_log.clear();
-    Log::setSink([this](const QString &line) { m_log << line; });
+    Log::setSink([this](QtMsgType, const QString &line) { m_log << line; });
 }
 
 void tst_LinuxTunnelProfileStore::cleanup()

@@ -189,7 +189,7 @@ private Q_SLOTS:
         m_clock = std::make_unique<ManualClock>();
         QVERIFY(m_tunnel.installShared());
         registerMainScreens();
-        Log::setSink([this](const QString &line) { m_log << line; });
+        Log::setSink([this](QtMsgType, const QString &line) { m_log << line; });
     }
 
     void init()

@@ -283,7 +283,8 @@ private Q_SLOTS:
         // Only the test's folder: a missing file stays missing.
         Resources::setSearchRoots({folder.path()});
         QStringList lines;
-        const Log::Sink previous = Log::setSink([&lines](const QString &line) { lines << line; });
+        const Log::Sink previous =
+            Log::setSink([&lines](QtMsgType, const QString &line) { lines << line; });
         open(5);
         Log::setSink(previous);
         Resources::setSearchRoots(roots);

@@ -84,7 +84,7 @@ private Q_SLOTS:
     void tabBarWritesEachFrame()
     {
         QStringList lines;
-        Log::setSink([&lines](const QString &line) { lines.append(line); });
+        Log::setSink([&lines](QtMsgType, const QString &line) { lines.append(line); });
         SCRootTabBarController tabs;
         tabs.setViewControllers({screen(QStringLiteral("only"))});
         tabs.resize(375, 812);

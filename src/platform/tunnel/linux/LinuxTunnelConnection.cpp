@@ -165,8 +165,8 @@ void LinuxTunnelConnection::removeStaleFiles()
         return;
     if (QFile::remove(m_channel.statusPath()) | QFile::remove(m_channel.socketPath()) |
         QFile::remove(m_channel.proxyPath()))
-        Log::write(QStringLiteral("Removed the status of a tunnel helper that no longer runs (%1)")
-                       .arg(m_channel.basePath()));
+        Log::info(QStringLiteral("Removed the status of a tunnel helper that no longer runs (%1)")
+                      .arg(m_channel.basePath()));
 }
 
 std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
@@ -211,7 +211,7 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
     // Lets a later launch of another program tell a script's tunnel from one a window left.
     if (std::optional<QString> error =
             PrivateFile::write(m_channel.ownerPath(), QCoreApplication::applicationName().toUtf8()))
-        Log::write(QStringLiteral("Cannot record who starts the tunnel: %1").arg(*error));
+        Log::warning(QStringLiteral("Cannot record who starts the tunnel: %1").arg(*error));
     const QString program = m_store->locations().helperProgram;
     QProcess helper;
     helper.setProgram(program);
@@ -278,7 +278,7 @@ void LinuxTunnelConnection::abandonStart(const QString &reason)
 {
     m_startTimer->stop();
     QFile::remove(m_channel.configPath());
-    Log::write(reason);
+    Log::warning(reason);
     setStatus(TunnelStatus::Disconnected);
 }
 

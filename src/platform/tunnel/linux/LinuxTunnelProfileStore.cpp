@@ -110,10 +110,10 @@ void LinuxTunnelProfileStore::tidyRuntimeFolder()
         if (!profiles || helper.channelBase == kept) {
             live << helper.channelBase;
         } else if (HelperProcesses::signal(helper.pid, helper.channelBase, SIGTERM)) {
-            Log::write(QStringLiteral("Stopped the tunnel helper %1 (%2): it belongs to no "
-                                      "profile in use")
-                           .arg(helper.pid)
-                           .arg(helper.channelBase));
+            Log::info(QStringLiteral("Stopped the tunnel helper %1 (%2): it belongs to no "
+                                     "profile in use")
+                          .arg(helper.pid)
+                          .arg(helper.channelBase));
         }
     }
     // A helper deletes its configuration once read; one that was killed before may have left
@@ -124,7 +124,7 @@ void LinuxTunnelProfileStore::tidyRuntimeFolder()
         if (live.contains(QDir::cleanPath(path.chopped(5))))
             continue;
         if (QFile::remove(path))
-            Log::write(
+            Log::info(
                 QStringLiteral("Removed %1, left behind by a tunnel helper that never read it")
                     .arg(path));
     }
@@ -243,7 +243,7 @@ void LinuxTunnelProfileStore::forgetAuthString(const QString &identifier, const 
             return std::optional<TunnelError>();
         });
     if (error)
-        Log::write(error->description);
+        Log::warning(error->description);
 }
 
 TunnelProfilePtr LinuxTunnelProfileStore::toProfile(const StoredProfile &stored)
