@@ -15,6 +15,8 @@
 
 #include <csignal>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 using namespace Qt::StringLiterals;
 
@@ -137,11 +139,11 @@ private Q_SLOTS:
         MainViewController screen;
         screen.show();
         screen.pressConnect();
-        clock.advance(1.0);
+        clock.advance(1s);
         waitFor(VPNStatus::on);
         QCOMPARE(fetchThroughTunnel(), m_page);
         screen.pressConnect();
-        clock.advance(1.0);
+        clock.advance(1s);
         waitFor(VPNStatus::off);
 
         QCOMPARE(ctl({u"relay"_s, u"reset"_s}).out, u"relay: built-in"_s);
