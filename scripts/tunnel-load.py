@@ -208,14 +208,22 @@ def measure(paths, rounds, size):
     print("| Path | MB/s (1 GB) | CPU s/GB, both ends | CPU s/GB, client end "
           "| first byte, median ms | p90 ms | KiB per idle connection | peak RSS MiB, 1,000 idle |")
     print("|---|---|---|---|---|---|---|---|")
+    # Each figure is the median of the rounds, with their range when there are several: the
+    # machine may be shared, and one number alone hides how far to trust it.
+    formats = {"mbs": "%.0f", "cpu": "%.2f", "client_cpu": "%.2f", "ttfb": "%.3f",
+               "p90": "%.3f", "idle": "%.1f", "peak": "%.1f"}
     for name, figures in results.items():
-        value = {key: statistics.median(v) if v else None for key, v in figures.items()}
-        idle_text = "%.1f" % value["idle"] if value["idle"] is not None else "-"
-        peak_text = "%.1f" % value["peak"] if value["peak"] is not None else "-"
-        client_text = "%.2f" % value["client_cpu"] if value["client_cpu"] is not None else "-"
-        print("| %s | %.0f | %.2f | %s | %.3f | %.3f | %s | %s |" % (
-            name, value["mbs"], value["cpu"], client_text, value["ttfb"], value["p90"], idle_text,
-            peak_text))
+        cells = []
+        for key, form in formats.items():
+            values = figures[key]
+            if not values:
+                cells.append("-")
+            elif len(values) == 1:
+                cells.append(form % values[0])
+            else:
+                cells.append((form + " (" + form + "–" + form + ")") % (
+                    statistics.median(values), min(values), max(values)))
+        print("| %s | %s |" % (name, " | ".join(cells)))
 
 
 def engines(bin_dir, rounds):
@@ -256,7 +264,7 @@ def tunnel(helper, rounds):
     started = [origin_process]
     try:
         for method in ("chacha20-ietf-poly1305", "chacha20"):
-            print("\n%s, %d rounds, medians:\n" % (method, rounds))
+            print("\n%s, %d rounds, medians (and range):\n" % (method, rounds))
             servers = [Process(["ss-server", "-s", "127.0.0.1", "-p", "0", "-k", password,
                                 "-m", method], port_line=False) for _ in range(2)]
             local = Process(["ss-local", "-s", "127.0.0.1", "-p", str(servers[0].port),
