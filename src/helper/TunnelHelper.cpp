@@ -88,8 +88,8 @@ bool TunnelHelper::begin()
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     QLocalServer::removeServer(m_channel.socketPath());
     if (!m_server->listen(m_channel.socketPath())) {
-        Log::write(QStringLiteral("Cannot open %1: %2")
-                       .arg(m_channel.socketPath(), m_server->errorString()));
+        Log::critical(QStringLiteral("Cannot open %1: %2")
+                          .arg(m_channel.socketPath(), m_server->errorString()));
         m_status = TunnelStatus::Disconnected;
         QFile::remove(m_channel.statusPath());
         return false;
@@ -104,12 +104,12 @@ bool TunnelHelper::folderIsPrivate()
     const QString folder = QFileInfo(m_channel.basePath()).path();
     struct stat info = {};
     if (::stat(QFile::encodeName(folder).constData(), &info) != 0) {
-        Log::write(QStringLiteral("Refusing to run: cannot examine %1: %2")
-                       .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
+        Log::critical(QStringLiteral("Refusing to run: cannot examine %1: %2")
+                          .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
     if (const std::optional<QString> why = foreignness(info, true)) {
-        Log::write(QStringLiteral("Refusing to run in %1: %2").arg(folder, *why));
+        Log::critical(QStringLiteral("Refusing to run in %1: %2").arg(folder, *why));
         return false;
     }
     return true;
@@ -122,7 +122,7 @@ bool TunnelHelper::takeLock()
     m_lockFd = ::open(QFile::encodeName(m_channel.lockPath()).constData(),
                       O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_lockFd < 0) {
-        Log::write(
+        Log::critical(
             errno == ELOOP
                 ? QStringLiteral("Refusing to run: %1 is a symbolic link").arg(m_channel.lockPath())
                 : QStringLiteral("Refusing to run: cannot open %1: %2")
@@ -132,14 +132,14 @@ bool TunnelHelper::takeLock()
     struct stat info = {};
     if (::fstat(m_lockFd, &info) == 0) {
         if (const std::optional<QString> why = foreignness(info, false)) {
-            Log::write(QStringLiteral("Refusing to run: %1 is not ours: %2")
-                           .arg(m_channel.lockPath(), *why));
+            Log::critical(QStringLiteral("Refusing to run: %1 is not ours: %2")
+                              .arg(m_channel.lockPath(), *why));
             ::close(std::exchange(m_lockFd, -1));
             return false;
         }
     }
     if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
-        Log::write(QStringLiteral("A tunnel helper is already running for this profile"));
+        Log::warning(QStringLiteral("A tunnel helper is already running for this profile"));
         return false;
     }
     return true;
@@ -151,7 +151,7 @@ std::optional<tunnel::TunnelConfiguration> TunnelHelper::readConfiguration()
     struct stat info = {};
     if (::lstat(QFile::encodeName(path).constData(), &info) == 0) {
         if (const std::optional<QString> why = foreignness(info, false)) {
-            Log::write(QStringLiteral("Refusing to connect: %1 is not ours: %2").arg(path, *why));
+            Log::warning(QStringLiteral("Refusing to connect: %1 is not ours: %2").arg(path, *why));
             return std::nullopt;
         }
     }
@@ -162,7 +162,7 @@ std::optional<tunnel::TunnelConfiguration> TunnelHelper::readConfiguration()
                             : content.outcome == Outcome::TooLarge
                                 ? QStringLiteral("it is too large")
                                 : content.reason;
-        Log::write(QStringLiteral("Refusing to connect: cannot read %1: %2").arg(path, why));
+        Log::warning(QStringLiteral("Refusing to connect: cannot read %1: %2").arg(path, why));
         if (content.outcome == Outcome::TooLarge)
             QFile::remove(path);
         return std::nullopt;
@@ -170,7 +170,7 @@ std::optional<tunnel::TunnelConfiguration> TunnelHelper::readConfiguration()
     QFile::remove(path);
     auto parsed = tunnel::TunnelConfiguration::parse(content.data.toStdString());
     if (const auto *problem = std::get_if<std::string>(&parsed)) {
-        Log::write(QStringLiteral("Refusing to connect: ") + QString::fromStdString(*problem));
+        Log::warning(QStringLiteral("Refusing to connect: ") + QString::fromStdString(*problem));
         return std::nullopt;
     }
     return std::get<tunnel::TunnelConfiguration>(std::move(parsed));
@@ -192,13 +192,13 @@ void TunnelHelper::startTunnel(tunnel::TunnelConfiguration configuration)
         QMetaObject::invokeMethod(
             this,
             [this, line, socks, http] {
-                Log::write(QStringLiteral("Local proxies: socks5://127.0.0.1:%1 "
-                                          "http://127.0.0.1:%2")
-                               .arg(socks)
-                               .arg(http));
+                Log::info(QStringLiteral("Local proxies: socks5://127.0.0.1:%1 "
+                                         "http://127.0.0.1:%2")
+                              .arg(socks)
+                              .arg(http));
                 m_proxyLine = line;
                 if (std::optional<QString> error = PrivateFile::write(m_channel.proxyPath(), line))
-                    Log::write(
+                    Log::warning(
                         QStringLiteral("Cannot write %1: %2").arg(m_channel.proxyPath(), *error));
                 broadcast(line);
             },
@@ -206,8 +206,7 @@ void TunnelHelper::startTunnel(tunnel::TunnelConfiguration configuration)
     };
     events.log = [this](const std::string &line) {
         QMetaObject::invokeMethod(
-            this, [text = QString::fromStdString(line)] { Log::write(text); },
-            Qt::QueuedConnection);
+            this, [text = QString::fromStdString(line)] { Log::info(text); }, Qt::QueuedConnection);
     };
     m_engine = std::make_unique<tunnel::EngineThread>();
     m_engine->call([&] {
@@ -243,7 +242,7 @@ void TunnelHelper::tunnelStatus(tunnel::TunnelClient::Status status, const QStri
             refusal = m_client->refusal();
         });
         if (!reason.isEmpty())
-            Log::write(QStringLiteral("The tunnel is down: ") + reason);
+            Log::warning(QStringLiteral("The tunnel is down: ") + reason);
         tellWhyDown(cause, QString::fromStdString(refusal));
         m_exitCode = couldNotListen ? 1 : 0;
         finish();
@@ -280,7 +279,7 @@ void TunnelHelper::tellWhyDown(tunnel::TunnelClient::DownCause cause, const QStr
     // Written before the socket closes: a window whose connection was still waiting to be
     // accepted reads it from there.
     if (std::optional<QString> error = PrivateFile::write(m_channel.reasonPath(), line))
-        Log::write(QStringLiteral("Cannot write %1: %2").arg(m_channel.reasonPath(), *error));
+        Log::warning(QStringLiteral("Cannot write %1: %2").arg(m_channel.reasonPath(), *error));
     broadcast(line);
 }
 
@@ -303,10 +302,10 @@ void TunnelHelper::attachClient()
         const bool known = ::getsockopt(static_cast<int>(client->socketDescriptor()), SOL_SOCKET,
                                         SO_PEERCRED, &peer, &length) == 0;
         if (!known || peer.uid != ::getuid()) {
-            Log::write(QStringLiteral("Refused a status channel connection from %1: the channel "
-                                      "serves its own user only")
-                           .arg(known ? QStringLiteral("uid %1").arg(peer.uid)
-                                      : QStringLiteral("a peer the kernel does not name")));
+            Log::warning(QStringLiteral("Refused a status channel connection from %1: the channel "
+                                        "serves its own user only")
+                             .arg(known ? QStringLiteral("uid %1").arg(peer.uid)
+                                        : QStringLiteral("a peer the kernel does not name")));
             client->abort();
             client->deleteLater();
             continue;
@@ -352,7 +351,7 @@ void TunnelHelper::setStatus(TunnelStatus status)
     m_status = status;
     const QByteArray name = tunnelStatusName(status).toUtf8();
     if (std::optional<QString> error = PrivateFile::write(m_channel.statusPath(), name + '\n'))
-        Log::write(QStringLiteral("Cannot write %1: %2").arg(m_channel.statusPath(), *error));
+        Log::warning(QStringLiteral("Cannot write %1: %2").arg(m_channel.statusPath(), *error));
     broadcast(name + '\n');
 }
 
