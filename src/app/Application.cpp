@@ -36,14 +36,20 @@ void Application::nameProcess()
     QApplication::setApplicationName(QStringLiteral("corvane"));
     QApplication::setApplicationVersion(kVersion);
     QApplication::setDesktopFileName(kDesktopId);
-    // The installed theme's icon, else the same drawings built in (a folder a size: "48x48").
+    // The drawings the package installs into the theme, a folder a size ("48x48"); the theme's
+    // own come after the first frame.
     QMap<int, QString> drawings;
     for (const QFileInfo &size :
          QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
         drawings.insert(size.fileName().section(u'x', 0, 0).toInt(),
                         size.filePath() + QStringLiteral("/com.corvane.Corvane.png"));
-    QApplication::setWindowIcon(
-        QIcon::fromTheme(kDesktopId, QIcon(new BuiltInIconEngine(std::move(drawings)))));
+    QApplication::setWindowIcon(QIcon(new BuiltInIconEngine(std::move(drawings))));
+}
+
+void Application::useThemeIcon()
+{
+    if (const QIcon themed = QIcon::fromTheme(kDesktopId, QIcon()); !themed.isNull())
+        QApplication::setWindowIcon(themed);
 }
 
 int Application::run(Mode mode)
@@ -74,8 +80,11 @@ ViewController *Application::openScreen(const QString &identifier)
     m_delegate.window = m_screen.get();
     m_delegate.didFinishLaunching();
     m_screen->show();
-    // Reading every process's name costs more than the frame.
-    m_firstFrame = std::make_unique<FirstFrame>(m_screen.get(), [this] { tidyTunnelStore(); });
+    // Reading every folder of the icon theme, or every process's name, costs more than the frame.
+    m_firstFrame = std::make_unique<FirstFrame>(m_screen.get(), [this] {
+        useThemeIcon();
+        tidyTunnelStore();
+    });
     return m_screen.get();
 }
 
@@ -97,6 +106,7 @@ int Application::runDisconnectAndExit()
 int Application::runConnect()
 {
     tidyTunnelStore();
+    useThemeIcon();
     TunnelStatusLine statusLine;
     m_delegate.window = &statusLine;
     m_delegate.didFinishLaunching();

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QIcon>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -38,6 +39,17 @@ private Q_SLOTS:
         QVERIFY(QFile::setPermissions(m_home.filePath(u"runtime"_s), QFileDevice::ReadOwner |
                                                                          QFileDevice::WriteOwner |
                                                                          QFileDevice::ExeOwner));
+        // A theme that has Corvane's icon, as the package installs it.
+        const QString apps = m_home.filePath(u"icons/test/48x48/apps"_s);
+        QVERIFY(QDir().mkpath(apps));
+        QVERIFY(QFile::copy(u":/icons/48x48/com.corvane.Corvane.png"_s,
+                            apps + u"/com.corvane.Corvane.png"_s));
+        QFile index(m_home.filePath(u"icons/test/index.theme"_s));
+        QVERIFY(index.open(QIODevice::WriteOnly));
+        index.write("[Icon Theme]\nName=test\nDirectories=48x48/apps\n\n[48x48/apps]\nSize=48\n");
+        index.close();
+        QIcon::setThemeSearchPaths({m_home.filePath(u"icons"_s)});
+        QIcon::setThemeName(u"test"_s);
         m_application = std::make_unique<Application>(*qApp);
     }
 
@@ -75,8 +87,8 @@ private Q_SLOTS:
         QCOMPARE(runs, 1);
     }
 
-    // The tray and the tidying of the tunnel's runtime folder come after the frame; a later
-    // launch asking for the window brings the tray at once.
+    // The tray, the theme's icon and the tidying of the tunnel's runtime folder come after the
+    // frame; a later launch asking for the window brings the tray at once.
     void windowedLaunchLeavesTheRestUntilTheFirstFrame_data()
     {
         QTest::addColumn<bool>("handedOver");
@@ -93,11 +105,14 @@ private Q_SLOTS:
         QVERIFY(stale.open(QIODevice::WriteOnly));
         stale.close();
         SingleInstance instance(runtime());
+        Application::nameProcess();
         ViewController *window = m_application->openScreen(u"quick"_s);
         const DesktopSession session(window, instance);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QVERIFY(!session.tray());
         QVERIFY(stale.exists());
+        // The theme's icons have names; the one built in has none.
+        QVERIFY(window->windowIcon().name().isEmpty());
         if (handedOver) {
             Q_EMIT instance.activationRequested();
             QVERIFY(session.tray());
@@ -106,6 +121,7 @@ private Q_SLOTS:
         clock.advance(FirstFrame::kSettle);
         QVERIFY(session.tray());
         QVERIFY(!stale.exists());
+        QCOMPARE(window->windowIcon().name(), u"com.corvane.Corvane"_s);
     }
 };
 
