@@ -32,7 +32,7 @@ class EventLoop final
 {
 public:
     using Clock = TimeSource::Clock;
-    static constexpr std::size_t kScratchSize = 64 * 1024;
+    static constexpr std::size_t kScratchSize = 256 * 1024;
 
     struct Timer
     {

@@ -52,7 +52,7 @@ void Pipe::pump(int from)
 {
     // A read that fills the scratch buffer leaves more behind, most likely: reading on saves a
     // round of the loop, up to a share per wake, so one busy connection cannot hold up the rest.
-    constexpr std::size_t kBytesPerWake = 256 * 1024;
+    constexpr std::size_t kBytesPerWake = 1024 * 1024;
     for (std::size_t moved = 0; moved < kBytesPerWake; moved += EventLoop::kScratchSize) {
         if (!pumpOnce(from))
             return;
