@@ -121,6 +121,14 @@ void LinuxTunnelConnection::stop()
     }
 }
 
+void LinuxTunnelConnection::handOver()
+{
+    // A line of its own before "stop": a helper that does not know it ignores it and stops.
+    if (m_socket->state() == QLocalSocket::ConnectedState)
+        m_socket->write(TunnelChannel::handOverCommand());
+    stop();
+}
+
 std::optional<LocalProxyPorts> LinuxTunnelConnection::localProxy() const
 {
     if (m_localProxy || m_current != TunnelStatus::Connected)
