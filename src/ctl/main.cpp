@@ -7,6 +7,7 @@
 #include "ctl/ExecCommand.h"
 #include "ctl/LoginCommand.h"
 #include "ctl/LogoutCommand.h"
+#include "ctl/ModeCommand.h"
 #include "ctl/OrdersCommand.h"
 #include "ctl/RelayCommand.h"
 #include "ctl/StatusCommand.h"
@@ -43,6 +44,7 @@ std::vector<std::unique_ptr<CtlCommand>> commands(TunnelProfileStore &store)
     list.push_back(std::make_unique<EnvCommand>(store));
     list.push_back(std::make_unique<ExecCommand>(store));
     list.push_back(std::make_unique<RelayCommand>());
+    list.push_back(std::make_unique<ModeCommand>(store));
     list.push_back(std::make_unique<LogoutCommand>(store));
     return list;
 }

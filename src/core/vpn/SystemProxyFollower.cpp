@@ -50,9 +50,14 @@ bool SystemProxyFollower::setMode(Mode mode)
     return kept;
 }
 
+bool SystemProxyFollower::available() const
+{
+    return m_proxy.available();
+}
+
 bool SystemProxyFollower::unavailable() const
 {
-    return mode() == Mode::system && !m_proxy.available();
+    return mode() == Mode::system && !available();
 }
 
 void SystemProxyFollower::follow()

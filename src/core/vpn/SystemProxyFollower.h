@@ -38,6 +38,8 @@ public:
     bool setMode(Mode mode);
     // The desktop's proxy settings point at this tunnel's proxies now.
     bool pointsHere() const { return m_applied.has_value(); }
+    // Whether this desktop has proxy settings to point (none on a bare window manager).
+    bool available() const;
     // The system mode is chosen but this desktop has no proxy settings to point.
     bool unavailable() const;
     // Brings the desktop's settings in line with the tunnel and the mode.

@@ -51,6 +51,10 @@ QStringList proxyPortArguments()
         }
         arguments << QLatin1String(option) << QString::number(static_cast<int>(port));
     }
+    // core/vpn/ProxyModeSetting's key: the helper points the desktop's proxy settings at the
+    // tunnel itself, as corvanectl may have exited before the tunnel came up.
+    if (settings.string(QStringLiteral("proxyMode")) == QLatin1StringView("system"))
+        arguments << QStringLiteral("--system-proxy");
     return arguments;
 }
 
