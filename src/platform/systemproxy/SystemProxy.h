@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <optional>
 
@@ -33,6 +34,22 @@ public:
     virtual std::optional<QString> restore() = 0;
     // Whether a journal of an applied setting exists, in this run or left by one that died.
     virtual bool applied() const = 0;
+
+    // What the desktop is told to reach directly: loopback, the private ranges and link-local,
+    // so the local network, the router's page and the local proxies never go through the
+    // tunnel.
+    static QStringList directHosts()
+    {
+        return {QStringLiteral("localhost"),
+                QStringLiteral("127.0.0.0/8"),
+                QStringLiteral("::1"),
+                QStringLiteral("10.0.0.0/8"),
+                QStringLiteral("172.16.0.0/12"),
+                QStringLiteral("192.168.0.0/16"),
+                QStringLiteral("169.254.0.0/16"),
+                QStringLiteral("fe80::/10"),
+                QStringLiteral("fc00::/7")};
+    }
 };
 
 } // namespace corvane
