@@ -12,12 +12,15 @@
 #include "ctl/RelayCommand.h"
 #include "ctl/StatusCommand.h"
 #include "ctl/TerminalText.h"
+#include "ctl/TunnelSession.h"
 #include "launch/DesktopIdentity.h"
 #include "launch/LaunchEnvironment.h"
 #include "launch/LocaleText.h"
+#include "platform/log/Log.h"
 #include "platform/process/ProcessStart.h"
 #include "platform/resources/Localization.h"
 #include "platform/signals/TerminationSignals.h"
+#include "platform/systemproxy/DesktopSystemProxy.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -93,6 +96,11 @@ int main(int argc, char *argv[])
     const QStringList arguments = QCoreApplication::arguments().mid(1);
 
     TunnelProfileStore *store = LaunchEnvironment::install();
+    // Before any command touches the tunnel: settings left pointing at a dead tunnel go back.
+    DesktopSystemProxy desktopProxy;
+    if (const std::optional<QString> error = desktopProxy.repair())
+        Log::write(*error);
+    TunnelSession::useSystemProxy(&desktopProxy);
     LaunchEnvironment::useDesktopKeyring();
     std::vector<std::unique_ptr<CtlCommand>> list = commands(*store);
     const QString asked = arguments.value(0);
