@@ -24,6 +24,10 @@ SystemProxyFollower::SystemProxyFollower(TunnelSequencer &sequencer, VpnManager 
 {
     connect(&m_manager, &VpnManager::statusChanged, this, &SystemProxyFollower::follow);
     connect(&m_sequencer, &TunnelSequencer::stateChanged, this, &SystemProxyFollower::follow);
+    // The manager may have announced its first status already, and then says nothing until it
+    // changes. Following it holds the setting for this process too, so that a change of address
+    // it asks for is not taken, at the next helper's start, for settings a dead run left.
+    QMetaObject::invokeMethod(this, &SystemProxyFollower::follow, Qt::QueuedConnection);
 }
 
 SystemProxyFollower::~SystemProxyFollower()
