@@ -38,7 +38,7 @@ Application::Application(QApplication &application)
     // Before anything touches the tunnel, and so also at login through the autostart entry:
     // settings left pointing at a tunnel that is gone are given back.
     if (const std::optional<QString> error = m_systemProxy->repair())
-        Log::write(*error);
+        Log::warning(*error);
     m_systemProxyFollower = std::make_unique<SystemProxyFollower>(
         TunnelSequencer::shared(), VpnManager::shared(), *m_systemProxy,
         ProxyModeSetting(SettingsStore::shared()));

@@ -99,7 +99,7 @@ int main(int argc, char *argv[])
     // Before any command touches the tunnel: settings left pointing at a dead tunnel go back.
     DesktopSystemProxy desktopProxy;
     if (const std::optional<QString> error = desktopProxy.repair())
-        Log::write(*error);
+        Log::warning(*error);
     TunnelSession::useSystemProxy(&desktopProxy);
     LaunchEnvironment::useDesktopKeyring();
     std::vector<std::unique_ptr<CtlCommand>> list = commands(*store);

@@ -58,14 +58,14 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.process(app);
     if (!parser.isSet(channel)) {
-        corvane::Log::write(QStringLiteral("--channel is required"));
+        corvane::Log::critical(QStringLiteral("--channel is required"));
         return 2;
     }
     const auto socks =
         portOption(parser, socksPort, corvane::tunnel::TunnelClient::kDefaultSocksPort);
     const auto http = portOption(parser, httpPort, corvane::tunnel::TunnelClient::kDefaultHttpPort);
     if (!socks || !http) {
-        corvane::Log::write(QStringLiteral("--socks-port and --http-port take 0 to 65535"));
+        corvane::Log::critical(QStringLiteral("--socks-port and --http-port take 0 to 65535"));
         return 2;
     }
 
@@ -73,7 +73,7 @@ int main(int argc, char *argv[])
     // Another user's flood of connections must not fill the runtime folder with their lines.
     corvane::HelperLog log(files.logPath(), {STDERR_FILENO, STDOUT_FILENO}, {},
                            [] { return corvane::HelperLog::Clock::now(); });
-    corvane::Log::setSink([&log](const QString &line) { log.write(line); });
+    corvane::Log::setSink([&log](QtMsgType level, const QString &line) { log.write(level, line); });
     const auto unhook = qScopeGuard([] { corvane::Log::setSink({}); });
     corvane::LogDestination::routeQtMessagesToLog();
     QTimer minutes;
@@ -87,7 +87,7 @@ int main(int argc, char *argv[])
     // a change of address's are kept, as the program that asked for it holds them.
     corvane::DesktopSystemProxy desktopProxy;
     if (const std::optional<QString> error = desktopProxy.repair())
-        corvane::Log::write(error.value());
+        corvane::Log::warning(error.value());
     corvane::TunnelHelper helper(files, *socks, *http, &desktopProxy, parser.isSet(systemProxy));
     QObject::connect(&helper, &corvane::TunnelHelper::finished, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

@@ -11,6 +11,8 @@
 #include <QtTest>
 #include <memory>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 using namespace Qt::StringLiterals;
 
@@ -45,8 +47,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("shown");
         QTest::addColumn<double>("due");
-        QTest::newRow("a moment after the frame") << true << FirstFrame::kSettle;
-        QTest::newRow("a window never exposed") << false << FirstFrame::kLongestWait;
+        QTest::newRow("a moment after the frame")
+            << true << std::chrono::duration<double>(FirstFrame::kSettle).count();
+        QTest::newRow("a window never exposed")
+            << false << std::chrono::duration<double>(FirstFrame::kLongestWait).count();
     }
 
     void workWaitsForTheFirstFrame()
@@ -61,10 +65,10 @@ private Q_SLOTS:
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
         }
-        clock.advance(0);
-        clock.advance(due - 0.001);
+        clock.advance(0s);
+        clock.advance(std::chrono::duration<double>(due) - 1ms);
         QCOMPARE(runs, 0);
-        clock.advance(0.001);
+        clock.advance(1ms);
         QCOMPARE(runs, 1);
         frame.hurry();
         clock.advance(FirstFrame::kLongestWait);
@@ -98,7 +102,7 @@ private Q_SLOTS:
             Q_EMIT instance.activationRequested();
             QVERIFY(session.tray());
         }
-        clock.advance(0);
+        clock.advance(0s);
         clock.advance(FirstFrame::kSettle);
         QVERIFY(session.tray());
         QVERIFY(!stale.exists());

@@ -15,8 +15,8 @@ ProxyModeSetting::Mode ProxyModeSetting::mode() const
     // Read at every status change: one line per value is enough.
     static QString logged;
     if (std::exchange(logged, *stored) != *stored)
-        Log::write(QStringLiteral("Unknown \"%1\" value \"%2\" in %3; using local")
-                       .arg(kKey, *stored, m_store.filePath()));
+        Log::warning(QStringLiteral("Unknown \"%1\" value \"%2\" in %3; using local")
+                         .arg(kKey, *stored, m_store.filePath()));
     return Mode::local;
 }
 

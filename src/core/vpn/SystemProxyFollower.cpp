@@ -76,8 +76,8 @@ void SystemProxyFollower::follow()
     if (mode == Mode::system && status == VPNStatus::on && ports) {
         if (!m_proxy.available()) {
             if (!std::exchange(m_toldUnavailable, true)) {
-                Log::write(QStringLiteral("This desktop has no proxy settings to point at the "
-                                          "tunnel; programs reach it through the local proxies"));
+                Log::info(QStringLiteral("This desktop has no proxy settings to point at the "
+                                         "tunnel; programs reach it through the local proxies"));
                 Q_EMIT foundUnavailable();
             }
             return;
@@ -85,8 +85,9 @@ void SystemProxyFollower::follow()
         if (samePorts(m_applied, *ports))
             return;
         if (std::optional<QString> error = m_proxy.apply({ports->socks, ports->http})) {
-            Log::write(QStringLiteral("Cannot point the desktop's proxy settings at the tunnel: ") +
-                       *error);
+            Log::warning(
+                QStringLiteral("Cannot point the desktop's proxy settings at the tunnel: ") +
+                *error);
             return;
         }
         m_applied = ports;
@@ -106,7 +107,8 @@ void SystemProxyFollower::giveBack()
     // Also a journal that another program, or a run that died, left for a tunnel now gone.
     if (m_proxy.applied()) {
         if (std::optional<QString> error = m_proxy.restore())
-            Log::write(QStringLiteral("Cannot give back the desktop's proxy settings: ") + *error);
+            Log::warning(QStringLiteral("Cannot give back the desktop's proxy settings: ") +
+                         *error);
     }
     if (had)
         Q_EMIT changed();

@@ -94,7 +94,7 @@ bool TunnelSequencer::toggle(std::function<void(Toggle)> done)
     return true;
 }
 
-bool TunnelSequencer::changeAddress(double firstStep)
+bool TunnelSequencer::changeAddress(Scheduler::Duration firstStep)
 {
     if (m_state != State::idle || m_manager.vpnStatus() != VPNStatus::on || !m_request ||
         !m_request->isService())

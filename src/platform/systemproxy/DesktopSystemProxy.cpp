@@ -1,5 +1,6 @@
 #include "platform/systemproxy/DesktopSystemProxy.h"
 
+#include "platform/autostart/AutostartEntry.h"
 #include "platform/files/CorruptCopies.h"
 #include "platform/files/FileLock.h"
 #include "platform/files/PrivateFile.h"
@@ -12,6 +13,8 @@
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 #include "platform/tunnel/linux/TunnelChannel.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -63,6 +66,18 @@ void setAside(const QString &path)
         CorruptCopies::moveAside(path);
 }
 
+// corvanectl beside this program (corvane's), or in the package's bin folder seen from the
+// helper's libexec folder.
+QString corvanectl()
+{
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/corvanectl");
+    const QString installed =
+        QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                        QStringLiteral("/" CORVANE_BIN_FROM_LIBEXEC "/corvanectl"));
+    return QFileInfo(beside).isExecutable() || !QFileInfo(installed).isExecutable() ? beside
+                                                                                    : installed;
+}
+
 QString portsText(SystemProxy::Ports ports)
 {
     return QStringLiteral("127.0.0.1:%1 (SOCKS5) and :%2 (HTTP)").arg(ports.socks).arg(ports.http);
@@ -77,7 +92,9 @@ DesktopSystemProxy::Locations DesktopSystemProxy::defaultLocations()
     return {config + QStringLiteral("/corvane/system-proxy.journal"),
             config + QStringLiteral("/kioslaverc"),
             LinuxTunnelProfileStore::defaultLocations().runtimeDir,
-            desktops.contains(QStringLiteral("KDE"), Qt::CaseInsensitive)};
+            desktops.contains(QStringLiteral("KDE"), Qt::CaseInsensitive),
+            AutostartEntry::defaultFilePath(QStringLiteral("com.corvane.Corvane.SystemProxy")),
+            corvanectl()};
 }
 
 DesktopSystemProxy::DesktopSystemProxy(Locations locations) : m_locations(std::move(locations)) {}
@@ -109,7 +126,7 @@ std::unique_ptr<ProxyKeyStore> DesktopSystemProxy::store(const QString &name) co
         auto kio = std::make_unique<KioProxyFile>(m_locations.kioFile);
         if (!kio->error())
             return kio;
-        Log::write(QStringLiteral("KIO's proxy settings are left alone: %1").arg(*kio->error()));
+        Log::warning(QStringLiteral("KIO's proxy settings are left alone: %1").arg(*kio->error()));
     }
     return nullptr;
 }
@@ -129,6 +146,11 @@ std::vector<std::unique_ptr<ProxyKeyStore>> DesktopSystemProxy::storesInUse() co
 
 std::optional<ProxyJournal> DesktopSystemProxy::loadJournal() const
 {
+    // Every program's start comes here: without a journal GIO is not even loaded.
+    struct stat info
+    {};
+    if (::lstat(QFile::encodeName(m_locations.journalFile).constData(), &info) != 0)
+        return std::nullopt;
     const std::unique_ptr<ProxyKeyStore> gsettings = store(QStringLiteral("gsettings"));
     const KioProxyFile kio(m_locations.kioFile);
     const auto accepts = [&](const QString &name, const ProxyKeyStore::Key &key,
@@ -143,9 +165,9 @@ std::optional<ProxyJournal> DesktopSystemProxy::loadJournal() const
     auto loaded = ProxyJournal::load(m_locations.journalFile, accepts);
     if (auto *journal = std::get_if<std::optional<ProxyJournal>>(&loaded))
         return *journal;
-    Log::write(QStringLiteral("The system proxy journal %1 is not used, and the desktop's proxy "
-                              "settings are left as they are: %2")
-                   .arg(m_locations.journalFile, std::get<QString>(loaded)));
+    Log::warning(QStringLiteral("The system proxy journal %1 is not used, and the desktop's proxy "
+                                "settings are left as they are: %2")
+                     .arg(m_locations.journalFile, std::get<QString>(loaded)));
     setAside(m_locations.journalFile);
     return std::nullopt;
 }
@@ -194,6 +216,21 @@ std::optional<QString> DesktopSystemProxy::apply(Ports ports)
         return QStringLiteral("The system proxy is not set: cannot write %1: %2")
             .arg(m_locations.journalFile, *error);
 
+    if (!m_locations.loginEntry.isEmpty() &&
+        PrivateFile::makeFolder(QFileInfo(m_locations.loginEntry).absolutePath())) {
+        const QString entry =
+            QStringLiteral("[Desktop Entry]\nType=Application\nName=Corvane\n"
+                           "Comment=Gives back the desktop's proxy settings after a run that "
+                           "ended without doing so\nExec=%1 --version\nNoDisplay=true\n"
+                           "Terminal=false\nX-GNOME-Autostart-enabled=true\n")
+                .arg(AutostartEntry::execValue(m_locations.loginProgram));
+        if (std::optional<QString> error =
+                PrivateFile::write(m_locations.loginEntry, entry.toUtf8()))
+            Log::warning(QStringLiteral("The next login will not check the proxy settings: cannot "
+                                        "write %1: %2")
+                             .arg(m_locations.loginEntry, *error));
+    }
+
     QStringList errors;
     for (const auto &store : stores) {
         for (const ProxyKeyStore::Value &value : store->planned(ports)) {
@@ -206,7 +243,7 @@ std::optional<QString> DesktopSystemProxy::apply(Ports ports)
     if (!errors.isEmpty())
         return QStringLiteral("The system proxy is only partly set: %1.")
             .arg(errors.join(QStringLiteral("; ")));
-    Log::write(QStringLiteral("The desktop's proxy settings point at %1").arg(portsText(ports)));
+    Log::info(QStringLiteral("The desktop's proxy settings point at %1").arg(portsText(ports)));
     return std::nullopt;
 }
 
@@ -234,8 +271,8 @@ std::optional<QString> DesktopSystemProxy::restoreJournal(const ProxyJournal &jo
     for (const ProxyJournal::Entry &entry : journal.entries) {
         ProxyKeyStore *store = storeNamed(entry.store);
         if (store->read(entry.key) != entry.written) {
-            Log::write(QStringLiteral("Kept %1 %2 as it was changed while the system proxy was on")
-                           .arg(entry.key.group, entry.key.name));
+            Log::info(QStringLiteral("Kept %1 %2 as it was changed while the system proxy was on")
+                          .arg(entry.key.group, entry.key.name));
         } else if (std::optional<QString> error = store->stage(entry.key, entry.before)) {
             errors << *error;
         }
@@ -249,7 +286,9 @@ std::optional<QString> DesktopSystemProxy::restoreJournal(const ProxyJournal &jo
                               "journal is kept): %1.")
             .arg(errors.join(QStringLiteral("; ")));
     QFile::remove(m_locations.journalFile);
-    Log::write(QStringLiteral("The desktop's proxy settings are given back"));
+    if (!m_locations.loginEntry.isEmpty())
+        QFile::remove(m_locations.loginEntry);
+    Log::info(QStringLiteral("The desktop's proxy settings are given back"));
     return std::nullopt;
 }
 
@@ -308,14 +347,14 @@ std::optional<QString> DesktopSystemProxy::repair()
     if (!journal)
         return std::nullopt;
     if (heldElsewhere() || servedByLiveTunnel(journal->ports)) {
-        Log::write(QStringLiteral("The desktop's proxy settings stay at %1: a tunnel or the "
-                                  "program that set them still runs")
-                       .arg(portsText(journal->ports)));
+        Log::info(QStringLiteral("The desktop's proxy settings stay at %1: a tunnel or the "
+                                 "program that set them still runs")
+                      .arg(portsText(journal->ports)));
         return std::nullopt;
     }
-    Log::write(QStringLiteral("The desktop's proxy settings were left at %1 by a run that ended "
-                              "without giving them back")
-                   .arg(portsText(journal->ports)));
+    Log::warning(QStringLiteral("The desktop's proxy settings were left at %1 by a run that ended "
+                                "without giving them back")
+                     .arg(portsText(journal->ports)));
     return restoreJournal(*journal);
 }
 

@@ -26,10 +26,17 @@ public:
         // The session is Plasma's, whose KIO settings are written even before a kioslaverc
         // exists.
         bool plasma = false;
+        // An autostart entry kept for as long as the journal, so that the next login gives the
+        // settings back even when Corvane itself does not start then; it runs `loginProgram`
+        // (corvanectl, whose every start repairs) with --version, which does nothing else.
+        QString loginEntry;
+        QString loginProgram;
     };
 
     // $XDG_CONFIG_HOME/corvane/system-proxy.journal, $XDG_CONFIG_HOME/kioslaverc, the tunnel
-    // helpers' runtime folder, and XDG_CURRENT_DESKTOP naming KDE.
+    // helpers' runtime folder, XDG_CURRENT_DESKTOP naming KDE, and
+    // $XDG_CONFIG_HOME/autostart/com.corvane.Corvane.SystemProxy.desktop running the
+    // corvanectl beside this program, or the installed one seen from the helper's folder.
     static Locations defaultLocations();
 
     explicit DesktopSystemProxy(Locations locations = defaultLocations());

@@ -2,7 +2,9 @@
 
 #include "tunnel/crypto/KeyDerivation.h"
 #include "tunnel/relay/AeadCodec.h"
+#include "tunnel/relay/AeadDatagram.h"
 #include "tunnel/relay/StreamCodec.h"
+#include "tunnel/relay/StreamDatagram.h"
 
 namespace corvane::tunnel {
 
@@ -31,6 +33,13 @@ std::unique_ptr<RelayCodec> RelayMethod::decoder() const
     if (m_form == Form::Stream)
         return std::make_unique<StreamDecoder>(m_key);
     return std::make_unique<AeadDecoder>(m_key);
+}
+
+std::unique_ptr<DatagramCodec> RelayMethod::datagrams() const
+{
+    if (m_form == Form::Stream)
+        return std::make_unique<StreamDatagram>(m_key);
+    return std::make_unique<AeadDatagram>(m_key);
 }
 
 } // namespace corvane::tunnel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tunnel/relay/DatagramCodec.h"
 #include "tunnel/relay/RelayCodec.h"
 
 #include <array>
@@ -27,6 +28,8 @@ public:
 
     std::unique_ptr<RelayCodec> encoder() const;
     std::unique_ptr<RelayCodec> decoder() const;
+    // Both directions of the form's datagrams.
+    std::unique_ptr<DatagramCodec> datagrams() const;
 
 private:
     Form m_form;

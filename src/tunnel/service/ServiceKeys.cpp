@@ -55,4 +55,14 @@ ServiceKeys ServiceKeys::forConnection(const Key &tunnelKey, const TunnelId &tun
     return split(material);
 }
 
+ServiceKeys ServiceKeys::forDatagrams(const Key &tunnelKey, const TunnelId &tunnel)
+{
+    Bytes info;
+    append(info, bytesOf("corvane-tunnel datagram"));
+    append(info, tunnel);
+    std::array<std::uint8_t, 64> material{};
+    KeyDerivation::hkdf(KeyDerivation::Hash::Sha256, tunnelKey, {}, info, material);
+    return split(material);
+}
+
 } // namespace corvane::tunnel

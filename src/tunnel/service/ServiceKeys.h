@@ -7,7 +7,8 @@
 namespace corvane::tunnel {
 
 // The service relay's key schedule (docs/tunnel-helper.md): the keys of a control connection
-// from its X25519 exchange, and those of each proxied connection from the tunnel key.
+// from its X25519 exchange, and those of each proxied connection and of the datagrams from the
+// tunnel key.
 struct ServiceKeys
 {
     using Key = std::array<std::uint8_t, 32>;
@@ -22,6 +23,8 @@ struct ServiceKeys
                                  ByteView clientPublic, ByteView relayPublic);
     static ServiceKeys forConnection(const Key &tunnelKey, const TunnelId &tunnel,
                                      std::uint64_t number);
+    // The tunnel's datagrams, over UDP and over a datagram connection alike.
+    static ServiceKeys forDatagrams(const Key &tunnelKey, const TunnelId &tunnel);
 };
 
 } // namespace corvane::tunnel

@@ -191,9 +191,14 @@ private Q_SLOTS:
         QCOMPARE(get(kSchema + u".https"_s, u"port"_s), "21081");
         QCOMPARE(get(kSchema + u".socks"_s, u"port"_s), "21080");
         QCOMPARE(modeOf(journal()), 0600);
+        const QString login = locations().loginEntry;
+        const QByteArray exec =
+            "Exec=\"" + QFile::encodeName(locations().loginProgram) + "\" --version\n";
+        QVERIFY(readRaw(login).contains(exec));
         QCOMPARE(ok(proxy.restore()), u"ok"_s);
         QCOMPARE(everything(), before);
         QVERIFY(!proxy.applied());
+        QVERIFY(!present(login));
     }
 
     // A key the person changed while on is theirs; the others are given back.

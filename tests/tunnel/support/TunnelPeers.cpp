@@ -7,11 +7,11 @@
 namespace {
 constexpr int kStartMs = 15000;
 
-quint16 listeningPortOf(qint64 pid)
+quint16 listeningPortOf(qint64 pid, bool udp = false)
 {
     // ss-server says "listening at 127.0.0.1:0" for port 0; the kernel knows the real one.
     QProcess ss;
-    ss.start(QStringLiteral("ss"), {QStringLiteral("-ltnpH")});
+    ss.start(QStringLiteral("ss"), {udp ? QStringLiteral("-lunpH") : QStringLiteral("-ltnpH")});
     ss.waitForFinished();
     const QRegularExpression line(QStringLiteral(R"(127\.0\.0\.1:(\d+)\s.*pid=%1,)").arg(pid));
     const QRegularExpressionMatch match = line.match(QString::fromUtf8(ss.readAllStandardOutput()));
@@ -97,19 +97,23 @@ SsServer::~SsServer()
     m_process.waitForFinished();
 }
 
-bool SsServer::start(const QString &method, const QString &password)
+bool SsServer::start(const QString &method, const QString &password, bool udp)
 {
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start(QStringLiteral("ss-server"),
-                    {QStringLiteral("-s"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                     QStringLiteral("0"), QStringLiteral("-k"), password, QStringLiteral("-m"),
-                     method});
+    QStringList arguments{QStringLiteral("-s"), QStringLiteral("127.0.0.1"),
+                          QStringLiteral("-p"), QStringLiteral("0"),
+                          QStringLiteral("-k"), password,
+                          QStringLiteral("-m"), method};
+    if (udp)
+        arguments << QStringLiteral("-u");
+    m_process.start(QStringLiteral("ss-server"), arguments);
     if (!m_process.waitForStarted(kStartMs))
         return false;
     QDeadlineTimer deadline(kStartMs);
     while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
         m_port = listeningPortOf(m_process.processId());
-        if (m_port)
+        m_udpPort = udp ? listeningPortOf(m_process.processId(), true) : 0;
+        if (m_port && (m_udpPort || !udp))
             return true;
         m_process.waitForReadyRead(50);
     }
