@@ -27,16 +27,16 @@ SKIP = 77
 OUTSIDE, INSIDE = "198.18.0.1", "198.18.0.2"
 PAGE_PORT = 8080
 SCHEMA = "org.gnome.system.proxy"
-QUIET = ("app.update.auto", "app.normandy.enabled", "browser.safebrowsing.malware.enabled",
-         "browser.safebrowsing.phishing.enabled", "browser.safebrowsing.downloads.enabled",
-         "datareporting.healthreport.uploadEnabled", "datareporting.policy.dataSubmissionEnabled",
-         "network.captive-portal-service.enabled", "network.connectivity-service.enabled",
-         "dom.push.connection.enabled", "extensions.update.enabled",
-         "toolkit.telemetry.enabled", "network.prefetch-next", "browser.region.update.enabled",
-         "browser.newtabpage.enabled", "extensions.getAddons.cache.enabled")
-# Where the services that would still call out go instead: a closed port on loopback.
-NOWHERE = ("browser.region.network.url", "services.settings.server", "geo.provider.network.url",
-           "browser.safebrowsing.provider.mozilla.updateURL")
+# Firefox's own services stay quiet or call a closed port on loopback (they would reach outside);
+# its proxy settings stay at their default.
+QUIET = """app.update.auto app.normandy.enabled browser.safebrowsing.malware.enabled
+    browser.safebrowsing.phishing.enabled browser.safebrowsing.downloads.enabled
+    datareporting.healthreport.uploadEnabled datareporting.policy.dataSubmissionEnabled
+    network.captive-portal-service.enabled network.connectivity-service.enabled
+    dom.push.connection.enabled extensions.update.enabled toolkit.telemetry.enabled
+    network.prefetch-next browser.region.update.enabled browser.newtabpage.enabled""".split()
+NOWHERE = """browser.region.network.url services.settings.server geo.provider.network.url
+    browser.safebrowsing.provider.mozilla.updateURL""".split()
 
 
 class Failure(Exception):
@@ -144,8 +144,7 @@ class Run:
                         CORVANE_RULES_DIR=rules)
         for folder in ("data", "runtime"):
             os.mkdir(os.path.join(home, folder), 0o700)
-        self.home = home
-        self.pages = 0
+        self.home, self.pages = home, 0
 
     def start(self, command, **options):
         child = subprocess.Popen(command, stdout=subprocess.PIPE, text=True, **options)
@@ -168,13 +167,9 @@ class Run:
         self.pages += 1
         path = f"/page-{self.pages}"
         profile = tempfile.mkdtemp(dir=self.home)
-        # Firefox's own services stay quiet (they would reach outside); the proxy settings stay
-        # at their default.
         with open(os.path.join(profile, "user.js"), "w") as f:
-            for pref in QUIET:
-                f.write(f'user_pref("{pref}", false);\n')
-            for pref in NOWHERE:
-                f.write(f'user_pref("{pref}", "http://127.0.0.1:9/");\n')
+            f.writelines([f'user_pref("{p}", false);\n' for p in QUIET] +
+                         [f'user_pref("{p}", "http://127.0.0.1:9/");\n' for p in NOWHERE])
         subprocess.run(["firefox-esr", "--headless", "--no-remote", "--profile", profile,
                         "--screenshot", os.path.join(profile, "shot.png"),
                         f"http://{INSIDE}:{PAGE_PORT}{path}"],
@@ -187,10 +182,10 @@ class Run:
         raise Failure("the page's server ended")
 
     def helper_pid(self):
+        """The helper on this test's channel, found by its command line."""
         for pid in filter(str.isdigit, os.listdir("/proc")):
             try:
-                with open(f"/proc/{pid}/cmdline", "rb") as f:
-                    words = f.read().split(b"\0")
+                words = open(f"/proc/{pid}/cmdline", "rb").read().split(b"\0")
             except OSError:
                 continue
             if words[0].endswith(b"corvane-tunnel-helper") and \
