@@ -37,7 +37,8 @@ Application::Application(QApplication &application)
 {
     // Before anything touches the tunnel, and so also at login through the autostart entry:
     // settings left pointing at a tunnel that is gone are given back.
-    if (const std::optional<QString> error = m_systemProxy->repair())
+    if (const std::optional<QString> error =
+            m_systemProxy->applied() ? m_systemProxy->repair() : std::nullopt)
         Log::warning(*error);
     m_systemProxyFollower = std::make_unique<SystemProxyFollower>(
         TunnelSequencer::shared(), VpnManager::shared(), *m_systemProxy,

@@ -98,7 +98,9 @@ int main(int argc, char *argv[])
     TunnelProfileStore *store = LaunchEnvironment::install();
     // Before any command touches the tunnel: settings left pointing at a dead tunnel go back.
     DesktopSystemProxy desktopProxy;
-    if (const std::optional<QString> error = desktopProxy.repair())
+    // Without a journal there is nothing to repair, and no lock file to make for it.
+    if (const std::optional<QString> error =
+            desktopProxy.applied() ? desktopProxy.repair() : std::nullopt)
         Log::warning(*error);
     TunnelSession::useSystemProxy(&desktopProxy);
     LaunchEnvironment::useDesktopKeyring();

@@ -86,7 +86,8 @@ int main(int argc, char *argv[])
     // Settings that a killed helper left pointing at its dead ports go before this one starts;
     // a change of address's are kept, as the program that asked for it holds them.
     corvane::DesktopSystemProxy desktopProxy;
-    if (const std::optional<QString> error = desktopProxy.repair())
+    if (const std::optional<QString> error =
+            desktopProxy.applied() ? desktopProxy.repair() : std::nullopt)
         corvane::Log::warning(error.value());
     corvane::TunnelHelper helper(files, *socks, *http, &desktopProxy, parser.isSet(systemProxy));
     QObject::connect(&helper, &corvane::TunnelHelper::finished, &app, &QCoreApplication::quit,
