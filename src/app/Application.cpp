@@ -6,9 +6,15 @@
 #include "app/FirstFrame.h"
 #include "app/HeadlessLaunch.h"
 #include "app/TunnelStatusLine.h"
+#include "core/vpn/SystemProxyFollower.h"
+#include "core/vpn/TunnelSequencer.h"
+#include "core/vpn/VpnManager.h"
 #include "launch/DesktopIdentity.h"
 #include "launch/LaunchEnvironment.h"
 #include "launch/SingleInstance.h"
+#include "platform/log/Log.h"
+#include "platform/settings/SettingsStore.h"
+#include "platform/systemproxy/DesktopSystemProxy.h"
 #include "screens/MainScreens.h"
 #include "ui/common/WindowFit.h"
 #include "ui/toolkit/ScreenFactory.h"
@@ -26,8 +32,19 @@ namespace corvane {
 Application::Application(QApplication &application)
     : m_delegate(application),
       m_store(LaunchEnvironment::install(QProcessEnvironment::systemEnvironment(),
-                                         LinuxTunnelProfileStore::Tidying::later))
-{}
+                                         LinuxTunnelProfileStore::Tidying::later)),
+      m_systemProxy(std::make_unique<DesktopSystemProxy>())
+{
+    // Before anything touches the tunnel, and so also at login through the autostart entry:
+    // settings left pointing at a tunnel that is gone are given back.
+    if (const std::optional<QString> error =
+            m_systemProxy->applied() ? m_systemProxy->repair() : std::nullopt)
+        Log::warning(*error);
+    m_systemProxyFollower = std::make_unique<SystemProxyFollower>(
+        TunnelSequencer::shared(), VpnManager::shared(), *m_systemProxy,
+        ProxyModeSetting(SettingsStore::shared()));
+    SystemProxyFollower::setShared(m_systemProxyFollower.get());
+}
 
 Application::~Application() = default;
 

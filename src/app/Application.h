@@ -10,9 +10,11 @@ class QApplication;
 
 namespace corvane {
 
+class DesktopSystemProxy;
 class FirstFrame;
 class LinuxTunnelProfileStore;
 class SingleInstance;
+class SystemProxyFollower;
 class ViewController;
 
 // One run of corvane: the launch every mode shares (the overrides, the delegate), then the mode
@@ -62,6 +64,8 @@ private:
 
     AppDelegate m_delegate;
     LinuxTunnelProfileStore *m_store;
+    std::unique_ptr<DesktopSystemProxy> m_systemProxy;
+    std::unique_ptr<SystemProxyFollower> m_systemProxyFollower;
     std::unique_ptr<ViewController> m_screen;
     std::unique_ptr<FirstFrame> m_firstFrame;
 };

@@ -3,6 +3,7 @@
 #include "platform/files/PrivateFile.h"
 #include "platform/files/RegularFile.h"
 #include "platform/log/Log.h"
+#include "platform/systemproxy/SystemProxy.h"
 #include "tunnel/engine/EngineThread.h"
 
 #include <QFile>
@@ -39,8 +40,9 @@ std::optional<QString> foreignness(const struct stat &info, bool folder)
 } // namespace
 
 TunnelHelper::TunnelHelper(TunnelChannel channel, quint16 socksPort, quint16 httpPort,
-                           QObject *parent)
-    : QObject(parent), m_channel(std::move(channel)), m_server(new QLocalServer(this))
+                           SystemProxy *systemProxy, bool pointSystemProxy, QObject *parent)
+    : QObject(parent), m_channel(std::move(channel)), m_server(new QLocalServer(this)),
+      m_systemProxy(systemProxy), m_pointSystemProxy(pointSystemProxy)
 {
     m_options.socksPort = socksPort;
     m_options.httpPort = httpPort;
@@ -197,6 +199,7 @@ void TunnelHelper::startTunnel(tunnel::TunnelConfiguration configuration)
                               .arg(socks)
                               .arg(http));
                 m_proxyLine = line;
+                m_ports = std::pair(socks, http);
                 if (std::optional<QString> error = PrivateFile::write(m_channel.proxyPath(), line))
                     Log::warning(
                         QStringLiteral("Cannot write %1: %2").arg(m_channel.proxyPath(), *error));
@@ -225,8 +228,10 @@ void TunnelHelper::tunnelStatus(tunnel::TunnelClient::Status status, const QStri
     case Status::Connecting:
         break;
     case Status::Connected:
-        if (m_status != TunnelStatus::Disconnecting)
+        if (m_status != TunnelStatus::Disconnecting) {
             setStatus(TunnelStatus::Connected);
+            pointSystemProxy();
+        }
         break;
     case Status::Reasserting:
         if (m_status != TunnelStatus::Disconnecting)
@@ -327,7 +332,9 @@ void TunnelHelper::readCommands(QLocalSocket *client)
 {
     const QList<QByteArray> lines = m_commandLines[client].append(client->readAll());
     for (const QByteArray &line : lines) {
-        if (TunnelChannel::isStopCommand(line))
+        if (TunnelChannel::isHandOverCommand(line))
+            m_handedOver = true;
+        else if (TunnelChannel::isStopCommand(line))
             stop();
     }
 }
@@ -337,6 +344,17 @@ void TunnelHelper::finish()
     if (m_status == TunnelStatus::Disconnected)
         return;
     releaseChannel();
+    // The helper gives the desktop's proxy settings back, not the program that pointed them
+    // here: its life is the tunnel's, whereas corvanectl has often exited by now and a window
+    // may quit while a script's tunnel runs on. Before "disconnected", so that whoever reads it
+    // finds them given back. A helper that is killed leaves that to the next Corvane program.
+    if (m_systemProxy && !m_handedOver && m_systemProxy->applied()) {
+        if (std::optional<QString> error = m_systemProxy->restore())
+            Log::warning(QStringLiteral("Cannot give back the desktop's proxy settings: ") +
+                         *error);
+        else
+            Log::info(QStringLiteral("Gave back the desktop's proxy settings"));
+    }
     m_status = TunnelStatus::Disconnected;
     broadcast(tunnelStatusName(m_status).toUtf8() + '\n');
     // A client may leave m_clients while it disconnects: walk a copy.
@@ -353,6 +371,17 @@ void TunnelHelper::setStatus(TunnelStatus status)
     if (std::optional<QString> error = PrivateFile::write(m_channel.statusPath(), name + '\n'))
         Log::warning(QStringLiteral("Cannot write %1: %2").arg(m_channel.statusPath(), *error));
     broadcast(name + '\n');
+}
+
+void TunnelHelper::pointSystemProxy()
+{
+    // Again after a relay was reached anew it changes nothing; a desktop without proxy settings
+    // keeps to the local proxies, as the window says.
+    if (!m_pointSystemProxy || !m_systemProxy || !m_ports || !m_systemProxy->available())
+        return;
+    if (std::optional<QString> error = m_systemProxy->apply({m_ports->first, m_ports->second}))
+        Log::warning(QStringLiteral("Cannot point the desktop's proxy settings at the tunnel: ") +
+                     *error);
 }
 
 void TunnelHelper::broadcast(const QByteArray &line)

@@ -103,7 +103,7 @@ bool TunnelSequencer::changeAddress(Scheduler::Duration firstStep)
     setState(State::switching);
     delay(firstStep, this, [this, generation = m_generation] {
         if (generation == m_generation)
-            m_manager.disconnectTunnel();
+            m_manager.handOverTunnel();
     });
     return true;
 }

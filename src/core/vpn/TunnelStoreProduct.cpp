@@ -1,5 +1,6 @@
 #include "core/vpn/TunnelStoreProduct.h"
 
+#include "core/vpn/ProxyModeSetting.h"
 #include "platform/log/Log.h"
 #include "platform/settings/SettingsStore.h"
 
@@ -12,7 +13,7 @@ QString TunnelStoreProduct::authKey()
 
 LinuxTunnelProfileStore::ProxyPorts TunnelStoreProduct::proxyPorts()
 {
-    const SettingsStore settings(SettingsStore::defaultFilePath());
+    SettingsStore settings(SettingsStore::defaultFilePath());
     LinuxTunnelProfileStore::ProxyPorts ports;
     for (const auto &[key, port] :
          {std::pair{"socksPort", &ports.socks}, std::pair{"httpProxyPort", &ports.http}}) {
@@ -27,6 +28,7 @@ LinuxTunnelProfileStore::ProxyPorts TunnelStoreProduct::proxyPorts()
         }
         *port = static_cast<quint16>(number);
     }
+    ports.pointSystemProxy = ProxyModeSetting(settings).mode() == ProxyModeSetting::Mode::system;
     return ports;
 }
 

@@ -174,6 +174,16 @@ void VpnManager::disconnectTunnelUnlessStartedBy(const QString &program,
         LoadErrors::log);
 }
 
+void VpnManager::handOverTunnel()
+{
+    loadFirstProfile(
+        [](const TunnelProfilePtr &profile) {
+            if (profile && profile->connection())
+                profile->connection()->handOver();
+        },
+        LoadErrors::log);
+}
+
 void VpnManager::disconnectEveryTunnel(const QString &sparedProgram, std::function<void()> stopped)
 {
     auto stopAll = [this, sparedProgram, stopped = std::move(stopped)] {

@@ -39,6 +39,8 @@ QStringList proxyPortArguments(const LinuxTunnelProfileStore::ProxyPorts &ports)
         arguments << QStringLiteral("--socks-port") << QString::number(*ports.socks);
     if (ports.http)
         arguments << QStringLiteral("--http-port") << QString::number(*ports.http);
+    if (ports.pointSystemProxy)
+        arguments << QStringLiteral("--system-proxy");
     return arguments;
 }
 
@@ -107,6 +109,14 @@ void LinuxTunnelConnection::stop()
         m_terminateSent = HelperProcesses::signal(m_helperPid, m_channel.basePath(), SIGTERM);
         setStatus(TunnelStatus::Disconnecting);
     }
+}
+
+void LinuxTunnelConnection::handOver()
+{
+    // A line of its own before "stop": a helper that does not know it ignores it and stops.
+    if (m_socket->state() == QLocalSocket::ConnectedState)
+        m_socket->write(TunnelChannel::handOverCommand());
+    stop();
 }
 
 std::optional<LocalProxyPorts> LinuxTunnelConnection::localProxy() const

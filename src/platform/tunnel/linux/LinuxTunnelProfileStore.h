@@ -36,6 +36,9 @@ public:
     {
         std::optional<quint16> socks;
         std::optional<quint16> http;
+        // The helper points the desktop's proxy settings at them itself: corvanectl may have
+        // exited before the tunnel comes up.
+        bool pointSystemProxy = false;
     };
     // What the product decides and the store carries out, told by the layer that knows the
     // user's settings and the provider configuration.
