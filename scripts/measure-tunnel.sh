@@ -9,6 +9,9 @@
 #     scripts/measure-tunnel.sh               3 rounds, release build
 #     scripts/measure-tunnel.sh --rounds 5
 #     scripts/measure-tunnel.sh --no-build    measure what build/release already holds
+#     scripts/measure-tunnel.sh --baseline OLD_HELPER
+#                                             also another build of the helper (repeatable),
+#                                             in the same rounds: before and after side by side
 #     scripts/measure-tunnel.sh --engines     the I/O engines instead: the same plain TCP
 #                                             forwarder on epoll, standalone Asio and Qt
 set -euo pipefail
@@ -17,12 +20,15 @@ cd "$(dirname "$0")/.."
 rounds=3
 build=1
 engines=0
+baseline=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --rounds) rounds=$2; shift ;;
         --no-build) build=0 ;;
         --engines) engines=1 ;;
-        *) echo "usage: $0 [--rounds N] [--no-build] [--engines]" >&2; exit 2 ;;
+        --baseline) baseline+=("$(realpath "$2")"); shift ;;
+        *) echo "usage: $0 [--rounds N] [--no-build] [--engines] [--baseline HELPER]" >&2
+           exit 2 ;;
     esac
     shift
 done
@@ -38,4 +44,5 @@ ulimit -n "$(ulimit -Hn)"
 if [ "$engines" -eq 1 ]; then
     exec python3 scripts/tunnel-load.py engines build/release/bench "$rounds"
 fi
-exec python3 scripts/tunnel-load.py tunnel build/release/bin/corvane-tunnel-helper "$rounds"
+exec python3 scripts/tunnel-load.py tunnel build/release/bin/corvane-tunnel-helper "$rounds" \
+    "${baseline[@]}"

@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev libgl-dev
     libssl-dev openssl qtkeychain-qt6-dev libhttp-parser-dev libsystemd-dev gnome-keyring
     libsecret-tools libglib2.0-dev dconf-service dconf-gsettings-backend gsettings-desktop-schemas
-    libkf5config-bin
+    libkf5config-bin firefox-esr
     libasio-dev shadowsocks-libev curl wget python3-requests iproute2
     libgtest-dev libbenchmark-dev
     xvfb xauth fonts-noto-cjk fonts-wqy-microhei

@@ -7,7 +7,9 @@ to it, either straight (a forwarder's port, or the origin itself) or through a S
     tunnel-load.py ttfb  PATH COUNT             median and p90 ms to the first byte, COUNT requests
     tunnel-load.py idle  PATH COUNT             opens COUNT idle connections, says "open", waits
     tunnel-load.py engines BIN_DIR [ROUNDS]     compares the forwarders of BIN_DIR
-    tunnel-load.py tunnel HELPER [ROUNDS]       direct, ss-local and the helper, to ss-server
+    tunnel-load.py tunnel HELPER [ROUNDS [OTHER_HELPER...]]
+                                                direct, ss-local and the helper, to ss-server;
+                                                and other builds of the helper (a baseline)
 
 PATH is "direct:PORT" (connect to 127.0.0.1:PORT, which reaches the origin) or
 "socks:PORT:ORIGIN_PORT" (a SOCKS5 proxy on 127.0.0.1:PORT, asked for 127.0.0.1:ORIGIN_PORT).
@@ -208,14 +210,22 @@ def measure(paths, rounds, size):
     print("| Path | MB/s (1 GB) | CPU s/GB, both ends | CPU s/GB, client end "
           "| first byte, median ms | p90 ms | KiB per idle connection | peak RSS MiB, 1,000 idle |")
     print("|---|---|---|---|---|---|---|---|")
+    # Each figure is the median of the rounds, with their range when there are several: the
+    # machine may be shared, and one number alone hides how far to trust it.
+    formats = {"mbs": "%.0f", "cpu": "%.2f", "client_cpu": "%.2f", "ttfb": "%.3f",
+               "p90": "%.3f", "idle": "%.1f", "peak": "%.1f"}
     for name, figures in results.items():
-        value = {key: statistics.median(v) if v else None for key, v in figures.items()}
-        idle_text = "%.1f" % value["idle"] if value["idle"] is not None else "-"
-        peak_text = "%.1f" % value["peak"] if value["peak"] is not None else "-"
-        client_text = "%.2f" % value["client_cpu"] if value["client_cpu"] is not None else "-"
-        print("| %s | %.0f | %.2f | %s | %.3f | %.3f | %s | %s |" % (
-            name, value["mbs"], value["cpu"], client_text, value["ttfb"], value["p90"], idle_text,
-            peak_text))
+        cells = []
+        for key, form in formats.items():
+            values = figures[key]
+            if not values:
+                cells.append("-")
+            elif len(values) == 1:
+                cells.append(form % values[0])
+            else:
+                cells.append((form + " (" + form + "–" + form + ")") % (
+                    statistics.median(values), min(values), max(values)))
+        print("| %s | %s |" % (name, " | ".join(cells)))
 
 
 def engines(bin_dir, rounds):
@@ -234,6 +244,7 @@ def engines(bin_dir, rounds):
 
 def start_helper(helper, folder, method, relay_port, password):
     """corvane-tunnel-helper on its own channel, all traffic through ss-server."""
+    os.makedirs(folder, exist_ok=True)
     base = os.path.join(folder, "tunnel")
     with open(base + ".conf", "w") as conf:
         json.dump({"ss_address": "127.0.0.1", "ss_port": relay_port, "ss_method": method,
@@ -249,32 +260,39 @@ def start_helper(helper, folder, method, relay_port, password):
     raise RuntimeError("the helper did not come up")
 
 
-def tunnel(helper, rounds):
+def tunnel(helper, rounds, others=()):
     password = "measure-tunnel-password"
     folder = tempfile.mkdtemp(prefix="measure-tunnel-")
     origin_process = Process([sys.executable, __file__, "origin"])
     started = [origin_process]
     try:
         for method in ("chacha20-ietf-poly1305", "chacha20"):
-            print("\n%s, %d rounds, medians:\n" % (method, rounds))
+            print("\n%s, %d rounds, medians (and range):\n" % (method, rounds))
             servers = [Process(["ss-server", "-s", "127.0.0.1", "-p", "0", "-k", password,
-                                "-m", method], port_line=False) for _ in range(2)]
+                                "-m", method], port_line=False)
+                       for _ in range(2 + len(others))]
             local = Process(["ss-local", "-s", "127.0.0.1", "-p", str(servers[0].port),
                              "-b", "127.0.0.1", "-l", "0", "-k", password, "-m", method],
                             port_line=False)
-            corvane = start_helper(helper, folder, "CHACHA20" if method == "chacha20" else method,
-                                   servers[1].port, password)
-            started += [*servers, local, corvane]
+            form = "CHACHA20" if method == "chacha20" else method
+            programs = [helper, *others]
+            helpers = [start_helper(program, "%s/%d" % (folder, index), form,
+                                    servers[1 + index].port, password)
+                       for index, program in enumerate(programs)]
+            started += [*servers, local, *helpers]
             paths = {
                 "(a) direct": ("direct:%d" % origin_process.port, [], None),
                 "(b) ss-local -> ss-server": ("socks:%d:%d" % (local.port, origin_process.port),
                                               [local, servers[0]], local),
-                "(c) corvane helper -> ss-server": (
-                    "socks:%d:%d" % (corvane.port, origin_process.port),
-                    [corvane, servers[1]], corvane),
             }
+            for index, corvane in enumerate(helpers):
+                name = ("(c) corvane helper" if index == 0 else
+                        "(%s) %s" % (chr(ord("c") + index), os.path.basename(programs[index])))
+                paths[name + " -> ss-server"] = (
+                    "socks:%d:%d" % (corvane.port, origin_process.port),
+                    [corvane, servers[1 + index]], corvane)
             measure(paths, rounds, 1000000000)
-            for process in (*servers, local, corvane):
+            for process in (*servers, local, *helpers):
                 process.stop()
                 started.remove(process)
     finally:
@@ -296,7 +314,7 @@ def main():
     elif command == "engines":
         engines(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 3)
     elif command == "tunnel":
-        tunnel(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 3)
+        tunnel(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 3, sys.argv[4:])
     else:
         sys.exit(__doc__)
 

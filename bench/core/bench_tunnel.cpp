@@ -1,3 +1,4 @@
+#include "core/vpn/TunnelStoreProduct.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/log/Log.h"
 #include "platform/notification/NotificationCenter.h"
@@ -40,7 +41,7 @@ template <typename Done> void spinUntil(Done done)
 void BM_ConnectTunnelToOn(benchmark::State &state)
 {
     QDir(home->filePath(QStringLiteral("data"))).removeRecursively();
-    LinuxTunnelProfileStore store(locations());
+    LinuxTunnelProfileStore store(locations(), TunnelStoreProduct::product());
     VpnManager manager(store);
     for (auto _ : state) {
         manager.address = QStringLiteral("127.0.0.1");
@@ -60,7 +61,7 @@ BENCHMARK(BM_ConnectTunnelToOn)->Unit(benchmark::kMillisecond)->UseRealTime()->I
 void BM_StatusChangeToNotification(benchmark::State &state)
 {
     QDir(home->path()).removeRecursively();
-    LinuxTunnelProfileStore store(locations());
+    LinuxTunnelProfileStore store(locations(), TunnelStoreProduct::product());
     TunnelProfilePtr profile = store.makeProfile();
     profile->setEnabled(true);
     profile->setProtocolConfiguration(TunnelProtocol{QStringLiteral("Corvane"), {}});
@@ -108,7 +109,7 @@ int main(int argc, char **argv)
         settings.write(R"({"socksPort": 0, "httpProxyPort": 0})");
     settings.close();
     // "配置 conf" on every connect would drown the results.
-    Log::setSink([](const QString &) {});
+    Log::setSink([](QtMsgType, const QString &) {});
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

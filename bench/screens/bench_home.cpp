@@ -58,7 +58,9 @@ void BM_TapToTunnelStart(benchmark::State &state)
         while (connection()->startCount() == starts)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - tapped;
-        state.SetIterationTime(taken.count() - SCHomeViewController::kStepDelay);
+        state.SetIterationTime(
+            taken.count() -
+            std::chrono::duration<double>(SCHomeViewController::kStepDelay).count());
     }
 }
 BENCHMARK(BM_TapToTunnelStart)->UseManualTime()->Iterations(12)->Unit(benchmark::kMillisecond);

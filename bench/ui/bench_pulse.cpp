@@ -40,7 +40,7 @@ void BM_PulseFrame(benchmark::State &state)
     QApplication::processEvents();
 
     for (auto _ : state) {
-        clock.advance(static_cast<double>(state.range(0)) / 1000.0);
+        clock.advance(std::chrono::milliseconds(state.range(0)));
     }
     state.SetLabel(std::to_string(state.range(0)) + " ms clock steps");
 }

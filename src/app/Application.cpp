@@ -6,9 +6,15 @@
 #include "app/FirstFrame.h"
 #include "app/HeadlessLaunch.h"
 #include "app/TunnelStatusLine.h"
+#include "core/vpn/SystemProxyFollower.h"
+#include "core/vpn/TunnelSequencer.h"
+#include "core/vpn/VpnManager.h"
 #include "launch/DesktopIdentity.h"
 #include "launch/LaunchEnvironment.h"
 #include "launch/SingleInstance.h"
+#include "platform/log/Log.h"
+#include "platform/settings/SettingsStore.h"
+#include "platform/systemproxy/DesktopSystemProxy.h"
 #include "screens/MainScreens.h"
 #include "ui/common/WindowFit.h"
 #include "ui/toolkit/ScreenFactory.h"
@@ -26,8 +32,19 @@ namespace corvane {
 Application::Application(QApplication &application)
     : m_delegate(application),
       m_store(LaunchEnvironment::install(QProcessEnvironment::systemEnvironment(),
-                                         LinuxTunnelProfileStore::Tidying::later))
-{}
+                                         LinuxTunnelProfileStore::Tidying::later)),
+      m_systemProxy(std::make_unique<DesktopSystemProxy>())
+{
+    // Before anything touches the tunnel, and so also at login through the autostart entry:
+    // settings left pointing at a tunnel that is gone are given back.
+    if (const std::optional<QString> error =
+            m_systemProxy->applied() ? m_systemProxy->repair() : std::nullopt)
+        Log::warning(*error);
+    m_systemProxyFollower = std::make_unique<SystemProxyFollower>(
+        TunnelSequencer::shared(), VpnManager::shared(), *m_systemProxy,
+        ProxyModeSetting(SettingsStore::shared()));
+    SystemProxyFollower::setShared(m_systemProxyFollower.get());
+}
 
 Application::~Application() = default;
 
@@ -36,14 +53,20 @@ void Application::nameProcess()
     QApplication::setApplicationName(QStringLiteral("corvane"));
     QApplication::setApplicationVersion(kVersion);
     QApplication::setDesktopFileName(kDesktopId);
-    // The installed theme's icon, else the same drawings built in (a folder a size: "48x48").
+    // The drawings the package installs into the theme, a folder a size ("48x48"); the theme's
+    // own come after the first frame.
     QMap<int, QString> drawings;
     for (const QFileInfo &size :
          QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
         drawings.insert(size.fileName().section(u'x', 0, 0).toInt(),
                         size.filePath() + QStringLiteral("/com.corvane.Corvane.png"));
-    QApplication::setWindowIcon(
-        QIcon::fromTheme(kDesktopId, QIcon(new BuiltInIconEngine(std::move(drawings)))));
+    QApplication::setWindowIcon(QIcon(new BuiltInIconEngine(std::move(drawings))));
+}
+
+void Application::useThemeIcon()
+{
+    if (const QIcon themed = QIcon::fromTheme(kDesktopId, QIcon()); !themed.isNull())
+        QApplication::setWindowIcon(themed);
 }
 
 int Application::run(Mode mode)
@@ -74,8 +97,11 @@ ViewController *Application::openScreen(const QString &identifier)
     m_delegate.window = m_screen.get();
     m_delegate.didFinishLaunching();
     m_screen->show();
-    // Reading every process's name costs more than the frame.
-    m_firstFrame = std::make_unique<FirstFrame>(m_screen.get(), [this] { tidyTunnelStore(); });
+    // Reading every folder of the icon theme, or every process's name, costs more than the frame.
+    m_firstFrame = std::make_unique<FirstFrame>(m_screen.get(), [this] {
+        useThemeIcon();
+        tidyTunnelStore();
+    });
     return m_screen.get();
 }
 
@@ -97,6 +123,7 @@ int Application::runDisconnectAndExit()
 int Application::runConnect()
 {
     tidyTunnelStore();
+    useThemeIcon();
     TunnelStatusLine statusLine;
     m_delegate.window = &statusLine;
     m_delegate.didFinishLaunching();

@@ -10,9 +10,11 @@ class QApplication;
 
 namespace corvane {
 
+class DesktopSystemProxy;
 class FirstFrame;
 class LinuxTunnelProfileStore;
 class SingleInstance;
+class SystemProxyFollower;
 class ViewController;
 
 // One run of corvane: the launch every mode shares (the overrides, the delegate), then the mode
@@ -39,15 +41,18 @@ public:
     ~Application() override;
 
     // Names the process corvane to its settings, the desktop and the accessibility bus, and
-    // gives its windows Corvane's icon; before anything reads the name.
+    // gives its windows Corvane's icon as built in; before anything reads the name.
     static void nameProcess();
+    // The desktop theme's icon in place of the built-in one, where the theme has one. Finding out
+    // reads every folder of the theme, so a window's launch asks after its first frame.
+    static void useThemeIcon();
 
     // The process's exit code.
     int run(Mode mode);
 
     // A screen of the "Main" layout in a window of the layouts' design size, shown once the
-    // launch's own work is done; it lives as long as this object. The tidying of the tunnel's
-    // runtime folder waits for its first frame.
+    // launch's own work is done; it lives as long as this object. The theme's icon and the
+    // tidying of the tunnel's runtime folder wait for its first frame.
     ViewController *openScreen(const QString &identifier);
 
 private:
@@ -59,6 +64,8 @@ private:
 
     AppDelegate m_delegate;
     LinuxTunnelProfileStore *m_store;
+    std::unique_ptr<DesktopSystemProxy> m_systemProxy;
+    std::unique_ptr<SystemProxyFollower> m_systemProxyFollower;
     std::unique_ptr<ViewController> m_screen;
     std::unique_ptr<FirstFrame> m_firstFrame;
 };

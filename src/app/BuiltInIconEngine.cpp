@@ -1,6 +1,6 @@
 #include "app/BuiltInIconEngine.h"
 
-#include <QImage>
+#include <QImageReader>
 #include <QPainter>
 
 namespace corvane {
@@ -20,8 +20,11 @@ QPixmap BuiltInIconEngine::pixmap(const QSize &size, QIcon::Mode, QIcon::State)
     const int drawing = drawingFor(qMax(size.width(), size.height()));
     auto read = m_read.find(drawing);
     if (read == m_read.end()) {
-        // The format named, so no plugin is asked to recognise the file.
-        read = m_read.insert(drawing, QPixmap::fromImage(QImage(m_files.value(drawing), "PNG")));
+        // Naming the format is not enough: with detection on, every image plugin is loaded and
+        // asked whether it reads PNG before Qt's own reader is.
+        QImageReader reader(m_files.value(drawing), "png");
+        reader.setAutoDetectImageFormat(false);
+        read = m_read.insert(drawing, QPixmap::fromImage(reader.read()));
     }
     if (read->width() <= size.width() && read->height() <= size.height())
         return *read;

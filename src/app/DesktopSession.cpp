@@ -33,7 +33,7 @@ DesktopSession::DesktopSession(QWidget *window, SingleInstance &instance, QObjec
     });
     connect(&instance, &SingleInstance::signOutRequested, this, [commands]() mutable {
         if (commands.showSignedOut())
-            Log::write(QStringLiteral("corvanectl 已退出登录：回到登录界面"));
+            Log::info(QStringLiteral("corvanectl 已退出登录：回到登录界面"));
     });
     m_firstFrame = std::make_unique<FirstFrame>(window, [this] { showTray(); });
 }

@@ -4,6 +4,8 @@
 
 #include <QEvent>
 
+using namespace std::chrono_literals;
+
 namespace corvane {
 
 FirstFrame::FirstFrame(QWidget *window, std::function<void()> work, QObject *parent)
@@ -12,7 +14,7 @@ FirstFrame::FirstFrame(QWidget *window, std::function<void()> work, QObject *par
     if (m_window)
         m_window->installEventFilter(this);
     // Counted from the event loop's start: the launch before it may take long on a slow machine.
-    delay(0, this, [this] { delay(kLongestWait, this, [this] { hurry(); }); });
+    delay(0s, this, [this] { delay(kLongestWait, this, [this] { hurry(); }); });
 }
 
 FirstFrame::~FirstFrame() = default;
@@ -30,7 +32,7 @@ bool FirstFrame::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_window && event->type() == QEvent::Paint && !m_painted) {
         m_painted = true;
         // Counted from the end of the painting, which this event only begins.
-        delay(0, this, [this] { delay(kSettle, this, [this] { hurry(); }); });
+        delay(0s, this, [this] { delay(kSettle, this, [this] { hurry(); }); });
     }
     return QObject::eventFilter(watched, event);
 }

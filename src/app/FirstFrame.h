@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <chrono>
 #include <functional>
 
 namespace corvane {
@@ -18,8 +19,8 @@ class FirstFrame final : public QObject
 public:
     // Seconds, on the scheduler's clock. The frame is handed to the screen and the events that
     // came meanwhile are handled before the work holds up the event loop.
-    static constexpr double kSettle = 0.2;
-    static constexpr double kLongestWait = 5.0;
+    static constexpr std::chrono::milliseconds kSettle{200};
+    static constexpr std::chrono::seconds kLongestWait{5};
 
     FirstFrame(QWidget *window, std::function<void()> work, QObject *parent = nullptr);
     ~FirstFrame() override;

@@ -10,17 +10,17 @@ namespace corvane {
 
 namespace {
 // With no stored profile nothing is ever posted; by then the store has long answered.
-constexpr double kQuietSeconds = 0.5;
+constexpr auto kQuiet = std::chrono::milliseconds(500);
 // A helper that never answers the stop must not keep the process forever.
-constexpr double kGiveUpSeconds = 10.0;
+constexpr auto kGiveUp = std::chrono::seconds(10);
 } // namespace
 
 HeadlessLaunch::HeadlessLaunch(QObject *parent) : QObject(parent)
 {
     connect(&VpnManager::shared(), &VpnManager::statusChanged, this,
             &HeadlessLaunch::statusChanged);
-    delay(kQuietSeconds, this, [this] { quitIfOff(); });
-    delay(kGiveUpSeconds, this, [] { QCoreApplication::exit(1); });
+    delay(kQuiet, this, [this] { quitIfOff(); });
+    delay(kGiveUp, this, [] { QCoreApplication::exit(1); });
 }
 
 void HeadlessLaunch::statusChanged(VPNStatus status)

@@ -49,58 +49,78 @@ QString chineseHelp(QString help)
     return help;
 }
 
+struct Options
+{
+    QCommandLineOption help;
+    QCommandLineOption disconnectAndExit;
+    QCommandLineOption connect;
+    QCommandLineOption quickConnect;
+    QCommandLineOption demo;
+    QCommandLineOption demoQuick;
+};
+
+// The descriptions come from the table of every text, which only the help shows: a window's
+// launch need not read it before its first frame.
+Options declare(QCommandLineParser &parser, bool described)
+{
+    const auto text = [described](const char *key) {
+        return described ? corvane::LocaleText::text(QString::fromLatin1(key)) : QString();
+    };
+    parser.setApplicationDescription(text("corvane.without-an-option-opens-the"));
+    Options options{
+        parser.addHelpOption(),
+        {QStringLiteral("disconnect-and-exit"), text("corvane.run-start-up-without-a")},
+        {QStringLiteral("connect"), text("corvane.connect-at-launch-through-the")},
+        {QStringLiteral("quick-connect"), text("corvane.open-the-quick-connect-screen")},
+        {QStringLiteral("demo"), text("corvane.walk-the-whole-road-against")},
+        {QStringLiteral("demo-quick"), text("corvane.open-the-quick-connect-screen-2")},
+    };
+    parser.addVersionOption();
+    parser.addOptions({options.disconnectAndExit, options.connect, options.quickConnect,
+                       options.demo, options.demoQuick});
+    return options;
+}
+
+// The help, or Qt's complaint about the command line; process() ends the program with either.
+int helpOrComplaint(const QApplication &app)
+{
+    QCommandLineParser parser;
+    const Options options = declare(parser, true);
+    if (corvane::LocaleText::chinese() && parser.parse(QCoreApplication::arguments()) &&
+        parser.isSet(options.help)) {
+        std::fputs(chineseHelp(parser.helpText()).toUtf8().constData(), stdout);
+        return 0;
+    }
+    parser.process(app);
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    using corvane::LocaleText;
     QApplication app(argc, argv);
     corvane::Application::nameProcess();
     corvane::LogDestination::followDesktop();
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        LocaleText::text(QStringLiteral("corvane.without-an-option-opens-the")));
-    const QCommandLineOption help = parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption disconnectAndExit(
-        QStringLiteral("disconnect-and-exit"),
-        LocaleText::text(QStringLiteral("corvane.run-start-up-without-a")));
-    parser.addOption(disconnectAndExit);
-    const QCommandLineOption connect(
-        QStringLiteral("connect"),
-        LocaleText::text(QStringLiteral("corvane.connect-at-launch-through-the")));
-    parser.addOption(connect);
-    const QCommandLineOption quickConnect(
-        QStringLiteral("quick-connect"),
-        LocaleText::text(QStringLiteral("corvane.open-the-quick-connect-screen")));
-    parser.addOption(quickConnect);
-    const QCommandLineOption demo(
-        QStringLiteral("demo"),
-        LocaleText::text(QStringLiteral("corvane.walk-the-whole-road-against")));
-    parser.addOption(demo);
-    const QCommandLineOption demoQuick(
-        QStringLiteral("demo-quick"),
-        LocaleText::text(QStringLiteral("corvane.open-the-quick-connect-screen-2")));
-    parser.addOption(demoQuick);
-    if (LocaleText::chinese() && parser.parse(QCoreApplication::arguments()) &&
-        parser.isSet(help)) {
-        std::fputs(chineseHelp(parser.helpText()).toUtf8().constData(), stdout);
-        return 0;
-    }
+    const Options options = declare(parser, false);
+    if (!parser.parse(QCoreApplication::arguments()) || parser.isSet(options.help) ||
+        parser.isSet(QStringLiteral("help-all")))
+        return helpOrComplaint(app);
     parser.process(app);
 
-    if (parser.isSet(demo))
+    if (parser.isSet(options.demo))
         return becomeDemo("--road");
-    if (parser.isSet(demoQuick))
+    if (parser.isSet(options.demoQuick))
         return becomeDemo("--quick");
     using Mode = corvane::Application::Mode;
     Mode mode = Mode::signIn;
-    if (parser.isSet(disconnectAndExit))
+    if (parser.isSet(options.disconnectAndExit))
         mode = Mode::disconnectAndExit;
-    else if (parser.isSet(connect))
+    else if (parser.isSet(options.connect))
         mode = Mode::connect;
-    else if (parser.isSet(quickConnect))
+    else if (parser.isSet(options.quickConnect))
         mode = Mode::quickConnect;
     corvane::Application application(app);
     return application.run(mode);

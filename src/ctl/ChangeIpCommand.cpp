@@ -98,7 +98,7 @@ void ChangeIpCommand::stopWhenReady()
     sequencer.choose(TunnelRequest{TunnelRequest::Service{
         order, m_running->provinceIndex.value_or(-1), m_running->nd, m_running->sip}});
     // The step has been waited out already.
-    sequencer.changeAddress(0);
+    sequencer.changeAddress(Scheduler::Duration::zero());
 }
 
 void ChangeIpCommand::follow(VPNStatus status)

@@ -116,10 +116,10 @@ void CtlCommand::finish(CtlExit code, const QString &message)
     QTimer::singleShot(0, this, [this, code] { Q_EMIT finished(static_cast<int>(code)); });
 }
 
-double CtlCommand::remainingOfStep(double seconds) const
+std::chrono::duration<double> CtlCommand::remainingOfStep(std::chrono::duration<double> step) const
 {
     const std::chrono::duration<double> spent = Clock::now() - m_invokedAt;
-    return std::max(0.0, seconds - spent.count());
+    return std::max(std::chrono::duration<double>::zero(), step - spent);
 }
 
 void CtlCommand::declareTimeout(QCommandLineParser &parser)

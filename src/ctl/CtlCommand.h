@@ -61,7 +61,7 @@ protected:
     void finish(CtlExit code, const QString &message = {});
     bool isFinished() const { return m_finished; }
     // What is left of a step of `seconds` that began when the program was started.
-    double remainingOfStep(double seconds) const;
+    std::chrono::duration<double> remainingOfStep(std::chrono::duration<double> step) const;
     // The --timeout option every waiting command offers.
     void declareTimeout(QCommandLineParser &parser);
     // The --timeout given, or the default; zero for a value out of range or not a number.

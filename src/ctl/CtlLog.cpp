@@ -41,8 +41,8 @@ void CtlLog::install()
             toStandardError(message);
     });
     Log::setSink(&CtlLog::write);
-    Log::setWarningSink([](const QString &line) {
-        LogDestination::toJournal(line, LogDestination::Priority::warning);
+    Log::setWarningSink([](QtMsgType level, const QString &line) {
+        LogDestination::toJournal(line, LogDestination::priorityOf(level));
         toStandardError(line);
     });
 }
@@ -59,9 +59,9 @@ void CtlLog::showKept()
         toStandardError(line);
 }
 
-void CtlLog::write(const QString &line)
+void CtlLog::write(QtMsgType level, const QString &line)
 {
-    LogDestination::toJournal(line);
+    LogDestination::toJournal(line, LogDestination::priorityOf(level));
     if (state().verbose) {
         toStandardError(line);
         return;

@@ -17,7 +17,7 @@ public:
     static void setVerbose();
     // The lines kept, to standard error, once.
     static void showKept();
-    static void write(const QString &line);
+    static void write(QtMsgType level, const QString &line);
 
 private:
     static constexpr qsizetype kKept = 50;

@@ -3,13 +3,17 @@
 #include "core/home/ChoiceTexts.h"
 #include "core/province/ProvinceFile.h"
 #include "core/vpn/LocalProxyAddress.h"
+#include "core/vpn/SystemProxyFollower.h"
 #include "core/vpn/VpnManager.h"
 #include "launch/LocaleText.h"
+#include "platform/settings/SettingsStore.h"
 #include "platform/tunnel/TunnelProfileStore.h"
 
 namespace corvane {
 
 namespace {
+
+SystemProxy *followedProxy = nullptr;
 
 QJsonValue provinceJson(const std::optional<qint64> &provinceIndex)
 {
@@ -27,6 +31,11 @@ QJsonValue provinceJson(const std::optional<qint64> &provinceIndex)
 TunnelSession::TunnelSession(VpnManager &manager, TunnelProfileStore &store, QObject *parent)
     : QObject(parent), m_manager(manager), m_store(store), m_sequencer(manager)
 {
+    // Any command that reads the tunnel also gives back settings that point at a tunnel no
+    // longer running (its helper was killed), as the window does.
+    if (followedProxy)
+        m_follower = std::make_unique<SystemProxyFollower>(
+            m_sequencer, m_manager, *followedProxy, ProxyModeSetting(SettingsStore::shared()));
     connect(&m_manager, &VpnManager::statusChanged, this, [this](VPNStatus status) {
         if (m_changed)
             m_changed(status);
@@ -34,6 +43,11 @@ TunnelSession::TunnelSession(VpnManager &manager, TunnelProfileStore &store, QOb
 }
 
 TunnelSession::~TunnelSession() = default;
+
+void TunnelSession::useSystemProxy(SystemProxy *proxy)
+{
+    followedProxy = proxy;
+}
 
 void TunnelSession::snapshot(std::function<void(const Snapshot &)> done)
 {

@@ -9,10 +9,13 @@
 #include <QJsonObject>
 #include <QObject>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace corvane {
 
+class SystemProxy;
+class SystemProxyFollower;
 class TunnelProfileStore;
 class VpnManager;
 
@@ -37,8 +40,14 @@ public:
     TunnelSession(VpnManager &manager, TunnelProfileStore &store, QObject *parent = nullptr);
     ~TunnelSession() override;
 
+    // The desktop's proxy settings that every session of this process follows; none leaves
+    // them alone.
+    static void useSystemProxy(SystemProxy *proxy);
+
     VpnManager &manager() { return m_manager; }
     TunnelSequencer &sequencer() { return m_sequencer; }
+    // Null without a system proxy to follow.
+    SystemProxyFollower *follower() { return m_follower.get(); }
 
     // Once the store has answered: the status and the stored configuration.
     void snapshot(std::function<void(const Snapshot &)> done);
@@ -59,6 +68,7 @@ private:
     // Made before the status follower below, so that it has moved when a command hears.
     TunnelSequencer m_sequencer;
     PublicAddressLookup m_lookup;
+    std::unique_ptr<SystemProxyFollower> m_follower;
     std::function<void(VPNStatus)> m_changed;
 };
 

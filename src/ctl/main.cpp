@@ -7,16 +7,20 @@
 #include "ctl/ExecCommand.h"
 #include "ctl/LoginCommand.h"
 #include "ctl/LogoutCommand.h"
+#include "ctl/ModeCommand.h"
 #include "ctl/OrdersCommand.h"
 #include "ctl/RelayCommand.h"
 #include "ctl/StatusCommand.h"
 #include "ctl/TerminalText.h"
+#include "ctl/TunnelSession.h"
 #include "launch/DesktopIdentity.h"
 #include "launch/LaunchEnvironment.h"
 #include "launch/LocaleText.h"
+#include "platform/log/Log.h"
 #include "platform/process/ProcessStart.h"
 #include "platform/resources/Localization.h"
 #include "platform/signals/TerminationSignals.h"
+#include "platform/systemproxy/DesktopSystemProxy.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -43,6 +47,7 @@ std::vector<std::unique_ptr<CtlCommand>> commands(TunnelProfileStore &store)
     list.push_back(std::make_unique<EnvCommand>(store));
     list.push_back(std::make_unique<ExecCommand>(store));
     list.push_back(std::make_unique<RelayCommand>());
+    list.push_back(std::make_unique<ModeCommand>(store));
     list.push_back(std::make_unique<LogoutCommand>(store));
     return list;
 }
@@ -91,6 +96,13 @@ int main(int argc, char *argv[])
     const QStringList arguments = QCoreApplication::arguments().mid(1);
 
     TunnelProfileStore *store = LaunchEnvironment::install();
+    // Before any command touches the tunnel: settings left pointing at a dead tunnel go back.
+    DesktopSystemProxy desktopProxy;
+    // Without a journal there is nothing to repair, and no lock file to make for it.
+    if (const std::optional<QString> error =
+            desktopProxy.applied() ? desktopProxy.repair() : std::nullopt)
+        Log::warning(*error);
+    TunnelSession::useSystemProxy(&desktopProxy);
     LaunchEnvironment::useDesktopKeyring();
     std::vector<std::unique_ptr<CtlCommand>> list = commands(*store);
     const QString asked = arguments.value(0);

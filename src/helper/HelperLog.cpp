@@ -1,5 +1,7 @@
 #include "HelperLog.h"
 
+#include "platform/log/LogDestination.h"
+
 #include <QFile>
 
 #include <fcntl.h>
@@ -21,6 +23,7 @@ HelperLog::HelperLog(QString path, std::vector<int> fds, Limits limits,
                      std::function<Clock::time_point()> now)
     : m_path(std::move(path)), m_fds(std::move(fds)), m_limits(limits), m_now(std::move(now))
 {
+    m_toJournal = !m_fds.empty() && isJournalStream(m_fds.front());
     struct stat file = {};
     if (m_path.isEmpty() || ::lstat(QFile::encodeName(m_path).constData(), &file) != 0 ||
         !S_ISREG(file.st_mode))
@@ -38,6 +41,15 @@ HelperLog::~HelperLog()
         tellCounted(kind);
 }
 
+bool HelperLog::isJournalStream(int fd)
+{
+    const QByteArray stream = qgetenv("JOURNAL_STREAM");
+    struct stat opened = {};
+    return !stream.isEmpty() && ::fstat(fd, &opened) == 0 &&
+           stream == QByteArray::number(static_cast<quint64>(opened.st_dev)) + ':' +
+                         QByteArray::number(static_cast<quint64>(opened.st_ino));
+}
+
 QString HelperLog::kindOf(const QString &line)
 {
     QString kind;
@@ -51,7 +63,7 @@ QString HelperLog::kindOf(const QString &line)
     return kind;
 }
 
-void HelperLog::write(const QString &line)
+void HelperLog::write(QtMsgType level, const QString &line)
 {
     const Clock::time_point now = m_now();
     QString key = kindOf(line);
@@ -66,9 +78,10 @@ void HelperLog::write(const QString &line)
         kind.since = now;
     if (kind.written < m_limits.repeatsPerMinute) {
         ++kind.written;
-        put(line);
+        put(level, line);
     } else {
         ++kind.counted;
+        kind.lastLevel = level;
         kind.last = line;
     }
 }
@@ -89,16 +102,20 @@ void HelperLog::flush()
 void HelperLog::tellCounted(const Kind &kind)
 {
     if (kind.counted > 0)
-        put(QStringLiteral("%1 more lines like this one were left out within a minute: %2")
+        put(kind.lastLevel,
+            QStringLiteral("%1 more lines like this one were left out within a minute: %2")
                 .arg(kind.counted)
                 .arg(kind.last));
 }
 
-void HelperLog::put(const QString &line)
+void HelperLog::put(QtMsgType level, const QString &line)
 {
     if (m_fds.empty())
         return;
-    const QByteArray bytes = line.toUtf8() + '\n';
+    QByteArray bytes = line.toUtf8() + '\n';
+    if (m_toJournal)
+        bytes.prepend(
+            '<' + QByteArray::number(static_cast<int>(LogDestination::priorityOf(level))) + '>');
     for (qsizetype at = 0; at < bytes.size();) {
         const ssize_t n =
             ::write(m_fds.front(), bytes.constData() + at, static_cast<size_t>(bytes.size() - at));
@@ -128,7 +145,7 @@ void HelperLog::rotate()
     for (const int target : m_fileFds)
         ::dup2(fd, target);
     ::close(fd);
-    put(QStringLiteral("The log goes on from %1.1").arg(m_path));
+    put(QtInfoMsg, QStringLiteral("The log goes on from %1.1").arg(m_path));
 }
 
 } // namespace corvane

@@ -3,6 +3,7 @@
 #include "platform/files/PrivateFile.h"
 #include "platform/files/RegularFile.h"
 #include "platform/log/Log.h"
+#include "platform/systemproxy/SystemProxy.h"
 #include "tunnel/engine/EngineThread.h"
 
 #include <QFile>
@@ -39,8 +40,9 @@ std::optional<QString> foreignness(const struct stat &info, bool folder)
 } // namespace
 
 TunnelHelper::TunnelHelper(TunnelChannel channel, quint16 socksPort, quint16 httpPort,
-                           QObject *parent)
-    : QObject(parent), m_channel(std::move(channel)), m_server(new QLocalServer(this))
+                           SystemProxy *systemProxy, bool pointSystemProxy, QObject *parent)
+    : QObject(parent), m_channel(std::move(channel)), m_server(new QLocalServer(this)),
+      m_systemProxy(systemProxy), m_pointSystemProxy(pointSystemProxy)
 {
     m_options.socksPort = socksPort;
     m_options.httpPort = httpPort;
@@ -88,8 +90,8 @@ bool TunnelHelper::begin()
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     QLocalServer::removeServer(m_channel.socketPath());
     if (!m_server->listen(m_channel.socketPath())) {
-        Log::write(QStringLiteral("Cannot open %1: %2")
-                       .arg(m_channel.socketPath(), m_server->errorString()));
+        Log::critical(QStringLiteral("Cannot open %1: %2")
+                          .arg(m_channel.socketPath(), m_server->errorString()));
         m_status = TunnelStatus::Disconnected;
         QFile::remove(m_channel.statusPath());
         return false;
@@ -104,12 +106,12 @@ bool TunnelHelper::folderIsPrivate()
     const QString folder = QFileInfo(m_channel.basePath()).path();
     struct stat info = {};
     if (::stat(QFile::encodeName(folder).constData(), &info) != 0) {
-        Log::write(QStringLiteral("Refusing to run: cannot examine %1: %2")
-                       .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
+        Log::critical(QStringLiteral("Refusing to run: cannot examine %1: %2")
+                          .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
     if (const std::optional<QString> why = foreignness(info, true)) {
-        Log::write(QStringLiteral("Refusing to run in %1: %2").arg(folder, *why));
+        Log::critical(QStringLiteral("Refusing to run in %1: %2").arg(folder, *why));
         return false;
     }
     return true;
@@ -122,7 +124,7 @@ bool TunnelHelper::takeLock()
     m_lockFd = ::open(QFile::encodeName(m_channel.lockPath()).constData(),
                       O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_lockFd < 0) {
-        Log::write(
+        Log::critical(
             errno == ELOOP
                 ? QStringLiteral("Refusing to run: %1 is a symbolic link").arg(m_channel.lockPath())
                 : QStringLiteral("Refusing to run: cannot open %1: %2")
@@ -132,14 +134,14 @@ bool TunnelHelper::takeLock()
     struct stat info = {};
     if (::fstat(m_lockFd, &info) == 0) {
         if (const std::optional<QString> why = foreignness(info, false)) {
-            Log::write(QStringLiteral("Refusing to run: %1 is not ours: %2")
-                           .arg(m_channel.lockPath(), *why));
+            Log::critical(QStringLiteral("Refusing to run: %1 is not ours: %2")
+                              .arg(m_channel.lockPath(), *why));
             ::close(std::exchange(m_lockFd, -1));
             return false;
         }
     }
     if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
-        Log::write(QStringLiteral("A tunnel helper is already running for this profile"));
+        Log::warning(QStringLiteral("A tunnel helper is already running for this profile"));
         return false;
     }
     return true;
@@ -151,7 +153,7 @@ std::optional<tunnel::TunnelConfiguration> TunnelHelper::readConfiguration()
     struct stat info = {};
     if (::lstat(QFile::encodeName(path).constData(), &info) == 0) {
         if (const std::optional<QString> why = foreignness(info, false)) {
-            Log::write(QStringLiteral("Refusing to connect: %1 is not ours: %2").arg(path, *why));
+            Log::warning(QStringLiteral("Refusing to connect: %1 is not ours: %2").arg(path, *why));
             return std::nullopt;
         }
     }
@@ -162,7 +164,7 @@ std::optional<tunnel::TunnelConfiguration> TunnelHelper::readConfiguration()
                             : content.outcome == Outcome::TooLarge
                                 ? QStringLiteral("it is too large")
                                 : content.reason;
-        Log::write(QStringLiteral("Refusing to connect: cannot read %1: %2").arg(path, why));
+        Log::warning(QStringLiteral("Refusing to connect: cannot read %1: %2").arg(path, why));
         if (content.outcome == Outcome::TooLarge)
             QFile::remove(path);
         return std::nullopt;
@@ -170,7 +172,7 @@ std::optional<tunnel::TunnelConfiguration> TunnelHelper::readConfiguration()
     QFile::remove(path);
     auto parsed = tunnel::TunnelConfiguration::parse(content.data.toStdString());
     if (const auto *problem = std::get_if<std::string>(&parsed)) {
-        Log::write(QStringLiteral("Refusing to connect: ") + QString::fromStdString(*problem));
+        Log::warning(QStringLiteral("Refusing to connect: ") + QString::fromStdString(*problem));
         return std::nullopt;
     }
     return std::get<tunnel::TunnelConfiguration>(std::move(parsed));
@@ -192,13 +194,14 @@ void TunnelHelper::startTunnel(tunnel::TunnelConfiguration configuration)
         QMetaObject::invokeMethod(
             this,
             [this, line, socks, http] {
-                Log::write(QStringLiteral("Local proxies: socks5://127.0.0.1:%1 "
-                                          "http://127.0.0.1:%2")
-                               .arg(socks)
-                               .arg(http));
+                Log::info(QStringLiteral("Local proxies: socks5://127.0.0.1:%1 "
+                                         "http://127.0.0.1:%2")
+                              .arg(socks)
+                              .arg(http));
                 m_proxyLine = line;
+                m_ports = std::pair(socks, http);
                 if (std::optional<QString> error = PrivateFile::write(m_channel.proxyPath(), line))
-                    Log::write(
+                    Log::warning(
                         QStringLiteral("Cannot write %1: %2").arg(m_channel.proxyPath(), *error));
                 broadcast(line);
             },
@@ -206,8 +209,7 @@ void TunnelHelper::startTunnel(tunnel::TunnelConfiguration configuration)
     };
     events.log = [this](const std::string &line) {
         QMetaObject::invokeMethod(
-            this, [text = QString::fromStdString(line)] { Log::write(text); },
-            Qt::QueuedConnection);
+            this, [text = QString::fromStdString(line)] { Log::info(text); }, Qt::QueuedConnection);
     };
     m_engine = std::make_unique<tunnel::EngineThread>();
     m_engine->call([&] {
@@ -226,8 +228,10 @@ void TunnelHelper::tunnelStatus(tunnel::TunnelClient::Status status, const QStri
     case Status::Connecting:
         break;
     case Status::Connected:
-        if (m_status != TunnelStatus::Disconnecting)
+        if (m_status != TunnelStatus::Disconnecting) {
             setStatus(TunnelStatus::Connected);
+            pointSystemProxy();
+        }
         break;
     case Status::Reasserting:
         if (m_status != TunnelStatus::Disconnecting)
@@ -243,7 +247,7 @@ void TunnelHelper::tunnelStatus(tunnel::TunnelClient::Status status, const QStri
             refusal = m_client->refusal();
         });
         if (!reason.isEmpty())
-            Log::write(QStringLiteral("The tunnel is down: ") + reason);
+            Log::warning(QStringLiteral("The tunnel is down: ") + reason);
         tellWhyDown(cause, QString::fromStdString(refusal));
         m_exitCode = couldNotListen ? 1 : 0;
         finish();
@@ -280,7 +284,7 @@ void TunnelHelper::tellWhyDown(tunnel::TunnelClient::DownCause cause, const QStr
     // Written before the socket closes: a window whose connection was still waiting to be
     // accepted reads it from there.
     if (std::optional<QString> error = PrivateFile::write(m_channel.reasonPath(), line))
-        Log::write(QStringLiteral("Cannot write %1: %2").arg(m_channel.reasonPath(), *error));
+        Log::warning(QStringLiteral("Cannot write %1: %2").arg(m_channel.reasonPath(), *error));
     broadcast(line);
 }
 
@@ -303,10 +307,10 @@ void TunnelHelper::attachClient()
         const bool known = ::getsockopt(static_cast<int>(client->socketDescriptor()), SOL_SOCKET,
                                         SO_PEERCRED, &peer, &length) == 0;
         if (!known || peer.uid != ::getuid()) {
-            Log::write(QStringLiteral("Refused a status channel connection from %1: the channel "
-                                      "serves its own user only")
-                           .arg(known ? QStringLiteral("uid %1").arg(peer.uid)
-                                      : QStringLiteral("a peer the kernel does not name")));
+            Log::warning(QStringLiteral("Refused a status channel connection from %1: the channel "
+                                        "serves its own user only")
+                             .arg(known ? QStringLiteral("uid %1").arg(peer.uid)
+                                        : QStringLiteral("a peer the kernel does not name")));
             client->abort();
             client->deleteLater();
             continue;
@@ -328,7 +332,9 @@ void TunnelHelper::readCommands(QLocalSocket *client)
 {
     const QList<QByteArray> lines = m_commandLines[client].append(client->readAll());
     for (const QByteArray &line : lines) {
-        if (TunnelChannel::isStopCommand(line))
+        if (TunnelChannel::isHandOverCommand(line))
+            m_handedOver = true;
+        else if (TunnelChannel::isStopCommand(line))
             stop();
     }
 }
@@ -338,6 +344,17 @@ void TunnelHelper::finish()
     if (m_status == TunnelStatus::Disconnected)
         return;
     releaseChannel();
+    // The helper gives the desktop's proxy settings back, not the program that pointed them
+    // here: its life is the tunnel's, whereas corvanectl has often exited by now and a window
+    // may quit while a script's tunnel runs on. Before "disconnected", so that whoever reads it
+    // finds them given back. A helper that is killed leaves that to the next Corvane program.
+    if (m_systemProxy && !m_handedOver && m_systemProxy->applied()) {
+        if (std::optional<QString> error = m_systemProxy->restore())
+            Log::warning(QStringLiteral("Cannot give back the desktop's proxy settings: ") +
+                         *error);
+        else
+            Log::info(QStringLiteral("Gave back the desktop's proxy settings"));
+    }
     m_status = TunnelStatus::Disconnected;
     broadcast(tunnelStatusName(m_status).toUtf8() + '\n');
     // A client may leave m_clients while it disconnects: walk a copy.
@@ -352,8 +369,19 @@ void TunnelHelper::setStatus(TunnelStatus status)
     m_status = status;
     const QByteArray name = tunnelStatusName(status).toUtf8();
     if (std::optional<QString> error = PrivateFile::write(m_channel.statusPath(), name + '\n'))
-        Log::write(QStringLiteral("Cannot write %1: %2").arg(m_channel.statusPath(), *error));
+        Log::warning(QStringLiteral("Cannot write %1: %2").arg(m_channel.statusPath(), *error));
     broadcast(name + '\n');
+}
+
+void TunnelHelper::pointSystemProxy()
+{
+    // Again after a relay was reached anew it changes nothing; a desktop without proxy settings
+    // keeps to the local proxies, as the window says.
+    if (!m_pointSystemProxy || !m_systemProxy || !m_ports || !m_systemProxy->available())
+        return;
+    if (std::optional<QString> error = m_systemProxy->apply({m_ports->first, m_ports->second}))
+        Log::warning(QStringLiteral("Cannot point the desktop's proxy settings at the tunnel: ") +
+                     *error);
 }
 
 void TunnelHelper::broadcast(const QByteArray &line)

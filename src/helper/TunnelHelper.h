@@ -9,11 +9,15 @@
 #include <QList>
 #include <QObject>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QLocalServer;
 class QLocalSocket;
 
 namespace corvane {
+
+class SystemProxy;
 
 namespace tunnel {
 class EngineThread;
@@ -27,7 +31,10 @@ class TunnelHelper final : public QObject
     Q_OBJECT
 
 public:
+    // `systemProxy`, when given, is pointed at the proxies once the tunnel is up if
+    // `pointSystemProxy`, and given back as the tunnel ends (see finish()) in either case.
     TunnelHelper(TunnelChannel channel, quint16 socksPort, quint16 httpPort,
+                 SystemProxy *systemProxy = nullptr, bool pointSystemProxy = false,
                  QObject *parent = nullptr);
     ~TunnelHelper() override;
     Q_DISABLE_COPY_MOVE(TunnelHelper)
@@ -57,6 +64,7 @@ private:
     void finish();
     void releaseChannel();
     void setStatus(TunnelStatus status);
+    void pointSystemProxy();
     void broadcast(const QByteArray &line);
 
     TunnelChannel m_channel;
@@ -70,6 +78,11 @@ private:
     QHash<QLocalSocket *, ChannelLines> m_commandLines;
     TunnelStatus m_status = TunnelStatus::Disconnected;
     QByteArray m_proxyLine;
+    SystemProxy *m_systemProxy;
+    bool m_pointSystemProxy;
+    std::optional<std::pair<quint16, quint16>> m_ports;
+    // A window stops this tunnel for the next one on the same ports (a change of address).
+    bool m_handedOver = false;
     int m_exitCode = 0;
 };
 

@@ -4,6 +4,7 @@
 #include "platform/log/Log.h"
 #include "platform/log/LogDestination.h"
 #include "platform/signals/TerminationSignals.h"
+#include "platform/systemproxy/DesktopSystemProxy.h"
 #include "tunnel/client/DescriptorBudget.h"
 
 #include <QCommandLineParser>
@@ -46,20 +47,25 @@ int main(int argc, char *argv[])
         QStringLiteral("http-port"),
         QStringLiteral("Port of the local HTTP proxy (21081; 0 picks a free one)."),
         QStringLiteral("port"));
+    const QCommandLineOption systemProxy(
+        QStringLiteral("system-proxy"),
+        QStringLiteral(
+            "Point the desktop's proxy settings at the proxies while the tunnel is up."));
     parser.addOption(channel);
     parser.addOption(socksPort);
     parser.addOption(httpPort);
+    parser.addOption(systemProxy);
     parser.addHelpOption();
     parser.process(app);
     if (!parser.isSet(channel)) {
-        corvane::Log::write(QStringLiteral("--channel is required"));
+        corvane::Log::critical(QStringLiteral("--channel is required"));
         return 2;
     }
     const auto socks =
         portOption(parser, socksPort, corvane::tunnel::TunnelClient::kDefaultSocksPort);
     const auto http = portOption(parser, httpPort, corvane::tunnel::TunnelClient::kDefaultHttpPort);
     if (!socks || !http) {
-        corvane::Log::write(QStringLiteral("--socks-port and --http-port take 0 to 65535"));
+        corvane::Log::critical(QStringLiteral("--socks-port and --http-port take 0 to 65535"));
         return 2;
     }
 
@@ -67,7 +73,7 @@ int main(int argc, char *argv[])
     // Another user's flood of connections must not fill the runtime folder with their lines.
     corvane::HelperLog log(files.logPath(), {STDERR_FILENO, STDOUT_FILENO}, {},
                            [] { return corvane::HelperLog::Clock::now(); });
-    corvane::Log::setSink([&log](const QString &line) { log.write(line); });
+    corvane::Log::setSink([&log](QtMsgType level, const QString &line) { log.write(level, line); });
     const auto unhook = qScopeGuard([] { corvane::Log::setSink({}); });
     corvane::LogDestination::routeQtMessagesToLog();
     QTimer minutes;
@@ -77,7 +83,13 @@ int main(int argc, char *argv[])
     // connections.
     corvane::tunnel::DescriptorBudget::raiseFor(corvane::tunnel::ProxyLimits().maxConnections);
 
-    corvane::TunnelHelper helper(files, *socks, *http);
+    // Settings that a killed helper left pointing at its dead ports go before this one starts;
+    // a change of address's are kept, as the program that asked for it holds them.
+    corvane::DesktopSystemProxy desktopProxy;
+    if (const std::optional<QString> error =
+            desktopProxy.applied() ? desktopProxy.repair() : std::nullopt)
+        corvane::Log::warning(error.value());
+    corvane::TunnelHelper helper(files, *socks, *http, &desktopProxy, parser.isSet(systemProxy));
     QObject::connect(&helper, &corvane::TunnelHelper::finished, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     // The stop runs on the event loop, and a second signal while stopping changes nothing.

@@ -1,6 +1,7 @@
 #include "launch/LaunchEnvironment.h"
 
 #include "core/state/LocalState.h"
+#include "core/vpn/TunnelStoreProduct.h"
 #include "core/vpn/VpnManager.h"
 #include "launch/DesktopIdentity.h"
 #include "platform/keyring/secret/SecretServiceKeyring.h"
@@ -77,7 +78,8 @@ LinuxTunnelProfileStore *LaunchEnvironment::install(const QProcessEnvironment &e
     if (!rulesDir.isEmpty())
         Resources::setSearchRoots(QStringList{rulesDir} + Resources::searchRoots());
     auto store = std::make_unique<LinuxTunnelProfileStore>(
-        LinuxTunnelProfileStore::defaultLocations(tunnelHelper(environment)), nullptr, tidying);
+        LinuxTunnelProfileStore::defaultLocations(tunnelHelper(environment)),
+        TunnelStoreProduct::product(), nullptr, tidying);
     // The manager takes the store over and never lets it go, so the pointer stays good.
     LinuxTunnelProfileStore *installed = store.get();
     return VpnManager::installSharedStore(std::move(store)) ? installed : nullptr;

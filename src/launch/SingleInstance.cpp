@@ -118,13 +118,13 @@ SingleInstance::Claim SingleInstance::claim()
     m_lockFd = lockedFile(QFile::encodeName(lockPath(m_folder)), held);
     if (m_lockFd >= 0) {
         if (!listen())
-            Log::write(QStringLiteral("无法监听 %1：%2")
-                           .arg(m_server->fullServerName(), m_server->errorString()));
+            Log::warning(QStringLiteral("无法监听 %1：%2")
+                             .arg(m_server->fullServerName(), m_server->errorString()));
         return Claim::first;
     }
     if (!held) {
         // Nobody holds the lock; the folder is unusable. One window is still better than none.
-        Log::write(
+        Log::warning(
             QStringLiteral("无法创建 %1，不检查是否已有 corvane 在运行").arg(lockPath(m_folder)));
         return Claim::first;
     }

@@ -1,6 +1,8 @@
 #include "screens/LocalProxyLine.h"
 
 #include "core/vpn/LocalProxyAddress.h"
+#include "core/vpn/SystemProxyFollower.h"
+#include "platform/resources/Localization.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -17,6 +19,8 @@ LocalProxyLine::LocalProxyLine(QWidget *parent) : QLabel(parent)
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // Selectable text takes focus by click only; the keyboard must reach it as well.
     setFocusPolicy(Qt::StrongFocus);
+    if (const SystemProxyFollower *follower = SystemProxyFollower::shared())
+        connect(follower, &SystemProxyFollower::changed, this, &LocalProxyLine::render);
     hide();
 }
 
@@ -24,11 +28,22 @@ LocalProxyLine::~LocalProxyLine() = default;
 
 void LocalProxyLine::setPorts(const std::optional<LocalProxyPorts> &ports)
 {
-    m_addresses = ports ? LocalProxyAddress::urls(*ports) : QString();
-    const QString line = ports ? LocalProxyAddress::line(*ports) : QString();
+    m_ports = ports;
+    render();
+}
+
+void LocalProxyLine::render()
+{
+    m_addresses = m_ports ? LocalProxyAddress::urls(*m_ports) : QString();
+    QString line = m_ports ? LocalProxyAddress::line(*m_ports) : QString();
+    const SystemProxyFollower *follower = SystemProxyFollower::shared();
+    if (m_ports && follower && follower->pointsHere())
+        line += u'\n' + Localization::string(QStringLiteral("proxyMode.pointsHere"));
+    else if (m_ports && follower && follower->unavailable())
+        line += u'\n' + Localization::string(QStringLiteral("proxyMode.unavailable"));
     setText(line);
     setAccessibleName(line);
-    setVisible(ports.has_value());
+    setVisible(m_ports.has_value());
 }
 
 void LocalProxyLine::keyPressEvent(QKeyEvent *event)

@@ -8,7 +8,8 @@
 namespace corvane {
 
 // The running tunnel's local proxies in a line a person can select and copy, from the keyboard
-// too (copy with nothing selected takes both addresses). Hidden while there are none.
+// too (copy with nothing selected takes both addresses), and under it whether the desktop's
+// proxy settings point at them. Hidden while there are none.
 class LocalProxyLine final : public QLabel
 {
     Q_OBJECT
@@ -24,6 +25,9 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void render();
+
+    std::optional<LocalProxyPorts> m_ports;
     QString m_addresses;
 };
 

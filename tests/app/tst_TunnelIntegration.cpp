@@ -1,5 +1,6 @@
 #include "ProcessProbe.h"
 #include "RelayServer.h"
+#include "core/vpn/TunnelStoreProduct.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/files/PrivateFile.h"
 #include "platform/log/Log.h"
@@ -137,7 +138,7 @@ void tst_TunnelIntegration::initTestCase()
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_home.filePath(QStringLiteral("run"))));
     QVERIFY(probe::useFreeProxyPorts(m_home.filePath(QStringLiteral("config"))));
-    Log::setSink([this](const QString &line) { m_log << line; });
+    Log::setSink([this](QtMsgType, const QString &line) { m_log << line; });
     m_roots = Resources::searchRoots();
 }
 
@@ -164,7 +165,8 @@ void tst_TunnelIntegration::makeManager()
 {
     m_posted.clear();
     m_store = std::make_unique<LinuxTunnelProfileStore>(
-        LinuxTunnelProfileStore::defaultLocations(qEnvironmentVariable("CORVANE_TUNNEL_HELPER")));
+        LinuxTunnelProfileStore::defaultLocations(qEnvironmentVariable("CORVANE_TUNNEL_HELPER")),
+        TunnelStoreProduct::product());
     QCOMPARE(m_store->locations().storeFile, storeFile());
     QCOMPARE(m_store->locations().runtimeDir, runtimeDir());
     m_manager = std::make_unique<VpnManager>(*m_store);
@@ -243,7 +245,8 @@ void tst_TunnelIntegration::secondStartStartsNoSecondHelper()
     // Once from this window, once from a second window in the same state.
     useRelay(*m_manager);
     m_manager->connectTunnel();
-    LinuxTunnelProfileStore otherStore;
+    LinuxTunnelProfileStore otherStore(LinuxTunnelProfileStore::defaultLocations(),
+                                       TunnelStoreProduct::product());
     VpnManager other(otherStore);
     useRelay(other);
     other.connectTunnel();
@@ -291,7 +294,8 @@ void tst_TunnelIntegration::killedHelperIsSeenOff()
                            QStringLiteral("*.proxy")};
     QCOMPARE(QDir(runtimeDir()).entryList(left, QDir::System | QDir::Files), QStringList());
     {
-        LinuxTunnelProfileStore nextStore;
+        LinuxTunnelProfileStore nextStore(LinuxTunnelProfileStore::defaultLocations(),
+                                          TunnelStoreProduct::product());
         VpnManager next(nextStore);
         settle();
         QCOMPARE(next.vpnStatus(), VPNStatus::off);
@@ -335,7 +339,7 @@ void tst_TunnelIntegration::tunnelOfAnotherProcessIsFollowed()
         QTRY_COMPARE_WITH_TIMEOUT(m_manager->vpnStatus(), VPNStatus::off, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(liveHelpers().isEmpty(), 5000);
     }
-    LinuxTunnelProfileStore otherStore(m_store->locations());
+    LinuxTunnelProfileStore otherStore(m_store->locations(), TunnelStoreProduct::product());
     VpnManager other(otherStore);
     useRelay(other);
     other.connectTunnel();

@@ -1,4 +1,5 @@
 #include "ProcessProbe.h"
+#include "core/vpn/TunnelStoreProduct.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/log/Log.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
@@ -70,7 +71,7 @@ void tst_TunnelLifetime::initTestCase()
     QVERIFY(m_relay.listen(QHostAddress::LocalHost));
     qputenv("CORVANE_TUNNEL_HOST", "127.0.0.1");
     qputenv("CORVANE_TUNNEL_PORT", QByteArray::number(m_relay.serverPort()));
-    Log::setSink([](const QString &) {});
+    Log::setSink([](QtMsgType, const QString &) {});
 }
 
 void tst_TunnelLifetime::cleanup()
@@ -177,7 +178,8 @@ void tst_TunnelLifetime::quitStopsTheTunnelOfEveryStoredProfile()
     QTRY_COMPARE_WITH_TIMEOUT(statuses(), QByteArrayList{"connected"}, 10000);
     {
         LinuxTunnelProfileStore store(LinuxTunnelProfileStore::defaultLocations(
-            qEnvironmentVariable("CORVANE_TUNNEL_HELPER")));
+                                          qEnvironmentVariable("CORVANE_TUNNEL_HELPER")),
+                                      TunnelStoreProduct::product());
         const TunnelProfilePtr second = store.makeProfile();
         second->setEnabled(true);
         second->setProtocolConfiguration(
@@ -206,8 +208,8 @@ void tst_TunnelLifetime::nextLaunchStopsWhatNoProfileInUseOwns()
     {
         const auto where = LinuxTunnelProfileStore::defaultLocations(
             qEnvironmentVariable("CORVANE_TUNNEL_HELPER"));
-        LinuxTunnelProfileStore firstStore(where);
-        LinuxTunnelProfileStore secondStore(where);
+        LinuxTunnelProfileStore firstStore(where, TunnelStoreProduct::product());
+        LinuxTunnelProfileStore secondStore(where, TunnelStoreProduct::product());
         VpnManager first(firstStore);
         VpnManager second(secondStore);
         for (VpnManager *manager : {&first, &second}) {

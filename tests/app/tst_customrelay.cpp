@@ -1,6 +1,7 @@
 #include "ProcessProbe.h"
 #include "TunnelPeers.h"
 #include "app/tray/TrayTunnelCommands.h"
+#include "core/vpn/TunnelStoreProduct.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/resources/Resources.h"
 #include "platform/scheduling/ManualClock.h"
@@ -13,6 +14,8 @@
 #include <QTest>
 
 #include <csignal>
+
+using namespace std::chrono_literals;
 
 using namespace corvane;
 using namespace Qt::StringLiterals;
@@ -81,9 +84,10 @@ private Q_SLOTS:
         rules.write(R"({"rules": [{"type": "final", "action": "proxy"}]})");
         rules.close();
         Resources::setSearchRoots(QStringList{m_home.path()} + Resources::searchRoots());
-        QVERIFY(VpnManager::installSharedStore(
-            std::make_unique<LinuxTunnelProfileStore>(LinuxTunnelProfileStore::defaultLocations(
-                qEnvironmentVariable("CORVANE_TUNNEL_HELPER")))));
+        QVERIFY(VpnManager::installSharedStore(std::make_unique<LinuxTunnelProfileStore>(
+            LinuxTunnelProfileStore::defaultLocations(
+                qEnvironmentVariable("CORVANE_TUNNEL_HELPER")),
+            TunnelStoreProduct::product())));
         QVERIFY(m_origin.start());
         m_page = m_origin.addFile(u"page"_s, 100000);
         // A password with spaces at its ends: the relay's, not to be trimmed as typed text is.
@@ -135,11 +139,11 @@ private Q_SLOTS:
         MainViewController screen;
         screen.show();
         screen.pressConnect();
-        clock.advance(1.0);
+        clock.advance(1s);
         waitFor(VPNStatus::on);
         QCOMPARE(fetchThroughTunnel(), m_page);
         screen.pressConnect();
-        clock.advance(1.0);
+        clock.advance(1s);
         waitFor(VPNStatus::off);
 
         QCOMPARE(ctl({u"relay"_s, u"reset"_s}).out, u"relay: built-in"_s);

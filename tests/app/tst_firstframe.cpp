@@ -7,9 +7,12 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QIcon>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+
+using namespace std::chrono_literals;
 
 using namespace corvane;
 using namespace Qt::StringLiterals;
@@ -36,6 +39,17 @@ private Q_SLOTS:
         QVERIFY(QFile::setPermissions(m_home.filePath(u"runtime"_s), QFileDevice::ReadOwner |
                                                                          QFileDevice::WriteOwner |
                                                                          QFileDevice::ExeOwner));
+        // A theme that has Corvane's icon, as the package installs it.
+        const QString apps = m_home.filePath(u"icons/test/48x48/apps"_s);
+        QVERIFY(QDir().mkpath(apps));
+        QVERIFY(QFile::copy(u":/icons/48x48/com.corvane.Corvane.png"_s,
+                            apps + u"/com.corvane.Corvane.png"_s));
+        QFile index(m_home.filePath(u"icons/test/index.theme"_s));
+        QVERIFY(index.open(QIODevice::WriteOnly));
+        index.write("[Icon Theme]\nName=test\nDirectories=48x48/apps\n\n[48x48/apps]\nSize=48\n");
+        index.close();
+        QIcon::setThemeSearchPaths({m_home.filePath(u"icons"_s)});
+        QIcon::setThemeName(u"test"_s);
         m_application = std::make_unique<Application>(*qApp);
     }
 
@@ -45,8 +59,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("shown");
         QTest::addColumn<double>("due");
-        QTest::newRow("a moment after the frame") << true << FirstFrame::kSettle;
-        QTest::newRow("a window never exposed") << false << FirstFrame::kLongestWait;
+        QTest::newRow("a moment after the frame")
+            << true << std::chrono::duration<double>(FirstFrame::kSettle).count();
+        QTest::newRow("a window never exposed")
+            << false << std::chrono::duration<double>(FirstFrame::kLongestWait).count();
     }
 
     void workWaitsForTheFirstFrame()
@@ -61,18 +77,18 @@ private Q_SLOTS:
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
         }
-        clock.advance(0);
-        clock.advance(due - 0.001);
+        clock.advance(0s);
+        clock.advance(std::chrono::duration<double>(due) - 1ms);
         QCOMPARE(runs, 0);
-        clock.advance(0.001);
+        clock.advance(1ms);
         QCOMPARE(runs, 1);
         frame.hurry();
         clock.advance(FirstFrame::kLongestWait);
         QCOMPARE(runs, 1);
     }
 
-    // The tray and the tidying of the tunnel's runtime folder come after the frame; a later
-    // launch asking for the window brings the tray at once.
+    // The tray, the theme's icon and the tidying of the tunnel's runtime folder come after the
+    // frame; a later launch asking for the window brings the tray at once.
     void windowedLaunchLeavesTheRestUntilTheFirstFrame_data()
     {
         QTest::addColumn<bool>("handedOver");
@@ -89,19 +105,23 @@ private Q_SLOTS:
         QVERIFY(stale.open(QIODevice::WriteOnly));
         stale.close();
         SingleInstance instance(runtime());
+        Application::nameProcess();
         ViewController *window = m_application->openScreen(u"quick"_s);
         const DesktopSession session(window, instance);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QVERIFY(!session.tray());
         QVERIFY(stale.exists());
+        // The theme's icons have names; the one built in has none.
+        QVERIFY(window->windowIcon().name().isEmpty());
         if (handedOver) {
             Q_EMIT instance.activationRequested();
             QVERIFY(session.tray());
         }
-        clock.advance(0);
+        clock.advance(0s);
         clock.advance(FirstFrame::kSettle);
         QVERIFY(session.tray());
         QVERIFY(!stale.exists());
+        QCOMPARE(window->windowIcon().name(), u"com.corvane.Corvane"_s);
     }
 };
 

@@ -18,7 +18,7 @@ private Q_SLOTS:
         QTemporaryDir emptyModules;
         qputenv("OPENSSL_MODULES", emptyModules.path().toUtf8());
         QStringList lines;
-        Log::setSink([&lines](const QString &line) { lines << line; });
+        Log::setSink([&lines](QtMsgType, const QString &line) { lines << line; });
 
         const QString key = QString::fromLatin1(DESEncode::kKey);
         QVERIFY(!DESEncode::encryptUseDES(QStringLiteral("secret-password"), key));

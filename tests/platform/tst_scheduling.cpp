@@ -5,6 +5,8 @@
 #include <QVariantAnimation>
 #include <QtTest>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 
 class TestScheduling final : public QObject
@@ -16,15 +18,15 @@ private Q_SLOTS:
     {
         ManualScheduler clock;
         QStringList order;
-        delay(1.0, [&] { order << QStringLiteral("b"); });
-        delay(0.5, [&] {
+        delay(1s, [&] { order << QStringLiteral("b"); });
+        delay(500ms, [&] {
             order << QStringLiteral("a");
-            delay(0.5, [&] { order << QStringLiteral("c"); });
+            delay(500ms, [&] { order << QStringLiteral("c"); });
         });
-        delay(1.0, [&] { order << QStringLiteral("b2"); });
-        clock.advance(0.999);
+        delay(1s, [&] { order << QStringLiteral("b2"); });
+        clock.advance(999ms);
         QCOMPARE(order, QStringList({QStringLiteral("a")}));
-        clock.advance(0.001);
+        clock.advance(1ms);
         QCOMPARE(order, QStringList({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("b2"),
                                      QStringLiteral("c")}));
     }
@@ -33,11 +35,11 @@ private Q_SLOTS:
     {
         ManualScheduler clock;
         bool ran = false;
-        delay(1.0, [&] { ran = true; });
+        delay(1s, [&] { ran = true; });
         for (int i = 0; i < 9; ++i)
-            clock.advance(0.1);
+            clock.advance(100ms);
         QVERIFY(!ran);
-        clock.advance(0.1);
+        clock.advance(100ms);
         QVERIFY(ran);
     }
 
@@ -46,16 +48,16 @@ private Q_SLOTS:
         ManualScheduler clock;
         auto context = std::make_unique<QObject>();
         bool ran = false;
-        delay(0.1, context.get(), [&] { ran = true; });
+        delay(100ms, context.get(), [&] { ran = true; });
         context.reset();
-        clock.advance(1);
+        clock.advance(1s);
         QVERIFY(!ran);
     }
 
     void realTimerNeverRunsInsideTheCall()
     {
         bool ran = false;
-        delay(0, [&] { ran = true; });
+        delay(0s, [&] { ran = true; });
         QVERIFY(!ran);
         QTRY_VERIFY(ran);
     }
@@ -69,10 +71,10 @@ private Q_SLOTS:
         fade.setDuration(200);
         double valueWhenStepRan = -1;
         fade.start();
-        delay(0.2, [&] { valueWhenStepRan = fade.currentValue().toDouble(); });
-        clock.advance(0.1);
+        delay(200ms, [&] { valueWhenStepRan = fade.currentValue().toDouble(); });
+        clock.advance(100ms);
         QCOMPARE(fade.state(), QAbstractAnimation::Running);
-        clock.advance(0.1);
+        clock.advance(100ms);
         QCOMPARE(fade.state(), QAbstractAnimation::Stopped);
         QCOMPARE(valueWhenStepRan, 1.0);
     }

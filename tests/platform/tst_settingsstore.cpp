@@ -65,7 +65,7 @@ private Q_SLOTS:
     void init()
     {
         m_log.clear();
-        Log::setSink([this](const QString &line) { m_log << line; });
+        Log::setSink([this](QtMsgType, const QString &line) { m_log << line; });
     }
 
     void cleanup()

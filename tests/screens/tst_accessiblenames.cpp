@@ -12,6 +12,8 @@
 #include <QTest>
 #include <memory>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 
 namespace {
@@ -107,7 +109,7 @@ private Q_SLOTS:
         gallery.show();
         gallery.showPage(page);
         // Presentations and sheets that a page opens on arrival are in place by then.
-        m_clock->advance(1.5);
+        m_clock->advance(1500ms);
         const QStringList problems = problemsOf(&gallery);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("\n"))));
     }
@@ -117,7 +119,7 @@ private Q_SLOTS:
         MainViewController screen;
         screen.resize(375, 812);
         screen.show();
-        m_clock->advance(1.5);
+        m_clock->advance(1500ms);
         const QStringList problems = problemsOf(&screen);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("\n"))));
     }

@@ -16,6 +16,8 @@
 #include <QScrollBar>
 #include <QTest>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 using namespace corvane::test;
 using namespace Qt::StringLiterals;
@@ -128,11 +130,11 @@ private Q_SLOTS:
         QCOMPARE(shown->size(), size);
         if (auto *home = qobject_cast<SCHomeViewController *>(shown)) {
             home->selectedOrder();
-            clock.advance(1.0);
+            clock.advance(1s);
             shown->findChild<ActionSheet *>()->choose(0);
-            clock.advance(1.0);
+            clock.advance(1s);
             m_tunnel.setStatus(TunnelStatus::Connected);
-            clock.advance(1.0);
+            clock.advance(1s);
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
 

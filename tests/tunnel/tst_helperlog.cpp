@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace corvane;
@@ -66,8 +67,8 @@ void tst_HelperLog::repeatsAreCountedPastAFewAMinute()
             .arg(40000 + i);
     };
     for (int i = 0; i < 1000; ++i)
-        log->write(refusal(i));
-    log->write(QStringLiteral("Local proxies are up"));
+        log->write(QtInfoMsg, refusal(i));
+    log->write(QtInfoMsg, QStringLiteral("Local proxies are up"));
     QCOMPARE(read().count("Refused a connection"), 10);
     QVERIFY(read().contains("Local proxies are up"));
     m_now += 59s;
@@ -80,7 +81,7 @@ void tst_HelperLog::repeatsAreCountedPastAFewAMinute()
              read().constData());
     // A new minute starts with a clean slate, and what is counted at the end is told too.
     for (int i = 0; i < 12; ++i)
-        log->write(refusal(i));
+        log->write(QtInfoMsg, refusal(i));
     log.reset();
     QCOMPARE(read().count("Refused a connection"), 10 + 1 + 10 + 1);
     QVERIFY(read().contains("2 more lines like this one"));
@@ -94,7 +95,7 @@ void tst_HelperLog::theFileIsRotatedAtItsSize()
     auto log = open(limits);
     const QString line = QStringLiteral("a line of the log, %1 bytes long with its number ");
     for (int i = 0; i < 1000; ++i)
-        log->write(line.arg(i));
+        log->write(QtInfoMsg, line.arg(i));
     const QByteArray current = read();
     const QByteArray older = read(QStringLiteral(".1"));
     QVERIFY2(current.size() <= limits.maxBytes + 100,
@@ -106,10 +107,17 @@ void tst_HelperLog::theFileIsRotatedAtItsSize()
     // Only the file it was given is rotated: a pipe or a terminal is written on unchanged.
     int ends[2];
     QCOMPARE(::pipe(ends), 0);
+    // Made the journal's stream, it takes each line's priority before the line.
+    struct stat pipe = {};
+    QCOMPARE(::fstat(ends[1], &pipe), 0);
+    qputenv("JOURNAL_STREAM", QByteArray::number(static_cast<quint64>(pipe.st_dev)) + ':' +
+                                  QByteArray::number(static_cast<quint64>(pipe.st_ino)));
     HelperLog toPipe(m_path, {ends[1]}, limits, [this] { return m_now; });
-    toPipe.write(QString(5000, u'x'));
-    char byte = 0;
-    QCOMPARE(::read(ends[0], &byte, 1), 1);
+    qunsetenv("JOURNAL_STREAM");
+    toPipe.write(QtWarningMsg, QString(5000, u'x'));
+    char priority[4] = {};
+    QCOMPARE(::read(ends[0], priority, 3), 3);
+    QCOMPARE(QByteArray(priority), QByteArray("<4>"));
     QCOMPARE(read(QStringLiteral(".1")), older);
     ::close(ends[0]);
     ::close(ends[1]);

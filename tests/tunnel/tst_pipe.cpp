@@ -31,8 +31,8 @@ struct Bench
             outer[i] = fds[0];
             inner[i] = Socket(fds[1]);
         }
-        pipe = std::make_unique<Pipe>(loop, Pipe::End{std::move(inner[0]), {}, "a", {}, 0},
-                                      Pipe::End{std::move(inner[1]), {}, "b", {}, 0}, 60s,
+        pipe = std::make_unique<Pipe>(loop, Pipe::End{std::move(inner[0]), {}, "a", {}},
+                                      Pipe::End{std::move(inner[1]), {}, "b", {}}, 60s,
                                       [this](const std::string &why) {
                                           ended = true;
                                           reason = why;

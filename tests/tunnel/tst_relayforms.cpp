@@ -29,6 +29,12 @@ std::optional<Bytes> decodeInPieces(RelayCodec &decoder, const Bytes &wire, std:
     }
     return plain;
 }
+
+ByteView bytes(const QByteArray &data)
+{
+    return {reinterpret_cast<const std::uint8_t *>(data.constData()),
+            static_cast<std::size_t>(data.size())};
+}
 } // namespace
 
 // The relay forms' codecs as the two ends of a connection see them: whatever the wire does to
@@ -43,6 +49,8 @@ private Q_SLOTS:
     void bytesSurviveAnySplit();
     void aChangedByteIsCaught_data();
     void aChangedByteIsCaught();
+    void hkdfGivesTheKnownAnswers_data();
+    void hkdfGivesTheKnownAnswers();
     void helloAndMessagesRefuseWhatTheyCannotBe_data();
     void helloAndMessagesRefuseWhatTheyCannotBe();
     void connectionNumbersAreTakenOnce();
@@ -112,6 +120,41 @@ void tst_RelayForms::aChangedByteIsCaught()
     QVERIFY(!decodeInPieces(*relay.decoder(), wire, 4096));
 }
 
+void tst_RelayForms::hkdfGivesTheKnownAnswers_data()
+{
+    QTest::addColumn<bool>("sha1");
+    QTest::addColumn<QByteArray>("ikm");
+    QTest::addColumn<QByteArray>("salt");
+    QTest::addColumn<QByteArray>("info");
+    QTest::addColumn<QByteArray>("okm");
+    // RFC 5869's test cases 1, 3 and 4: outputs of more than one block, and an empty salt.
+    const QByteArray salt = QByteArray::fromHex("000102030405060708090a0b0c");
+    const QByteArray info = QByteArray::fromHex("f0f1f2f3f4f5f6f7f8f9");
+    QTest::addRow("SHA-256") << false << QByteArray(22, '\x0b') << salt << info
+                             << QByteArray::fromHex("3cb25f25faacd57a90434f64d0362f2a2d2d0a90cf1a5a"
+                                                    "4c5db02d56ecc4c5bf34007208d5b887185865");
+    QTest::addRow("SHA-256, no salt or info")
+        << false << QByteArray(22, '\x0b') << QByteArray() << QByteArray()
+        << QByteArray::fromHex("8da4e775a563c18f715f802a063c5a31b8a11f5c5ee1879ec3454e5f3c738d2d9d2"
+                               "01395faa4b61a96c8");
+    QTest::addRow("SHA-1") << true << QByteArray(11, '\x0b') << salt << info
+                           << QByteArray::fromHex("085a01ea1b10f36933068b56efa5ad81a4f14b822f5b09"
+                                                  "1568a9cdd4f155fda2c22e422478d305f3f896");
+}
+
+void tst_RelayForms::hkdfGivesTheKnownAnswers()
+{
+    QFETCH(bool, sha1);
+    QFETCH(QByteArray, ikm);
+    QFETCH(QByteArray, salt);
+    QFETCH(QByteArray, info);
+    QFETCH(QByteArray, okm);
+    Bytes out(static_cast<std::size_t>(okm.size()));
+    KeyDerivation::hkdf(sha1 ? KeyDerivation::Hash::Sha1 : KeyDerivation::Hash::Sha256, bytes(ikm),
+                        bytes(salt), bytes(info), out);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(out.data()), okm.size()), okm);
+}
+
 void tst_RelayForms::helloAndMessagesRefuseWhatTheyCannotBe_data()
 {
     QTest::addColumn<QByteArray>("hello");
@@ -140,10 +183,6 @@ void tst_RelayForms::helloAndMessagesRefuseWhatTheyCannotBe()
     QFETCH(bool, helloMalformed);
     QFETCH(QByteArray, message);
     QFETCH(bool, messageDecodes);
-    const auto bytes = [](const QByteArray &data) {
-        return ByteView(reinterpret_cast<const std::uint8_t *>(data.constData()),
-                        static_cast<std::size_t>(data.size()));
-    };
     const ServiceHello::Decoded decoded = ServiceHello::decode(bytes(hello));
     QCOMPARE(decoded.malformed, helloMalformed);
     if (decoded.hello) {

@@ -17,6 +17,8 @@
 #include <QTest>
 #include <functional>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 
 class TestDecorations final : public QObject
@@ -138,13 +140,13 @@ private Q_SLOTS:
             PulseView::startPulse(view, Qt::white, PulseView::radar);
         PulseHalo *halo = PulseView::externalBorderLayer(view);
         QVERIFY(halo);
-        const double period = type == 0 ? 2.0 : 1.5;
+        const std::chrono::milliseconds period = type == 0 ? 2000ms : 1500ms;
         clock.advance(period / 2);
         // Within a frame of where the animation is.
         QVERIFY(qAbs(halo->scale() - scaleAtHalf) < 0.05);
         if (fades)
             QVERIFY(qAbs(halo->opacity() - 0.35) < 0.05);
-        clock.advance(period / 2 + 0.1); // into the next loop
+        clock.advance(period / 2 + 100ms); // into the next loop
         QVERIFY(qAbs(halo->scale() - scaleAtEnd) < 0.05);
         QVERIFY(halo->width() < 100 * 1.42);
     }
@@ -164,7 +166,7 @@ private Q_SLOTS:
         PulseView::startPulse(view, Qt::white, PulseView::radar);
         PulseHalo *halo = PulseView::externalBorderLayer(view);
         QVERIFY(halo);
-        clock.advance(0.5);
+        clock.advance(500ms);
 
         // The layout moves the view when the window grows; then the view itself grows.
         for (const auto &change :
@@ -181,12 +183,12 @@ private Q_SLOTS:
         // A hidden window's halo does not tick; it picks up where it was once shown again.
         window.hide();
         const qreal scale = halo->scale();
-        clock.advance(0.5);
+        clock.advance(500ms);
         QCOMPARE(halo->scale(), scale);
         for (const QAbstractAnimation *animation : halo->findChildren<QAbstractAnimation *>())
             QCOMPARE(animation->state(), QAbstractAnimation::Paused);
         window.show();
-        clock.advance(0.3);
+        clock.advance(300ms);
         QVERIFY(halo->scale() > scale);
     }
 

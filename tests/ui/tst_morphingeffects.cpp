@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <memory>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 using namespace corvane::test;
 using namespace Qt::StringLiterals;
@@ -95,7 +97,7 @@ void TestMorphingEffects::init()
 void TestMorphingEffects::cleanup()
 {
     m_fixture.reset();
-    m_clock->advance(1.0);
+    m_clock->advance(1s);
 }
 
 void TestMorphingEffects::effectsArriveWithAParent()
@@ -120,7 +122,7 @@ void TestMorphingEffects::evaporateRisesOutAndIn()
     m_label->setMorphingEffect(MorphingEffect::evaporate);
     m_label->setText(u"未连接"_s);
     m_label->setText(u"已连接"_s);
-    m_clock->advance(0.1);
+    m_clock->advance(100ms);
     auto &closures = m_label->effectClosures();
     const auto disappear =
         closures[MorphingEffects::key(MorphingEffect::evaporate, MorphingPhases::disappear)];
@@ -190,14 +192,14 @@ void TestMorphingEffects::switchingEffectsBetweenTexts()
     m_label->setText(u"ab"_s);
     m_label->setText(u"cd"_s);
     // Evaporate leaves drawingProgress at 0 and lifts the old character.
-    m_clock->advance(0.2);
+    m_clock->advance(200ms);
     CharacterLimbo first = m_label->limboOfCharacters().first();
     QCOMPARE(first.drawingProgress, 0.0);
     QVERIFY(first.rect.y() < m_label->previousRects()[0].y());
 
     m_label->setMorphingEffect(MorphingEffect::fall);
     m_label->setText(u"ef"_s);
-    m_clock->advance(0.2);
+    m_clock->advance(200ms);
     first = m_label->limboOfCharacters().first();
     // Fall keeps the old character in place and hands its progress to the draw closure.
     QVERIFY(first.drawingProgress > 0.0);
@@ -229,7 +231,7 @@ void TestMorphingEffects::everyEffectPaintsAWholeMorph()
         font.setPointSizeF(24);
     m_label->setFont(font);
     m_label->setText(u"未连接"_s);
-    m_clock->advance(2.0);
+    m_clock->advance(2s);
     m_label->setText(u"连接中..."_s);
     int blankFrames = 0;
     for (int frame = 0; frame < 80; ++frame) {
@@ -240,7 +242,7 @@ void TestMorphingEffects::everyEffectPaintsAWholeMorph()
         painter.end();
         if (image == blank(image.size()))
             ++blankFrames;
-        m_clock->advance(0.016);
+        m_clock->advance(16ms);
     }
     // Characters come and go, but some are on screen in every frame.
     QCOMPARE(blankFrames, 0);
@@ -270,7 +272,7 @@ void TestMorphingEffects::everyEffectPaintsAWholeMorph()
     QCOMPARE(last, plain);
 
     // Effects with particles leave no emitter running once the morph and its particles are over.
-    m_clock->advance(2.0);
+    m_clock->advance(2s);
     if (EmitterView *view = m_label->findChild<EmitterView *>())
         QVERIFY(!view->isTicking());
 }
@@ -314,13 +316,13 @@ void TestMorphingEffects::emitterPlaysStopsAndGoesIdle()
     QVERIFY(!view->isTicking());
     view->play(u"one"_s);
     QVERIFY(view->isTicking());
-    m_clock->advance(0.2);
+    m_clock->advance(200ms);
     QVERIFY(one().particleCount() > 0);
 
     // Birth stops after the duration, the particles die out, and the view stops ticking.
-    m_clock->advance(0.4);
+    m_clock->advance(400ms);
     QCOMPARE(one().layer.birthRate, 0.0f);
-    m_clock->advance(1.0);
+    m_clock->advance(1s);
     QCOMPARE(one().particleCount(), 0);
     QVERIFY(!view->isTicking());
 
@@ -341,9 +343,9 @@ void TestMorphingEffects::particlesShowOnALightBackground()
     m_label->setMorphingEffect(effect);
     m_label->setFont(systemFont(28));
     m_label->setText(u"未连接"_s);
-    m_clock->advance(2.0);
+    m_clock->advance(2s);
     m_label->setText(u"已连接"_s);
-    m_clock->advance(0.2);
+    m_clock->advance(200ms);
     EmitterView *view = m_label->findChild<EmitterView *>();
     QVERIFY(view);
 
@@ -368,7 +370,7 @@ void TestMorphingEffects::anvilDropsWithinTheLabel()
     m_label->setMorphingEffect(MorphingEffect::anvil);
     m_label->setFont(systemFont(28));
     m_label->setText(u"未连接"_s);
-    m_clock->advance(2.0);
+    m_clock->advance(2s);
     m_label->setText(u"已连接"_s);
     const auto appear = m_label->effectClosures().value(
         MorphingEffects::key(MorphingEffect::anvil, MorphingPhases::appear));

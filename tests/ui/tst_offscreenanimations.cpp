@@ -16,6 +16,8 @@
 #include <QVariantAnimation>
 #include <functional>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 
 namespace {
@@ -98,18 +100,18 @@ private Q_SLOTS:
         animation->setDuration(1000);
         animation->setLoopCount(-1);
         PauseWhileHidden::start(animation, view);
-        clock.advance(0.2);
+        clock.advance(200ms);
         QCOMPARE(animation->state(), QAbstractAnimation::Running);
 
         away(window, page);
         QCOMPARE(animation->state(), QAbstractAnimation::Paused);
         const int at = animation->currentTime();
-        clock.advance(0.5);
+        clock.advance(500ms);
         QCOMPARE(animation->currentTime(), at);
 
         back(window, page);
         QCOMPARE(animation->state(), QAbstractAnimation::Running);
-        clock.advance(0.1);
+        clock.advance(100ms);
         QVERIFY(animation->currentTime() > at);
         QVERIFY(animation->currentTime() < at + 200);
     }
@@ -143,10 +145,10 @@ private Q_SLOTS:
         gallery.show();
         for (qsizetype page = 0; page < gallery.pageCount(); ++page) {
             gallery.showPage(page);
-            clock.advance(0.1);
+            clock.advance(100ms);
         }
         gallery.showPage(-1);
-        clock.advance(0.5);
+        clock.advance(500ms);
         QCOMPARE(running(&gallery), QList<QAbstractAnimation *>());
     }
 
@@ -180,7 +182,7 @@ private Q_SLOTS:
         auto *haloPaints = new PaintLog(halo);
         QList<qreal> scales;
         for (int frame = 0; frame < 60; ++frame) {
-            clock.advance(0.016);
+            clock.advance(16ms);
             QCoreApplication::processEvents();
             if (haloPaints->paints > scales.size())
                 scales.append(halo->scale());
@@ -202,7 +204,7 @@ private Q_SLOTS:
         QVERIFY(running(&window).isEmpty());
         expose(window, QRegion());
         const int paints = haloPaints->paints;
-        clock.advance(0.5);
+        clock.advance(500ms);
         QCOMPARE(haloPaints->paints, paints);
     }
 };

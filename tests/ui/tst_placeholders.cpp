@@ -11,6 +11,8 @@
 #include <QTest>
 #include <memory>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 using namespace Qt::StringLiterals;
 
@@ -100,9 +102,9 @@ private Q_SLOTS:
         QCOMPARE(strip->animationDuration(), 2.0);
         QCOMPARE(strip->animationRepeatCount(), std::numeric_limits<qint64>::max());
         QVERIFY(strip->isAnimating());
-        clock.advance(1.0);
+        clock.advance(1s);
         QVERIFY(qAbs(strip->currentFrame() - 16) <= 1);
-        clock.advance(1.5); // the second pass
+        clock.advance(1500ms); // the second pass
         QVERIFY(qAbs(strip->currentFrame() - 8) <= 1);
         QVERIFY(strip->isAnimating());
     }

@@ -14,6 +14,8 @@
 #include <QTest>
 #include <memory>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 
 namespace {
@@ -65,7 +67,7 @@ private Q_SLOTS:
 
         double opaqueAt = -1, fadingAt = -1, goneAt = -1;
         for (int step = 1; step <= 300 && goneAt < 0; ++step) {
-            clock.advance(0.01);
+            clock.advance(10ms);
             const double now = step / 100.0;
             if (active(m_host.get()).isEmpty()) {
                 goneAt = now;
@@ -102,16 +104,16 @@ private Q_SLOTS:
             ->makeToast(QStringLiteral("hello"), manager.duration, ToastPosition::center,
                         std::nullopt, QPixmap(), manager.style,
                         [&results](bool tapped) { results.append(tapped); });
-        clock.advance(0.3);
+        clock.advance(300ms);
         QWidget *toast = active(m_host.get()).value(0);
         QVERIFY(toast);
         for (int i = 0; i < taps; ++i)
             QTest::mouseClick(toast, Qt::LeftButton);
         if (taps > 0) {
-            clock.advance(0.25);
+            clock.advance(250ms);
             QVERIFY(active(m_host.get()).isEmpty());
         }
-        clock.advance(3.0);
+        clock.advance(3s);
         QCOMPARE(results, QList<bool>{didTap});
     }
 
@@ -119,15 +121,15 @@ private Q_SLOTS:
     {
         ManualClock clock(10);
         sc_showToast(m_host.get(), QStringLiteral("一"));
-        clock.advance(0.5);
+        clock.advance(500ms);
         sc_showToast(m_host.get(), QStringLiteral("二"));
         const QList<QWidget *> both = active(m_host.get());
         QCOMPARE(both.size(), 2);
         QCOMPARE(QRectF(both[0]->geometry()).center(), QRectF(both[1]->geometry()).center());
         QVERIFY(both[0]->isVisible() && both[1]->isVisible());
-        clock.advance(1.6); // 2.1 s: the first is gone, the second still shows
+        clock.advance(1600ms); // 2.1 s: the first is gone, the second still shows
         QCOMPARE(active(m_host.get()), QList<QWidget *>{both[1]});
-        clock.advance(0.5);
+        clock.advance(500ms);
         QVERIFY(active(m_host.get()).isEmpty());
     }
 
@@ -146,15 +148,15 @@ private Q_SLOTS:
         QWidget *second = host->queue().first();
         QVERIFY(!second->isVisible());
 
-        clock.advance(1.85); // the first is still fading out
+        clock.advance(1850ms); // the first is still fading out
         QCOMPARE(host->queue().size(), 1);
-        clock.advance(0.1);
+        clock.advance(100ms);
         QCOMPARE(host->activeToasts(), QList<QWidget *>{second});
         QVERIFY(qAbs(QRectF(second->geometry()).center().x() - 100) <= 0.5);
         QVERIFY(qAbs(QRectF(second->geometry()).center().y() - 200) <= 0.5);
-        clock.advance(0.65); // fade-in and most of its own half second
+        clock.advance(650ms); // fade-in and most of its own half second
         QCOMPARE(host->activeToasts(), QList<QWidget *>{second});
-        clock.advance(0.3);
+        clock.advance(300ms);
         QVERIFY(host->activeToasts().isEmpty());
     }
 
@@ -250,9 +252,9 @@ private Q_SLOTS:
         auto *content = new QWidget(m_host.get());
         new SCLoadingView(QRect(0, 0, 375, 700), content);
         sc_showToast(m_host.get(), QStringLiteral("失败"), SCToastKind::failure);
-        clock.advance(0.99);
+        clock.advance(990ms);
         QVERIFY(findViewWithTag(m_host.get(), 89757));
-        clock.advance(0.02);
+        clock.advance(20ms);
         QVERIFY(!findViewWithTag(m_host.get(), 89757));
         QCOMPARE(active(m_host.get()).size(), 1);
     }
@@ -290,7 +292,7 @@ private Q_SLOTS:
         new SCLoadingView(QRect(0, 0, 375, 700), m_host.get());
         ToastHost *host = ToastHost::of(m_host.get());
         host->makeToastActivity(ToastPosition::center);
-        clock.advance(0.3);
+        clock.advance(300ms);
         QVERIFY(host->activityView());
 
         test::StdoutCapture capture;
@@ -298,9 +300,9 @@ private Q_SLOTS:
         QCOMPARE(capture.text(),
                  QByteArray("Error: message, title, and image cannot all be nil\n"));
         QVERIFY(host->activeToasts().isEmpty());
-        clock.advance(0.3);
+        clock.advance(300ms);
         QVERIFY(!host->activityView());
-        clock.advance(0.75);
+        clock.advance(750ms);
         QVERIFY(!findViewWithTag(m_host.get(), 89757));
     }
 
@@ -317,7 +319,7 @@ private Q_SLOTS:
         QCOMPARE(host->queue().size(), 2);
         host->hideAllToasts();
         QVERIFY(host->queue().isEmpty());
-        clock.advance(0.3);
+        clock.advance(300ms);
         QVERIFY(host->activeToasts().isEmpty());
         QCOMPARE(completions, 1);
         QVERIFY(m_host->findChildren<QWidget *>().isEmpty());

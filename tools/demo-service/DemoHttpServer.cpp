@@ -58,7 +58,7 @@ void DemoHttpServer::acceptAll()
         ++m_connections;
         auto *connection = new HttpConnection(
             socket, [this](const HttpConnection::Request &request) { return respond(request); },
-            {m_limits.maxBodyBytes, m_limits.idleSeconds}, this);
+            {m_limits.maxBodyBytes, m_limits.idle}, this);
         connect(connection, &QObject::destroyed, this, &DemoHttpServer::connectionEnded);
     }
     m_server.pauseAccepting();

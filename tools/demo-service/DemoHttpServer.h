@@ -26,7 +26,7 @@ public:
     {
         // The service's requests are a few hundred bytes of JSON or text.
         qint64 maxBodyBytes = 64 * 1024;
-        double idleSeconds = 10.0;
+        std::chrono::milliseconds idle{std::chrono::seconds(10)};
     };
 
     explicit DemoHttpServer(DemoService::Clock clock = {}, QObject *parent = nullptr);

@@ -8,7 +8,7 @@ namespace corvane {
 namespace {
 void logLine(const std::string &line)
 {
-    Log::write(QString::fromStdString(line));
+    Log::info(QString::fromStdString(line));
 }
 
 quint16 listenOn(tunnel::RelayServer &relay, quint16 port)

@@ -136,7 +136,7 @@ void HttpConnection::refuse(int status)
 void HttpConnection::startIdleWait()
 {
     const quint64 wait = ++m_idleWait;
-    delay(m_limits.idleSeconds, this, [this, wait] {
+    delay(m_limits.idle, this, [this, wait] {
         if (wait == m_idleWait)
             m_socket->abort();
     });

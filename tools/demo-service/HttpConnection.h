@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
+#include <chrono>
 #include <functional>
 #include <http_parser.h>
 
@@ -40,7 +41,7 @@ public:
     {
         qint64 maxBodyBytes = 0;
         // From the connection's start, or its last answer, to a whole request.
-        double idleSeconds = 0;
+        std::chrono::milliseconds idle{0};
     };
 
     // Takes `socket` over and ends with it.

@@ -35,7 +35,7 @@ std::optional<QString> DemoServiceProcess::start(const QString &program)
     connect(&m_process, &QProcess::readyReadStandardError, this, [this] {
         m_errors += m_process.readAllStandardError();
         for (qsizetype end = m_errors.indexOf('\n'); end >= 0; end = m_errors.indexOf('\n')) {
-            Log::write(QString::fromUtf8(m_errors.left(end)));
+            Log::warning(QString::fromUtf8(m_errors.left(end)));
             m_errors.remove(0, end + 1);
         }
     });

@@ -12,9 +12,9 @@ namespace corvane {
 
 namespace {
 // Long enough for the launch-time disconnect to have been answered.
-constexpr double kSettleSeconds = 1.5;
-constexpr double kHoldSeconds = 4.0;
-constexpr double kGiveUpSeconds = 15.0;
+constexpr auto kSettle = std::chrono::milliseconds(1500);
+constexpr auto kHold = std::chrono::seconds(4);
+constexpr auto kGiveUp = std::chrono::seconds(15);
 
 void printLine(const QString &line)
 {
@@ -34,7 +34,7 @@ QuickConnectDemo::QuickConnectDemo(QObject *parent) : QObject(parent)
 void QuickConnectDemo::start()
 {
     printStatusLine();
-    delay(kSettleSeconds, this, [this] {
+    delay(kSettle, this, [this] {
         m_phase = Phase::connecting;
         press();
         expect(Phase::connecting, VPNStatus::on);
@@ -76,7 +76,7 @@ void QuickConnectDemo::statusChanged(VPNStatus status)
         finish(1);
     } else if (m_phase == Phase::connecting && status == VPNStatus::on) {
         m_phase = Phase::holding;
-        delay(kHoldSeconds, this, [this] {
+        delay(kHold, this, [this] {
             m_phase = Phase::disconnecting;
             press();
             expect(Phase::disconnecting, VPNStatus::off);
@@ -106,13 +106,13 @@ void QuickConnectDemo::printStatusLine()
 
 void QuickConnectDemo::expect(Phase phase, VPNStatus target)
 {
-    delay(kGiveUpSeconds, this, [this, phase, target] {
+    delay(kGiveUp, this, [this, phase, target] {
         if (m_phase != phase)
             return;
         const QString message = QStringLiteral("demo: the tunnel did not reach %1 within %2 s "
                                                "(it is %3); is CORVANE_TUNNEL_HELPER set?\n")
                                     .arg(vpnStatusName(target))
-                                    .arg(kGiveUpSeconds)
+                                    .arg(kGiveUp.count())
                                     .arg(vpnStatusName(VpnManager::shared().vpnStatus()));
         std::fputs(message.toUtf8().constData(), stderr);
         finish(1);

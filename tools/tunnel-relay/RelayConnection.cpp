@@ -3,15 +3,10 @@
 #include "RelayServer.h"
 #include "tunnel/crypto/KeyDerivation.h"
 
-#include <sys/epoll.h>
-
 namespace corvane::tunnel {
 
 namespace {
-constexpr std::uint32_t kIn = EPOLLIN;
-constexpr std::uint32_t kOut = EPOLLOUT;
-// A hello is at most this long; the destination's address form too, with some payload.
-constexpr std::size_t kMaxHello = 2 + 16 + 32;
+// The destination's address form comes within this many bytes, with some payload.
 constexpr std::size_t kMaxTargetBytes = 64 * 1024;
 } // namespace
 
@@ -32,6 +27,7 @@ void RelayConnection::start()
         m_state = State::Target;
     }
     m_lastActive = m_server.m_loop.now();
+    m_socket.watch(m_server.m_loop, *this);
     updateInterest();
     m_timer = m_server.m_loop.after(options.handshakeTimeout, [this] {
         m_timer = {};
@@ -48,18 +44,11 @@ void RelayConnection::close(const std::string &reason)
     if (!reason.empty())
         m_server.log("Closed the connection from " + m_peer + ": " + reason);
     m_state = State::Closed;
-    EventLoop &loop = m_server.m_loop;
-    loop.cancel(m_timer);
+    m_server.m_loop.cancel(m_timer);
     if (m_lookup)
         m_server.m_resolver.cancel(std::exchange(m_lookup, 0));
     if (m_pipe)
         m_pipe->stop();
-    // Unwatched before closing: a process forked meanwhile still holds the sockets.
-    if (m_watching)
-        loop.unwatch(m_socket.fd());
-    if (m_targetWatching)
-        loop.unwatch(m_target.fd());
-    m_watching = m_targetWatching = 0;
     m_socket.close();
     m_target.close();
     if (m_controlOf) {
@@ -70,13 +59,13 @@ void RelayConnection::close(const std::string &reason)
     m_server.release(this);
 }
 
-void RelayConnection::onEvents(std::uint32_t events)
+void RelayConnection::onEvents(Readiness ready)
 {
     if (m_state == State::Closed)
         return;
-    if ((events & EPOLLOUT) && !m_out.empty())
+    if (ready.writable && !m_out.empty())
         sendRaw({});
-    if (m_state != State::Closed && (events & (EPOLLIN | EPOLLHUP | EPOLLERR)))
+    if (m_state != State::Closed && ready.readable)
         readClient();
     updateInterest();
 }
@@ -84,13 +73,13 @@ void RelayConnection::onEvents(std::uint32_t events)
 void RelayConnection::readClient()
 {
     const std::span<std::uint8_t> input = m_server.m_loop.input();
-    const long n = m_socket.read(input);
-    if (n == -1)
+    const IoResult read = m_socket.read(input);
+    if (read.outcome == IoResult::Outcome::WouldBlock)
         return;
-    if (n <= 0)
+    if (!read.done())
         return close(m_state == State::Control ? "" : "the client left during the handshake");
     m_lastActive = m_server.m_loop.now();
-    const ByteView data = input.first(static_cast<std::size_t>(n));
+    const ByteView data = input.first(read.count);
     switch (m_state) {
     case State::Hello:
         append(m_in, data);
@@ -289,12 +278,13 @@ void RelayConnection::connectTo(const SocketAddress &address)
 {
     const SocketAddress *from =
         m_bindFrom && m_bindFrom->family() == address.family() ? &*m_bindFrom : nullptr;
-    auto [socket, error] = Socket::connect(address, from);
-    if (!socket.isOpen())
-        return close("cannot connect to " + m_destination.text() + ": " + error);
-    m_target = std::move(socket);
-    m_targetWatching = kOut;
-    m_server.m_loop.watch(m_target.fd(), kOut, &m_targetEnd);
+    std::variant<Socket, TunnelError> connecting = Socket::connect(address, from);
+    if (const auto *error = std::get_if<TunnelError>(&connecting))
+        return close("cannot connect to " + m_destination.text() + ": " + error->description);
+    m_target = std::get<Socket>(std::move(connecting));
+    m_target.watch(m_server.m_loop, m_targetEnd);
+    if (const std::optional<TunnelError> error = m_target.want({false, true}))
+        return close(error->description);
     updateInterest();
 }
 
@@ -302,20 +292,14 @@ void RelayConnection::connected()
 {
     if (m_state != State::Connecting)
         return;
-    const std::string error = m_target.connectError();
-    if (!error.empty())
-        return close("cannot connect to " + m_destination.text() + ": " + error);
+    if (const std::optional<TunnelError> error = m_target.connectError())
+        return close("cannot connect to " + m_destination.text() + ": " + error->description);
     m_state = State::Piping;
     m_server.m_loop.cancel(m_timer);
     m_pipe = std::make_unique<Pipe>(
-        m_server.m_loop,
-        Pipe::End{std::move(m_socket),
-                  std::move(m_decoder),
-                  "the client",
-                  {},
-                  std::exchange(m_watching, 0)},
+        m_server.m_loop, Pipe::End{std::move(m_socket), std::move(m_decoder), "the client", {}},
         Pipe::End{std::move(m_target), std::move(m_encoder), "the destination",
-                  std::exchange(m_in, {}), std::exchange(m_targetWatching, 0)},
+                  std::exchange(m_in, {})},
         m_server.m_options.idleTimeout, [this](const std::string &reason) { close(reason); });
     m_pipe->start();
 }
@@ -330,10 +314,10 @@ void RelayConnection::send(const ServiceMessage &message)
 void RelayConnection::sendRaw(ByteView bytes)
 {
     append(m_out, bytes);
-    const long written = m_socket.write(m_out);
-    if (written == -2)
+    const IoResult written = m_socket.write(m_out);
+    if (written.failed())
         return close({});
-    m_out.erase(m_out.begin(), m_out.begin() + std::max(written, 0L));
+    m_out.erase(m_out.begin(), m_out.begin() + static_cast<long>(written.count));
     if (m_out.empty() && m_closeWhenSent)
         return close({});
     updateInterest();
@@ -343,19 +327,10 @@ void RelayConnection::updateInterest()
 {
     if (m_state == State::Closed || !m_socket.isOpen())
         return;
-    std::uint32_t wanted = m_out.empty() ? 0 : kOut;
-    if (m_state != State::Connecting && m_state != State::Piping && !m_closeWhenSent)
-        wanted |= kIn;
-    if (wanted == m_watching)
-        return;
-    EventLoop &loop = m_server.m_loop;
-    if (wanted == 0)
-        loop.unwatch(m_socket.fd());
-    else if (m_watching == 0)
-        loop.watch(m_socket.fd(), wanted, this);
-    else
-        loop.change(m_socket.fd(), wanted, this);
-    m_watching = wanted;
+    const bool reading =
+        m_state != State::Connecting && m_state != State::Piping && !m_closeWhenSent;
+    if (const std::optional<TunnelError> error = m_socket.want({reading, !m_out.empty()}))
+        close(error->description);
 }
 
 } // namespace corvane::tunnel

@@ -38,7 +38,7 @@ private:
         Closed
     };
 
-    void onEvents(std::uint32_t events) override;
+    void onEvents(Readiness ready) override;
     void readClient();
     void takeHello();
     void open(const ServiceHello &hello);
@@ -58,8 +58,6 @@ private:
     Socket m_target;
     std::string m_peer;
     State m_state = State::Hello;
-    std::uint32_t m_watching = 0;
-    std::uint32_t m_targetWatching = 0;
     Bytes m_in;
     Bytes m_out;
     bool m_closeWhenSent = false;
@@ -82,7 +80,7 @@ private:
     struct TargetEnd final : Watched
     {
         RelayConnection *owner = nullptr;
-        void onEvents(std::uint32_t) override { owner->connected(); }
+        void onEvents(Readiness) override { owner->connected(); }
     };
     TargetEnd m_targetEnd;
 };

@@ -3,8 +3,6 @@
 #include "RelayConnection.h"
 #include "tunnel/crypto/KeyDerivation.h"
 
-#include <sys/epoll.h>
-
 namespace corvane::tunnel {
 
 RelayServer::RelayServer(EventLoop &loop, Options options, Authorise authorise,
@@ -22,31 +20,33 @@ RelayServer::~RelayServer()
 
 std::string RelayServer::listen(const SocketAddress &address)
 {
-    auto [socket, error] = Socket::listen(address);
-    if (!socket.isOpen())
-        return error;
-    m_listener = std::move(socket);
+    std::variant<Socket, TunnelError> listening = Socket::listen(address);
+    if (const auto *error = std::get_if<TunnelError>(&listening))
+        return error->description;
+    m_listener = std::get<Socket>(std::move(listening));
     m_port = SocketAddress::local(m_listener.fd()).port();
-    m_loop.watch(m_listener.fd(), EPOLLIN, this);
+    m_listener.watch(m_loop, *this);
+    if (const std::optional<TunnelError> error = m_listener.want({true, false})) {
+        m_listener.close();
+        return error->description;
+    }
     return {};
 }
 
 void RelayServer::dropConnections()
 {
-    if (m_listener.isOpen()) {
-        m_loop.unwatch(m_listener.fd());
-        m_listener.close();
-    }
+    m_listener.close();
     while (!m_connections.empty())
         m_connections.begin()->first->close({});
 }
 
-void RelayServer::onEvents(std::uint32_t)
+void RelayServer::onEvents(Readiness)
 {
     for (int round = 0; round < 64; ++round) {
-        Socket socket = m_listener.accept();
-        if (!socket.isOpen())
+        std::variant<Socket, TunnelError> accepted = m_listener.accept();
+        if (!std::holds_alternative<Socket>(accepted))
             return;
+        Socket socket = std::get<Socket>(std::move(accepted));
         const std::string peer = SocketAddress::peer(socket.fd()).text();
         if (m_connections.size() >= m_options.maxConnections) {
             if (!m_atCapReported)

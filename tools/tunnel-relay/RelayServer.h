@@ -61,7 +61,7 @@ public:
 private:
     friend class RelayConnection;
 
-    void onEvents(std::uint32_t events) override;
+    void onEvents(Readiness ready) override;
     void release(RelayConnection *connection);
     RelayTunnel *tunnel(const TunnelId &id);
     RelayTunnel &newTunnel(const ServiceKeys::Key &key, const Decision &decision);

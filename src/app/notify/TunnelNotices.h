@@ -31,7 +31,7 @@ public:
     static inline const QString kTag = QStringLiteral("tunnel");
     // The pause the home screen also leaves before its lookup, so the route has settled and
     // the two lookups share one request.
-    static constexpr double kLookupDelay = TunnelSequencer::kStepDelay;
+    static constexpr auto kLookupDelay = TunnelSequencer::kStepDelay;
 
     TunnelNotices(DesktopNotifier &notifier, Probes probes, QObject *parent = nullptr);
 

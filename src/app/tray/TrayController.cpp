@@ -1,13 +1,18 @@
 #include "app/tray/TrayController.h"
 
 #include "core/vpn/LocalProxyAddress.h"
+#include "core/vpn/ProxyModeSetting.h"
+#include "core/vpn/SystemProxyFollower.h"
 #include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VpnManager.h"
 #include "launch/DesktopIdentity.h"
 #include "platform/desktopnotifier/DesktopNotifier.h"
+#include "platform/resources/Localization.h"
+#include "platform/settings/SettingsStore.h"
 #include "ui/common/PngResource.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -53,6 +58,7 @@ TrayController::TrayController(QWidget *window, DesktopNotifier &notifier, Autos
         if (const std::optional<LocalProxyPorts> ports = VpnManager::shared().localProxy())
             QGuiApplication::clipboard()->setText(LocalProxyAddress::urls(*ports));
     });
+    addProxyModeMenu();
     m_menu->addSeparator();
     m_startAtLogin = m_menu->addAction(QStringLiteral("登录时启动"));
     m_startAtLogin->setCheckable(true);
@@ -110,6 +116,42 @@ void TrayController::refresh()
     m_signOut->setEnabled(m_commands.signedIn());
     const QSignalBlocker quiet(m_startAtLogin);
     m_startAtLogin->setChecked(m_autostart.isEnabled());
+    // corvanectl mode may have changed it meanwhile.
+    const bool system =
+        ProxyModeSetting(SettingsStore::shared()).mode() == TunnelRequest::ProxyMode::system;
+    (system ? m_systemMode : m_localMode)->setChecked(true);
+}
+
+void TrayController::addProxyModeMenu()
+{
+    QMenu *modes = m_menu->addMenu(Localization::string(QStringLiteral("proxyMode.menu")));
+    modes->setAccessibleName(modes->title());
+    auto *group = new QActionGroup(modes);
+    group->setExclusive(true);
+    const auto add = [this, modes, group](const QString &key, TunnelRequest::ProxyMode mode) {
+        QAction *item = modes->addAction(Localization::string(key));
+        item->setCheckable(true);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, mode] { setProxyMode(mode); });
+        return item;
+    };
+    m_localMode = add(QStringLiteral("proxyMode.local"), TunnelRequest::ProxyMode::local);
+    m_systemMode = add(QStringLiteral("proxyMode.system"), TunnelRequest::ProxyMode::system);
+    if (SystemProxyFollower *follower = SystemProxyFollower::shared()) {
+        connect(follower, &SystemProxyFollower::foundUnavailable, this, [this] {
+            m_notifier.show({kTag, Localization::string(QStringLiteral("proxyMode.system")),
+                             Localization::string(QStringLiteral("proxyMode.unavailable"))});
+        });
+    }
+}
+
+void TrayController::setProxyMode(TunnelRequest::ProxyMode mode)
+{
+    if (SystemProxyFollower *follower = SystemProxyFollower::shared())
+        follower->setMode(mode);
+    else
+        ProxyModeSetting(SettingsStore::shared()).set(mode);
+    refresh();
 }
 
 const QIcon &TrayController::icon(TrayMenuState::Icon which)

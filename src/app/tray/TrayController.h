@@ -2,6 +2,7 @@
 
 #include "app/tray/TrayMenuState.h"
 #include "app/tray/TrayTunnelCommands.h"
+#include "core/vpn/TunnelRequest.h"
 #include "platform/autostart/AutostartEntry.h"
 
 #include <QHash>
@@ -13,6 +14,7 @@
 #include <optional>
 
 class QAction;
+class QActionGroup;
 class QMenu;
 class QSystemTrayIcon;
 class QWidget;
@@ -54,6 +56,8 @@ protected:
 private:
     void connectOrDisconnect();
     void setStartAtLogin(bool on);
+    void addProxyModeMenu();
+    void setProxyMode(TunnelRequest::ProxyMode mode);
     const QIcon &icon(TrayMenuState::Icon which);
 
     QPointer<QWidget> m_window;
@@ -69,6 +73,8 @@ private:
     QAction *m_copyProxy;
     QAction *m_signOut;
     QAction *m_startAtLogin;
+    QAction *m_localMode = nullptr;
+    QAction *m_systemMode = nullptr;
     bool m_toldInTray = false;
     // Each look is read once; the icon is handed to the tray host only when the look changes.
     QHash<TrayMenuState::Icon, QIcon> m_icons;

@@ -112,7 +112,7 @@ public:
     const EVP_CIPHER *cipher() const { return m_cipher.get(); }
 
 private:
-    void fail(const QString &reason) { Log::write(QStringLiteral("DES 加密不可用：") + reason); }
+    void fail(const QString &reason) { Log::critical(QStringLiteral("DES 加密不可用：") + reason); }
 
     struct FreeContext
     {

@@ -24,7 +24,7 @@ void SCLoginClient::login(const QString &mobile, const QString &password)
                 Mapper<SCOrderContent>().mapJSONObject(envelope->result.value_or(QJsonValue()));
             if (!content) {
                 // The service answered success without an order list: nothing to sign in with.
-                Log::write(QStringLiteral("The sign-in reply carries no order list"));
+                Log::warning(QStringLiteral("The sign-in reply carries no order list"));
                 Q_EMIT self->replyWithoutOrders();
                 return;
             }

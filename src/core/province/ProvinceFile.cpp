@@ -43,12 +43,12 @@ std::optional<QStringList> ProvinceFile::load()
     const std::optional<QByteArray> bytes =
         Resources::data(QStringLiteral("city"), QStringLiteral("json"));
     if (!bytes) {
-        Log::write(QStringLiteral("No provinces to offer: the resource city.json is missing"));
+        Log::warning(QStringLiteral("No provinces to offer: the resource city.json is missing"));
         return std::nullopt;
     }
     auto parsed = parse(*bytes);
     if (auto *reason = std::get_if<QString>(&parsed)) {
-        Log::write(QStringLiteral("No provinces to offer: city.json is unusable, ") + *reason);
+        Log::warning(QStringLiteral("No provinces to offer: city.json is unusable, ") + *reason);
         return std::nullopt;
     }
     return std::get<QStringList>(std::move(parsed));

@@ -173,7 +173,7 @@ std::shared_ptr<bool> LocalState::waitForKeyring(std::function<void(const QStrin
     auto decided = std::make_shared<bool>(false);
     delay(kKeyringWait, m_context.get(), [decided, silence = std::move(silence)] {
         if (!std::exchange(*decided, true))
-            silence(QStringLiteral("钥匙环 %1 秒内没有应答").arg(static_cast<int>(kKeyringWait)));
+            silence(QStringLiteral("钥匙环 %1 秒内没有应答").arg(kKeyringWait.count()));
     });
     return decided;
 }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -31,7 +32,7 @@ public:
 
     // How long a password write waits for the keyring before it keeps the password in the file:
     // a keyring that wants to be unlocked may ask the user, who may be away.
-    static constexpr double kKeyringWait = 10.0;
+    static constexpr std::chrono::seconds kKeyringWait{10};
 
     // `keyring` (not owned) may be null: then the password is kept in `store` as well. Both
     // must outlive the keyring's answers.

@@ -11,10 +11,12 @@ namespace corvane {
 // What one connect asks for: which relay carries the tunnel, and how the desktop reaches it.
 struct TunnelRequest final
 {
-    // How applications reach the tunnel; the local SOCKS5 and HTTP proxies are the one way yet.
+    // How applications reach the tunnel: through the local SOCKS5 and HTTP proxies only, or
+    // with the desktop's own proxy settings pointed at them while the tunnel is on.
     enum class ProxyMode
     {
         local,
+        system,
     };
 
     // The service's own tunnel for an order, signed afresh at every connect.

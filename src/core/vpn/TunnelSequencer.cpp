@@ -109,7 +109,7 @@ bool TunnelSequencer::toggle(std::function<void(Toggle)> done)
     return true;
 }
 
-bool TunnelSequencer::changeAddress(double firstStep)
+bool TunnelSequencer::changeAddress(Scheduler::Duration firstStep)
 {
     if (m_state != State::idle || m_manager.vpnStatus() != VPNStatus::on || !m_request ||
         !m_request->isService())
@@ -118,7 +118,7 @@ bool TunnelSequencer::changeAddress(double firstStep)
     setState(State::switching);
     delay(firstStep, this, [this, generation = m_generation] {
         if (generation == m_generation)
-            m_manager.disconnectTunnel();
+            m_manager.handOverTunnel();
     });
     return true;
 }

@@ -3,7 +3,10 @@
 #include "core/vpn/TunnelRequest.h"
 #include "core/vpn/VPNStatus.h"
 
+#include "platform/scheduling/Scheduler.h"
+
 #include <QObject>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -21,7 +24,7 @@ class TunnelSequencer final : public QObject
 
 public:
     // Every step waits this long after the action that asked for it.
-    static constexpr double kStepDelay = 1.0;
+    static constexpr std::chrono::seconds kStepDelay{1};
 
     enum class State
     {
@@ -69,7 +72,7 @@ public:
     // Starts a change of exit address: `firstStep` seconds from now the tunnel stops, and a step
     // after it is off it connects again with request() signed afresh. False unless the tunnel is
     // on with a request of the service's and no step or change is under way.
-    bool changeAddress(double firstStep = kStepDelay);
+    bool changeAddress(Scheduler::Duration firstStep = kStepDelay);
     // Ends any step or change and stops the tunnel (but one `sparedProgram` started, when
     // named); `stopped` runs once the stop has been handed to the tunnel.
     void disconnectTunnel(std::function<void()> stopped = {}, const QString &sparedProgram = {});

@@ -1,5 +1,7 @@
 #include "core/vpn/VpnManager.h"
 
+#include "core/vpn/TunnelStoreProduct.h"
+
 #include "platform/log/Log.h"
 #include "platform/notification/NotificationCenter.h"
 #include "platform/resources/Resources.h"
@@ -172,6 +174,16 @@ void VpnManager::disconnectTunnelUnlessStartedBy(const QString &program,
         LoadErrors::log);
 }
 
+void VpnManager::handOverTunnel()
+{
+    loadFirstProfile(
+        [](const TunnelProfilePtr &profile) {
+            if (profile && profile->connection())
+                profile->connection()->handOver();
+        },
+        LoadErrors::log);
+}
+
 void VpnManager::disconnectEveryTunnel(const QString &sparedProgram, std::function<void()> stopped)
 {
     auto stopAll = [this, sparedProgram, stopped = std::move(stopped)] {
@@ -182,7 +194,7 @@ void VpnManager::disconnectEveryTunnel(const QString &sparedProgram, std::functi
             if (!alive)
                 return;
             if (!profiles)
-                Log::write(storeFailure(error).description);
+                Log::warning(storeFailure(error).description);
             for (const TunnelProfilePtr &profile : profiles.value_or(QList<TunnelProfilePtr>())) {
                 if (!isSpared(profile, sparedProgram))
                     stopTunnel(profile);
@@ -212,7 +224,7 @@ bool VpnManager::isSpared(const TunnelProfilePtr &profile, const QString &progra
         profile->connection()->status() == TunnelStatus::Disconnected ||
         profile->connection()->startedBy() != program)
         return false;
-    Log::write(QStringLiteral("Leaving the tunnel that %1 started running").arg(program));
+    Log::info(QStringLiteral("Leaving the tunnel that %1 started running").arg(program));
     return true;
 }
 
@@ -225,7 +237,7 @@ void VpnManager::loadFirstProfile(ProfileCompletion completion, LoadErrors error
             if (!alive)
                 return;
             if (!profiles && errors == LoadErrors::log)
-                Log::write(storeFailure(error).description);
+                Log::warning(storeFailure(error).description);
             completion(profiles && !profiles->isEmpty() ? profiles->first() : nullptr);
         });
 }
@@ -297,24 +309,24 @@ void VpnManager::removeDuplicateProfiles(const QList<TunnelProfilePtr> &profiles
     if (profiles.size() < 2)
         return;
     for (const TunnelProfilePtr &profile : profiles) {
-        Log::write(QStringLiteral("删除 DUP 配置文件"));
+        Log::info(QStringLiteral("删除 DUP 配置文件"));
         m_store.remove(profile, [](std::optional<TunnelError> error) {
             if (error)
-                Log::write(error->description);
+                Log::warning(error->description);
         });
     }
 }
 
 void VpnManager::applyProviderConfiguration(TunnelProfile &profile, const QString &rules)
 {
-    Log::write(QStringLiteral("配置 conf"));
+    Log::info(QStringLiteral("配置 conf"));
     const QVariantMap configuration{
         {QStringLiteral("ss_address"), address},
         {QStringLiteral("ss_port"), port},
         {QStringLiteral("ss_method"), method.isEmpty() ? QStringLiteral("CHACHA20") : method},
         {QStringLiteral("ss_password"), pwd},
         {QStringLiteral("ss_ip"), ip},
-        {QStringLiteral("ss_auth"), auth},
+        {TunnelStoreProduct::authKey(), auth},
         {QStringLiteral("json_conf"), rules},
     };
     TunnelProtocol protocol = profile.protocolConfiguration().value_or(TunnelProtocol{});
@@ -369,7 +381,7 @@ void VpnManager::refreshStatus(const TunnelProfile &profile)
 
 void VpnManager::failConnect(const TunnelError &reason, const TunnelProfilePtr &profile)
 {
-    Log::write(reason.description);
+    Log::warning(reason.description);
     connectFailure = reason;
     // Without a profile to read, the last status known stands.
     if (profile && profile->connection())

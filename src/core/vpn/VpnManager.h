@@ -46,6 +46,9 @@ public:
     // As disconnectTunnel, but a tunnel that `program` started is left running.
     void disconnectTunnelUnlessStartedBy(const QString &program,
                                          std::function<void()> stopped = {});
+    // As disconnectTunnel, for a connect on the same ports that follows at once (a change of
+    // exit address): the desktop's proxy settings stay for the next tunnel.
+    void handOverTunnel();
     // Stops the tunnel of every stored profile, not only the first one's (two processes that
     // connected at once on an empty store made one each), but a tunnel that `sparedProgram`
     // started, when one is named. A connect still on its way through the store reaches its

@@ -54,7 +54,7 @@ bool AutostartEntry::setEnabled(bool enabled, const QString &name, const QString
 {
     if (!enabled) {
         if (QFile::exists(m_filePath) && !QFile::remove(m_filePath)) {
-            Log::write(QStringLiteral("无法删除自启动项 %1").arg(m_filePath));
+            Log::warning(QStringLiteral("无法删除自启动项 %1").arg(m_filePath));
             return false;
         }
         return true;
@@ -62,7 +62,7 @@ bool AutostartEntry::setEnabled(bool enabled, const QString &name, const QString
     const QString dir = QFileInfo(m_filePath).absolutePath();
     QSaveFile file(m_filePath);
     if (!QDir().mkpath(dir) || !file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        Log::write(QStringLiteral("无法写入自启动项 %1").arg(m_filePath));
+        Log::warning(QStringLiteral("无法写入自启动项 %1").arg(m_filePath));
         return false;
     }
     // Starting at login only opens the window; connecting stays the user's decision.
@@ -76,7 +76,7 @@ bool AutostartEntry::setEnabled(bool enabled, const QString &name, const QString
                               .arg(name, execValue(m_program), icon);
     file.write(entry.toUtf8());
     if (!file.commit()) {
-        Log::write(QStringLiteral("无法写入自启动项 %1：%2").arg(m_filePath, file.errorString()));
+        Log::warning(QStringLiteral("无法写入自启动项 %1：%2").arg(m_filePath, file.errorString()));
         return false;
     }
     return true;

@@ -52,7 +52,8 @@ void FreedesktopNotifier::send(const Notice &notice)
                          watcher->deleteLater();
                          const QDBusPendingReply<uint> reply = *watcher;
                          if (reply.isError())
-                             Log::write(QStringLiteral("通知未能显示：") + reply.error().message());
+                             Log::warning(QStringLiteral("通知未能显示：") +
+                                          reply.error().message());
                          else
                              m_shown.insert(tag, reply.value());
                          if (const std::optional<Notice> next = m_waiting.take(tag))

@@ -18,10 +18,10 @@ Log::Sink &warningSink()
 }
 } // namespace
 
-void Log::write(const QString &line)
+void Log::write(QtMsgType level, const QString &line)
 {
     if (sink()) {
-        sink()(line);
+        sink()(level, line);
         return;
     }
     const QByteArray bytes = line.toUtf8() + '\n';
@@ -32,9 +32,9 @@ void Log::write(const QString &line)
 void Log::warn(const QString &line)
 {
     if (warningSink())
-        warningSink()(line);
+        warningSink()(QtWarningMsg, line);
     else
-        write(line);
+        warning(line);
 }
 
 Log::Sink Log::setSink(Sink next)

@@ -17,9 +17,9 @@ bool environmentSays(const char *name)
     return qEnvironmentVariableIntValue(name, &ok) != 0 && ok;
 }
 
-void qtMessageToLog(QtMsgType, const QMessageLogContext &, const QString &message)
+void qtMessageToLog(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
-    Log::write(message);
+    Log::write(type, message);
 }
 
 } // namespace
@@ -38,8 +38,15 @@ void LogDestination::followDesktop()
 
 void LogDestination::toJournalOnly()
 {
-    Log::setSink([](const QString &line) { toJournal(line); });
+    Log::setSink(journalSink());
     routeQtMessagesToLog();
+}
+
+Log::Sink LogDestination::journalSink(JournalSend send)
+{
+    return [send = std::move(send)](QtMsgType level, const QString &line) {
+        send(line, priorityOf(level));
+    };
 }
 
 void LogDestination::routeQtMessagesToLog()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/log/Log.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -28,6 +30,10 @@ public:
     static void followDesktop();
     // Sends both kinds of line to the journal, wherever standard error goes.
     static void toJournalOnly();
+    using JournalSend = std::function<bool(const QString &line, Priority priority)>;
+    // Log's lines into the journal, each at its level's priority; `send` stands in for the
+    // journal in tests.
+    static Log::Sink journalSink(JournalSend send = &LogDestination::toJournal);
     // Sends Qt's messages into Log::write, wherever its sink takes them.
     static void routeQtMessagesToLog();
     // One line into the journal under this program's name; false when there is no journal.

@@ -15,7 +15,7 @@ public:
 
     // Moves both clocks forward frame by frame, so a step scheduled at the end of an animation
     // sees that animation finished, as it would in real time.
-    void advance(double seconds);
+    void advance(Scheduler::Duration by);
     double now() const { return m_scheduler.now(); }
 
     ManualScheduler &scheduler() { return m_scheduler; }

@@ -12,15 +12,15 @@ ManualScheduler::~ManualScheduler()
     Scheduler::install(m_previous);
 }
 
-void ManualScheduler::schedule(double seconds, QObject *context, std::function<void()> fn)
+void ManualScheduler::schedule(Duration after, QObject *context, std::function<void()> fn)
 {
-    const qint64 dueUs = m_nowUs + std::llround(std::max(seconds, 0.0) * 1e6);
+    const qint64 dueUs = m_nowUs + std::llround(std::max(after.count(), 0.0) * 1e6);
     m_tasks.push_back(Task{dueUs, m_sequence++, context != nullptr, context, std::move(fn)});
 }
 
-void ManualScheduler::advance(double seconds)
+void ManualScheduler::advance(Duration by)
 {
-    const qint64 targetUs = m_nowUs + std::llround(std::max(seconds, 0.0) * 1e6);
+    const qint64 targetUs = m_nowUs + std::llround(std::max(by.count(), 0.0) * 1e6);
     for (;;) {
         auto next =
             std::min_element(m_tasks.begin(), m_tasks.end(), [](const Task &a, const Task &b) {

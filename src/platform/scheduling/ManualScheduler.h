@@ -16,11 +16,11 @@ public:
     ~ManualScheduler() override;
     Q_DISABLE_COPY_MOVE(ManualScheduler)
 
-    void schedule(double seconds, QObject *context, std::function<void()> fn) override;
+    void schedule(Duration after, QObject *context, std::function<void()> fn) override;
 
     // Moves the clock forward, running every step that falls due on the way (including steps
     // scheduled by those steps).
-    void advance(double seconds);
+    void advance(Duration by);
     double now() const override { return static_cast<double>(m_nowUs) / 1e6; }
     // Steps still waiting (dropped contexts included until their time comes).
     int pending() const { return static_cast<int>(m_tasks.size()); }

@@ -23,14 +23,14 @@ Scheduler *Scheduler::install(Scheduler *scheduler)
     return std::exchange(installed, scheduler);
 }
 
-void delay(double seconds, std::function<void()> fn)
+void delay(Scheduler::Duration after, std::function<void()> fn)
 {
-    Scheduler::current().schedule(seconds, nullptr, std::move(fn));
+    Scheduler::current().schedule(after, nullptr, std::move(fn));
 }
 
-void delay(double seconds, QObject *context, std::function<void()> fn)
+void delay(Scheduler::Duration after, QObject *context, std::function<void()> fn)
 {
-    Scheduler::current().schedule(seconds, context, std::move(fn));
+    Scheduler::current().schedule(after, context, std::move(fn));
 }
 
 } // namespace corvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <chrono>
 #include <functional>
 
 namespace corvane {
@@ -12,9 +13,12 @@ class Scheduler
 public:
     virtual ~Scheduler() = default;
 
-    // Runs `fn` on the main thread after `seconds`, never from inside this call. If `context` is
+    // Any std::chrono duration converts to it without loss or a cast.
+    using Duration = std::chrono::duration<double>;
+
+    // Runs `fn` on the main thread after `after`, never from inside this call. If `context` is
     // given and destroyed before then, `fn` is dropped.
-    virtual void schedule(double seconds, QObject *context, std::function<void()> fn) = 0;
+    virtual void schedule(Duration after, QObject *context, std::function<void()> fn) = 0;
     // Seconds on the scheduler's clock, which only goes forward: for what paces itself by it.
     virtual double now() const = 0;
 
@@ -24,9 +28,9 @@ public:
     static Scheduler *install(Scheduler *scheduler);
 };
 
-// Runs `fn` on the main queue after `seconds`.
-void delay(double seconds, std::function<void()> fn);
+// Runs `fn` on the main queue after `after`.
+void delay(Scheduler::Duration after, std::function<void()> fn);
 // Same, but dropped when `context` is destroyed first.
-void delay(double seconds, QObject *context, std::function<void()> fn);
+void delay(Scheduler::Duration after, QObject *context, std::function<void()> fn);
 
 } // namespace corvane

@@ -7,8 +7,9 @@
 
 namespace corvane {
 
-void TimerScheduler::schedule(double seconds, QObject *context, std::function<void()> fn)
+void TimerScheduler::schedule(Duration after, QObject *context, std::function<void()> fn)
 {
+    const double seconds = after.count();
     const int ms = seconds > 0 ? static_cast<int>(std::lround(seconds * 1000.0)) : 0;
     // Without a context the step belongs to the application and lives as long as it does.
     QObject *owner = context ? context : QCoreApplication::instance();

@@ -8,7 +8,7 @@ namespace corvane {
 class TimerScheduler final : public Scheduler
 {
 public:
-    void schedule(double seconds, QObject *context, std::function<void()> fn) override;
+    void schedule(Duration after, QObject *context, std::function<void()> fn) override;
     double now() const override;
 };
 

@@ -33,10 +33,10 @@ void closeUp(const QString &path, mode_t type, mode_t wanted)
         (info.st_mode & 077) == 0)
         return;
     if (::chmod(name.constData(), wanted) == 0) {
-        Log::write(QStringLiteral("%1 was open to other users (mode %2); closed it up to %3")
-                       .arg(path)
-                       .arg(info.st_mode & 0777, 4, 8, QLatin1Char('0'))
-                       .arg(wanted, 4, 8, QLatin1Char('0')));
+        Log::warning(QStringLiteral("%1 was open to other users (mode %2); closed it up to %3")
+                         .arg(path)
+                         .arg(info.st_mode & 0777, 4, 8, QLatin1Char('0'))
+                         .arg(wanted, 4, 8, QLatin1Char('0')));
     }
 }
 
@@ -76,11 +76,11 @@ bool SettingsStore::moveLegacyFile(const QString &from, const QString &to)
         return false;
     const QString folder = QFileInfo(to).absolutePath();
     if (!PrivateFile::makeFolder(folder) || !QFile::rename(from, to)) {
-        Log::write(QStringLiteral("Cannot move the settings file %1 to %2").arg(from, to));
+        Log::warning(QStringLiteral("Cannot move the settings file %1 to %2").arg(from, to));
         return false;
     }
     QDir().rmdir(source.absolutePath());
-    Log::write(QStringLiteral("Moved the settings file %1 to %2").arg(from, to));
+    Log::info(QStringLiteral("Moved the settings file %1 to %2").arg(from, to));
     return true;
 }
 
@@ -108,13 +108,14 @@ bool SettingsStore::write(const QJsonObject &object)
 {
     const QString folder = QFileInfo(m_filePath).absolutePath();
     if (!PrivateFile::makeFolder(folder)) {
-        Log::write(QStringLiteral("Cannot save the settings file %1: cannot create the folder %2")
-                       .arg(m_filePath, folder));
+        Log::warning(QStringLiteral("Cannot save the settings file %1: cannot create the folder %2")
+                         .arg(m_filePath, folder));
         return false;
     }
     if (std::optional<QString> error =
             PrivateFile::write(m_filePath, QJsonDocument(object).toJson(QJsonDocument::Compact))) {
-        Log::write(QStringLiteral("Cannot save the settings file %1: %2").arg(m_filePath, *error));
+        Log::warning(
+            QStringLiteral("Cannot save the settings file %1: %2").arg(m_filePath, *error));
         return false;
     }
     return true;
@@ -150,7 +151,7 @@ std::optional<QJsonObject> SettingsStore::load() const
     case RegularFile::Content::Outcome::Missing:
         return QJsonObject();
     case RegularFile::Content::Outcome::Refused:
-        Log::write(
+        Log::warning(
             QStringLiteral("Cannot read the settings file %1: %2").arg(m_filePath, content.reason));
         return std::nullopt;
     case RegularFile::Content::Outcome::TooLarge:
@@ -164,13 +165,13 @@ std::optional<QJsonObject> SettingsStore::load() const
     }
     const std::optional<QString> copy = CorruptCopies::moveAside(m_filePath);
     if (!copy) {
-        Log::write(QStringLiteral("The settings file %1 is corrupt (%2) and could not be moved "
-                                  "aside")
-                       .arg(m_filePath, reason));
+        Log::warning(QStringLiteral("The settings file %1 is corrupt (%2) and could not be moved "
+                                    "aside")
+                         .arg(m_filePath, reason));
         return std::nullopt;
     }
-    Log::write(QStringLiteral("The settings file %1 is corrupt (%2); moved it to %3")
-                   .arg(m_filePath, reason, *copy));
+    Log::warning(QStringLiteral("The settings file %1 is corrupt (%2); moved it to %3")
+                     .arg(m_filePath, reason, *copy));
     return QJsonObject();
 }
 

@@ -126,7 +126,7 @@ std::unique_ptr<ProxyKeyStore> DesktopSystemProxy::store(const QString &name) co
         auto kio = std::make_unique<KioProxyFile>(m_locations.kioFile);
         if (!kio->error())
             return kio;
-        Log::write(QStringLiteral("KIO's proxy settings are left alone: %1").arg(*kio->error()));
+        Log::warning(QStringLiteral("KIO's proxy settings are left alone: %1").arg(*kio->error()));
     }
     return nullptr;
 }
@@ -165,9 +165,9 @@ std::optional<ProxyJournal> DesktopSystemProxy::loadJournal() const
     auto loaded = ProxyJournal::load(m_locations.journalFile, accepts);
     if (auto *journal = std::get_if<std::optional<ProxyJournal>>(&loaded))
         return *journal;
-    Log::write(QStringLiteral("The system proxy journal %1 is not used, and the desktop's proxy "
-                              "settings are left as they are: %2")
-                   .arg(m_locations.journalFile, std::get<QString>(loaded)));
+    Log::warning(QStringLiteral("The system proxy journal %1 is not used, and the desktop's proxy "
+                                "settings are left as they are: %2")
+                     .arg(m_locations.journalFile, std::get<QString>(loaded)));
     setAside(m_locations.journalFile);
     return std::nullopt;
 }
@@ -226,9 +226,9 @@ std::optional<QString> DesktopSystemProxy::apply(Ports ports)
                 .arg(AutostartEntry::execValue(m_locations.loginProgram));
         if (std::optional<QString> error =
                 PrivateFile::write(m_locations.loginEntry, entry.toUtf8()))
-            Log::write(QStringLiteral("The next login will not check the proxy settings: cannot "
-                                      "write %1: %2")
-                           .arg(m_locations.loginEntry, *error));
+            Log::warning(QStringLiteral("The next login will not check the proxy settings: cannot "
+                                        "write %1: %2")
+                             .arg(m_locations.loginEntry, *error));
     }
 
     QStringList errors;
@@ -243,7 +243,7 @@ std::optional<QString> DesktopSystemProxy::apply(Ports ports)
     if (!errors.isEmpty())
         return QStringLiteral("The system proxy is only partly set: %1.")
             .arg(errors.join(QStringLiteral("; ")));
-    Log::write(QStringLiteral("The desktop's proxy settings point at %1").arg(portsText(ports)));
+    Log::info(QStringLiteral("The desktop's proxy settings point at %1").arg(portsText(ports)));
     return std::nullopt;
 }
 
@@ -271,8 +271,8 @@ std::optional<QString> DesktopSystemProxy::restoreJournal(const ProxyJournal &jo
     for (const ProxyJournal::Entry &entry : journal.entries) {
         ProxyKeyStore *store = storeNamed(entry.store);
         if (store->read(entry.key) != entry.written) {
-            Log::write(QStringLiteral("Kept %1 %2 as it was changed while the system proxy was on")
-                           .arg(entry.key.group, entry.key.name));
+            Log::info(QStringLiteral("Kept %1 %2 as it was changed while the system proxy was on")
+                          .arg(entry.key.group, entry.key.name));
         } else if (std::optional<QString> error = store->stage(entry.key, entry.before)) {
             errors << *error;
         }
@@ -288,7 +288,7 @@ std::optional<QString> DesktopSystemProxy::restoreJournal(const ProxyJournal &jo
     QFile::remove(m_locations.journalFile);
     if (!m_locations.loginEntry.isEmpty())
         QFile::remove(m_locations.loginEntry);
-    Log::write(QStringLiteral("The desktop's proxy settings are given back"));
+    Log::info(QStringLiteral("The desktop's proxy settings are given back"));
     return std::nullopt;
 }
 
@@ -347,14 +347,14 @@ std::optional<QString> DesktopSystemProxy::repair()
     if (!journal)
         return std::nullopt;
     if (heldElsewhere() || servedByLiveTunnel(journal->ports)) {
-        Log::write(QStringLiteral("The desktop's proxy settings stay at %1: a tunnel or the "
-                                  "program that set them still runs")
-                       .arg(portsText(journal->ports)));
+        Log::info(QStringLiteral("The desktop's proxy settings stay at %1: a tunnel or the "
+                                 "program that set them still runs")
+                      .arg(portsText(journal->ports)));
         return std::nullopt;
     }
-    Log::write(QStringLiteral("The desktop's proxy settings were left at %1 by a run that ended "
-                              "without giving them back")
-                   .arg(portsText(journal->ports)));
+    Log::warning(QStringLiteral("The desktop's proxy settings were left at %1 by a run that ended "
+                                "without giving them back")
+                     .arg(portsText(journal->ports)));
     return restoreJournal(*journal);
 }
 

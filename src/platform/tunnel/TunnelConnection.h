@@ -50,6 +50,9 @@ public:
     // start was refused and the status stays as it was.
     virtual std::optional<TunnelError> start() = 0;
     virtual void stop() = 0;
+    // A stop before a connect on the same ports (a change of exit address): the helper leaves
+    // the desktop's proxy settings for the next tunnel instead of giving them back.
+    virtual void handOver() { stop(); }
     // The name of the program whose start brought up the tunnel now running, where known.
     virtual QString startedBy() const { return {}; }
     // The local proxies of the running tunnel, once its helper has said where they listen.

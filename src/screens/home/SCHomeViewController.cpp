@@ -328,7 +328,7 @@ void SCHomeViewController::onVPNStatusChanged(VPNStatus now)
     if (now == VPNStatus::off && m_tunnelOrderKnown && manager.endReason)
         sc_showToast(this, TunnelTexts::endReason(*manager.endReason));
     status = now;
-    Log::write(QStringLiteral("设置状态：") + vpnStatusName(status));
+    Log::info(QStringLiteral("设置状态：") + vpnStatusName(status));
     applyStatus();
 }
 
@@ -387,8 +387,8 @@ void SCHomeViewController::adoptRunningTunnel(const QString &auth)
         VpnManager::shared().sip = fields->sip;
         return;
     }
-    Log::write(QStringLiteral("The running tunnel's order %1 is not one of this account's")
-                   .arg(fields->orderId));
+    Log::warning(QStringLiteral("The running tunnel's order %1 is not one of this account's")
+                     .arg(fields->orderId));
 }
 
 void SCHomeViewController::showIPArea(bool show)

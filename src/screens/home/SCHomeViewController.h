@@ -35,7 +35,7 @@ class SCHomeViewController final : public SCBaseViewController, public ProvinceP
     Q_DISABLE_COPY_MOVE(SCHomeViewController)
 
 public:
-    static constexpr double kStepDelay = TunnelSequencer::kStepDelay;
+    static constexpr auto kStepDelay = TunnelSequencer::kStepDelay;
     static constexpr double kAreaAnimation = 0.5;
 
     explicit SCHomeViewController(QWidget *parent = nullptr);

@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+using namespace std::chrono_literals;
+
 namespace corvane {
 
 namespace {
@@ -157,7 +159,7 @@ void SCLoginViewController::didSignIn(const LoginRequest &request)
     state.setPwdNum(request.password, [phoneStored, shown = QPointer<QWidget>(shown)](bool stored) {
         if (!shown || (phoneStored && stored))
             return;
-        delay(0, shown, [shown] { sc_showToast(shown, kNotStored); });
+        delay(0s, shown, [shown] { sc_showToast(shown, kNotStored); });
     });
     if (!home)
         return;

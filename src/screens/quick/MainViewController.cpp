@@ -26,7 +26,7 @@
 namespace corvane {
 
 namespace {
-constexpr double kPulseCheckDelay = 1.0;
+constexpr auto kPulseCheckDelay = std::chrono::seconds(1);
 // The title shrinks to fit the button down to this share of its layout size.
 constexpr qreal kMinimumTitleScale = 0.5;
 constexpr qreal kTitlePadding = 16;

@@ -4,9 +4,7 @@
 #include "tunnel/proxy/HttpProxyRequest.h"
 #include "tunnel/proxy/Socks5Request.h"
 
-#include <cerrno>
 #include <fcntl.h>
-#include <sys/epoll.h>
 #include <unistd.h>
 
 namespace corvane::tunnel {
@@ -59,22 +57,24 @@ std::string LocalProxy::listenOn(ProxyConnection::Kind kind, std::uint16_t &port
 {
     for (const bool v6 : {false, true}) {
         const SocketAddress address = SocketAddress::loopback(v6, port);
-        auto [socket, error] = Socket::listen(address);
-        if (!socket.isOpen()) {
+        std::variant<Socket, TunnelError> listening = Socket::listen(address);
+        if (const auto *error = std::get_if<TunnelError>(&listening)) {
             // A machine without IPv6 still has its IPv4 proxy.
             if (v6) {
                 m_context.log("Not listening on " + address.text() + " for the " + nameOf(kind) +
-                              " proxy: " + error);
+                              " proxy: " + error->description);
                 continue;
             }
             return "Cannot listen on " + address.text() + " for the " + nameOf(kind) +
-                   " proxy: " + error;
+                   " proxy: " + error->description;
         }
+        Socket socket = std::get<Socket>(std::move(listening));
         // With port 0 the IPv6 listener takes the port the system gave the IPv4 one.
         port = SocketAddress::local(socket.fd()).port();
         auto listener = std::make_unique<Listener>();
         listener->owner = this;
         listener->socket = std::move(socket);
+        listener->socket.watch(m_context.loop, *listener);
         listener->kind = kind;
         m_listeners.push_back(std::move(listener));
     }
@@ -92,17 +92,14 @@ void LocalProxy::startAccepting()
 void LocalProxy::watchListeners(bool watch)
 {
     for (const auto &listener : m_listeners) {
-        if (watch)
-            m_context.loop.watch(listener->socket.fd(), EPOLLIN, listener.get());
-        else
-            m_context.loop.unwatch(listener->socket.fd());
+        if (const std::optional<TunnelError> error = listener->socket.want({watch, false}))
+            m_context.log("Cannot take connections to the " + std::string(nameOf(listener->kind)) +
+                          " proxy: " + error->description);
     }
 }
 
 void LocalProxy::closeAll()
 {
-    if (m_accepting && !m_paused)
-        watchListeners(false);
     for (const auto &listener : m_listeners) {
         if (listener->refusedUnlogged > 0)
             m_context.log("Other users' connections to the " + std::string(nameOf(listener->kind)) +
@@ -122,12 +119,13 @@ void LocalProxy::accept(Listener &listener)
 {
     // A few at a time, so a flood of connections cannot starve the ones already open.
     for (int round = 0; round < 64; ++round) {
-        Socket socket = listener.socket.accept();
-        if (!socket.isOpen()) {
-            if (DescriptorBudget::isOwnShortage(errno))
+        std::variant<Socket, TunnelError> accepted = listener.socket.accept();
+        if (const auto *error = std::get_if<TunnelError>(&accepted)) {
+            if (DescriptorBudget::isOwnShortage(error->code))
                 shedWithoutDescriptors(listener);
             return;
         }
+        Socket socket = std::get<Socket>(std::move(accepted));
         const SocketAddress peer = SocketAddress::peer(socket.fd());
         const std::optional<uid_t> uid = m_owners.uidOf(peer, SocketAddress::local(socket.fd()));
         if (!uid || *uid != ::getuid()) {
@@ -184,8 +182,9 @@ void LocalProxy::shedWithoutDescriptors(Listener &listener)
     // and its client would wait for an answer that never comes.
     if (m_spare >= 0) {
         ::close(std::exchange(m_spare, -1));
-        if (const Socket socket = listener.socket.accept(); socket.isOpen())
-            refuseAtCap(listener, socket, "no descriptor is left");
+        if (const auto accepted = listener.socket.accept();
+            std::holds_alternative<Socket>(accepted))
+            refuseAtCap(listener, std::get<Socket>(accepted), "no descriptor is left");
         m_spare = openSpare();
     }
     if (m_spare < 0 && !m_paused) {

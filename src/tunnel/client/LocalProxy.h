@@ -42,7 +42,7 @@ private:
         // next line may come.
         std::size_t refusedUnlogged = 0;
         EventLoop::Clock::time_point nextRefusalLine{};
-        void onEvents(std::uint32_t) override { owner->accept(*this); }
+        void onEvents(Readiness) override { owner->accept(*this); }
     };
 
     std::string listenOn(ProxyConnection::Kind kind, std::uint16_t &port);

@@ -1,7 +1,5 @@
 #include "tunnel/client/PlainSession.h"
 
-#include <sys/epoll.h>
-
 namespace corvane::tunnel {
 
 PlainSession::PlainSession(EventLoop &loop, SessionTimings timings, Events events,
@@ -25,7 +23,7 @@ void PlainSession::stop()
 {
     m_stopped = true;
     m_loop.cancel(m_timer);
-    closeProbe();
+    m_probe.close();
 }
 
 std::optional<RelaySession::Dial> PlainSession::dial()
@@ -46,47 +44,45 @@ void PlainSession::relayUnreachable(const std::string &error)
 void PlainSession::probe()
 {
     m_loop.cancel(m_timer);
-    auto [socket, error] = Socket::connect(m_relay);
-    if (!socket.isOpen())
+    std::variant<Socket, TunnelError> connecting = Socket::connect(m_relay);
+    if (const auto *error = std::get_if<TunnelError>(&connecting))
+        return probeEnded(*error);
+    m_probe = std::get<Socket>(std::move(connecting));
+    m_probe.watch(m_loop, *this);
+    if (const std::optional<TunnelError> error = m_probe.want({false, true})) {
+        m_probe.close();
         return probeEnded(error);
-    m_probe = std::move(socket);
-    m_loop.watch(m_probe.fd(), EPOLLOUT, this);
+    }
     // A relay that drops the connection attempt silently is given the time of one answer.
     m_timer = m_loop.after(m_timings.answerWithin, [this] {
         m_timer = {};
-        closeProbe();
-        probeEnded("no answer within " + std::to_string(m_timings.answerWithin.count()) + " s");
+        m_probe.close();
+        probeEnded(TunnelError{"no answer within " +
+                               std::to_string(m_timings.answerWithin.count()) + " s"});
     });
 }
 
-void PlainSession::closeProbe()
+void PlainSession::onEvents(Readiness)
 {
-    if (m_probe.isOpen()) {
-        m_loop.unwatch(m_probe.fd());
-        m_probe.close();
-    }
-}
-
-void PlainSession::onEvents(std::uint32_t)
-{
-    const std::string error = m_probe.connectError();
-    closeProbe();
+    const std::optional<TunnelError> error = m_probe.connectError();
+    m_probe.close();
     m_loop.cancel(m_timer);
     probeEnded(error);
 }
 
-void PlainSession::probeEnded(const std::string &error)
+void PlainSession::probeEnded(const std::optional<TunnelError> &error)
 {
     if (m_stopped)
         return;
-    if (error.empty()) {
+    if (!error) {
         if (m_events.log && m_state == State::Connecting)
             m_events.log("The relay " + m_relay.text() + " takes connections");
         return report(State::Connected);
     }
     const auto delay = retryDelay();
     if (!delay)
-        return report(State::Down, "cannot reach the relay " + m_relay.text() + ": " + error);
+        return report(State::Down,
+                      "cannot reach the relay " + m_relay.text() + ": " + error->description);
     m_timer = m_loop.after(*delay, [this] {
         m_timer = {};
         probe();

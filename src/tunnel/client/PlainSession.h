@@ -23,9 +23,9 @@ public:
 
 private:
     void probe();
-    void onEvents(std::uint32_t events) override;
-    void probeEnded(const std::string &error);
-    void closeProbe();
+    void onEvents(Readiness ready) override;
+    // Connected when there is no error.
+    void probeEnded(const std::optional<TunnelError> &error);
 
     RelayMethod m_method;
     SocketAddress m_relay;

@@ -8,14 +8,9 @@
 #include "tunnel/proxy/Socks5Request.h"
 #include "tunnel/rules/RuleSet.h"
 
-#include <cerrno>
-#include <sys/epoll.h>
-
 namespace corvane::tunnel {
 
 namespace {
-constexpr std::uint32_t kIn = EPOLLIN;
-constexpr std::uint32_t kOut = EPOLLOUT;
 constexpr std::string_view kTunnelEstablished = "HTTP/1.1 200 Connection established\r\n\r\n";
 } // namespace
 
@@ -34,6 +29,7 @@ ProxyConnection::~ProxyConnection() = default;
 void ProxyConnection::start()
 {
     m_state = m_kind == Kind::Socks5 ? State::Greeting : State::Request;
+    m_client.watch(m_context.loop, m_clientEnd);
     updateInterest();
     m_timer = m_context.loop.after(m_context.limits.requestTimeout, [this] {
         m_timer = {};
@@ -63,52 +59,47 @@ void ProxyConnection::close(const std::string &reason)
         m_pipe->stop();
     if (m_lookup)
         m_context.resolver.cancel(std::exchange(m_lookup, 0));
-    for (auto [socket, end] : {std::pair{&m_client, &m_clientEnd}, {&m_upstream, &m_upstreamEnd}}) {
-        // Unwatched before closing: a process forked meanwhile still holds the socket.
-        if (socket->isOpen() && end->watching)
-            m_context.loop.unwatch(socket->fd());
-        end->watching = 0;
-        socket->close();
-    }
+    m_client.close();
+    m_upstream.close();
     Bytes().swap(m_toUpstream);
     Bytes().swap(m_request);
     if (m_closed)
         std::exchange(m_closed, {})(this);
 }
 
-void ProxyConnection::clientEvents(std::uint32_t events)
+void ProxyConnection::clientEvents(Readiness ready)
 {
     if (m_state == State::Greeting || m_state == State::Request)
         readRequest();
-    else if (events & (EPOLLHUP | EPOLLERR))
+    else if (ready.hangup)
         close({});
     updateInterest();
 }
 
-void ProxyConnection::upstreamEvents(std::uint32_t)
+void ProxyConnection::upstreamEvents()
 {
     if (m_state != State::Connecting)
         return;
-    const std::string error = m_upstream.connectError();
-    if (error.empty())
+    const std::optional<TunnelError> error = m_upstream.connectError();
+    if (!error)
         return connected();
     if (m_relayed)
-        m_context.dialer.relayUnreachable(error);
+        m_context.dialer.relayUnreachable(error->description);
     refuse(Socks5Request::kConnectionRefused,
-           (m_relayed ? "cannot reach the relay: " : "cannot connect: ") + error);
+           (m_relayed ? "cannot reach the relay: " : "cannot connect: ") + error->description);
 }
 
 void ProxyConnection::readRequest()
 {
     const std::span<std::uint8_t> input = m_context.loop.input();
-    const long n = m_client.read(input);
-    if (n == -1)
+    const IoResult read = m_client.read(input);
+    if (read.outcome == IoResult::Outcome::WouldBlock)
         return;
-    if (n <= 0)
+    if (!read.done())
         return close({});
     // Whatever follows the request in this read is payload. The decoders bound the request
     // itself: an HTTP head ends within 16 KiB, a SOCKS5 greeting and request within 520 bytes.
-    append(m_request, input.first(static_cast<std::size_t>(n)));
+    append(m_request, input.first(read.count));
     if (m_kind == Kind::Socks5)
         readSocks();
     else
@@ -214,14 +205,15 @@ void ProxyConnection::route(const TargetAddress &target, Bytes firstBytes)
 void ProxyConnection::connectTo(const SocketAddress &address)
 {
     m_state = State::Connecting;
-    auto [socket, error] = Socket::connect(address);
-    if (!socket.isOpen()) {
+    std::variant<Socket, TunnelError> connecting = Socket::connect(address);
+    if (const auto *error = std::get_if<TunnelError>(&connecting)) {
         // Our own want of descriptors says nothing about the relay.
-        if (m_relayed && !DescriptorBudget::isOwnShortage(errno))
-            m_context.dialer.relayUnreachable(error);
-        return refuse(Socks5Request::kConnectionRefused, "cannot connect: " + error);
+        if (m_relayed && !DescriptorBudget::isOwnShortage(error->code))
+            m_context.dialer.relayUnreachable(error->description);
+        return refuse(Socks5Request::kConnectionRefused, "cannot connect: " + error->description);
     }
-    m_upstream = std::move(socket);
+    m_upstream = std::get<Socket>(std::move(connecting));
+    m_upstream.watch(m_context.loop, m_upstreamEnd);
     updateInterest();
 }
 
@@ -256,17 +248,16 @@ void ProxyConnection::connected()
     if (m_relayed) {
         // What the client sent meanwhile travels in the relay's first segment.
         const std::span<std::uint8_t> input = m_context.loop.input();
-        const long n = m_client.read(input);
-        if (n > 0 && !m_encoder->transform(input.first(static_cast<std::size_t>(n)), m_toUpstream))
+        const IoResult read = m_client.read(input);
+        if (read.done() && !m_encoder->transform(input.first(read.count), m_toUpstream))
             return close("the client sent bytes that do not decode");
     }
     m_pipe = std::make_unique<Pipe>(
         m_context.loop,
         Pipe::End{std::move(m_client), std::move(m_encoder), "the client",
-                  m_replied ? Bytes() : successReply(), std::exchange(m_clientEnd.watching, 0)},
+                  m_replied ? Bytes() : successReply()},
         Pipe::End{std::move(m_upstream), std::move(m_decoder),
-                  m_relayed ? "the relay" : "the destination", std::exchange(m_toUpstream, {}),
-                  std::exchange(m_upstreamEnd.watching, 0)},
+                  m_relayed ? "the relay" : "the destination", std::exchange(m_toUpstream, {})},
         m_context.limits.idleTimeout, [this](const std::string &reason) { close(reason); });
     m_pipe->start();
 }
@@ -274,21 +265,11 @@ void ProxyConnection::connected()
 void ProxyConnection::updateInterest()
 {
     const bool reading = m_state == State::Greeting || m_state == State::Request;
-    watchEnd(m_client, m_clientEnd, reading ? kIn : 0);
-    watchEnd(m_upstream, m_upstreamEnd, m_state == State::Connecting ? kOut : 0);
-}
-
-void ProxyConnection::watchEnd(const Socket &socket, End &end, std::uint32_t wanted)
-{
-    if (!socket.isOpen() || end.watching == wanted)
-        return;
-    if (wanted == 0)
-        m_context.loop.unwatch(socket.fd());
-    else if (end.watching == 0)
-        m_context.loop.watch(socket.fd(), wanted, &end);
-    else
-        m_context.loop.change(socket.fd(), wanted, &end);
-    end.watching = wanted;
+    std::optional<TunnelError> error = m_client.want({reading, false});
+    if (!error)
+        error = m_upstream.want({false, m_state == State::Connecting});
+    if (error)
+        close(error->description);
 }
 
 } // namespace corvane::tunnel

@@ -47,18 +47,17 @@ private:
     {
         ProxyConnection *owner = nullptr;
         bool upstream = false;
-        std::uint32_t watching = 0;
-        void onEvents(std::uint32_t events) override
+        void onEvents(Readiness ready) override
         {
             if (upstream)
-                owner->upstreamEvents(events);
+                owner->upstreamEvents();
             else
-                owner->clientEvents(events);
+                owner->clientEvents(ready);
         }
     };
 
-    void clientEvents(std::uint32_t events);
-    void upstreamEvents(std::uint32_t events);
+    void clientEvents(Readiness ready);
+    void upstreamEvents();
     void readRequest();
     void readSocks();
     void readHttp();
@@ -68,7 +67,6 @@ private:
     void refuse(std::uint8_t socksCode, const std::string &reason);
     Bytes successReply() const;
     void updateInterest();
-    void watchEnd(const Socket &socket, End &end, std::uint32_t wanted);
     std::string describe() const;
 
     ProxyContext &m_context;

@@ -1,13 +1,6 @@
 #include "tunnel/client/ServiceSession.h"
 
-#include <sys/epoll.h>
-
 namespace corvane::tunnel {
-
-namespace {
-constexpr std::uint32_t kIn = EPOLLIN;
-constexpr std::uint32_t kOut = EPOLLOUT;
-} // namespace
 
 ServiceSession::ServiceSession(EventLoop &loop, SessionTimings timings, Events events,
                                std::string password, std::string auth)
@@ -55,14 +48,16 @@ std::optional<RelaySession::Dial> ServiceSession::dial()
 void ServiceSession::openControl()
 {
     closeControl();
-    auto [socket, error] = Socket::connect(m_relay);
-    if (!socket.isOpen())
-        return failed(error, true);
-    m_control = std::move(socket);
+    std::variant<Socket, TunnelError> connecting = Socket::connect(m_relay);
+    if (const auto *error = std::get_if<TunnelError>(&connecting))
+        return failed(error->description, true);
+    m_control = std::get<Socket>(std::move(connecting));
+    m_control.watch(m_loop, *this);
     m_phase = Phase::Connecting;
     m_keyPair.emplace();
-    m_watching = 0;
     watchControl();
+    if (!m_control.isOpen())
+        return;
     m_attemptTimer = m_loop.after(m_timings.answerWithin, [this] {
         m_attemptTimer = {};
         failed("no answer within " + std::to_string(m_timings.answerWithin.count()) + " s",
@@ -75,12 +70,7 @@ void ServiceSession::closeControl()
     m_loop.cancel(m_attemptTimer);
     m_loop.cancel(m_keepAliveTimer);
     m_loop.cancel(m_answerTimer);
-    if (m_control.isOpen()) {
-        if (m_watching)
-            m_loop.unwatch(m_control.fd());
-        m_control.close();
-    }
-    m_watching = 0;
+    m_control.close();
     m_phase = Phase::Idle;
     m_sealer.reset();
     m_opener.reset();
@@ -90,25 +80,17 @@ void ServiceSession::closeControl()
 
 void ServiceSession::watchControl()
 {
-    if (!m_control.isOpen())
-        return;
-    const std::uint32_t wanted =
-        m_phase == Phase::Connecting ? kOut : kIn | (m_out.empty() ? 0u : kOut);
-    if (wanted == m_watching)
-        return;
-    if (m_watching == 0)
-        m_loop.watch(m_control.fd(), wanted, this);
-    else
-        m_loop.change(m_control.fd(), wanted, this);
-    m_watching = wanted;
+    const bool connecting = m_phase == Phase::Connecting;
+    if (const std::optional<TunnelError> error =
+            m_control.want({!connecting, connecting || !m_out.empty()}))
+        failed(error->description, connecting);
 }
 
-void ServiceSession::onEvents(std::uint32_t events)
+void ServiceSession::onEvents(Readiness ready)
 {
     if (m_phase == Phase::Connecting) {
-        const std::string error = m_control.connectError();
-        if (!error.empty())
-            return failed(error, true);
+        if (const std::optional<TunnelError> error = m_control.connectError())
+            return failed(error->description, true);
         m_phase = Phase::AwaitReply;
         Bytes hello;
         ServiceHello{m_accepted ? ServiceHello::Kind::Resume : ServiceHello::Kind::Open, m_tunnel,
@@ -116,9 +98,9 @@ void ServiceSession::onEvents(std::uint32_t events)
             .encode(hello);
         sendRaw(hello);
     } else {
-        if ((events & EPOLLOUT) && !m_out.empty())
+        if (ready.writable && !m_out.empty())
             sendRaw({});
-        if (m_control.isOpen() && (events & (EPOLLIN | EPOLLHUP | EPOLLERR)))
+        if (m_control.isOpen() && ready.readable)
             readControl();
     }
     watchControl();
@@ -127,10 +109,10 @@ void ServiceSession::onEvents(std::uint32_t events)
 void ServiceSession::sendRaw(ByteView bytes)
 {
     append(m_out, bytes);
-    const long written = m_control.write(m_out);
-    if (written == -2)
+    const IoResult written = m_control.write(m_out);
+    if (written.failed())
         return failed("the connection to the relay broke", false);
-    m_out.erase(m_out.begin(), m_out.begin() + std::max(written, 0L));
+    m_out.erase(m_out.begin(), m_out.begin() + static_cast<long>(written.count));
 }
 
 void ServiceSession::send(const ServiceMessage &message)
@@ -143,12 +125,12 @@ void ServiceSession::send(const ServiceMessage &message)
 void ServiceSession::readControl()
 {
     const std::span<std::uint8_t> input = m_loop.input();
-    const long n = m_control.read(input);
-    if (n == -1)
+    const IoResult read = m_control.read(input);
+    if (read.outcome == IoResult::Outcome::WouldBlock)
         return;
-    if (n <= 0)
+    if (!read.done())
         return failed("the relay closed the connection", false);
-    ByteView data = input.first(static_cast<std::size_t>(n));
+    ByteView data = input.first(read.count);
     if (m_phase == Phase::AwaitReply) {
         append(m_in, data);
         if (m_in.size() < ServiceHelloReply::kSize) {
@@ -272,9 +254,10 @@ void ServiceSession::keepAlive()
     m_keepAliveTimer = m_loop.after(m_timings.keepAlive, [this] {
         m_keepAliveTimer = {};
         send(ServiceMessage{ServiceMessage::Type::Ping, {}, {}});
+        if (m_control.isOpen())
+            watchControl();
         if (!m_control.isOpen())
             return;
-        watchControl();
         m_loop.cancel(m_answerTimer);
         m_answerTimer = m_loop.after(m_timings.answerWithin, [this] {
             m_answerTimer = {};

@@ -39,7 +39,7 @@ private:
     };
 
     void openControl();
-    void onEvents(std::uint32_t events) override;
+    void onEvents(Readiness ready) override;
     void readControl();
     void takeReply();
     bool takeMessage(ByteView payload);
@@ -60,7 +60,6 @@ private:
     std::string m_auth;
     Phase m_phase = Phase::Idle;
     Socket m_control;
-    std::uint32_t m_watching = 0;
     std::optional<X25519KeyPair> m_keyPair;
     std::optional<ChunkEncoder> m_sealer;
     std::optional<ChunkDecoder> m_opener;

@@ -1,6 +1,8 @@
 #include "tunnel/engine/EventLoop.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <poll.h>
 #include <stdexcept>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -15,8 +17,13 @@ public:
     Clock::time_point now() const override { return Clock::now(); }
 };
 
-// The wake-up descriptor's epoll entry carries this tag instead of a Watched.
-Watched *const kWakeTag = nullptr;
+// The wake-up descriptor's epoll entry carries this tag instead of a registration's entry.
+void *const kWakeTag = nullptr;
+
+std::uint32_t epollEvents(Interest interest)
+{
+    return (interest.readable ? EPOLLIN : 0u) | (interest.writable ? EPOLLOUT : 0u);
+}
 } // namespace
 
 const TimeSource &TimeSource::system()
@@ -29,37 +36,40 @@ EventLoop::EventLoop(const TimeSource &time)
     : m_time(time), m_epoll(epoll_create1(EPOLL_CLOEXEC)),
       m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), m_now(time.now()), m_input(kScratchSize)
 {
-    if (m_epoll < 0 || m_wakeFd < 0)
-        throw std::runtime_error("cannot create the event loop's descriptors");
-    watch(m_wakeFd, EPOLLIN, kWakeTag);
+    epoll_event wake{};
+    wake.events = EPOLLIN;
+    wake.data.ptr = kWakeTag;
+    if (m_epoll < 0 || m_wakeFd < 0 || epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wakeFd, &wake) != 0) {
+        const int error = errno;
+        if (m_wakeFd >= 0)
+            ::close(m_wakeFd);
+        if (m_epoll >= 0)
+            ::close(m_epoll);
+        throw std::runtime_error("cannot create the event loop's descriptors: " +
+                                 TunnelError::fromErrno(error).description);
+    }
 }
 
 EventLoop::~EventLoop()
 {
     m_disposed.clear();
+    m_retired.clear();
     ::close(m_wakeFd);
     ::close(m_epoll);
 }
 
-void EventLoop::watch(int fd, std::uint32_t events, Watched *watched)
+int EventLoop::control(int operation, const Registration::Entry &entry, Interest interest)
 {
     epoll_event event{};
-    event.events = events;
-    event.data.ptr = watched;
-    epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &event);
+    event.events = epollEvents(interest);
+    event.data.ptr = const_cast<Registration::Entry *>(&entry);
+    return epoll_ctl(m_epoll, operation, entry.fd, &event) == 0 ? 0 : errno;
 }
 
-void EventLoop::change(int fd, std::uint32_t events, Watched *watched)
+void EventLoop::retire(std::unique_ptr<Registration::Entry> entry)
 {
-    epoll_event event{};
-    event.events = events;
-    event.data.ptr = watched;
-    epoll_ctl(m_epoll, EPOLL_CTL_MOD, fd, &event);
-}
-
-void EventLoop::unwatch(int fd)
-{
-    epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
+    entry->live = false;
+    m_retired.push_back(std::move(entry));
 }
 
 EventLoop::Timer EventLoop::after(Clock::duration delay, std::function<void()> callback)
@@ -139,31 +149,55 @@ void EventLoop::runPosted()
         item();
 }
 
+int EventLoop::wait(epoll_event *events, int size, int timeoutMs)
+{
+    if (!m_failure) {
+        int count = epoll_wait(m_epoll, events, size, timeoutMs);
+        // A signal cuts the wait short, a stop signal after a freeze of any length: what
+        // arrived meanwhile is delivered before the timers are judged by the late clock.
+        if (count < 0 && errno == EINTR)
+            count = epoll_wait(m_epoll, events, size, 0);
+        if (count >= 0 || errno == EINTR)
+            return std::max(count, 0);
+        const int error = errno;
+        m_failure = TunnelError{"the event loop cannot wait on epoll: " +
+                                    TunnelError::fromErrno(error).description,
+                                error};
+    }
+    pollfd wake{m_wakeFd, POLLIN, 0};
+    if (::poll(&wake, 1, timeoutMs) <= 0)
+        return 0;
+    events[0].events = EPOLLIN;
+    events[0].data.ptr = kWakeTag;
+    return 1;
+}
+
 void EventLoop::turn(int timeoutMs)
 {
     constexpr int kBatch = 256;
     epoll_event events[kBatch];
-    int count = epoll_wait(m_epoll, events, kBatch, timeoutMs);
-    // A signal cuts the wait short, a stop signal after a freeze of any length: what arrived
-    // meanwhile is delivered before the timers are judged by the late clock.
-    if (count < 0 && errno == EINTR)
-        count = epoll_wait(m_epoll, events, kBatch, 0);
-    if (count < 0 && errno != EINTR)
-        throw std::runtime_error("epoll_wait failed");
+    const int count = wait(events, kBatch, timeoutMs);
     m_now = m_time.now();
     bool woken = false;
     for (int i = 0; i < count; ++i) {
-        auto *watched = static_cast<Watched *>(events[i].data.ptr);
-        if (watched == kWakeTag)
+        const auto *entry = static_cast<Registration::Entry *>(events[i].data.ptr);
+        if (entry == kWakeTag) {
             woken = true;
-        else
-            watched->onEvents(events[i].events);
+            continue;
+        }
+        // An entry whose registration went earlier in this round is still here, dead.
+        if (!entry->live)
+            continue;
+        const std::uint32_t ready = events[i].events;
+        entry->watched->onEvents({(ready & (EPOLLIN | EPOLLHUP | EPOLLERR)) != 0,
+                                  (ready & EPOLLOUT) != 0, (ready & (EPOLLHUP | EPOLLERR)) != 0});
     }
     // Posted work may delete what this round's events still point at, so it waits for them.
     if (woken)
         runPosted();
     runTimers();
     m_disposed.clear();
+    m_retired.clear();
 }
 
 void EventLoop::run()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "tunnel/Bytes.h"
+#include "tunnel/TunnelError.h"
+#include "tunnel/engine/Registration.h"
 #include "tunnel/engine/TimeSource.h"
 
 #include <cstdint>
@@ -8,20 +10,12 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
+struct epoll_event;
+
 namespace corvane::tunnel {
-
-// Something the loop watches: told which of the events it asked for (EPOLLIN, EPOLLOUT,
-// EPOLLHUP, EPOLLERR) arrived.
-class Watched
-{
-public:
-    virtual void onEvents(std::uint32_t events) = 0;
-
-protected:
-    ~Watched() = default;
-};
 
 // An object the loop deletes after the events it may still receive in this round.
 class Disposable
@@ -31,13 +25,14 @@ public:
 };
 
 // The I/O engine: one thread waiting on epoll with level-triggered readiness, timers on a
-// TimeSource, and work posted from other threads. Two scratch buffers are shared by everything
-// the loop runs, so a connection needs a buffer of its own only for what a peer did not take.
+// TimeSource, and work posted from other threads. Descriptors join it through a Registration.
+// Two scratch buffers are shared by everything the loop runs, so a connection needs a buffer of
+// its own only for what a peer did not take.
 class EventLoop final
 {
 public:
     using Clock = TimeSource::Clock;
-    static constexpr std::size_t kScratchSize = 64 * 1024;
+    static constexpr std::size_t kScratchSize = 256 * 1024;
 
     struct Timer
     {
@@ -46,14 +41,11 @@ public:
         explicit operator bool() const { return id != 0; }
     };
 
+    // Throws, on the thread that makes it, when its own descriptors cannot be had.
     explicit EventLoop(const TimeSource &time = TimeSource::system());
     ~EventLoop();
     EventLoop(const EventLoop &) = delete;
     EventLoop &operator=(const EventLoop &) = delete;
-
-    void watch(int fd, std::uint32_t events, Watched *watched);
-    void change(int fd, std::uint32_t events, Watched *watched);
-    void unwatch(int fd);
 
     Timer after(Clock::duration delay, std::function<void()> callback);
     void cancel(Timer &timer);
@@ -69,6 +61,9 @@ public:
     // Runs until quit(); quit() may come from any thread.
     void run();
     void quit();
+    // Why epoll stopped answering, once it has. The loop goes on with posted work and timers
+    // alone, so what lives on it still ends by its own time-outs and failures.
+    const std::optional<TunnelError> &failure() const { return m_failure; }
 
     // For a loop driven by another event loop: the descriptor that turns readable when there
     // is work, one round of what is ready now, and the wait until the next timer is due.
@@ -85,6 +80,12 @@ public:
     }
 
 private:
+    friend class Registration;
+
+    // 0, or the errno of the refusal.
+    int control(int operation, const Registration::Entry &entry, Interest interest);
+    void retire(std::unique_ptr<Registration::Entry> entry);
+    int wait(epoll_event *events, int size, int timeoutMs);
     void turn(int timeoutMs);
     int timeoutMs() const;
     void runTimers();
@@ -97,6 +98,8 @@ private:
     std::map<std::pair<Clock::time_point, std::uint64_t>, std::function<void()>> m_timers;
     std::uint64_t m_nextTimer = 1;
     std::vector<std::unique_ptr<Disposable>> m_disposed;
+    std::vector<std::unique_ptr<Registration::Entry>> m_retired;
+    std::optional<TunnelError> m_failure;
     std::mutex m_postedMutex;
     std::vector<std::function<void()>> m_posted;
     bool m_quit = false;

@@ -1,13 +1,6 @@
 #include "tunnel/engine/Pipe.h"
 
-#include <sys/epoll.h>
-
 namespace corvane::tunnel {
-
-namespace {
-constexpr std::uint32_t kIn = EPOLLIN;
-constexpr std::uint32_t kOut = EPOLLOUT;
-} // namespace
 
 Pipe::Pipe(EventLoop &loop, End a, End b, std::chrono::seconds idleTimeout, Ended ended)
     : m_loop(loop), m_idleTimeout(idleTimeout), m_ended(std::move(ended))
@@ -18,8 +11,8 @@ Pipe::Pipe(EventLoop &loop, End a, End b, std::chrono::seconds idleTimeout, Ende
         m_sides[i].pipe = this;
         m_sides[i].index = i;
         m_sides[i].pending = std::move(m_sides[i].end.first);
-        m_sides[i].watching = m_sides[i].end.registered;
-        m_sides[i].adopted = m_sides[i].watching != 0;
+        // A socket its former owner registered keeps that registration, now telling this side.
+        m_sides[i].end.socket.watch(loop, m_sides[i]);
     }
 }
 
@@ -44,61 +37,81 @@ void Pipe::stop()
     finish({});
 }
 
-void Pipe::events(int index, std::uint32_t events)
+void Pipe::events(int index, Readiness ready)
 {
     if (m_over)
         return;
-    if ((events & EPOLLOUT) && !flush(index))
+    if (ready.writable && !flush(index))
         return;
-    if (events & (EPOLLIN | EPOLLHUP | EPOLLERR))
+    if (ready.readable)
         pump(index);
     update();
 }
 
 void Pipe::pump(int from)
 {
+    // A read that fills the scratch buffer leaves more behind, most likely: reading on saves a
+    // round of the loop, up to a share per wake, so one busy connection cannot hold up the rest.
+    constexpr std::size_t kBytesPerWake = 1024 * 1024;
+    for (std::size_t moved = 0; moved < kBytesPerWake; moved += EventLoop::kScratchSize) {
+        if (!pumpOnce(from))
+            return;
+    }
+}
+
+bool Pipe::pumpOnce(int from)
+{
     Side &source = m_sides[from];
     Side &target = m_sides[1 - from];
     const std::span<std::uint8_t> input = m_loop.input();
-    const long n = source.end.socket.read(input);
-    if (n == -1)
-        return;
-    if (n == -2)
-        return finish({});
-    if (n == 0) {
+    const IoResult read = source.end.socket.read(input);
+    if (read.outcome == IoResult::Outcome::WouldBlock)
+        return false;
+    if (read.failed()) {
+        finish({});
+        return false;
+    }
+    if (read.outcome == IoResult::Outcome::Closed) {
         source.readEnded = true;
         flush(1 - from);
-        return;
+        return false;
     }
     m_lastActive = m_loop.now();
-    ByteView data = input.first(static_cast<std::size_t>(n));
+    const bool full = read.count == input.size();
+    ByteView data = input.first(read.count);
     if (source.end.codec) {
         Bytes &out = m_loop.output();
-        if (!source.end.codec->transform(data, out))
-            return finish(source.end.name + " sent bytes that do not decode");
+        if (!source.end.codec->transform(data, out)) {
+            finish(source.end.name + " sent bytes that do not decode");
+            return false;
+        }
         data = out;
     }
     if (data.empty())
-        return;
-    const long written = target.end.socket.write(data);
-    if (written == -2)
-        return finish({});
-    target.pending.assign(data.begin() + std::max(written, 0L), data.end());
+        return full;
+    const IoResult written = target.end.socket.write(data);
+    if (written.failed()) {
+        finish({});
+        return false;
+    }
+    target.pending.assign(data.begin() + static_cast<long>(written.count), data.end());
+    return full && target.pending.empty();
 }
 
 bool Pipe::flush(int to)
 {
     Side &side = m_sides[to];
     while (!side.pending.empty()) {
-        const long written = side.end.socket.write(side.pending);
-        if (written == -1)
+        const IoResult written = side.end.socket.write(side.pending);
+        if (written.outcome == IoResult::Outcome::WouldBlock)
             return true;
-        if (written == -2) {
+        if (written.failed()) {
             finish({});
             return false;
         }
         m_lastActive = m_loop.now();
-        side.pending.erase(side.pending.begin(), side.pending.begin() + written);
+        side.pending.erase(side.pending.begin(),
+                           side.pending.begin() + static_cast<long>(written.count));
     }
     Bytes().swap(side.pending);
     if (m_sides[1 - to].readEnded && !side.writeShut) {
@@ -119,22 +132,9 @@ void Pipe::update()
     for (int i = 0; i < 2; ++i) {
         Side &side = m_sides[i];
         const Side &other = m_sides[1 - i];
-        std::uint32_t wanted = side.pending.empty() ? 0 : kOut;
-        if (other.pending.empty() && !side.readEnded)
-            wanted |= kIn;
-        if (wanted == side.watching && !side.adopted)
-            continue;
-        // A side with nothing to wait for is not watched at all: a peer that has hung up would
-        // otherwise be reported again and again.
-        const int fd = side.end.socket.fd();
-        if (wanted == 0)
-            m_loop.unwatch(fd);
-        else if (side.watching == 0)
-            m_loop.watch(fd, wanted, &side);
-        else
-            m_loop.change(fd, wanted, &side);
-        side.watching = wanted;
-        side.adopted = false;
+        const Interest wanted{other.pending.empty() && !side.readEnded, !side.pending.empty()};
+        if (const std::optional<TunnelError> error = side.end.socket.want(wanted))
+            return finish(side.end.name + ": " + error->description);
     }
 }
 
@@ -144,12 +144,7 @@ void Pipe::finish(const std::string &reason)
         return;
     m_over = true;
     m_loop.cancel(m_idle);
-    // Unwatched before closing: a process forked meanwhile still holds the socket, and the loop
-    // would go on reporting it.
     for (Side &side : m_sides) {
-        if (side.watching)
-            m_loop.unwatch(side.end.socket.fd());
-        side.watching = 0;
         side.end.socket.close();
         Bytes().swap(side.pending);
     }

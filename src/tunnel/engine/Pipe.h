@@ -15,7 +15,8 @@ namespace corvane::tunnel {
 // Two connected sockets carrying bytes both ways, each direction through an optional codec.
 // What one side sends is read into the loop's scratch buffer, transformed into the other
 // scratch buffer and written at once; only what the receiving side could not take is kept,
-// and the sending side is not read again until that is gone. An end of stream is passed on
+// and the sending side is not read again until that is gone. A side is read until it has no
+// more, up to a share of each round of the loop. An end of stream is passed on
 // once everything before it is through; the pipe is over when both ends are, on an error, on
 // bytes a codec refuses, or after idleTimeout without a byte.
 class Pipe final
@@ -32,9 +33,6 @@ public:
         std::string name;
         // Sent to this side before anything it is sent later.
         Bytes first;
-        // The events the socket is registered for with the loop already, by its owner before
-        // the pipe; the pipe takes the registration over instead of making a new one.
-        std::uint32_t registered = 0;
     };
 
     Pipe(EventLoop &loop, End a, End b, std::chrono::seconds idleTimeout, Ended ended);
@@ -56,14 +54,13 @@ private:
         Bytes pending;
         bool readEnded = false;
         bool writeShut = false;
-        std::uint32_t watching = 0;
-        // Registered for another object: the first update points it at this side.
-        bool adopted = false;
-        void onEvents(std::uint32_t events) override { pipe->events(index, events); }
+        void onEvents(Readiness ready) override { pipe->events(index, ready); }
     };
 
-    void events(int index, std::uint32_t events);
+    void events(int index, Readiness ready);
     void pump(int from);
+    // One read and its write; true when reading again may find more and the other side takes it.
+    bool pumpOnce(int from);
     bool flush(int to);
     void update();
     void finish(const std::string &reason);

@@ -1,49 +1,40 @@
 #pragma once
 
+#include "tunnel/Bytes.h"
+#include "tunnel/engine/Descriptor.h"
+#include "tunnel/engine/IoResult.h"
 #include "tunnel/engine/SocketAddress.h"
 
-#include <string>
-#include <utility>
+#include <optional>
+#include <variant>
 
 namespace corvane::tunnel {
 
-// An owned, non-blocking TCP socket descriptor.
-class Socket final
+// An owned, non-blocking TCP socket.
+class Socket final : public Descriptor
 {
 public:
     Socket() = default;
-    explicit Socket(int fd) : m_fd(fd) {}
-    ~Socket() { close(); }
-    Socket(Socket &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    Socket &operator=(Socket &&other) noexcept;
-    Socket(const Socket &) = delete;
-    Socket &operator=(const Socket &) = delete;
+    explicit Socket(int fd) : Descriptor(fd) {}
+    Socket(Socket &&) noexcept = default;
+    Socket &operator=(Socket &&) noexcept = default;
 
-    int fd() const { return m_fd; }
-    bool isOpen() const { return m_fd >= 0; }
-    void close();
+    // A listening socket on `address`.
+    static std::variant<Socket, TunnelError> listen(const SocketAddress &address);
+    // A connect under way (or done) to `address`, from `from` when given. The error's code
+    // tells our own want of descriptors from the peer's refusal.
+    static std::variant<Socket, TunnelError> connect(const SocketAddress &address,
+                                                     const SocketAddress *from = nullptr);
+    // The next pending connection, non-blocking; the error's code is EAGAIN when there is none.
+    std::variant<Socket, TunnelError> accept() const;
+    // The outcome of a connect once the socket is writable.
+    std::optional<TunnelError> connectError() const;
 
-    // A listening socket on `address`; the error text when it cannot listen.
-    static std::pair<Socket, std::string> listen(const SocketAddress &address);
-    // A connect under way (or done) to `address`, from `from` when given; the error text when
-    // it could not even start, with errno still telling why when no socket could be made.
-    static std::pair<Socket, std::string> connect(const SocketAddress &address,
-                                                  const SocketAddress *from = nullptr);
-    // The next pending connection, non-blocking; a closed Socket when there is none.
-    Socket accept() const;
-    // The outcome of a connect once the socket is writable: empty, or the error text.
-    std::string connectError() const;
-
-    // Bytes read, 0 at the end of the stream, -1 when nothing is there now, -2 on an error.
-    long read(std::span<std::uint8_t> into) const;
-    // Bytes written (maybe fewer than given), -1 when none fit now, -2 on an error.
-    long write(ByteView bytes) const;
+    // Done with at least one byte, Closed at the end of the stream.
+    IoResult read(std::span<std::uint8_t> into) const;
+    // Done with the bytes taken, maybe fewer than given.
+    IoResult write(ByteView bytes) const;
     void shutdownWrite() const;
-
-private:
-    int m_fd = -1;
 };
-
-std::string errorText(int error);
 
 } // namespace corvane::tunnel

@@ -8,6 +8,8 @@
 
 #include "ui_GalleryControlsViewController.h"
 
+using namespace std::chrono_literals;
+
 namespace corvane {
 
 GalleryControlsViewController::GalleryControlsViewController(QWidget *parent)
@@ -58,7 +60,7 @@ void GalleryControlsViewController::connectTapped()
     m_connectBtn->setText(QStringLiteral("连接中..."));
     setUserInteractionEnabled(m_connectBtn, false);
     const QPointer<GalleryControlsViewController> self(this);
-    delay(1.0, this, [self] {
+    delay(1s, this, [self] {
         if (!self || !self->m_connectBtn)
             return;
         self->m_connectBtn->setText(QStringLiteral("连接"));

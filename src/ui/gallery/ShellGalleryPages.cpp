@@ -18,6 +18,8 @@
 #include <QStringListModel>
 #include <QVBoxLayout>
 
+using namespace std::chrono_literals;
+
 namespace corvane {
 
 namespace {
@@ -63,7 +65,7 @@ protected:
     {
         SCBaseRootViewController::viewDidAppear(animated);
         if (auto once = std::exchange(onFirstAppearance, {}))
-            delay(0.0, this, once);
+            delay(0s, this, once);
     }
 
 private:

@@ -33,7 +33,7 @@ void EmitterView::play(const QString &name)
         return;
     it->layer.cells.append(it->cell);
     it->layer.birthRate = 1.0f;
-    delay(it->duration, this, [this, name] {
+    delay(Scheduler::Duration(it->duration), this, [this, name] {
         const auto stopped = m_emitters.find(name);
         if (stopped != m_emitters.end()) {
             stopped->layer.birthRate = 0.0f;

@@ -12,7 +12,7 @@ void SCTabBar::setFrame(const QRect &frame)
 {
     // Printed the way a frame rectangle prints: four numbers, each with one decimal.
     auto number = [](int value) { return QString::number(value, 'f', 1); };
-    Log::write(QStringLiteral("(%1, %2, %3, %4)")
+    Log::debug(QStringLiteral("(%1, %2, %3, %4)")
                    .arg(number(frame.x()), number(frame.y()), number(frame.width()),
                         number(frame.height())));
     TabBar::setFrame(frame);

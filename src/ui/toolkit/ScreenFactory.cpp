@@ -26,7 +26,7 @@ ViewController *ScreenFactory::instantiate(const QString &identifier) const
 {
     const auto found = m_factories.constFind(identifier);
     if (found == m_factories.constEnd() || !*found) {
-        Log::write(QStringLiteral("No screen with identifier ") + identifier);
+        Log::warning(QStringLiteral("No screen with identifier ") + identifier);
         return nullptr;
     }
     return (*found)();

@@ -153,7 +153,7 @@ void ViewController::presentViewController(ViewController *screen, bool animated
         return;
     if (m_presented) {
         // Only one presentation at a time per screen; the refused screen was handed over to us.
-        Log::write(QStringLiteral("Refused to present a screen over one that already presents"));
+        Log::warning(QStringLiteral("Refused to present a screen over one that already presents"));
         screen->deleteLater();
         return;
     }

@@ -21,6 +21,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 using namespace corvane::test;
 using namespace Qt::StringLiterals;
@@ -162,9 +164,9 @@ private Q_SLOTS:
         auto *home = new SCHomeViewController(m_window.get());
         home->show();
         home->selectedOrder();
-        clock.advance(1.0);
+        clock.advance(1s);
         m_window->findChild<ActionSheet *>()->choose(0);
-        clock.advance(1.0);
+        clock.advance(1s);
         QVERIFY(home->hasOrder());
 
         const QHash<QString, TunnelStatus> statuses{
@@ -187,7 +189,7 @@ private Q_SLOTS:
                 (*item)->trigger();
             else
                 m_tunnel.setStatus(statuses.value(steps.at(i)));
-            clock.advance(1.0);
+            clock.advance(1s);
             m_tunnel.drain();
             QCoreApplication::sendPostedEvents();
             QVERIFY2(m_tray->shownIcon() == looks.value(icons.at(i)),

@@ -90,7 +90,8 @@ private Q_SLOTS:
             Resources::setSearchRoots({folder.path(), u":/"_s});
         }
         QStringList lines;
-        const Log::Sink previous = Log::setSink([&lines](const QString &line) { lines << line; });
+        const Log::Sink previous =
+            Log::setSink([&lines](QtMsgType, const QString &line) { lines << line; });
         const std::optional<QStringList> names = ProvinceFile::load();
         Log::setSink(previous);
         Resources::setSearchRoots(roots);

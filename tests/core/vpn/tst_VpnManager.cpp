@@ -62,7 +62,7 @@ void tst_VpnManager::init()
     m_log.clear();
     m_posted.clear();
     m_signalled.clear();
-    m_previousSink = Log::setSink([this](const QString &line) { m_log << line; });
+    m_previousSink = Log::setSink([this](QtMsgType, const QString &line) { m_log << line; });
     m_previousRoots = Resources::searchRoots();
     m_observer = std::make_unique<QObject>();
 }

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <cmath>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 using namespace corvane::test;
 using namespace Qt::StringLiterals;
@@ -70,10 +72,10 @@ private Q_SLOTS:
         QVERIFY(sequencer.toggle([&done](TunnelSequencer::Toggle toggle) { done << toggle; }));
         QCOMPARE(sequencer.state(), TunnelSequencer::State::stepping);
         QVERIFY(!sequencer.toggle());
-        m_clock->advance(0.99);
+        m_clock->advance(990ms);
         m_tunnel->drain();
         QCOMPARE(m_tunnel->connection()->startCount(), 0);
-        m_clock->advance(0.01);
+        m_clock->advance(10ms);
         m_tunnel->drain();
         QCOMPARE(done, QList<TunnelSequencer::Toggle>{TunnelSequencer::Toggle::connecting});
         QCOMPARE(m_tunnel->connection()->startCount(), 1);
@@ -95,7 +97,7 @@ private Q_SLOTS:
         QList<TunnelSequencer::Toggle> done;
         sequencer.toggle([&done](TunnelSequencer::Toggle toggle) { done << toggle; });
         m_tunnel->setStatus(TunnelStatus::Connected);
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         m_tunnel->drain();
         QCOMPARE(done, QList<TunnelSequencer::Toggle>{TunnelSequencer::Toggle::disconnecting});
         QCOMPARE(m_tunnel->connection()->startCount(), 0);
@@ -122,7 +124,7 @@ private Q_SLOTS:
         QVERIFY(sequencer.changeAddress());
         QVERIFY(sequencer.isSwitching());
         QVERIFY(!sequencer.changeAddress());
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         m_tunnel->drain();
         QCOMPARE(m_tunnel->connection()->stopCount(), 1);
         m_tunnel->setStatus(TunnelStatus::Disconnected);
@@ -131,12 +133,12 @@ private Q_SLOTS:
         if (ending == u"disconnect"_s) {
             sequencer.disconnectTunnel();
             QVERIFY(!sequencer.isSwitching());
-            m_clock->advance(2.0);
+            m_clock->advance(2s);
             m_tunnel->drain();
             QCOMPARE(m_tunnel->connection()->startCount(), 1);
             return;
         }
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         m_tunnel->drain();
         QCOMPARE(m_tunnel->connection()->startCount(), 2);
         const QString secondAuth =
@@ -150,7 +152,7 @@ private Q_SLOTS:
                                               : TunnelStatus::Disconnected);
         m_tunnel->drain();
         QVERIFY(!sequencer.isSwitching());
-        m_clock->advance(2.0);
+        m_clock->advance(2s);
         m_tunnel->drain();
         QCOMPARE(m_tunnel->connection()->startCount(), 2);
     }
@@ -187,7 +189,7 @@ private Q_SLOTS:
         QCOMPARE(sequencer.state(), TunnelSequencer::State::idle);
         m_tunnel->drain();
         QVERIFY(stopped);
-        m_clock->advance(2.0);
+        m_clock->advance(2s);
         m_tunnel->drain();
         QCOMPARE(m_tunnel->connection()->startCount(), 0);
     }
@@ -216,7 +218,7 @@ private Q_SLOTS:
         bringUp(*sequencer);
         sequencer->changeAddress();
         sequencer.reset();
-        m_clock->advance(2.0);
+        m_clock->advance(2s);
         m_tunnel->drain();
         QCOMPARE(m_tunnel->connection()->stopCount(), 0);
     }

@@ -42,6 +42,7 @@ private Q_SLOTS:
 
 private:
     LinuxTunnelProfileStore::Locations locations() const;
+    static LinuxTunnelProfileStore::Product product();
     void settle();
 
     // A stand-in for a running helper: a shell whose command line names the channel, as the
@@ -59,9 +60,9 @@ void tst_LinuxTunnelProfileStore::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    m_store = std::make_unique<LinuxTunnelProfileStore>(locations());
+    m_store = std::make_unique<LinuxTunnelProfileStore>(locations(), product());
     m_log.clear();
-    Log::setSink([this](const QString &line) { m_log << line; });
+    Log::setSink([this](QtMsgType, const QString &line) { m_log << line; });
 }
 
 void tst_LinuxTunnelProfileStore::cleanup()
@@ -98,6 +99,11 @@ void tst_LinuxTunnelProfileStore::writeStore(const QStringList &identifiers)
     for (const QString &identifier : identifiers)
         entries << QStringLiteral("{\"identifier\": \"%1\"}").arg(identifier);
     file.write(QStringLiteral("{\"profiles\": [%1]}").arg(entries.join(u',')).toUtf8());
+}
+
+LinuxTunnelProfileStore::Product tst_LinuxTunnelProfileStore::product()
+{
+    return {[] { return LinuxTunnelProfileStore::ProxyPorts{}; }, QStringLiteral("ss_auth")};
 }
 
 LinuxTunnelProfileStore::Locations tst_LinuxTunnelProfileStore::locations() const
@@ -156,7 +162,7 @@ void tst_LinuxTunnelProfileStore::savedProfileReadsBackUnchanged()
     settle();
 
     // A second window's store reads the same file.
-    LinuxTunnelProfileStore other(locations());
+    LinuxTunnelProfileStore other(locations(), product());
     auto copy = std::make_shared<TunnelProfile>(profile->identifier(), nullptr);
     std::optional<TunnelError> reloadError{TunnelError{}};
     other.reload(copy, [&](std::optional<TunnelError> error) { reloadError = error; });
@@ -378,7 +384,7 @@ void tst_LinuxTunnelProfileStore::launchStopsStrayHelpersAndRemovesLeftovers()
         file.write("{\"ss_auth\": \"secret\"}");
     }
 
-    m_store = std::make_unique<LinuxTunnelProfileStore>(locations());
+    m_store = std::make_unique<LinuxTunnelProfileStore>(locations(), product());
     QVERIFY(duplicate->waitForFinished(5000));
     QVERIFY(unknown->waitForFinished(5000));
     QCOMPARE(first->state(), QProcess::Running);
@@ -462,7 +468,7 @@ void tst_LinuxTunnelProfileStore::noUsableRuntimeFolder()
 
     LinuxTunnelProfileStore::Locations where = locations();
     where.runtimeDir = defaults.runtimeDir;
-    LinuxTunnelProfileStore store(where);
+    LinuxTunnelProfileStore store(where, product());
     TunnelProfilePtr profile = store.makeProfile();
     profile->setEnabled(true);
     profile->setProtocolConfiguration(TunnelProtocol{QStringLiteral("Corvane"), {}});

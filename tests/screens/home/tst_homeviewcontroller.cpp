@@ -34,6 +34,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 using namespace corvane::test;
 using namespace Qt::StringLiterals;
@@ -129,7 +131,7 @@ private:
     void chooseInSheet(int index)
     {
         sheet()->choose(index);
-        m_clock->advance(0.5);
+        m_clock->advance(500ms);
         flushDeletes();
     }
 
@@ -149,7 +151,7 @@ private:
     void pickFirstOrder()
     {
         m_screen->selectedOrder();
-        m_clock->advance(0.5);
+        m_clock->advance(500ms);
         chooseInSheet(0);
         QVERIFY(m_screen->hasOrder());
     }
@@ -159,7 +161,7 @@ private:
     {
         const int starts = m_tunnel.connection()->startCount();
         QTest::mouseClick(m_screen->outlet<QPushButton>(u"connectBtn"_s), Qt::LeftButton);
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         m_tunnel.drain();
         if (m_tunnel.connection()->startCount() != starts + 1)
             return {};
@@ -172,7 +174,7 @@ private:
         tapConnectAndStart();
         m_tunnel.setStatus(TunnelStatus::Connecting);
         m_tunnel.setStatus(TunnelStatus::Connected);
-        m_clock->advance(0.5);
+        m_clock->advance(500ms);
     }
 
     static double alphaOf(QWidget *view) { return alpha(view); }
@@ -189,7 +191,7 @@ private Q_SLOTS:
         m_clock = std::make_unique<ManualClock>();
         QVERIFY(m_tunnel.installShared());
         registerMainScreens();
-        Log::setSink([this](const QString &line) { m_log << line; });
+        Log::setSink([this](QtMsgType, const QString &line) { m_log << line; });
     }
 
     void init()
@@ -215,7 +217,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_screen.reset();
-        m_clock->advance(3.0);
+        m_clock->advance(3s);
         m_tunnel.drain();
         flushDeletes();
         m_service.reset();
@@ -227,7 +229,7 @@ private Q_SLOTS:
         QVERIFY(sheet());
         QCOMPARE(sheetTitles(),
                  QStringList({u"流量订单-10G"_s, u"带宽订单-20M/季"_s, u"试用订单"_s, u"取消"_s}));
-        m_clock->advance(0.5);
+        m_clock->advance(500ms);
         // The second title stands for the third order: the unknown product is not offered.
         chooseInSheet(1);
         QCOMPARE(m_screen->outlet<QLabel>(u"orderLbl"_s)->text(), u"带宽订单-20M/季"_s);
@@ -236,19 +238,19 @@ private Q_SLOTS:
                  u"到期时间:2023-04-05 10:00:00"_s);
 
         m_screen->selectedOrder();
-        m_clock->advance(0.5);
+        m_clock->advance(500ms);
         chooseInSheet(0);
         QCOMPARE(m_screen->outlet<QLabel>(u"residueLbl"_s)->text(), u"剩余:10.0G"_s);
         // A trial order has no residue: the traffic order's figure must not stay on screen.
         m_screen->selectedOrder();
-        m_clock->advance(0.5);
+        m_clock->advance(500ms);
         chooseInSheet(2);
         QCOMPARE(m_screen->outlet<QLabel>(u"orderLbl"_s)->text(), u"试用订单"_s);
         QVERIFY(m_screen->outlet<QLabel>(u"residueLbl"_s)->isHidden());
         QVERIFY(m_screen->outlet<QLabel>(u"residueLbl"_s)->text().isEmpty());
         // Cancelling keeps the choice.
         m_screen->selectedOrder();
-        m_clock->advance(0.5);
+        m_clock->advance(500ms);
         chooseInSheet(3);
         QCOMPARE(chosenOrderId(), currentOrderContent()->orderInfoList.at(3)->orderId);
     }
@@ -272,7 +274,7 @@ private Q_SLOTS:
         QCOMPARE(toastTexts(m_screen.get()), QStringList{u"请选择订单"_s});
         QCOMPARE(title(), kConnect);
         QVERIFY(isUserInteractionEnabled(m_screen->outlet<QPushButton>(u"connectBtn"_s)));
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         m_tunnel.drain();
         QCOMPARE(m_tunnel.connection()->startCount(), starts);
     }
@@ -290,10 +292,10 @@ private Q_SLOTS:
             m_screen->outlet<QPushButton>(u"connectBtn"_s)
                 ->mapTo(m_screen.get(),
                         m_screen->outlet<QPushButton>(u"connectBtn"_s)->rect().center()));
-        m_clock->advance(0.9);
+        m_clock->advance(900ms);
         m_tunnel.drain();
         QCOMPARE(m_tunnel.connection()->startCount(), starts);
-        m_clock->advance(0.1);
+        m_clock->advance(100ms);
         m_tunnel.drain();
         QCOMPARE(m_tunnel.connection()->startCount(), starts + 1);
         QVERIFY(isUserInteractionEnabled(m_screen->outlet<QPushButton>(u"connectBtn"_s)));
@@ -322,7 +324,7 @@ private Q_SLOTS:
         const auto restore = qScopeGuard([this] { m_tunnel.store().setSaveError(std::nullopt); });
         QPushButton *connect = m_screen->outlet<QPushButton>(u"connectBtn"_s);
         QTest::mouseClick(connect, Qt::LeftButton);
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         m_tunnel.drain();
         QCOMPARE(title(), kConnect);
         QCOMPARE(toastTexts(m_screen.get()), QStringList{u"无法启动隧道：无法保存隧道配置"_s});
@@ -397,10 +399,10 @@ private Q_SLOTS:
         QCOMPARE(m_screen->outlet<QLabel>(u"addressLbl"_s)->text(), QString());
         QVERIFY(m_screen->outlet<QPushButton>(u"changeIPBtn"_s)->isEnabled());
         // It fades in over half a second.
-        m_clock->advance(0.25);
+        m_clock->advance(250ms);
         QVERIFY(alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)) > 0.0 &&
                 alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)) < 1.0);
-        m_clock->advance(0.3);
+        m_clock->advance(300ms);
         for (QWidget *view :
              {static_cast<QWidget *>(m_screen->outlet<QLabel>(u"IPLbl"_s)),
               static_cast<QWidget *>(m_screen->outlet<QLabel>(u"addressLbl"_s)),
@@ -410,7 +412,7 @@ private Q_SLOTS:
 
         // The lookup starts a second after the area shows.
         QCOMPARE(m_service->lookups, 0);
-        m_clock->advance(0.45);
+        m_clock->advance(450ms);
         QTRY_COMPARE(m_service->lookups, 1);
         QCOMPARE(VpnManager::shared().ip, u"IP解析中"_s);
         QTRY_COMPARE(m_screen->outlet<QLabel>(u"IPLbl"_s)->text(), u"当前IP：198.51.100.20"_s);
@@ -418,7 +420,7 @@ private Q_SLOTS:
 
         QTest::mouseClick(m_screen->outlet<QPushButton>(u"connectBtn"_s), Qt::LeftButton);
         QCOMPARE(title(), kDisconnecting);
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         m_tunnel.drain();
         QCOMPARE(title(), kDisconnecting);
         m_tunnel.setStatus(TunnelStatus::Disconnected);
@@ -426,7 +428,7 @@ private Q_SLOTS:
         QCOMPARE(m_screen->outlet<QLabel>(u"IPLbl"_s)->text(), QString());
         QCOMPARE(m_screen->outlet<QLabel>(u"addressLbl"_s)->text(), QString());
         QVERIFY(!m_screen->outlet<QPushButton>(u"changeIPBtn"_s)->isEnabled());
-        m_clock->advance(0.5);
+        m_clock->advance(500ms);
         QCOMPARE(alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)), 0.0);
         QCOMPARE(m_screen->outlet<LayoutConstraint>(u"ipTop"_s)->constant(), 0);
         QVERIFY(!proxy->isVisible());
@@ -448,7 +450,7 @@ private Q_SLOTS:
         QCOMPARE(alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)), 0.0);
         QCOMPARE(m_screen->outlet<LayoutConstraint>(u"ipTop"_s)->constant(), 0);
         QVERIFY(!m_screen->outlet<QPushButton>(u"changeIPBtn"_s)->isEnabled());
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         m_tunnel.drain();
         QCOMPARE(m_tunnel.connection()->stopCount(), stops + 1);
         m_tunnel.setStatus(TunnelStatus::Disconnecting);
@@ -456,7 +458,7 @@ private Q_SLOTS:
         m_tunnel.setStatus(TunnelStatus::Disconnected);
         titles << title();
         QVERIFY(!isUserInteractionEnabled(m_screen->outlet<QPushButton>(u"connectBtn"_s)));
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         m_tunnel.drain();
         QCOMPARE(m_tunnel.connection()->startCount(), starts + 1);
         m_tunnel.setStatus(TunnelStatus::Connecting);
@@ -473,7 +475,7 @@ private Q_SLOTS:
         QVERIFY(VpnManager::shared().uid != firstUid);
         QVERIFY(secondAuth.endsWith(u"&uid="_s + QString::number(VpnManager::shared().uid)));
         // Back at on the area fades in again.
-        m_clock->advance(0.25);
+        m_clock->advance(250ms);
         QVERIFY(alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)) > 0.0 &&
                 alphaOf(m_screen->outlet<QLabel>(u"IPLbl"_s)) < 1.0);
     }
@@ -482,11 +484,11 @@ private Q_SLOTS:
     {
         bringUp();
         QTest::mouseClick(m_screen->outlet<QPushButton>(u"changeIPBtn"_s), Qt::LeftButton);
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         m_tunnel.drain();
         m_tunnel.setStatus(TunnelStatus::Disconnecting);
         m_tunnel.setStatus(TunnelStatus::Disconnected);
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         m_tunnel.drain();
         const int starts = m_tunnel.connection()->startCount();
         m_tunnel.setStatus(TunnelStatus::Connecting);
@@ -494,7 +496,7 @@ private Q_SLOTS:
         m_tunnel.setStatus(TunnelStatus::Disconnected);
         QVERIFY(!m_screen->isChangingAddress());
         QCOMPARE(title(), kConnect);
-        m_clock->advance(2.0);
+        m_clock->advance(2s);
         m_tunnel.drain();
         QCOMPARE(m_tunnel.connection()->startCount(), starts);
         QVERIFY(isUserInteractionEnabled(m_screen->outlet<QPushButton>(u"connectBtn"_s)));
@@ -531,7 +533,7 @@ private Q_SLOTS:
             QTest::mouseClick(m_screen->outlet<QPushButton>(u"changeIPBtn"_s), Qt::LeftButton);
             QCOMPARE(toastTexts(m_screen.get()),
                      QStringList{u"无法切换IP：不知道当前隧道使用的订单"_s});
-            m_clock->advance(2.0);
+            m_clock->advance(2s);
             m_tunnel.drain();
             QCOMPARE(m_tunnel.connection()->stopCount(), stops);
             QCOMPARE(title(), kDisconnect);
@@ -543,11 +545,11 @@ private Q_SLOTS:
         QVERIFY(!m_screen->outlet<Switch>(u"abnormalSwitch"_s)->isOn());
 
         QTest::mouseClick(m_screen->outlet<QPushButton>(u"changeIPBtn"_s), Qt::LeftButton);
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         m_tunnel.drain();
         QCOMPARE(m_tunnel.connection()->stopCount(), stops + 1);
         m_tunnel.setStatus(TunnelStatus::Disconnected);
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         m_tunnel.drain();
         const std::optional<AuthStringFields> again = parseAuthString(
             m_tunnel.connection()->startedConfiguration().value(u"ss_auth"_s).toString());
@@ -578,7 +580,7 @@ private Q_SLOTS:
         pickFirstOrder();
         m_screen->settingDuplicate();
         QCOMPARE(sheetTitles(), QStringList({u"不去重"_s, u"24小时去重"_s, u"取消"_s}));
-        m_clock->advance(0.5);
+        m_clock->advance(500ms);
         chooseInSheet(1);
         QCOMPARE(m_screen->outlet<QLabel>(u"duplicateLbl"_s)->text(), u"24小时去重"_s);
         QCOMPARE(VpnManager::shared().nd, 1);
@@ -595,7 +597,7 @@ private Q_SLOTS:
 
         m_tunnel.setStatus(TunnelStatus::Disconnected);
         m_screen->settingDuplicate();
-        m_clock->advance(0.5);
+        m_clock->advance(500ms);
         chooseInSheet(2);
         QCOMPARE(VpnManager::shared().nd, 1);
         QTest::mouseClick(m_screen->outlet<Switch>(u"abnormalSwitch"_s), Qt::LeftButton);
@@ -684,9 +686,9 @@ private Q_SLOTS:
         m_screen->findChild<RowButton *>(u"duplicateRow"_s)->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QVERIFY(sheet());
-        m_clock->advance(0.5);
+        m_clock->advance(500ms);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        m_clock->advance(0.5);
+        m_clock->advance(500ms);
         flushDeletes();
         QVERIFY(!sheet());
         QCOMPARE(m_screen->outlet<QLabel>(u"duplicateLbl"_s)->text(), u"不去重"_s);
@@ -699,10 +701,10 @@ private Q_SLOTS:
         changeIP->setFocus();
         QTest::keyClick(changeIP, Qt::Key_Space);
         QVERIFY(m_screen->isChangingAddress());
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         m_tunnel.drain();
         m_tunnel.setStatus(TunnelStatus::Disconnected);
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         m_tunnel.drain();
         m_tunnel.setStatus(TunnelStatus::Connected);
         QVERIFY(!m_screen->isChangingAddress());

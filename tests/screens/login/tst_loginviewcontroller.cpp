@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 using namespace corvane::test;
 using namespace Qt::StringLiterals;
@@ -89,7 +91,7 @@ private Q_SLOTS:
     {
         m_screen.reset();
         m_service.reset();
-        m_clock->advance(3.0);
+        m_clock->advance(3s);
     }
 
     void checksStopTheTapWithTheirToast_data()
@@ -139,7 +141,7 @@ private Q_SLOTS:
                  ViewController::ModalPresentationStyle::FullScreen);
         QCOMPARE(navigation->viewControllers().size(), 1);
         QVERIFY(qobject_cast<SCHomeViewController *>(navigation->viewControllers().first()));
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
         QVERIFY(navigation->isVisible());
         // The sign-in screen stays beneath, out of the keyboard's way.
         QVERIFY(m_screen->isVisible());
@@ -158,7 +160,7 @@ private Q_SLOTS:
         QTRY_VERIFY(m_screen->presentedViewController());
         auto *navigation =
             qobject_cast<SCBaseNavigationController *>(m_screen->presentedViewController());
-        m_clock->advance(0.1);
+        m_clock->advance(100ms);
         QCOMPARE(toastTexts(navigation->viewControllers().first()),
                  QStringList{u"登录信息未能保存，下次启动需重新输入"_s});
     }
@@ -262,7 +264,7 @@ private Q_SLOTS:
         tapAndSettle();
         QTRY_VERIFY(m_screen->presentedViewController());
         m_screen.reset();
-        m_clock->advance(1.0);
+        m_clock->advance(1s);
 
         m_screen = showScreen();
         QCOMPARE(m_screen->outlet<QLineEdit>(u"phoneTF"_s)->text(), u"13800000000"_s);

@@ -22,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 using namespace corvane::test;
 using namespace Qt::StringLiterals;
@@ -56,7 +58,7 @@ private:
         m_list->setChooseClick(m_opener);
         m_list->client().selectedIndex = provinceIndex;
         sc_pushViewController(m_opener, screen.release(), true);
-        m_clock->advance(0.5);
+        m_clock->advance(500ms);
         QVERIFY(view());
     }
 
@@ -95,7 +97,7 @@ private:
 
     void leave()
     {
-        m_clock->advance(0.5);
+        m_clock->advance(500ms);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
@@ -117,7 +119,7 @@ private Q_SLOTS:
         m_navigation = std::make_unique<SCBaseNavigationController>(m_opener);
         m_navigation->resize(375, 812);
         m_navigation->show();
-        m_clock->advance(0.5);
+        m_clock->advance(500ms);
     }
 
     void cleanup()
@@ -283,7 +285,8 @@ private Q_SLOTS:
         // Only the test's folder: a missing file stays missing.
         Resources::setSearchRoots({folder.path()});
         QStringList lines;
-        const Log::Sink previous = Log::setSink([&lines](const QString &line) { lines << line; });
+        const Log::Sink previous =
+            Log::setSink([&lines](QtMsgType, const QString &line) { lines << line; });
         open(5);
         Log::setSink(previous);
         Resources::setSearchRoots(roots);

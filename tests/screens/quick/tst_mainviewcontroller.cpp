@@ -21,6 +21,8 @@
 #include <QWindow>
 #include <memory>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 using namespace corvane::test;
 using namespace Qt::StringLiterals;
@@ -101,13 +103,13 @@ void TestMainViewController::init()
     QVERIFY(m_screen->outlet<QPushButton>(u"connect"_s) &&
             m_screen->outlet<MorphingLabel>(u"content"_s));
     // Past the pulse check of the appearance.
-    m_clock->advance(1.0);
+    m_clock->advance(1s);
 }
 
 void TestMainViewController::cleanup()
 {
     m_screen.reset();
-    m_clock->advance(2.0);
+    m_clock->advance(2s);
     m_tunnel.drain();
 }
 
@@ -132,12 +134,12 @@ void TestMainViewController::tapWhileOffConnectsThroughTheRelay()
     // A second tap through the window meets a button that ignores touches.
     QTest::mouseClick(m_screen->windowHandle(), Qt::LeftButton, {},
                       button->mapTo(m_screen.get(), button->rect().center()));
-    m_clock->advance(0.9);
+    m_clock->advance(900ms);
     m_tunnel.drain();
     QCOMPARE(m_tunnel.connection()->startCount(), starts);
     QVERIFY(!isUserInteractionEnabled(button));
 
-    m_clock->advance(0.1);
+    m_clock->advance(100ms);
     QVERIFY(isUserInteractionEnabled(button));
     m_tunnel.drain();
     QCOMPARE(m_tunnel.connection()->startCount(), starts + 1);
@@ -159,9 +161,9 @@ void TestMainViewController::tapWhileOnStopsThePulseAndDisconnects()
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), kDisconnecting);
     QVERIFY(!isUserInteractionEnabled(button));
-    m_clock->advance(0.9);
+    m_clock->advance(900ms);
     QVERIFY(PulseView::externalBorderLayer(button));
-    m_clock->advance(0.1);
+    m_clock->advance(100ms);
     QVERIFY(!PulseView::externalBorderLayer(button));
     QVERIFY(isUserInteractionEnabled(button));
     m_tunnel.drain();
@@ -178,7 +180,7 @@ void TestMainViewController::staleTitleWithTunnelOffStillConnects()
     QTest::mouseClick(button, Qt::LeftButton);
     // The title is not the screen's state: the announcement follows the tunnel's last status.
     QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), kConnecting);
-    m_clock->advance(1.0);
+    m_clock->advance(1s);
     m_tunnel.drain();
     QCOMPARE(m_tunnel.connection()->startCount(), starts + 1);
     QCOMPARE(m_tunnel.connection()->stopCount(), stops);
@@ -268,9 +270,9 @@ void TestMainViewController::pulseCheckOneSecondAfterAppearing()
     if (!pulse)
         PulseView::startPulse(button, Qt::white, PulseView::radar);
     const bool before = PulseView::externalBorderLayer(button) != nullptr;
-    m_clock->advance(0.9);
+    m_clock->advance(900ms);
     QCOMPARE(PulseView::externalBorderLayer(button) != nullptr, before);
-    m_clock->advance(0.1);
+    m_clock->advance(100ms);
     PulseHalo *halo = PulseView::externalBorderLayer(button);
     QCOMPARE(halo != nullptr, pulse);
     if (halo)
@@ -306,7 +308,7 @@ void TestMainViewController::pulseLooksAsIfBlendedOntoTheScreen()
     // Opaque on the screen's backdrop: its frames repaint nothing beneath it.
     QVERIFY(halo->testAttribute(Qt::WA_OpaquePaintEvent));
     // Mid-way through a beat, the halo well out from the button and half faded.
-    m_clock->advance(0.75);
+    m_clock->advance(750ms);
     const QRect area =
         halo->geometry().translated(halo->parentWidget()->mapTo(m_screen.get(), QPoint()));
     const QImage fast = m_screen->grab(area).toImage();
@@ -338,7 +340,7 @@ void TestMainViewController::destroyedScreenHearsNothing()
     m_screen.reset();
     m_tunnel.setStatus(TunnelStatus::Connected);
     // The toggle that was due goes with the screen.
-    m_clock->advance(1.0);
+    m_clock->advance(1s);
     m_tunnel.drain();
     QCOMPARE(m_tunnel.connection()->startCount(), starts);
 }

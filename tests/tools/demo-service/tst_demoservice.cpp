@@ -311,7 +311,7 @@ private Q_SLOTS:
         client.write(requests);
         QTRY_COMPARE(client.bytesToWrite(), 0);
         if (status.isEmpty())
-            clock.advance(DemoHttpServer::Limits().idleSeconds);
+            clock.advance(DemoHttpServer::Limits().idle);
         QTRY_COMPARE(received.count(QByteArray("HTTP/1.1 " + status)), answers);
         QTRY_VERIFY(!closes || client.state() == QAbstractSocket::UnconnectedState);
         for (int i = 0; i < 20; ++i)

@@ -15,6 +15,8 @@
 #include <QTest>
 #include <algorithm>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 
 namespace {
@@ -60,7 +62,7 @@ private Q_SLOTS:
         QCOMPARE(gallery.pageCount(), allPages().size());
         for (qsizetype page = 0; page < gallery.pageCount(); ++page) {
             gallery.showPage(page);
-            clock.advance(1.0);
+            clock.advance(1s);
             QCOMPARE(gallery.currentPage(), page);
             QVERIFY(!gallery.pageTitle(page).isEmpty());
             save(&gallery, QStringLiteral("page-%1").arg(page));
@@ -86,7 +88,7 @@ private Q_SLOTS:
         GalleryWidget gallery(allPages());
         gallery.show();
         gallery.showPage(indexOf(gallery, title));
-        clock.advance(1.0);
+        clock.advance(1s);
         int checked = 0;
         for (QPushButton *button : gallery.findChildren<QPushButton *>()) {
             if (!button->isVisible())
@@ -118,7 +120,7 @@ private Q_SLOTS:
         ToastHost *toasts = ToastHost::find(center->parentWidget());
         QVERIFY(toasts);
         QCOMPARE(toasts->activeToasts().size(), 1);
-        clock.advance(3.0);
+        clock.advance(3s);
     }
 
     void toastPageShowsEveryKind()
@@ -132,12 +134,12 @@ private Q_SLOTS:
             auto *button = gallery.findChild<QPushButton *>(QString::fromLatin1(name));
             QVERIFY2(button, name);
             button->click();
-            clock.advance(0.4);
+            clock.advance(400ms);
             ToastHost *host = ToastHost::find(button->parentWidget());
             QVERIFY(host);
             QVERIFY2(!host->activeToasts().isEmpty() || host->activityView(), name);
             save(&gallery, QString::fromLatin1(name));
-            clock.advance(2.0);
+            clock.advance(2s);
         }
     }
 
@@ -177,7 +179,7 @@ private Q_SLOTS:
             QCOMPARE(label->previousText(), first);
         }
         for (int i = 0; i < 120; ++i) {
-            clock.advance(0.016);
+            clock.advance(16ms);
             QCoreApplication::sendPostedEvents();
             page->repaint();
         }
@@ -209,7 +211,7 @@ private Q_SLOTS:
         GalleryWidget gallery(pages);
         gallery.show();
         gallery.showPage(0);
-        clock.advance(1.0);
+        clock.advance(1s);
         QVERIFY(presented && presented->isVisible());
         gallery.showPage(1);
         QVERIFY(!presented->isVisible());

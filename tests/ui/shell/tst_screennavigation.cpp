@@ -15,11 +15,13 @@
 #include <QPushButton>
 #include <QTest>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 using corvane::test::RecordingScreen;
 
 namespace {
-constexpr double kLongEnough = 1.0;
+constexpr auto kLongEnough = 1s;
 
 ViewController *screen(const QString &name)
 {
@@ -84,7 +86,7 @@ private Q_SLOTS:
     void tabBarWritesEachFrame()
     {
         QStringList lines;
-        Log::setSink([&lines](const QString &line) { lines.append(line); });
+        Log::setSink([&lines](QtMsgType, const QString &line) { lines.append(line); });
         SCRootTabBarController tabs;
         tabs.setViewControllers({screen(QStringLiteral("only"))});
         tabs.resize(375, 812);
@@ -103,7 +105,7 @@ private Q_SLOTS:
 
         QCOMPARE(navigation->popViewController(false), second.data());
         QVERIFY(navigation->isTransitioning());
-        clock.advance(0.1);
+        clock.advance(100ms);
         QVERIFY(second);
         QVERIFY(second->isVisible());
         QVERIFY(second->x() > 0 && second->x() < navigation->width());

@@ -7,9 +7,10 @@
 #include <QTest>
 
 using namespace corvane;
+using namespace std::chrono_literals;
 
 namespace {
-constexpr double kLongEnough = 1.0;
+constexpr auto kLongEnough = 1s;
 } // namespace
 
 class TestActionSheet final : public QObject

@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 using corvane::test::RecordingScreen;
 
@@ -50,12 +52,12 @@ private Q_SLOTS:
         QCOMPARE(alpha(label), 1.0);
         QCOMPARE(area->contentsMargins().top(), 50);
 
-        clock.advance(0.25);
+        clock.advance(250ms);
         QVERIFY(alpha(label) > 0.0 && alpha(label) < 1.0);
         QVERIFY(area->contentsMargins().top() > 0 && area->contentsMargins().top() < 50);
         QVERIFY(completions.isEmpty());
 
-        clock.advance(0.3);
+        clock.advance(300ms);
         QCOMPARE(alpha(label), 0.0);
         QCOMPARE(area->contentsMargins().top(), 0);
         QCOMPARE(completions, QList<bool>{true});
@@ -72,9 +74,9 @@ private Q_SLOTS:
         ManualClock clock;
         int completions = 0;
         ViewAnimation::animate(0.5, {}, [&completions](bool) { ++completions; });
-        clock.advance(0.4);
+        clock.advance(400ms);
         QCOMPARE(completions, 0);
-        clock.advance(0.2);
+        clock.advance(200ms);
         QCOMPARE(completions, 1);
     }
 
@@ -135,7 +137,7 @@ private Q_SLOTS:
         // What a screen does with a long operation: ignore the user for a second.
         connect(button, &QPushButton::clicked, &screen, [button] {
             setUserInteractionEnabled(button, false);
-            delay(1.0, button, [button] { setUserInteractionEnabled(button, true); });
+            delay(1s, button, [button] { setUserInteractionEnabled(button, true); });
         });
         QSignalSpy clicked(button, &QPushButton::clicked);
         screen.show();
@@ -150,7 +152,7 @@ private Q_SLOTS:
         QTest::keyClick(screen.windowHandle(), Qt::Key(key));
         QCOMPARE(clicked.count(), 1);
 
-        clock.advance(1.0);
+        clock.advance(1s);
         QVERIFY(isUserInteractionEnabled(button));
         QCOMPARE(QApplication::focusWidget(), button);
         QTest::keyClick(screen.windowHandle(), Qt::Key(key));
@@ -159,7 +161,7 @@ private Q_SLOTS:
         // While the button ignores the user, Tab still moves on from it.
         QTest::keyClick(screen.windowHandle(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
-        clock.advance(1.0);
+        clock.advance(1s);
     }
 
     void switchShowsKeyboardFocus()
@@ -256,17 +258,17 @@ private Q_SLOTS:
         QPushButton button;
         QStringList steps;
         connect(&button, &QPushButton::clicked, this, [&steps] {
-            delay(0.0, [&steps] { steps.append(QStringLiteral("delayed")); });
-            delay(1.0, [&steps] { steps.append(QStringLiteral("one second")); });
+            delay(0s, [&steps] { steps.append(QStringLiteral("delayed")); });
+            delay(1s, [&steps] { steps.append(QStringLiteral("one second")); });
             steps.append(QStringLiteral("action"));
         });
         button.click();
         QCOMPARE(steps, QStringList{QStringLiteral("action")});
-        clock.scheduler().advance(0.0);
+        clock.scheduler().advance(0s);
         QCOMPARE(steps, (QStringList{QStringLiteral("action"), QStringLiteral("delayed")}));
-        clock.advance(0.99);
+        clock.advance(990ms);
         QCOMPARE(steps.size(), 2);
-        clock.advance(0.01);
+        clock.advance(10ms);
         QCOMPARE(steps.last(), QStringLiteral("one second"));
     }
 };

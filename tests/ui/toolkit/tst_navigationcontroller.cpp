@@ -12,11 +12,13 @@
 #include <QTest>
 #include <memory>
 
+using namespace std::chrono_literals;
+
 using namespace corvane;
 using corvane::test::RecordingScreen;
 
 namespace {
-constexpr double kLongEnough = 1.0;
+constexpr auto kLongEnough = 1s;
 } // namespace
 
 class TestNavigationController final : public QObject
@@ -179,7 +181,7 @@ private Q_SLOTS:
         QCOMPARE(root->mapTo(&navigation, QPoint()).y(), NavigationBar::kHeight);
 
         navigation.setNavigationBarHidden(true, true);
-        clock.advance(0.1);
+        clock.advance(100ms);
         const int midway = root->mapTo(&navigation, QPoint()).y();
         QVERIFY(midway > 0 && midway < NavigationBar::kHeight);
         clock.advance(kLongEnough);
@@ -230,7 +232,7 @@ private Q_SLOTS:
         bool completed = false;
         host.presentViewController(modal, true, [&completed] { completed = true; });
         QVERIFY(!completed);
-        clock.advance(0.1);
+        clock.advance(100ms);
         QVERIFY(modal->y() > 0);
         clock.advance(kLongEnough);
         QVERIFY(completed);

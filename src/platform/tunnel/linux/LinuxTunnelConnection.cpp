@@ -4,7 +4,6 @@
 #include "platform/files/PrivateFile.h"
 #include "platform/files/RegularFile.h"
 #include "platform/log/Log.h"
-#include "platform/settings/SettingsStore.h"
 #include "platform/tunnel/linux/HelperProcesses.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
 
@@ -32,25 +31,16 @@ constexpr qint64 kMaxStatusFileSize = 64;
 constexpr qint64 kMaxReasonFileSize = 4096;
 constexpr qint64 kMaxOwnerFileSize = 256;
 
-// The local proxies' ports from the user's settings ("socksPort", "httpProxyPort"; 0 lets the
-// system pick), for the helper's command line; the helper's defaults when unset.
-QStringList proxyPortArguments()
+// The helper's command line options for the ports chosen.
+QStringList proxyPortArguments(const LinuxTunnelProfileStore::ProxyPorts &ports)
 {
-    const SettingsStore settings(SettingsStore::defaultFilePath());
     QStringList arguments;
-    for (const auto &[key, option] :
-         {std::pair{"socksPort", "--socks-port"}, std::pair{"httpProxyPort", "--http-port"}}) {
-        const QJsonValue value = settings.object(QLatin1String(key));
-        if (!value.isDouble())
-            continue;
-        const double port = value.toDouble();
-        if (port < 0 || port > 65535 || port != static_cast<int>(port)) {
-            Log::write(QStringLiteral("Ignoring \"%1\" in %2: not a port number")
-                           .arg(QLatin1String(key), settings.filePath()));
-            continue;
-        }
-        arguments << QLatin1String(option) << QString::number(static_cast<int>(port));
-    }
+    if (ports.socks)
+        arguments << QStringLiteral("--socks-port") << QString::number(*ports.socks);
+    if (ports.http)
+        arguments << QStringLiteral("--http-port") << QString::number(*ports.http);
+    if (ports.pointSystemProxy)
+        arguments << QStringLiteral("--system-proxy");
     return arguments;
 }
 
@@ -121,6 +111,14 @@ void LinuxTunnelConnection::stop()
     }
 }
 
+void LinuxTunnelConnection::handOver()
+{
+    // A line of its own before "stop": a helper that does not know it ignores it and stops.
+    if (m_socket->state() == QLocalSocket::ConnectedState)
+        m_socket->write(TunnelChannel::handOverCommand());
+    stop();
+}
+
 std::optional<LocalProxyPorts> LinuxTunnelConnection::localProxy() const
 {
     if (m_localProxy || m_current != TunnelStatus::Connected)
@@ -177,8 +175,8 @@ void LinuxTunnelConnection::removeStaleFiles()
         return;
     if (QFile::remove(m_channel.statusPath()) | QFile::remove(m_channel.socketPath()) |
         QFile::remove(m_channel.proxyPath()))
-        Log::write(QStringLiteral("Removed the status of a tunnel helper that no longer runs (%1)")
-                       .arg(m_channel.basePath()));
+        Log::info(QStringLiteral("Removed the status of a tunnel helper that no longer runs (%1)")
+                      .arg(m_channel.basePath()));
 }
 
 std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
@@ -223,12 +221,12 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
     // Lets a later launch of another program tell a script's tunnel from one a window left.
     if (std::optional<QString> error =
             PrivateFile::write(m_channel.ownerPath(), QCoreApplication::applicationName().toUtf8()))
-        Log::write(QStringLiteral("Cannot record who starts the tunnel: %1").arg(*error));
+        Log::warning(QStringLiteral("Cannot record who starts the tunnel: %1").arg(*error));
     const QString program = m_store->locations().helperProgram;
     QProcess helper;
     helper.setProgram(program);
     helper.setArguments(QStringList{QStringLiteral("--channel"), m_channel.basePath()} +
-                        proxyPortArguments());
+                        proxyPortArguments(m_store->proxyPorts()));
     helper.setStandardInputFile(QProcess::nullDevice());
     helper.setStandardOutputFile(m_channel.logPath(), QIODevice::Append);
     helper.setStandardErrorFile(m_channel.logPath(), QIODevice::Append);
@@ -290,7 +288,7 @@ void LinuxTunnelConnection::abandonStart(const QString &reason)
 {
     m_startTimer->stop();
     QFile::remove(m_channel.configPath());
-    Log::write(reason);
+    Log::warning(reason);
     setStatus(TunnelStatus::Disconnected);
 }
 

@@ -29,6 +29,7 @@ public:
     TunnelStatus status() const override { return m_published; }
     std::optional<TunnelError> start() override;
     void stop() override;
+    void handOver() override;
     QString startedBy() const override;
     std::optional<LocalProxyPorts> localProxy() const override;
     std::optional<TunnelEndReason> endReason() const override { return m_endReason; }

@@ -33,8 +33,6 @@ qsizetype indexOf(const QList<StoredProfile> &profiles, const QString &identifie
     return -1;
 }
 
-const auto kAuthKey = QStringLiteral("ss_auth");
-
 TunnelError notStored()
 {
     return TunnelError{QStringLiteral("The tunnel profile is not stored.")};
@@ -64,9 +62,10 @@ LinuxTunnelProfileStore::defaultLocations(const QString &helperProgram)
                      channelFolder(), helper};
 }
 
-LinuxTunnelProfileStore::LinuxTunnelProfileStore(Locations locations, QObject *parent,
-                                                 Tidying tidying)
-    : TunnelProfileStore(parent), m_locations(std::move(locations)), m_file(m_locations.storeFile)
+LinuxTunnelProfileStore::LinuxTunnelProfileStore(Locations locations, Product product,
+                                                 QObject *parent, Tidying tidying)
+    : TunnelProfileStore(parent), m_locations(std::move(locations)), m_product(std::move(product)),
+      m_file(m_locations.storeFile)
 {
     if (tidying == Tidying::atOnce)
         tidyRuntimeFolder();
@@ -111,10 +110,10 @@ void LinuxTunnelProfileStore::tidyRuntimeFolder()
         if (!profiles || helper.channelBase == kept) {
             live << helper.channelBase;
         } else if (HelperProcesses::signal(helper.pid, helper.channelBase, SIGTERM)) {
-            Log::write(QStringLiteral("Stopped the tunnel helper %1 (%2): it belongs to no "
-                                      "profile in use")
-                           .arg(helper.pid)
-                           .arg(helper.channelBase));
+            Log::info(QStringLiteral("Stopped the tunnel helper %1 (%2): it belongs to no "
+                                     "profile in use")
+                          .arg(helper.pid)
+                          .arg(helper.channelBase));
         }
     }
     // A helper deletes its configuration once read; one that was killed before may have left
@@ -125,7 +124,7 @@ void LinuxTunnelProfileStore::tidyRuntimeFolder()
         if (live.contains(QDir::cleanPath(path.chopped(5))))
             continue;
         if (QFile::remove(path))
-            Log::write(
+            Log::info(
                 QStringLiteral("Removed %1, left behind by a tunnel helper that never read it")
                     .arg(path));
     }
@@ -226,7 +225,7 @@ QString LinuxTunnelProfileStore::storedAuthString(const QString &identifier) con
     const auto *profile = std::get_if<StoredProfile>(&stored);
     if (!profile || !profile->protocol)
         return {};
-    return profile->protocol->providerConfiguration.value(kAuthKey).toString();
+    return profile->protocol->providerConfiguration.value(m_product.authKey).toString();
 }
 
 void LinuxTunnelProfileStore::forgetAuthString(const QString &identifier, const QString &auth)
@@ -235,16 +234,16 @@ void LinuxTunnelProfileStore::forgetAuthString(const QString &identifier, const 
     if (storedAuthString(identifier) != auth)
         return;
     const auto error =
-        modifyStored(identifier, [&auth](QList<StoredProfile> &profiles, qsizetype index) {
+        modifyStored(identifier, [this, &auth](QList<StoredProfile> &profiles, qsizetype index) {
             if (index >= 0 && profiles[index].protocol) {
                 QVariantMap &configuration = profiles[index].protocol->providerConfiguration;
-                if (configuration.value(kAuthKey).toString() == auth)
-                    configuration.insert(kAuthKey, QString());
+                if (configuration.value(m_product.authKey).toString() == auth)
+                    configuration.insert(m_product.authKey, QString());
             }
             return std::optional<TunnelError>();
         });
     if (error)
-        Log::write(error->description);
+        Log::warning(error->description);
 }
 
 TunnelProfilePtr LinuxTunnelProfileStore::toProfile(const StoredProfile &stored)

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QPointer>
 #include <functional>
+#include <optional>
 
 class QFileSystemWatcher;
 
@@ -30,6 +31,25 @@ public:
         QString helperProgram;
     };
 
+    // The local proxies' ports a helper is started with; unset ones are the helper's defaults.
+    struct ProxyPorts
+    {
+        std::optional<quint16> socks;
+        std::optional<quint16> http;
+        // The helper points the desktop's proxy settings at them itself: corvanectl may have
+        // exited before the tunnel comes up.
+        bool pointSystemProxy = false;
+    };
+    // What the product decides and the store carries out, told by the layer that knows the
+    // user's settings and the provider configuration.
+    struct Product
+    {
+        // Asked at each helper start, so a change of the settings takes effect at the next.
+        std::function<ProxyPorts()> proxyPorts;
+        // The provider configuration's key of the signed string.
+        QString authKey;
+    };
+
     // $XDG_DATA_HOME/corvane/profiles.json, $XDG_RUNTIME_DIR/corvane, and `helperProgram`, or
     // the helper next to the application when that is empty.
     static Locations defaultLocations(const QString &helperProgram = {});
@@ -43,8 +63,8 @@ public:
     };
 
     // A store is made once per process, at launch.
-    explicit LinuxTunnelProfileStore(Locations locations = defaultLocations(),
-                                     QObject *parent = nullptr, Tidying tidying = Tidying::atOnce);
+    LinuxTunnelProfileStore(Locations locations, Product product, QObject *parent = nullptr,
+                            Tidying tidying = Tidying::atOnce);
     ~LinuxTunnelProfileStore() override;
     Q_DISABLE_COPY_MOVE(LinuxTunnelProfileStore)
 
@@ -58,12 +78,13 @@ public:
     // helper will read.
     void tidyRuntimeFolder();
     Locations locations() const { return m_locations; }
+    ProxyPorts proxyPorts() const { return m_product.proxyPorts(); }
     // How long a save or remove waits for another process's change of the store.
     void setLockWait(std::chrono::milliseconds wait) { m_file.setLockWait(wait); }
     TunnelChannel channel(const QString &identifier) const;
     // The profile as last saved, for a tunnel start.
     std::variant<StoredProfile, TunnelError> storedProfile(const QString &identifier) const;
-    // The stored configuration's signed string ("ss_auth"); empty when there is none.
+    // The stored configuration's signed string; empty when there is none.
     QString storedAuthString(const QString &identifier) const;
     // Empties the stored signed string if it still is `auth`: a tunnel that is down needs it
     // no more, and it should not linger on disk.
@@ -81,6 +102,7 @@ private:
     LinuxTunnelConnection *connection(const QString &identifier);
 
     Locations m_locations;
+    Product m_product;
     ProfileFile m_file;
     QHash<QString, QPointer<LinuxTunnelConnection>> m_connections;
     QFileSystemWatcher *m_watcher = nullptr;

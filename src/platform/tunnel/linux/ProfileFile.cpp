@@ -110,8 +110,8 @@ std::variant<QList<StoredProfile>, TunnelError> ProfileFile::read() const
                                           "not be moved aside")
                                .arg(m_path, reason)};
     }
-    Log::write(QStringLiteral("The tunnel profile store %1 is corrupt (%2); moved it to %3")
-                   .arg(m_path, reason, *copy));
+    Log::warning(QStringLiteral("The tunnel profile store %1 is corrupt (%2); moved it to %3")
+                     .arg(m_path, reason, *copy));
     return QList<StoredProfile>{};
 }
 

@@ -37,6 +37,10 @@ public:
     static QByteArray stopCommand() { return QByteArrayLiteral("stop\n"); }
     // A line without its line break.
     static bool isStopCommand(QByteArrayView line) { return line == "stop"; }
+    // Sent right before "stop" when a tunnel on the same ports follows at once: the helper
+    // leaves the desktop's proxy settings to the next one.
+    static QByteArray handOverCommand() { return QByteArrayLiteral("hand-over\n"); }
+    static bool isHandOverCommand(QByteArrayView line) { return line == "hand-over"; }
     // The status that a line from the helper, or the status file's content, names; none for
     // anything else. Surrounding white space does not count.
     static std::optional<TunnelStatus> parseStatus(QByteArrayView text);

@@ -30,6 +30,12 @@ void MemoryTunnelConnection::stop()
         setStatus(TunnelStatus::Disconnecting);
 }
 
+void MemoryTunnelConnection::handOver()
+{
+    ++m_handOverCount;
+    stop();
+}
+
 void MemoryTunnelConnection::setStatus(TunnelStatus status)
 {
     m_store->enqueue([this, status] {

@@ -21,6 +21,7 @@ public:
     TunnelStatus status() const override { return m_status; }
     std::optional<TunnelError> start() override;
     void stop() override;
+    void handOver() override;
     std::optional<LocalProxyPorts> localProxy() const override { return m_localProxy; }
 
     // Queues the status with its statusChanged, also when the status does not change.
@@ -33,6 +34,8 @@ public:
     void setLocalProxy(std::optional<LocalProxyPorts> ports) { m_localProxy = ports; }
     int startCount() const { return m_startCount; }
     int stopCount() const { return m_stopCount; }
+    // How many of those stops were hand-overs to a next tunnel.
+    int handOverCount() const { return m_handOverCount; }
     // The stored provider configuration the last accepted start ran with.
     QVariantMap startedConfiguration() const { return m_startedConfiguration; }
 
@@ -44,6 +47,7 @@ private:
     std::optional<TunnelEndReason> m_endReason;
     int m_startCount = 0;
     int m_stopCount = 0;
+    int m_handOverCount = 0;
     QVariantMap m_startedConfiguration;
     std::optional<LocalProxyPorts> m_localProxy;
 };

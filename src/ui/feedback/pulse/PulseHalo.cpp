@@ -122,7 +122,7 @@ void PulseHalo::setOnScreen(bool onScreen)
 void PulseHalo::scheduleFrame()
 {
     m_frameDue = true;
-    delay(frameGap(), this, [this] { frame(); });
+    delay(Scheduler::Duration(frameGap()), this, [this] { frame(); });
 }
 
 void PulseHalo::frame()

@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QWidget>
 
+using namespace std::chrono_literals;
+
 namespace corvane {
 
 void sc_showToast(QWidget *view, const std::optional<QString> &message,
@@ -23,7 +25,7 @@ void sc_showToast(QWidget *view, const std::optional<QString> &message,
     if (QWidget *loading = findViewWithTag(view, kLoadingViewTag)) {
         const QPointer<QWidget> target(loading);
         const QPointer<QWidget> hostView(view);
-        delay(1.0, loading, [target, hostView] {
+        delay(1s, loading, [target, hostView] {
             // The host itself is still held by its caller, so it is only hidden, never freed.
             if (target == hostView)
                 target->hide();

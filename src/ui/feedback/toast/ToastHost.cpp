@@ -159,7 +159,7 @@ void ToastHost::present(QWidget *toast, double duration, QPointF point)
         ToastAttachment *state = ToastAttachment::of(guard);
         auto *token = new QObject(state);
         state->timer = token;
-        delay(duration, token, [this, guard] {
+        delay(Scheduler::Duration(duration), token, [this, guard] {
             if (guard)
                 toastTimerDidFinish(guard);
         });

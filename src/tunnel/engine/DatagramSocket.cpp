@@ -1,0 +1,38 @@
+#include "tunnel/engine/DatagramSocket.h"
+
+#include <cerrno>
+
+namespace corvane::tunnel {
+
+std::variant<DatagramSocket, TunnelError> DatagramSocket::bind(const SocketAddress &address)
+{
+    DatagramSocket socket(::socket(address.family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!socket.isOpen())
+        return TunnelError::fromErrno(errno);
+    if (address.family() == AF_INET6) {
+        const int one = 1;
+        setsockopt(socket.fd(), IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
+    }
+    if (::bind(socket.fd(), address.raw(), address.length) != 0)
+        return TunnelError::fromErrno(errno);
+    return socket;
+}
+
+IoResult DatagramSocket::sendTo(ByteView datagram, const SocketAddress &to) const
+{
+    return IoResult::of(
+        ::sendto(fd(), datagram.data(), datagram.size(), MSG_NOSIGNAL, to.raw(), to.length));
+}
+
+DatagramSocket::Received DatagramSocket::receiveFrom(std::span<std::uint8_t> into) const
+{
+    Received received;
+    received.from.length = sizeof received.from.storage;
+    received.result = IoResult::of(
+        ::recvfrom(fd(), into.data(), into.size(), 0, received.from.raw(), &received.from.length));
+    if (!received.result.done())
+        received.from = {};
+    return received;
+}
+
+} // namespace corvane::tunnel
