@@ -201,8 +201,8 @@ bool TunnelSequencer::reconnectOn(VPNStatus status)
 
 void TunnelSequencer::scheduleReconnect()
 {
-    const double wait = m_retryDelay;
-    if (Scheduler::current().now() + wait - m_droppedAt > kReconnectFor) {
+    const Scheduler::Duration wait = m_retryDelay;
+    if (Scheduler::current().now() + wait.count() - m_droppedAt > kReconnectFor.count()) {
         setState(State::idle);
         return;
     }

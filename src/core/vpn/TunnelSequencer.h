@@ -38,9 +38,9 @@ public:
         reconnecting,
     };
     // The wait before each reconnect starts at kFirstRetry and doubles up to kLongestRetry.
-    static constexpr double kFirstRetry = 1.0;
-    static constexpr double kLongestRetry = 60.0;
-    static constexpr double kReconnectFor = 30 * 60.0;
+    static constexpr Scheduler::Duration kFirstRetry{1};
+    static constexpr Scheduler::Duration kLongestRetry{60};
+    static constexpr Scheduler::Duration kReconnectFor{30 * 60};
     enum class Toggle
     {
         disconnecting,
@@ -102,7 +102,7 @@ private:
     bool m_connectedHere = false;
     // On since it last went off: a first connect that fails is the person's to retry.
     bool m_wasUp = false;
-    double m_retryDelay = kFirstRetry;
+    Scheduler::Duration m_retryDelay = kFirstRetry;
     double m_droppedAt = 0;
     bool m_retryPending = false;
 };

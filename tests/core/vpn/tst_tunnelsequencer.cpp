@@ -264,15 +264,16 @@ private Q_SLOTS:
         m_tunnel->drain();
         QCOMPARE(sequencer.isReconnecting(), tries > 0);
         for (int tried = 0; tried < tries; ++tried) {
-            const double wait = std::min(std::ldexp(1.0, tried), TunnelSequencer::kLongestRetry);
-            m_clock->scheduler().advance(wait - 0.01);
+            const auto wait = std::min(Scheduler::Duration(std::ldexp(1.0, tried)),
+                                       TunnelSequencer::kLongestRetry);
+            m_clock->scheduler().advance(wait - 10ms);
             m_tunnel->drain();
             QCOMPARE(m_tunnel->connection()->startCount(), 1 + tried);
             if (ending == u"stop"_s && tried + 1 == tries) {
                 sequencer.disconnectTunnel();
                 break;
             }
-            m_clock->scheduler().advance(0.01);
+            m_clock->scheduler().advance(10ms);
             m_tunnel->drain();
             QCOMPARE(m_tunnel->connection()->startCount(), 2 + tried);
             const QString auth =
