@@ -38,9 +38,18 @@ void ProxyConnection::start()
     });
 }
 
+void ProxyConnection::carry(const TargetAddress &destination)
+{
+    start();
+    m_target = destination;
+    route(destination, {});
+}
+
 std::string ProxyConnection::describe() const
 {
-    std::string text = m_kind == Kind::Socks5 ? "SOCKS5" : "HTTP proxy";
+    std::string text = m_kind == Kind::Socks5 ? "SOCKS5"
+                       : m_kind == Kind::Http ? "HTTP proxy"
+                                              : "Transparent";
     text += " connection from " + m_peer;
     if (m_state != State::Greeting && m_target.port != 0)
         text += " to " + m_target.text();
@@ -166,7 +175,10 @@ void ProxyConnection::readHttp()
 void ProxyConnection::route(const TargetAddress &target, Bytes firstBytes)
 {
     Bytes().swap(m_request);
-    if (m_context.rules.decide(target) == RuleSet::Action::Proxy) {
+    const RuleSet::Action action = m_context.rules.decide(target);
+    if (action == RuleSet::Action::Reject)
+        return refuse(Socks5Request::kNotAllowed, "the rules reject it");
+    if (action == RuleSet::Action::Proxy) {
         std::optional<RelayDialer::Dial> dial = m_context.dialer.dial();
         if (!dial)
             return refuse(Socks5Request::kGeneralFailure, "the relay takes no connections now");
@@ -220,7 +232,7 @@ void ProxyConnection::connectTo(const SocketAddress &address)
 void ProxyConnection::refuse(std::uint8_t socksCode, const std::string &reason)
 {
     // A client told to go ahead only learns that it ends.
-    if (m_replied)
+    if (m_replied || m_kind == Kind::Transparent)
         return close(reason);
     if (m_kind == Kind::Socks5)
         m_client.write(Socks5Request::reply(socksCode));
@@ -233,6 +245,8 @@ Bytes ProxyConnection::successReply() const
 {
     if (m_kind == Kind::Socks5)
         return Socks5Request::reply(Socks5Request::kSucceeded);
+    if (m_kind == Kind::Transparent)
+        return {};
     return m_httpTunnel ? Bytes(kTunnelEstablished.begin(), kTunnelEstablished.end()) : Bytes();
 }
 
