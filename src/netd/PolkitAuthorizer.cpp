@@ -7,6 +7,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
+#include <QMap>
 
 #include <chrono>
 
@@ -52,8 +53,10 @@ std::optional<QString> refusalOf(const QDBusMessage &reply)
     const auto result = reply.arguments().constFirst().value<QDBusArgument>();
     bool authorized = false;
     bool challenge = false;
+    QMap<QString, QString> details;
     result.beginStructure();
-    result >> authorized >> challenge;
+    result >> authorized >> challenge >> details;
+    result.endStructure();
     if (authorized)
         return std::nullopt;
     return challenge ? u"polkit wants an administrator's authentication, which was not given"_s
