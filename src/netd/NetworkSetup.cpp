@@ -189,7 +189,9 @@ std::optional<QString> NetworkSetup::build(int index, bool ipv6, std::uint32_t m
                            ruleRequest(family, kMarkPriority));
     }
     for (auto &[name, message] : steps) {
-        if (const auto error = m_netlink.exchange(message))
+        // A kernel without IPv6 (ipv6.disable=1) has nothing to leak by it either.
+        if (const auto error = m_netlink.exchange(message);
+            error && (ipv6 || *error != EAFNOSUPPORT))
             return failed(name + u" could not be added"_s, *error);
     }
     return NftTable::install();
@@ -256,6 +258,8 @@ std::optional<QString> NetworkSetup::removeListed(std::uint16_t list, std::uint1
         if (isOurs(list, message))
             ours.emplace_back(message.begin(), message.end());
     });
+    if (listed == EAFNOSUPPORT)
+        return std::nullopt;
     if (listed)
         return failed(u"the rules and routes could not be listed"_s, *listed);
     for (const auto &message : ours) {
