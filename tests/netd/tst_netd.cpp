@@ -144,7 +144,8 @@ private Q_SLOTS:
         m_address = u"unix:path="_s + m_dir.filePath(u"bus"_s);
         QFile config(m_dir.filePath(u"bus.conf"_s));
         QVERIFY(config.open(QIODevice::WriteOnly));
-        // The stock system bus's default policy, polkit's stand-in, and the service's own policy.
+        // The stock system bus's default policy, polkit's (root for the stand-in, polkitd for the
+        // real one, which drops to that user) and the service's own.
         config.write(QStringLiteral(R"(<busconfig>
   <listen>%1</listen>
   <auth>EXTERNAL</auth>
@@ -163,6 +164,7 @@ private Q_SLOTS:
     <allow send_destination="org.freedesktop.PolicyKit1"/>
   </policy>
   <policy user="root"><allow own="org.freedesktop.PolicyKit1"/></policy>
+  <policy user="polkitd"><allow own="org.freedesktop.PolicyKit1"/></policy>
   <include>%2</include>
 </busconfig>
 )")
@@ -331,6 +333,39 @@ private Q_SLOTS:
                      u"org.freedesktop.DBus.Error.AccessDenied"_s);
         }
         QCOMPARE(snapshot(), m_before);
+    }
+
+    // The real polkitd on the suite's bus, with the action file in its actions folder seen
+    // through a mount namespace of its own: root is allowed, a uid outside any session is asked
+    // for an administrator's password, which nobody gives.
+    void realPolkitdAllowsRootAndAsksOthersForAPassword()
+    {
+        const QString polkitd = u"/usr/lib/polkit-1/polkitd"_s;
+        if (!QFile::exists(polkitd))
+            QSKIP("polkitd is missing");
+        m_bus->unregisterService(u"org.freedesktop.PolicyKit1"_s);
+        QTemporaryDir actions;
+        // Readable by polkitd once it has dropped to its own user.
+        QFile::setPermissions(actions.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner | QFile::ReadOther |
+                                                  QFile::ExeOther);
+        QVERIFY(QFile::copy(QStringLiteral(CORVANE_NETD_POLKIT_ACTION),
+                            actions.filePath(u"com.corvane.Corvane.system-wide.policy"_s)));
+        QProcess daemon;
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s, m_address);
+        daemon.setProcessEnvironment(environment);
+        daemon.setProcessChannelMode(QProcess::ForwardedChannels);
+        daemon.start(u"unshare"_s, {u"--mount"_s, u"sh"_s, u"-c"_s,
+                                    u"mount --make-rprivate / && mount --bind \"$0\""
+                                    " /usr/share/polkit-1/actions && exec \"$1\" --no-debug"_s,
+                                    actions.path(), polkitd});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_bus->interface()->isServiceRegistered(u"org.freedesktop.PolicyKit1"_s), kWait);
+        QCOMPARE(call(u"Status"_s, {}).errorMessage(), QString());
+        QVERIFY(as(65534, u"Status"_s).contains(u"administrator's authentication"_s));
+        daemon.terminate();
+        QVERIFY(daemon.waitForFinished(kWait));
     }
 
     void unsafeOrLoopingRelaysAreRefused_data()
