@@ -233,6 +233,10 @@ private Q_SLOTS:
         QVERIFY(run(u"ip route get 203.0.113.1"_s).contains(u"dev corvane0"_s));
         QVERIFY(run(u"ip route get 203.0.113.1 mark 0x636f7276"_s).contains(u"dev uplink0"_s));
         QVERIFY(run(u"ip route get 10.99.0.1"_s).contains(u"dev uplink0"_s));
+        // A new gateway is followed at once: nothing pinned the old one.
+        QCOMPARE(run(u"ip route replace default via 10.99.0.3"_s), QString());
+        QVERIFY(run(u"ip route get 203.0.113.1 mark 0x636f7276"_s).contains(u"via 10.99.0.3"_s));
+        QCOMPARE(run(u"ip route replace default via 10.99.0.1"_s), QString());
         QCOMPARE(run(u"ip -6 route get 2001:db8::1"_s).contains(u"dev corvane0"_s), ipv6);
         QTRY_COMPARE(m_changes, QList<bool>{true});
 
