@@ -330,8 +330,7 @@ void TunnelHelper::attachClient()
         connect(client, &QLocalSocket::disconnected, this, [this, client] {
             m_clients.removeOne(client);
             m_commandLines.remove(client);
-            m_trafficWatchers.remove(client);
-            m_unsentWatchers.remove(client);
+            forgetWatcher(client);
             client->deleteLater();
         });
         client->write(tunnelStatusName(m_status).toUtf8() + '\n' + m_proxyLine);
@@ -349,6 +348,8 @@ void TunnelHelper::readCommands(QLocalSocket *client)
             stop();
         else if (TrafficLines::isWatchCommand(line))
             watchTraffic(client);
+        else if (TrafficLines::isUnwatchCommand(line))
+            forgetWatcher(client);
         else if (TrafficLines::isConnectionsCommand(line))
             tellConnections(client);
     }
@@ -366,6 +367,12 @@ void TunnelHelper::watchTraffic(QLocalSocket *client)
     m_engine->call([this] { m_sampled = m_client->traffic(); });
     m_sampledAt = Scheduler::current().now();
     delay(kTrafficEvery, this, [this] { tellTraffic(); });
+}
+
+void TunnelHelper::forgetWatcher(QLocalSocket *client)
+{
+    m_trafficWatchers.remove(client);
+    m_unsentWatchers.remove(client);
 }
 
 void TunnelHelper::tellTraffic()

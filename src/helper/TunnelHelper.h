@@ -69,6 +69,7 @@ private:
     void pointSystemProxy();
     void broadcast(const QByteArray &line);
     void watchTraffic(QLocalSocket *client);
+    void forgetWatcher(QLocalSocket *client);
     void tellTraffic();
     void tellConnections(QLocalSocket *client);
 

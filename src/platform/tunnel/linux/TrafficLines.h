@@ -9,13 +9,16 @@
 namespace corvane {
 
 // The status channel's lines about traffic (docs/tunnel-helper.md, "The status channel"): a
-// window asks "watch traffic" and is then sent "traffic" lines; "connections" is answered with
+// window asks "watch traffic" and is then sent "traffic" lines until it sends "unwatch traffic";
+// "connections" is answered with
 // one "connection" line per open connection and "connections end".
 class TrafficLines final
 {
 public:
     static QByteArray watchCommand() { return QByteArrayLiteral("watch traffic\n"); }
     static bool isWatchCommand(QByteArrayView line) { return line == "watch traffic"; }
+    static QByteArray unwatchCommand() { return QByteArrayLiteral("unwatch traffic\n"); }
+    static bool isUnwatchCommand(QByteArrayView line) { return line == "unwatch traffic"; }
     static QByteArray connectionsCommand() { return QByteArrayLiteral("connections\n"); }
     static bool isConnectionsCommand(QByteArrayView line) { return line == "connections"; }
     static QByteArray endLine() { return QByteArrayLiteral("connections end\n"); }
