@@ -3,6 +3,7 @@
 #include "core/vpn/LocalProxyAddress.h"
 #include "core/vpn/ProxyModeSetting.h"
 #include "core/vpn/SystemProxyFollower.h"
+#include "core/vpn/TrafficText.h"
 #include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VpnManager.h"
 #include "launch/DesktopIdentity.h"
@@ -108,7 +109,7 @@ void TrayController::refresh()
         m_icon->setIcon(icon(now.icon));
         m_shown = now.icon;
     }
-    m_icon->setToolTip(now.toolTip);
+    showToolTip();
     m_connect->setText(now.connectText);
     m_connect->setEnabled(now.connectEnabled);
     m_changeIP->setEnabled(now.changeIPEnabled);
@@ -120,6 +121,25 @@ void TrayController::refresh()
     const bool system =
         ProxyModeSetting(SettingsStore::shared()).mode() == TunnelRequest::ProxyMode::system;
     (system ? m_systemMode : m_localMode)->setChecked(true);
+}
+
+void TrayController::showToolTip()
+{
+    TunnelConnection *connection = VpnManager::shared().connection();
+    if (connection != m_trafficSource) {
+        if (m_trafficSource)
+            disconnect(m_trafficSource, nullptr, this, nullptr);
+        m_trafficSource = connection;
+        if (connection)
+            connect(connection, &TunnelConnection::trafficChanged, this,
+                    &TrayController::showToolTip);
+    }
+    QString tip = state().toolTip;
+    if (const std::optional<TunnelTraffic> traffic =
+            connection && VpnManager::shared().vpnStatus() == VPNStatus::on ? connection->traffic()
+                                                                            : std::nullopt)
+        tip += u'\n' + TrafficText::line(*traffic);
+    m_icon->setToolTip(tip);
 }
 
 void TrayController::addProxyModeMenu()
