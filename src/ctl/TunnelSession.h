@@ -38,6 +38,8 @@ public:
         std::optional<LocalProxyPorts> proxy;
         // What the running tunnel carried, once its helper told it.
         std::optional<TunnelTraffic> traffic;
+        // Off, but the program that started the tunnel is bringing it back.
+        bool reconnecting = false;
     };
 
     TunnelSession(VpnManager &manager, TunnelProfileStore &store, QObject *parent = nullptr);

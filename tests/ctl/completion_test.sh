@@ -15,7 +15,7 @@ expect() {
         failures=$((failures + 1))
     fi
 }
-expect "connect change-ip connections" corvanectl c
+expect "connect change-ip connections config" corvanectl c
 expect "disconnect" corvanectl di
 expect "login logout" corvanectl lo
 expect "env exec" corvanectl e
@@ -33,5 +33,8 @@ expect "on off" corvanectl connect --abnormal-ip ""
 expect "--watch" corvanectl status --wa
 expect "--traffic" corvanectl status --t
 expect "--json" corvanectl connections --j
+expect "auto-reconnect" corvanectl config a
+expect "on off" corvanectl config auto-reconnect ""
+expect "--json" corvanectl config auto-reconnect on --j
 expect "" corvanectl login --mobile ""
 exit $((failures > 0))
