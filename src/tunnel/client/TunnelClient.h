@@ -71,6 +71,8 @@ public:
     std::uint16_t socksPort() const { return m_proxy.socksPort(); }
     std::uint16_t httpPort() const { return m_proxy.httpPort(); }
     std::size_t connectionCount() const { return m_proxy.connectionCount(); }
+    TrafficTotals traffic() const { return m_proxy.traffic(); }
+    std::vector<ConnectionTraffic> connections() const { return m_proxy.connections(); }
 
 private:
     void relayFound(const SocketAddress &relay);
