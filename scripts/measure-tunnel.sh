@@ -12,6 +12,11 @@
 #     scripts/measure-tunnel.sh --baseline OLD_HELPER
 #                                             also another build of the helper (repeatable),
 #                                             in the same rounds: before and after side by side
+#     scripts/measure-tunnel.sh --watch-traffic --baseline OLD_HELPER
+#                                             the cost of the traffic counters: a window asks
+#                                             each helper for its "traffic" lines throughout
+#                                             (one a second while bytes move), against a build
+#                                             from before the counters (it ignores the request)
 #     scripts/measure-tunnel.sh --engines     the I/O engines instead: the same plain TCP
 #                                             forwarder on epoll, standalone Asio and Qt
 set -euo pipefail
@@ -21,13 +26,16 @@ rounds=3
 build=1
 engines=0
 baseline=()
+watch=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --rounds) rounds=$2; shift ;;
         --no-build) build=0 ;;
         --engines) engines=1 ;;
         --baseline) baseline+=("$(realpath "$2")"); shift ;;
-        *) echo "usage: $0 [--rounds N] [--no-build] [--engines] [--baseline HELPER]" >&2
+        --watch-traffic) watch=(--watch-traffic) ;;
+        *) echo "usage: $0 [--rounds N] [--no-build] [--engines] [--watch-traffic]" \
+                "[--baseline HELPER]" >&2
            exit 2 ;;
     esac
     shift
@@ -44,5 +52,5 @@ ulimit -n "$(ulimit -Hn)"
 if [ "$engines" -eq 1 ]; then
     exec python3 scripts/tunnel-load.py engines build/release/bench "$rounds"
 fi
-exec python3 scripts/tunnel-load.py tunnel build/release/bin/corvane-tunnel-helper "$rounds" \
-    "${baseline[@]}"
+exec python3 scripts/tunnel-load.py tunnel "${watch[@]}" build/release/bin/corvane-tunnel-helper \
+    "$rounds" "${baseline[@]}"

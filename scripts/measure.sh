@@ -13,6 +13,11 @@
 #   scripts/measure.sh --corvane=PATH   measure another corvane binary (say, an earlier build)
 #   scripts/measure.sh --baseline=PATH  also start and sample this corvane (say, main's), in turn
 #   scripts/measure.sh --platforms=LIST offscreen,xcb unless given (start-up on the first)
+#   scripts/measure.sh --traffic        bytes move through the tunnel all along the window's
+#                                       states (a fetch every 0.2 s through its SOCKS5 port),
+#                                       so the traffic line redraws every second while shown;
+#                                       with --baseline from before that line, its cost
+#   scripts/measure.sh --bin-dir=DIR    the programs of another build tree (DIR/bin, DIR/bench)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,6 +27,8 @@ build=1
 corvane=
 baseline=
 platforms=offscreen,xcb
+traffic=0
+tree=$root/build/release
 for arg in "$@"; do
     case $arg in
     --long) seconds=20 pairs=9 ;;
@@ -29,8 +36,10 @@ for arg in "$@"; do
     --corvane=*) corvane=$(realpath "${arg#--corvane=}") ;;
     --baseline=*) baseline=$(realpath "${arg#--baseline=}") ;;
     --platforms=*) platforms=${arg#--platforms=} ;;
+    --traffic) traffic=1 ;;
+    --bin-dir=*) tree=$(realpath "${arg#--bin-dir=}") build=0 ;;
     -h | --help)
-        sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *)
@@ -40,19 +49,19 @@ for arg in "$@"; do
     esac
 done
 
-bin=$root/build/release/bin
-probe=$root/build/release/bench/libcorvane-first-paint-probe.so
+bin=$tree/bin
+probe=$tree/bench/libcorvane-first-paint-probe.so
 if ((build)); then
     cmake --preset release >/dev/null
     cmake --build build/release --target corvane corvane-gallery corvane-tunnel-helper \
         corvane-demo-service corvane-minimal-window corvane-first-paint-probe >/dev/null
 fi
 cd "$root"
-[[ -f $probe ]] || probe=$(find build/release -name 'libcorvane-first-paint-probe.so' | head -1)
-minimal=$(find build/release -name corvane-minimal-window -type f | head -1)
+[[ -f $probe ]] || probe=$(find "$tree" -name 'libcorvane-first-paint-probe.so' | head -1)
+minimal=$(find "$tree" -name corvane-minimal-window -type f | head -1)
 corvane=${corvane:-$bin/corvane}
 [[ -x $corvane && -x $minimal && -f $probe && -x $bin/corvane-demo-service ]] || {
-    echo "measure: build/release lacks corvane, the minimal window, the probe or the demo service" >&2
+    echo "measure: $tree lacks corvane, the minimal window, the probe or the demo service" >&2
     exit 1
 }
 [[ -z $baseline || -x $baseline ]] || {
@@ -87,6 +96,7 @@ CORVANE_RELAY_PORT=$(sed -n 's/^plain relay on .*:\([0-9]*\)$/\1/p' "$scratch/se
     exit 1
 }
 export CORVANE_RELAY_PORT
+servicePort=$(sed -n 's|^listening on http://127.0.0.1:\([0-9]*\)$|\1|p' "$scratch/service.out")
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
@@ -202,7 +212,7 @@ startX() {
 }
 
 IFS=, read -r -a platformList <<<"$platforms"
-echo "measuring on ${platformList[*]}, ${seconds} s windows, $pairs start-up pairs" >&2
+echo "measuring on ${platformList[*]}, ${seconds} s windows, $pairs start-up pairs$( ((traffic)) && echo ", bytes moving through the tunnel")" >&2
 
 # Start-up on the first platform, alternating so that all see the same load on a shared
 # machine. The minimal window also runs showing the quick connect screen's Chinese texts in its
@@ -250,6 +260,23 @@ states() {
     startDriven "$minimal"
     echo "click connect" >&"$fd"
     sleep 4
+    local mover=
+    if ((traffic)); then
+        local socks
+        socks=$(awk '{ print $2 }' "$home"/run/corvane/*.proxy 2>/dev/null | head -1)
+        [[ -n $socks ]] || {
+            echo "measure: $name's tunnel has no local proxy to carry traffic" >&2
+            exit 1
+        }
+        while :; do
+            curl -s --socks5-hostname "127.0.0.1:$socks" "http://127.0.0.1:$servicePort/ip" \
+                -o /dev/null || true
+            sleep 0.2
+        done &
+        mover=$!
+        pids+=("$mover")
+        sleep 2
+    fi
     echo count >&"$fd"
     sample visible "$name=$pid" "minimal.$name=$started_pid"
     echo paints >&"$fd"
@@ -270,6 +297,7 @@ states() {
         sleep 1
     fi
     sample shown "$name=$pid" "minimal.$name=$started_pid"
+    [[ -z $mover ]] || kill "$mover" 2>/dev/null || true
     echo quit >&"$fd"
     echo quit >&"$started_fd"
     wait "$pid" "$started_pid" || true

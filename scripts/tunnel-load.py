@@ -7,9 +7,11 @@ to it, either straight (a forwarder's port, or the origin itself) or through a S
     tunnel-load.py ttfb  PATH COUNT             median and p90 ms to the first byte, COUNT requests
     tunnel-load.py idle  PATH COUNT             opens COUNT idle connections, says "open", waits
     tunnel-load.py engines BIN_DIR [ROUNDS]     compares the forwarders of BIN_DIR
-    tunnel-load.py tunnel HELPER [ROUNDS [OTHER_HELPER...]]
+    tunnel-load.py tunnel [--watch-traffic] HELPER [ROUNDS [OTHER_HELPER...]]
                                                 direct, ss-local and the helper, to ss-server;
-                                                and other builds of the helper (a baseline)
+                                                and other builds of the helper (a baseline);
+                                                with --watch-traffic, each helper has a window
+                                                watching its traffic figures all along
 
 PATH is "direct:PORT" (connect to 127.0.0.1:PORT, which reaches the origin) or
 "socks:PORT:ORIGIN_PORT" (a SOCKS5 proxy on 127.0.0.1:PORT, asked for 127.0.0.1:ORIGIN_PORT).
@@ -25,6 +27,7 @@ import subprocess
 import struct
 import sys
 import tempfile
+import threading
 import time
 
 CHUNK = memoryview(b"\x5a" * (1 << 20))
@@ -242,7 +245,22 @@ def engines(bin_dir, rounds):
             process.stop()
 
 
-def start_helper(helper, folder, method, relay_port, password):
+def watch_traffic(base):
+    """A window's connection to the helper's channel asking for its traffic lines, read as they
+    come for as long as the helper runs (a helper that does not know the request ignores it)."""
+    channel = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    channel.connect(base + ".sock")
+    channel.sendall(b"watch traffic\n")
+
+    def drain():
+        while channel.recv(4096):
+            pass
+
+    threading.Thread(target=drain, daemon=True).start()
+    return channel
+
+
+def start_helper(helper, folder, method, relay_port, password, watch=False):
     """corvane-tunnel-helper on its own channel, all traffic through ss-server."""
     os.makedirs(folder, exist_ok=True)
     base = os.path.join(folder, "tunnel")
@@ -255,19 +273,21 @@ def start_helper(helper, folder, method, relay_port, password):
     for _ in range(200):
         if os.path.exists(base + ".proxy") and open(base + ".status").read() == "connected\n":
             process.port = int(open(base + ".proxy").read().split()[1])
+            process.channel = watch_traffic(base) if watch else None
             return process
         time.sleep(0.05)
     raise RuntimeError("the helper did not come up")
 
 
-def tunnel(helper, rounds, others=()):
+def tunnel(helper, rounds, others=(), watch=False):
     password = "measure-tunnel-password"
     folder = tempfile.mkdtemp(prefix="measure-tunnel-")
     origin_process = Process([sys.executable, __file__, "origin"])
     started = [origin_process]
     try:
         for method in ("chacha20-ietf-poly1305", "chacha20"):
-            print("\n%s, %d rounds, medians (and range):\n" % (method, rounds))
+            print("\n%s, %d rounds, medians (and range)%s:\n" % (
+                method, rounds, ", a window watching each helper's traffic" if watch else ""))
             servers = [Process(["ss-server", "-s", "127.0.0.1", "-p", "0", "-k", password,
                                 "-m", method], port_line=False)
                        for _ in range(2 + len(others))]
@@ -277,7 +297,7 @@ def tunnel(helper, rounds, others=()):
             form = "CHACHA20" if method == "chacha20" else method
             programs = [helper, *others]
             helpers = [start_helper(program, "%s/%d" % (folder, index), form,
-                                    servers[1 + index].port, password)
+                                    servers[1 + index].port, password, watch)
                        for index, program in enumerate(programs)]
             started += [*servers, local, *helpers]
             paths = {
@@ -314,7 +334,9 @@ def main():
     elif command == "engines":
         engines(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 3)
     elif command == "tunnel":
-        tunnel(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 3, sys.argv[4:])
+        watch = "--watch-traffic" in sys.argv
+        rest = [argument for argument in sys.argv[2:] if argument != "--watch-traffic"]
+        tunnel(rest[0], int(rest[1]) if len(rest) > 1 else 3, rest[2:], watch)
     else:
         sys.exit(__doc__)
 

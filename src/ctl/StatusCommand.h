@@ -4,8 +4,9 @@
 
 namespace corvane {
 
-// corvanectl status: the tunnel's status, order, province, choices and public address, once or,
-// with --watch, a line for every change until interrupted.
+// corvanectl status: the tunnel's status, order, province, choices, public address and (as JSON)
+// traffic, once or, with --watch, a line for every change until interrupted; with --traffic
+// too, a line for the traffic figures whenever they change, at most one a second.
 class StatusCommand final : public TunnelCommand
 {
     Q_OBJECT
@@ -30,9 +31,13 @@ private:
     void report();
     void print(const TunnelSession::Snapshot &snapshot,
                const std::optional<PublicAddressAnswer> &address);
+    void followTraffic(const TunnelSession::Snapshot &snapshot,
+                       const std::optional<PublicAddressAnswer> &address);
 
     bool m_json = false;
     bool m_watch = false;
+    bool m_traffic = false;
+    bool m_following = false;
     bool m_reporting = false;
     bool m_again = false;
     // What the last line told.

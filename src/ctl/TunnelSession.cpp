@@ -6,6 +6,7 @@
 #include "core/vpn/SystemProxyFollower.h"
 #include "core/vpn/VpnManager.h"
 #include "launch/LocaleText.h"
+#include "platform/scheduling/Scheduler.h"
 #include "platform/settings/ReconnectMark.h"
 #include "platform/settings/SettingsStore.h"
 #include "platform/tunnel/TunnelProfileStore.h"
@@ -84,6 +85,51 @@ void TunnelSession::lookUp(std::function<void(const std::optional<PublicAddressA
     });
 }
 
+void TunnelSession::followTraffic(std::function<bool(const std::optional<TunnelTraffic> &)> done)
+{
+    TunnelConnection *connection = m_manager.connection();
+    if (!connection || m_manager.vpnStatus() != VPNStatus::on) {
+        done(std::nullopt);
+        return;
+    }
+    // Owns the following: gone, nothing more is heard.
+    auto *following = new QObject(this);
+    struct Progress
+    {
+        bool told = false;
+        bool over = false;
+    };
+    const auto progress = std::make_shared<Progress>();
+    const auto tell = [connection, following, progress,
+                       done](const std::optional<TunnelTraffic> &traffic) {
+        if (progress->over)
+            return;
+        progress->told = true;
+        if (done(traffic))
+            return;
+        progress->over = true;
+        connection->watchTraffic(false);
+        following->deleteLater();
+    };
+    // Figures dropped mean the tunnel went down.
+    connect(connection, &TunnelConnection::trafficChanged, following,
+            [connection, tell] { tell(connection->traffic()); });
+    // A helper from before the figures never tells them.
+    delay(std::chrono::seconds(3), following, [progress, tell] {
+        if (!progress->told)
+            tell(std::nullopt);
+    });
+    connection->watchTraffic(true);
+}
+
+void TunnelSession::connections(TunnelConnection::ConnectionsDone done)
+{
+    TunnelConnection *connection = m_manager.connection();
+    if (!connection || m_manager.vpnStatus() != VPNStatus::on)
+        return done(std::nullopt);
+    connection->requestConnections(std::move(done));
+}
+
 QJsonObject TunnelSession::toJson(const Snapshot &snapshot,
                                   const std::optional<PublicAddressAnswer> &address)
 {
@@ -116,6 +162,13 @@ QJsonObject TunnelSession::toJson(const Snapshot &snapshot,
             ? QJsonObject{{QStringLiteral("socks5"), LocalProxyAddress::socks(*snapshot.proxy)},
                           {QStringLiteral("http"), LocalProxyAddress::http(*snapshot.proxy)}}
             : QJsonValue());
+    json.insert(QStringLiteral("traffic"),
+                snapshot.traffic
+                    ? QJsonObject{{QStringLiteral("up"), qint64(snapshot.traffic->up)},
+                                  {QStringLiteral("down"), qint64(snapshot.traffic->down)},
+                                  {QStringLiteral("upRate"), qint64(snapshot.traffic->upRate)},
+                                  {QStringLiteral("downRate"), qint64(snapshot.traffic->downRate)}}
+                    : QJsonValue());
     return json;
 }
 

@@ -5,6 +5,7 @@
 #include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VPNStatus.h"
 #include "platform/tunnel/TunnelConnection.h"
+#include "platform/tunnel/TunnelTraffic.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -35,6 +36,8 @@ public:
         std::optional<AuthStringFields> auth;
         // Where the tunnel's local proxies listen while it is on.
         std::optional<LocalProxyPorts> proxy;
+        // What the running tunnel carried, once its helper told it.
+        std::optional<TunnelTraffic> traffic;
         // Off, but the program that started the tunnel is bringing it back.
         bool reconnecting = false;
     };
@@ -57,6 +60,13 @@ public:
     void onStatusChanged(std::function<void(VPNStatus)> changed);
     // The public address now; none when the lookup fails or answers in another shape.
     void lookUp(std::function<void(const std::optional<PublicAddressAnswer> &)> done);
+
+    // The running tunnel's figures as its helper tells them (the first about a second after
+    // asking, then whenever they change), until `done` answers false; none while the tunnel is
+    // off or once it goes down, and none after 3 s from a helper that does not tell them.
+    void followTraffic(std::function<bool(const std::optional<TunnelTraffic> &)> done);
+    // The open connections; none while the tunnel is off.
+    void connections(TunnelConnection::ConnectionsDone done);
 
     // What `status --json` prints, and its one-line text form.
     static QJsonObject toJson(const Snapshot &snapshot,

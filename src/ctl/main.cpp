@@ -2,6 +2,7 @@
 #include "ctl/ChangeIpCommand.h"
 #include "ctl/ConfigCommand.h"
 #include "ctl/ConnectCommand.h"
+#include "ctl/ConnectionsCommand.h"
 #include "ctl/CtlLog.h"
 #include "ctl/DisconnectCommand.h"
 #include "ctl/EnvCommand.h"
@@ -44,6 +45,7 @@ std::vector<std::unique_ptr<CtlCommand>> commands(TunnelProfileStore &store)
     list.push_back(std::make_unique<ConnectCommand>(store));
     list.push_back(std::make_unique<ChangeIpCommand>(store));
     list.push_back(std::make_unique<StatusCommand>(store));
+    list.push_back(std::make_unique<ConnectionsCommand>(store));
     list.push_back(std::make_unique<DisconnectCommand>(store));
     list.push_back(std::make_unique<EnvCommand>(store));
     list.push_back(std::make_unique<ExecCommand>(store));

@@ -4,7 +4,9 @@
 #include "platform/files/RegularFile.h"
 #include "platform/log/Log.h"
 #include "platform/network/NetworkChangeWatcher.h"
+#include "platform/scheduling/Scheduler.h"
 #include "platform/systemproxy/SystemProxy.h"
+#include "platform/tunnel/linux/TrafficLines.h"
 #include "tunnel/engine/EngineThread.h"
 
 #include <QFile>
@@ -26,6 +28,13 @@ namespace corvane {
 namespace {
 // The configuration is seven short values and the rules document.
 constexpr qint64 kMaxConfigurationSize = 1024 * 1024;
+// The most often a watching window is told the traffic.
+constexpr std::chrono::seconds kTrafficEvery(1);
+
+quint64 perSecond(std::uint64_t before, std::uint64_t now, double seconds)
+{
+    return now > before && seconds > 0 ? static_cast<quint64>(double(now - before) / seconds) : 0;
+}
 
 // Why a file or folder of the channel must not be trusted: someone else owns it, or (a folder)
 // others may write in it and so replace any file of the channel. None when it is ours alone.
@@ -331,6 +340,7 @@ void TunnelHelper::attachClient()
         connect(client, &QLocalSocket::disconnected, this, [this, client] {
             m_clients.removeOne(client);
             m_commandLines.remove(client);
+            forgetWatcher(client);
             client->deleteLater();
         });
         client->write(tunnelStatusName(m_status).toUtf8() + '\n' + m_proxyLine);
@@ -346,7 +356,82 @@ void TunnelHelper::readCommands(QLocalSocket *client)
             m_handedOver = true;
         else if (TunnelChannel::isStopCommand(line))
             stop();
+        else if (TrafficLines::isWatchCommand(line))
+            watchTraffic(client);
+        else if (TrafficLines::isUnwatchCommand(line))
+            forgetWatcher(client);
+        else if (TrafficLines::isConnectionsCommand(line))
+            tellConnections(client);
     }
+}
+
+void TunnelHelper::watchTraffic(QLocalSocket *client)
+{
+    if (m_status == TunnelStatus::Disconnecting || m_status == TunnelStatus::Disconnected)
+        return;
+    m_trafficWatchers.insert(client);
+    m_unsentWatchers.insert(client);
+    if (std::exchange(m_sampling, true))
+        return;
+    // Rates need a second sample: the first line comes one period after this one.
+    m_engine->call([this] { m_sampled = m_client->traffic(); });
+    m_sampledAt = Scheduler::current().now();
+    delay(kTrafficEvery, this, [this] { tellTraffic(); });
+}
+
+void TunnelHelper::forgetWatcher(QLocalSocket *client)
+{
+    m_trafficWatchers.remove(client);
+    m_unsentWatchers.remove(client);
+}
+
+void TunnelHelper::tellTraffic()
+{
+    if (m_trafficWatchers.isEmpty() || m_status == TunnelStatus::Disconnecting ||
+        m_status == TunnelStatus::Disconnected) {
+        m_sampling = false;
+        return;
+    }
+    tunnel::TrafficTotals totals;
+    m_engine->call([&] { totals = m_client->traffic(); });
+    const double now = Scheduler::current().now();
+    const double seconds = now - m_sampledAt;
+    const TunnelTraffic traffic{totals.up(),
+                                totals.down(),
+                                perSecond(m_sampled.up(), totals.up(), seconds),
+                                perSecond(m_sampled.down(), totals.down(), seconds),
+                                totals.relayUp,
+                                totals.relayDown};
+    m_sampled = totals;
+    m_sampledAt = now;
+    // An idle tunnel is told once that it went idle, then left in peace.
+    const bool news = traffic != m_told;
+    m_told = traffic;
+    const QByteArray line = TrafficLines::trafficLine(traffic);
+    for (QLocalSocket *client : std::as_const(m_trafficWatchers)) {
+        if (news || m_unsentWatchers.contains(client)) {
+            client->write(line);
+            client->flush();
+        }
+    }
+    m_unsentWatchers.clear();
+    delay(kTrafficEvery, this, [this] { tellTraffic(); });
+}
+
+void TunnelHelper::tellConnections(QLocalSocket *client)
+{
+    std::vector<tunnel::ConnectionTraffic> open;
+    if (m_status != TunnelStatus::Disconnected)
+        m_engine->call([&] { open = m_client->connections(); });
+    QByteArray answer;
+    for (const tunnel::ConnectionTraffic &connection : open)
+        answer += TrafficLines::connectionLine(
+            {QString::fromStdString(connection.destination),
+             QString::fromStdString(connection.rule), connection.relayed, connection.up,
+             connection.down,
+             std::chrono::duration_cast<std::chrono::seconds>(connection.age).count()});
+    client->write(answer + TrafficLines::endLine());
+    client->flush();
 }
 
 void TunnelHelper::finish()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/tunnel/TunnelStatus.h"
+#include "platform/tunnel/TunnelTraffic.h"
 #include "platform/tunnel/linux/ChannelLines.h"
 #include "platform/tunnel/linux/TunnelChannel.h"
 #include "tunnel/client/TunnelClient.h"
@@ -8,6 +9,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -67,6 +69,10 @@ private:
     void setStatus(TunnelStatus status);
     void pointSystemProxy();
     void broadcast(const QByteArray &line);
+    void watchTraffic(QLocalSocket *client);
+    void forgetWatcher(QLocalSocket *client);
+    void tellTraffic();
+    void tellConnections(QLocalSocket *client);
 
     TunnelChannel m_channel;
     tunnel::TunnelClient::Options m_options;
@@ -87,6 +93,15 @@ private:
     // A window stops this tunnel for the next one on the same ports (a change of address).
     bool m_handedOver = false;
     int m_exitCode = 0;
+    // Windows that asked for "traffic" lines, and those of them not yet sent one.
+    QSet<QLocalSocket *> m_trafficWatchers;
+    QSet<QLocalSocket *> m_unsentWatchers;
+    // The last sample (on the scheduler's clock) and what was last told; the sampling runs
+    // only while someone watches.
+    double m_sampledAt = 0;
+    tunnel::TrafficTotals m_sampled;
+    TunnelTraffic m_told;
+    bool m_sampling = false;
 };
 
 } // namespace corvane

@@ -2,7 +2,10 @@
 
 #include "core/vpn/LocalProxyAddress.h"
 #include "core/vpn/SystemProxyFollower.h"
+#include "core/vpn/TrafficText.h"
+#include "core/vpn/VpnManager.h"
 #include "platform/resources/Localization.h"
+#include "ui/common/PauseWhileHidden.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -22,13 +25,41 @@ LocalProxyLine::LocalProxyLine(QWidget *parent) : QLabel(parent)
     if (const SystemProxyFollower *follower = SystemProxyFollower::shared())
         connect(follower, &SystemProxyFollower::changed, this, &LocalProxyLine::render);
     hide();
+    // The pulse's rule: nothing is asked for, and nothing wakes the window, while it is out of
+    // sight.
+    PauseWhileHidden::watch(this, this, [this](bool onScreen) {
+        m_onScreen = onScreen;
+        followTraffic();
+    });
 }
 
-LocalProxyLine::~LocalProxyLine() = default;
+LocalProxyLine::~LocalProxyLine()
+{
+    if (m_followed)
+        m_followed->watchTraffic(false);
+}
 
 void LocalProxyLine::setPorts(const std::optional<LocalProxyPorts> &ports)
 {
     m_ports = ports;
+    render();
+    followTraffic();
+}
+
+void LocalProxyLine::followTraffic()
+{
+    TunnelConnection *wanted = m_ports && m_onScreen ? VpnManager::shared().connection() : nullptr;
+    if (wanted == m_followed)
+        return;
+    if (m_followed) {
+        disconnect(m_followed, &TunnelConnection::trafficChanged, this, &LocalProxyLine::render);
+        m_followed->watchTraffic(false);
+    }
+    m_followed = wanted;
+    if (wanted) {
+        connect(wanted, &TunnelConnection::trafficChanged, this, &LocalProxyLine::render);
+        wanted->watchTraffic(true);
+    }
     render();
 }
 
@@ -41,6 +72,9 @@ void LocalProxyLine::render()
         line += u'\n' + Localization::string(QStringLiteral("proxyMode.pointsHere"));
     else if (m_ports && follower && follower->unavailable())
         line += u'\n' + Localization::string(QStringLiteral("proxyMode.unavailable"));
+    if (const std::optional<TunnelTraffic> traffic =
+            m_ports && m_followed ? m_followed->traffic() : std::nullopt)
+        line += u'\n' + TrafficText::line(*traffic);
     setText(line);
     setAccessibleName(line);
     setVisible(m_ports.has_value());

@@ -3,13 +3,15 @@
 #include "platform/tunnel/TunnelConnection.h"
 
 #include <QLabel>
+#include <QPointer>
 #include <optional>
 
 namespace corvane {
 
 // The running tunnel's local proxies in a line a person can select and copy, from the keyboard
 // too (copy with nothing selected takes both addresses), and under it whether the desktop's
-// proxy settings point at them. Hidden while there are none.
+// proxy settings point at them, and what the tunnel carries (rates and total, watched only while
+// the line is on screen). Hidden while there are none.
 class LocalProxyLine final : public QLabel
 {
     Q_OBJECT
@@ -26,8 +28,12 @@ protected:
 
 private:
     void render();
+    // Watches the tunnel's traffic while the line is on screen with ports, and only then.
+    void followTraffic();
 
     std::optional<LocalProxyPorts> m_ports;
+    QPointer<TunnelConnection> m_followed;
+    bool m_onScreen = false;
     QString m_addresses;
 };
 

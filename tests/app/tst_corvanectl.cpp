@@ -13,8 +13,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <csignal>
 #include <optional>
@@ -408,6 +410,40 @@ private Q_SLOTS:
                                u"-sS"_s, m_url + u"/ip"_s});
         QCOMPARE(socks.code, 0);
         QCOMPARE(socks.out, first);
+        // What the tunnel carried (the lookups above), and an open connection's way.
+        QProcess trafficWatch;
+        QVERIFY(startWatching(trafficWatch, {u"--traffic"_s}));
+        const QJsonObject traffic = ctl({u"status"_s, u"--json"_s}).json()[u"traffic"_s].toObject();
+        QVERIFY(traffic[u"up"_s].toInteger() > 0 && traffic[u"down"_s].toInteger() > 0);
+        QVERIFY(traffic.contains(u"upRate"_s) && traffic.contains(u"downRate"_s));
+        QTcpSocket held;
+        held.connectToHost(QHostAddress::LocalHost,
+                           QUrl(u"socks5://"_s + proxy[u"socks5"_s].toString()).port());
+        QVERIFY(held.waitForConnected());
+        const quint16 servicePort = quint16(QUrl(m_url).port());
+        held.write(QByteArray::fromHex("050100050100017f000001") + char(servicePort >> 8) +
+                   char(servicePort & 0xff));
+        QTRY_COMPARE(held.bytesAvailable(), 12);
+        const QJsonArray listed =
+            QJsonDocument::fromJson(ctl({u"connections"_s, u"--json"_s}).out.toUtf8())
+                .object()[u"connections"_s]
+                .toArray();
+        QJsonArray open;
+        for (const QJsonValue &seen : listed) {
+            QJsonObject connection = seen.toObject();
+            QVERIFY(connection.take(u"age"_s).toInteger(-1) >= 0);
+            open.append(connection);
+        }
+        const QJsonObject heldSeen{{u"destination"_s, u"127.0.0.1:%1"_s.arg(servicePort)},
+                                   {u"rule"_s, u"final"_s},
+                                   {u"via"_s, u"relay"_s},
+                                   {u"up"_s, 0},
+                                   {u"down"_s, 0}};
+        QVERIFY2(open.contains(heldSeen), QJsonDocument(open).toJson().constData());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QString::fromUtf8(trafficWatch.peek(1 << 20)).contains(u" · 本次 "_s), 30000);
+        trafficWatch.kill();
+        trafficWatch.waitForFinished();
         QCOMPARE(ctl({u"exec"_s, u"--"_s, u"sh"_s, u"-c"_s, u"exit 9"_s}).code, 9);
         QCOMPARE(ctl({u"exec"_s, u"--"_s, u"corvane-no-such-program"_s}).code, 127);
         QCOMPARE(ctl({u"exec"_s}).code, 2);
@@ -441,6 +477,8 @@ private Q_SLOTS:
         QCOMPARE(status.value(u"status"_s).toString(), u"off"_s);
         QVERIFY(status.value(u"publicAddress"_s).isNull());
         QVERIFY(status.value(u"proxy"_s).isNull());
+        QVERIFY(status.value(u"traffic"_s).isNull());
+        QCOMPARE(ctl({u"connections"_s}).code, 5);
         QCOMPARE(ctl({u"change-ip"_s}).code, 5);
         QCOMPARE(ctl({u"env"_s}).code, 5);
         QCOMPARE(ctl({u"exec"_s, u"--"_s, u"true"_s}).code, 5);

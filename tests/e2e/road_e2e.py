@@ -22,7 +22,8 @@ import time
 SKIP = 77
 STEP_SECONDS = 25
 ADDRESS = re.compile(r"^当前IP：(\d+\.\d+\.\d+\.\d+)$")
-PROXY = re.compile(r"^本地代理 socks5://127\.0\.0\.1:\d+ · http://127\.0\.0\.1:\d+$")
+PROXY = re.compile(r"^本地代理 socks5://127\.0\.0\.1:\d+ · http://127\.0\.0\.1:\d+"
+                   r"(\n↑ \S+ \S+ ↓ \S+ \S+ · 本次 \S+ \S+)?$")
 
 
 class Failure(Exception):
@@ -286,9 +287,9 @@ def walk_the_road(pyatspi, args):
             # The lookup went through the tunnel: the service saw 上海's exit address.
             if not first.startswith("127.108.0."):
                 raise Failure(f"the public address {first} is not an exit address of 上海")
-            proxy = window.wait("the local proxy line", "label",
-                                match=lambda n: PROXY.match(n or ""))
-            say(f"  {proxy.name}")
+            proxy = window.wait("the local proxy line with the tunnel's figures", "label",
+                                match=lambda n: (lambda m: m and m.group(1))(PROXY.match(n or "")))
+            say("  " + proxy.name.replace("\n", " / "))
 
             say("change IP")
             window.press_button("切换IP")

@@ -3,6 +3,7 @@
 #include "core/vpn/LocalProxyAddress.h"
 #include "core/vpn/ProxyModeSetting.h"
 #include "core/vpn/SystemProxyFollower.h"
+#include "core/vpn/TrafficText.h"
 #include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VpnManager.h"
 #include "launch/DesktopIdentity.h"
@@ -114,7 +115,7 @@ void TrayController::refresh()
         m_icon->setIcon(icon(now.icon));
         m_shown = now.icon;
     }
-    m_icon->setToolTip(now.toolTip);
+    showToolTip();
     m_connect->setText(now.connectText);
     m_connect->setEnabled(now.connectEnabled);
     m_changeIP->setEnabled(now.changeIPEnabled);
@@ -129,6 +130,25 @@ void TrayController::refresh()
     // So may corvanectl config auto-reconnect.
     const QSignalBlocker quietReconnect(m_autoReconnect);
     m_autoReconnect->setChecked(ReconnectSetting::enabled(SettingsStore::shared()));
+}
+
+void TrayController::showToolTip()
+{
+    TunnelConnection *connection = VpnManager::shared().connection();
+    if (connection != m_trafficSource) {
+        if (m_trafficSource)
+            disconnect(m_trafficSource, nullptr, this, nullptr);
+        m_trafficSource = connection;
+        if (connection)
+            connect(connection, &TunnelConnection::trafficChanged, this,
+                    &TrayController::showToolTip);
+    }
+    QString tip = state().toolTip;
+    if (const std::optional<TunnelTraffic> traffic =
+            connection && VpnManager::shared().vpnStatus() == VPNStatus::on ? connection->traffic()
+                                                                            : std::nullopt)
+        tip += u'\n' + TrafficText::line(*traffic);
+    m_icon->setToolTip(tip);
 }
 
 void TrayController::addProxyModeMenu()

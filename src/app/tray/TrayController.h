@@ -4,6 +4,7 @@
 #include "app/tray/TrayTunnelCommands.h"
 #include "core/vpn/TunnelRequest.h"
 #include "platform/autostart/AutostartEntry.h"
+#include "platform/tunnel/TunnelConnection.h"
 
 #include <QHash>
 #include <QIcon>
@@ -49,6 +50,7 @@ public:
     void showWindow();
     // Brings the icon and the menu in line with the tunnel and the screens.
     void refresh();
+    void showToolTip();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -80,6 +82,9 @@ private:
     // Each look is read once; the icon is handed to the tray host only when the look changes.
     QHash<TrayMenuState::Icon, QIcon> m_icons;
     std::optional<TrayMenuState::Icon> m_shown;
+    // The tunnel connection whose traffic figures the tooltip adds, as the window's line asked
+    // for them: the tray asks for none of its own.
+    QPointer<TunnelConnection> m_trafficSource;
 };
 
 } // namespace corvane

@@ -60,6 +60,9 @@ public:
     void readConfiguration(std::function<void(const QVariantMap &configuration)> done);
     // The local proxies of the tunnel while it is on.
     std::optional<LocalProxyPorts> localProxy() const;
+    // The profile's connection once it has been loaded: its traffic figures and open
+    // connections.
+    TunnelConnection *connection() const { return m_watched; }
     // The shared instance's, without making it: none before the application made it.
     static std::optional<LocalProxyPorts> sharedLocalProxy();
 

@@ -2,8 +2,11 @@
 
 #include "platform/tunnel/TunnelError.h"
 #include "platform/tunnel/TunnelStatus.h"
+#include "platform/tunnel/TunnelTraffic.h"
 
+#include <QList>
 #include <QObject>
+#include <functional>
 #include <optional>
 
 namespace corvane {
@@ -59,8 +62,18 @@ public:
     virtual std::optional<LocalProxyPorts> localProxy() const { return std::nullopt; }
     // Why the tunnel last went down by itself, until the next start.
     virtual std::optional<TunnelEndReason> endReason() const { return std::nullopt; }
+    // Each watchTraffic(true) is undone by one watchTraffic(false). While anyone watches, the
+    // helper tells its figures about once a second while they change (trafficChanged with
+    // each); while nobody does, it is asked for nothing and costs nothing.
+    virtual void watchTraffic(bool on) { Q_UNUSED(on) }
+    // The running tunnel's figures, once the helper has told them to a watching connection.
+    virtual std::optional<TunnelTraffic> traffic() const { return std::nullopt; }
+    using ConnectionsDone = std::function<void(std::optional<QList<TunnelConnectionInfo>>)>;
+    // The open connections now; none when no running helper can be asked.
+    virtual void requestConnections(ConnectionsDone done) { done(std::nullopt); }
 
 Q_SIGNALS:
+    void trafficChanged();
     // Always delivered later from the event loop, as the platform's own notification is:
     // an observer attached right after a start still hears the status that start set.
     void statusChanged();

@@ -194,11 +194,30 @@ void LocalProxy::shedWithoutDescriptors(Listener &listener)
     }
 }
 
+TrafficTotals LocalProxy::traffic() const
+{
+    TrafficTotals totals = m_closedTraffic;
+    for (const auto &entry : m_connections)
+        totals += entry.first->traffic();
+    return totals;
+}
+
+std::vector<ConnectionTraffic> LocalProxy::connections() const
+{
+    std::vector<ConnectionTraffic> open;
+    for (const auto &entry : m_connections) {
+        if (std::optional<ConnectionTraffic> report = entry.first->report())
+            open.push_back(std::move(*report));
+    }
+    return open;
+}
+
 void LocalProxy::release(ProxyConnection *connection)
 {
     const auto found = m_connections.find(connection);
     if (found == m_connections.end())
         return;
+    m_closedTraffic += connection->traffic();
     m_context.loop.disposeLater(std::move(found->second));
     m_connections.erase(found);
     if (m_paused) {

@@ -31,6 +31,9 @@ public:
     // Closes the listeners and every connection.
     void closeAll();
     std::size_t connectionCount() const { return m_connections.size(); }
+    // Since the proxies began: the closed connections' figures kept, the open ones' added.
+    TrafficTotals traffic() const;
+    std::vector<ConnectionTraffic> connections() const;
 
 private:
     struct Listener final : Watched
@@ -57,6 +60,7 @@ private:
     std::vector<std::unique_ptr<Listener>> m_listeners;
     std::unordered_map<ProxyConnection *, std::unique_ptr<ProxyConnection>> m_connections;
     PeerOwner m_owners;
+    TrafficTotals m_closedTraffic;
     std::size_t m_cap = 0;
     // Kept open so that, with every other descriptor taken, one can be freed to take a
     // pending connection and answer it.

@@ -8,6 +8,8 @@
 #include "tunnel/proxy/Socks5Request.h"
 #include "tunnel/rules/RuleSet.h"
 
+#include <algorithm>
+
 namespace corvane::tunnel {
 
 namespace {
@@ -17,7 +19,7 @@ constexpr std::string_view kTunnelEstablished = "HTTP/1.1 200 Connection establi
 ProxyConnection::ProxyConnection(ProxyContext &context, Kind kind, Socket client, std::string peer,
                                  std::function<void(ProxyConnection *)> closed)
     : m_context(context), m_kind(kind), m_client(std::move(client)), m_peer(std::move(peer)),
-      m_closed(std::move(closed))
+      m_closed(std::move(closed)), m_opened(context.loop.now())
 {
     m_clientEnd.owner = this;
     m_upstreamEnd.owner = this;
@@ -175,10 +177,12 @@ void ProxyConnection::readHttp()
 void ProxyConnection::route(const TargetAddress &target, Bytes firstBytes)
 {
     Bytes().swap(m_request);
-    const RuleSet::Action action = m_context.rules.decide(target);
-    if (action == RuleSet::Action::Reject)
+    RuleSet::Decision decision = m_context.rules.decision(target);
+    m_rule = std::move(decision.rule);
+    m_upAhead = firstBytes.size();
+    if (decision.action == RuleSet::Action::Reject)
         return refuse(Socks5Request::kNotAllowed, "the rules reject it");
-    if (action == RuleSet::Action::Proxy) {
+    if (decision.action == RuleSet::Action::Proxy) {
         std::optional<RelayDialer::Dial> dial = m_context.dialer.dial();
         if (!dial)
             return refuse(Socks5Request::kGeneralFailure, "the relay takes no connections now");
@@ -265,15 +269,41 @@ void ProxyConnection::connected()
         const IoResult read = m_client.read(input);
         if (read.done() && !m_encoder->transform(input.first(read.count), m_toUpstream))
             return close("the client sent bytes that do not decode");
+        if (read.done())
+            m_upAhead += read.count;
     }
+    Bytes reply = m_replied ? Bytes() : successReply();
+    m_replyInPipe = reply.size();
     m_pipe = std::make_unique<Pipe>(
         m_context.loop,
-        Pipe::End{std::move(m_client), std::move(m_encoder), "the client",
-                  m_replied ? Bytes() : successReply()},
+        Pipe::End{std::move(m_client), std::move(m_encoder), "the client", std::move(reply)},
         Pipe::End{std::move(m_upstream), std::move(m_decoder),
                   m_relayed ? "the relay" : "the destination", std::exchange(m_toUpstream, {})},
         m_context.limits.idleTimeout, [this](const std::string &reason) { close(reason); });
     m_pipe->start();
+}
+
+TrafficTotals ProxyConnection::traffic() const
+{
+    std::uint64_t up = m_upAhead;
+    std::uint64_t down = 0;
+    if (m_pipe) {
+        up += m_pipe->readFrom(0);
+        down = m_pipe->writtenTo(0) - std::min(m_pipe->writtenTo(0), m_replyInPipe);
+    }
+    TrafficTotals totals;
+    (m_relayed ? totals.relayUp : totals.directUp) = up;
+    (m_relayed ? totals.relayDown : totals.directDown) = down;
+    return totals;
+}
+
+std::optional<ConnectionTraffic> ProxyConnection::report() const
+{
+    if (m_rule.empty() || m_state == State::Closed)
+        return std::nullopt;
+    const TrafficTotals totals = traffic();
+    return ConnectionTraffic{m_target.text(), m_rule,        m_relayed,
+                             totals.up(),     totals.down(), m_context.loop.now() - m_opened};
 }
 
 void ProxyConnection::updateInterest()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tunnel/client/ConnectionTraffic.h"
 #include "tunnel/client/ProxyContext.h"
 #include "tunnel/engine/EventLoop.h"
 #include "tunnel/engine/Pipe.h"
@@ -10,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace corvane::tunnel {
 
@@ -36,6 +38,10 @@ public:
     void carry(const TargetAddress &destination);
     // Ends the connection at once; `reason` goes to the log unless empty.
     void close(const std::string &reason);
+    // What it carried so far, through the relay or straight.
+    TrafficTotals traffic() const;
+    // Once the destination is known: where to, by which rule, and what it carried.
+    std::optional<ConnectionTraffic> report() const;
 
 private:
     enum class State
@@ -99,6 +105,12 @@ private:
     std::uint64_t m_lookup = 0;
     EventLoop::Timer m_timer;
     std::unique_ptr<Pipe> m_pipe;
+    EventLoop::Clock::time_point m_opened;
+    std::string m_rule;
+    // The client's payload that went ahead of the pipe, and the proxy's reply that the pipe
+    // sends to the client before its payload.
+    std::uint64_t m_upAhead = 0;
+    std::uint64_t m_replyInPipe = 0;
 };
 
 } // namespace corvane::tunnel

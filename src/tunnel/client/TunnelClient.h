@@ -80,6 +80,8 @@ public:
     {
         return m_systemWide ? m_systemWide->connectionCount() : 0;
     }
+    TrafficTotals traffic() const { return m_proxy.traffic(); }
+    std::vector<ConnectionTraffic> connections() const { return m_proxy.connections(); }
 
 private:
     void relayFound(const SocketAddress &relay);

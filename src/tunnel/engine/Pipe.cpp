@@ -77,6 +77,7 @@ bool Pipe::pumpOnce(int from)
         return false;
     }
     m_lastActive = m_loop.now();
+    source.read += read.count;
     const bool full = read.count == input.size();
     ByteView data = input.first(read.count);
     if (source.end.codec) {
@@ -94,6 +95,7 @@ bool Pipe::pumpOnce(int from)
         finish({});
         return false;
     }
+    target.written += written.count;
     target.pending.assign(data.begin() + static_cast<long>(written.count), data.end());
     return full && target.pending.empty();
 }
@@ -110,6 +112,7 @@ bool Pipe::flush(int to)
             return false;
         }
         m_lastActive = m_loop.now();
+        side.written += written.count;
         side.pending.erase(side.pending.begin(),
                            side.pending.begin() + static_cast<long>(written.count));
     }

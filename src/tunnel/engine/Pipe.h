@@ -43,6 +43,10 @@ public:
     void start();
     // Ends the pipe without telling its owner.
     void stop();
+    // Bytes read from end `side` (0 is a, 1 is b) and written to it so far, for the tunnel's
+    // counters: plain counts on the loop's thread, read there.
+    std::uint64_t readFrom(int side) const { return m_sides[side].read; }
+    std::uint64_t writtenTo(int side) const { return m_sides[side].written; }
 
 private:
     struct Side final : Watched
@@ -54,6 +58,8 @@ private:
         Bytes pending;
         bool readEnded = false;
         bool writeShut = false;
+        std::uint64_t read = 0;
+        std::uint64_t written = 0;
         void onEvents(Readiness ready) override { pipe->events(index, ready); }
     };
 

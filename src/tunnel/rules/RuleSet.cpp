@@ -110,18 +110,21 @@ std::variant<RuleSet, std::string> RuleSet::parse(std::string_view document)
         } else {
             return where + " has an unknown type \"" + type.toStdString() + '"';
         }
+        rule.label = type.toStdString();
+        if (rule.type != Rule::Type::Final)
+            rule.label += '=' + value.toString().toStdString();
         rules.m_rules.push_back(std::move(rule));
     }
     return rules;
 }
 
-RuleSet::Action RuleSet::decide(const TargetAddress &target) const
+RuleSet::Decision RuleSet::decision(const TargetAddress &target) const
 {
     for (const Rule &rule : m_rules) {
         if (matches(rule, target))
-            return rule.action;
+            return {rule.action, rule.label};
     }
-    return m_default;
+    return {m_default, "default"};
 }
 
 bool RuleSet::matches(const Rule &rule, const TargetAddress &target) const

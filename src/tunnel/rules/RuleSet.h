@@ -27,7 +27,16 @@ public:
     // Everything through the relay.
     RuleSet() = default;
 
-    Action decide(const TargetAddress &target) const;
+    struct Decision
+    {
+        Action action = Action::Proxy;
+        // Which rule decided, as the document names it ("domain-suffix=example.com",
+        // "ip-cidr=10.0.0.0/8", "final"), or "default".
+        std::string rule;
+    };
+
+    Action decide(const TargetAddress &target) const { return decision(target).action; }
+    Decision decision(const TargetAddress &target) const;
 
 private:
     struct Rule
@@ -44,6 +53,7 @@ private:
         std::array<std::uint8_t, 16> network{};
         int prefixLength = 0;
         Action action = Action::Proxy;
+        std::string label;
     };
 
     bool matches(const Rule &rule, const TargetAddress &target) const;

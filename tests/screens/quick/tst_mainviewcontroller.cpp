@@ -77,6 +77,7 @@ private Q_SLOTS:
     void onlyTheDrawnCircleTaps();
     void focusRingFollowsTheCircle();
     void proxyLineWhileOnCopiesFromTheKeyboard();
+    void trafficLineOnlyWhileOnAndInSight();
     void builtInRelayRecord_data();
     void builtInRelayRecord();
 
@@ -273,6 +274,29 @@ void TestMainViewController::proxyLineWhileOnCopiesFromTheKeyboard()
     QVERIFY(m_screen->outlet<QLabel>(u"proxyLbl"_s)->isVisible());
     m_tunnel.setStatus(TunnelStatus::Disconnected);
     QVERIFY(!m_screen->outlet<QLabel>(u"proxyLbl"_s)->isVisible());
+}
+
+void TestMainViewController::trafficLineOnlyWhileOnAndInSight()
+{
+    MemoryTunnelConnection *connection = m_tunnel.connection();
+    QCOMPARE(connection->trafficWatchers(), 0);
+    connection->setLocalProxy(LocalProxyPorts{40001, 40002});
+    m_tunnel.setStatus(TunnelStatus::Connected);
+    QCOMPARE(connection->trafficWatchers(), 1);
+    connection->setTraffic(TunnelTraffic{400'000'000, 1'000'000'000, 12'345, 1'234'567, 0, 0});
+    QLabel *line = m_screen->outlet<QLabel>(u"proxyLbl"_s);
+    QVERIFY2(line->accessibleName().endsWith(u"\n↑ 12.3 KB/s ↓ 1.2 MB/s · 本次 1.4 GB"_s),
+             qPrintable(line->accessibleName()));
+
+    // Out of sight nothing is asked for, so nothing wakes the window.
+    m_screen->showMinimized();
+    QCOMPARE(connection->trafficWatchers(), 0);
+    m_screen->showNormal();
+    QCOMPARE(connection->trafficWatchers(), 1);
+    m_tunnel.setStatus(TunnelStatus::Disconnected);
+    QVERIFY(!line->isVisible());
+    QCOMPARE(connection->trafficWatchers(), 0);
+    connection->setLocalProxy(std::nullopt);
 }
 
 void TestMainViewController::pulseCheckOneSecondAfterAppearing_data()

@@ -6,6 +6,7 @@
 #include "platform/log/Log.h"
 #include "platform/tunnel/linux/HelperProcesses.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
+#include "platform/tunnel/linux/TrafficLines.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -156,8 +157,11 @@ bool LinuxTunnelConnection::attach()
         m_socket->abort();
     m_lines = ChannelLines();
     m_socket->connectToServer(m_channel.socketPath());
-    if (m_socket->state() == QLocalSocket::ConnectedState)
+    if (m_socket->state() == QLocalSocket::ConnectedState) {
+        if (m_trafficWatchers > 0)
+            m_socket->write(TrafficLines::watchCommand());
         return true;
+    }
     removeStaleFiles();
     return false;
 }
@@ -299,6 +303,8 @@ void LinuxTunnelConnection::readStatusLines()
         return;
     const QList<QByteArray> lines = m_lines.append(m_socket->readAll());
     for (const QByteArray &line : lines) {
+        if (readTrafficLine(line))
+            continue;
         if (const auto ports = TunnelChannel::parseProxyLine(line)) {
             m_localProxy = ports;
             continue;
@@ -316,6 +322,62 @@ void LinuxTunnelConnection::readStatusLines()
             m_socket->abort();
             return;
         }
+    }
+}
+
+bool LinuxTunnelConnection::readTrafficLine(const QByteArray &line)
+{
+    if (auto traffic = TrafficLines::parseTrafficLine(line)) {
+        if (m_trafficWatchers > 0) {
+            m_traffic = traffic;
+            Q_EMIT trafficChanged();
+        }
+        return true;
+    }
+    if (auto connection = TrafficLines::parseConnectionLine(line)) {
+        m_connectionLines << std::move(*connection);
+        return true;
+    }
+    if (!TrafficLines::isEndLine(line))
+        return false;
+    if (!m_connectionRequests.isEmpty())
+        m_connectionRequests.takeFirst()(std::exchange(m_connectionLines, {}));
+    return true;
+}
+
+void LinuxTunnelConnection::watchTraffic(bool on)
+{
+    const int before =
+        std::exchange(m_trafficWatchers, std::max(0, m_trafficWatchers + (on ? 1 : -1)));
+    if ((before > 0) == (m_trafficWatchers > 0))
+        return;
+    if (m_socket->state() == QLocalSocket::ConnectedState) {
+        m_socket->write(on ? TrafficLines::watchCommand() : TrafficLines::unwatchCommand());
+        m_socket->flush();
+    }
+    if (!on && m_traffic) {
+        m_traffic.reset();
+        Q_EMIT trafficChanged();
+    }
+}
+
+void LinuxTunnelConnection::requestConnections(ConnectionsDone done)
+{
+    if (m_socket->state() != QLocalSocket::ConnectedState)
+        return done(std::nullopt);
+    m_connectionRequests << std::move(done);
+    m_socket->write(TrafficLines::connectionsCommand());
+    m_socket->flush();
+}
+
+void LinuxTunnelConnection::dropTraffic()
+{
+    m_connectionLines.clear();
+    for (const ConnectionsDone &done : std::exchange(m_connectionRequests, {}))
+        done(std::nullopt);
+    if (m_traffic) {
+        m_traffic.reset();
+        Q_EMIT trafficChanged();
     }
 }
 
@@ -372,6 +434,7 @@ void LinuxTunnelConnection::setStatus(TunnelStatus status)
     noteAuthString(status);
     if (status == TunnelStatus::Disconnected) {
         m_localProxy.reset();
+        dropTraffic();
         if (!m_endReason)
             m_endReason = reasonFromFile();
     }

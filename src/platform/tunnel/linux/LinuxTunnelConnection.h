@@ -5,6 +5,7 @@
 #include "platform/tunnel/linux/TunnelChannel.h"
 
 #include <QDeadlineTimer>
+#include <QList>
 
 class QLocalSocket;
 class QTimer;
@@ -33,6 +34,9 @@ public:
     QString startedBy() const override;
     std::optional<LocalProxyPorts> localProxy() const override;
     std::optional<TunnelEndReason> endReason() const override { return m_endReason; }
+    void watchTraffic(bool on) override;
+    std::optional<TunnelTraffic> traffic() const override { return m_traffic; }
+    void requestConnections(ConnectionsDone done) override;
 
     // Looks again for a running helper (another window may have started one) while this
     // window believes the tunnel is down.
@@ -45,6 +49,8 @@ private:
     void finishTermination();
     void abandonStart(const QString &reason);
     void readStatusLines();
+    bool readTrafficLine(const QByteArray &line);
+    void dropTraffic();
     void socketClosed();
     TunnelStatus statusFromFile() const;
     std::optional<TunnelEndReason> reasonFromFile() const;
@@ -69,6 +75,12 @@ private:
     // published on its own turn of the event loop, so none is skipped when two arrive at once.
     std::optional<LocalProxyPorts> m_localProxy;
     std::optional<TunnelEndReason> m_endReason;
+    // Those who asked for the traffic figures and have not yet said they are done.
+    int m_trafficWatchers = 0;
+    std::optional<TunnelTraffic> m_traffic;
+    // Requests for the open connections, in the order sent, and the answer arriving.
+    QList<ConnectionsDone> m_connectionRequests;
+    QList<TunnelConnectionInfo> m_connectionLines;
     TunnelStatus m_current = TunnelStatus::Disconnected;
     TunnelStatus m_published = TunnelStatus::Disconnected;
 };

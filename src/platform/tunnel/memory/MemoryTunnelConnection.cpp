@@ -44,4 +44,11 @@ void MemoryTunnelConnection::setStatus(TunnelStatus status)
     });
 }
 
+void MemoryTunnelConnection::setTraffic(std::optional<TunnelTraffic> traffic)
+{
+    m_traffic = traffic;
+    if (m_trafficWatchers > 0)
+        Q_EMIT trafficChanged();
+}
+
 } // namespace corvane

@@ -32,6 +32,15 @@ public:
     std::optional<TunnelEndReason> endReason() const override { return m_endReason; }
     // Where the helper says its proxies listen; none, as before it has said.
     void setLocalProxy(std::optional<LocalProxyPorts> ports) { m_localProxy = ports; }
+    void watchTraffic(bool on) override { m_trafficWatchers += on ? 1 : -1; }
+    // Told to watchers only, as the helper does.
+    std::optional<TunnelTraffic> traffic() const override
+    {
+        return m_trafficWatchers > 0 ? m_traffic : std::nullopt;
+    }
+    // The helper's next figures: trafficChanged at once while anyone watches.
+    void setTraffic(std::optional<TunnelTraffic> traffic);
+    int trafficWatchers() const { return m_trafficWatchers; }
     int startCount() const { return m_startCount; }
     int stopCount() const { return m_stopCount; }
     // How many of those stops were hand-overs to a next tunnel.
@@ -50,6 +59,8 @@ private:
     int m_handOverCount = 0;
     QVariantMap m_startedConfiguration;
     std::optional<LocalProxyPorts> m_localProxy;
+    std::optional<TunnelTraffic> m_traffic;
+    int m_trafficWatchers = 0;
 };
 
 } // namespace corvane
