@@ -31,6 +31,8 @@ public:
     // Channels over the tunnel's one datagram link, from the first accept until the stop.
     std::unique_ptr<DatagramChannel> openDatagrams(DatagramChannel::Receiver receiver) override;
     const ServiceDatagramLink *datagrams() const { return m_datagrams.get(); }
+    // The path the link starts on, before the first accept (scripts/measure-datagrams.sh).
+    void startDatagramsOn(ServiceDatagramLink::Path path) { m_datagramPath = path; }
 
 private:
     enum class Phase
@@ -77,6 +79,7 @@ private:
     ServiceKeys::Key m_tunnelKey{};
     std::uint64_t m_connections = 0;
     std::string m_exitAddress;
+    ServiceDatagramLink::Path m_datagramPath = ServiceDatagramLink::kDefaultPath;
     std::unique_ptr<ServiceDatagramLink> m_datagrams;
 };
 
