@@ -169,6 +169,7 @@ private Q_SLOTS:
     void badPacketsGetNoAnswer_data();
     void badPacketsGetNoAnswer();
     void datagramConnectionsEndWithTheirTunnel();
+    void idleFlowsEnd();
 };
 
 void tst_ServiceDatagrams::answersComeBackFromTheExitAddress_data()
@@ -275,6 +276,27 @@ void tst_ServiceDatagrams::datagramConnectionsEndWithTheirTunnel()
     client.control.flush();
     QVERIFY(client.stream.waitForDisconnected(10000));
     QCOMPARE(relay.tunnelCount(), std::size_t(0));
+}
+
+void tst_ServiceDatagrams::idleFlowsEnd()
+{
+    using namespace std::chrono_literals;
+    RelayHarness relay({}, kExit, {}, true);
+    TestClient client;
+    QVERIFY(client.open(relay.port()));
+    Echo echo;
+    // Nobody listens on port 53 here; the flow lives all the same.
+    client.send(client.seal(53, "query"), false);
+    client.send(client.seal(echo.port(), "datagram"), false);
+    QVERIFY(echo.answerOne());
+    QVERIFY(!client.receive(false).isEmpty());
+    QCOMPARE(relay.datagramFlowCount(), std::size_t(2));
+    relay.advance(30s);
+    QCOMPARE(relay.datagramFlowCount(), std::size_t(1));
+    relay.advance(29s);
+    QCOMPARE(relay.datagramFlowCount(), std::size_t(1));
+    relay.advance(1s);
+    QCOMPARE(relay.datagramFlowCount(), std::size_t(0));
 }
 
 QTEST_GUILESS_MAIN(tst_ServiceDatagrams)

@@ -127,6 +127,14 @@ void RelayServer::controlGone(RelayTunnel &tunnel)
     });
 }
 
+std::size_t RelayServer::datagramFlowCount() const
+{
+    std::size_t count = 0;
+    for (const auto &[id, tunnel] : m_tunnels)
+        count += tunnel.datagrams ? tunnel.datagrams->flowCount() : 0;
+    return count;
+}
+
 void RelayServer::log(const std::string &line) const
 {
     if (m_log)

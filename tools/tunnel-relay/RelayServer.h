@@ -59,6 +59,8 @@ public:
     void dropConnections();
     std::size_t connectionCount() const { return m_connections.size(); }
     std::size_t tunnelCount() const { return m_tunnels.size(); }
+    // The destinations whose answers the tunnels' datagrams take now.
+    std::size_t datagramFlowCount() const;
 
 private:
     friend class RelayConnection;
