@@ -47,7 +47,11 @@ check_files() { # package, then the files it must have brought
     done
 }
 check_files corvane usr/bin/corvane usr/bin/corvanectl \
-    usr/libexec/corvane/corvane-tunnel-helper \
+    usr/libexec/corvane/corvane-tunnel-helper usr/libexec/corvane/corvane-netd \
+    usr/lib/systemd/system/corvane-netd.service \
+    usr/share/dbus-1/system.d/com.corvane.Corvane.Network.conf \
+    usr/share/dbus-1/system-services/com.corvane.Corvane.Network.service \
+    usr/share/polkit-1/actions/com.corvane.Corvane.system-wide.policy \
     usr/share/applications/com.corvane.Corvane.desktop \
     usr/share/metainfo/com.corvane.Corvane.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/com.corvane.Corvane.svg \

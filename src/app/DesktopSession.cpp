@@ -10,6 +10,8 @@
 #include "platform/autostart/AutostartEntry.h"
 #include "platform/desktopnotifier/FreedesktopNotifier.h"
 #include "platform/log/Log.h"
+#include "platform/settings/ReconnectMark.h"
+#include "platform/settings/ReconnectSetting.h"
 
 #include <QCoreApplication>
 #include <QSystemTrayIcon>
@@ -24,9 +26,22 @@ DesktopSession::DesktopSession(QWidget *window, SingleInstance &instance, QObjec
     m_notices = std::make_unique<TunnelNotices>(
         *m_notifier,
         TunnelNotices::Probes{[this] { return m_window && m_window->isActiveWindow(); },
-                              [commands] { return commands.changingAddress(); }});
+                              [commands] { return commands.changingAddress(); },
+                              [] { return TunnelSequencer::shared().isReconnecting(); }});
     connect(&VpnManager::shared(), &VpnManager::statusChanged, m_notices.get(),
             &TunnelNotices::statusChanged);
+    m_reconnectMark = std::make_unique<ReconnectMark>(ReconnectMark::defaultFilePath());
+    // Another program already bringing a tunnel back owns that tunnel's reconnect.
+    TunnelSequencer::shared().setAutoReconnect([mark = m_reconnectMark.get()] {
+        return ReconnectSetting::enabled(SettingsStore::shared()) && !mark->heldElsewhere();
+    });
+    connect(&TunnelSequencer::shared(), &TunnelSequencer::stateChanged, m_notices.get(),
+            [this](TunnelSequencer::State state) {
+                const bool reconnecting = state == TunnelSequencer::State::reconnecting;
+                m_reconnectMark->hold(reconnecting);
+                if (reconnecting)
+                    m_notices->reconnectStarted();
+            });
     connect(&instance, &SingleInstance::activationRequested, this, [this] {
         m_firstFrame->hurry();
         m_tray->showWindow();

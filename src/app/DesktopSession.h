@@ -9,6 +9,7 @@ namespace corvane {
 
 class DesktopNotifier;
 class FirstFrame;
+class ReconnectMark;
 class SingleInstance;
 class TrayController;
 class TunnelNotices;
@@ -35,6 +36,8 @@ private:
     std::unique_ptr<DesktopNotifier> m_notifier;
     std::unique_ptr<TrayController> m_tray;
     std::unique_ptr<TunnelNotices> m_notices;
+    // Held while the window brings a tunnel back, for corvanectl's status.
+    std::unique_ptr<ReconnectMark> m_reconnectMark;
     std::unique_ptr<FirstFrame> m_firstFrame;
 };
 

@@ -6,6 +6,7 @@
 #include "core/vpn/SystemProxyFollower.h"
 #include "core/vpn/VpnManager.h"
 #include "launch/LocaleText.h"
+#include "platform/settings/ReconnectMark.h"
 #include "platform/settings/SettingsStore.h"
 #include "platform/tunnel/TunnelProfileStore.h"
 
@@ -58,6 +59,8 @@ void TunnelSession::snapshot(std::function<void(const Snapshot &)> done)
         Snapshot snapshot;
         snapshot.status = m_manager.vpnStatus();
         snapshot.proxy = m_manager.localProxy();
+        snapshot.reconnecting = snapshot.status == VPNStatus::off &&
+                                ReconnectMark(ReconnectMark::defaultFilePath()).heldElsewhere();
         if (profiles && !profiles->isEmpty()) {
             if (const std::optional<TunnelProtocol> protocol =
                     profiles->first()->protocolConfiguration()) {
@@ -84,7 +87,9 @@ void TunnelSession::lookUp(std::function<void(const std::optional<PublicAddressA
 QJsonObject TunnelSession::toJson(const Snapshot &snapshot,
                                   const std::optional<PublicAddressAnswer> &address)
 {
-    QJsonObject json{{QStringLiteral("status"), vpnStatusName(snapshot.status)}};
+    QJsonObject json{{QStringLiteral("status"), snapshot.reconnecting
+                                                    ? QStringLiteral("reconnecting")
+                                                    : vpnStatusName(snapshot.status)}};
     const bool configured = snapshot.auth.has_value();
     json.insert(QStringLiteral("orderId"),
                 configured ? QJsonValue(snapshot.auth->orderId) : QJsonValue());

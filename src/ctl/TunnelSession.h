@@ -35,6 +35,8 @@ public:
         std::optional<AuthStringFields> auth;
         // Where the tunnel's local proxies listen while it is on.
         std::optional<LocalProxyPorts> proxy;
+        // Off, but the program that started the tunnel is bringing it back.
+        bool reconnecting = false;
     };
 
     TunnelSession(VpnManager &manager, TunnelProfileStore &store, QObject *parent = nullptr);

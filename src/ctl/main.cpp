@@ -1,5 +1,6 @@
 #include "core/state/LocalState.h"
 #include "ctl/ChangeIpCommand.h"
+#include "ctl/ConfigCommand.h"
 #include "ctl/ConnectCommand.h"
 #include "ctl/CtlLog.h"
 #include "ctl/DisconnectCommand.h"
@@ -48,6 +49,7 @@ std::vector<std::unique_ptr<CtlCommand>> commands(TunnelProfileStore &store)
     list.push_back(std::make_unique<ExecCommand>(store));
     list.push_back(std::make_unique<RelayCommand>());
     list.push_back(std::make_unique<ModeCommand>(store));
+    list.push_back(std::make_unique<ConfigCommand>());
     list.push_back(std::make_unique<LogoutCommand>(store));
     return list;
 }

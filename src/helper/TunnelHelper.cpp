@@ -3,6 +3,7 @@
 #include "platform/files/PrivateFile.h"
 #include "platform/files/RegularFile.h"
 #include "platform/log/Log.h"
+#include "platform/network/NetworkChangeWatcher.h"
 #include "platform/systemproxy/SystemProxy.h"
 #include "tunnel/engine/EngineThread.h"
 
@@ -51,6 +52,7 @@ TunnelHelper::TunnelHelper(TunnelChannel channel, quint16 socksPort, quint16 htt
 
 TunnelHelper::~TunnelHelper()
 {
+    m_networkChanges.reset();
     if (m_engine)
         m_engine->call([this] { m_client.reset(); });
     releaseChannel();
@@ -216,6 +218,14 @@ void TunnelHelper::startTunnel(tunnel::TunnelConfiguration configuration)
         m_client = std::make_unique<tunnel::TunnelClient>(
             m_engine->loop(), std::move(configuration), m_options, std::move(events));
         m_client->start();
+    });
+    m_networkChanges = std::make_unique<NetworkChangeWatcher>();
+    connect(m_networkChanges.get(), &NetworkChangeWatcher::changed, this, [this] {
+        Log::info(QStringLiteral("The network changed: checking the relay"));
+        m_engine->post([this] {
+            if (m_client)
+                m_client->checkRelay();
+        });
     });
 }
 

@@ -17,6 +17,7 @@ class QLocalSocket;
 
 namespace corvane {
 
+class NetworkChangeWatcher;
 class SystemProxy;
 
 namespace tunnel {
@@ -72,6 +73,8 @@ private:
     std::unique_ptr<tunnel::EngineThread> m_engine;
     // Lives on the engine's thread: made, stopped and destroyed there.
     std::unique_ptr<tunnel::TunnelClient> m_client;
+    // Made once the tunnel is, so that a change checks a relay that exists.
+    std::unique_ptr<NetworkChangeWatcher> m_networkChanges;
     int m_lockFd = -1;
     QLocalServer *m_server;
     QList<QLocalSocket *> m_clients;

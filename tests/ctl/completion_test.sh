@@ -15,7 +15,7 @@ expect() {
         failures=$((failures + 1))
     fi
 }
-expect "connect change-ip" corvanectl c
+expect "connect change-ip config" corvanectl c
 expect "disconnect" corvanectl di
 expect "login logout" corvanectl lo
 expect "env exec" corvanectl e
@@ -31,5 +31,8 @@ expect "--wait" corvanectl connect --w
 expect "none 24h" corvanectl connect --dedup ""
 expect "on off" corvanectl connect --abnormal-ip ""
 expect "--watch" corvanectl status --wa
+expect "auto-reconnect" corvanectl config a
+expect "on off" corvanectl config auto-reconnect ""
+expect "--json" corvanectl config auto-reconnect on --j
 expect "" corvanectl login --mobile ""
 exit $((failures > 0))

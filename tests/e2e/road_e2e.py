@@ -124,10 +124,12 @@ class Window:
         return ADDRESS.match(label.name).group(1) if label else None
 
 
-def start_service(program, *options):
-    """The demo service; its relays' ports go with the process (relay_port, plain_relay_port)."""
+def start_service(program, *options, log=None):
+    """The demo service; its relays' ports go with the process (relay_port, plain_relay_port).
+    With `log`, a file, its log lines go there."""
     service = subprocess.Popen([program, "--port", "0", *options], stdout=subprocess.PIPE,
-                               text=True)
+                               stderr=log, text=True,
+                               env=dict(os.environ, QT_FORCE_STDERR_LOGGING="1") if log else None)
     line = service.stdout.readline().strip()
     if not line.startswith("listening on "):
         service.kill()
@@ -346,6 +348,9 @@ def walk_the_road(pyatspi, args):
         finally:
             stop(refusing)
 
+        say("the relay restarted under the tunnel: the window brings it back by itself")
+        reconnect_after_relay_restart(pyatspi, args, env, home)
+
         say("a window launched while corvanectl's tunnel is up leaves it up and shows it")
         up = json.loads(run_ctl(ctl, env, "connect", "--order", order_id, "--wait", "--json"))
         app = start_app(os.path.join(args.bin_dir, "corvane"), env)
@@ -371,6 +376,47 @@ def walk_the_road(pyatspi, args):
         shutil.rmtree(home, ignore_errors=True)
     if status["status"] != "on":
         raise Failure(f"quitting the window took corvanectl's tunnel down ({status['status']})")
+
+
+def reconnect_after_relay_restart(pyatspi, args, env, home):
+    """The restarted relay no longer knows the tunnel, so the helper's own resume cannot bring it
+    back: the window connects again, with a freshly signed string the new relay accepts."""
+    demo = os.path.join(args.bin_dir, "corvane-demo-service")
+    relay, _, _ = start_service(demo)
+    app = start_app(os.path.join(args.bin_dir, "corvane"),
+                    dict(env, CORVANE_TUNNEL_PORT=relay.relay_port))
+    log_path = os.path.join(home, "restarted-relay.log")
+    restarted = None
+    try:
+        window = Window(pyatspi, app.pid)
+        window.press_button("登录")
+        pick_bandwidth_order(window)
+        window.press_button("连接")
+        first = wait_for("the public address", window.address)
+        relay.kill()
+        relay.wait()
+        with open(log_path, "w") as log:
+            restarted, _, _ = start_service(demo, "--relay-port", relay.relay_port,
+                                            "--plain-relay-port", relay.plain_relay_port,
+                                            log=log)
+
+        def accepted():
+            with open(log_path) as log:
+                lines = log.read()
+            found = re.search(r"Accepted a tunnel from \S+; exit address (\S+)", lines)
+            return found and "Refused to resume an unknown tunnel" in lines and found.group(1)
+        exit_address = wait_for("a new tunnel at the restarted relay", accepted)
+        again = wait_for("the public address again",
+                         lambda: (lambda a: a if a == exit_address else None)(window.address()))
+        window.wait("the disconnect button", "push button", "断开")
+        say(f"  当前IP：{first}, then {again} from the new tunnel without a click")
+        window.press_button("断开")
+        window.wait("the connect button", "push button", "连接")
+    finally:
+        stop(app)
+        stop(relay)
+        if restarted is not None:
+            stop(restarted)
 
 
 def accepts(path):

@@ -226,8 +226,9 @@ def walk(pyatspi, args, home, env):
         wait_for("the window focused", lambda: desktop.focused(desktop.main_window()))
 
         say("quit from the tray: the tunnel goes down with it")
-        # 显示窗口, 断开, 切换IP (not signed in: skipped), 复制代理地址, 代理模式, 登录时启动, 退出
-        choose_from_tray(args, desktop, app.pid, ["Down"] * 6, "corvane's end",
+        # 显示窗口, 断开, 切换IP (not signed in: skipped), 复制代理地址, 代理模式, 登录时启动,
+        # 自动重连, 退出
+        choose_from_tray(args, desktop, app.pid, ["Down"] * 7, "corvane's end",
                          lambda: app.poll() is not None)
         expect("corvane's exit code", app.wait(), 0)
         wait_for("the tunnel down", lambda: tunnel_status(runtime) == "disconnected")
@@ -288,8 +289,8 @@ def signed_in(pyatspi, args, env, accounts):
         pick_bandwidth_order(window)
         window.press_button("连接")
         wait_for("the order's tunnel up", lambda: tunnel_status(runtime) == "connected")
-        # 显示窗口, 断开, 切换IP, 复制代理地址, 代理模式, 登录时启动, 退出登录
-        choose_from_tray(args, desktop, app.pid, ["Down"] * 7, "the tunnel down",
+        # 显示窗口, 断开, 切换IP, 复制代理地址, 代理模式, 登录时启动, 自动重连, 退出登录
+        choose_from_tray(args, desktop, app.pid, ["Down"] * 8, "the tunnel down",
                          lambda: tunnel_status(runtime) == "disconnected")
         window.wait("the sign-in screen", "push button", "登录")
         expect("the mobile field", window.field_text("text", "手机号码"), mobile)

@@ -151,6 +151,7 @@ private Q_SLOTS:
     void lostRelayIsReassertedWithoutTheString();
     void flappingRelayIsGivenUpFromTheFirstLoss();
     void answerThatCameDuringAFreezeCounts();
+    void checkAfterANetworkChangeAsksTheRelayAtOnce();
     void stopClosesEveryConnection();
     void otherUsersAreRefused();
     void badAndIdleConnectionsAreClosedAlone();
@@ -367,6 +368,37 @@ void tst_TunnelStatuses::answerThatCameDuringAFreezeCounts()
     QTRY_VERIFY(tunnel.last() != Status::Connected);
     QVERIFY2(tunnel.log().contains(QStringLiteral("did not answer within 10 s")),
              qPrintable(tunnel.log()));
+}
+
+// A change of network asks the relay at once, instead of a keep-alive later: the service relay
+// is pinged and, silent, lost 10 s on; a plain relay that is gone is found lost by its probe.
+void tst_TunnelStatuses::checkAfterANetworkChangeAsksTheRelayAtOnce()
+{
+    ScriptedRelay scripted;
+    QVERIFY(scripted.listen());
+    TunnelHarness service(true);
+    service.start(TunnelHarness::configuration(scripted.port(), "CHACHA20", "", kAuth));
+    QVERIFY(scripted.answerOpen(true));
+    QTRY_COMPARE(service.last(), Status::Connected);
+    service.advance(1s);
+    service.checkRelay();
+    QCOMPARE(scripted.next().type, ServiceMessage::Type::Ping);
+    service.checkRelay();
+    service.advance(9s);
+    QCOMPARE(service.last(), Status::Connected);
+    service.advance(1s);
+    QTRY_COMPARE(service.last(), Status::Reasserting);
+
+    auto plainRelay = std::make_unique<QTcpServer>();
+    QVERIFY(plainRelay->listen(QHostAddress::LocalHost));
+    TunnelHarness plain(true);
+    plain.start(
+        TunnelHarness::configuration(plainRelay->serverPort(), "chacha20-ietf-poly1305", "secret"));
+    QTRY_COMPARE(plain.last(), Status::Connected);
+    plainRelay.reset();
+    plain.checkRelay();
+    QTRY_COMPARE(plain.last(), Status::Reasserting);
+    QVERIFY2(plain.log().contains(QStringLiteral("Lost the relay")), qPrintable(plain.log()));
 }
 
 void tst_TunnelStatuses::stopClosesEveryConnection()

@@ -1,5 +1,6 @@
 #include "app/notify/TunnelNotices.h"
 
+#include "core/vpn/TunnelTexts.h"
 #include "platform/desktopnotifier/DesktopNotifier.h"
 #include "platform/scheduling/Scheduler.h"
 
@@ -42,6 +43,8 @@ void TunnelNotices::statusChanged(VPNStatus status)
     case VPNStatus::off:
         ++m_upCount;
         m_lookup->cancel();
+        if (m_probes.reconnecting && m_probes.reconnecting())
+            return;
         if (!m_stopAsked && (before == VPNStatus::on || before == VPNStatus::connecting))
             wentDown(before == VPNStatus::on);
         return;
@@ -55,6 +58,11 @@ void TunnelNotices::statusChanged(VPNStatus status)
         return;
     }
     }
+}
+
+void TunnelNotices::reconnectStarted()
+{
+    m_notifier.show({kTag, QStringLiteral("Corvane"), TunnelTexts::reconnecting()});
 }
 
 void TunnelNotices::cameUp(bool changedAddress)

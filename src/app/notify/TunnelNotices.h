@@ -26,6 +26,8 @@ public:
         std::function<bool()> windowFocused;
         // A change of IP is under way: its way down and up again is one change.
         std::function<bool()> changingAddress;
+        // The tunnel went down by itself and is being brought back: its tries are one drop.
+        std::function<bool()> reconnecting;
     };
 
     static inline const QString kTag = QStringLiteral("tunnel");
@@ -37,6 +39,8 @@ public:
 
     // Each status announcement; repeats of the same status are ignored.
     void statusChanged(VPNStatus status);
+    // The sequencer began to bring the tunnel back.
+    void reconnectStarted();
 
 private:
     void cameUp(bool changedAddress);

@@ -8,6 +8,7 @@
 #include "launch/DesktopIdentity.h"
 #include "platform/desktopnotifier/DesktopNotifier.h"
 #include "platform/resources/Localization.h"
+#include "platform/settings/ReconnectSetting.h"
 #include "platform/settings/SettingsStore.h"
 #include "ui/common/PngResource.h"
 
@@ -63,6 +64,10 @@ TrayController::TrayController(QWidget *window, DesktopNotifier &notifier, Autos
     m_startAtLogin = m_menu->addAction(QStringLiteral("登录时启动"));
     m_startAtLogin->setCheckable(true);
     connect(m_startAtLogin, &QAction::toggled, this, &TrayController::setStartAtLogin);
+    m_autoReconnect = m_menu->addAction(Localization::string(QStringLiteral("autoReconnect")));
+    m_autoReconnect->setCheckable(true);
+    connect(m_autoReconnect, &QAction::toggled, this,
+            [](bool on) { ReconnectSetting::setEnabled(SettingsStore::shared(), on); });
     m_signOut = m_menu->addAction(QStringLiteral("退出登录"));
     connect(m_signOut, &QAction::triggered, this, [this] {
         m_commands.signOut();
@@ -98,7 +103,8 @@ TrayController::~TrayController() = default;
 TrayMenuState TrayController::state() const
 {
     return TrayMenuState::of(VpnManager::shared().vpnStatus(), m_commands.signedIn(),
-                             m_commands.busy(), m_commands.changingAddress());
+                             m_commands.busy(), m_commands.changingAddress(),
+                             TunnelSequencer::shared().isReconnecting());
 }
 
 void TrayController::refresh()
@@ -120,6 +126,9 @@ void TrayController::refresh()
     const bool system =
         ProxyModeSetting(SettingsStore::shared()).mode() == TunnelRequest::ProxyMode::system;
     (system ? m_systemMode : m_localMode)->setChecked(true);
+    // So may corvanectl config auto-reconnect.
+    const QSignalBlocker quietReconnect(m_autoReconnect);
+    m_autoReconnect->setChecked(ReconnectSetting::enabled(SettingsStore::shared()));
 }
 
 void TrayController::addProxyModeMenu()

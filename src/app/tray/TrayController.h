@@ -75,6 +75,7 @@ private:
     QAction *m_startAtLogin;
     QAction *m_localMode = nullptr;
     QAction *m_systemMode = nullptr;
+    QAction *m_autoReconnect = nullptr;
     bool m_toldInTray = false;
     // Each look is read once; the icon is handed to the tray host only when the look changes.
     QHash<TrayMenuState::Icon, QIcon> m_icons;

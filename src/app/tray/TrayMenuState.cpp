@@ -4,9 +4,17 @@
 
 namespace corvane {
 
-TrayMenuState TrayMenuState::of(VPNStatus status, bool signedIn, bool busy, bool changing)
+TrayMenuState TrayMenuState::of(VPNStatus status, bool signedIn, bool busy, bool changing,
+                                bool reconnecting)
 {
     TrayMenuState state;
+    // Between tries the item stops them.
+    if (reconnecting && status != VPNStatus::on) {
+        state.icon = Icon::connecting;
+        state.toolTip = QStringLiteral("Corvane：") + TunnelTexts::reconnecting();
+        state.connectText = TunnelTexts::buttonTitle(VPNStatus::on);
+        return state;
+    }
     if (changing) {
         const QString switching = TunnelTexts::switching();
         state.icon = Icon::connecting;

@@ -45,7 +45,7 @@ void TrayTunnelCommands::toggle()
     if (busy() || changingAddress())
         return;
     TunnelSequencer &sequencer = TunnelSequencer::shared();
-    if (VpnManager::shared().vpnStatus() != VPNStatus::off) {
+    if (VpnManager::shared().vpnStatus() != VPNStatus::off || sequencer.isReconnecting()) {
         sequencer.disconnectTunnel();
         return;
     }

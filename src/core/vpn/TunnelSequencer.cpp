@@ -13,6 +13,13 @@ namespace corvane {
 
 namespace {
 
+// A relay lost or out of reach may come back; a refusal or a broken handshake would only repeat.
+bool mayPass(const std::optional<TunnelEndReason> &reason)
+{
+    return reason && (reason->kind == TunnelEndReason::Kind::lost ||
+                      reason->kind == TunnelEndReason::Kind::unreachable);
+}
+
 void fillRelay(VpnManager &manager, const FFSSModel &relay)
 {
     manager.address = relay.ip;
@@ -46,6 +53,7 @@ void TunnelSequencer::choose(std::optional<TunnelRequest> request)
 void TunnelSequencer::connectTunnel(const TunnelRequest &request)
 {
     m_request = request;
+    m_connectedHere = true;
     if (const auto *service = std::get_if<TunnelRequest::Service>(&request.relay)) {
         m_manager.address = ServiceEndpoints::current().tunnelHost;
         m_manager.pwd = QString();
@@ -75,6 +83,13 @@ void TunnelSequencer::connectTunnel(const TunnelRequest &request)
 
 bool TunnelSequencer::toggle(std::function<void(Toggle)> done)
 {
+    // The button reads as a stop while the tunnel is being brought back.
+    if (m_state == State::reconnecting) {
+        disconnectTunnel();
+        if (done)
+            done(Toggle::disconnecting);
+        return true;
+    }
     if (m_state != State::idle)
         return false;
     setState(State::stepping);
@@ -112,6 +127,7 @@ void TunnelSequencer::disconnectTunnel(std::function<void()> stopped, const QStr
 {
     ++m_generation;
     m_reconnecting = false;
+    m_connectedHere = false;
     setState(State::idle);
     m_manager.disconnectTunnelUnlessStartedBy(sparedProgram, std::move(stopped));
 }
@@ -121,6 +137,7 @@ void TunnelSequencer::disconnectEveryTunnel(const QString &sparedProgram,
 {
     ++m_generation;
     m_reconnecting = false;
+    m_connectedHere = false;
     setState(State::idle);
     m_manager.disconnectEveryTunnel(sparedProgram, std::move(stopped));
 }
@@ -135,6 +152,8 @@ void TunnelSequencer::setState(State state)
 
 void TunnelSequencer::statusChanged(VPNStatus status)
 {
+    if (reconnectOn(status))
+        return;
     if (m_state != State::switching)
         return;
     if (status == VPNStatus::on) {
@@ -152,6 +171,48 @@ void TunnelSequencer::statusChanged(VPNStatus status)
     }
     delay(kStepDelay, this, [this, generation = m_generation] {
         if (generation == m_generation && m_state == State::switching && m_request)
+            connectTunnel(*m_request);
+    });
+}
+
+bool TunnelSequencer::reconnectOn(VPNStatus status)
+{
+    const bool wasUp =
+        std::exchange(m_wasUp, status == VPNStatus::on || (m_wasUp && status != VPNStatus::off));
+    if (m_state == State::reconnecting) {
+        // An off announced again while the next try waits is no news.
+        if (status == VPNStatus::on ||
+            (status == VPNStatus::off && !m_retryPending && !mayPass(m_manager.endReason)))
+            setState(State::idle);
+        else if (status == VPNStatus::off && !m_retryPending)
+            scheduleReconnect();
+        return true;
+    }
+    if (m_state != State::idle || status != VPNStatus::off || !wasUp || !m_connectedHere ||
+        !m_request || !mayPass(m_manager.endReason) || (m_autoReconnect && !m_autoReconnect()))
+        return false;
+    m_retryDelay = kFirstRetry;
+    m_retryPending = false;
+    m_droppedAt = Scheduler::current().now();
+    setState(State::reconnecting);
+    scheduleReconnect();
+    return true;
+}
+
+void TunnelSequencer::scheduleReconnect()
+{
+    const Scheduler::Duration wait = m_retryDelay;
+    if (Scheduler::current().now() + wait.count() - m_droppedAt > kReconnectFor.count()) {
+        setState(State::idle);
+        return;
+    }
+    m_retryDelay = std::min(m_retryDelay * 2, kLongestRetry);
+    m_retryPending = true;
+    delay(wait, this, [this, generation = m_generation] {
+        if (generation != m_generation)
+            return;
+        m_retryPending = false;
+        if (m_state == State::reconnecting && m_request)
             connectTunnel(*m_request);
     });
 }

@@ -33,7 +33,14 @@ public:
         stepping,
         // From the start of a change of exit address to the tunnel's next `on`, or its failure.
         switching,
+        // From a tunnel this sequencer connected going down by itself for a reason that may pass
+        // (the relay lost or unreachable) to its next `on`, a stop, a refusal or kReconnectFor.
+        reconnecting,
     };
+    // The wait before each reconnect starts at kFirstRetry and doubles up to kLongestRetry.
+    static constexpr Scheduler::Duration kFirstRetry{1};
+    static constexpr Scheduler::Duration kLongestRetry{60};
+    static constexpr Scheduler::Duration kReconnectFor{30 * 60};
     enum class Toggle
     {
         disconnecting,
@@ -47,6 +54,10 @@ public:
 
     State state() const { return m_state; }
     bool isSwitching() const { return m_state == State::switching; }
+    bool isReconnecting() const { return m_state == State::reconnecting; }
+    // Asked at each drop whether to reconnect (the shared one reads the autoReconnect setting,
+    // so corvanectl's change applies at once); always yes until set.
+    void setAutoReconnect(std::function<bool()> enabled) { m_autoReconnect = std::move(enabled); }
     // What a toggle connects with and a change of address signs again: the last request
     // chosen, connected or found running; none when nothing is known.
     const std::optional<TunnelRequest> &request() const { return m_request; }
@@ -56,7 +67,7 @@ public:
     void connectTunnel(const TunnelRequest &request);
     // The connect button's step, a step from now: stops the tunnel unless it is off by then,
     // else connects with request(). `done` runs right after, told which it was. Ignored while a
-    // step or a change is under way (false).
+    // step or a change is under way (false); while reconnecting it stops at once.
     bool toggle(std::function<void(Toggle)> done = {});
     // Starts a change of exit address: `firstStep` seconds from now the tunnel stops, and a step
     // after it is off it connects again with request() signed afresh. False unless the tunnel is
@@ -74,6 +85,9 @@ Q_SIGNALS:
 private:
     void setState(State state);
     void statusChanged(VPNStatus status);
+    // Follows a status for reconnecting; true when the status was its business.
+    bool reconnectOn(VPNStatus status);
+    void scheduleReconnect();
 
     VpnManager &m_manager;
     std::optional<TunnelRequest> m_request;
@@ -82,6 +96,15 @@ private:
     bool m_reconnecting = false;
     // Bumped by every disconnect, so that a step it overtook does nothing when it runs.
     quint64 m_generation = 0;
+    std::function<bool()> m_autoReconnect;
+    // This sequencer's own connect brought up the tunnel: one found running belongs to whoever
+    // started it, and only that program reconnects it.
+    bool m_connectedHere = false;
+    // On since it last went off: a first connect that fails is the person's to retry.
+    bool m_wasUp = false;
+    Scheduler::Duration m_retryDelay = kFirstRetry;
+    double m_droppedAt = 0;
+    bool m_retryPending = false;
 };
 
 } // namespace corvane

@@ -19,6 +19,11 @@ QString TunnelTexts::switching()
     return Localization::string(QStringLiteral("switching"));
 }
 
+QString TunnelTexts::reconnecting()
+{
+    return Localization::string(QStringLiteral("reconnecting"));
+}
+
 QString TunnelTexts::buttonTitle(VPNStatus status, bool changing)
 {
     switch (status) {

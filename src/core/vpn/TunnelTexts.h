@@ -19,6 +19,8 @@ public:
     static QString connecting();
     static QString disconnecting();
     static QString switching();
+    // The tunnel went down by itself and is being brought back.
+    static QString reconnecting();
 
     // A connect button once the tunnel reports `status`: the localised "connect" when off and
     // "disconnect" when on. While the exit address changes (`changing`) it reads as switching

@@ -50,7 +50,13 @@ SCHomeViewController::SCHomeViewController(QWidget *parent) : SCBaseViewControll
     // A change asked for elsewhere (the tray) shows here as one from the button does.
     connect(&TunnelSequencer::shared(), &TunnelSequencer::stateChanged, this,
             [this](TunnelSequencer::State state) {
-                if (state != TunnelSequencer::State::switching || !m_ui)
+                if (!m_ui)
+                    return;
+                if (state == TunnelSequencer::State::reconnecting) {
+                    showIPArea(false);
+                    setConnectTitle(TunnelTexts::reconnecting());
+                }
+                if (state != TunnelSequencer::State::switching)
                     return;
                 showIPArea(false);
                 setConnectTitle(TunnelTexts::switching());
@@ -327,6 +333,9 @@ void SCHomeViewController::onVPNStatusChanged(VPNStatus now)
     // A tunnel this screen connected went down by itself: the helper said why.
     if (now == VPNStatus::off && m_tunnelOrderKnown && manager.endReason)
         sc_showToast(this, TunnelTexts::endReason(*manager.endReason));
+    if (now == VPNStatus::off && status == VPNStatus::on &&
+        TunnelSequencer::shared().isReconnecting())
+        sc_showToast(this, TunnelTexts::reconnecting());
     status = now;
     Log::info(QStringLiteral("设置状态：") + vpnStatusName(status));
     applyStatus();
@@ -345,6 +354,12 @@ void SCHomeViewController::applyStatus()
     }
     if (connectBtn && !isConnectPending())
         setUserInteractionEnabled(connectBtn, true);
+    // Off while reconnecting: the button stops the next try.
+    if (status == VPNStatus::off && TunnelSequencer::shared().isReconnecting()) {
+        showIPArea(false);
+        setConnectTitle(TunnelTexts::reconnecting());
+        return;
+    }
     if (status == VPNStatus::off) {
         m_tunnelOrderKnown = false;
     } else if (status == VPNStatus::on && !m_tunnelOrderKnown) {

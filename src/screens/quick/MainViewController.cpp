@@ -84,6 +84,9 @@ void MainViewController::viewDidLoad()
     m_ui->mainLayout->insertWidget(m_ui->mainLayout->indexOf(m_ui->content) + 1, proxyLbl);
     proxyLbl->setPorts(VpnManager::shared().localProxy());
 
+    QObject::connect(&TunnelSequencer::shared(), &TunnelSequencer::stateChanged, this,
+                     [this] { onVPNStatusChanged(VpnManager::shared().vpnStatus()); });
+
     auto *model = new FFSSModel(this);
     QuickRelay::describeBuiltIn(*model);
     m_models.append(model);
@@ -112,6 +115,13 @@ void MainViewController::onVPNStatusChanged(VPNStatus status)
     }
     if (content)
         content->setText(TunnelTexts::statusLine(m_status));
+    // Off between tries: the button stops the next one.
+    if (m_status == VPNStatus::off && TunnelSequencer::shared().isReconnecting()) {
+        m_titleStatus = VPNStatus::on;
+        setConnectTitle(TunnelTexts::buttonTitle(VPNStatus::on));
+        if (content)
+            content->setText(TunnelTexts::reconnecting());
+    }
     if (proxyLbl)
         proxyLbl->setPorts(VpnManager::shared().localProxy());
     if (m_status == VPNStatus::on && connectBtn)

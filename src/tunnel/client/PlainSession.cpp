@@ -41,6 +41,12 @@ void PlainSession::relayUnreachable(const std::string &error)
     probe();
 }
 
+void PlainSession::checkNow()
+{
+    if (m_state == State::Connected && !m_probe.isOpen())
+        probe();
+}
+
 void PlainSession::probe()
 {
     m_loop.cancel(m_timer);
@@ -79,6 +85,8 @@ void PlainSession::probeEnded(const std::optional<TunnelError> &error)
             m_events.log("The relay " + m_relay.text() + " takes connections");
         return report(State::Connected);
     }
+    // A check while connected that finds no relay is a loss like a connection's.
+    lost(error->description);
     const auto delay = retryDelay();
     if (!delay)
         return report(State::Down,

@@ -18,6 +18,7 @@ public:
 
     void start(const SocketAddress &relay) override;
     void stop() override;
+    void checkNow() override;
     std::optional<Dial> dial() override;
     void relayUnreachable(const std::string &error) override;
 

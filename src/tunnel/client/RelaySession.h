@@ -55,6 +55,9 @@ public:
     // Leaves the relay at once (a service relay is told the tunnel is over); no state is
     // reported after it.
     virtual void stop() = 0;
+    // The network changed or the machine woke up: find out now whether the relay is still there
+    // instead of at the next keep-alive, and report Reasserting if it is not.
+    virtual void checkNow() = 0;
 
     State state() const { return m_state; }
     // Whether the relay ever accepted this tunnel, whether it answered outside its protocol,

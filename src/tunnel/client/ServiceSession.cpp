@@ -260,25 +260,37 @@ void ServiceSession::brokeProtocol(const std::string &reason)
     failed(reason, false);
 }
 
+void ServiceSession::checkNow()
+{
+    // A ping already waiting for its answer checks the relay as well.
+    if (m_phase == Phase::Up && !m_answerTimer)
+        ping();
+}
+
 void ServiceSession::keepAlive()
 {
     m_loop.cancel(m_keepAliveTimer);
     m_keepAliveTimer = m_loop.after(m_timings.keepAlive, [this] {
         m_keepAliveTimer = {};
-        send(ServiceMessage{ServiceMessage::Type::Ping, {}, {}});
-        if (m_control.isOpen())
-            watchControl();
-        if (!m_control.isOpen())
-            return;
-        m_loop.cancel(m_answerTimer);
-        m_answerTimer = m_loop.after(m_timings.answerWithin, [this] {
-            m_answerTimer = {};
-            failed("the relay did not answer within " +
-                       std::to_string(m_timings.answerWithin.count()) + " s",
-                   false);
-        });
-        keepAlive();
+        ping();
     });
+}
+
+void ServiceSession::ping()
+{
+    send(ServiceMessage{ServiceMessage::Type::Ping, {}, {}});
+    if (m_control.isOpen())
+        watchControl();
+    if (!m_control.isOpen())
+        return;
+    m_loop.cancel(m_answerTimer);
+    m_answerTimer = m_loop.after(m_timings.answerWithin, [this] {
+        m_answerTimer = {};
+        failed("the relay did not answer within " + std::to_string(m_timings.answerWithin.count()) +
+                   " s",
+               false);
+    });
+    keepAlive();
 }
 
 void ServiceSession::failed(const std::string &reason, bool nothingSent)

@@ -25,6 +25,7 @@ public:
 
     void start(const SocketAddress &relay) override;
     void stop() override;
+    void checkNow() override;
     std::optional<Dial> dial() override;
     // The control connection notices a lost relay by itself.
     void relayUnreachable(const std::string &) override {}
@@ -52,6 +53,8 @@ private:
     void send(const ServiceMessage &message);
     void sendRaw(ByteView bytes);
     void keepAlive();
+    // Pings now, expects the answer within answerWithin, and the next ping a keep-alive later.
+    void ping();
     // The control connection failed; `nothingSent` when it failed before the string was sent,
     // so that trying again cannot present it twice.
     void failed(const std::string &reason, bool nothingSent);

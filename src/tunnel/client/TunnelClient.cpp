@@ -86,6 +86,12 @@ void TunnelClient::stop()
     m_events.status(Status::Disconnected, {});
 }
 
+void TunnelClient::checkRelay()
+{
+    if (!m_down)
+        m_session->checkNow();
+}
+
 void TunnelClient::sessionState(RelaySession::State state, const std::string &reason)
 {
     switch (state) {

@@ -49,6 +49,8 @@ public:
     // Closes every proxied connection and the listeners, leaves the relay, and reports
     // Disconnected.
     void stop();
+    // The network changed under the tunnel: ask the relay now whether it is still there.
+    void checkRelay();
 
     // True when the tunnel went down because a local port could not be had.
     bool couldNotListen() const { return m_couldNotListen; }

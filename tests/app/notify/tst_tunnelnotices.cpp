@@ -38,7 +38,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("focused");
         QTest::addColumn<QStringList>("titles");
 
-        // A "*" marks a step taken while the home screen changes the IP.
+        // A "*" marks a step taken while the home screen changes the IP, a "+" one while the
+        // sequencer reconnects.
         QTest::newRow("connect, window in the background")
             << u"connecting on"_s << false << QStringList{kUp};
         QTest::newRow("connect, user at the focused window")
@@ -63,6 +64,9 @@ private Q_SLOTS:
             << QStringList{kRefused};
         QTest::newRow("connect again after a disconnect")
             << u"connecting on disconnecting off connecting on"_s << false << QStringList{kUp, kUp};
+        QTest::newRow("lost, its failed tries are one drop")
+            << u"connecting on +off +connecting +off +connecting on"_s << false
+            << QStringList{kUp, kUp};
     }
 
     void whichChangesNotify()
@@ -73,11 +77,14 @@ private Q_SLOTS:
         const ManualClock clock;
         RecordingNotifier notifier;
         bool changing = false;
+        bool reconnecting = false;
         TunnelNotices notices(notifier,
-                              {[focused] { return focused; }, [&changing] { return changing; }});
+                              {[focused] { return focused; }, [&changing] { return changing; },
+                               [&reconnecting] { return reconnecting; }});
         for (const QString &step : steps.split(u' ')) {
             changing = step.startsWith(u'*');
-            notices.statusChanged(parse(QStringView(step).mid(changing ? 1 : 0)));
+            reconnecting = step.startsWith(u'+');
+            notices.statusChanged(parse(QStringView(step).mid(changing || reconnecting ? 1 : 0)));
         }
         QStringList shown;
         for (const DesktopNotifier::Notice &notice : notifier.notices)
@@ -115,7 +122,8 @@ private Q_SLOTS:
 
         ManualClock clock;
         RecordingNotifier notifier;
-        TunnelNotices notices(notifier, {[] { return false; }, [] { return false; }});
+        TunnelNotices notices(notifier,
+                              {[] { return false; }, [] { return false; }, [] { return false; }});
         notices.statusChanged(VPNStatus::connecting);
         notices.statusChanged(VPNStatus::on);
         if (dropBeforeLookup)

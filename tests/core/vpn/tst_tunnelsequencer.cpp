@@ -7,7 +7,9 @@
 #include "platform/tunnel/memory/MemoryTunnelConnection.h"
 #include "platform/tunnel/memory/MemoryTunnelProfileStore.h"
 
+#include <QSet>
 #include <QTest>
+#include <cmath>
 
 using namespace std::chrono_literals;
 
@@ -219,6 +221,80 @@ private Q_SLOTS:
         m_clock->advance(2s);
         m_tunnel->drain();
         QCOMPARE(m_tunnel->connection()->stopCount(), 0);
+    }
+
+    // The helper reports the tunnel down by itself for `kind`.
+    void dropFor(TunnelEndReason::Kind kind)
+    {
+        m_tunnel->connection()->setEndReason(TunnelEndReason{kind, {}});
+        m_tunnel->setStatus(TunnelStatus::Disconnected);
+    }
+
+    // A tunnel that goes down by itself for a reason that may pass is connected again, each
+    // wait doubling from 1 s to 60 s and each try signed afresh, until it is up, stopped, refused
+    // or 30 minutes have passed; never after a refusal or with the setting off.
+    void reconnectsByItself_data()
+    {
+        using Kind = TunnelEndReason::Kind;
+        QTest::addColumn<Kind>("reason");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<int>("tries");
+        QTest::newRow("lost, back on the 3rd") << Kind::lost << true << u"up"_s << 3;
+        QTest::newRow("unreachable, refused on the 2nd")
+            << Kind::unreachable << true << u"refused"_s << 2;
+        QTest::newRow("lost, stopped in the back-off") << Kind::lost << true << u"stop"_s << 2;
+        QTest::newRow("lost, gives up at 30 min") << Kind::lost << true << u"never"_s << 34;
+        QTest::newRow("refused") << Kind::refused << true << u"up"_s << 0;
+        QTest::newRow("setting off") << Kind::lost << false << u"up"_s << 0;
+    }
+
+    void reconnectsByItself()
+    {
+        QFETCH(TunnelEndReason::Kind, reason);
+        QFETCH(bool, enabled);
+        QFETCH(QString, ending);
+        QFETCH(int, tries);
+        TunnelSequencer sequencer(*m_manager);
+        sequencer.setAutoReconnect([enabled] { return enabled; });
+        bringUp(sequencer);
+        QSet<QString> signedStrings{
+            m_tunnel->connection()->startedConfiguration().value(u"ss_auth"_s).toString()};
+        dropFor(reason);
+        m_tunnel->drain();
+        QCOMPARE(sequencer.isReconnecting(), tries > 0);
+        for (int tried = 0; tried < tries; ++tried) {
+            const auto wait = std::min(Scheduler::Duration(std::ldexp(1.0, tried)),
+                                       TunnelSequencer::kLongestRetry);
+            m_clock->scheduler().advance(wait - 10ms);
+            m_tunnel->drain();
+            QCOMPARE(m_tunnel->connection()->startCount(), 1 + tried);
+            if (ending == u"stop"_s && tried + 1 == tries) {
+                sequencer.disconnectTunnel();
+                break;
+            }
+            m_clock->scheduler().advance(10ms);
+            m_tunnel->drain();
+            QCOMPARE(m_tunnel->connection()->startCount(), 2 + tried);
+            const QString auth =
+                m_tunnel->connection()->startedConfiguration().value(u"ss_auth"_s).toString();
+            QCOMPARE(parseAuthString(auth)->uid.toUInt(), m_manager->uid);
+            QVERIFY(!signedStrings.contains(auth));
+            signedStrings << auth;
+            QVERIFY(sequencer.isReconnecting());
+            if (tried + 1 < tries || ending == u"never"_s)
+                dropFor(TunnelEndReason::Kind::unreachable);
+            else if (ending == u"up"_s)
+                m_tunnel->setStatus(TunnelStatus::Connected);
+            else
+                dropFor(TunnelEndReason::Kind::refused);
+            m_tunnel->drain();
+        }
+        QVERIFY(!sequencer.isReconnecting());
+        const int started = m_tunnel->connection()->startCount();
+        m_clock->scheduler().advance(TunnelSequencer::kReconnectFor);
+        m_tunnel->drain();
+        QCOMPARE(m_tunnel->connection()->startCount(), started);
     }
 
     void signedStringsReadBack_data()

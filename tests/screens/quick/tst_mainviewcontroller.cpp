@@ -1,5 +1,6 @@
 #include "MemoryTunnel.h"
 #include "core/config/ServiceEndpoints.h"
+#include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/scheduling/ManualClock.h"
 #include "platform/tunnel/memory/MemoryTunnelConnection.h"
@@ -63,6 +64,7 @@ private Q_SLOTS:
     void tapWhileOffConnectsThroughTheRelay();
     void tapWhileOnStopsThePulseAndDisconnects();
     void staleTitleWithTunnelOffStillConnects();
+    void dropWhileOnSaysReconnectingAndTapStopsIt();
     void everyStatusRedraws_data();
     void everyStatusRedraws();
     void pulseCheckOneSecondAfterAppearing_data();
@@ -169,6 +171,31 @@ void TestMainViewController::tapWhileOnStopsThePulseAndDisconnects()
     m_tunnel.drain();
     QCOMPARE(m_tunnel.connection()->stopCount(), stops + 1);
     QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), kDisconnecting);
+}
+
+// The relay lost under a tunnel this screen connected: the line says it is coming back, and
+// the button, still "disconnect", stops the next try.
+void TestMainViewController::dropWhileOnSaysReconnectingAndTapStopsIt()
+{
+    QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
+    QTest::mouseClick(button, Qt::LeftButton);
+    m_clock->advance(1s);
+    m_tunnel.drain();
+    m_tunnel.setStatus(TunnelStatus::Connected);
+    m_tunnel.connection()->setEndReason(TunnelEndReason{TunnelEndReason::Kind::lost, {}});
+    m_tunnel.setStatus(TunnelStatus::Disconnected);
+    m_tunnel.drain();
+    QVERIFY(TunnelSequencer::shared().isReconnecting());
+    QCOMPARE(m_screen->outlet<MorphingLabel>(u"content"_s)->text(), u"隧道已断开，正在重连…"_s);
+    QCOMPARE(button->text(), kDisconnect);
+
+    const int starts = m_tunnel.connection()->startCount();
+    QTest::mouseClick(button, Qt::LeftButton);
+    m_clock->advance(2s);
+    m_tunnel.drain();
+    QCOMPARE(m_tunnel.connection()->startCount(), starts);
+    QVERIFY(!TunnelSequencer::shared().isReconnecting());
+    QCOMPARE(button->text(), kConnect);
 }
 
 void TestMainViewController::staleTitleWithTunnelOffStillConnects()

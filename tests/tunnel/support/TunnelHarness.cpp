@@ -73,6 +73,11 @@ void TunnelHarness::stop()
     m_engine.call([this] { m_client->stop(); });
 }
 
+void TunnelHarness::checkRelay()
+{
+    m_engine.call([this] { m_client->checkRelay(); });
+}
+
 void TunnelHarness::advance(std::chrono::milliseconds by)
 {
     m_time.advance(by);

@@ -22,6 +22,7 @@ public:
 
     void start(const TunnelConfiguration &configuration, TunnelClient::Options options = {});
     void stop();
+    void checkRelay();
     // Moves the clock; returns once every timer due by then has run.
     void advance(std::chrono::milliseconds by);
     // As a stop signal finds an idle helper: the engine thread stops in its wait, `meanwhile`

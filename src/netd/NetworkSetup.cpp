@@ -1,0 +1,275 @@
+#include "NetworkSetup.h"
+
+#include "NetdConstants.h"
+#include "NftTable.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <linux/fib_rules.h>
+#include <linux/if_tun.h>
+#include <linux/rtnetlink.h>
+#include <net/if.h>
+#include <sys/ioctl.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace corvane::netd {
+
+namespace {
+
+constexpr std::uint32_t kDeviceMetric = 1;
+// Behind the device's route: once the device is gone, traffic is refused, not sent direct.
+constexpr std::uint32_t kFallbackMetric = 0xffffffff;
+constexpr std::uint32_t kSuppressPriority = kFirstPriority;
+constexpr std::uint32_t kMarkPriority = kFirstPriority + 1;
+
+struct RawAddress
+{
+    std::array<std::uint8_t, 16> bytes{};
+    std::size_t size = 0;
+};
+
+RawAddress rawOf(const QHostAddress &address)
+{
+    RawAddress raw;
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        const std::uint32_t value = htonl(address.toIPv4Address());
+        std::memcpy(raw.bytes.data(), &value, sizeof value);
+        raw.size = sizeof value;
+    } else {
+        const Q_IPV6ADDR value = address.toIPv6Address();
+        std::memcpy(raw.bytes.data(), value.c, sizeof value.c);
+        raw.size = sizeof value.c;
+    }
+    return raw;
+}
+
+QString failed(const QString &step, int error)
+{
+    return step + u": "_s + QString::fromLocal8Bit(std::strerror(error));
+}
+
+std::variant<UniqueFd, QString> openTun()
+{
+    UniqueFd tun(::open("/dev/net/tun", O_RDWR | O_CLOEXEC));
+    if (!tun.valid())
+        return failed(u"/dev/net/tun could not be opened"_s, errno);
+    ifreq request{};
+    std::strncpy(request.ifr_name, kDeviceName, IFNAMSIZ - 1);
+    request.ifr_flags = IFF_TUN | IFF_NO_PI;
+    if (::ioctl(tun.get(), TUNSETIFF, &request) != 0)
+        return failed(u"the TUN device could not be created"_s, errno);
+    return tun;
+}
+
+NetlinkMessage addressRequest(int index, const QHostAddress &address, int prefix)
+{
+    NetlinkMessage message(RTM_NEWADDR, NLM_F_ACK | NLM_F_CREATE | NLM_F_EXCL);
+    ifaddrmsg header{};
+    header.ifa_family = address.protocol() == QAbstractSocket::IPv4Protocol ? AF_INET : AF_INET6;
+    header.ifa_prefixlen = static_cast<unsigned char>(prefix);
+    // Usable at once: duplicate address detection has no neighbour to ask on a TUN device.
+    header.ifa_flags = IFA_F_NODAD;
+    header.ifa_index = static_cast<unsigned>(index);
+    message.header(header);
+    const RawAddress raw = rawOf(address);
+    message.attribute(IFA_LOCAL, raw.bytes.data(), raw.size);
+    message.attribute(IFA_ADDRESS, raw.bytes.data(), raw.size);
+    return message;
+}
+
+// A default route of the Corvane table: through the device, or (index 0) unreachable.
+NetlinkMessage routeRequest(int family, int index, std::uint32_t metric)
+{
+    NetlinkMessage message(RTM_NEWROUTE, NLM_F_ACK | NLM_F_CREATE | NLM_F_EXCL);
+    rtmsg header{};
+    header.rtm_family = static_cast<unsigned char>(family);
+    header.rtm_protocol = RTPROT_STATIC;
+    header.rtm_scope = index != 0 ? RT_SCOPE_LINK : RT_SCOPE_UNIVERSE;
+    header.rtm_type = index != 0 ? RTN_UNICAST : RTN_UNREACHABLE;
+    message.header(header);
+    message.attribute32(RTA_TABLE, kTable);
+    message.attribute32(RTA_PRIORITY, metric);
+    if (index != 0)
+        message.attribute32(RTA_OIF, static_cast<std::uint32_t>(index));
+    return message;
+}
+
+NetlinkMessage ruleRequest(int family, std::uint32_t priority)
+{
+    NetlinkMessage message(RTM_NEWRULE, NLM_F_ACK | NLM_F_CREATE | NLM_F_EXCL);
+    fib_rule_hdr header{};
+    header.family = static_cast<std::uint8_t>(family);
+    header.action = FR_ACT_TO_TBL;
+    header.flags = priority == kMarkPriority ? FIB_RULE_INVERT : 0;
+    message.header(header);
+    message.attribute32(FRA_PRIORITY, priority);
+    if (priority == kSuppressPriority) {
+        message.attribute32(FRA_TABLE, RT_TABLE_MAIN);
+        message.attribute32(FRA_SUPPRESS_PREFIXLEN, 0);
+    } else {
+        message.attribute32(FRA_TABLE, kTable);
+        message.attribute32(FRA_FWMARK, kMark);
+        message.attribute32(FRA_FWMASK, 0xffffffff);
+    }
+    return message;
+}
+
+bool isOurs(std::uint16_t list, std::span<const std::uint8_t> message)
+{
+    if (list == RTM_GETRULE) {
+        const auto priority = NetlinkMessage::u32(
+            NetlinkMessage::attributesOf(message, sizeof(fib_rule_hdr)), FRA_PRIORITY);
+        return priority && *priority >= kFirstPriority && *priority <= kLastPriority;
+    }
+    const auto header = NetlinkMessage::headerOf<rtmsg>(message);
+    if (!header || (header->rtm_flags & RTM_F_CLONED) != 0)
+        return false;
+    const auto table =
+        NetlinkMessage::u32(NetlinkMessage::attributesOf(message, sizeof(rtmsg)), RTA_TABLE);
+    return table.value_or(header->rtm_table) == kTable;
+}
+
+} // namespace
+
+std::variant<UniqueFd, QString> NetworkSetup::up(const QList<QHostAddress> &relays, bool ipv6,
+                                                 std::uint32_t mtu)
+{
+    if (const auto error = cleanAll())
+        return *error;
+    auto opened = openTun();
+    if (auto *error = std::get_if<QString>(&opened))
+        return *error;
+    const int index = static_cast<int>(::if_nametoindex(kDeviceName));
+    std::optional<QString> error =
+        index == 0 ? failed(u"the TUN device is gone"_s, errno) : build(index, ipv6, mtu);
+    for (qsizetype i = 0; !error && i < relays.size(); ++i)
+        error = checkRelay(relays.at(i), index);
+    if (error) {
+        cleanAll();
+        return *error;
+    }
+    return std::move(std::get<UniqueFd>(opened));
+}
+
+std::optional<QString> NetworkSetup::build(int index, bool ipv6, std::uint32_t mtu)
+{
+    NetlinkMessage link(RTM_NEWLINK, NLM_F_ACK);
+    ifinfomsg info{};
+    info.ifi_index = index;
+    info.ifi_flags = IFF_UP;
+    info.ifi_change = IFF_UP;
+    link.header(info);
+    link.attribute32(IFLA_MTU, mtu);
+    if (const auto error = m_netlink.exchange(link))
+        return failed(u"the TUN device could not be brought up"_s, *error);
+
+    std::vector<std::pair<QString, NetlinkMessage>> steps;
+    steps.emplace_back(
+        u"the IPv4 address"_s,
+        addressRequest(index, QHostAddress(QString::fromLatin1(kAddress4)), kPrefix4));
+    if (ipv6)
+        steps.emplace_back(
+            u"the IPv6 address"_s,
+            addressRequest(index, QHostAddress(QString::fromLatin1(kAddress6)), kPrefix6));
+    for (const int family : {AF_INET, AF_INET6}) {
+        const QString name = family == AF_INET ? u"IPv4"_s : u"IPv6"_s;
+        if (family == AF_INET || ipv6)
+            steps.emplace_back(u"the "_s + name + u" route through the device"_s,
+                               routeRequest(family, index, kDeviceMetric));
+        steps.emplace_back(u"the "_s + name + u" fallback route"_s,
+                           routeRequest(family, 0, kFallbackMetric));
+        steps.emplace_back(u"the "_s + name + u" rule for the main table"_s,
+                           ruleRequest(family, kSuppressPriority));
+        steps.emplace_back(u"the "_s + name + u" rule for unmarked traffic"_s,
+                           ruleRequest(family, kMarkPriority));
+    }
+    for (auto &[name, message] : steps) {
+        // A kernel without IPv6 (ipv6.disable=1) has nothing to leak by it either.
+        if (const auto error = m_netlink.exchange(message);
+            error && (ipv6 || *error != EAFNOSUPPORT))
+            return failed(name + u" could not be added"_s, *error);
+    }
+    return NftTable::install();
+}
+
+std::optional<QString> NetworkSetup::checkRelay(const QHostAddress &relay, int index)
+{
+    NetlinkMessage lookup(RTM_GETROUTE, NLM_F_ACK);
+    rtmsg header{};
+    const bool v4 = relay.protocol() == QAbstractSocket::IPv4Protocol;
+    header.rtm_family = v4 ? AF_INET : AF_INET6;
+    header.rtm_dst_len = v4 ? 32 : 128;
+    lookup.header(header);
+    const RawAddress raw = rawOf(relay);
+    lookup.attribute(RTA_DST, raw.bytes.data(), raw.size);
+    lookup.attribute32(RTA_MARK, kMark);
+    std::optional<rtmsg> route;
+    std::optional<std::uint32_t> device;
+    const auto error = m_netlink.exchange(lookup, [&](std::span<const std::uint8_t> message) {
+        route = NetlinkMessage::headerOf<rtmsg>(message);
+        device = NetlinkMessage::u32(NetlinkMessage::attributesOf(message, sizeof(rtmsg)), RTA_OIF);
+    });
+    const QString name = relay.toString();
+    if (error || !route || (route->rtm_type != RTN_UNICAST && route->rtm_type != RTN_LOCAL))
+        return u"the relay "_s + name + u" has no route outside the tunnel"_s;
+    if (device == static_cast<std::uint32_t>(index))
+        return u"the relay "_s + name + u" would be reached through "_s +
+               QString::fromLatin1(kDeviceName) + u" itself, a loop"_s;
+    return std::nullopt;
+}
+
+std::optional<QString> NetworkSetup::cleanAll()
+{
+    std::optional<QString> first;
+    const auto note = [&first](std::optional<QString> error) {
+        if (error && !first)
+            first = std::move(error);
+    };
+    for (const int family : {AF_INET, AF_INET6}) {
+        note(removeListed(RTM_GETRULE, RTM_DELRULE, family));
+        note(removeListed(RTM_GETROUTE, RTM_DELROUTE, family));
+    }
+    if (const unsigned index = ::if_nametoindex(kDeviceName); index != 0) {
+        NetlinkMessage remove(RTM_DELLINK, NLM_F_ACK);
+        ifinfomsg info{};
+        info.ifi_index = static_cast<int>(index);
+        remove.header(info);
+        if (const auto error = m_netlink.exchange(remove); error && *error != ENODEV)
+            note(failed(u"the TUN device could not be removed"_s, *error));
+    }
+    note(NftTable::remove());
+    return first;
+}
+
+std::optional<QString> NetworkSetup::removeListed(std::uint16_t list, std::uint16_t remove,
+                                                  int family)
+{
+    NetlinkMessage dump(list, NLM_F_DUMP);
+    rtmsg header{};
+    header.rtm_family = static_cast<unsigned char>(family);
+    dump.header(header);
+    std::vector<std::vector<std::uint8_t>> ours;
+    const auto listed = m_netlink.exchange(dump, [&](std::span<const std::uint8_t> message) {
+        if (isOurs(list, message))
+            ours.emplace_back(message.begin(), message.end());
+    });
+    if (listed == EAFNOSUPPORT)
+        return std::nullopt;
+    if (listed)
+        return failed(u"the rules and routes could not be listed"_s, *listed);
+    for (const auto &message : ours) {
+        auto request = NetlinkMessage::resend(message, remove, NLM_F_ACK);
+        // Gone already: a route of the device goes with it.
+        if (const auto error = m_netlink.exchange(request);
+            error && *error != ENOENT && *error != ESRCH)
+            return failed(u"a rule or route could not be removed"_s, *error);
+    }
+    return std::nullopt;
+}
+
+} // namespace corvane::netd
