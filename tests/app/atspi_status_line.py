@@ -103,7 +103,7 @@ class Session:
             read_end, write_end = os.pipe()
             xvfb = subprocess.Popen(
                 ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "480x900x24",
-                 "-nolisten", "tcp"], pass_fds=[write_end], stdout=subprocess.DEVNULL,
+                 "-nolisten", "tcp", "-noreset"], pass_fds=[write_end], stdout=subprocess.DEVNULL,
                 stderr=subprocess.DEVNULL, start_new_session=True)
             os.close(write_end)
             display = read_line(read_end, 30)

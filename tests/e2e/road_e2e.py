@@ -420,12 +420,16 @@ def reconnect_after_relay_restart(pyatspi, args, env, home):
             stop(restarted)
 
 
-def accepts(path):
-    """Whether an X server answers on this socket (a file left by another one does not)."""
+def greets(address):
+    """Whether an X server on this socket completes a connection setup: a listening socket
+    alone is not enough, a server going away or one of someone else's may still refuse."""
     probe = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    probe.settimeout(5)
     try:
-        probe.connect(path)
-        return True
+        probe.connect(address)
+        # Little-endian setup request, protocol 11.0, no authorisation.
+        probe.sendall(b"l\0" + (11).to_bytes(2, "little") + bytes(8))
+        return probe.recv(1) == b"\1"
     except OSError:
         return False
     finally:
@@ -433,36 +437,42 @@ def accepts(path):
 
 
 def start_display():
-    """An Xvfb of our own on a free display. Another server starting at the same moment can
-    take the display this one reported; then this one gives up and the next try picks again."""
-    for _ in range(3):
-        read_end, write_end = os.pipe()
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                                 "800x1000x24", "-nolisten", "tcp"], pass_fds=(write_end,),
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                start_new_session=True)
-        os.close(write_end)
-        display = b""
-        deadline = time.monotonic() + 30
-        while not display.endswith(b"\n") and time.monotonic() < deadline:
-            ready, _, _ = select.select([read_end], [], [], max(0, deadline - time.monotonic()))
-            chunk = os.read(read_end, 32) if ready else b""
-            if not chunk:
-                break
-            display += chunk
-        os.close(read_end)
-        display = display.decode().strip()
-        path = "/tmp/.X11-unix/X" + display
-        deadline = time.monotonic() + 10
-        while display and xvfb.poll() is None and not accepts(path) \
-                and time.monotonic() < deadline:
-            time.sleep(0.05)
-        if display and xvfb.poll() is None and accepts(path):
-            return xvfb, ":" + display
-        if xvfb.poll() is None:
-            xvfb.kill()
-        xvfb.wait()
-    return None, None
+    """An Xvfb of our own on a free display, which greets a client the way libxcb reaches it
+    (the abstract socket first, then the file). A server that does not is kept until the end so
+    that the next one picks another display."""
+    refused = []
+    try:
+        for _ in range(3):
+            read_end, write_end = os.pipe()
+            xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                                     "800x1000x24", "-nolisten", "tcp", "-noreset"],
+                                    pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL, start_new_session=True)
+            os.close(write_end)
+            display = b""
+            deadline = time.monotonic() + 30
+            while not display.endswith(b"\n") and time.monotonic() < deadline:
+                ready, _, _ = select.select([read_end], [], [], max(0, deadline - time.monotonic()))
+                chunk = os.read(read_end, 32) if ready else b""
+                if not chunk:
+                    break
+                display += chunk
+            os.close(read_end)
+            display = display.decode().strip()
+            path = "/tmp/.X11-unix/X" + display
+            deadline = time.monotonic() + 10
+            while display and xvfb.poll() is None and not os.path.exists(path) \
+                    and time.monotonic() < deadline:
+                time.sleep(0.05)
+            if display and xvfb.poll() is None and greets("\0" + path) and greets(path):
+                return xvfb, ":" + display
+            refused.append(xvfb)
+        return None, None
+    finally:
+        for xvfb in refused:
+            if xvfb.poll() is None:
+                xvfb.kill()
+            xvfb.wait()
 
 
 def run_inside_private_session(args):

@@ -2,12 +2,16 @@
 
 #include "RelayServer.h"
 #include "tunnel/crypto/KeyDerivation.h"
+#include "tunnel/service/ServiceDatagram.h"
 
 namespace corvane::tunnel {
 
 namespace {
 // The destination's address form comes within this many bytes, with some payload.
 constexpr std::size_t kMaxTargetBytes = 64 * 1024;
+// Answers a datagram connection's client has not taken yet; later ones are dropped, as UDP
+// would drop them.
+constexpr std::size_t kMaxDatagramBacklog = 1024 * 1024;
 } // namespace
 
 RelayConnection::RelayConnection(RelayServer &server, Socket socket, std::string peer)
@@ -31,7 +35,7 @@ void RelayConnection::start()
     updateInterest();
     m_timer = m_server.m_loop.after(options.handshakeTimeout, [this] {
         m_timer = {};
-        if (m_state != State::Control)
+        if (m_state != State::Control && m_state != State::Datagrams)
             return close("no complete handshake within " +
                          std::to_string(m_server.m_options.handshakeTimeout.count()) + " s");
     });
@@ -56,6 +60,11 @@ void RelayConnection::close(const std::string &reason)
         if (tunnel->control == this)
             m_server.controlGone(*tunnel);
     }
+    if (const TunnelId *id = datagramsOf()) {
+        RelayTunnel *tunnel = m_server.tunnel(*id);
+        if (tunnel && tunnel->datagrams)
+            tunnel->datagrams->streamGone(this);
+    }
     m_server.release(this);
 }
 
@@ -77,7 +86,9 @@ void RelayConnection::readClient()
     if (read.outcome == IoResult::Outcome::WouldBlock)
         return;
     if (!read.done())
-        return close(m_state == State::Control ? "" : "the client left during the handshake");
+        return close(m_state == State::Control || m_state == State::Datagrams
+                         ? ""
+                         : "the client left during the handshake");
     m_lastActive = m_server.m_loop.now();
     const ByteView data = input.first(read.count);
     switch (m_state) {
@@ -89,6 +100,8 @@ void RelayConnection::readClient()
         return takeControlBytes(data);
     case State::Target:
         return takeTargetBytes(data);
+    case State::Datagrams:
+        return takeDatagramBytes(data);
     default:
         return;
     }
@@ -101,6 +114,10 @@ void RelayConnection::takeHello()
         return close("the first bytes are not a hello of this protocol");
     if (!decoded.hello)
         return;
+    if (decoded.hello->kind == ServiceHello::Kind::Datagrams) {
+        const Bytes wire = std::exchange(m_in, {});
+        return carryDatagrams(*decoded.hello, wire);
+    }
     const Bytes rest(m_in.begin() + static_cast<long>(decoded.consumed), m_in.end());
     Bytes().swap(m_in);
     switch (decoded.hello->kind) {
@@ -112,6 +129,8 @@ void RelayConnection::takeHello()
         break;
     case ServiceHello::Kind::Attach:
         return attach(*decoded.hello, rest);
+    case ServiceHello::Kind::Datagrams:
+        break;
     }
     if (m_state == State::Handshake && !rest.empty())
         takeControlBytes(rest);
@@ -176,6 +195,44 @@ void RelayConnection::attach(const ServiceHello &hello, ByteView rest)
     m_state = State::Target;
     if (!rest.empty())
         takeTargetBytes(rest);
+}
+
+void RelayConnection::carryDatagrams(const ServiceHello &hello, ByteView wire)
+{
+    if (!m_server.tunnel(hello.tunnel))
+        return close("a datagram connection for an unknown tunnel");
+    m_tunnelId = hello.tunnel;
+    m_state = State::Datagrams;
+    m_server.m_loop.cancel(m_timer);
+    // The stream reads the hello again, so that it checks it is the one it carries.
+    m_datagrams.emplace(ServiceDatagramStream::Reader::Relay);
+    takeDatagramBytes(wire);
+}
+
+void RelayConnection::takeDatagramBytes(ByteView wire)
+{
+    const bool carried = m_datagrams->decode(wire, [this](ByteView packet) {
+        // A packet of another tunnel has no place here; it is dropped as over UDP.
+        if (ServiceDatagram::tunnelOf(packet) == m_tunnelId)
+            m_server.m_datagrams.take(packet, nullptr, this);
+        return m_state == State::Datagrams;
+    });
+    if (!carried && m_state == State::Datagrams)
+        close("a datagram connection's length is 0 or too large");
+}
+
+void RelayConnection::sendDatagram(ByteView packet)
+{
+    if (m_state != State::Datagrams || m_out.size() > kMaxDatagramBacklog)
+        return;
+    Bytes framed;
+    if (ServiceDatagramStream::encode(packet, framed))
+        sendRaw(framed);
+}
+
+const TunnelId *RelayConnection::datagramsOf() const
+{
+    return m_datagrams ? &m_tunnelId : nullptr;
 }
 
 void RelayConnection::takeControlBytes(ByteView wire)

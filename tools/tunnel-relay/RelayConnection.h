@@ -4,6 +4,7 @@
 #include "tunnel/crypto/X25519KeyPair.h"
 #include "tunnel/engine/Pipe.h"
 #include "tunnel/relay/ChunkCodec.h"
+#include "tunnel/service/ServiceDatagramStream.h"
 #include "tunnel/service/ServiceMessage.h"
 
 #include <memory>
@@ -14,8 +15,9 @@ namespace corvane::tunnel {
 class RelayServer;
 
 // One connection to the relay: a service relay's control connection (open, resume, keep-alive,
-// close) or a proxied connection (attached to a tunnel, or of a plain relay), which reads its
-// destination, connects to it from the tunnel's exit address and becomes a Pipe.
+// close), a proxied connection (attached to a tunnel, or of a plain relay), which reads its
+// destination, connects to it from the tunnel's exit address and becomes a Pipe, or a datagram
+// connection, which carries a tunnel's packets to RelayDatagrams and its answers back.
 class RelayConnection final : public Disposable, private Watched
 {
 public:
@@ -25,6 +27,11 @@ public:
     void start();
     // Ends the connection at once; `reason` goes to the log unless empty.
     void close(const std::string &reason);
+    // A datagram connection: sends one sealed packet to the client, or drops it while the
+    // client does not take what was sent before.
+    void sendDatagram(ByteView packet);
+    // The tunnel whose datagrams this connection carries, if it is a datagram connection.
+    const TunnelId *datagramsOf() const;
 
 private:
     enum class State
@@ -35,6 +42,7 @@ private:
         Target,
         Connecting,
         Piping,
+        Datagrams,
         Closed
     };
 
@@ -44,6 +52,8 @@ private:
     void open(const ServiceHello &hello);
     void resume(const ServiceHello &hello);
     void attach(const ServiceHello &hello, ByteView rest);
+    void carryDatagrams(const ServiceHello &hello, ByteView wire);
+    void takeDatagramBytes(ByteView wire);
     void takeControlBytes(ByteView wire);
     bool takeMessage(const ServiceMessage &message);
     void takeTargetBytes(ByteView wire);
@@ -64,6 +74,7 @@ private:
     std::optional<X25519KeyPair> m_keyPair;
     std::optional<ChunkEncoder> m_sealer;
     std::optional<ChunkDecoder> m_opener;
+    std::optional<ServiceDatagramStream> m_datagrams;
     ServiceKeys::Key m_tunnelKey{};
     TunnelId m_tunnelId{};
     bool m_resuming = false;

@@ -8,7 +8,7 @@ namespace corvane::tunnel {
 RelayServer::RelayServer(EventLoop &loop, Options options, Authorise authorise,
                          std::function<void(const std::string &line)> log)
     : m_loop(loop), m_options(std::move(options)), m_authorise(std::move(authorise)),
-      m_log(std::move(log)), m_resolver(loop)
+      m_log(std::move(log)), m_resolver(loop), m_datagrams(*this, loop, m_resolver)
 {}
 
 RelayServer::~RelayServer()
@@ -30,12 +30,21 @@ std::string RelayServer::listen(const SocketAddress &address)
         m_listener.close();
         return error->description;
     }
+    if (m_options.plain)
+        return {};
+    SocketAddress datagrams = address;
+    datagrams.setPort(m_port);
+    if (std::string error = m_datagrams.listen(datagrams); !error.empty()) {
+        m_listener.close();
+        return error;
+    }
     return {};
 }
 
 void RelayServer::dropConnections()
 {
     m_listener.close();
+    m_datagrams.close();
     while (!m_connections.empty())
         m_connections.begin()->first->close({});
 }
@@ -97,6 +106,14 @@ void RelayServer::forget(const TunnelId &id)
     if (found == m_tunnels.end())
         return;
     m_loop.cancel(found->second.forget);
+    // A tunnel's datagram connections end with it.
+    std::vector<RelayConnection *> carrying;
+    for (const auto &[connection, owned] : m_connections) {
+        if (const TunnelId *of = connection->datagramsOf(); of && *of == id)
+            carrying.push_back(connection);
+    }
+    for (RelayConnection *connection : carrying)
+        connection->close({});
     m_tunnels.erase(found);
 }
 
@@ -108,6 +125,14 @@ void RelayServer::controlGone(RelayTunnel &tunnel)
         log("Forgot a tunnel whose control connection stayed away");
         forget(id);
     });
+}
+
+std::size_t RelayServer::datagramFlowCount() const
+{
+    std::size_t count = 0;
+    for (const auto &[id, tunnel] : m_tunnels)
+        count += tunnel.datagrams ? tunnel.datagrams->flowCount() : 0;
+    return count;
 }
 
 void RelayServer::log(const std::string &line) const

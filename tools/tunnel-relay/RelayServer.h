@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RelayDatagrams.h"
 #include "RelayTunnel.h"
 #include "tunnel/engine/Resolver.h"
 #include "tunnel/engine/Socket.h"
@@ -49,17 +50,21 @@ public:
     RelayServer(const RelayServer &) = delete;
     RelayServer &operator=(const RelayServer &) = delete;
 
-    // The error text when it cannot listen on `address` (port 0 picks one).
+    // The error text when it cannot listen on `address` (port 0 picks one). The service relay
+    // also takes datagrams over UDP on the same address and port number.
     std::string listen(const SocketAddress &address);
     std::uint16_t port() const { return m_port; }
-    // As if the relay's machine lost its network: the listener and every connection close,
-    // the tunnels are kept. listen() again brings it back.
+    // As if the relay's machine lost its network: the listener, the UDP socket and every
+    // connection close, the tunnels are kept. listen() again brings it back.
     void dropConnections();
     std::size_t connectionCount() const { return m_connections.size(); }
     std::size_t tunnelCount() const { return m_tunnels.size(); }
+    // The destinations whose answers the tunnels' datagrams take now.
+    std::size_t datagramFlowCount() const;
 
 private:
     friend class RelayConnection;
+    friend class RelayDatagrams;
 
     void onEvents(Readiness ready) override;
     void release(RelayConnection *connection);
@@ -75,6 +80,7 @@ private:
     std::function<void(const std::string &line)> m_log;
     Resolver m_resolver;
     Socket m_listener;
+    RelayDatagrams m_datagrams;
     std::uint16_t m_port = 0;
     std::unordered_map<RelayConnection *, std::unique_ptr<RelayConnection>> m_connections;
     std::map<TunnelId, RelayTunnel> m_tunnels;

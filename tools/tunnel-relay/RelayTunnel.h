@@ -1,10 +1,12 @@
 #pragma once
 
+#include "TunnelDatagrams.h"
 #include "tunnel/engine/EventLoop.h"
 #include "tunnel/engine/SocketAddress.h"
 #include "tunnel/service/ServiceKeys.h"
 
 #include <bitset>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,7 +15,7 @@ namespace corvane::tunnel {
 class RelayConnection;
 
 // A tunnel the service relay accepted: its key, its exit address, its control connection
-// while there is one, and the numbers of the connections already attached.
+// while there is one, the numbers of the connections already attached, and its datagrams.
 struct RelayTunnel
 {
     static constexpr std::uint64_t kWindow = 8192;
@@ -26,6 +28,8 @@ struct RelayTunnel
     std::optional<SocketAddress> bindFrom;
     RelayConnection *control = nullptr;
     EventLoop::Timer forget;
+    // From the tunnel's first authentic datagram on; it ends with the tunnel.
+    std::unique_ptr<TunnelDatagrams> datagrams;
 
     // True for a number not seen before and not too far below the highest seen; it then
     // counts as seen.

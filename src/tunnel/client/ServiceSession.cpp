@@ -29,6 +29,14 @@ void ServiceSession::stop()
         send(ServiceMessage{ServiceMessage::Type::Close, {}, {}});
     m_stopped = true;
     closeControl();
+    m_datagrams.reset();
+}
+
+std::unique_ptr<DatagramChannel> ServiceSession::openDatagrams(DatagramChannel::Receiver receiver)
+{
+    if (!m_datagrams || m_state == State::Down)
+        return nullptr;
+    return m_datagrams->open(std::move(receiver));
 }
 
 std::optional<RelaySession::Dial> ServiceSession::dial()
@@ -216,6 +224,10 @@ bool ServiceSession::takeMessage(ByteView payload)
         }
         m_loop.cancel(m_attemptTimer);
         m_tunnel = message->tunnel;
+        // One link for the tunnel's life: resumes keep its numbers going.
+        if (!m_datagrams)
+            m_datagrams = std::make_unique<ServiceDatagramLink>(
+                m_loop, m_relay, m_tunnelKey, m_tunnel, m_datagramPath);
         m_accepted = true;
         m_phase = Phase::Up;
         if (message->text != m_exitAddress && m_events.log)

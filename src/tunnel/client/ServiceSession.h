@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tunnel/client/RelaySession.h"
+#include "tunnel/client/ServiceDatagramLink.h"
 #include "tunnel/crypto/X25519KeyPair.h"
 #include "tunnel/engine/Socket.h"
 #include "tunnel/relay/ChunkCodec.h"
@@ -14,8 +15,8 @@ namespace corvane::tunnel {
 // The client side of the service relay's handshake (docs/tunnel-helper.md): one control
 // connection that presents the authentication string once, keeps the tunnel alive and resumes
 // it after a loss without the string; proxied connections attach to the accepted tunnel by
-// number, under keys derived from the tunnel key.
-class ServiceSession final : public RelaySession, private Watched
+// number, under keys derived from the tunnel key; datagrams go over ServiceDatagramLink.
+class ServiceSession final : public RelaySession, public DatagramDialer, private Watched
 {
 public:
     ServiceSession(EventLoop &loop, SessionTimings timings, Events events, std::string password,
@@ -28,6 +29,11 @@ public:
     std::optional<Dial> dial() override;
     // The control connection notices a lost relay by itself.
     void relayUnreachable(const std::string &) override {}
+    // Channels over the tunnel's one datagram link, from the first accept until the stop.
+    std::unique_ptr<DatagramChannel> openDatagrams(DatagramChannel::Receiver receiver) override;
+    const ServiceDatagramLink *datagrams() const { return m_datagrams.get(); }
+    // The path the link starts on, before the first accept (scripts/measure-datagrams.sh).
+    void startDatagramsOn(ServiceDatagramLink::Path path) { m_datagramPath = path; }
 
 private:
     enum class Phase
@@ -76,6 +82,8 @@ private:
     ServiceKeys::Key m_tunnelKey{};
     std::uint64_t m_connections = 0;
     std::string m_exitAddress;
+    ServiceDatagramLink::Path m_datagramPath = ServiceDatagramLink::kDefaultPath;
+    std::unique_ptr<ServiceDatagramLink> m_datagrams;
 };
 
 } // namespace corvane::tunnel

@@ -14,6 +14,8 @@ std::size_t bodySize(ServiceHello::Kind kind)
         return sizeof(TunnelId) + X25519KeyPair::kKeySize;
     case ServiceHello::Kind::Attach:
         return sizeof(TunnelId) + 8;
+    case ServiceHello::Kind::Datagrams:
+        return sizeof(TunnelId);
     }
     return 0;
 }
@@ -25,7 +27,7 @@ void ServiceHello::encode(Bytes &out) const
     out.push_back(static_cast<std::uint8_t>(kind));
     if (kind != Kind::Open)
         append(out, tunnel);
-    if (kind != Kind::Attach)
+    if (kind == Kind::Open || kind == Kind::Resume)
         append(out, publicKey);
     if (kind == Kind::Attach) {
         for (int shift = 56; shift >= 0; shift -= 8)
@@ -43,7 +45,7 @@ ServiceHello::Decoded ServiceHello::decode(ByteView bytes)
     if (bytes.size() < 2)
         return decoded;
     if (bytes[1] < static_cast<std::uint8_t>(Kind::Open) ||
-        bytes[1] > static_cast<std::uint8_t>(Kind::Attach)) {
+        bytes[1] > static_cast<std::uint8_t>(Kind::Datagrams)) {
         decoded.malformed = true;
         return decoded;
     }
@@ -57,7 +59,7 @@ ServiceHello::Decoded ServiceHello::decode(ByteView bytes)
         std::copy_n(body.begin(), hello.tunnel.size(), hello.tunnel.begin());
         body = body.subspan(hello.tunnel.size());
     }
-    if (hello.kind != Kind::Attach) {
+    if (hello.kind == Kind::Open || hello.kind == Kind::Resume) {
         std::copy_n(body.begin(), hello.publicKey.size(), hello.publicKey.begin());
     } else {
         for (std::uint8_t byte : body)

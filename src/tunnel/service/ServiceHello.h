@@ -12,7 +12,7 @@ using TunnelId = std::array<std::uint8_t, 16>;
 
 // The unsealed first bytes of every connection to the service relay (docs/tunnel-helper.md):
 // the client's hello, which opens a tunnel, resumes its control connection or attaches a
-// proxied connection to it, and the relay's reply to an open or a resume.
+// proxied connection or a datagram connection to it, and the relay's reply to an open or a resume.
 struct ServiceHello
 {
     static constexpr std::uint8_t kVersion = 1;
@@ -20,7 +20,9 @@ struct ServiceHello
     {
         Open = 1,
         Resume = 2,
-        Attach = 3
+        Attach = 3,
+        // A datagram connection (UDP-over-TCP); ServiceDatagramStream reads what follows.
+        Datagrams = 4
     };
 
     Kind kind = Kind::Open;

@@ -176,7 +176,8 @@ TunnelConfiguration TunnelHarness::configuration(quint16 relayPort, const std::s
 }
 
 RelayHarness::RelayHarness(RelayServer::Options options, std::string exitAddress,
-                           std::string refusal)
+                           std::string refusal, bool manual)
+    : m_engine(timeFor(manual, m_time))
 {
     auto authorise = [this, exitAddress, refusal](const std::string &auth) {
         {
@@ -223,6 +224,20 @@ std::size_t RelayHarness::tunnelCount()
     std::size_t count = 0;
     m_engine.call([&] { count = m_server->tunnelCount(); });
     return count;
+}
+
+std::size_t RelayHarness::datagramFlowCount()
+{
+    std::size_t count = 0;
+    m_engine.call([&] { count = m_server->datagramFlowCount(); });
+    return count;
+}
+
+void RelayHarness::advance(std::chrono::milliseconds by)
+{
+    m_time.advance(by);
+    m_engine.call([] {});
+    m_engine.call([] {});
 }
 
 QStringList RelayHarness::authorised() const

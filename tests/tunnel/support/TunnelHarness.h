@@ -63,8 +63,9 @@ private:
 class RelayHarness final
 {
 public:
+    // With `manual` time its timers move only when advance() says so.
     explicit RelayHarness(RelayServer::Options options = {}, std::string exitAddress = {},
-                          std::string refusal = {});
+                          std::string refusal = {}, bool manual = false);
     ~RelayHarness();
 
     quint16 port() const { return m_port; }
@@ -74,9 +75,13 @@ public:
     bool relisten();
     QStringList authorised() const;
     std::size_t tunnelCount();
+    std::size_t datagramFlowCount();
     QString log() const;
+    // Moves the clock; returns once every timer due by then has run.
+    void advance(std::chrono::milliseconds by);
 
 private:
+    ManualTime m_time;
     EngineThread m_engine;
     std::unique_ptr<RelayServer> m_server;
     quint16 m_port = 0;
