@@ -289,7 +289,7 @@ void tst_ProxyRequests::unusableRulesAreRefused_data()
         << QByteArray(R"({"rules": [{"type": "geoip", "value": "CN", "action": "direct"}]})")
         << QStringLiteral("rule 1 has an unknown type \"geoip\"");
     QTest::addRow("unknown action")
-        << QByteArray(R"({"rules": [{"type": "final", "action": "reject"}]})")
+        << QByteArray(R"({"rules": [{"type": "final", "action": "block"}]})")
         << QStringLiteral("rule 1 has no \"action\"");
     QTest::addRow("suffix without value")
         << QByteArray(R"({"rules": [{"type": "final", "action": "proxy"},

@@ -40,9 +40,18 @@ void ProxyConnection::start()
     });
 }
 
+void ProxyConnection::carry(const TargetAddress &destination)
+{
+    start();
+    m_target = destination;
+    route(destination, {});
+}
+
 std::string ProxyConnection::describe() const
 {
-    std::string text = m_kind == Kind::Socks5 ? "SOCKS5" : "HTTP proxy";
+    std::string text = m_kind == Kind::Socks5 ? "SOCKS5"
+                       : m_kind == Kind::Http ? "HTTP proxy"
+                                              : "Transparent";
     text += " connection from " + m_peer;
     if (m_state != State::Greeting && m_target.port != 0)
         text += " to " + m_target.text();
@@ -171,6 +180,8 @@ void ProxyConnection::route(const TargetAddress &target, Bytes firstBytes)
     RuleSet::Decision decision = m_context.rules.decision(target);
     m_rule = std::move(decision.rule);
     m_upAhead = firstBytes.size();
+    if (decision.action == RuleSet::Action::Reject)
+        return refuse(Socks5Request::kNotAllowed, "the rules reject it");
     if (decision.action == RuleSet::Action::Proxy) {
         std::optional<RelayDialer::Dial> dial = m_context.dialer.dial();
         if (!dial)
@@ -225,7 +236,7 @@ void ProxyConnection::connectTo(const SocketAddress &address)
 void ProxyConnection::refuse(std::uint8_t socksCode, const std::string &reason)
 {
     // A client told to go ahead only learns that it ends.
-    if (m_replied)
+    if (m_replied || m_kind == Kind::Transparent)
         return close(reason);
     if (m_kind == Kind::Socks5)
         m_client.write(Socks5Request::reply(socksCode));
@@ -238,6 +249,8 @@ Bytes ProxyConnection::successReply() const
 {
     if (m_kind == Kind::Socks5)
         return Socks5Request::reply(Socks5Request::kSucceeded);
+    if (m_kind == Kind::Transparent)
+        return {};
     return m_httpTunnel ? Bytes(kTunnelEstablished.begin(), kTunnelEstablished.end()) : Bytes();
 }
 

@@ -17,14 +17,16 @@ namespace corvane::tunnel {
 
 // One connection to a local proxy: reads the SOCKS5 or HTTP proxy request, connects to the
 // destination (straight, or through the relay as the rules say) and then hands both sockets to
-// a Pipe.
+// a Pipe. A transparent one (the system-wide mode's) has no request: its destination is known
+// when it is accepted, and it goes on as a SOCKS5 CONNECT to there would.
 class ProxyConnection final : public Disposable
 {
 public:
     enum class Kind
     {
         Socks5,
-        Http
+        Http,
+        Transparent
     };
 
     ProxyConnection(ProxyContext &context, Kind kind, Socket client, std::string peer,
@@ -32,6 +34,8 @@ public:
     ~ProxyConnection() override;
 
     void start();
+    // A transparent connection's start, to where the machine was connecting.
+    void carry(const TargetAddress &destination);
     // Ends the connection at once; `reason` goes to the log unless empty.
     void close(const std::string &reason);
     // What it carried so far, through the relay or straight.

@@ -3,6 +3,8 @@
 #include "tunnel/client/PlainSession.h"
 #include "tunnel/client/ServiceSession.h"
 
+#include <unistd.h>
+
 namespace corvane::tunnel {
 
 namespace {
@@ -36,7 +38,10 @@ TunnelClient::~TunnelClient()
 {
     m_down = true;
     m_session->stop();
-    m_proxy.closeAll();
+    closeAll();
+    // A tunnel that never started leaves no device open.
+    if (m_options.tunFd >= 0)
+        ::close(m_options.tunFd);
 }
 
 void TunnelClient::start()
@@ -47,6 +52,8 @@ void TunnelClient::start()
         m_couldNotListen = true;
         return down(problem);
     }
+    if (const std::string tunProblem = startSystemWide(); !tunProblem.empty())
+        return down(tunProblem);
     if (m_events.listening)
         m_events.listening(m_proxy.socksPort(), m_proxy.httpPort());
     if (const auto relay =
@@ -68,6 +75,26 @@ void TunnelClient::start()
         });
 }
 
+std::string TunnelClient::startSystemWide()
+{
+    if (m_options.tunFd < 0)
+        return {};
+    std::variant<TunDevice, TunnelError> device =
+        TunDevice::adopt(std::exchange(m_options.tunFd, -1));
+    if (const auto *error = std::get_if<TunnelError>(&device))
+        return "Cannot take the TUN device: " + error->description;
+    m_systemWide = std::make_unique<SystemWideTunnel>(
+        m_context, std::get<TunDevice>(std::move(device)), m_options.packets);
+    return m_systemWide->start();
+}
+
+void TunnelClient::closeAll()
+{
+    m_proxy.closeAll();
+    if (m_systemWide)
+        m_systemWide->stop();
+}
+
 void TunnelClient::relayFound(const SocketAddress &relay)
 {
     m_session->start(relay);
@@ -82,7 +109,7 @@ void TunnelClient::stop()
     m_loop.cancel(m_lookupTimer);
     m_resolver.cancel(m_lookup);
     m_session->stop();
-    m_proxy.closeAll();
+    closeAll();
     m_events.status(Status::Disconnected, {});
 }
 
@@ -99,6 +126,8 @@ void TunnelClient::sessionState(RelaySession::State state, const std::string &re
         break;
     case RelaySession::State::Connected:
         m_proxy.startAccepting();
+        if (m_systemWide)
+            m_systemWide->startAccepting();
         m_events.status(Status::Connected, {});
         break;
     case RelaySession::State::Reasserting:
@@ -134,7 +163,7 @@ void TunnelClient::down(const std::string &reason)
         return;
     m_down = true;
     m_session->stop();
-    m_proxy.closeAll();
+    closeAll();
     m_events.status(Status::Disconnected, reason);
 }
 

@@ -2,6 +2,7 @@
 
 #include "tunnel/client/LocalProxy.h"
 #include "tunnel/client/RelaySession.h"
+#include "tunnel/client/SystemWideTunnel.h"
 #include "tunnel/client/TunnelConfiguration.h"
 #include "tunnel/engine/Resolver.h"
 
@@ -37,6 +38,10 @@ public:
         std::uint16_t httpPort = kDefaultHttpPort;
         ProxyLimits limits;
         SessionTimings timings;
+        // The system-wide mode: a TUN device's descriptor, taken over at start(), and the
+        // addresses the device was given.
+        int tunFd = -1;
+        PacketPath::Settings packets;
     };
 
     TunnelClient(EventLoop &loop, TunnelConfiguration configuration, Options options,
@@ -71,6 +76,10 @@ public:
     std::uint16_t socksPort() const { return m_proxy.socksPort(); }
     std::uint16_t httpPort() const { return m_proxy.httpPort(); }
     std::size_t connectionCount() const { return m_proxy.connectionCount(); }
+    std::size_t systemWideConnectionCount() const
+    {
+        return m_systemWide ? m_systemWide->connectionCount() : 0;
+    }
     TrafficTotals traffic() const { return m_proxy.traffic(); }
     std::vector<ConnectionTraffic> connections() const { return m_proxy.connections(); }
 
@@ -78,6 +87,8 @@ private:
     void relayFound(const SocketAddress &relay);
     void sessionState(RelaySession::State state, const std::string &reason);
     void down(const std::string &reason);
+    std::string startSystemWide();
+    void closeAll();
 
     EventLoop &m_loop;
     TunnelConfiguration m_configuration;
@@ -87,6 +98,7 @@ private:
     std::unique_ptr<RelaySession> m_session;
     ProxyContext m_context;
     LocalProxy m_proxy;
+    std::unique_ptr<SystemWideTunnel> m_systemWide;
     std::uint64_t m_lookup = 0;
     EventLoop::Timer m_lookupTimer;
     bool m_down = false;

@@ -66,6 +66,8 @@ public:
     const Counters &counters() const { return m_counters; }
     std::size_t flowCount() const { return m_flows.size(); }
 
+    // Reads and carries what the device holds now, as a wake would.
+    void carryQueued() { onEvents({}); }
     // One packet read from the device, rewritten in place when it is carried back.
     void carry(std::span<std::uint8_t> packet);
 

@@ -17,6 +17,7 @@ public:
     };
     static constexpr std::uint8_t kSucceeded = 0x00;
     static constexpr std::uint8_t kGeneralFailure = 0x01;
+    static constexpr std::uint8_t kNotAllowed = 0x02;
     static constexpr std::uint8_t kHostUnreachable = 0x04;
     static constexpr std::uint8_t kConnectionRefused = 0x05;
     static constexpr std::uint8_t kCommandNotSupported = 0x07;

@@ -29,6 +29,8 @@ std::optional<RuleSet::Action> actionNamed(const QJsonValue &value)
         return RuleSet::Action::Direct;
     if (value == QLatin1String("proxy"))
         return RuleSet::Action::Proxy;
+    if (value == QLatin1String("reject"))
+        return RuleSet::Action::Reject;
     return std::nullopt;
 }
 
@@ -55,7 +57,7 @@ std::variant<RuleSet, std::string> RuleSet::parse(std::string_view document)
     if (root.contains(QLatin1String("default"))) {
         const auto action = actionNamed(root.value(QLatin1String("default")));
         if (!action)
-            return std::string("the rules' \"default\" is neither \"direct\" nor \"proxy\"");
+            return std::string("the rules' \"default\" is not \"direct\", \"proxy\" or \"reject\"");
         rules.m_default = *action;
     }
     const QJsonValue list = root.value(QLatin1String("rules"));
@@ -68,7 +70,7 @@ std::variant<RuleSet, std::string> RuleSet::parse(std::string_view document)
         const QString type = object.value(QLatin1String("type")).toString();
         const auto action = actionNamed(object.value(QLatin1String("action")));
         if (!action)
-            return where + " has no \"action\" of \"direct\" or \"proxy\"";
+            return where + " has no \"action\" of \"direct\", \"proxy\" or \"reject\"";
         Rule rule;
         rule.action = *action;
         const QJsonValue value = object.value(QLatin1String("value"));

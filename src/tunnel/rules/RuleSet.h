@@ -8,15 +8,17 @@
 
 namespace corvane::tunnel {
 
-// The rules document ("json_conf"): per destination, "direct" from this machine or "proxy"
-// through the relay. Rules are tried in order; the first match decides, then "default".
+// The rules document ("json_conf"): per destination, "direct" from this machine, "proxy"
+// through the relay or "reject" (closed here). Rules are tried in order; the first match
+// decides, then "default".
 class RuleSet final
 {
 public:
     enum class Action
     {
         Direct,
-        Proxy
+        Proxy,
+        Reject
     };
 
     // The rules of `document`, or the reason it cannot be used (it does not parse, a rule has

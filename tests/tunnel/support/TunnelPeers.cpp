@@ -27,18 +27,19 @@ WebOrigin::~WebOrigin()
     m_process.waitForFinished();
 }
 
-bool WebOrigin::start()
+bool WebOrigin::start(const QString &host)
 {
+    m_host = host;
     // Python's own threading file server, with a listen queue long enough for a hundred
     // connections at once (the module's command line keeps five).
     const auto serve = QStringLiteral(
         "import functools, http.server, sys\n"
         "http.server.ThreadingHTTPServer.request_queue_size = 1024\n"
         "handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[1])\n"
-        "server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), handler)\n"
+        "server = http.server.ThreadingHTTPServer((sys.argv[2], 0), handler)\n"
         "print('port', server.server_address[1], flush=True)\n"
         "server.serve_forever()\n");
-    m_port = startPythonServer(m_process, {QStringLiteral("-c"), serve, m_files.path()});
+    m_port = startPythonServer(m_process, {QStringLiteral("-c"), serve, m_files.path(), host});
     return m_port != 0;
 }
 
@@ -60,7 +61,7 @@ quint16 startPythonServer(QProcess &process, const QStringList &arguments)
 
 QString WebOrigin::url(const QString &path) const
 {
-    return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(path);
+    return QStringLiteral("http://%1:%2/%3").arg(m_host).arg(m_port).arg(path);
 }
 
 QByteArray WebOrigin::addFile(const QString &name, qint64 size)

@@ -14,8 +14,8 @@ class WebOrigin final
 public:
     WebOrigin();
     ~WebOrigin();
-    // Serves the files of dir(); false when it does not come up.
-    bool start();
+    // Serves the files of dir() on `host`; false when it does not come up.
+    bool start(const QString &host = QStringLiteral("127.0.0.1"));
     quint16 port() const { return m_port; }
     QString url(const QString &path) const;
     QString dir() const { return m_files.path(); }
@@ -27,6 +27,7 @@ public:
 private:
     QTemporaryDir m_files;
     QProcess m_process;
+    QString m_host;
     quint16 m_port = 0;
     QByteArray m_log;
 };

@@ -1,0 +1,43 @@
+#include "tunnel/client/SystemWideTunnel.h"
+
+namespace corvane::tunnel {
+
+SystemWideTunnel::SystemWideTunnel(ProxyContext &context, TunDevice device,
+                                   PacketPath::Settings settings)
+    : m_context(context), m_settings(settings),
+      m_path(std::make_unique<PacketPath>(
+          context.loop, std::move(device), settings,
+          PacketPath::Handlers{{},
+                               [this](const TunnelError &error) {
+                                   m_context.log("The system-wide mode stops: " +
+                                                 error.description);
+                                   m_proxy.closeAll();
+                               }})),
+      m_proxy(context, *m_path)
+{}
+
+SystemWideTunnel::~SystemWideTunnel()
+{
+    stop();
+}
+
+std::string SystemWideTunnel::start()
+{
+    if (const std::optional<TunnelError> error = m_path->start())
+        return "Cannot read the TUN device: " + error->description;
+    std::vector<IpEndpoint> addresses{m_settings.listener4};
+    if (m_settings.listener6.v6)
+        addresses.push_back(m_settings.listener6);
+    return m_proxy.listen(addresses);
+}
+
+void SystemWideTunnel::stop()
+{
+    m_proxy.closeAll();
+    // The resets are in the device's queue: carried out, they end the programs' connections.
+    if (m_path)
+        m_path->carryQueued();
+    m_path.reset();
+}
+
+} // namespace corvane::tunnel
