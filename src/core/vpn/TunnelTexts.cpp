@@ -91,6 +91,9 @@ QString TunnelTexts::endReason(const TunnelEndReason &reason)
         return down + QStringLiteral("隧道服务器的应答不符合协议");
     case TunnelEndReason::Kind::lost:
         return down + QStringLiteral("与隧道服务器的连接中断");
+    case TunnelEndReason::Kind::systemWide:
+        return reason.detail.isEmpty() ? QStringLiteral("无法开启全局模式")
+                                       : QStringLiteral("无法开启全局模式：") + reason.detail;
     case TunnelEndReason::Kind::other:
         break;
     }

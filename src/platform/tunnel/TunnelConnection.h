@@ -33,6 +33,9 @@ struct TunnelEndReason
         protocol,
         // The relay was lost after the tunnel was up.
         lost,
+        // The system-wide mode could not be had (no service, polkit said no); `detail` says
+        // which.
+        systemWide,
         other,
     };
     Kind kind = Kind::other;

@@ -24,6 +24,7 @@ const QList<QPair<TunnelEndReason::Kind, QByteArray>> kReasonNames{
     {TunnelEndReason::Kind::refused, "refused"},
     {TunnelEndReason::Kind::protocol, "protocol"},
     {TunnelEndReason::Kind::lost, "lost"},
+    {TunnelEndReason::Kind::systemWide, "system-wide"},
 };
 
 } // namespace
