@@ -1,4 +1,6 @@
 #include "NetdConstants.h"
+#include "NetdLease.h"
+#include "tunnel/client/SocketProtector.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -21,6 +23,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <future>
 
 using namespace corvane::netd;
 using namespace Qt::StringLiterals;
@@ -142,6 +145,8 @@ private Q_SLOTS:
         QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                                 QFile::ExeOther | QFile::ExeGroup);
         m_address = u"unix:path="_s + m_dir.filePath(u"bus"_s);
+        // The helper's side asks the system bus, which for this suite is its own.
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_address.toUtf8());
         QFile config(m_dir.filePath(u"bus.conf"_s));
         QVERIFY(config.open(QIODevice::WriteOnly));
         // The stock system bus's default policy, polkit's (root for the stand-in, polkitd for the
@@ -286,6 +291,48 @@ private Q_SLOTS:
         QCOMPARE(call(u"Down"_s, {}).errorMessage(), QString());
         QCOMPARE(snapshot(), m_before);
         QTRY_COMPARE(m_changes, (QList<bool>{true, false}));
+    }
+
+    // The helper's side of it: the lease brings the device, the protector marks the tunnel's own
+    // sockets, the machine is given back, and a refusal comes as words for the person.
+    void theHelpersLeaseMarksItsSocketsAndGivesTheMachineBack()
+    {
+        corvane::NetdLease lease;
+        std::optional<corvane::DeviceLease::Answer> answer;
+        const auto ask = [&] {
+            answer.reset();
+            lease.bringUp({kUplinkRelay}, false,
+                          [&](corvane::DeviceLease::Answer given) { answer = std::move(given); });
+            QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), kWait);
+        };
+        ask();
+        const auto *device = std::get_if<corvane::DeviceLease::Device>(&*answer);
+        QVERIFY(device);
+        corvane::tunnel::SocketProtector protector(device->protector);
+        const int relay = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int local = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(!protector.protect(relay));
+        QCOMPARE(protector.protect(local).value_or(corvane::tunnel::TunnelError{}).code,
+                 EAFNOSUPPORT);
+        std::uint32_t mark = 0;
+        socklen_t size = sizeof mark;
+        QCOMPARE(::getsockopt(relay, SOL_SOCKET, SO_MARK, &mark, &size), 0);
+        QCOMPARE(mark, kMark);
+        for (const int fd : {relay, local, device->tun})
+            ::close(fd);
+        // The call blocks its thread, and the stand-in answers polkit's part on this one.
+        std::future<void> down = std::async(std::launch::async, [&] { lease.bringDown(); });
+        QTRY_VERIFY_WITH_TIMEOUT(
+            down.wait_for(std::chrono::seconds(0)) == std::future_status::ready, kWait);
+        QCOMPARE(snapshot(), m_before);
+
+        m_authority.answer = StandInAuthority::Answer::no;
+        ask();
+        QVERIFY(std::holds_alternative<QString>(*answer));
+        m_service.terminate();
+        QVERIFY(m_service.waitForFinished(kWait));
+        ask();
+        QCOMPARE(std::get<QString>(*answer), u"corvane-netd is not installed"_s);
     }
 
     // After kill -9 (the device still held by its helper), the unit's clean-up or the next
