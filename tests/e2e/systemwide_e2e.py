@@ -5,9 +5,12 @@ proxy setting at all.
 
 Two network namespaces of this test's own: "machine" (10.99.0.2, its default route via the
 veth) holds the bus, the service and the helper; "world" (10.99.0.1) holds the relay on
-198.51.100.7 and a page on 203.0.113.80 that answers with the address it was reached from. The
-page must see the relay's side, never the machine's own address; a destination the rules send
-direct (10.99.0.1, a private range) must see the machine's; with the relay gone nothing may
+198.51.100.7, a page on 203.0.113.80 that answers with the address it was reached from, and
+dnsmasq, both as the rules document's DNS server (203.0.113.53) and as the machine's own resolver
+on the LAN (10.99.0.1, named in the machine's resolv.conf). The page must see the relay's side,
+never the machine's own address; a destination the rules send direct (10.99.0.1, a private
+range) must see the machine's; every DNS query, over UDP and TCP and even to the LAN's
+resolver, must reach the DNS server from the relay's side only; with the relay gone nothing may
 leave; once the helper stops, the machine's rules, routes and firewall are as before. Needs
 root; exits 77 (a skip) without it or the tools.
 """
@@ -25,7 +28,8 @@ import time
 SKIP = 77
 MACHINE, WORLD = f"corvane-swm-{os.getpid()}", f"corvane-sww-{os.getpid()}"
 MACHINE_ADDRESS, WORLD_ADDRESS = "10.99.0.2", "10.99.0.1"
-RELAY, PAGE = "198.51.100.7", "203.0.113.80"
+RELAY, PAGE, DNS = "198.51.100.7", "203.0.113.80", "203.0.113.53"
+NAME = "page.corvane.test"
 RELAY_PORT, PAGE_PORT = 8388, 8080
 PASSWORD = "system-wide-road"
 POLKITD = "/usr/lib/polkit-1/polkitd"
@@ -135,6 +139,10 @@ class Road:
 
     def networks(self):
         subprocess.run(["ip", "netns", "add", MACHINE], check=True)
+        # ip netns exec puts this over /etc/resolv.conf for everything run in the machine.
+        os.makedirs(f"/etc/netns/{MACHINE}", exist_ok=True)
+        with open(f"/etc/netns/{MACHINE}/resolv.conf", "w") as resolv:
+            resolv.write(f"nameserver {WORLD_ADDRESS}\n")
         subprocess.run(["ip", "netns", "add", WORLD], check=True)
         for command in (
                 f"ip link add m0 netns {MACHINE} type veth peer name w0 netns {WORLD}",
@@ -144,13 +152,20 @@ class Road:
                 f"ip -n {MACHINE} link set m0 up", f"ip -n {WORLD} link set w0 up",
                 f"ip -n {MACHINE} route add default via {WORLD_ADDRESS}",
                 f"ip -n {WORLD} addr add {RELAY}/32 dev lo",
-                f"ip -n {WORLD} addr add {PAGE}/32 dev lo"):
+                f"ip -n {WORLD} addr add {PAGE}/32 dev lo",
+                f"ip -n {WORLD} addr add {DNS}/32 dev lo"):
             subprocess.run(command.split(), check=True)
 
     def world(self):
         for host, port in ((PAGE, PAGE_PORT), (WORLD_ADDRESS, PAGE_PORT)):
             self.start(f"page-{host}", [sys.executable, "-c", PAGE_SERVER, host, str(port),
                                         self.page_log, str(BIG)], namespace=WORLD)
+        self.dns_log = os.path.join(self.scratch, "dns.log")
+        self.start("dns", ["dnsmasq", "--keep-in-foreground", "--no-resolv", "--no-hosts",
+                           "--bind-interfaces", f"--listen-address={DNS},{WORLD_ADDRESS}",
+                           "--port=53", f"--address=/{NAME}/{PAGE}", "--log-queries=extra",
+                           f"--log-facility={self.dns_log}", "--user=root"], namespace=WORLD)
+        wait_for("dnsmasq", lambda: f"{DNS}:53" in run("ss", "-Hlun", namespace=WORLD))
         self.relay()
 
     def relay(self):
@@ -189,7 +204,9 @@ class Road:
         os.mkdir(channel, 0o700)
         self.channel = os.path.join(channel, "road")
         with open(os.path.join(self.source, "resources/data/rules.json")) as rules:
-            document = rules.read()
+            document = json.load(rules)
+        document["dns"] = {"servers": [DNS]}
+        document = json.dumps(document)
         with open(self.channel + ".conf", "w") as conf:
             json.dump({"ss_address": RELAY, "ss_port": RELAY_PORT,
                        "ss_method": "chacha20-ietf-poly1305", "ss_password": PASSWORD,
@@ -211,12 +228,26 @@ class Road:
             self.stop(name, signal.SIGKILL)
         for namespace in (MACHINE, WORLD):
             subprocess.run(["ip", "netns", "delete", namespace], stderr=subprocess.DEVNULL)
+        shutil.rmtree(f"/etc/netns/{MACHINE}", ignore_errors=True)
         shutil.rmtree(self.scratch, ignore_errors=True)
 
 
 def seen_by_page(road):
     with open(road.page_log) as text:
         return text.read().split()
+
+
+def dns_askers(road):
+    """Who dnsmasq says each query came from."""
+    with open(road.dns_log) as text:
+        return [line.split(" from ")[1].split()[0] for line in text if " from " in line]
+
+
+def dig(*options):
+    result = subprocess.run(["ip", "netns", "exec", MACHINE, "dig", "+short", "+time=3",
+                             "+tries=1", *options, NAME], capture_output=True, text=True,
+                            timeout=60)
+    return result.stdout.strip()
 
 
 def walk(road):
@@ -248,6 +279,19 @@ def walk(road):
         raise Failure(f"a direct destination should see {MACHINE_ADDRESS}: {code} {body!r}")
     say("a destination the rules send direct sees the machine's own address")
 
+    open(road.dns_log, "w").close()
+    answers = [dig(), dig("+tcp"), dig(f"@{WORLD_ADDRESS}"), dig("@192.0.2.1")]
+    if answers != [PAGE] * 4:
+        raise Failure(f"dig through the mode (UDP, TCP, the LAN's resolver, any server): {answers}")
+    code, body = fetch(f"http://{NAME}:{PAGE_PORT}/")
+    if code != 0 or body.decode() in ("", MACHINE_ADDRESS):
+        raise Failure(f"curl by name through the mode: {code} {body!r}")
+    askers = dns_askers(road)
+    if not askers or MACHINE_ADDRESS in askers:
+        raise Failure(f"the DNS server should see the relay's side only: {askers}")
+    say(f"DNS: dig over UDP and TCP, to the LAN's resolver and to any server, and curl by name "
+        f"resolve through the relay; the DNS server saw {sorted(set(askers))}")
+
     road.stop("relay", signal.SIGKILL)
     open(road.page_log, "w").close()
     code, _ = fetch(f"http://{PAGE}:{PAGE_PORT}/", seconds=5)
@@ -275,7 +319,7 @@ def main():
         say("skipped: needs root for network namespaces and a TUN device")
         return SKIP
     missing = [tool for tool in ("ip", "nft", "dbus-daemon", "busctl", "ss-server", "curl",
-                                 "unshare") if not shutil.which(tool)]
+                                 "unshare", "dnsmasq", "dig") if not shutil.which(tool)]
     if missing or not os.path.exists(POLKITD) or not os.path.exists("/dev/net/tun"):
         say(f"skipped: missing {missing or POLKITD + ' or /dev/net/tun'}")
         return SKIP

@@ -231,13 +231,21 @@ private Q_SLOTS:
         QCOMPARE(reply.arguments().at(2).toString(), u"corvane0"_s);
 
         const QString rules = run(u"ip rule; ip -6 rule"_s);
-        QCOMPARE(rules.count(u"5200:\tfrom all lookup main suppress_prefixlength 0"_s), 2);
-        QCOMPARE(rules.count(u"5201:\tnot from all fwmark 0x636f7276 lookup 1668248182"_s), 2);
+        for (const QString &rule : {u"5200:\tfrom all fwmark 0x636f7276 lookup main"_s,
+                                    u"5201:\tfrom all ipproto udp dport 53 lookup 1668248182"_s,
+                                    u"5202:\tfrom all ipproto tcp dport 53 lookup 1668248182"_s,
+                                    u"5203:\tfrom all lookup main suppress_prefixlength 0"_s,
+                                    u"5204:\tnot from all fwmark 0x636f7276 lookup 1668248182"_s})
+            QVERIFY2(rules.count(rule) == 2, qPrintable(rules));
         QVERIFY(run(u"ip link show corvane0"_s).contains(u"mtu 9000"_s));
         QVERIFY(run(u"nft list table inet corvane"_s).contains(u"fib saddr type != local drop"_s));
         QVERIFY(run(u"ip route get 203.0.113.1"_s).contains(u"dev corvane0"_s));
         QVERIFY(run(u"ip route get 203.0.113.1 mark 0x636f7276"_s).contains(u"dev uplink0"_s));
         QVERIFY(run(u"ip route get 10.99.0.1"_s).contains(u"dev uplink0"_s));
+        // DNS goes to the device even to a server on the LAN, but for the tunnel's own.
+        QVERIFY(run(u"ip route get 10.99.0.1 ipproto udp dport 53"_s).contains(u"dev corvane0"_s));
+        QVERIFY(run(u"ip route get 10.99.0.1 ipproto tcp dport 53 mark 0x636f7276"_s)
+                    .contains(u"dev uplink0"_s));
         // A new gateway is followed at once: nothing pinned the old one.
         QCOMPARE(run(u"ip route replace default via 10.99.0.3"_s), QString());
         QVERIFY(run(u"ip route get 203.0.113.1 mark 0x636f7276"_s).contains(u"via 10.99.0.3"_s));
