@@ -255,6 +255,8 @@ void TunnelHelper::deviceAnswered(tunnel::TunnelConfiguration configuration,
         return refuseSystemWide(*why);
     const DeviceLease::Device device = std::get<DeviceLease::Device>(answer);
     m_leased = true;
+    // This tunnel holds the machine's traffic now, blocked or not.
+    QFile::remove(m_channel.blockPath());
     m_protector = std::make_unique<tunnel::SocketProtector>(device.protector);
     // A stop that came while the service was asking polkit: the device goes straight back.
     if (m_status != TunnelStatus::Connecting) {
@@ -286,7 +288,16 @@ void TunnelHelper::returnDevice()
     // past the tunnel while it swaps relays; that tunnel's lease takes them over.
     if (!std::exchange(m_leased, false) || m_handedOver)
         return;
+    // A relay that was lost may come back, and the window tries again: until then traffic
+    // stays blocked, not sent past the tunnel.
+    if (m_mayComeBack) {
+        if (std::optional<QString> error = PrivateFile::write(m_channel.blockPath(), "block\n"))
+            Log::warning(QStringLiteral("Cannot write %1: %2").arg(m_channel.blockPath(), *error));
+        Log::info(QStringLiteral("Traffic stays blocked until the tunnel is back or stopped"));
+        return;
+    }
     m_devices->bringDown();
+    QFile::remove(m_channel.blockPath());
     Log::info(QStringLiteral("Gave the machine's networking back"));
 }
 
@@ -369,6 +380,8 @@ void TunnelHelper::tunnelStatus(tunnel::TunnelClient::Status status, const QStri
         if (!reason.isEmpty())
             Log::warning(QStringLiteral("The tunnel is down: ") + reason);
         tellWhyDown(cause, QString::fromStdString(refusal));
+        m_mayComeBack = cause == tunnel::TunnelClient::DownCause::lost ||
+                        cause == tunnel::TunnelClient::DownCause::unreachable;
         m_exitCode = couldNotListen ? 1 : 0;
         finish();
         break;

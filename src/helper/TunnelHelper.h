@@ -108,6 +108,8 @@ private:
     // A window stops this tunnel for the next one on the same ports (a change of address).
     bool m_handedOver = false;
     int m_exitCode = 0;
+    // The tunnel went down by itself for a reason that may pass: the window reconnects.
+    bool m_mayComeBack = false;
     // Windows that asked for "traffic" lines, and those of them not yet sent one.
     QSet<QLocalSocket *> m_trafficWatchers;
     QSet<QLocalSocket *> m_unsentWatchers;

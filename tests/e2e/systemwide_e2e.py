@@ -29,6 +29,8 @@ SKIP = 77
 MACHINE, WORLD = f"corvane-swm-{os.getpid()}", f"corvane-sww-{os.getpid()}"
 MACHINE_ADDRESS, WORLD_ADDRESS = "10.99.0.2", "10.99.0.1"
 RELAY, PAGE, DNS = "198.51.100.7", "203.0.113.80", "203.0.113.53"
+# The machine's own global IPv6 address, and a page on the world's side that sees who calls.
+MACHINE6, WORLD6, PAGE6 = "2001:db8:99::2", "2001:db8:99::1", "2001:db8:80::80"
 NAME = "page.corvane.test"
 RELAY_PORT, PAGE_PORT = 8388, 8080
 PASSWORD = "system-wide-road"
@@ -36,8 +38,10 @@ POLKITD = "/usr/lib/polkit-1/polkitd"
 BIG = 8 * 1024 * 1024
 
 PAGE_SERVER = r"""
-import sys
+import socket, sys
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+if ":" in sys.argv[1]:
+    ThreadingHTTPServer.address_family = socket.AF_INET6
 log = open(sys.argv[3], "a", buffering=1)
 class Page(BaseHTTPRequestHandler):
     def do_GET(self):
@@ -149,16 +153,22 @@ class Road:
                 f"ip -n {MACHINE} link set lo up", f"ip -n {WORLD} link set lo up",
                 f"ip -n {MACHINE} addr add {MACHINE_ADDRESS}/24 dev m0",
                 f"ip -n {WORLD} addr add {WORLD_ADDRESS}/24 dev w0",
+                f"ip -n {MACHINE} link set m0 addrgenmode none",
+                f"ip -n {WORLD} link set w0 addrgenmode none",
                 f"ip -n {MACHINE} link set m0 up", f"ip -n {WORLD} link set w0 up",
                 f"ip -n {MACHINE} route add default via {WORLD_ADDRESS}",
                 f"ip -n {WORLD} addr add {RELAY}/32 dev lo",
                 f"ip -n {WORLD} addr add {PAGE}/32 dev lo",
-                f"ip -n {WORLD} addr add {DNS}/32 dev lo"):
+                f"ip -n {WORLD} addr add {DNS}/32 dev lo",
+                f"ip -n {MACHINE} -6 addr add {MACHINE6}/64 dev m0 nodad",
+                f"ip -n {WORLD} -6 addr add {WORLD6}/64 dev w0 nodad",
+                f"ip -n {WORLD} -6 addr add {PAGE6}/128 dev lo",
+                f"ip -n {MACHINE} -6 route add default via {WORLD6}"):
             subprocess.run(command.split(), check=True)
 
     def world(self):
-        for host, port in ((PAGE, PAGE_PORT), (WORLD_ADDRESS, PAGE_PORT)):
-            self.start(f"page-{host}", [sys.executable, "-c", PAGE_SERVER, host, str(port),
+        for host in (PAGE, WORLD_ADDRESS, PAGE6):
+            self.start(f"page-{host}", [sys.executable, "-c", PAGE_SERVER, host, str(PAGE_PORT),
                                         self.page_log, str(BIG)], namespace=WORLD)
         self.dns_log = os.path.join(self.scratch, "dns.log")
         self.start("dns", ["dnsmasq", "--keep-in-foreground", "--no-resolv", "--no-hosts",
@@ -201,7 +211,7 @@ class Road:
 
     def helper(self):
         channel = os.path.join(self.scratch, "run")
-        os.mkdir(channel, 0o700)
+        os.makedirs(channel, 0o700, exist_ok=True)
         self.channel = os.path.join(channel, "road")
         with open(os.path.join(self.source, "resources/data/rules.json")) as rules:
             document = json.load(rules)
@@ -258,7 +268,10 @@ def walk(road):
     code, body = fetch(f"http://{PAGE}:{PAGE_PORT}/")
     if code != 0 or body.decode() != MACHINE_ADDRESS:
         raise Failure(f"without the mode the page should see {MACHINE_ADDRESS}: {code} {body!r}")
-    say(f"direct: the page sees {body.decode()}")
+    code, body6 = fetch(f"http://[{PAGE6}]:{PAGE_PORT}/")
+    if code != 0 or body6.decode() != MACHINE6:
+        raise Failure(f"without the mode the IPv6 page should see {MACHINE6}: {code} {body6!r}")
+    say(f"direct: the pages see {body.decode()} and {body6.decode()}")
 
     road.helper()
     wait_for("the tunnel to be up", lambda: road.status() == "connected")
@@ -270,10 +283,13 @@ def walk(road):
     code, body = fetch(f"http://{PAGE}:{PAGE_PORT}/big", seconds=60)
     if code != 0 or body != b"x" * BIG:
         raise Failure(f"8 MiB through the mode: curl {code}, {len(body)} bytes")
-    say(f"system-wide: 20 requests and 8 MiB with no proxy setting; the page saw "
+    code, body = fetch(f"http://[{PAGE6}]:{PAGE_PORT}/")
+    if code != 0 or body.decode() in ("", MACHINE6, MACHINE_ADDRESS):
+        raise Failure(f"IPv6 through the mode: curl {code}, the page saw {body!r}")
+    say(f"system-wide: 20 requests, 8 MiB and an IPv6 page with no proxy setting; the pages saw "
         f"{sorted(set(seen_by_page(road)))}")
-    if MACHINE_ADDRESS in seen_by_page(road):
-        raise Failure("the page saw the machine's own address while the mode was up")
+    if {MACHINE_ADDRESS, MACHINE6} & set(seen_by_page(road)):
+        raise Failure("a page saw the machine's own address while the mode was up")
     code, body = fetch(f"http://{WORLD_ADDRESS}:{PAGE_PORT}/")
     if code != 0 or body.decode() != MACHINE_ADDRESS:
         raise Failure(f"a direct destination should see {MACHINE_ADDRESS}: {code} {body!r}")
@@ -298,7 +314,30 @@ def walk(road):
     if code == 0 or seen_by_page(road):
         raise Failure(f"with the relay gone a request went out: curl {code}, "
                       f"the page saw {seen_by_page(road)}")
-    say(f"relay killed: curl fails ({code}) and the page sees nothing")
+    road.relay()
+    wait_for("the helper to find its relay again", lambda: fetch(
+        f"http://{PAGE}:{PAGE_PORT}/", seconds=5)[0] == 0, seconds=60)
+    say("relay killed: traffic blocked while the helper tries, and carried again once the relay "
+        "is back")
+
+    road.stop("helper")
+    road.stop("relay", signal.SIGKILL)
+    road.helper()
+    wait_for("a helper without its relay to give up", lambda: road.processes["helper"].poll()
+             is not None, seconds=60)
+    open(road.page_log, "w").close()
+    code, _ = fetch(f"http://{PAGE}:{PAGE_PORT}/", seconds=5)
+    if code == 0 or seen_by_page(road) or not os.path.exists(road.channel + ".block"):
+        raise Failure(f"once the helper gave up a request went out: curl {code}, "
+                      f"the page saw {seen_by_page(road)}")
+    road.relay()
+    road.helper()
+    wait_for("the next tunnel", lambda: road.status() == "connected")
+    code, body = fetch(f"http://{PAGE}:{PAGE_PORT}/")
+    if code != 0 or body.decode() in ("", MACHINE_ADDRESS) or os.path.exists(
+            road.channel + ".block"):
+        raise Failure(f"the next tunnel should take the block over: curl {code}, {body!r}")
+    say("a tunnel that gave up leaves traffic blocked; the next one takes the block over")
 
     road.stop("helper")
     if road.processes.get("netd") and road.processes["netd"].poll() is not None:
@@ -308,6 +347,19 @@ def walk(road):
         raise Failure("after the stop the machine differs:\n--- before\n" + before +
                       "--- after\n" + after)
     say("after the stop: ip rule, ip -6 rule, every route table and nft ruleset as before")
+
+    road.helper()
+    wait_for("the tunnel to be up again", lambda: road.status() == "connected")
+    road.stop("helper", signal.SIGKILL)
+    road.stop("netd", signal.SIGKILL)
+    code, _ = fetch(f"http://{PAGE}:{PAGE_PORT}/", seconds=5)
+    if code == 0:
+        raise Failure("with the helper and the service killed a request went out")
+    road.start("netd", [os.path.join(road.build, "bin/corvane-netd")],
+               environment={"DBUS_SYSTEM_BUS_ADDRESS": road.bus})
+    wait_for("the machine given back by the service's next start", lambda: snapshot() == before)
+    say("kill -9 of helper and service: blocked meanwhile; the service's next start gives the "
+        "machine back")
 
 
 def main():

@@ -6,6 +6,7 @@
 #include "platform/log/Log.h"
 #include "platform/tunnel/linux/HelperProcesses.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
+#include "platform/tunnel/linux/SystemWideBlock.h"
 #include "platform/tunnel/linux/TrafficLines.h"
 
 #include <QCoreApplication>
@@ -109,6 +110,10 @@ void LinuxTunnelConnection::stop()
         QFile::remove(m_channel.configPath());
         m_terminateSent = HelperProcesses::signal(m_helperPid, m_channel.basePath(), SIGTERM);
         setStatus(TunnelStatus::Disconnecting);
+    } else if (!m_startTimer->isActive()) {
+        // No helper runs: a system-wide tunnel that went down by itself may have left the
+        // machine's traffic blocked, and this stop is the person leaving it.
+        SystemWideBlock::release(m_channel);
     }
 }
 
