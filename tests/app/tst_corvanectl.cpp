@@ -55,6 +55,23 @@ bool writeFile(const QString &path, const QByteArray &content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
+// A helper that ends at once with the reason system-wide when started for that mode (and with
+// no desktop proxy), as the real one does where corvane-netd is missing.
+const char kRefusedHelper[] = R"(#!/usr/bin/env python3
+import fcntl, os, socket, sys
+base = sys.argv[sys.argv.index("--channel") + 1]
+lock = open(base + ".lock", "w")
+fcntl.flock(lock, fcntl.LOCK_EX)
+os.remove(base + ".conf")
+server = socket.socket(socket.AF_UNIX)
+server.bind(base + ".sock")
+server.listen(1)
+peer = server.accept()[0]
+why = b"system-wide corvane-netd is not installed" if "--system-wide" in sys.argv and "--system-proxy" not in sys.argv else b"other"
+peer.sendall(b"connecting\nreason " + why + b"\ndisconnected\n")
+peer.recv(1)
+)";
+
 } // namespace
 
 // corvanectl as a script runs it: real processes, the demo service and its relay, the helper.
@@ -682,6 +699,25 @@ private Q_SLOTS:
         run = ctl({u"orders"_s, u"--json"_s}, {}, env);
         QVERIFY(!run.out.contains(kControls));
         QCOMPARE(run.json()[u"orders"_s][0][u"orderId"_s], u"\x1b[2J\u009bX1"_s);
+    }
+
+    // A start in the system-wide mode that cannot have the device ends with 9, even without --wait.
+    void theSystemWideMode()
+    {
+        signIn();
+        const auto local = qScopeGuard([this] { ctl({u"mode"_s, u"local"_s}); });
+        QCOMPARE(ctl({u"mode"_s, u"system-wide"_s}).out, u"system-wide"_s);
+        QCOMPARE(ctl({u"status"_s, u"--json"_s}).json()[u"mode"_s], u"system-wide"_s);
+        QVERIFY(ctl({u"status"_s}).out.split(u'\n').contains(u"模式: system-wide"_s));
+        QTemporaryDir dir;
+        const QString helper = dir.filePath(u"refused-helper"_s);
+        QVERIFY(writeFile(helper, kRefusedHelper));
+        QVERIFY(QFile::setPermissions(helper, QFile::ReadOwner | QFile::ExeOwner));
+        QProcessEnvironment env = environment();
+        env.insert(u"CORVANE_TUNNEL_HELPER"_s, helper);
+        const Run connect = ctl({u"connect"_s, u"--order"_s, u"D1Q"_s}, {}, env);
+        QCOMPARE(connect.code, 9);
+        QVERIFY(connect.err.endsWith(u"无法开启全局模式：corvane-netd is not installed"_s));
     }
 
     void thePasswordStaysOutOfProcessListings()

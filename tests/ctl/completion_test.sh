@@ -37,4 +37,5 @@ expect "auto-reconnect" corvanectl config a
 expect "on off" corvanectl config auto-reconnect ""
 expect "--json" corvanectl config auto-reconnect on --j
 expect "" corvanectl login --mobile ""
+expect "system system-wide" corvanectl mode sys
 exit $((failures > 0))
