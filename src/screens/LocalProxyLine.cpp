@@ -5,6 +5,7 @@
 #include "core/vpn/TrafficText.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/resources/Localization.h"
+#include "platform/settings/SettingsStore.h"
 #include "ui/common/PauseWhileHidden.h"
 
 #include <QClipboard>
@@ -68,7 +69,13 @@ void LocalProxyLine::render()
     m_addresses = m_ports ? LocalProxyAddress::urls(*m_ports) : QString();
     QString line = m_ports ? LocalProxyAddress::line(*m_ports) : QString();
     const SystemProxyFollower *follower = SystemProxyFollower::shared();
-    if (m_ports && follower && follower->pointsHere())
+    // The mode as chosen now: the helper takes it at each start, so a choice made while the
+    // tunnel is up shows here before the next connect carries it out.
+    const ProxyModeSetting::Mode mode =
+        follower ? follower->mode() : ProxyModeSetting(SettingsStore::shared()).mode();
+    if (m_ports && mode == ProxyModeSetting::Mode::systemWide)
+        line += u'\n' + Localization::string(QStringLiteral("proxyMode.systemWideHere"));
+    else if (m_ports && follower && follower->pointsHere())
         line += u'\n' + Localization::string(QStringLiteral("proxyMode.pointsHere"));
     else if (m_ports && follower && follower->unavailable())
         line += u'\n' + Localization::string(QStringLiteral("proxyMode.unavailable"));

@@ -41,7 +41,10 @@ QStringList proxyPortArguments(const LinuxTunnelProfileStore::ProxyPorts &ports)
         arguments << QStringLiteral("--socks-port") << QString::number(*ports.socks);
     if (ports.http)
         arguments << QStringLiteral("--http-port") << QString::number(*ports.http);
-    if (ports.pointSystemProxy)
+    // Every program goes through the device then: the desktop's proxy settings stay as they are.
+    if (ports.systemWide)
+        arguments << QStringLiteral("--system-wide");
+    else if (ports.pointSystemProxy)
         arguments << QStringLiteral("--system-proxy");
     return arguments;
 }
