@@ -11,6 +11,8 @@ enum class CtlExit
     usage = 2,
     notSignedIn = 3,
     refused = 4,
+    // Also where the system-wide mode could not be had (the tunnel ended with the reason
+    // system-wide), or corvane-netd is not there or refused the repair.
     tunnelFailed = 5,
     timedOut = 6,
     // The service could not be reached or did not answer in a usable shape: worth a retry.
@@ -18,9 +20,6 @@ enum class CtlExit
     // Signed in, but the credentials could be kept nowhere: later commands would not find them.
     // From logout: the stored password could not be deleted.
     notStored = 8,
-    // The system-wide mode could not be had (the tunnel ended with the reason system-wide), or
-    // corvane-netd is not there or refused the repair.
-    systemWide = 9,
     // corvanectl exec found the program but could not run it, or did not find it (as a shell).
     cannotExecute = 126,
     commandNotFound = 127,

@@ -35,14 +35,14 @@ void SystemWideCommand::run(const QCommandLineParser &parser)
             finish(CtlExit::done, LocaleText::text(QStringLiteral("system-wide.repaired")));
             return;
         case SystemWideService::Outcome::Kind::absent:
-            finish(CtlExit::systemWide,
+            finish(CtlExit::tunnelFailed,
                    LocaleText::text(QStringLiteral("system-wide.not-installed-1"))
                        .arg(outcome.message));
             return;
         case SystemWideService::Outcome::Kind::refused:
             break;
         }
-        finish(CtlExit::systemWide,
+        finish(CtlExit::tunnelFailed,
                LocaleText::text(QStringLiteral("system-wide.refused-1")).arg(outcome.message));
     });
 }

@@ -82,7 +82,7 @@ bool TunnelCommand::endedForSystemWide()
     const std::optional<TunnelEndReason> &reason = session().manager().endReason;
     if (!reason || reason->kind != TunnelEndReason::Kind::systemWide)
         return false;
-    finish(CtlExit::systemWide,
+    finish(CtlExit::tunnelFailed,
            reason->detail.isEmpty()
                ? LocaleText::text(QStringLiteral("tunnel.system-wide-could-not"))
                : LocaleText::text(QStringLiteral("tunnel.system-wide-could-not-1"))

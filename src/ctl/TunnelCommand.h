@@ -35,7 +35,7 @@ protected:
     // is not on.
     void withLocalProxy(std::function<void(const LocalProxyPorts &)> use);
     // A tunnel that is down because the system-wide mode could not be had ends the command
-    // with 9 and the service's or polkit's words; true then.
+    // with 5 and the service's or polkit's words; true then.
     bool endedForSystemWide();
     // In the system-wide mode a start may still be refused after `connecting` (no service,
     // polkit's no), so a command without --wait waits until the tunnel is up.

@@ -1,6 +1,7 @@
 #include "NetdLease.h"
 
 #include "platform/log/Log.h"
+#include "platform/systemwide/NetdNames.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -16,9 +17,6 @@ namespace corvane {
 
 namespace {
 
-const QString kService = QStringLiteral("com.corvane.Corvane.Network");
-const QString kPath = QStringLiteral("/com/corvane/Corvane/Network");
-const QString kInterface = QStringLiteral("com.corvane.Corvane.Network1");
 // polkit may ask the person for a password before the service answers.
 constexpr std::chrono::minutes kUpPatience(5);
 constexpr std::chrono::seconds kDownPatience(10);
@@ -55,8 +53,8 @@ void NetdLease::bringUp(const QStringList &relays, bool ipv6, std::function<void
         done(QStringLiteral("there is no system bus"));
         return;
     }
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Up"));
+    QDBusMessage call = QDBusMessage::createMethodCall(kNetdServiceName, kNetdObjectPath,
+                                                       kNetdInterface, QStringLiteral("Up"));
     call << relays << ipv6 << kMtu;
     const int patience = static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(kUpPatience).count());
@@ -83,8 +81,8 @@ void NetdLease::bringUp(const QStringList &relays, bool ipv6, std::function<void
 
 void NetdLease::bringDown()
 {
-    const QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Down"));
+    const QDBusMessage call = QDBusMessage::createMethodCall(
+        kNetdServiceName, kNetdObjectPath, kNetdInterface, QStringLiteral("Down"));
     const int patience = static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(kDownPatience).count());
     const QDBusMessage reply = QDBusConnection::systemBus().call(call, QDBus::Block, patience);

@@ -734,7 +734,7 @@ private Q_SLOTS:
         QProcessEnvironment env = environment();
         env.insert(u"CORVANE_TUNNEL_HELPER"_s, helper);
         const Run connect = ctl({u"connect"_s, u"--order"_s, u"D1Q"_s}, {}, env);
-        QCOMPARE(connect.code, 9);
+        QCOMPARE(connect.code, 5);
         QVERIFY(connect.err.endsWith(u"无法开启全局模式：corvane-netd is not installed"_s));
     }
 
@@ -763,7 +763,7 @@ private Q_SLOTS:
         for (const QString &at : {address, u"unix:path=/nonexistent"_s}) {
             env.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s, at);
             const Run absent = ctl(repair, {}, env);
-            QCOMPARE(absent.code, 9);
+            QCOMPARE(absent.code, 5);
             QVERIFY(absent.err.contains(u"corvane-netd 未安装或未运行"_s));
         }
         env.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s, address);
@@ -771,7 +771,7 @@ private Q_SLOTS:
         QCOMPARE(ctl(repair, {}, env).out, u"corvane-netd 已撤下全局模式留下的一切"_s);
         service.refusal = u"brought up by another user"_s;
         const Run refused = ctl(repair, {}, env);
-        QCOMPARE(refused.code, 9);
+        QCOMPARE(refused.code, 5);
         QVERIFY(refused.err.endsWith(u"：brought up by another user"_s));
     }
 

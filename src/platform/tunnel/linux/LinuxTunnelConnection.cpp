@@ -116,7 +116,7 @@ void LinuxTunnelConnection::stop()
     } else if (!m_startTimer->isActive()) {
         // No helper runs: a system-wide tunnel that went down by itself may have left the
         // machine's traffic blocked, and this stop is the person leaving it.
-        SystemWideBlock::release(m_channel);
+        SystemWideBlock::release(this, m_channel);
     }
 }
 
@@ -234,6 +234,9 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
     if (std::optional<QString> error =
             PrivateFile::write(m_channel.ownerPath(), QCoreApplication::applicationName().toUtf8()))
         Log::warning(QStringLiteral("Cannot record who starts the tunnel: %1").arg(*error));
+    // A tunnel of another mode would leave the machine's traffic blocked behind it.
+    if (!m_store->proxyPorts().systemWide)
+        SystemWideBlock::release(this, m_channel);
     const QString program = m_store->locations().helperProgram;
     QProcess helper;
     helper.setProgram(program);

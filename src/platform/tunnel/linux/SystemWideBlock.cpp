@@ -1,38 +1,31 @@
 #include "platform/tunnel/linux/SystemWideBlock.h"
 
 #include "platform/log/Log.h"
+#include "platform/systemwide/SystemWideService.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QFile>
 
 namespace corvane {
-
-namespace {
-constexpr int kPatienceMs = 10000;
-} // namespace
 
 bool SystemWideBlock::isLeftBy(const TunnelChannel &channel)
 {
     return QFile::exists(channel.blockPath());
 }
 
-void SystemWideBlock::release(const TunnelChannel &channel)
+void SystemWideBlock::release(QObject *context, const TunnelChannel &channel)
 {
     if (!isLeftBy(channel))
         return;
-    const QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("com.corvane.Corvane.Network"),
-        QStringLiteral("/com/corvane/Corvane/Network"),
-        QStringLiteral("com.corvane.Corvane.Network1"), QStringLiteral("Down"));
-    const QDBusMessage reply = QDBusConnection::systemBus().call(call, QDBus::Block, kPatienceMs);
-    if (reply.type() == QDBusMessage::ErrorMessage) {
-        Log::warning(QStringLiteral("Cannot give the machine's networking back: ") +
-                     reply.errorMessage());
-        return;
-    }
-    QFile::remove(channel.blockPath());
-    Log::info(QStringLiteral("Gave the machine's networking back"));
+    SystemWideService::down(
+        context, [path = channel.blockPath()](const SystemWideService::Outcome &outcome) {
+            if (outcome.kind != SystemWideService::Outcome::Kind::done) {
+                Log::warning(QStringLiteral("Cannot give the machine's networking back: ") +
+                             outcome.message);
+                return;
+            }
+            QFile::remove(path);
+            Log::info(QStringLiteral("Gave the machine's networking back"));
+        });
 }
 
 } // namespace corvane

@@ -2,6 +2,8 @@
 
 #include "platform/tunnel/linux/TunnelChannel.h"
 
+#include <QObject>
+
 namespace corvane {
 
 // The block a system-wide tunnel leaves when it goes down by itself (its relay lost): the
@@ -11,9 +13,9 @@ class SystemWideBlock final
 {
 public:
     static bool isLeftBy(const TunnelChannel &channel);
-    // Asks the service to take the block away (briefly waiting for its answer) when the channel
-    // left one; logs what failed.
-    static void release(const TunnelChannel &channel);
+    // Asks the service to take the block away when the channel left one; logs what failed.
+    // The answer is dropped once `context` is gone.
+    static void release(QObject *context, const TunnelChannel &channel);
 };
 
 } // namespace corvane
