@@ -209,7 +209,7 @@ class Road:
             "--no-pager", check=False) for name in ("org.freedesktop.PolicyKit1",
                                                     "com.corvane.Corvane.Network")))
 
-    def helper(self):
+    def helper(self, system_wide=True):
         channel = os.path.join(self.scratch, "run")
         os.makedirs(channel, 0o700, exist_ok=True)
         self.channel = os.path.join(channel, "road")
@@ -223,8 +223,9 @@ class Road:
                        "ss_ip": "", "ss_auth": "", "json_conf": document}, conf)
         os.chmod(self.channel + ".conf", 0o600)
         self.start("helper", [os.path.join(self.build, "bin/corvane-tunnel-helper"), "--channel",
-                              self.channel, "--system-wide", "--socks-port", "0", "--http-port",
-                              "0"], environment={"DBUS_SYSTEM_BUS_ADDRESS": self.bus})
+                              self.channel, *(["--system-wide"] if system_wide else []),
+                              "--socks-port", "0", "--http-port", "0"],
+                   environment={"DBUS_SYSTEM_BUS_ADDRESS": self.bus})
 
     def status(self):
         try:
