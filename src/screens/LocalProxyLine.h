@@ -25,9 +25,12 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void render();
+    void showTraffic(const QString &traffic);
+    QRect trafficStrip() const;
     // Watches the tunnel's traffic while the line is on screen with ports, and only then.
     void followTraffic();
 
@@ -35,6 +38,8 @@ private:
     QPointer<TunnelConnection> m_followed;
     bool m_onScreen = false;
     QString m_addresses;
+    // The traffic line under the text, empty while not shown.
+    QString m_traffic;
 };
 
 } // namespace corvane
