@@ -2,7 +2,9 @@
 
 #include "core/vpn/LocalProxyAddress.h"
 #include "core/vpn/SystemProxyFollower.h"
+#include "core/vpn/TrafficBlockLine.h"
 #include "core/vpn/TrafficText.h"
+#include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/resources/Localization.h"
 #include "platform/settings/SettingsStore.h"
@@ -25,6 +27,9 @@ LocalProxyLine::LocalProxyLine(QWidget *parent) : QLabel(parent)
     setFocusPolicy(Qt::StrongFocus);
     if (const SystemProxyFollower *follower = SystemProxyFollower::shared())
         connect(follower, &SystemProxyFollower::changed, this, &LocalProxyLine::render);
+    // The screens hand over each status; the sequencer's reconnect ends without one.
+    connect(&TunnelSequencer::shared(), &TunnelSequencer::stateChanged, this,
+            &LocalProxyLine::render);
     hide();
     // The pulse's rule: nothing is asked for, and nothing wakes the window, while it is out of
     // sight.
@@ -82,14 +87,19 @@ void LocalProxyLine::render()
     if (const std::optional<TunnelTraffic> traffic =
             m_ports && m_followed ? m_followed->traffic() : std::nullopt)
         line += u'\n' + TrafficText::line(*traffic);
+    // Only while the tunnel is away, so never beside the addresses.
+    const QString blocked =
+        TrafficBlockLine::of(mode, VpnManager::shared(), TunnelSequencer::shared());
+    if (!blocked.isEmpty())
+        line = blocked;
     setText(line);
     setAccessibleName(line);
-    setVisible(m_ports.has_value());
+    setVisible(!line.isEmpty());
 }
 
 void LocalProxyLine::keyPressEvent(QKeyEvent *event)
 {
-    if (event->matches(QKeySequence::Copy) && !hasSelectedText()) {
+    if (event->matches(QKeySequence::Copy) && !hasSelectedText() && m_ports) {
         QGuiApplication::clipboard()->setText(m_addresses);
         event->accept();
         return;
