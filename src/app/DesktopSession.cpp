@@ -4,6 +4,7 @@
 #include "app/notify/TunnelNotices.h"
 #include "app/tray/TrayController.h"
 #include "core/state/LocalState.h"
+#include "core/vpn/TrafficBlockLine.h"
 #include "core/vpn/VpnManager.h"
 #include "launch/DesktopIdentity.h"
 #include "launch/SingleInstance.h"
@@ -27,7 +28,8 @@ DesktopSession::DesktopSession(QWidget *window, SingleInstance &instance, QObjec
         *m_notifier,
         TunnelNotices::Probes{[this] { return m_window && m_window->isActiveWindow(); },
                               [commands] { return commands.changingAddress(); },
-                              [] { return TunnelSequencer::shared().isReconnecting(); }});
+                              [] { return TunnelSequencer::shared().isReconnecting(); },
+                              [] { return TrafficBlockLine::now(); }});
     connect(&VpnManager::shared(), &VpnManager::statusChanged, m_notices.get(),
             &TunnelNotices::statusChanged);
     m_reconnectMark = std::make_unique<ReconnectMark>(ReconnectMark::defaultFilePath());

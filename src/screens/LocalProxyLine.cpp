@@ -2,7 +2,9 @@
 
 #include "core/vpn/LocalProxyAddress.h"
 #include "core/vpn/SystemProxyFollower.h"
+#include "core/vpn/TrafficBlockLine.h"
 #include "core/vpn/TrafficText.h"
+#include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/resources/Localization.h"
 #include "platform/settings/SettingsStore.h"
@@ -27,6 +29,9 @@ LocalProxyLine::LocalProxyLine(QWidget *parent) : QLabel(parent)
     setFocusPolicy(Qt::StrongFocus);
     if (const SystemProxyFollower *follower = SystemProxyFollower::shared())
         connect(follower, &SystemProxyFollower::changed, this, &LocalProxyLine::render);
+    // The screens hand over each status; the sequencer's reconnect ends without one.
+    connect(&TunnelSequencer::shared(), &TunnelSequencer::stateChanged, this,
+            &LocalProxyLine::render);
     hide();
     // The pulse's rule: nothing is asked for, and nothing wakes the window, while it is out of
     // sight.
@@ -84,9 +89,14 @@ void LocalProxyLine::render()
     const std::optional<TunnelTraffic> traffic =
         m_ports && m_followed ? m_followed->traffic() : std::nullopt;
     showTraffic(traffic ? TrafficText::line(*traffic) : QString());
+    // Only while the tunnel is away, so never beside the addresses.
+    const QString blocked =
+        TrafficBlockLine::of(mode, VpnManager::shared(), TunnelSequencer::shared());
+    if (!blocked.isEmpty())
+        line = blocked;
     setText(line);
     setAccessibleName(m_traffic.isEmpty() ? line : line + u'\n' + m_traffic);
-    setVisible(m_ports.has_value());
+    setVisible(!line.isEmpty());
 }
 
 void LocalProxyLine::showTraffic(const QString &traffic)
@@ -122,7 +132,7 @@ void LocalProxyLine::paintEvent(QPaintEvent *event)
 
 void LocalProxyLine::keyPressEvent(QKeyEvent *event)
 {
-    if (event->matches(QKeySequence::Copy) && !hasSelectedText()) {
+    if (event->matches(QKeySequence::Copy) && !hasSelectedText() && m_ports) {
         QGuiApplication::clipboard()->setText(m_addresses);
         event->accept();
         return;

@@ -11,7 +11,8 @@ namespace corvane {
 // The running tunnel's local proxies in a line a person can select and copy, from the keyboard
 // too (copy with nothing selected takes both addresses), and under it whether the desktop's
 // proxy settings point at them or every program goes through the tunnel, and what it carries
-// (rates and total, watched only while the line is on screen). Hidden while there are none.
+// (rates and total, watched only while the line is on screen). Hidden while there are none, but
+// while the system-wide mode blocks the machine's traffic for a tunnel that is away: it says so.
 class LocalProxyLine final : public QLabel
 {
     Q_OBJECT

@@ -62,7 +62,11 @@ void TunnelNotices::statusChanged(VPNStatus status)
 
 void TunnelNotices::reconnectStarted()
 {
-    m_notifier.show({kTag, QStringLiteral("Corvane"), TunnelTexts::reconnecting()});
+    QString body = TunnelTexts::reconnecting();
+    if (const QString blocked = m_probes.trafficBlocked ? m_probes.trafficBlocked() : QString();
+        !blocked.isEmpty())
+        body += u'\n' + blocked;
+    m_notifier.show({kTag, QStringLiteral("Corvane"), body});
 }
 
 void TunnelNotices::cameUp(bool changedAddress)

@@ -28,6 +28,8 @@ public:
         std::function<bool()> changingAddress;
         // The tunnel went down by itself and is being brought back: its tries are one drop.
         std::function<bool()> reconnecting;
+        // The line saying the machine's traffic is blocked meanwhile; none or empty when it is not.
+        std::function<QString()> trafficBlocked = {};
     };
 
     static inline const QString kTag = QStringLiteral("tunnel");
@@ -39,7 +41,8 @@ public:
 
     // Each status announcement; repeats of the same status are ignored.
     void statusChanged(VPNStatus status);
-    // The sequencer began to bring the tunnel back.
+    // The sequencer began to bring the tunnel back; in the system-wide mode the notice says
+    // that traffic is blocked until then.
     void reconnectStarted();
 
 private:

@@ -3,6 +3,7 @@
 #include "core/vpn/LocalProxyAddress.h"
 #include "core/vpn/ProxyModeSetting.h"
 #include "core/vpn/SystemProxyFollower.h"
+#include "core/vpn/TrafficBlockLine.h"
 #include "core/vpn/TrafficText.h"
 #include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VpnManager.h"
@@ -105,7 +106,7 @@ TrayMenuState TrayController::state() const
 {
     return TrayMenuState::of(VpnManager::shared().vpnStatus(), m_commands.signedIn(),
                              m_commands.busy(), m_commands.changingAddress(),
-                             TunnelSequencer::shared().isReconnecting());
+                             TunnelSequencer::shared().isReconnecting(), TrafficBlockLine::now());
 }
 
 void TrayController::refresh()

@@ -4,9 +4,10 @@
 
 namespace corvane {
 
-TrayMenuState TrayMenuState::of(VPNStatus status, bool signedIn, bool busy, bool changing,
-                                bool reconnecting)
+namespace {
+TrayMenuState stateOf(VPNStatus status, bool signedIn, bool busy, bool changing, bool reconnecting)
 {
+    using Icon = TrayMenuState::Icon;
     TrayMenuState state;
     // Between tries the item stops them.
     if (reconnecting && status != VPNStatus::on) {
@@ -46,6 +47,16 @@ TrayMenuState TrayMenuState::of(VPNStatus status, bool signedIn, bool busy, bool
         return state;
     }
     state.connectEnabled = !busy;
+    return state;
+}
+} // namespace
+
+TrayMenuState TrayMenuState::of(VPNStatus status, bool signedIn, bool busy, bool changing,
+                                bool reconnecting, const QString &blocked)
+{
+    TrayMenuState state = stateOf(status, signedIn, busy, changing, reconnecting);
+    if (!blocked.isEmpty())
+        state.toolTip += u'\n' + blocked;
     return state;
 }
 

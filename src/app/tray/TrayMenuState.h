@@ -26,9 +26,10 @@ struct TrayMenuState
     // `signedIn`: the home screen is there, so connecting uses its order and a change of IP is
     // possible. `busy`: the screen that connects is between a tap and its delayed step.
     // `changing`: a change of IP is under way. `reconnecting`: the tunnel went down by itself
-    // and is being brought back.
+    // and is being brought back. `blocked`: the line saying the machine's traffic is blocked
+    // meanwhile, added to the tool tip.
     static TrayMenuState of(VPNStatus status, bool signedIn, bool busy, bool changing,
-                            bool reconnecting = false);
+                            bool reconnecting = false, const QString &blocked = {});
 };
 
 } // namespace corvane

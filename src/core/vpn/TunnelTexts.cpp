@@ -78,26 +78,41 @@ QString TunnelTexts::connectFailure(const TunnelError &error)
 
 QString TunnelTexts::endReason(const TunnelEndReason &reason)
 {
-    const QString down = QStringLiteral("隧道已断开：");
-    switch (reason.kind) {
-    case TunnelEndReason::Kind::port:
-        return down + QStringLiteral("本地代理端口已被占用");
-    case TunnelEndReason::Kind::unreachable:
-        return down + QStringLiteral("无法连接到隧道服务器");
-    case TunnelEndReason::Kind::refused:
+    if (reason.kind == TunnelEndReason::Kind::refused)
         return reason.detail.isEmpty() ? QStringLiteral("隧道被服务拒绝")
                                        : QStringLiteral("隧道被服务拒绝：") + reason.detail;
-    case TunnelEndReason::Kind::protocol:
-        return down + QStringLiteral("隧道服务器的应答不符合协议");
-    case TunnelEndReason::Kind::lost:
-        return down + QStringLiteral("与隧道服务器的连接中断");
-    case TunnelEndReason::Kind::systemWide:
+    if (reason.kind == TunnelEndReason::Kind::systemWide)
         return reason.detail.isEmpty() ? QStringLiteral("无法开启全局模式")
                                        : QStringLiteral("无法开启全局模式：") + reason.detail;
+    const QString cause = endCause(reason);
+    return cause.isEmpty() ? QStringLiteral("隧道已断开") : QStringLiteral("隧道已断开：") + cause;
+}
+
+QString TunnelTexts::endCause(const TunnelEndReason &reason)
+{
+    switch (reason.kind) {
+    case TunnelEndReason::Kind::port:
+        return QStringLiteral("本地代理端口已被占用");
+    case TunnelEndReason::Kind::unreachable:
+        return QStringLiteral("无法连接到隧道服务器");
+    case TunnelEndReason::Kind::protocol:
+        return QStringLiteral("隧道服务器的应答不符合协议");
+    case TunnelEndReason::Kind::lost:
+        return QStringLiteral("与隧道服务器的连接中断");
+    case TunnelEndReason::Kind::refused:
+    case TunnelEndReason::Kind::systemWide:
     case TunnelEndReason::Kind::other:
         break;
     }
-    return QStringLiteral("隧道已断开");
+    return {};
+}
+
+QString TunnelTexts::trafficBlocked(const std::optional<TunnelEndReason> &why)
+{
+    const QString blocked = Localization::string(QStringLiteral("systemWide.blocked"));
+    const QString cause = why ? endCause(*why) : QString();
+    return cause.isEmpty() ? blocked
+                           : blocked + QStringLiteral("（") + cause + QStringLiteral("）");
 }
 
 } // namespace corvane

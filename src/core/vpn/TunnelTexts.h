@@ -5,6 +5,7 @@
 #include "platform/tunnel/TunnelError.h"
 
 #include <QString>
+#include <optional>
 
 namespace corvane {
 
@@ -35,6 +36,11 @@ public:
     static QString connectFailure(const TunnelError &error);
     // Why a running tunnel went down by itself, as the customer reads it.
     static QString endReason(const TunnelEndReason &reason);
+    // Its cause alone (the relay lost, out of reach...); empty where the reason has its own words.
+    static QString endCause(const TunnelEndReason &reason);
+    // The system-wide mode's kill switch at work: every program's network is blocked until the
+    // tunnel is back, with the cause in brackets where one is known.
+    static QString trafficBlocked(const std::optional<TunnelEndReason> &why);
 };
 
 } // namespace corvane

@@ -92,6 +92,19 @@ private Q_SLOTS:
         QCOMPARE(shown, titles);
     }
 
+    // In the system-wide mode the notice of a drop says that traffic is blocked meanwhile.
+    void reconnectNoticeTellsTheBlock()
+    {
+        RecordingNotifier notifier;
+        TunnelNotices notices(notifier,
+                              {{}, {}, [] { return true; }, [] { return u"断线保护"_s; }});
+        notices.statusChanged(VPNStatus::on);
+        notices.statusChanged(VPNStatus::off);
+        notices.reconnectStarted();
+        QCOMPARE(notifier.notices.size(), 1);
+        QCOMPARE(notifier.notices.constFirst().body, u"隧道已断开，正在重连…\n断线保护"_s);
+    }
+
     void publicAddressReplacesThePlaceholder_data()
     {
         QTest::addColumn<bool>("dropBeforeLookup");

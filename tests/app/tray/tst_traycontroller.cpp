@@ -200,6 +200,34 @@ private Q_SLOTS:
         currentOrderContent().reset();
     }
 
+    // A system-wide tunnel away by itself leaves the machine's traffic blocked: the tool tip says
+    // so, and why, until the tunnel is stopped. The local mode blocks nothing.
+    void toolTipTellsTheBlock()
+    {
+        ManualClock clock;
+        const QString blocked =
+            u"\n断线保护：隧道恢复前，所有程序的网络已阻断（与隧道服务器的连接中断）"_s;
+        const QString reconnecting = u"Corvane：隧道已断开，正在重连…"_s;
+        for (const auto &[mode, away, toolTip] :
+             {std::tuple{u"local"_s, TunnelStatus::Disconnected, reconnecting},
+              {u"system-wide"_s, TunnelStatus::Disconnected, reconnecting + blocked},
+              {u"system-wide"_s, TunnelStatus::Reasserting, u"Corvane：连接中..."_s + blocked}}) {
+            QVERIFY(SettingsStore::shared().setObject(mode, u"proxyMode"_s));
+            action(u"连接"_s)->trigger();
+            m_tunnel.drain();
+            m_tunnel.setStatus(TunnelStatus::Connected);
+            m_tunnel.connection()->setEndReason(TunnelEndReason{TunnelEndReason::Kind::lost, {}});
+            m_tunnel.setStatus(away);
+            QCOMPARE(m_tray->state().toolTip, toolTip);
+            action(u"断开"_s)->trigger();
+            m_tunnel.drain();
+            m_tunnel.setStatus(TunnelStatus::Disconnected);
+            QCOMPARE(m_tray->state().toolTip, u"Corvane：未连接"_s);
+        }
+        m_tunnel.connection()->setEndReason({});
+        SettingsStore::shared().remove(u"proxyMode"_s);
+    }
+
     void signingOut_data()
     {
         QTest::addColumn<bool>("byCorvanectl");

@@ -81,6 +81,7 @@ private Q_SLOTS:
     void proxyLineWhileOnCopiesFromTheKeyboard();
     void trafficLineOnlyWhileOnAndInSight();
     void systemWideLineAndRefusal();
+    void systemWideDropTellsTheBlock();
     void builtInRelayRecord_data();
     void builtInRelayRecord();
 
@@ -475,6 +476,29 @@ void TestMainViewController::systemWideLineAndRefusal()
     m_tunnel.setStatus(TunnelStatus::Disconnected);
     QCOMPARE(toastTexts(m_screen.get()), QStringList{u"无法开启全局模式：polkit: no"_s});
     connection->setEndReason({});
+    SettingsStore::shared().remove(u"proxyMode"_s);
+}
+
+// The proxy line, as a screen reader reads it, tells the block until the tap stops the reconnect.
+void TestMainViewController::systemWideDropTellsTheBlock()
+{
+    QVERIFY(SettingsStore::shared().setObject(u"system-wide"_s, u"proxyMode"_s));
+    QPushButton *button = m_screen->outlet<QPushButton>(u"connect"_s);
+    QTest::mouseClick(button, Qt::LeftButton);
+    m_clock->advance(1s);
+    m_tunnel.drain();
+    m_tunnel.setStatus(TunnelStatus::Connected);
+    m_tunnel.connection()->setEndReason(TunnelEndReason{TunnelEndReason::Kind::lost, {}});
+    m_tunnel.setStatus(TunnelStatus::Disconnected);
+    QLabel *line = m_screen->outlet<QLabel>(u"proxyLbl"_s);
+    QVERIFY(line->isVisible());
+    QCOMPARE(line->accessibleName(),
+             u"断线保护：隧道恢复前，所有程序的网络已阻断（与隧道服务器的连接中断）"_s);
+    QTest::mouseClick(button, Qt::LeftButton);
+    m_clock->advance(2s);
+    m_tunnel.drain();
+    QVERIFY(!line->isVisible());
+    m_tunnel.connection()->setEndReason({});
     SettingsStore::shared().remove(u"proxyMode"_s);
 }
 
