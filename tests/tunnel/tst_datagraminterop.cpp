@@ -1,15 +1,19 @@
 #include "TunnelPeers.h"
+#include "tunnel/client/PlainSession.h"
+#include "tunnel/engine/EngineThread.h"
 #include "tunnel/relay/RelayMethod.h"
 
 #include <QNetworkDatagram>
 #include <QStandardPaths>
 #include <QTest>
 #include <QUdpSocket>
+#include <mutex>
 
 using namespace corvane::tunnel;
 
 // Both plain forms' datagrams against Debian's `ss-server -u`, nobody's code but its own: a
-// packet sealed here reaches a UDP echo server through it, and its answer opens here.
+// packet sealed here reaches a UDP echo server through it, and its answer opens here; a plain
+// session's channels find it on the relay's port number and get their own answers only.
 class tst_DatagramInterop final : public QObject
 {
     Q_OBJECT
@@ -19,6 +23,8 @@ private Q_SLOTS:
     void cleanupTestCase();
     void echoesThroughSsServer_data();
     void echoesThroughSsServer();
+    void plainSessionChannelsEcho_data();
+    void plainSessionChannelsEcho();
 
 private:
     QProcess m_echo;
@@ -95,6 +101,64 @@ void tst_DatagramInterop::echoesThroughSsServer()
     QVERIFY(std::holds_alternative<Datagram>(opened));
     QCOMPARE(std::get<Datagram>(opened).address.text(), "127.0.0.1:" + std::to_string(m_echoPort));
     QVERIFY(std::get<Datagram>(opened).payload == payload);
+}
+
+void tst_DatagramInterop::plainSessionChannelsEcho_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::newRow("stream") << QStringLiteral("chacha20");
+    QTest::newRow("aead") << QStringLiteral("chacha20-ietf-poly1305");
+}
+
+void tst_DatagramInterop::plainSessionChannelsEcho()
+{
+    QFETCH(QString, method);
+    SsServer server;
+    QVERIFY(server.start(method, kPassword, true));
+    EngineThread engine;
+    std::mutex mutex;
+    QList<QByteArray> answers[2];
+    std::unique_ptr<PlainSession> session;
+    std::unique_ptr<DatagramChannel> channels[2];
+    engine.call([&] {
+        session = std::make_unique<PlainSession>(
+            engine.loop(), SessionTimings{}, RelaySession::Events{},
+            RelayMethod(*RelayMethod::formNamed(method.toStdString()), kPassword.toStdString()));
+        session->start(SocketAddress::loopback(false, server.port()));
+        for (int i = 0; i < 2; ++i)
+            channels[i] = session->openDatagrams([&, i](Datagram &&answer) {
+                const std::lock_guard lock(mutex);
+                answers[i] << QByteArray(reinterpret_cast<const char *>(answer.payload.data()),
+                                         static_cast<qsizetype>(answer.payload.size())) +
+                                  " from " + QByteArray::fromStdString(answer.address.text());
+            });
+    });
+    QVERIFY(channels[0] && channels[1]);
+    const QByteArray from = " from 127.0.0.1:" + QByteArray::number(m_echoPort);
+    for (int i = 0; i < 2; ++i) {
+        const std::string payload = "channel " + std::to_string(i);
+        bool sent = false;
+        engine.call([&] {
+            sent = channels[i]->send(
+                *TargetAddress::fromHost(i ? "localhost" : "127.0.0.1", m_echoPort),
+                {reinterpret_cast<const std::uint8_t *>(payload.data()), payload.size()});
+        });
+        QVERIFY(sent);
+        const auto received = [&] {
+            const std::lock_guard lock(mutex);
+            return answers[i];
+        };
+        QTRY_COMPARE(received(), QList<QByteArray>{QByteArray::fromStdString(payload) + from});
+    }
+    qsizetype firstChannelGot = 0;
+    engine.call([&] {
+        firstChannelGot = answers[0].size();
+        channels[0].reset();
+        channels[1].reset();
+        session.reset();
+    });
+    // The second channel's answer went to it alone.
+    QCOMPARE(firstChannelGot, 1);
 }
 
 QTEST_GUILESS_MAIN(tst_DatagramInterop)
