@@ -2,20 +2,6 @@
 
 namespace corvane::tunnel {
 
-namespace {
-const char *faultText(DatagramFault fault)
-{
-    switch (fault) {
-    case DatagramFault::TooLarge:
-        return "is too large";
-    case DatagramFault::DoesNotOpen:
-        return "does not open";
-    default:
-        return "is malformed";
-    }
-}
-} // namespace
-
 std::unique_ptr<PlainDatagramChannel>
 PlainDatagramChannel::open(EventLoop &loop, const SocketAddress &relay,
                            std::unique_ptr<DatagramCodec> codec, Receiver receiver,
@@ -91,7 +77,7 @@ void PlainDatagramChannel::take(ByteView packet)
     ++m_dropped;
     m_badLine.note(m_loop.now(), m_log,
                    "Dropped a datagram from the relay " + m_relay.text() + ": it " +
-                       faultText(std::get<DatagramFault>(opened)));
+                       describe(std::get<DatagramFault>(opened)));
 }
 
 } // namespace corvane::tunnel
