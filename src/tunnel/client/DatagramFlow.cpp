@@ -111,20 +111,17 @@ void DatagramFlow::resolved(const std::vector<SocketAddress> &addresses, const s
 
 void DatagramFlow::onEvents(Readiness)
 {
+    // One datagram a wake, as for the association's own socket.
     const std::span<std::uint8_t> input = m_context.loop.input();
-    for (int round = 0; round < 64 && m_socket.isOpen(); ++round) {
-        const DatagramSocket::Received received = m_socket.receiveFrom(input);
-        if (received.result.outcome == IoResult::Outcome::WouldBlock)
-            return;
-        // An ICMP error of an earlier send reads as a failure: it ends nothing. Only the
-        // destination answers into the flow.
-        if (!received.result.done() || !received.from.sameAs(*m_to))
-            continue;
-        touch();
-        const std::optional<TargetAddress> source =
-            TargetAddress::fromHost(received.from.host(), received.from.port());
-        m_answer(*source, input.first(received.result.count));
-    }
+    const DatagramSocket::Received received = m_socket.receiveFrom(input);
+    // An ICMP error of an earlier send reads as a failure: it ends nothing. Only the
+    // destination answers into the flow.
+    if (!received.result.done() || !received.from.sameAs(*m_to))
+        return;
+    touch();
+    const std::optional<TargetAddress> source =
+        TargetAddress::fromHost(received.from.host(), received.from.port());
+    m_answer(*source, input.first(received.result.count));
 }
 
 } // namespace corvane::tunnel

@@ -52,21 +52,17 @@ bool PlainDatagramChannel::send(const TargetAddress &destination, ByteView paylo
 
 void PlainDatagramChannel::onEvents(Readiness)
 {
+    // One datagram a wake, as for the association's own socket.
     const std::span<std::uint8_t> input = m_loop.input();
-    // A few at a time, so that one busy association cannot starve the others.
-    for (int round = 0; round < 64 && m_socket.isOpen(); ++round) {
-        const DatagramSocket::Received received = m_socket.receiveFrom(input);
-        // An ICMP error of an earlier send reads as a failure: it ends nothing.
-        if (received.result.outcome == IoResult::Outcome::WouldBlock)
-            return;
-        if (!received.result.done())
-            continue;
-        if (!received.from.sameAs(m_relay)) {
-            ++m_dropped;
-            continue;
-        }
-        take(input.first(received.result.count));
+    const DatagramSocket::Received received = m_socket.receiveFrom(input);
+    // An ICMP error of an earlier send reads as a failure: it ends nothing.
+    if (!received.result.done())
+        return;
+    if (!received.from.sameAs(m_relay)) {
+        ++m_dropped;
+        return;
     }
+    take(input.first(received.result.count));
 }
 
 void PlainDatagramChannel::take(ByteView packet)

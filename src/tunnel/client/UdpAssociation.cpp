@@ -67,16 +67,13 @@ void UdpAssociation::drop(Drop kind, const std::string &why)
 
 void UdpAssociation::onEvents(Readiness)
 {
+    // One datagram a wake: the loop reports the socket again while more wait, where a read
+    // that finds none would cost a system call per datagram at the rates datagrams come.
     const std::span<std::uint8_t> input = m_context.loop.input();
-    // A few at a time, so that one busy client cannot starve the others.
-    for (int round = 0; round < 64 && m_socket.isOpen(); ++round) {
-        const DatagramSocket::Received received = m_socket.receiveFrom(input);
-        if (received.result.outcome == IoResult::Outcome::WouldBlock)
-            return;
-        // An ICMP error of an earlier answer to the client reads as a failure: it ends nothing.
-        if (received.result.done() && admits(received.from))
-            fromClient(input.first(received.result.count));
-    }
+    const DatagramSocket::Received received = m_socket.receiveFrom(input);
+    // An ICMP error of an earlier answer to the client reads as a failure: it ends nothing.
+    if (received.result.done() && admits(received.from))
+        fromClient(input.first(received.result.count));
 }
 
 bool UdpAssociation::admits(const SocketAddress &from)
