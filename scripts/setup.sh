@@ -10,6 +10,7 @@ packages=(
     libsecret-tools libglib2.0-dev dconf-service dconf-gsettings-backend gsettings-desktop-schemas
     libkf5config-bin firefox-esr
     libasio-dev shadowsocks-libev curl wget python3-requests python3-socks iproute2 nftables polkitd
+    dnsmasq-base bind9-dnsutils
     libgtest-dev libbenchmark-dev
     xvfb xauth fonts-noto-cjk fonts-wqy-microhei
     python3 dbus dbus-x11 at-spi2-core python3-pyatspi trayer python3-xlib openbox

@@ -2,8 +2,9 @@
 """Load for scripts/measure-tunnel.sh: a loopback origin and the clients that measure a path
 to it, either straight (a forwarder's port, or the origin itself) or through a SOCKS5 proxy.
 
-    tunnel-load.py origin                       prints its port, serves until killed
+    tunnel-load.py origin [HOST [PORT]]         prints its port, serves until killed
     tunnel-load.py bulk  PATH BYTES             seconds to read BYTES from the origin
+    tunnel-load.py upload PATH BYTES            seconds to send BYTES to the origin
     tunnel-load.py ttfb  PATH COUNT             median and p90 ms to the first byte, COUNT requests
     tunnel-load.py idle  PATH COUNT             opens COUNT idle connections, says "open", waits
     tunnel-load.py engines BIN_DIR [ROUNDS]     compares the forwarders of BIN_DIR
@@ -13,9 +14,10 @@ to it, either straight (a forwarder's port, or the origin itself) or through a S
                                                 with --watch-traffic, each helper has a window
                                                 watching its traffic figures all along
 
-PATH is "direct:PORT" (connect to 127.0.0.1:PORT, which reaches the origin) or
-"socks:PORT:ORIGIN_PORT" (a SOCKS5 proxy on 127.0.0.1:PORT, asked for 127.0.0.1:ORIGIN_PORT).
-The origin answers "GET /bytes/N" with N bytes and holds "GET /idle" open without answering.
+PATH is "direct:PORT[:HOST]" (connect to HOST:PORT, 127.0.0.1 unless given, which reaches the
+origin) or "socks:PORT:ORIGIN_PORT[:ORIGIN_HOST]" (a SOCKS5 proxy on 127.0.0.1:PORT, asked for
+ORIGIN_HOST:ORIGIN_PORT). The origin answers "GET /bytes/N" with N bytes, reads N bytes after
+"GET /upload/N" before it answers, and holds "GET /idle" open without answering.
 """
 import asyncio
 import json
@@ -45,6 +47,18 @@ async def serve(reader, writer):
         writer.close()
         return
     size = int(path.rsplit("/", 1)[1])
+    if path.startswith("/upload/"):
+        try:
+            while size > 0:
+                part = await reader.read(min(size, 1 << 20))
+                if not part:
+                    break
+                size -= len(part)
+        except ConnectionError:
+            pass
+        writer.write(b"HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n")
+        writer.close()
+        return
     writer.write(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\nConnection: close\r\n\r\n" % size)
     try:
         while size > 0:
@@ -57,21 +71,23 @@ async def serve(reader, writer):
         pass
 
 
-async def origin():
-    server = await asyncio.start_server(serve, "127.0.0.1", 0, backlog=4096)
+async def origin(host="127.0.0.1", port=0):
+    server = await asyncio.start_server(serve, host, port, backlog=4096)
     print(server.sockets[0].getsockname()[1], flush=True)
     await server.serve_forever()
 
 
 def open_path(path):
     kind, *ports = path.split(":")
-    sock = socket.create_connection(("127.0.0.1", int(ports[0])))
+    host = ports[1] if kind == "direct" and len(ports) > 1 else "127.0.0.1"
+    sock = socket.create_connection((host, int(ports[0])))
     sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
     if kind == "socks":
         sock.sendall(b"\x05\x01\x00")
         if sock.recv(2) != b"\x05\x00":
             raise RuntimeError("the SOCKS5 proxy refused the greeting")
-        sock.sendall(b"\x05\x01\x00\x01" + socket.inet_aton("127.0.0.1") +
+        origin_host = ports[2] if len(ports) > 2 else "127.0.0.1"
+        sock.sendall(b"\x05\x01\x00\x01" + socket.inet_aton(origin_host) +
                      struct.pack(">H", int(ports[1])))
         reply = b""
         while len(reply) < 10:
@@ -103,6 +119,20 @@ def bulk(path, size):
     sock.close()
     if received < size:
         raise RuntimeError("only %d of %d bytes arrived" % (received, size))
+    print("%.3f" % elapsed)
+
+
+def upload(path, size):
+    start = time.monotonic()
+    sock = open_path(path)
+    request(sock, "/upload/%d" % size)
+    left = size
+    while left > 0:
+        left -= sock.send(CHUNK[:min(left, len(CHUNK))])
+    if not sock.recv(12).startswith(b"HTTP/1.1 204"):
+        raise RuntimeError("the origin did not take the upload")
+    elapsed = time.monotonic() - start
+    sock.close()
     print("%.3f" % elapsed)
 
 
@@ -324,9 +354,11 @@ def tunnel(helper, rounds, others=(), watch=False):
 def main():
     command = sys.argv[1]
     if command == "origin":
-        asyncio.run(origin())
+        asyncio.run(origin(*sys.argv[2:3], *map(int, sys.argv[3:4])))
     elif command == "bulk":
         bulk(sys.argv[2], int(sys.argv[3]))
+    elif command == "upload":
+        upload(sys.argv[2], int(sys.argv[3]))
     elif command == "ttfb":
         ttfb(sys.argv[2], int(sys.argv[3]))
     elif command == "idle":

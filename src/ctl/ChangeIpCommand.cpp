@@ -110,11 +110,12 @@ void ChangeIpCommand::follow(VPNStatus status)
         m_stopped = status == VPNStatus::off;
         return;
     }
-    if (status == VPNStatus::connecting && !m_wait)
+    if (!m_wait &&
+        (status == VPNStatus::on || (status == VPNStatus::connecting && !waitsForTheDevice())))
         finish(CtlExit::done, LocaleText::text(QStringLiteral("switching")));
     else if (status == VPNStatus::on)
         reportAddress(m_json);
-    else if (status == VPNStatus::off)
+    else if (status == VPNStatus::off && !endedForSystemWide())
         finish(CtlExit::tunnelFailed,
                session().manager().connectFailure
                    ? LocaleText::text(QStringLiteral("change-ip.the-tunnel-could-not-be"))

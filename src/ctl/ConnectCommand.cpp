@@ -155,7 +155,7 @@ void ConnectCommand::follow(VPNStatus status)
     }
     if (status == VPNStatus::connecting || status == VPNStatus::on) {
         m_sawProgress = true;
-        if (!m_choices.wait) {
+        if (!m_choices.wait && (status == VPNStatus::on || !waitsForTheDevice())) {
             finish(CtlExit::done, LocaleText::text(QStringLiteral("connect.ing")));
             return;
         }
@@ -165,7 +165,7 @@ void ConnectCommand::follow(VPNStatus status)
         m_started = false;
         return;
     }
-    if (status == VPNStatus::off && m_sawProgress)
+    if (status == VPNStatus::off && m_sawProgress && !endedForSystemWide())
         finish(CtlExit::tunnelFailed,
                LocaleText::text(QStringLiteral("connect.the-tunnel-went-down-before")));
 }

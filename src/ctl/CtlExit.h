@@ -11,6 +11,8 @@ enum class CtlExit
     usage = 2,
     notSignedIn = 3,
     refused = 4,
+    // Also where the system-wide mode could not be had (the tunnel ended with the reason
+    // system-wide), or corvane-netd is not there or refused the repair.
     tunnelFailed = 5,
     timedOut = 6,
     // The service could not be reached or did not answer in a usable shape: worth a retry.

@@ -26,7 +26,7 @@ void ModeCommand::declare(QCommandLineParser &parser)
 {
     parser.addPositionalArgument(QStringLiteral("mode"),
                                  LocaleText::text(QStringLiteral("mode.argument")),
-                                 QStringLiteral("[local|system]"));
+                                 QStringLiteral("[local|system|system-wide]"));
     parser.addOption(kJson);
 }
 
@@ -37,7 +37,8 @@ void ModeCommand::run(const QCommandLineParser &parser)
     const std::optional<ProxyModeSetting::Mode> asked =
         words.size() == 1 ? ProxyModeSetting::parse(words.first()) : std::nullopt;
     if (words.size() > 1 || (words.size() == 1 && !asked)) {
-        finish(CtlExit::usage, LocaleText::text(QStringLiteral("mode.takes-local-or-system")));
+        finish(CtlExit::usage,
+               LocaleText::text(QStringLiteral("mode.takes-local-system-or-system-wide")));
         return;
     }
     // Once the tunnel's status is known, so that a change while it is on takes effect now.

@@ -4,8 +4,9 @@
 
 namespace corvane {
 
-// corvanectl mode [local|system]: shows or sets how programs reach the tunnel; a change while
-// the tunnel is on takes effect at once.
+// corvanectl mode [local|system|system-wide]: shows or sets how programs reach the tunnel; a
+// change to or from the system proxy while the tunnel is on takes effect at once, one to or from
+// system-wide at the next connect (the helper asks for the device as it starts).
 class ModeCommand final : public TunnelCommand
 {
     Q_OBJECT

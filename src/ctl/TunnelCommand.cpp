@@ -1,10 +1,12 @@
 #include "ctl/TunnelCommand.h"
 
+#include "core/vpn/ProxyModeSetting.h"
 #include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VpnManager.h"
 #include "ctl/StoredSignIn.h"
 #include "launch/LocaleText.h"
 #include "platform/scheduling/Scheduler.h"
+#include "platform/settings/SettingsStore.h"
 
 #include <QTimer>
 
@@ -73,6 +75,24 @@ void TunnelCommand::withLocalProxy(std::function<void(const LocalProxyPorts &)> 
         }
         use(*snapshot.proxy);
     });
+}
+
+bool TunnelCommand::endedForSystemWide()
+{
+    const std::optional<TunnelEndReason> &reason = session().manager().endReason;
+    if (!reason || reason->kind != TunnelEndReason::Kind::systemWide)
+        return false;
+    finish(CtlExit::tunnelFailed,
+           reason->detail.isEmpty()
+               ? LocaleText::text(QStringLiteral("tunnel.system-wide-could-not"))
+               : LocaleText::text(QStringLiteral("tunnel.system-wide-could-not-1"))
+                     .arg(reason->detail));
+    return true;
+}
+
+bool TunnelCommand::waitsForTheDevice()
+{
+    return ProxyModeSetting(SettingsStore::shared()).mode() == ProxyModeSetting::Mode::systemWide;
 }
 
 } // namespace corvane

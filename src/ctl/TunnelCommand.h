@@ -34,6 +34,12 @@ protected:
     // Hands over the local proxies once the store has answered, or ends with 5 when the tunnel
     // is not on.
     void withLocalProxy(std::function<void(const LocalProxyPorts &)> use);
+    // A tunnel that is down because the system-wide mode could not be had ends the command
+    // with 5 and the service's or polkit's words; true then.
+    bool endedForSystemWide();
+    // In the system-wide mode a start may still be refused after `connecting` (no service,
+    // polkit's no), so a command without --wait waits until the tunnel is up.
+    static bool waitsForTheDevice();
 
 private:
     TunnelProfileStore &m_store;

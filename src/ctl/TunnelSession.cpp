@@ -62,6 +62,7 @@ void TunnelSession::snapshot(std::function<void(const Snapshot &)> done)
         snapshot.proxy = m_manager.localProxy();
         snapshot.reconnecting = snapshot.status == VPNStatus::off &&
                                 ReconnectMark(ReconnectMark::defaultFilePath()).heldElsewhere();
+        snapshot.mode = ProxyModeSetting::name(ProxyModeSetting(SettingsStore::shared()).mode());
         if (profiles && !profiles->isEmpty()) {
             if (const std::optional<TunnelProtocol> protocol =
                     profiles->first()->protocolConfiguration()) {
@@ -169,6 +170,7 @@ QJsonObject TunnelSession::toJson(const Snapshot &snapshot,
                                   {QStringLiteral("upRate"), qint64(snapshot.traffic->upRate)},
                                   {QStringLiteral("downRate"), qint64(snapshot.traffic->downRate)}}
                     : QJsonValue());
+    json.insert(QStringLiteral("mode"), snapshot.mode);
     return json;
 }
 
@@ -198,6 +200,7 @@ QStringList TunnelSession::toText(const Snapshot &snapshot,
             text(json.value(QStringLiteral("abnormalIp"))),
         LocaleText::text(QStringLiteral("status.proxy")) +
             (snapshot.proxy ? LocalProxyAddress::urls(*snapshot.proxy) : QStringLiteral("-")),
+        LocaleText::text(QStringLiteral("status.mode")) + snapshot.mode,
         LocaleText::text(QStringLiteral("status.public-address")) +
             (exit.isEmpty() ? QStringLiteral("-")
                             : text(exit.value(QStringLiteral("ip"))) + u' ' +

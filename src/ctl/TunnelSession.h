@@ -40,6 +40,9 @@ public:
         std::optional<TunnelTraffic> traffic;
         // Off, but the program that started the tunnel is bringing it back.
         bool reconnecting = false;
+        // The proxyMode setting's value, which the next start takes (a running tunnel took it
+        // at its own).
+        QString mode = QStringLiteral("local");
     };
 
     TunnelSession(VpnManager &manager, TunnelProfileStore &store, QObject *parent = nullptr);

@@ -13,6 +13,7 @@
 #include "ctl/OrdersCommand.h"
 #include "ctl/RelayCommand.h"
 #include "ctl/StatusCommand.h"
+#include "ctl/SystemWideCommand.h"
 #include "ctl/TerminalText.h"
 #include "ctl/TunnelSession.h"
 #include "launch/DesktopIdentity.h"
@@ -51,6 +52,7 @@ std::vector<std::unique_ptr<CtlCommand>> commands(TunnelProfileStore &store)
     list.push_back(std::make_unique<ExecCommand>(store));
     list.push_back(std::make_unique<RelayCommand>());
     list.push_back(std::make_unique<ModeCommand>(store));
+    list.push_back(std::make_unique<SystemWideCommand>());
     list.push_back(std::make_unique<ConfigCommand>());
     list.push_back(std::make_unique<LogoutCommand>(store));
     return list;

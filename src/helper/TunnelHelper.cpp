@@ -7,10 +7,14 @@
 #include "platform/scheduling/Scheduler.h"
 #include "platform/systemproxy/SystemProxy.h"
 #include "platform/tunnel/linux/TrafficLines.h"
+#include "tunnel/client/SocketProtector.h"
 #include "tunnel/engine/EngineThread.h"
+#include "tunnel/engine/OutboundSockets.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
+#include <QHostInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -47,6 +51,28 @@ std::optional<QString> foreignness(const struct stat &info, bool folder)
             .arg(info.st_mode & 07777, 4, 8, QLatin1Char('0'));
     return std::nullopt;
 }
+// The addresses corvane-netd gives its device, and the port of the listener the rewritten flows
+// reach on them.
+tunnel::PacketPath::Settings devicePackets(bool ipv6)
+{
+    const auto at = [](const char *host, std::uint16_t port) {
+        return tunnel::IpEndpoint::of(*tunnel::SocketAddress::parse(host, port)).value();
+    };
+    constexpr std::uint16_t kListenerPort = 7071;
+    tunnel::PacketPath::Settings packets;
+    packets.listener4 = at("198.18.0.1", kListenerPort);
+    packets.flows.peer4 = at("198.18.0.2", 0);
+    if (ipv6) {
+        packets.listener6 = at("fd63:6f72:7661::1", kListenerPort);
+        packets.flows.peer6 = at("fd63:6f72:7661::2", 0);
+    }
+    return packets;
+}
+
+bool kernelHasIpv6()
+{
+    return QFile::exists(QStringLiteral("/proc/net/if_inet6"));
+}
 } // namespace
 
 TunnelHelper::TunnelHelper(TunnelChannel channel, quint16 socksPort, quint16 httpPort,
@@ -64,6 +90,11 @@ TunnelHelper::~TunnelHelper()
     m_networkChanges.reset();
     if (m_engine)
         m_engine->call([this] { m_client.reset(); });
+    m_engine.reset();
+    if (m_protector)
+        tunnel::OutboundSockets::setPreparer({});
+    m_protector.reset();
+    returnDevice();
     releaseChannel();
 }
 
@@ -191,6 +222,87 @@ std::optional<tunnel::TunnelConfiguration> TunnelHelper::readConfiguration()
 
 void TunnelHelper::startTunnel(tunnel::TunnelConfiguration configuration)
 {
+    if (!m_devices)
+        return startEngine(std::move(configuration));
+    // The service keeps the relay out of the device by its numeric address.
+    const QString host = QString::fromStdString(configuration.relayHost);
+    if (!QHostAddress(host).isNull())
+        return leaseDevice(std::move(configuration), host);
+    QHostInfo::lookupHost(
+        host, this, [this, configuration = std::move(configuration)](const QHostInfo &info) {
+            if (m_status != TunnelStatus::Connecting)
+                return finish();
+            if (info.addresses().isEmpty())
+                return refuseSystemWide(QStringLiteral("cannot resolve the relay: ") +
+                                        info.errorString());
+            leaseDevice(configuration, info.addresses().constFirst().toString());
+        });
+}
+
+void TunnelHelper::leaseDevice(tunnel::TunnelConfiguration configuration, const QString &relay)
+{
+    m_devices->bringUp(
+        {relay}, kernelHasIpv6(),
+        [this, configuration = std::move(configuration)](DeviceLease::Answer answer) {
+            deviceAnswered(configuration, std::move(answer));
+        });
+}
+
+void TunnelHelper::deviceAnswered(tunnel::TunnelConfiguration configuration,
+                                  DeviceLease::Answer answer)
+{
+    if (const auto *why = std::get_if<QString>(&answer))
+        return refuseSystemWide(*why);
+    const DeviceLease::Device device = std::get<DeviceLease::Device>(answer);
+    m_leased = true;
+    // This tunnel holds the machine's traffic now, blocked or not.
+    QFile::remove(m_channel.blockPath());
+    m_protector = std::make_unique<tunnel::SocketProtector>(device.protector);
+    // A stop that came while the service was asking polkit: the device goes straight back.
+    if (m_status != TunnelStatus::Connecting) {
+        ::close(device.tun);
+        return finish();
+    }
+    tunnel::OutboundSockets::setPreparer(
+        [protector = m_protector.get()](int fd) { return protector->protect(fd); });
+    m_options.tunFd = device.tun;
+    m_options.packets = devicePackets(kernelHasIpv6());
+    Log::info(QStringLiteral("The system-wide mode has its device"));
+    startEngine(std::move(configuration));
+}
+
+void TunnelHelper::refuseSystemWide(const QString &why)
+{
+    Log::warning(QStringLiteral("The system-wide mode cannot be had: ") + why);
+    const QByteArray line = TunnelChannel::reasonLine(TunnelEndReason::Kind::systemWide, why);
+    if (std::optional<QString> error = PrivateFile::write(m_channel.reasonPath(), line))
+        Log::warning(QStringLiteral("Cannot write %1: %2").arg(m_channel.reasonPath(), *error));
+    broadcast(line);
+    m_exitCode = 1;
+    finish();
+}
+
+void TunnelHelper::returnDevice()
+{
+    // A change of address leaves the rules and routes for the next tunnel, so nothing leaves
+    // past the tunnel while it swaps relays; that tunnel's lease takes them over.
+    if (!std::exchange(m_leased, false) || m_handedOver)
+        return;
+    // A relay that was lost may come back, and the window tries again: until then traffic
+    // stays blocked, not sent past the tunnel.
+    if (m_mayComeBack) {
+        if (std::optional<QString> error = PrivateFile::write(m_channel.blockPath(), "block\n"))
+            Log::warning(QStringLiteral("Cannot write %1: %2").arg(m_channel.blockPath(), *error));
+        Log::info(QStringLiteral("Traffic stays blocked until the tunnel is back or stopped"));
+        return;
+    }
+    m_devices->bringDown();
+    QFile::remove(m_channel.blockPath());
+    Log::info(QStringLiteral("Gave the machine's networking back"));
+}
+
+void TunnelHelper::startEngine(tunnel::TunnelConfiguration configuration)
+{
     // The client reports on the engine's thread; everything it says is handled here, in order.
     tunnel::TunnelClient::Events events;
     events.status = [this](tunnel::TunnelClient::Status status, const std::string &reason) {
@@ -268,6 +380,8 @@ void TunnelHelper::tunnelStatus(tunnel::TunnelClient::Status status, const QStri
         if (!reason.isEmpty())
             Log::warning(QStringLiteral("The tunnel is down: ") + reason);
         tellWhyDown(cause, QString::fromStdString(refusal));
+        m_mayComeBack = cause == tunnel::TunnelClient::DownCause::lost ||
+                        cause == tunnel::TunnelClient::DownCause::unreachable;
         m_exitCode = couldNotListen ? 1 : 0;
         finish();
         break;
@@ -312,6 +426,9 @@ void TunnelHelper::stop()
     if (m_status == TunnelStatus::Disconnecting || m_status == TunnelStatus::Disconnected)
         return;
     setStatus(TunnelStatus::Disconnecting);
+    // Still waiting for the device: its answer finishes.
+    if (!m_engine)
+        return;
     // The client closes every connection and reports Disconnected, which finishes.
     m_engine->post([this] { m_client->stop(); });
 }
@@ -450,6 +567,8 @@ void TunnelHelper::finish()
         else
             Log::info(QStringLiteral("Gave back the desktop's proxy settings"));
     }
+    // As the desktop's proxy settings: given back before anyone reads "disconnected".
+    returnDevice();
     m_status = TunnelStatus::Disconnected;
     broadcast(tunnelStatusName(m_status).toUtf8() + '\n');
     // A client may leave m_clients while it disconnects: walk a copy.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceLease.h"
 #include "platform/tunnel/TunnelStatus.h"
 #include "platform/tunnel/TunnelTraffic.h"
 #include "platform/tunnel/linux/ChannelLines.h"
@@ -24,7 +25,8 @@ class SystemProxy;
 
 namespace tunnel {
 class EngineThread;
-}
+class SocketProtector;
+} // namespace tunnel
 
 // One profile's tunnel: owns the channel's lock and socket for as long as it runs, runs the
 // tunnel client on an engine thread of its own, and tells every attached window each status
@@ -42,6 +44,9 @@ public:
     ~TunnelHelper() override;
     Q_DISABLE_COPY_MOVE(TunnelHelper)
 
+    // The system-wide mode: the tunnel asks `devices` for the TUN device before it starts, and
+    // gives it back when it ends. Before begin().
+    void useSystemWide(DeviceLease *devices) { m_devices = devices; }
     // Takes the lock, reads the configuration, opens the socket and starts the tunnel; false
     // (with the reason logged) when the tunnel cannot run.
     bool begin();
@@ -61,6 +66,11 @@ private:
     bool takeLock();
     std::optional<tunnel::TunnelConfiguration> readConfiguration();
     void startTunnel(tunnel::TunnelConfiguration configuration);
+    void leaseDevice(tunnel::TunnelConfiguration configuration, const QString &relay);
+    void deviceAnswered(tunnel::TunnelConfiguration configuration, DeviceLease::Answer answer);
+    void startEngine(tunnel::TunnelConfiguration configuration);
+    void refuseSystemWide(const QString &why);
+    void returnDevice();
     void tunnelStatus(tunnel::TunnelClient::Status status, const QString &reason);
     void attachClient();
     void readCommands(QLocalSocket *client);
@@ -76,6 +86,11 @@ private:
 
     TunnelChannel m_channel;
     tunnel::TunnelClient::Options m_options;
+    DeviceLease *m_devices = nullptr;
+    // The device is ours from the lease's answer until it is given back.
+    bool m_leased = false;
+    // Made before the engine and destroyed after it: the engine's sockets are marked through it.
+    std::unique_ptr<tunnel::SocketProtector> m_protector;
     std::unique_ptr<tunnel::EngineThread> m_engine;
     // Lives on the engine's thread: made, stopped and destroyed there.
     std::unique_ptr<tunnel::TunnelClient> m_client;
@@ -93,6 +108,8 @@ private:
     // A window stops this tunnel for the next one on the same ports (a change of address).
     bool m_handedOver = false;
     int m_exitCode = 0;
+    // The tunnel went down by itself for a reason that may pass: the window reconnects.
+    bool m_mayComeBack = false;
     // Windows that asked for "traffic" lines, and those of them not yet sent one.
     QSet<QLocalSocket *> m_trafficWatchers;
     QSet<QLocalSocket *> m_unsentWatchers;

@@ -1,4 +1,5 @@
 #include "HelperLog.h"
+#include "NetdLease.h"
 #include "TunnelHelper.h"
 
 #include "platform/log/Log.h"
@@ -51,10 +52,14 @@ int main(int argc, char *argv[])
         QStringLiteral("system-proxy"),
         QStringLiteral(
             "Point the desktop's proxy settings at the proxies while the tunnel is up."));
+    const QCommandLineOption systemWide(
+        QStringLiteral("system-wide"),
+        QStringLiteral("Carry every program's traffic: take a TUN device from corvane-netd."));
     parser.addOption(channel);
     parser.addOption(socksPort);
     parser.addOption(httpPort);
     parser.addOption(systemProxy);
+    parser.addOption(systemWide);
     parser.addHelpOption();
     parser.process(app);
     if (!parser.isSet(channel)) {
@@ -92,6 +97,9 @@ int main(int argc, char *argv[])
             desktopProxy.applied() ? desktopProxy.repair() : std::nullopt)
         corvane::Log::warning(error.value());
     corvane::TunnelHelper helper(files, *socks, *http, &desktopProxy, parser.isSet(systemProxy));
+    corvane::NetdLease netd;
+    if (parser.isSet(systemWide))
+        helper.useSystemWide(&netd);
     QObject::connect(&helper, &corvane::TunnelHelper::finished, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     // The stop runs on the event loop, and a second signal while stopping changes nothing.

@@ -24,8 +24,18 @@ namespace {
 constexpr std::uint32_t kDeviceMetric = 1;
 // Behind the device's route: once the device is gone, traffic is refused, not sent direct.
 constexpr std::uint32_t kFallbackMetric = 0xffffffff;
-constexpr std::uint32_t kSuppressPriority = kFirstPriority;
-constexpr std::uint32_t kMarkPriority = kFirstPriority + 1;
+// The rules in their order: the tunnel's own marked sockets use the main table; DNS to any
+// server, even one on the LAN, goes to the device; every main-table route but the default wins;
+// everything else goes to the device.
+enum class Rule : std::uint32_t
+{
+    marked = kFirstPriority,
+    dnsOverUdp,
+    dnsOverTcp,
+    suppress,
+    unmarked
+};
+constexpr std::uint16_t kDnsPort = 53;
 
 struct RawAddress
 {
@@ -99,22 +109,35 @@ NetlinkMessage routeRequest(int family, int index, std::uint32_t metric)
     return message;
 }
 
-NetlinkMessage ruleRequest(int family, std::uint32_t priority)
+NetlinkMessage ruleRequest(int family, Rule rule)
 {
     NetlinkMessage message(RTM_NEWRULE, NLM_F_ACK | NLM_F_CREATE | NLM_F_EXCL);
     fib_rule_hdr header{};
     header.family = static_cast<std::uint8_t>(family);
     header.action = FR_ACT_TO_TBL;
-    header.flags = priority == kMarkPriority ? FIB_RULE_INVERT : 0;
+    header.flags = rule == Rule::unmarked ? FIB_RULE_INVERT : 0;
     message.header(header);
-    message.attribute32(FRA_PRIORITY, priority);
-    if (priority == kSuppressPriority) {
-        message.attribute32(FRA_TABLE, RT_TABLE_MAIN);
-        message.attribute32(FRA_SUPPRESS_PREFIXLEN, 0);
-    } else {
-        message.attribute32(FRA_TABLE, kTable);
+    message.attribute32(FRA_PRIORITY, static_cast<std::uint32_t>(rule));
+    switch (rule) {
+    case Rule::marked:
+    case Rule::unmarked:
+        message.attribute32(FRA_TABLE, rule == Rule::marked ? RT_TABLE_MAIN : kTable);
         message.attribute32(FRA_FWMARK, kMark);
         message.attribute32(FRA_FWMASK, 0xffffffff);
+        break;
+    case Rule::dnsOverUdp:
+    case Rule::dnsOverTcp: {
+        message.attribute32(FRA_TABLE, kTable);
+        const std::uint8_t protocol = rule == Rule::dnsOverUdp ? IPPROTO_UDP : IPPROTO_TCP;
+        message.attribute(FRA_IP_PROTO, &protocol, sizeof protocol);
+        const fib_rule_port_range port{kDnsPort, kDnsPort};
+        message.attribute(FRA_DPORT_RANGE, &port, sizeof port);
+        break;
+    }
+    case Rule::suppress:
+        message.attribute32(FRA_TABLE, RT_TABLE_MAIN);
+        message.attribute32(FRA_SUPPRESS_PREFIXLEN, 0);
+        break;
     }
     return message;
 }
@@ -183,10 +206,13 @@ std::optional<QString> NetworkSetup::build(int index, bool ipv6, std::uint32_t m
                                routeRequest(family, index, kDeviceMetric));
         steps.emplace_back(u"the "_s + name + u" fallback route"_s,
                            routeRequest(family, 0, kFallbackMetric));
-        steps.emplace_back(u"the "_s + name + u" rule for the main table"_s,
-                           ruleRequest(family, kSuppressPriority));
-        steps.emplace_back(u"the "_s + name + u" rule for unmarked traffic"_s,
-                           ruleRequest(family, kMarkPriority));
+        for (const auto &[rule, what] : {std::pair(Rule::marked, u"marked sockets"_s),
+                                         std::pair(Rule::dnsOverUdp, u"DNS over UDP"_s),
+                                         std::pair(Rule::dnsOverTcp, u"DNS over TCP"_s),
+                                         std::pair(Rule::suppress, u"the main table"_s),
+                                         std::pair(Rule::unmarked, u"unmarked traffic"_s)})
+            steps.emplace_back(u"the "_s + name + u" rule for "_s + what,
+                               ruleRequest(family, rule));
     }
     for (auto &[name, message] : steps) {
         // A kernel without IPv6 (ipv6.disable=1) has nothing to leak by it either.

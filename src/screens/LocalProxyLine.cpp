@@ -5,11 +5,14 @@
 #include "core/vpn/TrafficText.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/resources/Localization.h"
+#include "platform/settings/SettingsStore.h"
 #include "ui/common/PauseWhileHidden.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPaintEvent>
+#include <QPainter>
 
 namespace corvane {
 
@@ -68,16 +71,53 @@ void LocalProxyLine::render()
     m_addresses = m_ports ? LocalProxyAddress::urls(*m_ports) : QString();
     QString line = m_ports ? LocalProxyAddress::line(*m_ports) : QString();
     const SystemProxyFollower *follower = SystemProxyFollower::shared();
-    if (m_ports && follower && follower->pointsHere())
+    // The mode as chosen now: the helper takes it at each start, so a choice made while the
+    // tunnel is up shows here before the next connect carries it out.
+    const ProxyModeSetting::Mode mode =
+        follower ? follower->mode() : ProxyModeSetting(SettingsStore::shared()).mode();
+    if (m_ports && mode == ProxyModeSetting::Mode::systemWide)
+        line += u'\n' + Localization::string(QStringLiteral("proxyMode.systemWideHere"));
+    else if (m_ports && follower && follower->pointsHere())
         line += u'\n' + Localization::string(QStringLiteral("proxyMode.pointsHere"));
     else if (m_ports && follower && follower->unavailable())
         line += u'\n' + Localization::string(QStringLiteral("proxyMode.unavailable"));
-    if (const std::optional<TunnelTraffic> traffic =
-            m_ports && m_followed ? m_followed->traffic() : std::nullopt)
-        line += u'\n' + TrafficText::line(*traffic);
+    const std::optional<TunnelTraffic> traffic =
+        m_ports && m_followed ? m_followed->traffic() : std::nullopt;
+    showTraffic(traffic ? TrafficText::line(*traffic) : QString());
     setText(line);
-    setAccessibleName(line);
+    setAccessibleName(m_traffic.isEmpty() ? line : line + u'\n' + m_traffic);
     setVisible(m_ports.has_value());
+}
+
+void LocalProxyLine::showTraffic(const QString &traffic)
+{
+    if (traffic == m_traffic)
+        return;
+    // The figures change every second: drawn in a strip of their own below the label's text,
+    // they repaint that strip alone instead of laying the whole screen out again. Only their
+    // coming and going changes the label's size.
+    if (traffic.isEmpty() != m_traffic.isEmpty())
+        setContentsMargins(0, 0, 0, traffic.isEmpty() ? 0 : fontMetrics().lineSpacing());
+    m_traffic = traffic;
+    update(trafficStrip());
+}
+
+QRect LocalProxyLine::trafficStrip() const
+{
+    const int height = contentsMargins().bottom();
+    return {0, this->height() - height, width(), height};
+}
+
+void LocalProxyLine::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    if (m_traffic.isEmpty() || !event->rect().intersects(trafficStrip()))
+        return;
+    QPainter painter(this);
+    painter.setPen(palette().color(foregroundRole()));
+    const QRect strip = trafficStrip();
+    painter.drawText(strip, Qt::AlignCenter,
+                     fontMetrics().elidedText(m_traffic, Qt::ElideRight, strip.width()));
 }
 
 void LocalProxyLine::keyPressEvent(QKeyEvent *event)

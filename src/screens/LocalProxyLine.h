@@ -10,8 +10,8 @@ namespace corvane {
 
 // The running tunnel's local proxies in a line a person can select and copy, from the keyboard
 // too (copy with nothing selected takes both addresses), and under it whether the desktop's
-// proxy settings point at them, and what the tunnel carries (rates and total, watched only while
-// the line is on screen). Hidden while there are none.
+// proxy settings point at them or every program goes through the tunnel, and what it carries
+// (rates and total, watched only while the line is on screen). Hidden while there are none.
 class LocalProxyLine final : public QLabel
 {
     Q_OBJECT
@@ -25,9 +25,12 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void render();
+    void showTraffic(const QString &traffic);
+    QRect trafficStrip() const;
     // Watches the tunnel's traffic while the line is on screen with ports, and only then.
     void followTraffic();
 
@@ -35,6 +38,8 @@ private:
     QPointer<TunnelConnection> m_followed;
     bool m_onScreen = false;
     QString m_addresses;
+    // The traffic line under the text, empty while not shown.
+    QString m_traffic;
 };
 
 } // namespace corvane

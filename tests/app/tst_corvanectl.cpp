@@ -3,6 +3,9 @@
 #include "core/home/OrderTexts.h"
 #include "core/model/Mapper.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QHttpServer>
@@ -54,6 +57,38 @@ bool writeFile(const QString &path, const QByteArray &content)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
+
+// corvane-netd's Down, answered with `refusal` as the error's words when it is set.
+class StandInNetd final : public QDBusVirtualObject
+{
+public:
+    QString refusal;
+    QString introspect(const QString &) const override { return {}; }
+    bool handleMessage(const QDBusMessage &call, const QDBusConnection &bus) override
+    {
+        return call.member() == u"Down"_s &&
+               bus.send(refusal.isEmpty()
+                            ? call.createReply()
+                            : call.createErrorReply(QDBusError::AccessDenied, refusal));
+    }
+};
+
+// A helper that ends at once with the reason system-wide when started for that mode (and with
+// no desktop proxy), as the real one does where corvane-netd is missing.
+const char kRefusedHelper[] = R"(#!/usr/bin/env python3
+import fcntl, os, socket, sys
+base = sys.argv[sys.argv.index("--channel") + 1]
+lock = open(base + ".lock", "w")
+fcntl.flock(lock, fcntl.LOCK_EX)
+os.remove(base + ".conf")
+server = socket.socket(socket.AF_UNIX)
+server.bind(base + ".sock")
+server.listen(1)
+peer = server.accept()[0]
+why = b"system-wide corvane-netd is not installed" if "--system-wide" in sys.argv and "--system-proxy" not in sys.argv else b"other"
+peer.sendall(b"connecting\nreason " + why + b"\ndisconnected\n")
+peer.recv(1)
+)";
 
 } // namespace
 
@@ -682,6 +717,62 @@ private Q_SLOTS:
         run = ctl({u"orders"_s, u"--json"_s}, {}, env);
         QVERIFY(!run.out.contains(kControls));
         QCOMPARE(run.json()[u"orders"_s][0][u"orderId"_s], u"\x1b[2J\u009bX1"_s);
+    }
+
+    // A start in the system-wide mode that cannot have the device ends with 9, even without --wait.
+    void theSystemWideMode()
+    {
+        signIn();
+        const auto local = qScopeGuard([this] { ctl({u"mode"_s, u"local"_s}); });
+        QCOMPARE(ctl({u"mode"_s, u"system-wide"_s}).out, u"system-wide"_s);
+        QCOMPARE(ctl({u"status"_s, u"--json"_s}).json()[u"mode"_s], u"system-wide"_s);
+        QVERIFY(ctl({u"status"_s}).out.split(u'\n').contains(u"模式: system-wide"_s));
+        QTemporaryDir dir;
+        const QString helper = dir.filePath(u"refused-helper"_s);
+        QVERIFY(writeFile(helper, kRefusedHelper));
+        QVERIFY(QFile::setPermissions(helper, QFile::ReadOwner | QFile::ExeOwner));
+        QProcessEnvironment env = environment();
+        env.insert(u"CORVANE_TUNNEL_HELPER"_s, helper);
+        const Run connect = ctl({u"connect"_s, u"--order"_s, u"D1Q"_s}, {}, env);
+        QCOMPARE(connect.code, 5);
+        QVERIFY(connect.err.endsWith(u"无法开启全局模式：corvane-netd is not installed"_s));
+    }
+
+    // Down on a private system bus: no service, a stand-in that agrees then refuses; no bus.
+    void systemWideRepair()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeFile(
+            dir.filePath(u"bus.conf"_s),
+            u"<busconfig><listen>unix:path=%1</listen><policy context=\"default\">"
+            "<allow user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/>"
+            "<allow receive_sender=\"*\"/></policy></busconfig>"_s.arg(dir.filePath(u"bus"_s))
+                .toUtf8()));
+        QProcess daemon;
+        daemon.start(u"dbus-daemon"_s, {u"--config-file"_s, dir.filePath(u"bus.conf"_s),
+                                        u"--nofork"_s, u"--print-address"_s});
+        const auto stop = qScopeGuard([&daemon] { daemon.kill(), daemon.waitForFinished(); });
+        QVERIFY(daemon.waitForReadyRead(30000));
+        const QString address = QString::fromUtf8(daemon.readLine().trimmed());
+        QProcessEnvironment env = environment();
+        const QStringList repair{u"system-wide"_s, u"repair"_s};
+        StandInNetd service;
+        const auto close = qScopeGuard([] { QDBusConnection::disconnectFromBus(u"netd"_s); });
+        QDBusConnection bus = QDBusConnection::connectToBus(address, u"netd"_s);
+        QVERIFY(bus.registerVirtualObject(u"/com/corvane/Corvane/Network"_s, &service));
+        for (const QString &at : {address, u"unix:path=/nonexistent"_s}) {
+            env.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s, at);
+            const Run absent = ctl(repair, {}, env);
+            QCOMPARE(absent.code, 5);
+            QVERIFY(absent.err.contains(u"corvane-netd 未安装或未运行"_s));
+        }
+        env.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s, address);
+        QVERIFY(bus.registerService(u"com.corvane.Corvane.Network"_s));
+        QCOMPARE(ctl(repair, {}, env).out, u"corvane-netd 已撤下全局模式留下的一切"_s);
+        service.refusal = u"brought up by another user"_s;
+        const Run refused = ctl(repair, {}, env);
+        QCOMPARE(refused.code, 5);
+        QVERIFY(refused.err.endsWith(u"：brought up by another user"_s));
     }
 
     void thePasswordStaysOutOfProcessListings()

@@ -37,4 +37,7 @@ expect "auto-reconnect" corvanectl config a
 expect "on off" corvanectl config auto-reconnect ""
 expect "--json" corvanectl config auto-reconnect on --j
 expect "" corvanectl login --mobile ""
+expect "system system-wide" corvanectl mode sys
+expect "system-wide" corvanectl sys
+expect "repair" corvanectl system-wide ""
 exit $((failures > 0))

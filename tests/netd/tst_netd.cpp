@@ -1,4 +1,6 @@
 #include "NetdConstants.h"
+#include "NetdLease.h"
+#include "tunnel/client/SocketProtector.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -21,6 +23,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <future>
 
 using namespace corvane::netd;
 using namespace Qt::StringLiterals;
@@ -142,6 +145,8 @@ private Q_SLOTS:
         QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                                 QFile::ExeOther | QFile::ExeGroup);
         m_address = u"unix:path="_s + m_dir.filePath(u"bus"_s);
+        // The helper's side asks the system bus, which for this suite is its own.
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_address.toUtf8());
         QFile config(m_dir.filePath(u"bus.conf"_s));
         QVERIFY(config.open(QIODevice::WriteOnly));
         // The stock system bus's default policy, polkit's (root for the stand-in, polkitd for the
@@ -226,13 +231,21 @@ private Q_SLOTS:
         QCOMPARE(reply.arguments().at(2).toString(), u"corvane0"_s);
 
         const QString rules = run(u"ip rule; ip -6 rule"_s);
-        QCOMPARE(rules.count(u"5200:\tfrom all lookup main suppress_prefixlength 0"_s), 2);
-        QCOMPARE(rules.count(u"5201:\tnot from all fwmark 0x636f7276 lookup 1668248182"_s), 2);
+        for (const QString &rule : {u"5200:\tfrom all fwmark 0x636f7276 lookup main"_s,
+                                    u"5201:\tfrom all ipproto udp dport 53 lookup 1668248182"_s,
+                                    u"5202:\tfrom all ipproto tcp dport 53 lookup 1668248182"_s,
+                                    u"5203:\tfrom all lookup main suppress_prefixlength 0"_s,
+                                    u"5204:\tnot from all fwmark 0x636f7276 lookup 1668248182"_s})
+            QVERIFY2(rules.count(rule) == 2, qPrintable(rules));
         QVERIFY(run(u"ip link show corvane0"_s).contains(u"mtu 9000"_s));
         QVERIFY(run(u"nft list table inet corvane"_s).contains(u"fib saddr type != local drop"_s));
         QVERIFY(run(u"ip route get 203.0.113.1"_s).contains(u"dev corvane0"_s));
         QVERIFY(run(u"ip route get 203.0.113.1 mark 0x636f7276"_s).contains(u"dev uplink0"_s));
         QVERIFY(run(u"ip route get 10.99.0.1"_s).contains(u"dev uplink0"_s));
+        // DNS goes to the device even to a server on the LAN, but for the tunnel's own.
+        QVERIFY(run(u"ip route get 10.99.0.1 ipproto udp dport 53"_s).contains(u"dev corvane0"_s));
+        QVERIFY(run(u"ip route get 10.99.0.1 ipproto tcp dport 53 mark 0x636f7276"_s)
+                    .contains(u"dev uplink0"_s));
         // A new gateway is followed at once: nothing pinned the old one.
         QCOMPARE(run(u"ip route replace default via 10.99.0.3"_s), QString());
         QVERIFY(run(u"ip route get 203.0.113.1 mark 0x636f7276"_s).contains(u"via 10.99.0.3"_s));
@@ -286,6 +299,48 @@ private Q_SLOTS:
         QCOMPARE(call(u"Down"_s, {}).errorMessage(), QString());
         QCOMPARE(snapshot(), m_before);
         QTRY_COMPARE(m_changes, (QList<bool>{true, false}));
+    }
+
+    // The helper's side of it: the lease brings the device, the protector marks the tunnel's own
+    // sockets, the machine is given back, and a refusal comes as words for the person.
+    void theHelpersLeaseMarksItsSocketsAndGivesTheMachineBack()
+    {
+        corvane::NetdLease lease;
+        std::optional<corvane::DeviceLease::Answer> answer;
+        const auto ask = [&] {
+            answer.reset();
+            lease.bringUp({kUplinkRelay}, false,
+                          [&](corvane::DeviceLease::Answer given) { answer = std::move(given); });
+            QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), kWait);
+        };
+        ask();
+        const auto *device = std::get_if<corvane::DeviceLease::Device>(&*answer);
+        QVERIFY(device);
+        corvane::tunnel::SocketProtector protector(device->protector);
+        const int relay = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int local = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(!protector.protect(relay));
+        QCOMPARE(protector.protect(local).value_or(corvane::tunnel::TunnelError{}).code,
+                 EAFNOSUPPORT);
+        std::uint32_t mark = 0;
+        socklen_t size = sizeof mark;
+        QCOMPARE(::getsockopt(relay, SOL_SOCKET, SO_MARK, &mark, &size), 0);
+        QCOMPARE(mark, kMark);
+        for (const int fd : {relay, local, device->tun})
+            ::close(fd);
+        // The call blocks its thread, and the stand-in answers polkit's part on this one.
+        std::future<void> down = std::async(std::launch::async, [&] { lease.bringDown(); });
+        QTRY_VERIFY_WITH_TIMEOUT(
+            down.wait_for(std::chrono::seconds(0)) == std::future_status::ready, kWait);
+        QCOMPARE(snapshot(), m_before);
+
+        m_authority.answer = StandInAuthority::Answer::no;
+        ask();
+        QVERIFY(std::holds_alternative<QString>(*answer));
+        m_service.terminate();
+        QVERIFY(m_service.waitForFinished(kWait));
+        ask();
+        QCOMPARE(std::get<QString>(*answer), u"corvane-netd is not installed"_s);
     }
 
     // After kill -9 (the device still held by its helper), the unit's clean-up or the next

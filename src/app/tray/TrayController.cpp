@@ -124,9 +124,17 @@ void TrayController::refresh()
     const QSignalBlocker quiet(m_startAtLogin);
     m_startAtLogin->setChecked(m_autostart.isEnabled());
     // corvanectl mode may have changed it meanwhile.
-    const bool system =
-        ProxyModeSetting(SettingsStore::shared()).mode() == TunnelRequest::ProxyMode::system;
-    (system ? m_systemMode : m_localMode)->setChecked(true);
+    switch (ProxyModeSetting(SettingsStore::shared()).mode()) {
+    case TunnelRequest::ProxyMode::local:
+        m_localMode->setChecked(true);
+        break;
+    case TunnelRequest::ProxyMode::system:
+        m_systemMode->setChecked(true);
+        break;
+    case TunnelRequest::ProxyMode::systemWide:
+        m_systemWideMode->setChecked(true);
+        break;
+    }
     // So may corvanectl config auto-reconnect.
     const QSignalBlocker quietReconnect(m_autoReconnect);
     m_autoReconnect->setChecked(ReconnectSetting::enabled(SettingsStore::shared()));
@@ -166,6 +174,8 @@ void TrayController::addProxyModeMenu()
     };
     m_localMode = add(QStringLiteral("proxyMode.local"), TunnelRequest::ProxyMode::local);
     m_systemMode = add(QStringLiteral("proxyMode.system"), TunnelRequest::ProxyMode::system);
+    m_systemWideMode =
+        add(QStringLiteral("proxyMode.systemWide"), TunnelRequest::ProxyMode::systemWide);
     if (SystemProxyFollower *follower = SystemProxyFollower::shared()) {
         connect(follower, &SystemProxyFollower::foundUnavailable, this, [this] {
             m_notifier.show({kTag, Localization::string(QStringLiteral("proxyMode.system")),

@@ -77,6 +77,7 @@ private:
     QAction *m_startAtLogin;
     QAction *m_localMode = nullptr;
     QAction *m_systemMode = nullptr;
+    QAction *m_systemWideMode = nullptr;
     QAction *m_autoReconnect = nullptr;
     bool m_toldInTray = false;
     // Each look is read once; the icon is handed to the tray host only when the look changes.

@@ -30,6 +30,8 @@ QString ProxyModeSetting::name(Mode mode)
     switch (mode) {
     case Mode::system:
         return QStringLiteral("system");
+    case Mode::systemWide:
+        return QStringLiteral("system-wide");
     case Mode::local:
         break;
     }
@@ -38,7 +40,7 @@ QString ProxyModeSetting::name(Mode mode)
 
 std::optional<ProxyModeSetting::Mode> ProxyModeSetting::parse(const QString &name)
 {
-    for (const Mode mode : {Mode::local, Mode::system}) {
+    for (const Mode mode : {Mode::local, Mode::system, Mode::systemWide}) {
         if (name == ProxyModeSetting::name(mode))
             return mode;
     }

@@ -11,12 +11,14 @@ namespace corvane {
 // What one connect asks for: which relay carries the tunnel, and how the desktop reaches it.
 struct TunnelRequest final
 {
-    // How applications reach the tunnel: through the local SOCKS5 and HTTP proxies only, or
-    // with the desktop's own proxy settings pointed at them while the tunnel is on.
+    // How applications reach the tunnel: through the local SOCKS5 and HTTP proxies only, with
+    // the desktop's own proxy settings pointed at them while the tunnel is on, or every program
+    // through the system-wide mode's TUN device (corvane-netd hands the helper the device).
     enum class ProxyMode
     {
         local,
         system,
+        systemWide,
     };
 
     // The service's own tunnel for an order, signed afresh at every connect.

@@ -28,7 +28,9 @@ LinuxTunnelProfileStore::ProxyPorts TunnelStoreProduct::proxyPorts()
         }
         *port = static_cast<quint16>(number);
     }
-    ports.pointSystemProxy = ProxyModeSetting(settings).mode() == ProxyModeSetting::Mode::system;
+    const ProxyModeSetting::Mode mode = ProxyModeSetting(settings).mode();
+    ports.pointSystemProxy = mode == ProxyModeSetting::Mode::system;
+    ports.systemWide = mode == ProxyModeSetting::Mode::systemWide;
     return ports;
 }
 

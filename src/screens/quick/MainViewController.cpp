@@ -13,6 +13,7 @@
 #include "ui/feedback/decoration/ViewDecoration.h"
 #include "ui/feedback/pulse/PulseHalo.h"
 #include "ui/feedback/pulse/PulseView.h"
+#include "ui/feedback/toast/ShowToast.h"
 #include "ui/morphing/MorphingLabel.h"
 #include "ui/toolkit/UserInteraction.h"
 
@@ -107,6 +108,11 @@ void MainViewController::viewWillAppear(bool animated)
 
 void MainViewController::onVPNStatusChanged(VPNStatus status)
 {
+    // A tunnel that went down by itself: the helper said why (the system-wide mode could not be
+    // had, the relay could not be reached), and nothing else here would tell.
+    const VpnManager &manager = VpnManager::shared();
+    if (status == VPNStatus::off && m_status != VPNStatus::off && manager.endReason)
+        sc_showToast(this, TunnelTexts::endReason(*manager.endReason));
     m_status = status;
     // Between off and on the button keeps its title; only the status line follows.
     if (m_status == VPNStatus::off || m_status == VPNStatus::on) {

@@ -40,11 +40,12 @@ void ProxyConnection::start()
     });
 }
 
-void ProxyConnection::carry(const TargetAddress &destination)
+void ProxyConnection::carry(const TargetAddress &destination,
+                            std::optional<RuleSet::Decision> decided)
 {
     start();
     m_target = destination;
-    route(destination, {});
+    route(destination, {}, std::move(decided));
 }
 
 std::string ProxyConnection::describe() const
@@ -207,10 +208,11 @@ void ProxyConnection::readHttp()
     route(parsed.target, std::move(first));
 }
 
-void ProxyConnection::route(const TargetAddress &target, Bytes firstBytes)
+void ProxyConnection::route(const TargetAddress &target, Bytes firstBytes,
+                            std::optional<RuleSet::Decision> decided)
 {
     Bytes().swap(m_request);
-    RuleSet::Decision decision = m_context.rules.decision(target);
+    RuleSet::Decision decision = decided ? std::move(*decided) : m_context.rules.decision(target);
     m_rule = std::move(decision.rule);
     m_upAhead = firstBytes.size();
     if (decision.action == RuleSet::Action::Reject)

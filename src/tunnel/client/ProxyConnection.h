@@ -9,6 +9,7 @@
 #include "tunnel/proxy/HttpRequestBody.h"
 #include "tunnel/relay/RelayCodec.h"
 #include "tunnel/relay/TargetAddress.h"
+#include "tunnel/rules/RuleSet.h"
 
 #include <functional>
 #include <memory>
@@ -36,8 +37,10 @@ public:
     ~ProxyConnection() override;
 
     void start();
-    // A transparent connection's start, to where the machine was connecting.
-    void carry(const TargetAddress &destination);
+    // A transparent connection's start, to where the machine was connecting; `decided` stands
+    // in for the rules where the tunnel itself picks the way (DNS always goes to the relay).
+    void carry(const TargetAddress &destination,
+               std::optional<RuleSet::Decision> decided = std::nullopt);
     // Ends the connection at once; `reason` goes to the log unless empty.
     void close(const std::string &reason);
     // What it carried so far, through the relay or straight.
@@ -74,7 +77,8 @@ private:
     void readRequest();
     void readSocks();
     void readHttp();
-    void route(const TargetAddress &target, Bytes firstBytes);
+    void route(const TargetAddress &target, Bytes firstBytes,
+               std::optional<RuleSet::Decision> decided = std::nullopt);
     void associate(const TargetAddress &named);
     void readControl();
     void connectTo(const SocketAddress &address);

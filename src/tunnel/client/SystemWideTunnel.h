@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tunnel/client/DnsForwarder.h"
 #include "tunnel/client/TransparentProxy.h"
 #include "tunnel/packet/PacketPath.h"
 
@@ -14,7 +15,10 @@ namespace corvane::tunnel {
 class SystemWideTunnel final
 {
 public:
-    SystemWideTunnel(ProxyContext &context, TunDevice device, PacketPath::Settings settings);
+    // Every DNS query, UDP or TCP, goes to `dnsServer` through the relay; without one, UDP
+    // queries get no answer and TCP ones follow the rules.
+    SystemWideTunnel(ProxyContext &context, TunDevice device, PacketPath::Settings settings,
+                     std::optional<TargetAddress> dnsServer);
     ~SystemWideTunnel();
     SystemWideTunnel(const SystemWideTunnel &) = delete;
     SystemWideTunnel &operator=(const SystemWideTunnel &) = delete;
@@ -31,6 +35,7 @@ private:
     PacketPath::Settings m_settings;
     std::unique_ptr<PacketPath> m_path;
     TransparentProxy m_proxy;
+    std::unique_ptr<DnsForwarder> m_dns;
 };
 
 } // namespace corvane::tunnel

@@ -99,7 +99,10 @@ void TransparentProxy::accept(Listener &listener)
             [this](ProxyConnection *closed) { release(closed); });
         ProxyConnection *raw = connection.get();
         m_connections.emplace(raw, Held{std::move(connection), fd});
-        raw->carry(targetOf(flow->destination));
+        if (m_dnsServer && flow->destination.port == m_dnsServer->port)
+            raw->carry(*m_dnsServer, RuleSet::Decision{RuleSet::Action::Proxy, "dns"});
+        else
+            raw->carry(targetOf(flow->destination));
     }
 }
 

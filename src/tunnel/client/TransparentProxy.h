@@ -25,6 +25,8 @@ public:
 
     // Binds each of `addresses`; the reason when one cannot be had.
     std::string listen(const std::vector<IpEndpoint> &addresses);
+    // Connections to port 53 go to `server` through the relay, whoever the program asked.
+    void sendDnsTo(TargetAddress server) { m_dnsServer = std::move(server); }
     // Connections wait in the kernel's queue until accepting starts.
     void startAccepting();
     // Closes the listeners and resets every connection, so that each program learns at once
@@ -45,6 +47,7 @@ private:
 
     ProxyContext &m_context;
     const PacketPath &m_path;
+    std::optional<TargetAddress> m_dnsServer;
     std::vector<std::unique_ptr<Listener>> m_listeners;
     struct Held
     {

@@ -84,8 +84,11 @@ std::string TunnelClient::startSystemWide()
         TunDevice::adopt(std::exchange(m_options.tunFd, -1));
     if (const auto *error = std::get_if<TunnelError>(&device))
         return "Cannot take the TUN device: " + error->description;
+    std::optional<TargetAddress> dnsServer;
+    if (!m_configuration.dnsServers.empty())
+        dnsServer = m_configuration.dnsServers.front();
     m_systemWide = std::make_unique<SystemWideTunnel>(
-        m_context, std::get<TunDevice>(std::move(device)), m_options.packets);
+        m_context, std::get<TunDevice>(std::move(device)), m_options.packets, dnsServer);
     return m_systemWide->start();
 }
 

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace corvane::tunnel {
 
@@ -19,6 +20,9 @@ struct TunnelConfiguration
     // Empty for a plain relay; the service relay's authentication string otherwise.
     std::string auth;
     RuleSet rules;
+    // The rules document's "dns" "servers" that are numeric addresses, in its order: where the
+    // system-wide mode asks the machine's DNS queries, through the relay.
+    std::vector<TargetAddress> dnsServers;
 
     // The configuration in `json`, or why it cannot carry a tunnel.
     static std::variant<TunnelConfiguration, std::string> parse(std::string_view json);

@@ -1,5 +1,7 @@
 #include "tunnel/engine/DatagramSocket.h"
 
+#include "tunnel/engine/OutboundSockets.h"
+
 #include <cerrno>
 
 namespace corvane::tunnel {
@@ -13,6 +15,8 @@ std::variant<DatagramSocket, TunnelError> DatagramSocket::bind(const SocketAddre
         const int one = 1;
         setsockopt(socket.fd(), IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
     }
+    if (std::optional<TunnelError> refused = OutboundSockets::prepare(socket.fd(), address))
+        return std::move(*refused);
     if (::bind(socket.fd(), address.raw(), address.length) != 0)
         return TunnelError::fromErrno(errno);
     return socket;

@@ -1,5 +1,7 @@
 #include "tunnel/engine/Socket.h"
 
+#include "tunnel/engine/OutboundSockets.h"
+
 #include <cerrno>
 #include <netinet/tcp.h>
 
@@ -35,6 +37,8 @@ std::variant<Socket, TunnelError> Socket::connect(const SocketAddress &address,
     if (!socket.isOpen())
         return TunnelError::fromErrno(errno);
     setNoDelay(socket.fd());
+    if (std::optional<TunnelError> refused = OutboundSockets::prepare(socket.fd(), address))
+        return std::move(*refused);
     if (from && ::bind(socket.fd(), from->raw(), from->length) != 0)
         return TunnelError::fromErrno(errno);
     if (::connect(socket.fd(), address.raw(), address.length) != 0 && errno != EINPROGRESS)

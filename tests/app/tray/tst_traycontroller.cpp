@@ -6,6 +6,7 @@
 #include "core/vpn/VpnManager.h"
 #include "platform/desktopnotifier/memory/RecordingNotifier.h"
 #include "platform/scheduling/ManualClock.h"
+#include "platform/settings/SettingsStore.h"
 #include "platform/tunnel/memory/MemoryTunnelConnection.h"
 #include "platform/tunnel/memory/MemoryTunnelProfileStore.h"
 #include "screens/home/SCHomeViewController.h"
@@ -265,6 +266,23 @@ private Q_SLOTS:
         startAtLogin->trigger();
         QVERIFY(!QFile::exists(entry));
         QVERIFY(!startAtLogin->isChecked());
+    }
+
+    // The 代理模式 submenu's third radio item keeps the setting, and shows corvanectl's choice.
+    void proxyModeItemsKeepTheSetting()
+    {
+        QMenu *modes = action(u"代理模式"_s)->menu();
+        QAction *systemWide = modes->actions().value(2);
+        QCOMPARE(systemWide->text(), u"全局模式（所有程序）"_s);
+        systemWide->trigger();
+        QVERIFY(systemWide->isChecked());
+        QCOMPARE(SettingsStore::shared().string(u"proxyMode"_s).value_or(QString()),
+                 u"system-wide"_s);
+        modes->actions().first()->trigger();
+        QVERIFY(SettingsStore::shared().setObject(u"system-wide"_s, u"proxyMode"_s));
+        m_tray->refresh();
+        QVERIFY(systemWide->isChecked());
+        QVERIFY(SettingsStore::shared().remove(u"proxyMode"_s));
     }
 
 private:

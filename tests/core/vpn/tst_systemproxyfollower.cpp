@@ -119,7 +119,8 @@ private Q_SLOTS:
         QTest::addColumn<Mode>("mode");
         QTest::newRow("absent") << QJsonValue() << Mode::local;
         QTest::newRow("system") << QJsonValue(u"system"_s) << Mode::system;
-        QTest::newRow("a later build's") << QJsonValue(u"system-wide"_s) << Mode::local;
+        QTest::newRow("system-wide") << QJsonValue(u"system-wide"_s) << Mode::systemWide;
+        QTest::newRow("a later build's") << QJsonValue(u"per-app"_s) << Mode::local;
         QTest::newRow("not text") << QJsonValue(1) << Mode::local;
     }
     void theModeReadsAsLocalUnlessChosen()
@@ -129,6 +130,9 @@ private Q_SLOTS:
             m_settings->setObject(stored, ProxyModeSetting::kKey);
         QFETCH(Mode, mode);
         QCOMPARE(ProxyModeSetting(*m_settings).mode(), mode);
+        // What is written reads back as itself.
+        QVERIFY(ProxyModeSetting(*m_settings).set(mode));
+        QCOMPARE(ProxyModeSetting(*m_settings).mode(), mode);
     }
 
     void onlyTheSystemModePointsTheDesktop_data()
@@ -137,6 +141,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("applies");
         QTest::newRow("local") << Mode::local << 0;
         QTest::newRow("system") << Mode::system << 1;
+        // Every program goes through the device then; the desktop's settings stay as they are.
+        QTest::newRow("system-wide") << Mode::systemWide << 0;
     }
     void onlyTheSystemModePointsTheDesktop()
     {

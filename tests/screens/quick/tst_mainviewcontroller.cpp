@@ -3,10 +3,12 @@
 #include "core/vpn/TunnelSequencer.h"
 #include "core/vpn/VpnManager.h"
 #include "platform/scheduling/ManualClock.h"
+#include "platform/settings/SettingsStore.h"
 #include "platform/tunnel/memory/MemoryTunnelConnection.h"
 #include "platform/tunnel/memory/MemoryTunnelProfileStore.h"
 #include "screens/MainScreens.h"
 #include "screens/quick/MainViewController.h"
+#include "support/ScreenSupport.h"
 #include "ui/feedback/pulse/PulseHalo.h"
 #include "ui/feedback/pulse/PulseView.h"
 #include "ui/morphing/MorphingLabel.h"
@@ -78,6 +80,7 @@ private Q_SLOTS:
     void focusRingFollowsTheCircle();
     void proxyLineWhileOnCopiesFromTheKeyboard();
     void trafficLineOnlyWhileOnAndInSight();
+    void systemWideLineAndRefusal();
     void builtInRelayRecord_data();
     void builtInRelayRecord();
 
@@ -455,6 +458,24 @@ void TestMainViewController::focusRingFollowsTheCircle()
     }
     for (const QPoint corner : {QPoint(2, 2), QPoint(button->width() - 3, button->height() - 3)})
         QCOMPARE(focused.pixel(corner), unfocused.pixel(corner));
+}
+
+// On in the system-wide mode, the line says every program goes through the tunnel, to a screen
+// reader too; a start that corvane-netd or polkit refused is told at once, with their words.
+void TestMainViewController::systemWideLineAndRefusal()
+{
+    QVERIFY(SettingsStore::shared().setObject(u"system-wide"_s, u"proxyMode"_s));
+    MemoryTunnelConnection *connection = m_tunnel.connection();
+    connection->setLocalProxy(LocalProxyPorts{40001, 40002});
+    m_tunnel.setStatus(TunnelStatus::Connected);
+    const QString name = m_screen->outlet<QLabel>(u"proxyLbl"_s)->accessibleName();
+    QVERIFY2(name.contains(u"\n全局模式：所有程序经由隧道"_s), qPrintable(name));
+    connection->setLocalProxy(std::nullopt);
+    connection->setEndReason(TunnelEndReason{TunnelEndReason::Kind::systemWide, u"polkit: no"_s});
+    m_tunnel.setStatus(TunnelStatus::Disconnected);
+    QCOMPARE(toastTexts(m_screen.get()), QStringList{u"无法开启全局模式：polkit: no"_s});
+    connection->setEndReason({});
+    SettingsStore::shared().remove(u"proxyMode"_s);
 }
 
 void TestMainViewController::builtInRelayRecord_data()

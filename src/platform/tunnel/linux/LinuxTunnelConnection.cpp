@@ -6,6 +6,7 @@
 #include "platform/log/Log.h"
 #include "platform/tunnel/linux/HelperProcesses.h"
 #include "platform/tunnel/linux/LinuxTunnelProfileStore.h"
+#include "platform/tunnel/linux/SystemWideBlock.h"
 #include "platform/tunnel/linux/TrafficLines.h"
 
 #include <QCoreApplication>
@@ -40,7 +41,10 @@ QStringList proxyPortArguments(const LinuxTunnelProfileStore::ProxyPorts &ports)
         arguments << QStringLiteral("--socks-port") << QString::number(*ports.socks);
     if (ports.http)
         arguments << QStringLiteral("--http-port") << QString::number(*ports.http);
-    if (ports.pointSystemProxy)
+    // Every program goes through the device then: the desktop's proxy settings stay as they are.
+    if (ports.systemWide)
+        arguments << QStringLiteral("--system-wide");
+    else if (ports.pointSystemProxy)
         arguments << QStringLiteral("--system-proxy");
     return arguments;
 }
@@ -109,6 +113,10 @@ void LinuxTunnelConnection::stop()
         QFile::remove(m_channel.configPath());
         m_terminateSent = HelperProcesses::signal(m_helperPid, m_channel.basePath(), SIGTERM);
         setStatus(TunnelStatus::Disconnecting);
+    } else if (!m_startTimer->isActive()) {
+        // No helper runs: a system-wide tunnel that went down by itself may have left the
+        // machine's traffic blocked, and this stop is the person leaving it.
+        SystemWideBlock::release(this, m_channel);
     }
 }
 
@@ -226,6 +234,9 @@ std::optional<TunnelError> LinuxTunnelConnection::launchHelper()
     if (std::optional<QString> error =
             PrivateFile::write(m_channel.ownerPath(), QCoreApplication::applicationName().toUtf8()))
         Log::warning(QStringLiteral("Cannot record who starts the tunnel: %1").arg(*error));
+    // A tunnel of another mode would leave the machine's traffic blocked behind it.
+    if (!m_store->proxyPorts().systemWide)
+        SystemWideBlock::release(this, m_channel);
     const QString program = m_store->locations().helperProgram;
     QProcess helper;
     helper.setProgram(program);

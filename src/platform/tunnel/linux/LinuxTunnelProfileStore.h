@@ -39,6 +39,9 @@ public:
         // The helper points the desktop's proxy settings at them itself: corvanectl may have
         // exited before the tunnel comes up.
         bool pointSystemProxy = false;
+        // The helper asks corvane-netd for the system-wide mode's TUN device, and ends the
+        // tunnel with the reason when it cannot have it.
+        bool systemWide = false;
     };
     // What the product decides and the store carries out, told by the layer that knows the
     // user's settings and the provider configuration.

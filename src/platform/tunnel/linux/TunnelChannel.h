@@ -32,6 +32,9 @@ public:
     // The reason line of a helper that ended by itself, kept until the next helper starts: a
     // window that had not reached the socket in time still learns why.
     QString reasonPath() const { return m_base + QStringLiteral(".reason"); }
+    // There while a system-wide tunnel that went down by itself keeps the machine's traffic
+    // blocked: whoever stops the tunnel or starts one in another mode gives the machine back.
+    QString blockPath() const { return m_base + QStringLiteral(".block"); }
 
     // Wire format: one status name per line from the helper, "stop" from a window.
     static QByteArray stopCommand() { return QByteArrayLiteral("stop\n"); }
