@@ -9,7 +9,7 @@ packages=(
     libssl-dev openssl qtkeychain-qt6-dev libhttp-parser-dev libsystemd-dev gnome-keyring
     libsecret-tools libglib2.0-dev dconf-service dconf-gsettings-backend gsettings-desktop-schemas
     libkf5config-bin firefox-esr
-    libasio-dev shadowsocks-libev curl wget python3-requests iproute2 nftables polkitd
+    libasio-dev shadowsocks-libev curl wget python3-requests python3-socks iproute2 nftables polkitd
     dnsmasq-base bind9-dnsutils
     libgtest-dev libbenchmark-dev
     xvfb xauth fonts-noto-cjk fonts-wqy-microhei

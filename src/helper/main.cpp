@@ -86,7 +86,9 @@ int main(int argc, char *argv[])
     minutes.start(std::chrono::minutes(1));
     // The usual soft limit of 1,024 descriptors would stop the proxies at about 500
     // connections.
-    corvane::tunnel::DescriptorBudget::raiseFor(corvane::tunnel::ProxyLimits().maxConnections);
+    const corvane::tunnel::ProxyLimits limits;
+    corvane::tunnel::DescriptorBudget::raiseFor(limits.maxConnections, 2 * limits.maxAssociations +
+                                                                           limits.maxDatagramFlows);
 
     // Settings that a killed helper left pointing at its dead ports go before this one starts;
     // a change of address's are kept, as the program that asked for it holds them.

@@ -1,4 +1,6 @@
 #include "TunnelPeers.h"
+#include "tunnel/client/PlainSession.h"
+#include "tunnel/engine/EngineThread.h"
 #include "tunnel/relay/RelayMethod.h"
 
 #include <QNetworkDatagram>
@@ -7,9 +9,11 @@
 #include <QUdpSocket>
 
 using namespace corvane::tunnel;
+using namespace Qt::StringLiterals;
 
 // Both plain forms' datagrams against Debian's `ss-server -u`, nobody's code but its own: a
-// packet sealed here reaches a UDP echo server through it, and its answer opens here.
+// packet sealed here reaches a UDP echo server through it, and its answer opens here; a plain
+// session's channels find it on the relay's port number and get their own answers only.
 class tst_DatagramInterop final : public QObject
 {
     Q_OBJECT
@@ -19,6 +23,8 @@ private Q_SLOTS:
     void cleanupTestCase();
     void echoesThroughSsServer_data();
     void echoesThroughSsServer();
+    void plainSessionChannelsEcho_data();
+    void plainSessionChannelsEcho();
 
 private:
     QProcess m_echo;
@@ -95,6 +101,55 @@ void tst_DatagramInterop::echoesThroughSsServer()
     QVERIFY(std::holds_alternative<Datagram>(opened));
     QCOMPARE(std::get<Datagram>(opened).address.text(), "127.0.0.1:" + std::to_string(m_echoPort));
     QVERIFY(std::get<Datagram>(opened).payload == payload);
+}
+
+void tst_DatagramInterop::plainSessionChannelsEcho_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::newRow("stream") << QStringLiteral("chacha20");
+    QTest::newRow("aead") << QStringLiteral("chacha20-ietf-poly1305");
+}
+
+void tst_DatagramInterop::plainSessionChannelsEcho()
+{
+    QFETCH(QString, method);
+    SsServer server;
+    QVERIFY(server.start(method, kPassword, true));
+    EngineThread engine;
+    QStringList answers[2];
+    std::unique_ptr<PlainSession> session;
+    std::unique_ptr<DatagramChannel> channels[2];
+    engine.call([&] {
+        session = std::make_unique<PlainSession>(
+            engine.loop(), SessionTimings{}, RelaySession::Events{},
+            RelayMethod(*RelayMethod::formNamed(method.toStdString()), kPassword.toStdString()));
+        session->start(SocketAddress::loopback(false, server.port()));
+        for (int i = 0; i < 2; ++i) {
+            channels[i] = session->openDatagrams([&, i](Datagram &&answer) {
+                answers[i] << QString::fromStdString(
+                    std::string(answer.payload.begin(), answer.payload.end()) + " from " +
+                    answer.address.text());
+            });
+            const std::string payload = "channel " + std::to_string(i);
+            channels[i]->send(
+                *TargetAddress::fromHost(i ? "localhost" : "127.0.0.1", m_echoPort),
+                {reinterpret_cast<const std::uint8_t *>(payload.data()), payload.size()});
+        }
+    });
+    const auto received = [&](int i) {
+        QStringList got;
+        engine.call([&] { got = answers[i]; });
+        return got;
+    };
+    // Each channel gets the answer to what it sent, and nothing else.
+    for (int i = 0; i < 2; ++i)
+        QTRY_COMPARE(received(i),
+                     QStringList{u"channel %1 from 127.0.0.1:%2"_s.arg(i).arg(m_echoPort)});
+    engine.call([&] {
+        channels[0].reset();
+        channels[1].reset();
+        session.reset();
+    });
 }
 
 QTEST_GUILESS_MAIN(tst_DatagramInterop)

@@ -2,6 +2,7 @@
 #include "tunnel/proxy/HttpRequestBody.h"
 #include "tunnel/proxy/HttpResponseHead.h"
 #include "tunnel/proxy/Socks5Request.h"
+#include "tunnel/proxy/UdpSocketOwner.h"
 #include "tunnel/rules/RuleSet.h"
 
 #include <QTest>
@@ -23,8 +24,8 @@ QString decided(const RuleSet &rules, const QString &host)
 }
 } // namespace
 
-// What the local proxies make of a client's first bytes, and where the rules send a
-// destination.
+// What the local proxies make of a client's first bytes, whose a datagram's sender socket is,
+// and where the rules send a destination.
 class tst_ProxyRequests final : public QObject
 {
     Q_OBJECT
@@ -34,6 +35,8 @@ private Q_SLOTS:
     void socksRequests();
     void httpRequests_data();
     void httpRequests();
+    void udpSenderOwners_data();
+    void udpSenderOwners();
     void requestBodies_data();
     void requestBodies();
     void responseHeads_data();
@@ -68,6 +71,8 @@ void tst_ProxyRequests::socksRequests_data()
                                                           "a\nb.\x00\x50",
                                                           11)
                                             << QString() << int(Socks5Request::kGeneralFailure);
+    QTest::addRow("UDP ASSOCIATE, sender not known yet")
+        << QByteArray("\x05\x03\x00\x01\0\0\0\0\0\0", 10) << QStringLiteral("0.0.0.0:0") << -1;
     QTest::addRow("SOCKS4") << QByteArray("\x04\x01\x00\x50", 4) << QString() << 0;
 }
 
@@ -314,6 +319,48 @@ void tst_ProxyRequests::unusableRulesAreRefused()
     QVERIFY(std::holds_alternative<std::string>(rules));
     QVERIFY2(QString::fromStdString(std::get<std::string>(rules)).contains(reason),
              std::get<std::string>(rules).c_str());
+}
+
+void tst_ProxyRequests::udpSenderOwners_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<bool>("v6");
+    QTest::addColumn<int>("owner");
+    const auto table = [](std::initializer_list<std::pair<const char *, int>> sockets) {
+        QString text = QStringLiteral("  sl  local_address rem_address   st tx_queue rx_queue tr "
+                                      "tm->when retrnsmt   uid  timeout inode\n");
+        for (const auto &[local, uid] : sockets)
+            text += QStringLiteral(" 12: %1 00000000:0000 07 00000000:00000000 00:00000000 "
+                                   "00000000 %2        0 88452 2 00000000aab18366 0\n")
+                        .arg(QLatin1String(local))
+                        .arg(uid);
+        return text;
+    };
+    // Port 8080 is 1F90; the kernel prints each 32-bit word in the machine's byte order.
+    const QString v4 = QStringLiteral("127.0.0.1");
+    QTest::newRow("on the sender's address")
+        << v4 << table({{"0100007F:1F90", 1000}}) << false << 1000;
+    QTest::newRow("on another port") << v4 << table({{"0100007F:1F91", 1000}}) << false << -1;
+    QTest::newRow("on the wildcard") << v4 << table({{"00000000:1F90", 65534}}) << false << 65534;
+    QTest::newRow("two users on the port")
+        << v4 << table({{"0100007F:1F90", 1000}, {"0100007F:1F90", 0}}) << false << 0;
+    QTest::newRow("a dual-stack socket")
+        << v4 << table({{"0000000000000000FFFF00000100007F:1F90", 1000}}) << true << 1000;
+    QTest::newRow("IPv6 loopback")
+        << QStringLiteral("::1") << table({{"00000000000000000000000001000000:1F90", 7}}) << true
+        << 7;
+}
+
+void tst_ProxyRequests::udpSenderOwners()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, table);
+    QFETCH(bool, v6);
+    QFETCH(int, owner);
+    const std::optional<uid_t> found = UdpSocketOwner::uidIn(
+        table.toStdString(), v6, *SocketAddress::parse(host.toStdString(), 8080), 1000);
+    QCOMPARE(found ? int(*found) : -1, owner);
 }
 
 QTEST_GUILESS_MAIN(tst_ProxyRequests)

@@ -13,10 +13,10 @@ rlim_t needFor(std::size_t connections)
 }
 } // namespace
 
-void DescriptorBudget::raiseFor(std::size_t connections)
+void DescriptorBudget::raiseFor(std::size_t connections, std::size_t datagramSockets)
 {
     rlimit limit{};
-    const rlim_t need = needFor(connections);
+    const rlim_t need = needFor(connections) + static_cast<rlim_t>(datagramSockets);
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
         limit.rlim_cur >= need)
         return;

@@ -1,5 +1,7 @@
 #include "tunnel/client/PlainSession.h"
 
+#include "tunnel/client/PlainDatagramChannel.h"
+
 namespace corvane::tunnel {
 
 PlainSession::PlainSession(EventLoop &loop, SessionTimings timings, Events events,
@@ -31,6 +33,14 @@ std::optional<RelaySession::Dial> PlainSession::dial()
     if (m_state == State::Down)
         return std::nullopt;
     return Dial{m_relay, {}, m_method.encoder(), m_method.decoder()};
+}
+
+std::unique_ptr<DatagramChannel> PlainSession::openDatagrams(DatagramChannel::Receiver receiver)
+{
+    if (m_stopped || m_state == State::Down || m_relay.length == 0)
+        return nullptr;
+    return PlainDatagramChannel::open(m_loop, m_relay, m_method.datagrams(), std::move(receiver),
+                                      m_events.log);
 }
 
 void PlainSession::relayUnreachable(const std::string &error)

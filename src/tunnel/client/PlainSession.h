@@ -9,7 +9,8 @@ namespace corvane::tunnel {
 // A plain relay (the standard relay protocol, one relay connection per proxied connection).
 // Its protocol has no handshake, so the relay counts as there while it takes TCP connections:
 // the session connects once at the start, and again with back-off after a proxied connection
-// could not reach it.
+// could not reach it. Datagrams go over UDP to the relay's host and port number, each
+// association on a socket of its own (PlainDatagramChannel).
 class PlainSession final : public RelaySession, private Watched
 {
 public:
@@ -21,6 +22,9 @@ public:
     void checkNow() override;
     std::optional<Dial> dial() override;
     void relayUnreachable(const std::string &error) override;
+    // A channel whenever the session runs: with no handshake, nothing says whether the relay
+    // serves UDP but its answers.
+    std::unique_ptr<DatagramChannel> openDatagrams(DatagramChannel::Receiver receiver) override;
 
 private:
     void probe();

@@ -69,6 +69,8 @@ void ProxyConnection::close(const std::string &reason)
     m_context.loop.cancel(m_timer);
     if (m_pipe)
         m_pipe->stop();
+    if (m_association)
+        m_datagramTraffic = std::exchange(m_association, {})->traffic();
     if (m_lookup)
         m_context.resolver.cancel(std::exchange(m_lookup, 0));
     m_client.close();
@@ -83,6 +85,8 @@ void ProxyConnection::clientEvents(Readiness ready)
 {
     if (m_state == State::Greeting || m_state == State::Request)
         readRequest();
+    else if (m_state == State::Associated)
+        readControl();
     else if (ready.hangup)
         close({});
     updateInterest();
@@ -140,12 +144,41 @@ void ProxyConnection::readSocks()
         if (request.refusal)
             m_client.write(Socks5Request::reply(request.refusal));
         return close(request.refusal == Socks5Request::kCommandNotSupported
-                         ? "the request is not CONNECT"
+                         ? "the request is neither CONNECT nor UDP ASSOCIATE"
                          : "the request is malformed");
     }
+    if (request.command == Socks5Request::Command::UdpAssociate)
+        return associate(request.target);
     m_target = request.target;
     route(request.target,
           Bytes(m_request.begin() + static_cast<long>(request.consumed), m_request.end()));
+}
+
+void ProxyConnection::associate(const TargetAddress &named)
+{
+    Bytes().swap(m_request);
+    if (m_context.associations >= m_context.limits.maxAssociations)
+        return refuse(Socks5Request::kGeneralFailure,
+                      std::to_string(m_context.associations) + " UDP associations are open");
+    m_association = std::make_unique<UdpAssociation>(m_context, m_peer);
+    // The relay port listens where the client reached the proxy: on loopback.
+    if (const std::optional<TunnelError> error =
+            m_association->open(SocketAddress::local(m_client.fd()), named)) {
+        m_association.reset();
+        return refuse(Socks5Request::kGeneralFailure,
+                      "cannot open a UDP port: " + error->description);
+    }
+    m_state = State::Associated;
+    m_context.loop.cancel(m_timer);
+    m_client.write(Socks5Request::reply(Socks5Request::kSucceeded, m_association->address()));
+}
+
+void ProxyConnection::readControl()
+{
+    // Nothing more is expected on the control connection; it is read only to see it end.
+    const IoResult read = m_client.read(m_context.loop.input());
+    if (!read.done() && read.outcome != IoResult::Outcome::WouldBlock)
+        close({});
 }
 
 void ProxyConnection::readHttp()
@@ -293,9 +326,9 @@ TrafficTotals ProxyConnection::traffic() const
         up += m_pipe->readFrom(0);
         down = m_pipe->writtenTo(0) - std::min(m_pipe->writtenTo(0), m_replyInPipe);
     }
-    TrafficTotals totals;
-    (m_relayed ? totals.relayUp : totals.directUp) = up;
-    (m_relayed ? totals.relayDown : totals.directDown) = down;
+    TrafficTotals totals = m_association ? m_association->traffic() : m_datagramTraffic;
+    (m_relayed ? totals.relayUp : totals.directUp) += up;
+    (m_relayed ? totals.relayDown : totals.directDown) += down;
     return totals;
 }
 
@@ -310,7 +343,8 @@ std::optional<ConnectionTraffic> ProxyConnection::report() const
 
 void ProxyConnection::updateInterest()
 {
-    const bool reading = m_state == State::Greeting || m_state == State::Request;
+    const bool reading =
+        m_state == State::Greeting || m_state == State::Request || m_state == State::Associated;
     std::optional<TunnelError> error = m_client.want({reading, false});
     if (!error)
         error = m_upstream.want({false, m_state == State::Connecting});

@@ -2,6 +2,7 @@
 
 #include "tunnel/client/ConnectionTraffic.h"
 #include "tunnel/client/ProxyContext.h"
+#include "tunnel/client/UdpAssociation.h"
 #include "tunnel/engine/EventLoop.h"
 #include "tunnel/engine/Pipe.h"
 #include "tunnel/engine/Socket.h"
@@ -18,7 +19,8 @@ namespace corvane::tunnel {
 
 // One connection to a local proxy: reads the SOCKS5 or HTTP proxy request, connects to the
 // destination (straight, or through the relay as the rules say) and then hands both sockets to
-// a Pipe. A transparent one (the system-wide mode's) has no request: its destination is known
+// a Pipe; a SOCKS5 UDP ASSOCIATE makes it the control connection of a UdpAssociation, which
+// ends with it. A transparent one (the system-wide mode's) has no request: its destination is known
 // when it is accepted, and it goes on as a SOCKS5 CONNECT to there would.
 class ProxyConnection final : public Disposable
 {
@@ -54,6 +56,7 @@ private:
         Resolving,
         Connecting,
         Piping,
+        Associated,
         Closed
     };
     struct End final : Watched
@@ -76,6 +79,8 @@ private:
     void readHttp();
     void route(const TargetAddress &target, Bytes firstBytes,
                std::optional<RuleSet::Decision> decided = std::nullopt);
+    void associate(const TargetAddress &named);
+    void readControl();
     void connectTo(const SocketAddress &address);
     void connected();
     void refuse(std::uint8_t socksCode, const std::string &reason);
@@ -109,6 +114,9 @@ private:
     std::uint64_t m_lookup = 0;
     EventLoop::Timer m_timer;
     std::unique_ptr<Pipe> m_pipe;
+    std::unique_ptr<UdpAssociation> m_association;
+    // An ended association's figures.
+    TrafficTotals m_datagramTraffic;
     EventLoop::Clock::time_point m_opened;
     std::string m_rule;
     // The client's payload that went ahead of the pipe, and the proxy's reply that the pipe

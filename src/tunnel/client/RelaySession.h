@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tunnel/client/DatagramChannel.h"
 #include "tunnel/client/RelayDialer.h"
 #include "tunnel/engine/EventLoop.h"
 
@@ -27,8 +28,9 @@ struct SessionTimings
 };
 
 // The tunnel's relationship with its relay: up once the relay answered, re-established with
-// back-off when it is lost, down (with the reason) when it cannot be had.
-class RelaySession : public RelayDialer
+// back-off when it is lost, down (with the reason) when it cannot be had. It carries the
+// tunnel's connections (RelayDialer) and its datagrams (DatagramDialer).
+class RelaySession : public RelayDialer, public DatagramDialer
 {
 public:
     enum class State

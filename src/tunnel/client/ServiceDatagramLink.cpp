@@ -48,9 +48,9 @@ private:
 
 ServiceDatagramLink::ServiceDatagramLink(EventLoop &loop, const SocketAddress &relay,
                                          const ServiceKeys::Key &tunnelKey, const TunnelId &tunnel,
-                                         Path path)
+                                         Path path, RateLimitedLine::Log log)
     : m_loop(loop), m_relay(relay), m_codec(tunnelKey, tunnel, ServiceDatagram::End::Client),
-      m_tunnel(tunnel), m_path(path)
+      m_tunnel(tunnel), m_path(path), m_log(std::move(log))
 {
     m_udpEnd.owner = this;
     m_streamEnd.owner = this;
@@ -59,6 +59,7 @@ ServiceDatagramLink::ServiceDatagramLink(EventLoop &loop, const SocketAddress &r
 ServiceDatagramLink::~ServiceDatagramLink()
 {
     m_loop.cancel(m_udpWait);
+    m_droppedLine.flush(m_log, "Datagrams from the relay dropped");
     for (Channel *channel : m_channels)
         channel->m_link = nullptr;
 }
@@ -206,6 +207,9 @@ void ServiceDatagramLink::take(ByteView packet, Path via)
     auto *datagram = std::get_if<Datagram>(&opened);
     if (!datagram) {
         ++m_dropped;
+        m_droppedLine.note(m_loop.now(), m_log,
+                           std::string("Dropped a datagram from the relay: it ") +
+                               describe(std::get<DatagramFault>(opened)));
         return;
     }
     if (via == Path::Udp && !m_udpAnswered) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tunnel/client/DatagramChannel.h"
+#include "tunnel/client/RateLimitedLine.h"
 #include "tunnel/engine/DatagramSocket.h"
 #include "tunnel/engine/EventLoop.h"
 #include "tunnel/engine/Socket.h"
@@ -34,7 +35,8 @@ public:
     static constexpr std::chrono::seconds kUdpAnswerWithin{3};
 
     ServiceDatagramLink(EventLoop &loop, const SocketAddress &relay,
-                        const ServiceKeys::Key &tunnelKey, const TunnelId &tunnel, Path path);
+                        const ServiceKeys::Key &tunnelKey, const TunnelId &tunnel, Path path,
+                        RateLimitedLine::Log log = {});
     ~ServiceDatagramLink();
     ServiceDatagramLink(const ServiceDatagramLink &) = delete;
     ServiceDatagramLink &operator=(const ServiceDatagramLink &) = delete;
@@ -87,6 +89,8 @@ private:
     Bytes m_streamOut;
     std::set<Channel *> m_channels;
     std::size_t m_dropped = 0;
+    RateLimitedLine::Log m_log;
+    RateLimitedLine m_droppedLine;
 };
 
 } // namespace corvane::tunnel

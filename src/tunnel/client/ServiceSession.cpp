@@ -227,7 +227,7 @@ bool ServiceSession::takeMessage(ByteView payload)
         // One link for the tunnel's life: resumes keep its numbers going.
         if (!m_datagrams)
             m_datagrams = std::make_unique<ServiceDatagramLink>(
-                m_loop, m_relay, m_tunnelKey, m_tunnel, m_datagramPath);
+                m_loop, m_relay, m_tunnelKey, m_tunnel, m_datagramPath, m_events.log);
         m_accepted = true;
         m_phase = Phase::Up;
         if (message->text != m_exitAddress && m_events.log)

@@ -16,7 +16,7 @@ namespace corvane::tunnel {
 // connection that presents the authentication string once, keeps the tunnel alive and resumes
 // it after a loss without the string; proxied connections attach to the accepted tunnel by
 // number, under keys derived from the tunnel key; datagrams go over ServiceDatagramLink.
-class ServiceSession final : public RelaySession, public DatagramDialer, private Watched
+class ServiceSession final : public RelaySession, private Watched
 {
 public:
     ServiceSession(EventLoop &loop, SessionTimings timings, Events events, std::string password,

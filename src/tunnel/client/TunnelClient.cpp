@@ -30,7 +30,8 @@ TunnelClient::TunnelClient(EventLoop &loop, TunnelConfiguration configuration, O
                                  sessionState(state, reason);
                              },
                              m_events.log})),
-      m_context{loop, m_resolver, m_configuration.rules, *m_session, options.limits, m_events.log},
+      m_context{loop,       m_resolver,     m_configuration.rules, *m_session,
+                *m_session, options.limits, m_events.log},
       m_proxy(m_context)
 {}
 

@@ -76,6 +76,9 @@ public:
     std::uint16_t socksPort() const { return m_proxy.socksPort(); }
     std::uint16_t httpPort() const { return m_proxy.httpPort(); }
     std::size_t connectionCount() const { return m_proxy.connectionCount(); }
+    // SOCKS5 UDP associations open, and their flows.
+    std::size_t associationCount() const { return m_context.associations; }
+    std::size_t datagramFlowCount() const { return m_context.datagramFlows; }
     std::size_t systemWideConnectionCount() const
     {
         return m_systemWide ? m_systemWide->connectionCount() : 0;

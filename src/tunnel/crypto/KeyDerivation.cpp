@@ -7,6 +7,7 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
+#include <optional>
 #include <stdexcept>
 
 namespace corvane::tunnel {
@@ -24,11 +25,14 @@ public:
     // 0 when OpenSSL lacks the hash.
     std::size_t size() const { return m_size; }
 
-    // Writes size() bytes to `out`.
-    void compute(ByteView key, std::initializer_list<ByteView> parts, std::uint8_t *out)
+    // Writes size() bytes to `out`. Without a key, the last call's is used again: its inner and
+    // outer hash states are kept, which spares two of the hash's blocks.
+    void compute(std::optional<ByteView> key, std::initializer_list<ByteView> parts,
+                 std::uint8_t *out)
     {
         std::size_t written = 0;
-        bool done = EVP_MAC_init(m_context.get(), key.data(), key.size(), nullptr) == 1;
+        bool done = EVP_MAC_init(m_context.get(), key ? key->data() : nullptr,
+                                 key ? key->size() : 0, nullptr) == 1;
         for (const ByteView part : parts)
             done = done && EVP_MAC_update(m_context.get(), part.data(), part.size()) == 1;
         if (!done || EVP_MAC_final(m_context.get(), out, &written, m_size) != 1)
@@ -84,7 +88,8 @@ void KeyDerivation::hkdf(Hash hash, ByteView ikm, ByteView salt, ByteView info,
     ByteView previous;
     for (std::size_t at = 0; at < out.size(); at += size) {
         const std::uint8_t counter = static_cast<std::uint8_t>(at / size + 1);
-        hmac.compute(pseudorandomKey, {previous, info, ByteView(&counter, 1)}, block.data());
+        hmac.compute(at == 0 ? std::optional(pseudorandomKey) : std::nullopt,
+                     {previous, info, ByteView(&counter, 1)}, block.data());
         std::copy_n(block.begin(), std::min(size, out.size() - at), out.begin() + at);
         previous = ByteView(block).first(size);
     }

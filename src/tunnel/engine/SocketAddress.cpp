@@ -108,4 +108,13 @@ std::string SocketAddress::text() const
     return (family() == AF_INET6 ? '[' + host() + ']' : host()) + ':' + std::to_string(port());
 }
 
+bool SocketAddress::sameAs(const SocketAddress &other) const
+{
+    if (family() != other.family() || port() != other.port())
+        return false;
+    if (family() == AF_INET6)
+        return std::memcmp(&v6(*this).sin6_addr, &v6(other).sin6_addr, sizeof(in6_addr)) == 0;
+    return family() == AF_INET && v4(*this).sin_addr.s_addr == v4(other).sin_addr.s_addr;
+}
+
 } // namespace corvane::tunnel

@@ -31,6 +31,8 @@ struct SocketAddress
     // The address without the port, for log lines and exit addresses.
     std::string host() const;
     std::string text() const;
+    // Same family, address and port (a datagram's sender against the one expected).
+    bool sameAs(const SocketAddress &other) const;
 };
 
 } // namespace corvane::tunnel

@@ -9,6 +9,7 @@ constexpr std::uint8_t kVersion = 5;
 constexpr std::uint8_t kNoAuthentication = 0;
 constexpr std::uint8_t kNoAcceptableMethods = 0xff;
 constexpr std::uint8_t kConnect = 1;
+constexpr std::uint8_t kUdpAssociate = 3;
 } // namespace
 
 Socks5Request::Greeting Socks5Request::parseGreeting(ByteView bytes)
@@ -49,7 +50,7 @@ Socks5Request::Request Socks5Request::parseRequest(ByteView bytes)
     if (bytes.size() < 3)
         return request;
     const TargetAddress::Decoded decoded = TargetAddress::decode(bytes.subspan(3));
-    if (bytes[1] != kConnect) {
+    if (bytes[1] != kConnect && bytes[1] != kUdpAssociate) {
         request.step = Step::Refused;
         request.refusal = kCommandNotSupported;
         return request;
@@ -64,6 +65,7 @@ Socks5Request::Request Socks5Request::parseRequest(ByteView bytes)
         return request;
     }
     request.step = Step::Done;
+    request.command = bytes[1] == kConnect ? Command::Connect : Command::UdpAssociate;
     request.consumed = 3 + decoded.consumed;
     request.target = *decoded.address;
     return request;
@@ -78,6 +80,13 @@ Bytes Socks5Request::reply(std::uint8_t code)
 {
     return {kVersion, code, 0, static_cast<std::uint8_t>(TargetAddress::Kind::IPv4), 0, 0, 0,
             0,        0,    0};
+}
+
+Bytes Socks5Request::reply(std::uint8_t code, const TargetAddress &bound)
+{
+    Bytes reply{kVersion, code, 0};
+    bound.encode(reply);
+    return reply;
 }
 
 } // namespace corvane::tunnel

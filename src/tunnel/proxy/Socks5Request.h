@@ -4,8 +4,9 @@
 
 namespace corvane::tunnel {
 
-// The client's side of a SOCKS5 exchange (RFC 1928) as far as a CONNECT proxy needs it: the
-// method greeting, then the request. Both decoders look at the bytes received so far.
+// The client's side of a SOCKS5 exchange (RFC 1928) as far as a proxy of CONNECT and UDP
+// ASSOCIATE needs it: the method greeting, then the request. Both decoders look at the bytes
+// received so far.
 class Socks5Request final
 {
 public:
@@ -31,10 +32,18 @@ public:
         // greeting is refused with "no acceptable methods".
         bool acceptable = false;
     };
+    enum class Command
+    {
+        Connect,
+        // The target is where the client will send its datagrams from (0.0.0.0:0 or a zero
+        // port where it does not know yet).
+        UdpAssociate
+    };
     struct Request
     {
         Step step = Step::Incomplete;
         std::size_t consumed = 0;
+        Command command = Command::Connect;
         TargetAddress target;
         // The reply code a refused request is answered with; 0 when it gets no answer.
         std::uint8_t refusal = 0;
@@ -48,6 +57,8 @@ public:
     static Bytes methodReply(bool acceptable);
     // A reply to the request with `code`, bound to 0.0.0.0:0 (clients of CONNECT ignore it).
     static Bytes reply(std::uint8_t code);
+    // A reply that tells the client an address: the UDP relay port of an association.
+    static Bytes reply(std::uint8_t code, const TargetAddress &bound);
 };
 
 } // namespace corvane::tunnel

@@ -39,6 +39,9 @@ enum class DatagramFault
 
 using OpenedDatagram = std::variant<Datagram, DatagramFault>;
 
+// What a fault is, for a log line: "it <text>".
+const char *describe(DatagramFault fault);
+
 // One end of a relay's datagram form: seals what goes to the other end, opens what comes from
 // it. A packet never depends on another, so they may arrive in any order or not at all.
 class DatagramCodec

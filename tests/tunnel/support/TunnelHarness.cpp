@@ -153,6 +153,20 @@ std::size_t TunnelHarness::connectionCount()
     return count;
 }
 
+std::size_t TunnelHarness::associationCount()
+{
+    std::size_t count = 0;
+    m_engine.call([&] { count = m_client->associationCount(); });
+    return count;
+}
+
+std::size_t TunnelHarness::datagramFlowCount()
+{
+    std::size_t count = 0;
+    m_engine.call([&] { count = m_client->datagramFlowCount(); });
+    return count;
+}
+
 TunnelClient::DownCause TunnelHarness::downCause()
 {
     auto cause = TunnelClient::DownCause::stopped;

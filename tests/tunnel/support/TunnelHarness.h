@@ -37,6 +37,8 @@ public:
     quint16 socksPort() const { return m_socksPort; }
     quint16 httpPort() const { return m_httpPort; }
     std::size_t connectionCount();
+    std::size_t associationCount();
+    std::size_t datagramFlowCount();
     TunnelClient::DownCause downCause();
 
     // A plain relay configuration, or the service relay's when `auth` is set; the rules send

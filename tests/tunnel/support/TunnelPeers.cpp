@@ -3,6 +3,8 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QUdpSocket>
 
 namespace {
 constexpr int kStartMs = 15000;
@@ -100,9 +102,31 @@ SsServer::~SsServer()
 
 bool SsServer::start(const QString &method, const QString &password, bool udp)
 {
+    // With UDP the relay serves both on one port number, where its clients look for it: a
+    // number free for both is picked here, and taken again should another take it meanwhile.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        quint16 port = 0;
+        if (udp) {
+            QTcpServer tcp;
+            QUdpSocket probe;
+            if (!tcp.listen(QHostAddress::LocalHost, 0) ||
+                !probe.bind(QHostAddress::LocalHost, tcp.serverPort()))
+                continue;
+            port = tcp.serverPort();
+        }
+        if (startOn(port, method, password, udp))
+            return true;
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    return false;
+}
+
+bool SsServer::startOn(quint16 port, const QString &method, const QString &password, bool udp)
+{
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     QStringList arguments{QStringLiteral("-s"), QStringLiteral("127.0.0.1"),
-                          QStringLiteral("-p"), QStringLiteral("0"),
+                          QStringLiteral("-p"), QString::number(port),
                           QStringLiteral("-k"), password,
                           QStringLiteral("-m"), method};
     if (udp)

@@ -37,13 +37,15 @@ class SsServer final
 public:
     ~SsServer();
     // Starts `ss-server -m method` with `password` on 127.0.0.1, on a port it picks itself;
-    // with `udp`, its UDP relay too (`-u`), on another port.
+    // with `udp`, its UDP relay too (`-u`), on the same port number.
     bool start(const QString &method, const QString &password, bool udp = false);
     quint16 port() const { return m_port; }
     quint16 udpPort() const { return m_udpPort; }
     qint64 pid() const { return m_process.processId(); }
 
 private:
+    bool startOn(quint16 port, const QString &method, const QString &password, bool udp);
+
     QProcess m_process;
     quint16 m_port = 0;
     quint16 m_udpPort = 0;
