@@ -60,12 +60,13 @@ void LocalProxyLine::followTraffic()
     if (wanted == m_followed)
         return;
     if (m_followed) {
-        disconnect(m_followed, &TunnelConnection::trafficChanged, this, &LocalProxyLine::render);
+        disconnect(m_followed, &TunnelConnection::trafficChanged, this,
+                   &LocalProxyLine::renderTraffic);
         m_followed->watchTraffic(false);
     }
     m_followed = wanted;
     if (wanted) {
-        connect(wanted, &TunnelConnection::trafficChanged, this, &LocalProxyLine::render);
+        connect(wanted, &TunnelConnection::trafficChanged, this, &LocalProxyLine::renderTraffic);
         wanted->watchTraffic(true);
     }
     render();
@@ -86,17 +87,23 @@ void LocalProxyLine::render()
         line += u'\n' + Localization::string(QStringLiteral("proxyMode.pointsHere"));
     else if (m_ports && follower && follower->unavailable())
         line += u'\n' + Localization::string(QStringLiteral("proxyMode.unavailable"));
-    const std::optional<TunnelTraffic> traffic =
-        m_ports && m_followed ? m_followed->traffic() : std::nullopt;
-    showTraffic(traffic ? TrafficText::line(*traffic) : QString());
     // Only while the tunnel is away, so never beside the addresses.
     const QString blocked =
         TrafficBlockLine::of(mode, VpnManager::shared(), TunnelSequencer::shared());
     if (!blocked.isEmpty())
         line = blocked;
     setText(line);
-    setAccessibleName(m_traffic.isEmpty() ? line : line + u'\n' + m_traffic);
     setVisible(!line.isEmpty());
+    renderTraffic();
+}
+
+void LocalProxyLine::renderTraffic()
+{
+    // Every second while the tunnel carries bytes: nothing but the figures is looked at again.
+    const std::optional<TunnelTraffic> traffic =
+        m_ports && m_followed ? m_followed->traffic() : std::nullopt;
+    showTraffic(traffic ? TrafficText::line(*traffic) : QString());
+    setAccessibleName(m_traffic.isEmpty() ? text() : text() + u'\n' + m_traffic);
 }
 
 void LocalProxyLine::showTraffic(const QString &traffic)
@@ -120,7 +127,9 @@ QRect LocalProxyLine::trafficStrip() const
 
 void LocalProxyLine::paintEvent(QPaintEvent *event)
 {
-    QLabel::paintEvent(event);
+    // The strip is the label's bottom margin, where none of its text reaches.
+    if (!trafficStrip().contains(event->rect()))
+        QLabel::paintEvent(event);
     if (m_traffic.isEmpty() || !event->rect().intersects(trafficStrip()))
         return;
     QPainter painter(this);

@@ -30,6 +30,7 @@ protected:
 
 private:
     void render();
+    void renderTraffic();
     void showTraffic(const QString &traffic);
     QRect trafficStrip() const;
     // Watches the tunnel's traffic while the line is on screen with ports, and only then.

@@ -56,6 +56,28 @@ class Page(BaseHTTPRequestHandler):
 ThreadingHTTPServer((sys.argv[1], int(sys.argv[2])), Page).serve_forever()
 """
 
+# Answers each datagram with the address it came from.
+UDP_ECHO = r"""
+import socket, sys
+echo = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+echo.bind((sys.argv[1], int(sys.argv[2])))
+while True:
+    data, sender = echo.recvfrom(65535)
+    echo.sendto(sender[0].encode(), sender)
+"""
+
+UDP_CLIENT = r"""
+import socket, sys
+client = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+client.settimeout(3)
+client.sendto(b"who am I", (sys.argv[1], int(sys.argv[2])))
+try:
+    print(client.recv(100).decode())
+except socket.timeout:
+    print("no answer")
+"""
+ECHO_PORT = 9999
+
 BUS_CONFIG = """<busconfig>
   <listen>{address}</listen>
   <auth>EXTERNAL</auth>
@@ -170,6 +192,8 @@ class Road:
         for host in (PAGE, WORLD_ADDRESS, PAGE6):
             self.start(f"page-{host}", [sys.executable, "-c", PAGE_SERVER, host, str(PAGE_PORT),
                                         self.page_log, str(BIG)], namespace=WORLD)
+        self.start("echo", [sys.executable, "-c", UDP_ECHO, PAGE, str(ECHO_PORT)],
+                   namespace=WORLD)
         self.dns_log = os.path.join(self.scratch, "dns.log")
         self.start("dns", ["dnsmasq", "--keep-in-foreground", "--no-resolv", "--no-hosts",
                            "--bind-interfaces", f"--listen-address={DNS},{WORLD_ADDRESS}",
@@ -179,8 +203,8 @@ class Road:
         self.relay()
 
     def relay(self):
-        self.start("relay", ["ss-server", "-s", RELAY, "-p", str(RELAY_PORT), "-k", PASSWORD,
-                             "-m", "chacha20-ietf-poly1305"], namespace=WORLD)
+        self.start("relay", ["ss-server", "-u", "-s", RELAY, "-p", str(RELAY_PORT), "-k",
+                             PASSWORD, "-m", "chacha20-ietf-poly1305"], namespace=WORLD)
         wait_for("the relay", lambda: f"{RELAY}:{RELAY_PORT}" in run(
             "ss", "-Hltn", namespace=WORLD))
 
@@ -254,6 +278,11 @@ def dns_askers(road):
         return [line.split(" from ")[1].split()[0] for line in text if " from " in line]
 
 
+def echoed():
+    """What the world's UDP echo says the machine's datagram came from."""
+    return run(sys.executable, "-c", UDP_CLIENT, PAGE, str(ECHO_PORT)).strip()
+
+
 def dig(*options):
     result = subprocess.run(["ip", "netns", "exec", MACHINE, "dig", "+short", "+time=3",
                              "+tries=1", *options, NAME], capture_output=True, text=True,
@@ -272,7 +301,9 @@ def walk(road):
     code, body6 = fetch(f"http://[{PAGE6}]:{PAGE_PORT}/")
     if code != 0 or body6.decode() != MACHINE6:
         raise Failure(f"without the mode the IPv6 page should see {MACHINE6}: {code} {body6!r}")
-    say(f"direct: the pages see {body.decode()} and {body6.decode()}")
+    if echoed() != MACHINE_ADDRESS:
+        raise Failure(f"without the mode the UDP echo should see {MACHINE_ADDRESS}")
+    say(f"direct: the pages see {body.decode()} and {body6.decode()}, the UDP echo too")
 
     road.helper()
     wait_for("the tunnel to be up", lambda: road.status() == "connected")
@@ -294,6 +325,10 @@ def walk(road):
     code, body = fetch(f"http://{WORLD_ADDRESS}:{PAGE_PORT}/")
     if code != 0 or body.decode() != MACHINE_ADDRESS:
         raise Failure(f"a direct destination should see {MACHINE_ADDRESS}: {code} {body!r}")
+    seen = echoed()
+    if seen in (MACHINE_ADDRESS, "no answer"):
+        raise Failure(f"a datagram through the mode: the UDP echo saw {seen}")
+    say(f"a datagram with no proxy setting reaches the UDP echo from {seen}")
     say("a destination the rules send direct sees the machine's own address")
 
     open(road.dns_log, "w").close()

@@ -16,12 +16,17 @@ SystemWideTunnel::SystemWideTunnel(ProxyContext &context, TunDevice device,
               [this](const IpEndpoint &source, const IpEndpoint &destination, ByteView payload) {
                   if (m_dns && destination.port == kDnsPort)
                       m_dns->ask(source, destination, payload);
+                  else
+                      m_datagrams.carry(source, destination, payload);
               },
               [this](const TunnelError &error) {
                   m_context.log("The system-wide mode stops: " + error.description);
                   m_proxy.closeAll();
               }})),
-      m_proxy(context, *m_path)
+      m_proxy(context, *m_path),
+      m_datagrams(context, [this](const IpEndpoint &from, const IpEndpoint &to, ByteView payload) {
+          m_path->sendDatagram(from, to, payload);
+      })
 {
     if (!dnsServer)
         return;
@@ -51,6 +56,7 @@ void SystemWideTunnel::stop()
 {
     if (m_dns)
         m_dns->closeAll();
+    m_datagrams.closeAll();
     m_proxy.closeAll();
     // The resets are in the device's queue: carried out, they end the programs' connections.
     if (m_path)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tunnel/client/DeviceDatagrams.h"
 #include "tunnel/client/DnsForwarder.h"
 #include "tunnel/client/TransparentProxy.h"
 #include "tunnel/packet/PacketPath.h"
@@ -15,8 +16,8 @@ namespace corvane::tunnel {
 class SystemWideTunnel final
 {
 public:
-    // Every DNS query, UDP or TCP, goes to `dnsServer` through the relay; without one, UDP
-    // queries get no answer and TCP ones follow the rules.
+    // Every DNS query, UDP or TCP, goes to `dnsServer` through the relay; without one, DNS is
+    // carried as any other datagram or connection, under the rules.
     SystemWideTunnel(ProxyContext &context, TunDevice device, PacketPath::Settings settings,
                      std::optional<TargetAddress> dnsServer);
     ~SystemWideTunnel();
@@ -35,6 +36,7 @@ private:
     PacketPath::Settings m_settings;
     std::unique_ptr<PacketPath> m_path;
     TransparentProxy m_proxy;
+    DeviceDatagrams m_datagrams;
     std::unique_ptr<DnsForwarder> m_dns;
 };
 

@@ -7,17 +7,6 @@
 
 namespace corvane::tunnel {
 
-namespace {
-TargetAddress targetOf(const IpEndpoint &endpoint)
-{
-    TargetAddress target;
-    target.kind = endpoint.v6 ? TargetAddress::Kind::IPv6 : TargetAddress::Kind::IPv4;
-    target.ip = endpoint.address;
-    target.port = endpoint.port;
-    return target;
-}
-} // namespace
-
 TransparentProxy::TransparentProxy(ProxyContext &context, const PacketPath &path)
     : m_context(context), m_path(path)
 {}
@@ -102,7 +91,7 @@ void TransparentProxy::accept(Listener &listener)
         if (m_dnsServer && flow->destination.port == m_dnsServer->port)
             raw->carry(*m_dnsServer, RuleSet::Decision{RuleSet::Action::Proxy, "dns"});
         else
-            raw->carry(targetOf(flow->destination));
+            raw->carry(flow->destination.target());
     }
 }
 

@@ -39,4 +39,13 @@ SocketAddress IpEndpoint::socketAddress() const
     return socket;
 }
 
+TargetAddress IpEndpoint::target() const
+{
+    TargetAddress target;
+    target.kind = v6 ? TargetAddress::Kind::IPv6 : TargetAddress::Kind::IPv4;
+    target.ip = address;
+    target.port = port;
+    return target;
+}
+
 } // namespace corvane::tunnel

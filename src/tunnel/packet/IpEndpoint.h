@@ -21,6 +21,8 @@ struct IpEndpoint
     // None for anything but an IPv4 or IPv6 socket address.
     static std::optional<IpEndpoint> of(const SocketAddress &address);
     SocketAddress socketAddress() const;
+    // The same address as a destination for the rules and the relays.
+    TargetAddress target() const;
 
     std::size_t addressLength() const { return v6 ? 16 : 4; }
     bool sameAddress(const IpEndpoint &other) const
