@@ -9,6 +9,7 @@ setting at all). Prints one Markdown table of medians (and ranges).
     system-wide-load.py dns SERVER COUNT    (run inside the machine) median and p99 ms of COUNT
                                             sequential queries
 """
+import importlib.util
 import os
 import socket
 import statistics
@@ -22,6 +23,9 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 import systemwide_e2e as road_e2e  # noqa: E402
 
 LOAD = os.path.join(ROOT, "scripts", "tunnel-load.py")
+_spec = importlib.util.spec_from_file_location("tunnel_load", LOAD)
+tunnel_load = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(tunnel_load)
 ORIGIN_PORT = 9000
 
 
@@ -111,17 +115,7 @@ def measure(build, source, rounds, size):
           "| first byte, median ms | p90 ms | DNS, median ms | p99 ms |")
     print("|---|---|---|---|---|---|---|---|")
     for name, figures in results.items():
-        cells = []
-        for key, form in forms.items():
-            values = figures[key]
-            if not values:
-                cells.append("-")
-            elif len(values) == 1:
-                cells.append(form % values[0])
-            else:
-                cells.append((form + " (" + form + "–" + form + ")") % (
-                    statistics.median(values), min(values), max(values)))
-        print(f"| {titles[name]} | {' | '.join(cells)} |")
+        print(f"| {titles[name]} | {tunnel_load.row(figures, forms)} |")
 
 
 def main():

@@ -248,17 +248,23 @@ def measure(paths, rounds, size):
     formats = {"mbs": "%.0f", "cpu": "%.2f", "client_cpu": "%.2f", "ttfb": "%.3f",
                "p90": "%.3f", "idle": "%.1f", "peak": "%.1f"}
     for name, figures in results.items():
-        cells = []
-        for key, form in formats.items():
-            values = figures[key]
-            if not values:
-                cells.append("-")
-            elif len(values) == 1:
-                cells.append(form % values[0])
-            else:
-                cells.append((form + " (" + form + "–" + form + ")") % (
-                    statistics.median(values), min(values), max(values)))
-        print("| %s | %s |" % (name, " | ".join(cells)))
+        print("| %s | %s |" % (name, row(figures, formats)))
+
+
+def row(figures, formats):
+    """A table row's cells: each figure's median of the rounds, with their range when there are
+    several."""
+    cells = []
+    for key, form in formats.items():
+        values = figures[key]
+        if not values:
+            cells.append("-")
+        elif len(values) == 1:
+            cells.append(form % values[0])
+        else:
+            cells.append((form + " (" + form + "–" + form + ")") % (
+                statistics.median(values), min(values), max(values)))
+    return " | ".join(cells)
 
 
 def engines(bin_dir, rounds):
