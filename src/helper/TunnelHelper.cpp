@@ -51,6 +51,7 @@ std::optional<QString> foreignness(const struct stat &info, bool folder)
             .arg(info.st_mode & 07777, 4, 8, QLatin1Char('0'));
     return std::nullopt;
 }
+
 // The addresses corvane-netd gives its device, and the port of the listener the rewritten flows
 // reach on them.
 tunnel::PacketPath::Settings devicePackets(bool ipv6)
