@@ -20,6 +20,7 @@ import json
 import os
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -374,6 +375,24 @@ def walk(road):
             road.channel + ".block"):
         raise Failure(f"the next tunnel should take the block over: curl {code}, {body!r}")
     say("a tunnel that gave up leaves traffic blocked; the next one takes the block over")
+
+    # A change of address as the window makes it: hand-over and stop, then the next tunnel.
+    with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as channel:
+        channel.connect(road.channel + ".sock")
+        channel.sendall(b"hand-over\nstop\n")
+        handed_over = road.processes["helper"]
+        wait_for("the handed-over helper to end", lambda: handed_over.poll() is not None)
+    open(road.page_log, "w").close()
+    code, _ = fetch(f"http://{PAGE}:{PAGE_PORT}/", seconds=5)
+    if code == 0 or seen_by_page(road):
+        raise Failure(f"between the two tunnels of a change of address a request went out: "
+                      f"curl {code}, the page saw {seen_by_page(road)}")
+    road.helper()
+    wait_for("the tunnel after the change of address", lambda: road.status() == "connected")
+    code, body = fetch(f"http://{PAGE}:{PAGE_PORT}/")
+    if code != 0 or body.decode() in ("", MACHINE_ADDRESS):
+        raise Failure(f"after the change of address: curl {code}, {body!r}")
+    say("a change of address: nothing leaves between the two tunnels, the next carries traffic")
 
     road.stop("helper")
     if road.processes.get("netd") and road.processes["netd"].poll() is not None:
