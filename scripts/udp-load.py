@@ -10,6 +10,7 @@ measure a path to it, straight or through a SOCKS5 proxy's UDP ASSOCIATE.
 PATH is "direct:PORT" (the echo server on 127.0.0.1:PORT) or "socks:PORT:ECHO_PORT" (a SOCKS5
 proxy on 127.0.0.1:PORT, its datagrams to 127.0.0.1:ECHO_PORT).
 """
+import importlib.util
 import json
 import os
 import shutil
@@ -21,6 +22,11 @@ import sys
 import tempfile
 import threading
 import time
+
+_spec = importlib.util.spec_from_file_location(
+    "tunnel_load", os.path.join(os.path.dirname(os.path.abspath(__file__)), "tunnel-load.py"))
+tunnel_load = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(tunnel_load)
 
 PAYLOAD = b"\x5a" * 32
 
@@ -232,18 +238,8 @@ def compare(helper, rounds, rate=20000, seconds=10):
         print("|---|---|---|---|---|---|")
         for name, figures in results.items():
             figures["per"] = [cpu * 1e6 / (rate * seconds) for cpu in figures["cpu"]]
-            cells = []
-            for key, form in (("median", "%.1f"), ("p99", "%.1f"), ("loss", "%.2f"),
-                              ("cpu", "%.2f"), ("per", "%.1f")):
-                values = figures[key]
-                if not values:
-                    cells.append("-")
-                elif len(values) == 1:
-                    cells.append(form % values[0])
-                else:
-                    cells.append((form + " (" + form + "–" + form + ")") % (
-                        statistics.median(values), min(values), max(values)))
-            print("| %s | %s |" % (name, " | ".join(cells)))
+            print("| %s | %s |" % (name, tunnel_load.row(figures, {
+                "median": "%.1f", "p99": "%.1f", "loss": "%.2f", "cpu": "%.2f", "per": "%.1f"})))
     finally:
         for process in started:
             process.stop()

@@ -95,27 +95,6 @@ QStringList snapshot()
         .split(u'\n');
 }
 
-// Hands a descriptor to the protector and returns its one-byte answer.
-int protect(int protector, int fd)
-{
-    char byte = 0;
-    iovec data{&byte, 1};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    msghdr message{};
-    message.msg_iov = &data;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    cmsghdr *part = CMSG_FIRSTHDR(&message);
-    part->cmsg_level = SOL_SOCKET;
-    part->cmsg_type = SCM_RIGHTS;
-    part->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(part), &fd, sizeof fd);
-    if (::sendmsg(protector, &message, 0) != 1 || ::recv(protector, &byte, 1, 0) != 1)
-        return -1;
-    return static_cast<unsigned char>(byte);
-}
-
 } // namespace
 
 class tst_netd final : public QObject
@@ -276,9 +255,13 @@ private Q_SLOTS:
         int pipeEnds[2];
         QCOMPARE(::pipe(pipeEnds), 0);
         const int local = ::socket(AF_UNIX, SOCK_DGRAM, 0);
-        QCOMPARE(protect(protector.fileDescriptor(), sender), 0);
-        QCOMPARE(protect(protector.fileDescriptor(), pipeEnds[0]), ENOTSOCK);
-        QCOMPARE(protect(protector.fileDescriptor(), local), EAFNOSUPPORT);
+        corvane::tunnel::SocketProtector marker(::dup(protector.fileDescriptor()));
+        const auto protect = [&marker](int fd) {
+            return marker.protect(fd).value_or(corvane::tunnel::TunnelError{}).code;
+        };
+        QCOMPARE(protect(sender), 0);
+        QCOMPARE(protect(pipeEnds[0]), ENOTSOCK);
+        QCOMPARE(protect(local), EAFNOSUPPORT);
         std::uint32_t mark = 0;
         socklen_t size = sizeof mark;
         QCOMPARE(::getsockopt(sender, SOL_SOCKET, SO_MARK, &mark, &size), 0);
