@@ -21,9 +21,10 @@
 #                                             forwarder on epoll, standalone Asio and Qt
 #     scripts/measure-tunnel.sh --udp         datagrams instead, through ss-server -u (AEAD):
 #                                             direct, ss-local -u and the helper's SOCKS5 UDP
-#                                             ASSOCIATE; RTT of 10,000 sequential datagrams
-#                                             (median, p99), and loss and the client end's CPU
-#                                             at 20,000 datagrams/s for 10 s
+#                                             ASSOCIATE (and --baseline's); RTT of 10,000
+#                                             sequential datagrams (median, p99), and loss and
+#                                             the client end's CPU at 20,000 datagrams/s for
+#                                             10 s, the load from bench/tunnel/udp_load
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -49,18 +50,20 @@ while [ $# -gt 0 ]; do
 done
 
 scripts/setup.sh
-if [ "$build" -eq 1 ] && [ "$udp" -eq 1 ]; then
-    cmake --preset release >/dev/null
-    cmake --build --preset release --target corvane-tunnel-helper
-elif [ "$build" -eq 1 ]; then
+if [ "$build" -eq 1 ]; then
     cmake --preset release -DCORVANE_BUILD_BENCHMARKS=ON >/dev/null
-    cmake --build --preset release --target corvane-tunnel-helper forward_epoll forward_asio \
-        forward_qt
+    if [ "$udp" -eq 1 ]; then
+        cmake --build --preset release --target corvane-tunnel-helper udp_load
+    else
+        cmake --build --preset release --target corvane-tunnel-helper forward_epoll \
+            forward_asio forward_qt
+    fi
 fi
 # 1,000 idle connections take two descriptors each in a forwarder.
 ulimit -n "$(ulimit -Hn)"
 if [ "$udp" -eq 1 ]; then
-    exec python3 scripts/udp-load.py compare build/release/bin/corvane-tunnel-helper "$rounds"
+    exec python3 scripts/udp-load.py compare build/release/bench/udp_load \
+        build/release/bin/corvane-tunnel-helper "$rounds" "${baseline[@]}"
 fi
 if [ "$engines" -eq 1 ]; then
     exec python3 scripts/tunnel-load.py engines build/release/bench "$rounds"

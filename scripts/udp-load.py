@@ -1,124 +1,26 @@
 #!/usr/bin/env python3
-"""Load for scripts/measure-tunnel.sh --udp: a loopback UDP echo server and the clients that
-measure a path to it, straight or through a SOCKS5 proxy's UDP ASSOCIATE.
+"""Runs scripts/measure-tunnel.sh --udp: direct, ss-local -u and the helper, to ss-server -u,
+and other builds of the helper (a baseline), alternating within each round.
 
-    udp-load.py echo                        prints its port, echoes until killed
-    udp-load.py rtt PATH COUNT              median and p99 µs of COUNT sequential datagrams
-    udp-load.py flood PATH RATE SECONDS     sends RATE datagrams a second; prints sent, answered
-    udp-load.py compare HELPER ROUNDS       direct, ss-local -u and the helper, to ss-server -u
+    udp-load.py compare UDP_LOAD HELPER [ROUNDS [OTHER_HELPER...]]
 
-PATH is "direct:PORT" (the echo server on 127.0.0.1:PORT) or "socks:PORT:ECHO_PORT" (a SOCKS5
-proxy on 127.0.0.1:PORT, its datagrams to 127.0.0.1:ECHO_PORT).
+UDP_LOAD is bench/tunnel/udp_load's build: the echo server and the clients that measure a path
+to it, straight or through a SOCKS5 proxy's UDP ASSOCIATE.
 """
 import importlib.util
 import json
 import os
 import shutil
 import socket
-import statistics
-import struct
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 _spec = importlib.util.spec_from_file_location(
     "tunnel_load", os.path.join(os.path.dirname(os.path.abspath(__file__)), "tunnel-load.py"))
 tunnel_load = importlib.util.module_from_spec(_spec)
 _spec.loader.exec_module(tunnel_load)
-
-PAYLOAD = b"\x5a" * 32
-
-
-def echo():
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4 << 20)
-    s.bind(("127.0.0.1", 0))
-    print(s.getsockname()[1], flush=True)
-    while True:
-        data, peer = s.recvfrom(65535)
-        s.sendto(data, peer)
-
-
-class Path:
-    """A UDP socket that sends to the echo server, through the proxy when there is one: the
-    datagrams then carry RFC 1928's header, and the control connection stays open."""
-
-    def __init__(self, path):
-        kind, *ports = path.split(":")
-        self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4 << 20)
-        self.sock.bind(("127.0.0.1", 0))
-        self.header = b""
-        if kind == "direct":
-            self.to = ("127.0.0.1", int(ports[0]))
-            return
-        self.control = socket.create_connection(("127.0.0.1", int(ports[0])))
-        self.control.sendall(b"\x05\x01\x00\x05\x03\x00\x01" + socket.inet_aton("127.0.0.1") +
-                             struct.pack(">H", self.sock.getsockname()[1]))
-        reply = b""
-        while len(reply) < 12:
-            reply += self.control.recv(64)
-        if reply[:4] != b"\x05\x00\x05\x00" or reply[5] != 1:
-            raise RuntimeError("UDP ASSOCIATE refused: %r" % reply)
-        host = socket.inet_ntoa(reply[6:10])
-        self.to = ("127.0.0.1" if host == "0.0.0.0" else host, struct.unpack(">H", reply[10:12])[0])
-        self.header = b"\x00\x00\x00\x01" + socket.inet_aton("127.0.0.1") + struct.pack(
-            ">H", int(ports[1]))
-
-    def send(self, payload):
-        self.sock.sendto(self.header + payload, self.to)
-
-    def receive(self):
-        return self.sock.recv(65535)[len(self.header):]
-
-
-def rtt(path, count):
-    way = Path(path)
-    way.sock.settimeout(5)
-    times = []
-    for _ in range(count):
-        start = time.perf_counter_ns()
-        way.send(PAYLOAD)
-        if way.receive() != PAYLOAD:
-            raise RuntimeError("a wrong answer")
-        times.append((time.perf_counter_ns() - start) / 1000)
-    times.sort()
-    print("%.1f %.1f" % (statistics.median(times), times[int(len(times) * 0.99)]))
-
-
-def flood(path, rate, seconds):
-    way = Path(path)
-    answered = [0]
-    done = threading.Event()
-
-    def count():
-        way.sock.settimeout(0.2)
-        while not done.is_set():
-            try:
-                way.receive()
-                answered[0] += 1
-            except socket.timeout:
-                pass
-
-    reader = threading.Thread(target=count)
-    reader.start()
-    total = rate * seconds
-    start = time.perf_counter()
-    # Sent in batches of a millisecond's worth, paced against the clock.
-    batch = max(1, rate // 1000)
-    for sent in range(0, total, batch):
-        due = start + sent / rate
-        while time.perf_counter() < due:
-            pass
-        for _ in range(min(batch, total - sent)):
-            way.send(PAYLOAD)
-    time.sleep(1)
-    done.set()
-    reader.join()
-    print(total, answered[0])
-
 
 class Process:
     def __init__(self, argv, port_line=True):
@@ -164,6 +66,7 @@ def wait_listening(port):
 
 
 def start_helper(helper, folder, relay_port, password):
+    os.makedirs(folder)
     base = os.path.join(folder, "tunnel")
     with open(base + ".conf", "w") as conf:
         json.dump({"ss_address": "127.0.0.1", "ss_port": relay_port,
@@ -180,25 +83,24 @@ def start_helper(helper, folder, relay_port, password):
     raise RuntimeError("the helper did not come up")
 
 
-def run_load(*arguments):
-    done = subprocess.run([sys.executable, __file__, *map(str, arguments)],
-                          capture_output=True, text=True)
+def run_load(load, *arguments):
+    done = subprocess.run([load, *map(str, arguments)], capture_output=True, text=True)
     if done.returncode != 0:
-        raise RuntimeError("udp-load.py %s failed: %s" % (" ".join(map(str, arguments)),
-                                                         done.stderr.strip()))
+        raise RuntimeError("udp_load %s failed: %s" % (" ".join(map(str, arguments)),
+                                                      done.stderr.strip()))
     return done.stdout.split()
 
 
-def compare(helper, rounds, rate=20000, seconds=10):
+def compare(load, helper, rounds, others=(), rate=20000, seconds=10):
     password = "measure-udp-password"
     method = "chacha20-ietf-poly1305"
     folder = tempfile.mkdtemp(prefix="measure-udp-")
     started = []
     try:
-        echo_server = Process([sys.executable, __file__, "echo"])
+        echo_server = Process([load, "echo"])
         started.append(echo_server)
         servers = []
-        for _ in range(2):
+        for _ in range(2 + len(others)):
             port = free_port()
             servers.append(Process(["ss-server", "-s", "127.0.0.1", "-p", str(port), "-k",
                                     password, "-m", method, "-u"], port_line=False))
@@ -210,23 +112,29 @@ def compare(helper, rounds, rate=20000, seconds=10):
                         port_line=False)
         local.port = local_port
         wait_listening(local_port)
-        corvane = start_helper(helper, folder, servers[1].port, password)
-        started += [*servers, local, corvane]
+        started += [*servers, local]
+        programs = [helper, *others]
+        helpers = [start_helper(program, "%s/%d" % (folder, index), servers[1 + index].port,
+                                password) for index, program in enumerate(programs)]
+        started += helpers
         paths = {
             "(a) direct": ("direct:%d" % echo_server.port, None),
             "(b) ss-local -u -> ss-server -u": ("socks:%d:%d" % (local.port, echo_server.port),
                                                 local),
-            "(c) corvane helper -> ss-server -u": (
-                "socks:%d:%d" % (corvane.port, echo_server.port), corvane),
         }
+        for index, corvane in enumerate(helpers):
+            name = ("(c) corvane helper" if index == 0 else
+                    "(%s) %s" % (chr(ord("c") + index), os.path.basename(programs[index])))
+            paths[name + " -> ss-server -u"] = (
+                "socks:%d:%d" % (corvane.port, echo_server.port), corvane)
         results = {name: {"median": [], "p99": [], "loss": [], "cpu": []} for name in paths}
         for _ in range(rounds):
             for name, (path, client) in paths.items():
-                median, p99 = map(float, run_load("rtt", path, 10000))
+                median, p99 = map(float, run_load(load, "rtt", path, 10000))
                 results[name]["median"].append(median)
                 results[name]["p99"].append(p99)
                 before = client.cpu_seconds() if client else 0
-                sent, answered = map(int, run_load("flood", path, rate, seconds))
+                sent, answered = map(int, run_load(load, "flood", path, rate, seconds))
                 results[name]["loss"].append(100 * (sent - answered) / sent)
                 if client:
                     results[name]["cpu"].append(client.cpu_seconds() - before)
@@ -247,17 +155,9 @@ def compare(helper, rounds, rate=20000, seconds=10):
 
 
 def main():
-    command = sys.argv[1]
-    if command == "echo":
-        echo()
-    elif command == "rtt":
-        rtt(sys.argv[2], int(sys.argv[3]))
-    elif command == "flood":
-        flood(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
-    elif command == "compare":
-        compare(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 3)
-    else:
+    if len(sys.argv) < 4 or sys.argv[1] != "compare":
         sys.exit(__doc__)
+    compare(sys.argv[2], sys.argv[3], int(sys.argv[4]) if len(sys.argv) > 4 else 3, sys.argv[5:])
 
 
 if __name__ == "__main__":
