@@ -127,7 +127,8 @@ void tst_RelayForms::hkdfGivesTheKnownAnswers_data()
     QTest::addColumn<QByteArray>("salt");
     QTest::addColumn<QByteArray>("info");
     QTest::addColumn<QByteArray>("okm");
-    // RFC 5869's test cases 1, 3 and 4: outputs of more than one block, and an empty salt.
+    // RFC 5869's test cases 1, 3, 4 and 5: outputs of more than one block, an empty salt, and
+    // a salt (HMAC's key) longer than the hash's block.
     const QByteArray salt = QByteArray::fromHex("000102030405060708090a0b0c");
     const QByteArray info = QByteArray::fromHex("f0f1f2f3f4f5f6f7f8f9");
     QTest::addRow("SHA-256") << false << QByteArray(22, '\x0b') << salt << info
@@ -140,6 +141,14 @@ void tst_RelayForms::hkdfGivesTheKnownAnswers_data()
     QTest::addRow("SHA-1") << true << QByteArray(11, '\x0b') << salt << info
                            << QByteArray::fromHex("085a01ea1b10f36933068b56efa5ad81a4f14b822f5b09"
                                                   "1568a9cdd4f155fda2c22e422478d305f3f896");
+    QByteArray counting(256, '\0');
+    for (int i = 0; i < counting.size(); ++i)
+        counting[i] = static_cast<char>(i);
+    QTest::addRow("SHA-1, inputs longer than a block")
+        << true << counting.mid(0, 80) << counting.mid(0x60, 80) << counting.mid(0xb0, 80)
+        << QByteArray::fromHex("0bd770a74d1160f7c9f12cd5912a06ebff6adcae899d92191fe4305673ba2ffe8f"
+                               "a3f1a4e5ad79f3f334b3b202b2173c486ea37ce3d397ed034c7f9dfeb15c5e9273"
+                               "36d0441f4c4300e2cff0d0900b52d3b4");
 }
 
 void tst_RelayForms::hkdfGivesTheKnownAnswers()

@@ -3,60 +3,72 @@
 #include <algorithm>
 #include <initializer_list>
 #include <memory>
-#include <openssl/core_names.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
-#include <optional>
 #include <stdexcept>
 
 namespace corvane::tunnel {
 
 namespace {
-// HMAC with one hash, its context kept by the thread: HKDF is a few HMACs over short inputs,
-// and OpenSSL's own HKDF, setting its HMAC up afresh each time, takes about twice as long.
+// HMAC (RFC 2104) on one hash's digest context, kept by the thread: HKDF is a few HMACs over
+// short inputs, where OpenSSL's MAC layer costs more than the hashing itself (its parameters,
+// and a copy of two digest states per call).
 class Hmac final
 {
 public:
-    Hmac(const char *digest, std::size_t size)
-        : m_context(newContext(digest), &EVP_MAC_CTX_free), m_size(m_context ? size : 0)
+    explicit Hmac(const char *digest)
+        : m_digest(EVP_MD_fetch(nullptr, digest, nullptr), &EVP_MD_free),
+          m_context(EVP_MD_CTX_new(), &EVP_MD_CTX_free),
+          m_size(m_digest && m_context ? static_cast<std::size_t>(EVP_MD_get_size(m_digest.get()))
+                                       : 0),
+          m_block(m_size ? static_cast<std::size_t>(EVP_MD_get_block_size(m_digest.get())) : 0)
     {}
 
     // 0 when OpenSSL lacks the hash.
-    std::size_t size() const { return m_size; }
+    std::size_t size() const { return m_block <= kMaxBlock ? m_size : 0; }
 
-    // Writes size() bytes to `out`. Without a key, the last call's is used again: its inner and
-    // outer hash states are kept, which spares two of the hash's blocks.
-    void compute(std::optional<ByteView> key, std::initializer_list<ByteView> parts,
-                 std::uint8_t *out)
+    // Writes size() bytes to `out`.
+    void compute(ByteView key, std::initializer_list<ByteView> parts, std::uint8_t *out)
     {
-        std::size_t written = 0;
-        bool done = EVP_MAC_init(m_context.get(), key ? key->data() : nullptr,
-                                 key ? key->size() : 0, nullptr) == 1;
-        for (const ByteView part : parts)
-            done = done && EVP_MAC_update(m_context.get(), part.data(), part.size()) == 1;
-        if (!done || EVP_MAC_final(m_context.get(), out, &written, m_size) != 1)
+        std::array<std::uint8_t, kMaxBlock> pad{};
+        std::array<std::uint8_t, EVP_MAX_MD_SIZE> inner{};
+        bool done = true;
+        if (key.size() > m_block)
+            done = hash({}, {key}, pad.data());
+        else
+            std::copy(key.begin(), key.end(), pad.begin());
+        const ByteView padded = ByteView(pad).first(m_block);
+        for (std::uint8_t &byte : pad)
+            byte ^= 0x36;
+        done = done && hash(padded, parts, inner.data());
+        for (std::uint8_t &byte : pad)
+            byte ^= 0x36 ^ 0x5c;
+        done = done && hash(padded, {ByteView(inner).first(m_size)}, out);
+        OPENSSL_cleanse(pad.data(), pad.size());
+        OPENSSL_cleanse(inner.data(), inner.size());
+        if (!done)
             throw std::runtime_error("HMAC failed");
     }
 
 private:
-    static EVP_MAC_CTX *newContext(const char *digest)
+    // SHA-1's and SHA-256's.
+    static constexpr std::size_t kMaxBlock = 64;
+
+    bool hash(ByteView head, std::initializer_list<ByteView> parts, std::uint8_t *out)
     {
-        static EVP_MAC *const mac = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
-        EVP_MAC_CTX *context = mac ? EVP_MAC_CTX_new(mac) : nullptr;
-        // The parameter constructor takes a non-const pointer but only reads through it.
-        const OSSL_PARAM parameters[] = {
-            OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, const_cast<char *>(digest), 0),
-            OSSL_PARAM_construct_end()};
-        if (context && EVP_MAC_CTX_set_params(context, parameters) != 1) {
-            EVP_MAC_CTX_free(context);
-            return nullptr;
-        }
-        return context;
+        EVP_MD_CTX *context = m_context.get();
+        bool done = EVP_DigestInit_ex2(context, m_digest.get(), nullptr) == 1 &&
+                    EVP_DigestUpdate(context, head.data(), head.size()) == 1;
+        for (const ByteView part : parts)
+            done = done && EVP_DigestUpdate(context, part.data(), part.size()) == 1;
+        return done && EVP_DigestFinal_ex(context, out, nullptr) == 1;
     }
 
-    std::unique_ptr<EVP_MAC_CTX, decltype(&EVP_MAC_CTX_free)> m_context;
+    std::unique_ptr<EVP_MD, decltype(&EVP_MD_free)> m_digest;
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> m_context;
     std::size_t m_size;
+    std::size_t m_block;
 };
 } // namespace
 
@@ -73,8 +85,8 @@ std::array<std::uint8_t, 32> KeyDerivation::passwordKey(std::string_view passwor
 void KeyDerivation::hkdf(Hash hash, ByteView ikm, ByteView salt, ByteView info,
                          std::span<std::uint8_t> out)
 {
-    thread_local Hmac sha1("SHA1", 20);
-    thread_local Hmac sha256("SHA256", 32);
+    thread_local Hmac sha1("SHA1");
+    thread_local Hmac sha256("SHA256");
     Hmac &hmac = hash == Hash::Sha1 ? sha1 : sha256;
     const std::size_t size = hmac.size();
     if (size == 0 || out.size() > 255 * size)
@@ -88,8 +100,7 @@ void KeyDerivation::hkdf(Hash hash, ByteView ikm, ByteView salt, ByteView info,
     ByteView previous;
     for (std::size_t at = 0; at < out.size(); at += size) {
         const std::uint8_t counter = static_cast<std::uint8_t>(at / size + 1);
-        hmac.compute(at == 0 ? std::optional(pseudorandomKey) : std::nullopt,
-                     {previous, info, ByteView(&counter, 1)}, block.data());
+        hmac.compute(pseudorandomKey, {previous, info, ByteView(&counter, 1)}, block.data());
         std::copy_n(block.begin(), std::min(size, out.size() - at), out.begin() + at);
         previous = ByteView(block).first(size);
     }
