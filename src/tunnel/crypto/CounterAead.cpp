@@ -36,6 +36,15 @@ CounterAead::CounterAead(ByteView key, Role role)
         throw std::runtime_error("ChaCha20-Poly1305 is not available");
 }
 
+void CounterAead::rekey(ByteView key)
+{
+    if (key.size() != kKeySize ||
+        EVP_CipherInit_ex(m_context.get(), nullptr, nullptr, key.data(), nullptr, -1) != 1)
+        throw std::runtime_error("ChaCha20-Poly1305 is not available");
+    m_nonce = {};
+    m_first = true;
+}
+
 void CounterAead::nextNonce()
 {
     if (m_first) {

@@ -24,6 +24,10 @@ public:
 
     CounterAead(ByteView key, Role role);
 
+    // Starts over under another key, from the first nonce: for packets that each have a key of
+    // their own, without a context set up afresh for each.
+    void rekey(ByteView key);
+
     // Appends the sealed `plain` and its tag to `out`.
     void seal(ByteView plain, Bytes &out);
     // Opens `sealed` (text and tag) into `out`, which must hold sealed.size() - kTagSize bytes;

@@ -1,34 +1,33 @@
 #include "tunnel/relay/AeadDatagram.h"
 
-#include "tunnel/crypto/CounterAead.h"
 #include "tunnel/crypto/KeyDerivation.h"
-#include "tunnel/relay/AeadCodec.h"
 
 #include <algorithm>
 
 namespace corvane::tunnel {
 
-namespace {
-constexpr std::size_t kSaltSize = AeadEncoder::kSaltSize;
-} // namespace
-
 AeadDatagram::AeadDatagram(ByteView masterKey)
+    : m_sealer(masterKey, CounterAead::Role::Seal), m_opener(masterKey, CounterAead::Role::Open)
 {
     std::copy_n(masterKey.begin(), m_masterKey.size(), m_masterKey.begin());
 }
 
 bool AeadDatagram::seal(const TargetAddress &address, ByteView payload, Bytes &out)
 {
-    Bytes plain;
-    address.encode(plain);
-    append(plain, payload);
-    if (kSaltSize + plain.size() + CounterAead::kTagSize > Datagram::kMaxSize)
+    m_plain.clear();
+    address.encode(m_plain);
+    append(m_plain, payload);
+    if (kSaltSize + m_plain.size() + CounterAead::kTagSize > Datagram::kMaxSize)
         return false;
-    std::array<std::uint8_t, kSaltSize> salt{};
-    KeyDerivation::random(salt);
+    if (m_saltsUsed == kSaltsPerDraw) {
+        KeyDerivation::random(m_salts);
+        m_saltsUsed = 0;
+    }
+    const ByteView salt = ByteView(m_salts).subspan(kSaltSize * m_saltsUsed++, kSaltSize);
     append(out, salt);
-    // A fresh object's first seal uses the zero nonce.
-    CounterAead(AeadDecoder::subkey(m_masterKey, salt), CounterAead::Role::Seal).seal(plain, out);
+    // A key's first seal uses the zero nonce.
+    m_sealer.rekey(AeadDecoder::subkey(m_masterKey, salt));
+    m_sealer.seal(m_plain, out);
     return true;
 }
 
@@ -39,12 +38,11 @@ OpenedDatagram AeadDatagram::open(ByteView packet)
     if (packet.size() < kSaltSize + CounterAead::kTagSize)
         return DatagramFault::Malformed;
     const ByteView sealed = packet.subspan(kSaltSize);
-    Bytes plain(sealed.size() - CounterAead::kTagSize);
-    CounterAead aead(AeadDecoder::subkey(m_masterKey, packet.first(kSaltSize)),
-                     CounterAead::Role::Open);
-    if (!aead.open(sealed, plain.data()))
+    m_plain.resize(sealed.size() - CounterAead::kTagSize);
+    m_opener.rekey(AeadDecoder::subkey(m_masterKey, packet.first(kSaltSize)));
+    if (!m_opener.open(sealed, m_plain.data()))
         return DatagramFault::DoesNotOpen;
-    return fromPlain(plain);
+    return fromPlain(m_plain);
 }
 
 } // namespace corvane::tunnel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tunnel/crypto/CounterAead.h"
+#include "tunnel/relay/AeadCodec.h"
 #include "tunnel/relay/DatagramCodec.h"
 
 #include <array>
@@ -18,7 +20,18 @@ public:
     OpenedDatagram open(ByteView packet) override;
 
 private:
+    static constexpr std::size_t kSaltSize = AeadEncoder::kSaltSize;
+    // Salts drawn from the random generator this many at a time: a draw costs more than
+    // sealing a small datagram, and a salt is sent in the clear anyway.
+    static constexpr std::size_t kSaltsPerDraw = 64;
+
     std::array<std::uint8_t, 32> m_masterKey{};
+    std::array<std::uint8_t, kSaltSize * kSaltsPerDraw> m_salts{};
+    std::size_t m_saltsUsed = kSaltsPerDraw;
+    // Keyed anew for every packet.
+    CounterAead m_sealer;
+    CounterAead m_opener;
+    Bytes m_plain;
 };
 
 } // namespace corvane::tunnel
