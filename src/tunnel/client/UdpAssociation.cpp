@@ -18,6 +18,21 @@ bool unspecified(const TargetAddress &address)
     return std::all_of(address.ip.begin(), address.ip.begin() + static_cast<long>(size),
                        [](std::uint8_t byte) { return byte == 0; });
 }
+
+// A flow's key: the address form's own fields, where its text would be formatted anew for
+// every datagram.
+std::string flowKey(const TargetAddress &address)
+{
+    std::string key(1, static_cast<char>(address.kind));
+    if (address.kind == TargetAddress::Kind::Domain)
+        key += address.name;
+    else
+        key.append(reinterpret_cast<const char *>(address.ip.data()),
+                   address.kind == TargetAddress::Kind::IPv4 ? 4 : 16);
+    key += static_cast<char>(address.port >> 8);
+    key += static_cast<char>(address.port & 0xff);
+    return key;
+}
 } // namespace
 
 UdpAssociation::UdpAssociation(ProxyContext &context, std::string client)
@@ -135,21 +150,23 @@ void UdpAssociation::fromClient(ByteView datagram)
 
 DatagramFlow *UdpAssociation::flowTo(const TargetAddress &destination)
 {
-    const std::string key = destination.text();
+    const std::string key = flowKey(destination);
     if (const auto found = m_flows.find(key); found != m_flows.end()) {
-        const std::optional<std::string> failure = found->second->failure();
+        const std::optional<std::string> &failure = found->second->failure();
         if (!failure)
             return found->second.get();
-        drop(Drop::NotSent, "to " + key + ": " + *failure);
+        drop(Drop::NotSent, "to " + destination.text() + ": " + *failure);
         m_flows.erase(found);
     }
     const RuleSet::Decision decision = m_context.rules.decision(destination);
     if (decision.action == RuleSet::Action::Reject) {
-        drop(Drop::Rejected, "to " + key + ": the rules reject it (" + decision.rule + ")");
+        drop(Drop::Rejected,
+             "to " + destination.text() + ": the rules reject it (" + decision.rule + ")");
         return nullptr;
     }
     if (m_context.datagramFlows >= m_context.limits.maxDatagramFlows) {
-        drop(Drop::AtLimit, "to " + key + ": " + std::to_string(m_context.datagramFlows) +
+        drop(Drop::AtLimit, "to " + destination.text() + ": " +
+                                std::to_string(m_context.datagramFlows) +
                                 " datagram flows are open");
         return nullptr;
     }
@@ -158,7 +175,7 @@ DatagramFlow *UdpAssociation::flowTo(const TargetAddress &destination)
         m_relay = m_context.datagrams.openDatagrams(
             [this](Datagram &&answer) { fromRelay(std::move(answer)); });
         if (!m_relay) {
-            drop(Drop::NoRelay, "to " + key + ": the relay takes no datagrams now");
+            drop(Drop::NoRelay, "to " + destination.text() + ": the relay takes no datagrams now");
             return nullptr;
         }
     }
@@ -180,12 +197,12 @@ void UdpAssociation::ended(DatagramFlow &flow)
     if (!flow.direct() && destination.kind == TargetAddress::Kind::Domain &&
         --m_namePorts[destination.port] == 0)
         m_namePorts.erase(destination.port);
-    m_flows.erase(destination.text());
+    m_flows.erase(flowKey(destination));
 }
 
 void UdpAssociation::fromRelay(Datagram &&answer)
 {
-    const auto found = m_flows.find(answer.address.text());
+    const auto found = m_flows.find(flowKey(answer.address));
     if (found != m_flows.end() && !found->second->direct())
         found->second->touch();
     else if (!m_namePorts.contains(answer.address.port))
