@@ -190,6 +190,27 @@ private Q_SLOTS:
         QCOMPARE(PacketWriter::transportChecksum(packet, after), std::uint16_t(0));
         PacketWriter::rewriteTcp(packet, after, before.source, before.destination);
         QVERIFY(packet == original);
+
+        // A checksum the kernel left pending: its field is the pseudo-header's sum, and once
+        // completed (summed from the TCP header on) it is the one a whole rewrite gives.
+        const std::size_t field = before.transportOffset + PacketWriter::kTcpChecksumAt;
+        const auto putField = [field](Bytes &bytes, std::uint16_t value) {
+            bytes[field] = std::uint8_t(value >> 8);
+            bytes[field + 1] = std::uint8_t(value);
+        };
+        Checksum pseudo;
+        pseudo.add(
+            ByteView(packet).subspan(before.source.v6 ? 8 : 12, 2 * before.source.addressLength()));
+        pseudo.addWord(std::uint16_t(IpPacket::Transport::Tcp));
+        pseudo.addWord(std::uint16_t(before.length - before.transportOffset));
+        Bytes pending = original;
+        putField(pending, std::uint16_t(~pseudo.value()));
+        PacketWriter::rewriteTcp(pending, before, parsed(source), parsed(destination), true);
+        Checksum completed;
+        completed.add(ByteView(pending).first(before.length).subspan(before.transportOffset));
+        putField(pending, completed.value());
+        PacketWriter::rewriteTcp(packet, before, parsed(source), parsed(destination));
+        QVERIFY(pending == packet);
     }
 
     void udpPacketsAreWhole_data()

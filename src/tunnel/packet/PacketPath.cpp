@@ -40,8 +40,9 @@ std::optional<FlowTable::Flow> PacketPath::originalDestination(const SocketAddre
 void PacketPath::onEvents(Readiness)
 {
     const std::span<std::uint8_t> buffer = m_loop.input();
+    TunDevice::Offload offload;
     for (int read = 0; read < kBurst; ++read) {
-        const IoResult result = m_device.readPacket(buffer);
+        const IoResult result = m_device.readPacket(buffer, offload);
         if (result.outcome == IoResult::Outcome::WouldBlock)
             return;
         if (!result.done()) {
@@ -51,11 +52,11 @@ void PacketPath::onEvents(Readiness)
                                  : TunnelError{"the TUN device was closed", 0});
             return;
         }
-        carry(buffer.first(result.count));
+        carry(buffer.first(result.count), offload);
     }
 }
 
-void PacketPath::carry(std::span<std::uint8_t> packet)
+void PacketPath::carry(std::span<std::uint8_t> packet, const TunDevice::Offload &offload)
 {
     ++m_counters.packets;
     const auto decoded = IpPacket::decode(packet);
@@ -65,7 +66,7 @@ void PacketPath::carry(std::span<std::uint8_t> packet)
         return;
     }
     if (ip->transport == IpPacket::Transport::Tcp) {
-        carrySegment(packet, *ip);
+        carrySegment(packet, *ip, offload);
         return;
     }
     ++m_counters.datagrams;
@@ -73,8 +74,16 @@ void PacketPath::carry(std::span<std::uint8_t> packet)
         m_handlers.datagram(ip->source, ip->destination, ip->payload);
 }
 
-void PacketPath::carrySegment(std::span<std::uint8_t> packet, const IpPacket &decoded)
+void PacketPath::carrySegment(std::span<std::uint8_t> packet, const IpPacket &decoded,
+                              const TunDevice::Offload &offload)
 {
+    // The kernel leaves a TCP checksum pending only in its own place; any other is not ours to
+    // complete.
+    if (offload.pending && (offload.start != decoded.transportOffset ||
+                            offload.offset != PacketWriter::kTcpChecksumAt)) {
+        ++m_counters.dropped;
+        return;
+    }
     const IpEndpoint &listener = decoded.source.v6 ? m_settings.listener6 : m_settings.listener4;
     const Clock::time_point now = m_loop.now();
     const FlowTable::Flow *flow = nullptr;
@@ -98,14 +107,14 @@ void PacketPath::carrySegment(std::span<std::uint8_t> packet, const IpPacket &de
         return;
     }
     ++m_counters.segments;
-    PacketWriter::rewriteTcp(packet, decoded, source, destination);
-    write(ByteView(packet).first(decoded.length));
+    PacketWriter::rewriteTcp(packet, decoded, source, destination, offload.pending);
+    write(ByteView(packet).first(decoded.length), offload);
 }
 
-void PacketPath::write(ByteView packet)
+void PacketPath::write(ByteView packet, const TunDevice::Offload &offload)
 {
     // The kernel takes or drops a packet at once; TCP retransmits what it dropped.
-    if (!m_device.writePacket(packet).done())
+    if (!m_device.writePacket(packet, offload).done())
         ++m_counters.dropped;
 }
 

@@ -69,12 +69,13 @@ public:
     // Reads and carries what the device holds now, as a wake would.
     void carryQueued() { onEvents({}); }
     // One packet read from the device, rewritten in place when it is carried back.
-    void carry(std::span<std::uint8_t> packet);
+    void carry(std::span<std::uint8_t> packet, const TunDevice::Offload &offload = {});
 
 private:
     void onEvents(Readiness ready) override;
-    void carrySegment(std::span<std::uint8_t> packet, const IpPacket &decoded);
-    void write(ByteView packet);
+    void carrySegment(std::span<std::uint8_t> packet, const IpPacket &decoded,
+                      const TunDevice::Offload &offload);
+    void write(ByteView packet, const TunDevice::Offload &offload);
     void scheduleSweep();
     void fail(const TunnelError &error);
 

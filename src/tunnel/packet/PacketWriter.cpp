@@ -11,7 +11,6 @@ namespace {
 constexpr std::size_t kIpv4Header = 20;
 constexpr std::size_t kIpv6Header = 40;
 constexpr std::size_t kUdpHeader = 8;
-constexpr std::size_t kTcpChecksum = 16;
 constexpr std::size_t kIpv4Checksum = 10;
 constexpr std::uint8_t kHopLimit = 64;
 
@@ -64,14 +63,21 @@ void addPseudoHeader(Checksum &sum, ByteView packet, const IpPacket &decoded,
 } // namespace
 
 void PacketWriter::rewriteTcp(std::span<std::uint8_t> packet, const IpPacket &decoded,
-                              const IpEndpoint &source, const IpEndpoint &destination)
+                              const IpEndpoint &source, const IpEndpoint &destination,
+                              bool checksumPending)
 {
     const bool v6 = decoded.source.v6;
     const Rewritten before(decoded.source, decoded.destination);
     const Rewritten after(source, destination);
     const std::size_t tcp = decoded.transportOffset;
-    putWord(packet, tcp + kTcpChecksum,
-            Checksum::adjusted(wordAt(packet, tcp + kTcpChecksum), before.all(), after.all()));
+    const std::uint16_t field = wordAt(packet, tcp + kTcpChecksumAt);
+    // A pending field holds the pseudo-header's sum itself, not its complement, and the ports
+    // are summed when the checksum is completed.
+    putWord(packet, tcp + kTcpChecksumAt,
+            checksumPending ? static_cast<std::uint16_t>(
+                                  ~Checksum::adjusted(static_cast<std::uint16_t>(~field),
+                                                      before.addressPart(), after.addressPart()))
+                            : Checksum::adjusted(field, before.all(), after.all()));
     if (!v6)
         putWord(packet, kIpv4Checksum,
                 Checksum::adjusted(wordAt(packet, kIpv4Checksum), before.addressPart(),

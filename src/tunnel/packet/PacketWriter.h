@@ -12,14 +12,19 @@ namespace corvane::tunnel {
 class PacketWriter final
 {
 public:
+    // Where TCP keeps its checksum, from the start of its header.
+    static constexpr std::size_t kTcpChecksumAt = 16;
+
     PacketWriter() = delete;
 
     // Puts `source` and `destination` (of the packet's family) into the TCP segment `packet`
     // decoded as `decoded`, and updates the IPv4 header's and the TCP checksums for the change
     // alone: a segment that arrived with a wrong checksum keeps it wrong, and the receiving
-    // stack drops it as it would have.
+    // stack drops it as it would have. With `checksumPending` the TCP field is the seed of a
+    // checksum the device completes (TunDevice::Offload), and stays the right seed.
     static void rewriteTcp(std::span<std::uint8_t> packet, const IpPacket &decoded,
-                           const IpEndpoint &source, const IpEndpoint &destination);
+                           const IpEndpoint &source, const IpEndpoint &destination,
+                           bool checksumPending = false);
     // Appends an IPv4 or IPv6 packet carrying `payload` from `source` to `destination`, with
     // every checksum computed; false, with `out` as it was, for endpoints of two families or a
     // payload that does not fit one unfragmented packet.
