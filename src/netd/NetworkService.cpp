@@ -126,11 +126,13 @@ void NetworkService::bringUp(const QDBusMessage &call, uint uid, const QList<QHo
             Q_EMIT Changed(false);
         return;
     }
+    const bool wasActive = m_owner.has_value();
     m_owner = uid;
     m_marker = std::make_unique<SocketMarker>(std::move(ours));
     const UniqueFd tun = std::move(std::get<UniqueFd>(result));
     qInfo("The system-wide mode is up for uid %u on %s", uid, kDeviceName);
-    Q_EMIT Changed(true);
+    if (!wasActive)
+        Q_EMIT Changed(true);
     m_bus.send(call.createReply({QVariant::fromValue(QDBusUnixFileDescriptor(tun.get())),
                                  QVariant::fromValue(QDBusUnixFileDescriptor(theirs.get())),
                                  QString::fromLatin1(kDeviceName)}));

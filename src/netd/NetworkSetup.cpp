@@ -70,7 +70,9 @@ std::variant<UniqueFd, QString> openTun()
         return failed(u"/dev/net/tun could not be opened"_s, errno);
     ifreq request{};
     std::strncpy(request.ifr_name, kDeviceName, IFNAMSIZ - 1);
-    request.ifr_flags = IFF_TUN | IFF_NO_PI;
+    // A queue per tunnel, so that the next one can have the device while the last one's queue
+    // is cut off; a virtio-net header, so that the helper can leave checksums to the kernel.
+    request.ifr_flags = IFF_TUN | IFF_NO_PI | IFF_MULTI_QUEUE | IFF_VNET_HDR;
     if (::ioctl(tun.get(), TUNSETIFF, &request) != 0)
         return failed(u"the TUN device could not be created"_s, errno);
     return tun;
@@ -162,20 +164,51 @@ bool isOurs(std::uint16_t list, std::span<const std::uint8_t> message)
 std::variant<UniqueFd, QString> NetworkSetup::up(const QList<QHostAddress> &relays, bool ipv6,
                                                  std::uint32_t mtu)
 {
-    if (const auto error = cleanAll())
-        return *error;
-    auto opened = openTun();
-    if (auto *error = std::get_if<QString>(&opened))
-        return *error;
-    const int index = static_cast<int>(::if_nametoindex(kDeviceName));
-    std::optional<QString> error =
-        index == 0 ? failed(u"the TUN device is gone"_s, errno) : build(index, ipv6, mtu);
+    UniqueFd tun = ipv6 == m_heldIpv6 && mtu == m_heldMtu ? takeOver() : UniqueFd();
+    std::optional<QString> error;
+    if (!tun.valid()) {
+        if ((error = cleanAll()))
+            return *error;
+        auto opened = openTun();
+        if (auto *why = std::get_if<QString>(&opened))
+            return *why;
+        tun = std::move(std::get<UniqueFd>(opened));
+        const int created = static_cast<int>(::if_nametoindex(kDeviceName));
+        error =
+            created == 0 ? failed(u"the TUN device is gone"_s, errno) : build(created, ipv6, mtu);
+    }
+    const int device = static_cast<int>(::if_nametoindex(kDeviceName));
     for (qsizetype i = 0; !error && i < relays.size(); ++i)
-        error = checkRelay(relays.at(i), index);
+        error = checkRelay(relays.at(i), device);
     if (error) {
         cleanAll();
         return *error;
     }
+    // Held here too, so that the device outlives a helper that dies: traffic then goes into it
+    // and no further, until the next tunnel takes it over or the mode comes down.
+    m_held = UniqueFd(::fcntl(tun.get(), F_DUPFD_CLOEXEC, 0));
+    m_heldIpv6 = ipv6;
+    m_heldMtu = mtu;
+    return tun;
+}
+
+UniqueFd NetworkSetup::takeOver()
+{
+    if (!m_held.valid())
+        return {};
+    // The last tunnel's queue gets nothing more: a helper still stopping cannot carry the next
+    // one's traffic by its old relay. A device that went away meanwhile
+    // refuses this, and the mode is built again.
+    // Closed only once the next queue is on: the last descriptor of a device without queues
+    // would take it away.
+    const UniqueFd last = std::move(m_held);
+    ifreq request{};
+    request.ifr_flags = IFF_DETACH_QUEUE;
+    if (::ioctl(last.get(), TUNSETQUEUE, &request) != 0)
+        return {};
+    auto opened = openTun();
+    if (!std::holds_alternative<UniqueFd>(opened))
+        return {};
     return std::move(std::get<UniqueFd>(opened));
 }
 
@@ -251,6 +284,7 @@ std::optional<QString> NetworkSetup::checkRelay(const QHostAddress &relay, int i
 
 std::optional<QString> NetworkSetup::cleanAll()
 {
+    m_held = UniqueFd();
     std::optional<QString> first;
     const auto note = [&first](std::optional<QString> error) {
         if (error && !first)

@@ -376,7 +376,9 @@ def walk(road):
         raise Failure(f"the next tunnel should take the block over: curl {code}, {body!r}")
     say("a tunnel that gave up leaves traffic blocked; the next one takes the block over")
 
-    # A change of address as the window makes it: hand-over and stop, then the next tunnel.
+    # A change of address as the window makes it: hand-over and stop, then the next tunnel, on
+    # the same device.
+    device = run("cat", "/sys/class/net/corvane0/ifindex")
     with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as channel:
         channel.connect(road.channel + ".sock")
         channel.sendall(b"hand-over\nstop\n")
@@ -392,7 +394,10 @@ def walk(road):
     code, body = fetch(f"http://{PAGE}:{PAGE_PORT}/")
     if code != 0 or body.decode() in ("", MACHINE_ADDRESS):
         raise Failure(f"after the change of address: curl {code}, {body!r}")
-    say("a change of address: nothing leaves between the two tunnels, the next carries traffic")
+    if run("cat", "/sys/class/net/corvane0/ifindex") != device:
+        raise Failure("the change of address made the device again")
+    say("a change of address: nothing leaves between the two tunnels, the next carries traffic "
+        "on the same device")
 
     road.stop("helper")
     if road.processes.get("netd") and road.processes["netd"].poll() is not None:
