@@ -81,12 +81,16 @@ bool Pipe::pumpOnce(int from)
     const bool full = read.count == input.size();
     ByteView data = input.first(read.count);
     if (source.end.codec) {
-        Bytes &out = m_loop.output();
-        if (!source.end.codec->transform(data, out)) {
-            finish(source.end.name + " sent bytes that do not decode");
-            return false;
+        if (const auto inPlace = source.end.codec->transformInPlace(input.first(read.count))) {
+            data = *inPlace;
+        } else {
+            Bytes &out = m_loop.output();
+            if (!source.end.codec->transform(data, out)) {
+                finish(source.end.name + " sent bytes that do not decode");
+                return false;
+            }
+            data = out;
         }
-        data = out;
     }
     if (data.empty())
         return full;

@@ -29,6 +29,15 @@ bool StreamEncoder::transform(ByteView plain, Bytes &out)
     return true;
 }
 
+std::optional<std::span<std::uint8_t>>
+StreamEncoder::transformInPlace(std::span<std::uint8_t> plain)
+{
+    if (!m_ivSent)
+        return std::nullopt;
+    m_stream.apply(plain, plain.data());
+    return plain;
+}
+
 StreamDecoder::StreamDecoder(ByteView key)
 {
     std::copy_n(key.begin(), m_key.size(), m_key.begin());
@@ -49,6 +58,14 @@ bool StreamDecoder::transform(ByteView wire, Bytes &out)
     out.resize(start + wire.size());
     m_stream->apply(wire, out.data() + start);
     return true;
+}
+
+std::optional<std::span<std::uint8_t>> StreamDecoder::transformInPlace(std::span<std::uint8_t> wire)
+{
+    if (!m_stream)
+        return std::nullopt;
+    m_stream->apply(wire, wire.data());
+    return wire;
 }
 
 } // namespace corvane::tunnel

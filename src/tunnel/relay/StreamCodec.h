@@ -15,6 +15,7 @@ class StreamEncoder final : public RelayCodec
 public:
     explicit StreamEncoder(ByteView key);
     bool transform(ByteView plain, Bytes &out) override;
+    std::optional<std::span<std::uint8_t>> transformInPlace(std::span<std::uint8_t> plain) override;
 
 private:
     std::array<std::uint8_t, ChaCha20Stream::kNonceSize> m_iv{};
@@ -27,6 +28,7 @@ class StreamDecoder final : public RelayCodec
 public:
     explicit StreamDecoder(ByteView key);
     bool transform(ByteView wire, Bytes &out) override;
+    std::optional<std::span<std::uint8_t>> transformInPlace(std::span<std::uint8_t> wire) override;
 
 private:
     std::array<std::uint8_t, 32> m_key;
