@@ -18,6 +18,9 @@ QString TrafficBlockLine::of(ProxyModeSetting::Mode mode, const VpnManager &mana
         return TunnelTexts::trafficBlocked(TunnelEndReason{TunnelEndReason::Kind::lost, {}});
     if (sequencer.isReconnecting() && manager.vpnStatus() != VPNStatus::on)
         return TunnelTexts::trafficBlocked(manager.endReason);
+    // The reconnect gave up, and the last helper left the block in place.
+    if (connection && manager.vpnStatus() == VPNStatus::off && connection->leftTrafficBlocked())
+        return TunnelTexts::trafficBlocked(manager.endReason);
     return {};
 }
 

@@ -65,6 +65,9 @@ public:
     virtual std::optional<LocalProxyPorts> localProxy() const { return std::nullopt; }
     // Why the tunnel last went down by itself, until the next start.
     virtual std::optional<TunnelEndReason> endReason() const { return std::nullopt; }
+    // A system-wide tunnel that went down by itself left the machine's traffic blocked, until
+    // the next tunnel takes the block over or a stop gives the machine back.
+    virtual bool leftTrafficBlocked() const { return false; }
     // Each watchTraffic(true) is undone by one watchTraffic(false). While anyone watches, the
     // helper tells its figures about once a second while they change (trafficChanged with
     // each); while nobody does, it is asked for nothing and costs nothing.

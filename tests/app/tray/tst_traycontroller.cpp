@@ -201,7 +201,8 @@ private Q_SLOTS:
     }
 
     // A system-wide tunnel away by itself leaves the machine's traffic blocked: the tool tip says
-    // so, and why, until the tunnel is stopped. The local mode blocks nothing.
+    // so, and why, until the tunnel is stopped or the block given back. The local mode blocks
+    // nothing.
     void toolTipTellsTheBlock()
     {
         ManualClock clock;
@@ -224,6 +225,10 @@ private Q_SLOTS:
             m_tunnel.setStatus(TunnelStatus::Disconnected);
             QCOMPARE(m_tray->state().toolTip, u"Corvane：未连接"_s);
         }
+        // A reconnect that gave up: no helper runs, and the last one left the block.
+        m_tunnel.connection()->setLeftTrafficBlocked(true);
+        QCOMPARE(m_tray->state().toolTip, u"Corvane：未连接"_s + blocked);
+        m_tunnel.connection()->setLeftTrafficBlocked(false);
         m_tunnel.connection()->setEndReason({});
         SettingsStore::shared().remove(u"proxyMode"_s);
     }

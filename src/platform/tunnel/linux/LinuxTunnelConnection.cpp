@@ -414,6 +414,11 @@ TunnelStatus LinuxTunnelConnection::statusFromFile() const
     return TunnelStatus::Connecting;
 }
 
+bool LinuxTunnelConnection::leftTrafficBlocked() const
+{
+    return m_published == TunnelStatus::Disconnected && SystemWideBlock::isLeftBy(m_channel);
+}
+
 std::optional<TunnelEndReason> LinuxTunnelConnection::reasonFromFile() const
 {
     const RegularFile::Content content =

@@ -34,6 +34,7 @@ public:
     QString startedBy() const override;
     std::optional<LocalProxyPorts> localProxy() const override;
     std::optional<TunnelEndReason> endReason() const override { return m_endReason; }
+    bool leftTrafficBlocked() const override;
     void watchTraffic(bool on) override;
     std::optional<TunnelTraffic> traffic() const override { return m_traffic; }
     void requestConnections(ConnectionsDone done) override;

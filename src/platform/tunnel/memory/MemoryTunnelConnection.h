@@ -30,6 +30,8 @@ public:
     // Why the helper said the tunnel went down, from now on.
     void setEndReason(std::optional<TunnelEndReason> reason) { m_endReason = std::move(reason); }
     std::optional<TunnelEndReason> endReason() const override { return m_endReason; }
+    bool leftTrafficBlocked() const override { return m_leftBlocked; }
+    void setLeftTrafficBlocked(bool blocked) { m_leftBlocked = blocked; }
     // Where the helper says its proxies listen; none, as before it has said.
     void setLocalProxy(std::optional<LocalProxyPorts> ports) { m_localProxy = ports; }
     void watchTraffic(bool on) override { m_trafficWatchers += on ? 1 : -1; }
@@ -61,6 +63,7 @@ private:
     std::optional<LocalProxyPorts> m_localProxy;
     std::optional<TunnelTraffic> m_traffic;
     int m_trafficWatchers = 0;
+    bool m_leftBlocked = false;
 };
 
 } // namespace corvane
