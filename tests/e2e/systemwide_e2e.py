@@ -273,6 +273,14 @@ def seen_by_page(road):
         return text.read().split()
 
 
+def expect_blocked(road, when):
+    """A request now gets nowhere, and the page sees nobody."""
+    open(road.page_log, "w").close()
+    code, _ = fetch(f"http://{PAGE}:{PAGE_PORT}/", seconds=5)
+    if code == 0 or seen_by_page(road):
+        raise Failure(f"{when} a request went out: curl {code}, the page saw {seen_by_page(road)}")
+
+
 def dns_askers(road):
     """Who dnsmasq says each query came from."""
     with open(road.dns_log) as text:
@@ -346,11 +354,7 @@ def walk(road):
         f"resolve through the relay; the DNS server saw {sorted(set(askers))}")
 
     road.stop("relay", signal.SIGKILL)
-    open(road.page_log, "w").close()
-    code, _ = fetch(f"http://{PAGE}:{PAGE_PORT}/", seconds=5)
-    if code == 0 or seen_by_page(road):
-        raise Failure(f"with the relay gone a request went out: curl {code}, "
-                      f"the page saw {seen_by_page(road)}")
+    expect_blocked(road, "with the relay gone")
     road.relay()
     wait_for("the helper to find its relay again", lambda: fetch(
         f"http://{PAGE}:{PAGE_PORT}/", seconds=5)[0] == 0, seconds=60)
@@ -362,11 +366,9 @@ def walk(road):
     road.helper()
     wait_for("a helper without its relay to give up", lambda: road.processes["helper"].poll()
              is not None, seconds=60)
-    open(road.page_log, "w").close()
-    code, _ = fetch(f"http://{PAGE}:{PAGE_PORT}/", seconds=5)
-    if code == 0 or seen_by_page(road) or not os.path.exists(road.channel + ".block"):
-        raise Failure(f"once the helper gave up a request went out: curl {code}, "
-                      f"the page saw {seen_by_page(road)}")
+    expect_blocked(road, "once the helper gave up")
+    if not os.path.exists(road.channel + ".block"):
+        raise Failure("the helper that gave up left no block behind")
     road.relay()
     road.helper()
     wait_for("the next tunnel", lambda: road.status() == "connected")
@@ -384,11 +386,7 @@ def walk(road):
         channel.sendall(b"hand-over\nstop\n")
         handed_over = road.processes["helper"]
         wait_for("the handed-over helper to end", lambda: handed_over.poll() is not None)
-    open(road.page_log, "w").close()
-    code, _ = fetch(f"http://{PAGE}:{PAGE_PORT}/", seconds=5)
-    if code == 0 or seen_by_page(road):
-        raise Failure(f"between the two tunnels of a change of address a request went out: "
-                      f"curl {code}, the page saw {seen_by_page(road)}")
+    expect_blocked(road, "between the two tunnels of a change of address")
     road.helper()
     wait_for("the tunnel after the change of address", lambda: road.status() == "connected")
     code, body = fetch(f"http://{PAGE}:{PAGE_PORT}/")

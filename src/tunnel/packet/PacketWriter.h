@@ -20,8 +20,9 @@ public:
     // Puts `source` and `destination` (of the packet's family) into the TCP segment `packet`
     // decoded as `decoded`, and updates the IPv4 header's and the TCP checksums for the change
     // alone: a segment that arrived with a wrong checksum keeps it wrong, and the receiving
-    // stack drops it as it would have. With `checksumPending` the TCP field is the seed of a
-    // checksum the device completes (TunDevice::Offload), and stays the right seed.
+    // stack drops it as it would have. When `checksumPending`, the kernel completes the TCP
+    // checksum later (TunDevice::Offload): its field holds the pseudo-header's sum, kept right
+    // for the new addresses.
     static void rewriteTcp(std::span<std::uint8_t> packet, const IpPacket &decoded,
                            const IpEndpoint &source, const IpEndpoint &destination,
                            bool checksumPending = false);
