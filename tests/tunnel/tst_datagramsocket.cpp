@@ -59,6 +59,31 @@ private Q_SLOTS:
         QCOMPARE(received.from.text(), SocketAddress::local(sender.fd()).text());
         QCOMPARE(receiver.receiveFrom(buffer).result.outcome, IoResult::Outcome::WouldBlock);
     }
+
+    // The relay channels and flows leave the sender check to the kernel.
+    void aConnectedSocketHearsItsPeerAlone()
+    {
+        DatagramSocket peer = bound();
+        DatagramSocket stranger = bound();
+        auto connected = DatagramSocket::connect(SocketAddress::local(peer.fd()));
+        QVERIFY(std::holds_alternative<DatagramSocket>(connected));
+        const DatagramSocket &socket = std::get<DatagramSocket>(connected);
+        const SocketAddress address = SocketAddress::local(socket.fd());
+
+        QVERIFY(stranger.sendTo(bytesOf("from a stranger"), address).done());
+        QVERIFY(peer.sendTo(bytesOf("from the peer"), address).done());
+        std::uint8_t buffer[64];
+        const IoResult received = socket.receive(buffer);
+        QVERIFY(received.done());
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(buffer), int(received.count)),
+                 QByteArray("from the peer"));
+        QCOMPARE(socket.receive(buffer).outcome, IoResult::Outcome::WouldBlock);
+
+        QVERIFY(socket.send(bytesOf("back")).done());
+        const DatagramSocket::Received back = peer.receiveFrom(buffer);
+        QCOMPARE(back.from.text(), address.text());
+        QCOMPARE(int(back.result.count), 4);
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_DatagramSocket)

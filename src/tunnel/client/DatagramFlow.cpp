@@ -70,22 +70,20 @@ std::string DatagramFlow::sendDirect(ByteView payload)
         m_waiting.emplace_back(payload.begin(), payload.end());
         return {};
     }
-    const IoResult sent = m_socket.sendTo(payload, *m_to);
+    const IoResult sent = m_socket.send(payload);
     return sent.done() ? std::string() : TunnelError::fromErrno(sent.error).description;
 }
 
 std::string DatagramFlow::openSocket()
 {
-    const std::optional<SocketAddress> any =
-        SocketAddress::parse(m_to->family() == AF_INET6 ? "::" : "0.0.0.0", 0);
-    std::variant<DatagramSocket, TunnelError> bound = DatagramSocket::bind(*any);
+    std::variant<DatagramSocket, TunnelError> connected = DatagramSocket::connect(*m_to);
     std::optional<TunnelError> error;
-    if (auto *socket = std::get_if<DatagramSocket>(&bound)) {
+    if (auto *socket = std::get_if<DatagramSocket>(&connected)) {
         m_socket = std::move(*socket);
         m_socket.watch(m_context.loop, *this);
         error = m_socket.want({true, false});
     } else {
-        error = std::get<TunnelError>(bound);
+        error = std::get<TunnelError>(connected);
     }
     if (!error)
         return {};
@@ -106,22 +104,21 @@ void DatagramFlow::resolved(const std::vector<SocketAddress> &addresses, const s
     if (!openSocket().empty())
         return;
     for (const Bytes &payload : waiting)
-        m_socket.sendTo(payload, *m_to);
+        m_socket.send(payload);
 }
 
 void DatagramFlow::onEvents(Readiness)
 {
     // One datagram a wake, as for the association's own socket.
     const std::span<std::uint8_t> input = m_context.loop.input();
-    const DatagramSocket::Received received = m_socket.receiveFrom(input);
-    // An ICMP error of an earlier send reads as a failure: it ends nothing. Only the
-    // destination answers into the flow.
-    if (!received.result.done() || !received.from.sameAs(*m_to))
+    // An ICMP error of an earlier send reads as a failure: it ends nothing. The socket is
+    // connected, so only the destination answers into the flow.
+    const IoResult received = m_socket.receive(input);
+    if (!received.done())
         return;
     touch();
-    const std::optional<TargetAddress> source =
-        TargetAddress::fromHost(received.from.host(), received.from.port());
-    m_answer(*source, input.first(received.result.count));
+    const std::optional<TargetAddress> source = TargetAddress::fromHost(m_to->host(), m_to->port());
+    m_answer(*source, input.first(received.count));
 }
 
 } // namespace corvane::tunnel

@@ -9,16 +9,14 @@ PlainDatagramChannel::open(EventLoop &loop, const SocketAddress &relay,
 {
     std::unique_ptr<PlainDatagramChannel> channel(new PlainDatagramChannel(
         loop, relay, std::move(codec), std::move(receiver), std::move(log)));
-    const std::optional<SocketAddress> any =
-        SocketAddress::parse(relay.family() == AF_INET6 ? "::" : "0.0.0.0", 0);
-    std::variant<DatagramSocket, TunnelError> bound = DatagramSocket::bind(*any);
+    std::variant<DatagramSocket, TunnelError> connected = DatagramSocket::connect(relay);
     std::optional<TunnelError> error;
-    if (auto *socket = std::get_if<DatagramSocket>(&bound)) {
+    if (auto *socket = std::get_if<DatagramSocket>(&connected)) {
         channel->m_socket = std::move(*socket);
         channel->m_socket.watch(loop, *channel);
         error = channel->m_socket.want({true, false});
     } else {
-        error = std::get<TunnelError>(bound);
+        error = std::get<TunnelError>(connected);
     }
     if (error) {
         if (channel->m_log)
@@ -47,22 +45,18 @@ bool PlainDatagramChannel::send(const TargetAddress &destination, ByteView paylo
     m_packet.clear();
     if (!m_codec->seal(destination, payload, m_packet))
         return false;
-    return m_socket.sendTo(m_packet, m_relay).done();
+    return m_socket.send(m_packet).done();
 }
 
 void PlainDatagramChannel::onEvents(Readiness)
 {
-    // One datagram a wake, as for the association's own socket.
+    // One datagram a wake, as for the association's own socket. The socket is connected, so
+    // only the relay's datagrams reach it.
     const std::span<std::uint8_t> input = m_loop.input();
-    const DatagramSocket::Received received = m_socket.receiveFrom(input);
+    const IoResult received = m_socket.receive(input);
     // An ICMP error of an earlier send reads as a failure: it ends nothing.
-    if (!received.result.done())
-        return;
-    if (!received.from.sameAs(m_relay)) {
-        ++m_dropped;
-        return;
-    }
-    take(input.first(received.result.count));
+    if (received.done())
+        take(input.first(received.count));
 }
 
 void PlainDatagramChannel::take(ByteView packet)

@@ -88,12 +88,10 @@ bool ServiceDatagramLink::send(Channel &, const TargetAddress &destination, Byte
 bool ServiceDatagramLink::sendUdp(ByteView packet)
 {
     if (!m_udp.isOpen()) {
-        std::optional<SocketAddress> any =
-            SocketAddress::parse(m_relay.family() == AF_INET6 ? "::" : "0.0.0.0", 0);
-        std::variant<DatagramSocket, TunnelError> bound = DatagramSocket::bind(*any);
-        if (!std::holds_alternative<DatagramSocket>(bound))
+        std::variant<DatagramSocket, TunnelError> connected = DatagramSocket::connect(m_relay);
+        if (!std::holds_alternative<DatagramSocket>(connected))
             return false;
-        m_udp = std::get<DatagramSocket>(std::move(bound));
+        m_udp = std::get<DatagramSocket>(std::move(connected));
         m_udp.watch(m_loop, m_udpEnd);
         if (m_udp.want({true, false})) {
             m_udp.close();
@@ -105,7 +103,7 @@ bool ServiceDatagramLink::sendUdp(ByteView packet)
             m_udpWait = {};
             fallBack();
         });
-    return m_udp.sendTo(packet, m_relay).done();
+    return m_udp.send(packet).done();
 }
 
 void ServiceDatagramLink::fallBack()
@@ -194,10 +192,10 @@ void ServiceDatagramLink::readUdp()
 {
     const std::span<std::uint8_t> input = m_loop.input();
     for (int round = 0; round < 64 && m_udp.isOpen(); ++round) {
-        const DatagramSocket::Received received = m_udp.receiveFrom(input);
-        if (!received.result.done())
+        const IoResult received = m_udp.receive(input);
+        if (!received.done())
             return;
-        take(input.first(received.result.count), Path::Udp);
+        take(input.first(received.count), Path::Udp);
     }
 }
 

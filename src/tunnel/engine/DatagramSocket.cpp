@@ -6,7 +6,7 @@
 
 namespace corvane::tunnel {
 
-std::variant<DatagramSocket, TunnelError> DatagramSocket::bind(const SocketAddress &address)
+std::variant<DatagramSocket, TunnelError> DatagramSocket::open(const SocketAddress &address)
 {
     DatagramSocket socket(::socket(address.family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!socket.isOpen())
@@ -21,15 +21,41 @@ std::variant<DatagramSocket, TunnelError> DatagramSocket::bind(const SocketAddre
     setsockopt(socket.fd(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     if (std::optional<TunnelError> refused = OutboundSockets::prepare(socket.fd(), address))
         return std::move(*refused);
-    if (::bind(socket.fd(), address.raw(), address.length) != 0)
-        return TunnelError::fromErrno(errno);
     return socket;
+}
+
+std::variant<DatagramSocket, TunnelError> DatagramSocket::bind(const SocketAddress &address)
+{
+    std::variant<DatagramSocket, TunnelError> opened = open(address);
+    if (auto *socket = std::get_if<DatagramSocket>(&opened);
+        socket && ::bind(socket->fd(), address.raw(), address.length) != 0)
+        return TunnelError::fromErrno(errno);
+    return opened;
+}
+
+std::variant<DatagramSocket, TunnelError> DatagramSocket::connect(const SocketAddress &peer)
+{
+    std::variant<DatagramSocket, TunnelError> opened = open(peer);
+    if (auto *socket = std::get_if<DatagramSocket>(&opened);
+        socket && ::connect(socket->fd(), peer.raw(), peer.length) != 0)
+        return TunnelError::fromErrno(errno);
+    return opened;
 }
 
 IoResult DatagramSocket::sendTo(ByteView datagram, const SocketAddress &to) const
 {
     return IoResult::of(
         ::sendto(fd(), datagram.data(), datagram.size(), MSG_NOSIGNAL, to.raw(), to.length));
+}
+
+IoResult DatagramSocket::send(ByteView datagram) const
+{
+    return IoResult::of(::send(fd(), datagram.data(), datagram.size(), MSG_NOSIGNAL));
+}
+
+IoResult DatagramSocket::receive(std::span<std::uint8_t> into) const
+{
+    return IoResult::of(::recv(fd(), into.data(), into.size(), 0));
 }
 
 DatagramSocket::Received DatagramSocket::receiveFrom(std::span<std::uint8_t> into) const

@@ -26,12 +26,19 @@ public:
 
     // Bound to `address` (port 0 picks one).
     static std::variant<DatagramSocket, TunnelError> bind(const SocketAddress &address);
+    // On a port of its own and connected to `peer`: it takes datagrams from `peer` alone, and
+    // its sends skip the per-datagram route lookup and address copy.
+    static std::variant<DatagramSocket, TunnelError> connect(const SocketAddress &peer);
 
     IoResult sendTo(ByteView datagram, const SocketAddress &to) const;
     Received receiveFrom(std::span<std::uint8_t> into) const;
+    // For a connected socket.
+    IoResult send(ByteView datagram) const;
+    IoResult receive(std::span<std::uint8_t> into) const;
 
 private:
     explicit DatagramSocket(int fd) : Descriptor(fd) {}
+    static std::variant<DatagramSocket, TunnelError> open(const SocketAddress &peer);
 };
 
 } // namespace corvane::tunnel
