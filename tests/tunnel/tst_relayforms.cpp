@@ -6,6 +6,9 @@
 #include "tunnel/service/ServiceMessage.h"
 
 #include <QTest>
+#include <array>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace corvane::tunnel;
 
@@ -51,6 +54,7 @@ private Q_SLOTS:
     void aChangedByteIsCaught();
     void hkdfGivesTheKnownAnswers_data();
     void hkdfGivesTheKnownAnswers();
+    void aForkedChildDrawsOtherSalts();
     void helloAndMessagesRefuseWhatTheyCannotBe_data();
     void helloAndMessagesRefuseWhatTheyCannotBe();
     void connectionNumbersAreTakenOnce();
@@ -162,6 +166,30 @@ void tst_RelayForms::hkdfGivesTheKnownAnswers()
     KeyDerivation::hkdf(sha1 ? KeyDerivation::Hash::Sha1 : KeyDerivation::Hash::Sha256, bytes(ikm),
                         bytes(salt), bytes(info), out);
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(out.data()), okm.size()), okm);
+}
+
+// Salts come from a pool drawn ahead; a child must not take the same ones as its parent.
+void tst_RelayForms::aForkedChildDrawsOtherSalts()
+{
+    std::array<std::uint8_t, 32> salt{};
+    KeyDerivation::random(salt);
+    int channel[2];
+    QVERIFY(::pipe(channel) == 0);
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        KeyDerivation::random(salt);
+        ::_exit(::write(channel[1], salt.data(), salt.size()) == ssize_t(salt.size()) ? 0 : 1);
+    }
+    ::close(channel[1]);
+    std::array<std::uint8_t, 32> childs{};
+    const ssize_t got = ::read(channel[0], childs.data(), childs.size());
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    QCOMPARE(got, ssize_t(childs.size()));
+    KeyDerivation::random(salt);
+    QVERIFY(salt != childs);
 }
 
 void tst_RelayForms::helloAndMessagesRefuseWhatTheyCannotBe_data()

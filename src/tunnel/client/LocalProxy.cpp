@@ -119,16 +119,16 @@ void LocalProxy::accept(Listener &listener)
 {
     // A few at a time, so a flood of connections cannot starve the ones already open.
     for (int round = 0; round < 64; ++round) {
-        std::variant<Socket, TunnelError> accepted = listener.socket.accept();
+        SocketAddress peer;
+        std::variant<Socket, TunnelError> accepted = listener.socket.accept(&peer);
         if (const auto *error = std::get_if<TunnelError>(&accepted)) {
             if (DescriptorBudget::isOwnShortage(error->code))
                 shedWithoutDescriptors(listener);
             return;
         }
         Socket socket = std::get<Socket>(std::move(accepted));
-        const SocketAddress peer = SocketAddress::peer(socket.fd());
         const std::optional<uid_t> uid = m_owners.uidOf(peer, SocketAddress::local(socket.fd()));
-        if (!uid || *uid != ::getuid()) {
+        if (!uid || *uid != m_uid) {
             refuseOtherUser(listener, peer, uid);
             continue;
         }

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -60,6 +61,8 @@ private:
     std::vector<std::unique_ptr<Listener>> m_listeners;
     std::unordered_map<ProxyConnection *, std::unique_ptr<ProxyConnection>> m_connections;
     PeerOwner m_owners;
+    // Ours does not change: asked once, not for every connection.
+    const uid_t m_uid = ::getuid();
     TrafficTotals m_closedTraffic;
     std::size_t m_cap = 0;
     // Kept open so that, with every other descriptor taken, one can be freed to take a

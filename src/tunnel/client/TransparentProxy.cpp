@@ -66,11 +66,11 @@ void TransparentProxy::accept(Listener &listener)
     // owner is asked, unlike on the local proxies: only what the routes send into the device
     // reaches these addresses, and the root service routes only its caller's machine there.
     for (int round = 0; round < 64; ++round) {
-        std::variant<Socket, TunnelError> accepted = listener.socket.accept();
+        SocketAddress peer;
+        std::variant<Socket, TunnelError> accepted = listener.socket.accept(&peer);
         if (std::holds_alternative<TunnelError>(accepted))
             return;
         Socket socket = std::get<Socket>(std::move(accepted));
-        const SocketAddress peer = SocketAddress::peer(socket.fd());
         // A connection made to the listener itself, not through the device, has no flow.
         const std::optional<FlowTable::Flow> flow = m_path.originalDestination(peer);
         if (!flow)

@@ -1,16 +1,40 @@
 #include "tunnel/crypto/KeyDerivation.h"
 
 #include <algorithm>
+#include <array>
 #include <initializer_list>
 #include <memory>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
+#include <pthread.h>
 #include <stdexcept>
 
 namespace corvane::tunnel {
 
 namespace {
+// What random() hands out, drawn a few KiB at a time: one draw from OpenSSL per connection
+// costs more than the rest of its salt's work, a fork check (getpid) included.
+struct RandomPool
+{
+    std::array<std::uint8_t, 4096> bytes;
+    std::size_t used = bytes.size();
+};
+
+thread_local RandomPool randomPool;
+
+void drawPool(std::span<std::uint8_t> out)
+{
+    if (RAND_bytes(out.data(), static_cast<int>(out.size())) != 1)
+        throw std::runtime_error("the random generator failed");
+}
+
+// A forked child would hand out its parent's bytes again: a salt used twice under one key.
+void forgetPool()
+{
+    randomPool.used = randomPool.bytes.size();
+}
+
 // HMAC (RFC 2104) on one hash's digest context, kept by the thread: HKDF is a few HMACs over
 // short inputs, where OpenSSL's MAC layer costs more than the hashing itself (its parameters,
 // and a copy of two digest states per call).
@@ -110,8 +134,16 @@ void KeyDerivation::hkdf(Hash hash, ByteView ikm, ByteView salt, ByteView info,
 
 void KeyDerivation::random(std::span<std::uint8_t> out)
 {
-    if (RAND_bytes(out.data(), static_cast<int>(out.size())) != 1)
-        throw std::runtime_error("the random generator failed");
+    static const bool forkHandled = pthread_atfork(nullptr, nullptr, forgetPool) == 0;
+    RandomPool &pool = randomPool;
+    if (!forkHandled || out.size() > pool.bytes.size() / 4)
+        return drawPool(out);
+    if (pool.bytes.size() - pool.used < out.size()) {
+        drawPool(pool.bytes);
+        pool.used = 0;
+    }
+    std::copy_n(pool.bytes.begin() + static_cast<long>(pool.used), out.size(), out.begin());
+    pool.used += out.size();
 }
 
 } // namespace corvane::tunnel

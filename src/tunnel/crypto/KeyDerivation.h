@@ -25,7 +25,8 @@ public:
     // HKDF (RFC 5869) of `ikm` with `salt` and `info`, filling `out`.
     static void hkdf(Hash hash, ByteView ikm, ByteView salt, ByteView info,
                      std::span<std::uint8_t> out);
-    // Bytes from OpenSSL's CSPRNG.
+    // Bytes from OpenSSL's CSPRNG, for what is sent in the clear (salts, IVs): small requests
+    // come from a pool the thread draws ahead, which a fork empties in the child.
     static void random(std::span<std::uint8_t> out);
 };
 

@@ -46,9 +46,12 @@ std::variant<Socket, TunnelError> Socket::connect(const SocketAddress &address,
     return socket;
 }
 
-std::variant<Socket, TunnelError> Socket::accept() const
+std::variant<Socket, TunnelError> Socket::accept(SocketAddress *peer) const
 {
-    Socket socket(::accept4(fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+    if (peer)
+        peer->length = sizeof peer->storage;
+    Socket socket(::accept4(fd(), peer ? peer->raw() : nullptr, peer ? &peer->length : nullptr,
+                            SOCK_NONBLOCK | SOCK_CLOEXEC));
     if (!socket.isOpen())
         return TunnelError::fromErrno(errno);
     setNoDelay(socket.fd());

@@ -26,7 +26,8 @@ public:
     static std::variant<Socket, TunnelError> connect(const SocketAddress &address,
                                                      const SocketAddress *from = nullptr);
     // The next pending connection, non-blocking; the error's code is EAGAIN when there is none.
-    std::variant<Socket, TunnelError> accept() const;
+    // Its peer's address goes into `peer` when given, without a call of its own.
+    std::variant<Socket, TunnelError> accept(SocketAddress *peer = nullptr) const;
     // The outcome of a connect once the socket is writable.
     std::optional<TunnelError> connectError() const;
 
