@@ -8,6 +8,9 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <sched.h>
@@ -22,6 +25,56 @@ const QString kPassword = QStringLiteral("system-wide test");
 IpEndpoint endpoint(const char *host, std::uint16_t port)
 {
     return *IpEndpoint::of(*SocketAddress::parse(host, port));
+}
+
+// dnsmasq on the test server's address, logging each query with the client's address and port.
+int readyLines(const QString &log)
+{
+    QFile text(log);
+    return text.open(QIODevice::ReadOnly) ? int(text.readAll().count("cleared cache")) : 0;
+}
+
+bool startDnsmasq(QProcess &dnsmasq, const QString &log)
+{
+    const int before = readyLines(log);
+    dnsmasq.start(QStringLiteral("dnsmasq"),
+                  {QStringLiteral("--keep-in-foreground"), QStringLiteral("--no-resolv"),
+                   QStringLiteral("--no-hosts"), QStringLiteral("--bind-interfaces"),
+                   QStringLiteral("--listen-address=") + kServer, QStringLiteral("--port=53"),
+                   QStringLiteral("--address=/corvane.test/198.19.7.77"),
+                   QStringLiteral("--log-queries=extra"), QStringLiteral("--log-facility=") + log,
+                   QStringLiteral("--user=root")});
+    if (!dnsmasq.waitForStarted())
+        return false;
+    for (int tries = 0; tries < 200; ++tries) {
+        if (readyLines(log) > before)
+            return true;
+        QTest::qWait(50);
+    }
+    return false;
+}
+
+// The client ports dnsmasq saw queries from: one for each connection.
+QSet<QString> queryPorts(const QString &log)
+{
+    QFile text(log);
+    text.open(QIODevice::ReadOnly);
+    QSet<QString> ports;
+    static const QRegularExpression query(QStringLiteral(R"( (\S+) query\[A\] )"));
+    for (auto match = query.globalMatch(QString::fromUtf8(text.readAll())); match.hasNext();)
+        ports << match.next().captured(1);
+    return ports;
+}
+
+QByteArray digAsNobody()
+{
+    return runPeer(QStringLiteral("setpriv"),
+                   {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                    QStringLiteral("--clear-groups"), QStringLiteral("dig"),
+                    QStringLiteral("+short"), QStringLiteral("+tries=1"),
+                    QStringLiteral("+time=10"), QStringLiteral("@198.19.7.53"),
+                    QStringLiteral("a.corvane.test")})
+        .body.trimmed();
 }
 
 bool run(const QString &command)
@@ -120,6 +173,39 @@ private Q_SLOTS:
             QVERIFY(curl.code != 0);
             QVERIFY(curl.body.isEmpty());
         }
+    }
+
+    // A query to any server's port 53 is asked of the rules' DNS server through the relay, the
+    // queries one after another on one connection; when the server ends it, another follows.
+    void dnsQueriesShareAConnection()
+    {
+        SsServer relay;
+        QVERIFY(relay.start(QStringLiteral("chacha20-ietf-poly1305"), kPassword));
+        QTemporaryDir folder;
+        const QString log = folder.filePath(QStringLiteral("dns.log"));
+        QProcess dnsmasq;
+        QVERIFY(startDnsmasq(dnsmasq, log));
+        TunnelConfiguration configuration = TunnelHarness::configuration(
+            relay.port(), "chacha20-ietf-poly1305", kPassword.toStdString());
+        configuration.dnsServers.push_back(*TargetAddress::fromHost(kServer.toStdString(), 53));
+        TunnelHarness tunnel;
+        tunnel.start(configuration, options());
+        QTRY_COMPARE(tunnel.last(), TunnelClient::Status::Connected);
+
+        for (int query = 0; query < 4; ++query)
+            QCOMPARE(digAsNobody(), QByteArray("198.19.7.77"));
+        QCOMPARE(queryPorts(log).size(), 1);
+
+        // dnsmasq serves each connection from a child process of its own.
+        QProcess::execute(QStringLiteral("pkill"), {QStringLiteral("-KILL"), QStringLiteral("-P"),
+                                                    QString::number(dnsmasq.processId())});
+        dnsmasq.kill();
+        dnsmasq.waitForFinished();
+        QVERIFY(startDnsmasq(dnsmasq, log));
+        QCOMPARE(digAsNobody(), QByteArray("198.19.7.77"));
+        QCOMPARE(queryPorts(log).size(), 2);
+        dnsmasq.kill();
+        dnsmasq.waitForFinished();
     }
 
     void stopClosesEveryFlow()
