@@ -74,7 +74,7 @@ def measure(build, source, rounds, size):
     results = {name: {key: [] for key in keys} for name in ("a", "b", "c")}
     try:
         road.networks()
-        road.world()
+        road.world(log_dns=False)
         road.start("origin", [sys.executable, LOAD, "origin", road_e2e.PAGE, str(ORIGIN_PORT)],
                    namespace=road_e2e.WORLD)
         road.service()
@@ -95,7 +95,7 @@ def measure(build, source, rounds, size):
                     figures["cpu"].append((cpu_seconds(helper) - before) / (size / 1e9))
                 figures["down"].append(size / seconds / 1e6)
                 figures["up"].append(size / inside("upload", path, size)[0] / 1e6)
-                median, p90 = inside("ttfb", path, 1000)
+                median, p90 = inside("ttfb", 1000, path)
                 figures["ttfb"].append(median)
                 figures["p90"].append(p90)
                 # The proxy mode carries no datagrams of programs that do not ask it to.

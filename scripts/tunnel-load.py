@@ -136,18 +136,22 @@ def upload(path, size):
     print("%.3f" % elapsed)
 
 
-def ttfb(path, count):
-    times = []
+def ttfb(count, *paths):
+    """The first byte of `count` sequential small requests on each path; the paths take turns
+    request by request, so the machine's load falls on all of them alike."""
+    times = [[] for _ in paths]
     for _ in range(count):
-        start = time.monotonic()
-        sock = open_path(path)
-        request(sock, "/bytes/64")
-        if not sock.recv(1):
-            raise RuntimeError("no answer")
-        times.append((time.monotonic() - start) * 1000)
-        sock.close()
-    times.sort()
-    print("%.3f %.3f" % (statistics.median(times), times[int(len(times) * 0.9)]))
+        for index, path in enumerate(paths):
+            start = time.monotonic()
+            sock = open_path(path)
+            request(sock, "/bytes/64")
+            if not sock.recv(1):
+                raise RuntimeError("no answer")
+            times[index].append((time.monotonic() - start) * 1000)
+            sock.close()
+    for each in times:
+        each.sort()
+        print("%.3f %.3f" % (statistics.median(each), each[int(len(each) * 0.9)]))
 
 
 def idle(path, count):
@@ -222,8 +226,8 @@ def measure(paths, rounds, size):
     """paths: name -> (path, [Process], memory_end or None); alternates the paths within each
     round. CPU counts both ends, and the client end alone, which is what differs; so does memory,
     measured first, while no transfer has left freed memory behind in it."""
-    results = {name: {"mbs": [], "cpu": [], "client_cpu": [], "ttfb": [], "p90": [], "idle": [],
-                      "peak": []} for name in paths}
+    results = {name: {"mbs": [], "cpu": [], "client_cpu": [], "ttfb": [], "p90": [],
+                      "connection_cpu": [], "idle": [], "peak": []} for name in paths}
     for name, (path, _, client) in paths.items():
         if client:
             results[name]["idle"].append(idle_cost(path, [client], 1000))
@@ -237,16 +241,24 @@ def measure(paths, rounds, size):
             results[name]["cpu"].append(sum(used) / (size / 1e9))
             if client:
                 results[name]["client_cpu"].append(used[ends.index(client)] / (size / 1e9))
-            median, p90 = map(float, run_load("ttfb", path, 1000))
-            results[name]["ttfb"].append(median)
-            results[name]["p90"].append(p90)
+        requests = 1000
+        clients = {name: client for name, (_, _, client) in paths.items() if client}
+        cpu = {name: client.cpu_seconds() for name, client in clients.items()}
+        figures = run_load("ttfb", requests, *(path for path, _, _ in paths.values()))
+        for index, name in enumerate(paths):
+            results[name]["ttfb"].append(float(figures[2 * index]))
+            results[name]["p90"].append(float(figures[2 * index + 1]))
+            if name in clients:
+                results[name]["connection_cpu"].append(
+                    (clients[name].cpu_seconds() - cpu[name]) * 1e6 / requests)
     print("| Path | MB/s (1 GB) | CPU s/GB, both ends | CPU s/GB, client end "
-          "| first byte, median ms | p90 ms | KiB per idle connection | peak RSS MiB, 1,000 idle |")
-    print("|---|---|---|---|---|---|---|---|")
+          "| first byte, median ms | p90 ms | CPU µs per connection, client end "
+          "| KiB per idle connection | peak RSS MiB, 1,000 idle |")
+    print("|---|---|---|---|---|---|---|---|---|")
     # Each figure is the median of the rounds, with their range when there are several: the
     # machine may be shared, and one number alone hides how far to trust it.
     formats = {"mbs": "%.0f", "cpu": "%.2f", "client_cpu": "%.2f", "ttfb": "%.3f",
-               "p90": "%.3f", "idle": "%.1f", "peak": "%.1f"}
+               "p90": "%.3f", "connection_cpu": "%.0f", "idle": "%.1f", "peak": "%.1f"}
     for name, figures in results.items():
         print("| %s | %s |" % (name, row(figures, formats)))
 
@@ -366,7 +378,7 @@ def main():
     elif command == "upload":
         upload(sys.argv[2], int(sys.argv[3]))
     elif command == "ttfb":
-        ttfb(sys.argv[2], int(sys.argv[3]))
+        ttfb(int(sys.argv[2]), *sys.argv[3:])
     elif command == "idle":
         idle(sys.argv[2], int(sys.argv[3]))
     elif command == "engines":

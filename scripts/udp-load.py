@@ -15,6 +15,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 _spec = importlib.util.spec_from_file_location(
@@ -36,6 +37,63 @@ class Process:
     def stop(self):
         self.popen.terminate()
         self.popen.wait()
+
+
+def socket_inodes(pid):
+    inodes = set()
+    folder = "/proc/%d/fd" % pid
+    for name in os.listdir(folder):
+        try:
+            target = os.readlink(os.path.join(folder, name))
+        except OSError:
+            continue
+        if target.startswith("socket:["):
+            inodes.add(target[8:-1])
+    return inodes
+
+
+def udp_drops():
+    """Each UDP socket's count of datagrams its full receive buffer refused, by inode."""
+    drops = {}
+    for table in ("/proc/net/udp", "/proc/net/udp6"):
+        with open(table) as rows:
+            next(rows)
+            for row in rows:
+                fields = row.split()
+                drops[fields[9]] = int(fields[-1])
+    return drops
+
+
+class DropWatch:
+    """Counts what the sockets of some processes drop while a load runs. A socket's count
+    goes with it when it closes, so the counts are sampled throughout and the last seen kept."""
+
+    def __init__(self, processes):
+        self.pids = {name: process.popen.pid for name, process in processes.items()}
+        self.seen = {name: {} for name in processes}
+        self.done = threading.Event()
+        self.sample()
+        self.before = {name: dict(seen) for name, seen in self.seen.items()}
+        self.thread = threading.Thread(target=self.run)
+        self.thread.start()
+
+    def sample(self):
+        drops = udp_drops()
+        for name, pid in self.pids.items():
+            for inode in socket_inodes(pid) & drops.keys():
+                self.seen[name][inode] = drops[inode]
+
+    def run(self):
+        while not self.done.wait(0.05):
+            self.sample()
+
+    def stop(self):
+        self.done.set()
+        self.thread.join()
+        self.sample()
+        return {name: sum(count - self.before[name].get(inode, 0)
+                          for inode, count in seen.items())
+                for name, seen in self.seen.items()}
 
 
 def free_port():
@@ -118,36 +176,42 @@ def compare(load, helper, rounds, others=(), rate=20000, seconds=10):
                                 password) for index, program in enumerate(programs)]
         started += helpers
         paths = {
-            "(a) direct": ("direct:%d" % echo_server.port, None),
+            "(a) direct": ("direct:%d" % echo_server.port, None, None),
             "(b) ss-local -u -> ss-server -u": ("socks:%d:%d" % (local.port, echo_server.port),
-                                                local),
+                                                local, servers[0]),
         }
         for index, corvane in enumerate(helpers):
             name = ("(c) corvane helper" if index == 0 else
                     "(%s) %s" % (chr(ord("c") + index), os.path.basename(programs[index])))
             paths[name + " -> ss-server -u"] = (
-                "socks:%d:%d" % (corvane.port, echo_server.port), corvane)
-        results = {name: {"median": [], "p99": [], "loss": [], "cpu": []} for name in paths}
+                "socks:%d:%d" % (corvane.port, echo_server.port), corvane, servers[1 + index])
+        results = {name: {"median": [], "p99": [], "loss": [], "client": [], "server": [],
+                          "cpu": []} for name in paths}
         for _ in range(rounds):
-            for name, (path, client) in paths.items():
-                median, p99 = map(float, run_load(load, "rtt", path, 10000))
-                results[name]["median"].append(median)
-                results[name]["p99"].append(p99)
+            figures = run_load(load, "rtt", 10000, *(path for path, _, _ in paths.values()))
+            for index, name in enumerate(paths):
+                results[name]["median"].append(float(figures[2 * index]))
+                results[name]["p99"].append(float(figures[2 * index + 1]))
+            for name, (path, client, server) in paths.items():
                 before = client.cpu_seconds() if client else 0
+                watch = DropWatch({"client": client, "server": server}) if client else None
                 sent, answered = map(int, run_load(load, "flood", path, rate, seconds))
                 results[name]["loss"].append(100 * (sent - answered) / sent)
                 if client:
                     results[name]["cpu"].append(client.cpu_seconds() - before)
+                    for end, dropped in watch.stop().items():
+                        results[name][end].append(100 * dropped / sent)
         print("\n%s, %d rounds, medians (and range): RTT of 10,000 sequential 32-byte datagrams;"
               " loss and the client end's CPU at %d datagrams/s for %d s\n" % (
                   method, rounds, rate, seconds))
-        print("| Path | median RTT µs | p99 RTT µs | loss % | CPU s, client end "
-              "| CPU µs per datagram |")
-        print("|---|---|---|---|---|---|")
+        print("| Path | median RTT µs | p99 RTT µs | loss % | dropped at the client end's "
+              "sockets % | at ss-server's % | CPU s, client end | CPU µs per datagram |")
+        print("|---|---|---|---|---|---|---|---|")
         for name, figures in results.items():
             figures["per"] = [cpu * 1e6 / (rate * seconds) for cpu in figures["cpu"]]
             print("| %s | %s |" % (name, tunnel_load.row(figures, {
-                "median": "%.1f", "p99": "%.1f", "loss": "%.2f", "cpu": "%.2f", "per": "%.1f"})))
+                "median": "%.1f", "p99": "%.1f", "loss": "%.2f", "client": "%.2f",
+                "server": "%.2f", "cpu": "%.2f", "per": "%.1f"})))
     finally:
         for process in started:
             process.stop()

@@ -3,7 +3,9 @@
 // slower than the proxies between them.
 //
 //     udp_load echo                     prints its port, echoes until killed
-//     udp_load rtt PATH COUNT           median and p99 µs of COUNT sequential datagrams
+//     udp_load rtt COUNT PATH...        median and p99 µs of COUNT sequential datagrams on
+//                                       each path, a line each; the paths take turns datagram
+//                                       by datagram, so the machine's load falls on all alike
 //     udp_load flood PATH RATE SECONDS  sends RATE datagrams a second; prints sent, answered
 //
 // PATH is "direct:PORT" (the echo server on 127.0.0.1:PORT) or "socks:PORT:ECHO_PORT" (a SOCKS5
@@ -179,33 +181,43 @@ struct Path
     }
 };
 
-void rtt(const Path &path, int count)
+double roundTripUs(const Path &path, const std::vector<std::uint8_t> &datagram)
 {
-    const std::vector<std::uint8_t> datagram = path.datagram();
-    const timeval timeout{5, 0};
-    setsockopt(path.fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    std::vector<double> times;
-    times.reserve(count);
     std::uint8_t answer[2048];
-    for (int i = 0; i < count; ++i) {
-        const std::int64_t start = nowNs();
-        if (sendto(path.fd, datagram.data(), datagram.size(), 0,
-                   reinterpret_cast<const sockaddr *>(&path.to), sizeof path.to) < 0)
-            fail("sendto");
-        const ssize_t n = recv(path.fd, answer, sizeof answer, 0);
-        if (n < 0)
-            fail("no answer");
-        if (std::size_t(n) != datagram.size() ||
-            std::memcmp(answer, datagram.data(), datagram.size()) != 0) {
-            std::fprintf(stderr, "udp_load: a wrong answer\n");
-            std::exit(1);
-        }
-        times.push_back(double(nowNs() - start) / 1000);
+    const std::int64_t start = nowNs();
+    if (sendto(path.fd, datagram.data(), datagram.size(), 0,
+               reinterpret_cast<const sockaddr *>(&path.to), sizeof path.to) < 0)
+        fail("sendto");
+    const ssize_t n = recv(path.fd, answer, sizeof answer, 0);
+    if (n < 0)
+        fail("no answer");
+    if (std::size_t(n) != datagram.size() ||
+        std::memcmp(answer, datagram.data(), datagram.size()) != 0) {
+        std::fprintf(stderr, "udp_load: a wrong answer\n");
+        std::exit(1);
     }
-    std::sort(times.begin(), times.end());
-    const double median =
-        count % 2 ? times[count / 2] : (times[count / 2 - 1] + times[count / 2]) / 2;
-    std::printf("%.1f %.1f\n", median, times[std::size_t(count * 0.99)]);
+    return double(nowNs() - start) / 1000;
+}
+
+void rtt(int count, const std::vector<Path> &paths)
+{
+    const timeval timeout{5, 0};
+    std::vector<std::vector<std::uint8_t>> datagrams;
+    std::vector<std::vector<double>> times(paths.size());
+    for (std::size_t p = 0; p < paths.size(); ++p) {
+        setsockopt(paths[p].fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        datagrams.push_back(paths[p].datagram());
+        times[p].reserve(count);
+    }
+    for (int i = 0; i < count; ++i)
+        for (std::size_t p = 0; p < paths.size(); ++p)
+            times[p].push_back(roundTripUs(paths[p], datagrams[p]));
+    for (std::vector<double> &each : times) {
+        std::sort(each.begin(), each.end());
+        const double median =
+            count % 2 ? each[count / 2] : (each[count / 2 - 1] + each[count / 2]) / 2;
+        std::printf("%.1f %.1f\n", median, each[std::size_t(count * 0.99)]);
+    }
 }
 
 void flood(const Path &path, long rate, long seconds)
@@ -262,8 +274,9 @@ int main(int argc, char *argv[])
     const std::string role = argc > 1 ? argv[1] : "";
     if (role == "echo" && argc == 2)
         echo();
-    if (role == "rtt" && argc == 4) {
-        rtt(Path(argv[2]), std::atoi(argv[3]));
+    if (role == "rtt" && argc >= 4) {
+        std::vector<Path> paths(argv + 3, argv + argc);
+        rtt(std::atoi(argv[2]), paths);
         return 0;
     }
     if (role == "flood" && argc == 5) {
@@ -271,7 +284,7 @@ int main(int argc, char *argv[])
         return 0;
     }
     std::fprintf(stderr,
-                 "usage: %s echo | rtt PATH COUNT | flood PATH RATE SECONDS\n"
+                 "usage: %s echo | rtt COUNT PATH... | flood PATH RATE SECONDS\n"
                  "PATH: direct:PORT or socks:PORT:ECHO_PORT\n",
                  argv[0]);
     return 2;
