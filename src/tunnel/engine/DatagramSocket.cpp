@@ -6,7 +6,8 @@
 
 namespace corvane::tunnel {
 
-std::variant<DatagramSocket, TunnelError> DatagramSocket::open(const SocketAddress &address)
+std::variant<DatagramSocket, TunnelError> DatagramSocket::open(const SocketAddress &address,
+                                                               Attach attach)
 {
     DatagramSocket socket(::socket(address.family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!socket.isOpen())
@@ -21,25 +22,19 @@ std::variant<DatagramSocket, TunnelError> DatagramSocket::open(const SocketAddre
     setsockopt(socket.fd(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     if (std::optional<TunnelError> refused = OutboundSockets::prepare(socket.fd(), address))
         return std::move(*refused);
+    if (attach(socket.fd(), address.raw(), address.length) != 0)
+        return TunnelError::fromErrno(errno);
     return socket;
 }
 
 std::variant<DatagramSocket, TunnelError> DatagramSocket::bind(const SocketAddress &address)
 {
-    std::variant<DatagramSocket, TunnelError> opened = open(address);
-    if (auto *socket = std::get_if<DatagramSocket>(&opened);
-        socket && ::bind(socket->fd(), address.raw(), address.length) != 0)
-        return TunnelError::fromErrno(errno);
-    return opened;
+    return open(address, ::bind);
 }
 
 std::variant<DatagramSocket, TunnelError> DatagramSocket::connect(const SocketAddress &peer)
 {
-    std::variant<DatagramSocket, TunnelError> opened = open(peer);
-    if (auto *socket = std::get_if<DatagramSocket>(&opened);
-        socket && ::connect(socket->fd(), peer.raw(), peer.length) != 0)
-        return TunnelError::fromErrno(errno);
-    return opened;
+    return open(peer, ::connect);
 }
 
 IoResult DatagramSocket::sendTo(ByteView datagram, const SocketAddress &to) const

@@ -38,7 +38,10 @@ public:
 
 private:
     explicit DatagramSocket(int fd) : Descriptor(fd) {}
-    static std::variant<DatagramSocket, TunnelError> open(const SocketAddress &peer);
+    // ::bind or ::connect.
+    using Attach = int (*)(int, const sockaddr *, socklen_t);
+    static std::variant<DatagramSocket, TunnelError> open(const SocketAddress &address,
+                                                          Attach attach);
 };
 
 } // namespace corvane::tunnel
