@@ -1,6 +1,10 @@
 #include "platform/settings/ReconnectMark.h"
 #include "platform/settings/ReconnectSetting.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -49,6 +53,27 @@ private Q_SLOTS:
         QVERIFY(!holder.heldElsewhere());
         holder.hold(false);
         QVERIFY(!other.heldElsewhere());
+    }
+
+    // A holder that died left its mark; the number it had is now a later process's.
+    void aDeadHoldersNumberTakenSinceIsNoHolder()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"reconnect.lock"_s);
+        QProcess later;
+        later.start(u"sleep"_s, {u"30"_s});
+        QVERIFY(later.waitForStarted());
+        QFile mark(path);
+        QVERIFY(mark.open(QIODevice::WriteOnly));
+        mark.write(QByteArray::number(later.processId()) + "\ncorvane\n" +
+                   QSysInfo::machineHostName().toUtf8() + "\n");
+        QVERIFY(mark.flush());
+        QVERIFY(mark.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                 QFileDevice::FileModificationTime));
+        mark.close();
+        QVERIFY(!ReconnectMark(path).heldElsewhere());
+        later.kill();
+        later.waitForFinished();
     }
 };
 

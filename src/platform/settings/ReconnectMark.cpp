@@ -2,10 +2,38 @@
 
 #include "platform/files/PrivateFile.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QSysInfo>
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
 
 namespace corvane {
+
+namespace {
+// When process `pid` started, from its stat line's 22nd field (clock ticks after boot) and the
+// boot time in /proc/stat; invalid when there is no such process.
+QDateTime startOf(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    QFile system(QStringLiteral("/proc/stat"));
+    if (!stat.open(QIODevice::ReadOnly) || !system.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray line = stat.readAll();
+    // The name in parentheses may hold spaces: the fields are counted after it.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const qint64 ticks = fields.value(19).toLongLong();
+    for (const QByteArray &entry : system.readAll().split('\n')) {
+        if (entry.startsWith("btime "))
+            return QDateTime::fromSecsSinceEpoch(entry.mid(6).trimmed().toLongLong())
+                .addMSecs(ticks * 1000 / sysconf(_SC_CLK_TCK));
+    }
+    return {};
+}
+} // namespace
 
 ReconnectMark::ReconnectMark(QString filePath) : m_filePath(std::move(filePath)) {}
 
@@ -37,13 +65,19 @@ bool ReconnectMark::heldElsewhere() const
 {
     if (m_lock)
         return false;
-    QLockFile probe(m_filePath);
-    probe.setStaleLockTime(0);
-    if (probe.tryLock(0)) {
-        probe.unlock();
+    // Only read: a probe that took the lock for a moment, as QLockFile's tryLock does, would
+    // look like a holder to another probe at that moment.
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (!QLockFile(m_filePath).getLockInfo(&pid, &host, &application) || pid <= 0 ||
+        host != QSysInfo::machineHostName())
         return false;
-    }
-    return probe.error() == QLockFile::LockFailedError;
+    if (::kill(pid_t(pid), 0) != 0 && errno != EPERM)
+        return false;
+    // A holder that died may have left its number to a process started since.
+    const QDateTime started = startOf(pid);
+    return started.isValid() && started <= QFileInfo(m_filePath).lastModified().addSecs(1);
 }
 
 } // namespace corvane
