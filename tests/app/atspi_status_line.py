@@ -224,9 +224,6 @@ def read_status_line(session, pyatspi, GLib):
         except Exception as error:  # the source can be gone by the time the event is read
             heard.append((str(event.type), "?", repr(error)))
 
-    pyatspi.Registry.registerEventListener(on_event, "object:property-change:accessible-name",
-                                           "object:text-changed")
-
     def pump():
         context = GLib.MainContext.default()
         while context.iteration(False):
@@ -253,6 +250,10 @@ def read_status_line(session, pyatspi, GLib):
 
     app = wait_for("application called corvane on the accessibility bus", START_SECONDS,
                    application)
+    # Registered once the application is on the bus: one that comes up while a registration is
+    # under way can miss it, and would then send no events to anyone.
+    pyatspi.Registry.registerEventListener(on_event, "object:property-change:accessible-name",
+                                           "object:text-changed")
 
     def labelled(text):
         def find():

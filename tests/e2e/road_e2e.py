@@ -65,6 +65,9 @@ class Window:
         return None
 
     def all(self):
+        # The client's cache of names and states follows the application's change events; under
+        # load one can be missed, and the cache would then show a button's old name for good.
+        self.app.clear_cache()
         found = []
 
         def walk(node):
